@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# run_fuzz.sh TARGET CORPUS_DIR SEEDS_DIR SECONDS: fuzzes for a bounded time.
+set -euo pipefail
+target=$1 corpus=$2 seeds=$3 seconds=$4
+mkdir -p "$corpus"
+dirs=("$corpus")
+[ -d "$seeds" ] && dirs+=("$seeds")
+exec "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# build.sh [TREE]: configures and builds one build tree.
+#   build      the program, unit tests and benchmarks (gcc)
+#   build-san  unit tests and fuzz targets under ASan and UBSan (clang)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tree=${1:-build}
+jobs=${VEXMORA_JOBS:-$(nproc)}
+
+case "$tree" in
+  build)
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    ;;
+  build-san)
+    cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_CXX_COMPILER=clang++ -DVEXMORA_GUI=OFF -DVEXMORA_BENCH=OFF \
+      -DVEXMORA_SANITIZE=ON -DVEXMORA_FUZZ=ON >/dev/null
+    ;;
+  *) echo "unknown build tree: $tree" >&2; exit 2 ;;
+esac
+cmake --build "$tree" -j "$jobs"

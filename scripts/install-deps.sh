@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs everything the build, the program and the tests need, from Debian's
+# packages. Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev            # fuzz targets and sanitizers
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
+  xvfb xauth xdotool                  # the end-to-end test in a real X server
+  lua5.4 tcl python3                  # script benchmarks against peers
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,48 @@
+#pragma once
+// The API table: every built-in function's name and id, and the dispatcher
+// that runs an id's handler. Families register their handlers by id.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace vx {
+
+struct Runtime;
+struct ArgumentCache;
+
+inline constexpr int API_ID_MIN = 1;
+inline constexpr int API_ID_MAX = 597;
+inline constexpr int API_COUNT = 597;
+
+struct ApiEntry {
+  std::string_view name;
+  int id;
+};
+
+struct ApiLookup {
+  int id;
+  int position;  // index in the stored table
+};
+
+namespace api {
+
+// All 597 entries in their stored order (not id order).
+std::span<const ApiEntry> Table();
+// The name of an id, or empty for ids outside 1 to 597.
+std::string_view NameOf(int id);
+// Exact, case-sensitive lookup.
+std::optional<ApiLookup> LookupApi(std::string_view name);
+
+class Call;
+using Handler = void (*)(Call& call);
+
+// Runs the handler of `id` with the argument text. Returns 0, touching
+// nothing, when the id is outside 1 to 597, not provided, or its family is
+// not built; 1 when the handler ran (its success is in G_ERROR and outputs).
+// `cache`, when given, keeps the argument text's split and compiled numeric
+// arguments between calls of the same procedure.
+int Dispatch(Runtime& rt, int id, std::string_view args, ArgumentCache* cache = nullptr);
+
+}  // namespace api
+}  // namespace vx

@@ -1,0 +1,30 @@
+#pragma once
+// All process-wide state of one engine instance. The front end owns one;
+// tests and fuzzers make fresh ones. Nothing here is global.
+#include <memory>
+#include <string>
+
+#include "engine/pending_error.hpp"
+#include "engine/program.hpp"
+#include "host/window_system.hpp"
+#include "values/name_table.hpp"
+
+namespace vx {
+
+struct Runtime {
+  explicit Runtime(WindowSystem& window_system) : window(&window_system) {}
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+
+  Program program;
+  NameTable names;
+  PendingError error;
+  WindowSystem* window;
+  PortIo* ports = nullptr;  // serial ports; null until that family is built
+  std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
+
+  // Holds the whole file for ReadAsText of a file resource.
+  std::string file_buffer;
+};
+
+}  // namespace vx

@@ -1,0 +1,65 @@
+#pragma once
+// Indices of the system variables that every load creates first (0 to 69).
+#include <cstdint>
+
+namespace vx::sysvar {
+
+enum Index : std::int32_t {
+  U_V1 = 0,
+  U_LOOP1 = 8,
+  U_STR1 = 12,
+  G_ERROR = 20,
+  G_EXIT_CODE,
+  G_INFO,
+  G_RETV,
+  G_WORK1,
+  G_WORK2,
+  G_WORK3,
+  G_WORK4,
+  G_DBLWK1,
+  G_DBLWK2,
+  G_DBLWK3,
+  G_DBLWK4,
+  G_DBLWK5,
+  G_DBLWK6,
+  G_IMG_WD,
+  G_IMG_HT,
+  G_TXT,
+  G_EV_1,
+  G_EV_2,
+  G_ERR_TXT,
+  G_CMD_LINE,
+  G_DEBUG_LOG,
+  G_SYSTEM_LOG,
+  G_MOUSEX,
+  G_MOUSEY,
+  G_TRNS_CNT,
+  G_INCHAR,
+  G_VKEY,
+  G_MODULE_DIR,
+  G_CURRENT_DIR,
+  G_HTTP_ADDR,
+  G_HTTP_S1,
+  G_HTTP_S2,
+  G_HTTP_DBG,
+  G_UDP_S,
+  G_UDP_ADDR,
+  G_TCP_S,
+  G_TCP_ADDR,
+  G_TCP_RPORT,
+  G_PIPE_S,
+  G_WAVE_RATE,
+  G_PLYGN_CNT,
+  G_PLYGN_CNT_SUB,
+  G_CLCPT_GBMP,
+  G_CLC_IDX,
+  G_CLC_EX,
+  G_CLC_STR,
+  G_BLK_CNT,
+  G_BLK_SELCNT,
+  G_CLIPBOARD,
+  COUNT
+};
+static_assert(COUNT == 70);
+
+}  // namespace vx::sysvar

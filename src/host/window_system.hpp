@@ -1,0 +1,56 @@
+#pragma once
+// What the engine needs from the window system. The host's Qt layer
+// implements it for real windows; headless runs and tests use an in-memory
+// implementation. All texts are Shift-JIS bytes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+struct ResourceEntry;
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // Text of a control (caption for buttons, contents for boxes).
+  virtual std::string ControlText(const ResourceEntry& control) = 0;
+  virtual void SetControlText(const ResourceEntry& control, std::string_view text) = 0;
+  // Scrolls an edit control to its end after text was appended.
+  virtual void ScrollToEnd(const ResourceEntry& control) = 0;
+
+  // List and combo boxes. Indices from 0; -1 = no selection.
+  virtual int ListSelection(const ResourceEntry& list) = 0;
+  virtual void SetListSelection(const ResourceEntry& list, int index) = 0;
+  virtual std::string ListItem(const ResourceEntry& list, int index) = 0;
+  virtual void ListAdd(const ResourceEntry& list, std::string_view item) = 0;
+  virtual void ListInsert(const ResourceEntry& list, int index, std::string_view item) = 0;
+  virtual void ListDelete(const ResourceEntry& list, int index) = 0;
+
+  // Check boxes and radio buttons.
+  virtual bool Checked(const ResourceEntry& button) = 0;
+  virtual void SetChecked(const ResourceEntry& button, bool checked) = 0;
+
+  // Progress, track and scroll bars.
+  virtual int Position(const ResourceEntry& bar) = 0;
+  virtual void SetPosition(const ResourceEntry& bar, int position) = 0;
+
+  // The clipboard's text; empty when it holds none.
+  virtual std::string ClipboardText() = 0;
+  virtual void SetClipboardText(std::string_view text) = 0;
+
+  // A message box with one OK button; returns when it is closed.
+  virtual void ShowMessage(std::string_view caption, std::string_view text) = 0;
+  virtual void SetTitle(std::string_view title) = 0;
+};
+
+// Receive and send for serial-port resources (kind 22).
+class PortIo {
+ public:
+  virtual ~PortIo() = default;
+  virtual std::string PendingInput(const ResourceEntry& port) = 0;
+  virtual void Send(const ResourceEntry& port, std::string_view bytes) = 0;
+};
+
+}  // namespace vx

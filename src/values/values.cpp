@@ -1,0 +1,380 @@
+#include "values/values.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "engine/runtime.hpp"
+
+namespace vx::values {
+namespace {
+
+constexpr std::size_t kControlNumberBytes = 31;  // text controls read as numbers
+
+std::int32_t TruncateToInt32(double d) {
+  if (std::isnan(d)) return 0;
+  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(d);
+}
+
+ResourceEntry* Entry(Runtime& rt, std::int32_t index) {
+  return rt.program.ValidResource(index) ? &rt.program.Resource(index) : nullptr;
+}
+
+double ScanDoubleOrZero(std::string_view text) {
+  double d = 0.0;
+  return ScanDouble(text, &d) ? d : 0.0;
+}
+
+// The value a string variable contributes to expressions.
+double StringNumericValue(const ResourceEntry& e) {
+  if (e.flags & FLAG_VALUE_SIZE) return static_cast<double>(e.Text().size());
+  return ScanDoubleOrZero(e.Text());
+}
+
+// Copies `text` into the entry's buffer, cut to capacity - 1 bytes.
+void StoreText(ResourceEntry& e, std::string_view text) {
+  if (!e.text || e.text_capacity <= 0) return;
+  const std::size_t n = std::min<std::size_t>(text.size(), e.text_capacity - 1);
+  std::memmove(e.text.get(), text.data(), n);
+  e.text[n] = '\0';
+}
+
+// printf-style format check: exactly one conversion among `allowed`, with
+// optional flags, width, precision and length letters; "%%" anywhere.
+bool SingleConversion(std::string_view format, std::string_view allowed) {
+  int conversions = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (++i >= format.size()) return false;
+    if (format[i] == '%') continue;
+    while (i < format.size() && std::strchr("-+ #0", format[i]) && format[i] != '\0') ++i;
+    while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+    if (i < format.size() && format[i] == '.') {
+      ++i;
+      while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i]))) ++i;
+    }
+    while (i < format.size() && (format[i] == 'l' || format[i] == 'h')) ++i;
+    if (i >= format.size() || allowed.find(format[i]) == std::string_view::npos) return false;
+    ++conversions;
+  }
+  return conversions == 1;
+}
+
+// Drops C length letters so that one int or double argument matches.
+std::string WithoutLengthLetters(std::string_view format) {
+  std::string out;
+  bool in_conversion = false;
+  for (char c : format) {
+    if (c == '%') in_conversion = !in_conversion;
+    else if (in_conversion && (c == 'l' || c == 'h')) continue;
+    else if (in_conversion && std::isalpha(static_cast<unsigned char>(c))) in_conversion = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+template <typename T>
+std::string Print(const std::string& format, T value) {
+  char small[256];
+  const int n = std::snprintf(small, sizeof small, format.c_str(), value);
+  if (n < 0) return {};
+  if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, n);
+  std::string big(static_cast<std::size_t>(n) + 1, '\0');
+  std::snprintf(big.data(), big.size(), format.c_str(), value);
+  big.resize(n);
+  return big;
+}
+
+void Refresh(Runtime& rt, ResourceEntry& e) {
+  if (e.name_index >= static_cast<std::uint32_t>(RESOURCE_MAX) || e.name_index >= rt.names.Size())
+    return;
+  double v = 0.0;
+  switch (e.kind) {
+    case R_KD_VAL_LONG: v = e.long_value; break;
+    case R_KD_VAL_DOUBLE: v = e.double_value; break;
+    case R_KD_VAL_TXT: v = StringNumericValue(e); break;
+    default: return;
+  }
+  rt.names.SetValue(e.name_index, v);
+}
+
+std::string_view Cut(std::string_view text, std::size_t limit) {
+  return text.substr(0, std::min(text.size(), limit));
+}
+
+}  // namespace
+
+bool ScanDouble(std::string_view text, double* out) {
+  // strtod needs a terminated text; numbers are short, so a prefix will do
+  // once leading blanks are skipped.
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  char buffer[512];
+  const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
+  std::memcpy(buffer, text.data() + i, n);
+  buffer[n] = '\0';
+  char* end = nullptr;
+  const double d = std::strtod(buffer, &end);
+  if (end == buffer) return false;
+  *out = d;
+  return true;
+}
+
+bool ScanLong(std::string_view text, std::int32_t* out) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  char buffer[64];
+  const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
+  std::memcpy(buffer, text.data() + i, n);
+  buffer[n] = '\0';
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(buffer, &end, 10);
+  if (end == buffer) return false;
+  // A 32-bit long saturates, as the C library of a 32-bit long does.
+  if (v > std::numeric_limits<std::int32_t>::max()) v = std::numeric_limits<std::int32_t>::max();
+  if (v < std::numeric_limits<std::int32_t>::min()) v = std::numeric_limits<std::int32_t>::min();
+  *out = static_cast<std::int32_t>(v);
+  return true;
+}
+
+std::string FormatLong(std::string_view format, std::int32_t value) {
+  if (format.empty() || !SingleConversion(format, "diouxXc")) return Print(std::string("%d"), value);
+  return Print(WithoutLengthLetters(format), value);
+}
+
+std::string FormatDouble(std::string_view format, double value) {
+  if (format.empty() || !SingleConversion(format, "fFeEgGaA"))
+    return Print(std::string("%f"), value);
+  return Print(WithoutLengthLetters(format), value);
+}
+
+std::int32_t ReadAsInteger(Runtime& rt, std::int32_t index) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return 0;
+  switch (e->kind) {
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN: return rt.window->Checked(*e) ? 1 : 0;
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: return rt.window->Position(*e);
+    case R_KD_VAL_TXT: {
+      std::int32_t v = 0;
+      return ScanLong(e->Text(), &v) ? v : 0;
+    }
+    case R_KD_VAL_LONG: return e->long_value;
+    case R_KD_VAL_DOUBLE: return TruncateToInt32(e->double_value);
+    default: return 0;
+  }
+}
+
+double ReadAsDouble(Runtime& rt, std::int32_t index) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return 0.0;
+  switch (e->kind) {
+    case R_KD_PW_BOX:
+    case R_KD_TEXTBOX:
+    case R_KD_EDITBOX:
+    case R_KD_CMB_BOX:
+      return ScanDoubleOrZero(Cut(rt.window->ControlText(*e), kControlNumberBytes));
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN: return rt.window->Checked(*e) ? 1.0 : 0.0;
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: return rt.window->Position(*e);
+    case R_KD_VAL_TXT: return ScanDoubleOrZero(e->Text());
+    case R_KD_VAL_LONG: return e->long_value;
+    case R_KD_VAL_DOUBLE: return e->double_value;
+    case R_KD_FILE: return ScanDoubleOrZero(e->Text());
+    case R_KD_STEPTIMER: return e->step_count;
+    default: return 0.0;
+  }
+}
+
+std::string_view ReadAsText(Runtime& rt, std::int32_t index, std::string& buffer) {
+  buffer.clear();
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return buffer;
+  switch (e->kind) {
+    case R_KD_PW_BOX:
+    case R_KD_TEXTBOX:
+    case R_KD_EDITBOX:
+    case R_KD_CMB_BOX: buffer.assign(Cut(rt.window->ControlText(*e), TEXT_VALUE_MAX)); break;
+    case R_KD_LISTBOX: {
+      const int selected = rt.window->ListSelection(*e);
+      if (selected >= 0) buffer.assign(Cut(rt.window->ListItem(*e, selected), TEXT_VALUE_MAX));
+      break;
+    }
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN: buffer.assign(rt.window->Checked(*e) ? "1" : "0"); break;
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: buffer.assign(std::to_string(rt.window->Position(*e))); break;
+    case R_KD_VAL_TXT: buffer.assign(Cut(e->Text(), TEXT_VALUE_MAX)); break;
+    case R_KD_VAL_LONG: buffer.assign(FormatLong(e->Text(), e->long_value)); break;
+    case R_KD_VAL_DOUBLE: buffer.assign(FormatDouble(e->Text(), e->double_value)); break;
+    case R_KD_VAL_CLIPBD: buffer.assign(Cut(rt.window->ClipboardText(), TEXT_VALUE_MAX)); break;
+    case R_KD_FILE: {
+      rt.file_buffer = files::ReadAll(e->Text(), TEXT_VALUE_MAX).value_or(std::string());
+      return rt.file_buffer;
+    }
+    case R_KD_STEPTIMER: buffer.assign(std::to_string(e->step_count)); break;
+    case R_KD_COM:
+      if (rt.ports) buffer.assign(Cut(rt.ports->PendingInput(*e), TEXT_VALUE_MAX));
+      break;
+    default: break;
+  }
+  return buffer;
+}
+
+void WriteInteger(Runtime& rt, std::int32_t index, std::int32_t value) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  switch (e->kind) {
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN: rt.window->SetChecked(*e, value != 0); break;
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: rt.window->SetPosition(*e, value); break;
+    case R_KD_VAL_TXT: StoreText(*e, std::to_string(value)); break;
+    case R_KD_VAL_LONG: e->long_value = value; break;
+    case R_KD_VAL_DOUBLE: e->double_value = value; break;
+    case R_KD_STEPTIMER: e->step_count = value; break;
+    default: break;
+  }
+  Refresh(rt, *e);
+}
+
+void WriteDouble(Runtime& rt, std::int32_t index, double value) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  switch (e->kind) {
+    case R_KD_PW_BOX:
+    case R_KD_TEXTBOX:
+    case R_KD_EDITBOX:
+    case R_KD_CMB_BOX: rt.window->SetControlText(*e, FormatDouble({}, value)); break;
+    case R_KD_VAL_TXT: StoreText(*e, FormatDouble({}, value)); break;
+    case R_KD_VAL_LONG: e->long_value = TruncateToInt32(value); break;
+    case R_KD_VAL_DOUBLE: e->double_value = value; break;
+    default: break;
+  }
+  Refresh(rt, *e);
+}
+
+void WriteText(Runtime& rt, std::int32_t index, std::string_view text) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  switch (e->kind) {
+    case R_KD_BUTTON:
+    case R_KD_PW_BOX:
+    case R_KD_TEXTBOX:
+    case R_KD_EDITBOX:
+    case R_KD_CMB_BOX: rt.window->SetControlText(*e, text); break;
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: {
+      std::int32_t v = 0;
+      if (ScanLong(text, &v)) rt.window->SetPosition(*e, v);
+      break;
+    }
+    case R_KD_VAL_TXT: StoreText(*e, text); break;
+    case R_KD_VAL_LONG: {
+      std::int32_t v = 0;
+      if (e->Text().empty() || !SingleConversion(e->Text(), "di")) {
+        e->long_value = ScanLong(text, &v) ? v : 0;
+      } else {
+        // The entry's own format reads the value, as it printed it.
+        const std::string format = WithoutLengthLetters(e->Text());
+        const std::string terminated(text);
+        int parsed = 0;
+        e->long_value = std::sscanf(terminated.c_str(), format.c_str(), &parsed) == 1 ? parsed : 0;
+      }
+      break;
+    }
+    case R_KD_VAL_DOUBLE: e->double_value = ScanDoubleOrZero(text); break;
+    case R_KD_FILE: files::WriteAll(e->Text(), text); break;
+    default: break;
+  }
+  Refresh(rt, *e);
+}
+
+void AppendText(Runtime& rt, std::int32_t index, std::string_view text) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  if (e->kind == R_KD_VAL_TXT && e->text && e->text_capacity > 0) {
+    const std::size_t used = e->Text().size();
+    const std::size_t room = static_cast<std::size_t>(e->text_capacity) - 1 - used;
+    const std::size_t n = std::min(room, text.size());
+    std::memmove(e->text.get() + used, text.data(), n);
+    e->text[used + n] = '\0';
+  }
+  Refresh(rt, *e);
+}
+
+void SetLong(Runtime& rt, std::int32_t index, std::int32_t value) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  if (e->kind == R_KD_VAL_LONG) e->long_value = value;
+  else if (e->kind == R_KD_VAL_DOUBLE) e->double_value = value;
+  else return;
+  Refresh(rt, *e);
+}
+
+void SetDouble(Runtime& rt, std::int32_t index, double value) {
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  if (e->kind == R_KD_VAL_DOUBLE) e->double_value = value;
+  else if (e->kind == R_KD_VAL_LONG) e->long_value = TruncateToInt32(value);
+  else return;
+  Refresh(rt, *e);
+}
+
+void SetText(Runtime& rt, std::int32_t index, std::string_view text, bool replace) {
+  if (!replace) return AppendText(rt, index, text);
+  ResourceEntry* e = Entry(rt, index);
+  if (!e) return;
+  if (e->kind == R_KD_VAL_TXT && text.size() < static_cast<std::size_t>(std::max(e->capacity, 0)))
+    StoreText(*e, text);
+  Refresh(rt, *e);
+}
+
+std::int32_t GetLongByName(Runtime& rt, std::string_view name) {
+  const std::int32_t index = rt.program.FindResource(name);
+  if (index < 0 || rt.program.Resource(index).kind != R_KD_VAL_LONG) return 0;
+  return rt.program.Resource(index).long_value;
+}
+
+void SetLongByName(Runtime& rt, std::string_view name, std::int32_t value) {
+  SetLong(rt, rt.program.FindResource(name), value);
+}
+
+void SetDoubleByName(Runtime& rt, std::string_view name, double value) {
+  SetDouble(rt, rt.program.FindResource(name), value);
+}
+
+void SetTextByName(Runtime& rt, std::string_view name, std::string_view text, bool replace) {
+  SetText(rt, rt.program.FindResource(name), text, replace);
+}
+
+void BuildNameTable(Runtime& rt) {
+  rt.names.Clear();
+  for (std::int32_t i = 0; i < rt.program.RscCount() && rt.names.Size() < RESOURCE_MAX; ++i) {
+    ResourceEntry& e = rt.program.Resource(i);
+    if (e.kind != R_KD_VAL_LONG && e.kind != R_KD_VAL_DOUBLE && e.kind != R_KD_VAL_TXT) continue;
+    e.name_index = static_cast<std::uint32_t>(rt.names.Size());
+    rt.names.Add(e.Name(), 0.0, i);
+    Refresh(rt, e);
+  }
+  rt.names.MarkBuilt();
+}
+
+void RefreshNameTable(Runtime& rt, std::int32_t index) {
+  if (ResourceEntry* e = Entry(rt, index)) Refresh(rt, *e);
+}
+
+}  // namespace vx::values
