@@ -41,7 +41,7 @@ double StringNumericValue(const ResourceEntry& e) {
 void StoreText(ResourceEntry& e, std::string_view text) {
   if (!e.text || e.text_capacity <= 0) return;
   const std::size_t n = std::min<std::size_t>(text.size(), e.text_capacity - 1);
-  std::memmove(e.text.get(), text.data(), n);
+  if (n > 0) std::memmove(e.text.get(), text.data(), n);
   e.text[n] = '\0';
 }
 
@@ -310,7 +310,7 @@ void AppendText(Runtime& rt, std::int32_t index, std::string_view text) {
     const std::size_t used = e->Text().size();
     const std::size_t room = static_cast<std::size_t>(e->text_capacity) - 1 - used;
     const std::size_t n = std::min(room, text.size());
-    std::memmove(e->text.get() + used, text.data(), n);
+    if (n > 0) std::memmove(e->text.get() + used, text.data(), n);
     e->text[used + n] = '\0';
   }
   Refresh(rt, *e);
