@@ -3,6 +3,7 @@
 // includes (cycles too), macros and conditions can span files. The
 // destination is "out.vx". Checks that every written line is complete and
 // within the line limit, whatever the bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
