@@ -342,6 +342,31 @@ TEST_F(PreprocessorTest, ExpandedLineIsCutAtTheLineLimit) {
   EXPECT_EQ(out.substr(first_end), "\r\nend\r\n");
 }
 
+TEST_F(PreprocessorTest, ReferencePageExample) {
+  env.files["loops.inc"] =
+      ".macro COUNT %v, %n\n"
+      "local @top, @done\n"
+      "  %v = 0\n"
+      ":@top\n"
+      "  If %v >= %n goto @done\n"
+      "  inc %v\n"
+      "  goto @top\n"
+      ":@done\n"
+      ".endm\n";
+  const Outcome out = Run("#define LIMIT 3\n#include \"loops.inc\"\n:Initial\nCOUNT I, LIMIT\nExit\n");
+  EXPECT_FALSE(out.fatal) << out.message;
+  EXPECT_EQ(env.output,
+            "[$SRC:3]:Initial\r\n"
+            "[$SRC:4]  I = 0\r\n"
+            "[$SRC:4]:LL0\r\n"
+            "[$SRC:4]  If I >= 3 goto LL1\r\n"
+            "[$SRC:4]  inc I\r\n"
+            "[$SRC:4]  goto LL0\r\n"
+            "[$SRC:4]:LL1\r\n"
+            "[$SRC:5]Exit\r\n");
+  EXPECT_EQ(env.console, "include file = loops.inc\r\n");
+}
+
 // ---- Whole-call helpers -------------------------------------------------------------
 
 TEST(PreprocessorCall, DestinationInsideSource) {
