@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -44,7 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     start = end + 1;
   }
   const int mode = (size % 2 == 0) ? vx::preproc::MODE_MARKERS : 0;
-  const vx::preproc::Outcome outcome = env.Run("main.vx", mode);
+  // One work area for all runs: a fresh 128 KiB block per input would cost
+  // the sanitizer more than the preprocessing.
+  static const std::unique_ptr<char[]> work = vx::preproc::NewWorkArea();
+  vx::preproc::TextReader main(env.files["main.vx"]);
+  const vx::preproc::Outcome outcome = vx::preproc::Run(
+      env, main, mode, std::span<char>(work.get(), vx::preproc::WORK_AREA_BYTES));
   CheckLines(env.output);
   if (outcome.fatal && outcome.message.empty()) std::abort();
   (void)vx::preproc::FatalText(outcome);
