@@ -6,6 +6,7 @@
 
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
+#include "engine/startup_state.hpp"
 #include "host/window_system.hpp"
 #include "values/name_table.hpp"
 
@@ -19,6 +20,7 @@ struct Runtime {
   Program program;
   NameTable names;
   PendingError error;
+  StartupState startup;  // directories, command line, script selection
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports; null until that family is built
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
