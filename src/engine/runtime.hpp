@@ -23,6 +23,7 @@ struct Runtime {
   Program program;
   NameTable names;
   PendingError error;
+  StartupState startup;  // directories, command line, script selection
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports; null until that family is built
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
@@ -34,7 +35,6 @@ struct Runtime {
   std::string file_buffer;
 
   engine::RunState run;             // call stack, exit request, traces, lock
-  StartupState startup;             // directories, command line, script selection
   engine::Session session;          // title setting, exit code, queued labels
   DebugDialog* debugger = nullptr;  // null: Debug statements go on at once
 };
