@@ -6,6 +6,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterStringApis(registry);
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
+  RegisterPreprocApis(registry);
 }
 
 }  // namespace vx::api

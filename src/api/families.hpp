@@ -11,5 +11,6 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterPreprocApis(Registry& registry); // preproc.cpp
 
 }  // namespace vx::api

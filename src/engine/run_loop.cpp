@@ -156,6 +156,7 @@ int Run(Runtime& rt, std::int32_t p) {
     if ((proc.break_mark != 0 || rt.run.single_step) && !StopInDebugger(rt, p, {})) return 1;
     const Flow flow = Execute(rt, p, proc);
     if (rt.error.Raised()) return EndWithError(rt, p);
+    if (rt.run.exit_request == EXIT_QUIT) return 1;  // an API ended the program
     if (flow.next == detail::END_OF_RUN) return 1;
     p = flow.next;
     jumped = flow.jump;
