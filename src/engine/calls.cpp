@@ -1,5 +1,6 @@
 // CALL and CALLS: handing an API id and its argument text to the dispatcher.
 #include "api/api_table.hpp"
+#include "api/argument_cache.hpp"
 #include "api/arguments.hpp"
 #include "engine/run_internal.hpp"
 #include "engine/system_variables.hpp"
@@ -16,7 +17,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 void CallApi(Runtime& rt, Procedure& proc) {
-  if (api::Dispatch(rt, proc.a, proc.text, proc.arguments.get()) == 0)
+  if (api::Dispatch(rt, proc.a, proc.text, &GetOrCreateArgumentCache(proc.arguments)) == 0)
     rt.error.Set(msg::Format(msg::Id::kNoInternalFunction, proc.text));
 }
 
