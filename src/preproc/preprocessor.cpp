@@ -134,6 +134,10 @@ struct Macro {
   std::vector<std::string> formals;
   std::vector<std::string> locals;
   std::string body;  // CR LF separated lines
+  // First bytes of the formal and local names: most body bytes start none.
+  std::array<bool, 256> starts_name{};
+
+  void NoteName(std::string_view name) { starts_name[sjis::Byte(name[0])] = true; }
 };
 
 struct Level {
@@ -439,6 +443,7 @@ class Preprocessor {
     for (std::size_t k = 2; k < words.size(); ++k) {
       if (words[k].size() >= PARAM_FIELD_BYTES) return Fail(fatal::kTooLongParameter);
       macro->formals.emplace_back(words[k]);
+      macro->NoteName(words[k]);
     }
     Macro& record = *macro;
     macros_by_name_.emplace(record.name, &record);  // an earlier macro of the name wins
@@ -474,6 +479,7 @@ class Preprocessor {
       if (macro.locals.size() >= MACRO_LOCAL_MAX) return Fail(fatal::kTooManyLocals);
       if (words[k].size() >= PARAM_FIELD_BYTES) return Fail(fatal::kTooLongLocalLabel);
       macro.locals.emplace_back(words[k]);
+      macro.NoteName(words[k]);
     }
     return true;
   }
@@ -559,6 +565,7 @@ class Preprocessor {
   static std::size_t ReplaceAt(const Macro& macro, const std::vector<std::string>& actuals,
                                const std::vector<std::string>& labels, std::string_view body,
                                std::size_t i, Add& add) {
+    if (!macro.starts_name[sjis::Byte(body[i])]) return 0;
     for (std::size_t k = 0; k < macro.formals.size(); ++k) {
       if (body.compare(i, macro.formals[k].size(), macro.formals[k]) == 0) {
         add(actuals[k]);
