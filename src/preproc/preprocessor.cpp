@@ -140,6 +140,16 @@ struct Macro {
   void NoteName(std::string_view name) { starts_name[sjis::Byte(name[0])] = true; }
 };
 
+// A failed allocation ends in the preprocessor's own message; nothing is
+// thrown past it.
+std::unique_ptr<Macro> NewMacro() {
+  try {
+    return std::make_unique<Macro>();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 struct Level {
   bool condition = false;
   bool parent_active = false;
@@ -437,7 +447,7 @@ class Preprocessor {
     if (words[1].size() >= NAME_FIELD_BYTES) return Fail(fatal::kTooLongName);
     if (words.size() - 2 > MACRO_PARAM_MAX) return Fail(fatal::kTooManyParameters);
 
-    std::unique_ptr<Macro> macro(new (std::nothrow) Macro);
+    std::unique_ptr<Macro> macro = NewMacro();
     if (!macro) return Fail(fatal::kMemoryShortage);
     macro->name.assign(words[1]);
     for (std::size_t k = 2; k < words.size(); ++k) {
@@ -612,7 +622,11 @@ class Preprocessor {
 }  // namespace
 
 std::unique_ptr<char[]> NewWorkArea() {
-  return std::unique_ptr<char[]>(new (std::nothrow) char[WORK_AREA_BYTES]);
+  try {
+    return std::make_unique_for_overwrite<char[]>(WORK_AREA_BYTES);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 Outcome Run(Environment& env, SourceReader& main, int mode, std::span<char> work_area) {
