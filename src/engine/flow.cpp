@@ -70,12 +70,6 @@ Flow ExecuteIf(Runtime& rt, std::int32_t p, Procedure& proc) {
   }
 }
 
-Flow ExecuteWhile(Runtime& rt, std::int32_t p, Procedure& proc) {
-  const double v = EvaluateNumber(rt, proc);
-  if (rt.error.Raised()) return GoOn(p);
-  return v != 0.0 ? GoOn(p) : JumpTo(proc.target);
-}
-
 Flow Return(Runtime& rt) {
   if (rt.run.depth <= 0) return EndRun();
   --rt.run.depth;

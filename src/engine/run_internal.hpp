@@ -2,6 +2,7 @@
 // Shared by the parts of the run loop: where execution goes next, and the
 // operand evaluation every directive uses.
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,22 @@ inline Flow GoOn(std::int32_t p) { return {p + 1, false}; }
 inline Flow JumpTo(std::int32_t index) { return {index, true}; }
 inline Flow EndRun() { return {END_OF_RUN, false}; }
 
+// Truncation toward zero; values beyond the 32-bit range saturate and NaN
+// gives 0, where a plain conversion would be undefined.
+inline std::int32_t TruncateToInt32(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(d);
+}
+
+// The long-variable write of WriteInteger for an entry already in hand:
+// assignments to counters are the commonest statement of all.
+inline void StoreLong(Runtime& rt, ResourceEntry& e, std::int32_t value) {
+  e.long_value = value;
+  if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
+}
+
 // Numeric operand: the expression compiled at load, else the prepared text.
 // A failure sets the pending error and gives 0.0.
 inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
@@ -40,7 +57,6 @@ inline std::string_view EvaluateString(Runtime& rt, const Procedure& proc) {
 
 // Flow control (flow.cpp).
 Flow ExecuteIf(Runtime& rt, std::int32_t p, Procedure& proc);
-Flow ExecuteWhile(Runtime& rt, std::int32_t p, Procedure& proc);
 Flow Return(Runtime& rt);
 Flow CallSub(Runtime& rt, std::int32_t p, std::int32_t label, msg::Id undefined);
 Flow CallSubByName(Runtime& rt, std::int32_t p, Procedure& proc);

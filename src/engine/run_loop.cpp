@@ -97,6 +97,33 @@ Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
   return detail::EndRun();
 }
 
+// The timing trace and the debugging-dialog stops before a procedure; false
+// when the dialog asked to quit.
+bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
+  if (rt.run.timing_trace) TraceTiming(rt, p);
+  if (proc.break_mark != 0 || rt.run.single_step) return StopInDebugger(rt, p, {});
+  return true;
+}
+
+// Assignments of a number to a long variable, the loop's commonest work,
+// skip the general dispatch by destination kind.
+Flow Move(Runtime& rt, std::int32_t p, Procedure& proc) {
+  if (rt.program.ValidResource(proc.b) && !(rt.run.trace_flags & TRACE_ASSIGNMENTS)) {
+    ResourceEntry& dest = rt.program.Resource(proc.b);
+    if (dest.kind == R_KD_VAL_LONG) {
+      detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
+      return detail::GoOn(p);
+    }
+  }
+  detail::Assign(rt, proc);
+  return detail::GoOn(p);
+}
+
+Flow While(Runtime& rt, std::int32_t p, Procedure& proc) {
+  const double v = detail::EvaluateNumber(rt, proc);
+  return v != 0.0 || rt.error.Raised() ? detail::GoOn(p) : detail::JumpTo(proc.target);
+}
+
 Flow Execute(Runtime& rt, std::int32_t p, Procedure& proc) {
   using namespace detail;
   switch (proc.code) {
@@ -107,9 +134,9 @@ Flow Execute(Runtime& rt, std::int32_t p, Procedure& proc) {
     case P_DTV_ENDP: return Return(rt);
     case P_DTV_RETSYS: return EndRun();
     case P_DTV_EXIT: return ExecuteExit(rt, p, proc);
-    case P_DTV_MOVE: Assign(rt, proc); break;
+    case P_DTV_MOVE: return Move(rt, p, proc);
     case P_DTV_IF: return ExecuteIf(rt, p, proc);
-    case P_DTV_WHILE: return ExecuteWhile(rt, p, proc);
+    case P_DTV_WHILE: return While(rt, p, proc);
     case P_DTV_ELSE_IF:
     case P_DTV_ENDWHILE:
     case P_DTV_BREAK:
@@ -151,12 +178,14 @@ int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   for (;;) {
     if (p < 1 || p >= rt.program.ProcCount()) return jumped ? 0 : 1;
-    if (rt.run.timing_trace) TraceTiming(rt, p);
     Procedure& proc = rt.program.Proc(p);
-    if ((proc.break_mark != 0 || rt.run.single_step) && !StopInDebugger(rt, p, {})) return 1;
+    if ((proc.break_mark | rt.run.single_step | rt.run.timing_trace) != 0 &&
+        !BeforeProcedure(rt, p, proc)) {
+      return 1;
+    }
     const Flow flow = Execute(rt, p, proc);
-    if (rt.error.Raised()) return EndWithError(rt, p);
-    if (rt.run.exit_request == EXIT_QUIT) return 1;  // an API ended the program
+    if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
+    if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
     if (flow.next == detail::END_OF_RUN) return 1;
     p = flow.next;
     jumped = flow.jump;

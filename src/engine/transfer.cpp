@@ -15,15 +15,6 @@ namespace {
 
 constexpr std::size_t FILE_BLOCK_BYTES = 100;
 
-// Truncation toward zero; values beyond the 32-bit range saturate and NaN
-// gives 0, where a plain conversion would be undefined.
-std::int32_t TruncateToInt32(double d) {
-  if (std::isnan(d)) return 0;
-  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(d);
-}
-
 ResourceEntry* Entry(Runtime& rt, std::int32_t index) {
   return rt.program.ValidResource(index) ? &rt.program.Resource(index) : nullptr;
 }
@@ -221,7 +212,11 @@ void Assign(Runtime& rt, Procedure& proc) {
   }
   if (rt.run.trace_flags & TRACE_ASSIGNMENTS) TraceAssignment(rt, *dest);
   switch (dest->kind) {
-    case R_KD_VAL_LONG:
+    case R_KD_VAL_LONG: {
+      const double v = EvaluateNumber(rt, proc);
+      StoreLong(rt, *dest, TruncateToInt32(v));
+      break;
+    }
     case R_KD_CK_BOX:
     case R_KD_RDO_BTN1:
     case R_KD_RDO_BTN:
