@@ -116,6 +116,19 @@ TEST_F(PreProcScriptTest, FatalErrorEndsTheRunAtOnce) {
   EXPECT_EQ(rt.session.exit_code, 1);
 }
 
+TEST_F(PreProcScriptTest, FatalErrorThroughCallsShowsOnlyItsOwnBox) {
+  // The failing #if leaves an error pending that CALLS would show; the
+  // fatal error ends the program before anyone does.
+  Put("bad.src", "#if 1)\n#endif\n#endif\n");
+  Put("run.vx", "Data string SRC \"" + Path("bad.src") + "\"\nData string DST \"" +
+                    Path("out.vx") + "\"\n:Initial\nCALLS \"PreProc SRC, DST\"\nG_WORK1 = 5\n");
+  EXPECT_EQ(Load("run.vx"), 1);
+  EXPECT_EQ(window.messages,
+            std::vector<std::string>{"[Message] [    3]:Error : Unexpected  #endif encountered.\n"});
+  EXPECT_NE(values::GetLongByName(rt, "G_WORK1"), 5);
+  EXPECT_EQ(rt.session.exit_code, 1);
+}
+
 TEST_F(PreProcScriptTest, LoaderReportsTheOriginalLineOfAnExpandedStatement) {
   Put("lib.inc",
       ".macro LEN %t, %out\n"
