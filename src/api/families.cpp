@@ -6,6 +6,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterStringApis(registry);
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
+  RegisterCallStackApis(registry);
+  RegisterPreprocApis(registry);
 }
 
 }  // namespace vx::api

@@ -11,5 +11,7 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
+void RegisterPreprocApis(Registry& registry);    // preproc.cpp
 
 }  // namespace vx::api
