@@ -18,7 +18,6 @@
 #include "platform/process.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
-#include "values/values.hpp"
 
 namespace {
 
