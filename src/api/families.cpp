@@ -7,6 +7,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
   RegisterCallStackApis(registry);
+  RegisterControlApis(registry);
+  RegisterDialogApis(registry);
 }
 
 }  // namespace vx::api

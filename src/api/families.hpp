@@ -12,5 +12,7 @@ void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
+void RegisterControlApis(Registry& registry);    // controls.cpp
+void RegisterDialogApis(Registry& registry);     // dialogs.cpp
 
 }  // namespace vx::api

@@ -16,6 +16,7 @@
 #include "host/launch.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "platform/qt/qt_controls.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
 #include "values/values.hpp"
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
   rt.debugger = &debug_dialog;
+  qt::QtControls controls(rt);
+  window_system.SetControls(&controls);
+  rt.controls = &controls;
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());

@@ -2,11 +2,12 @@
 // The window system over Qt widgets. With a display, message boxes and the
 // debugging dialog are real dialogs; headless, each is one line on standard
 // error and is answered at once. Controls arrive with the host's control
-// layer; until then control operations find no widget and read neutral.
+// layer (QtControls); without it control operations read neutral.
 #include <string>
 
 #include "engine/run_state.hpp"
 #include "host/window_system.hpp"
+#include "platform/qt/qt_controls.hpp"
 
 class QWidget;
 
@@ -17,6 +18,8 @@ class QtWindowSystem : public WindowSystem {
   explicit QtWindowSystem(bool headless) : headless_(headless) {}
 
   void SetMainWindow(QWidget* window);
+  // The widgets behind control resources; set before the main window.
+  void SetControls(QtControls* controls) { controls_ = controls; }
   bool Headless() const { return headless_; }
 
   std::string ControlText(const ResourceEntry& control) override;
@@ -40,6 +43,7 @@ class QtWindowSystem : public WindowSystem {
  private:
   bool headless_;
   QWidget* main_window_ = nullptr;
+  QtControls* controls_ = nullptr;
   std::string clipboard_;  // headless: the clipboard lives in the process
   std::string title_;
 };
