@@ -17,6 +17,8 @@
 #include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "platform/qt/qt_controls.hpp"
+#include "platform/qt/qt_debugger.hpp"
+#include "platform/qt/qt_dialogs.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
 #include "values/values.hpp"
@@ -109,12 +111,19 @@ int main(int argc, char** argv) {
   qt::QtControls controls(rt);
   window_system.SetControls(&controls);
   rt.controls = &controls;
+  // Headless, dialogs answer at once without a dialog host.
+  qt::QtDialogs dialogs;
+  if (!headless) rt.dialogs = &dialogs;
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
   if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
+  dialogs.SetMainWindow(controls.MainWindow());
+  qt::QuickWatchWindow quick_watch(rt);
+  debug_dialog.SetQuickWatch(&quick_watch);
+  controls.SetAfterLabel([&quick_watch] { quick_watch.Refresh(); });
   qt_host.Run();
   return rt.session.exit_code;
 }

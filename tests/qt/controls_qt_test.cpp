@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 
 #include "engine/run_loop.hpp"
@@ -21,7 +22,9 @@
 #include "engine/system_variables.hpp"
 #include "host/controls.hpp"
 #include "host/timers.hpp"
+#include "host/dialogs.hpp"
 #include "platform/qt/qt_controls.hpp"
+#include "platform/qt/qt_debugger.hpp"
 #include "platform/qt/qt_window_system.hpp"
 #include "support/script_fixture.hpp"
 #include "text/encoding.hpp"
@@ -598,6 +601,163 @@ ENDP
   EXPECT_EQ(edit->text(), QStringLiteral("abc"));
   Call("Hide");
   EXPECT_FALSE(edit->isVisible());
+}
+
+}  // namespace
+}  // namespace vx::test
+
+namespace vx::test {
+namespace {
+
+// Answers like a person who always picks the given replies.
+class ScriptedDialogs : public host::DialogHost {
+ public:
+  void SetDefaults(std::string_view caption, std::int32_t) override { caption_default.assign(caption); }
+  std::optional<std::string> OpenFile(std::string_view, std::string_view filter, bool) override {
+    last_filter.assign(filter);
+    return file;
+  }
+  std::optional<std::string> InputText(std::string_view, std::string_view, std::string_view initial,
+                                       host::TextInput) override {
+    last_initial.assign(initial);
+    return text;
+  }
+  std::optional<double> InputNumber(std::string_view, std::string_view, const host::NumberInput& n) override {
+    last_number = n;
+    return number;
+  }
+  int Message(std::string_view, std::string_view, int) override { return host::ANSWER_NO; }
+  std::optional<std::uint32_t> ChooseColour(std::uint32_t) override { return 0x123456u; }
+  int PopupMenu(std::span<const std::string> items) override { return static_cast<int>(items.size()) - 1; }
+  int ChooseFromList(std::string_view, std::span<const std::string> items, int) override {
+    shown.assign(items.begin(), items.end());
+    return choice;
+  }
+
+  std::optional<std::string> file, text;
+  std::optional<double> number;
+  int choice = -1;
+  std::string caption_default, last_filter, last_initial;
+  host::NumberInput last_number;
+  std::vector<std::string> shown;
+};
+
+class DialogApiTest : public QtControlsTest {
+ protected:
+  DialogApiTest() { rt.dialogs = &dialogs; }
+  ScriptedDialogs dialogs;
+};
+
+constexpr std::string_view kDialogScript = R"(Data string S 100
+Data long N 3
+Data double D 1.5
+:Initial
+ENDP
+:Open
+CALL OpenDialog S, "*.vx"
+ENDP
+:Input
+CALL InputDialog S, "Name?"
+ENDP
+:Digit
+CALL DigitDialog N, 1, 9
+ENDP
+:Prm
+CALL Prm1Dialog D
+ENDP
+:Ask
+CALL MsgBx "Sure?", "Q", 2
+ENDP
+:Colour
+CALL ColorDialog N
+ENDP
+:Menu
+CALL SpeedMenu "a|b|c", N
+ENDP
+:Pick
+CALL ListSelectStr S, "red|green||blue"
+ENDP
+:Category
+CALL CatListSelect S, "cats.txt"
+ENDP
+)";
+
+TEST_F(DialogApiTest, AnswersAreWrittenAndCancelsLeaveOutputs) {
+  ASSERT_EQ(Load(kDialogScript), 1);
+  Call("Open");  // cancelled
+  EXPECT_EQ(Long("G_ERROR"), 1);
+  EXPECT_EQ(dialogs.last_filter, "*.vx");
+  dialogs.file = "/tmp/a.vx";
+  Call("Open");
+  EXPECT_EQ(Long("G_ERROR"), 0);
+  EXPECT_EQ(Text("S"), "/tmp/a.vx");
+  dialogs.text = "typed";
+  Call("Input");
+  EXPECT_EQ(dialogs.last_initial, "/tmp/a.vx");
+  EXPECT_EQ(Text("S"), "typed");
+  dialogs.number = 7.9;
+  Call("Digit");
+  EXPECT_EQ(Long("N"), 7);
+  EXPECT_EQ(dialogs.last_number.minimum, 1.0);
+  EXPECT_EQ(dialogs.last_number.maximum, 9.0);
+  EXPECT_EQ(dialogs.last_number.initial, 3.0);
+  Call("Prm");
+  EXPECT_DOUBLE_EQ(values::ReadAsDouble(rt, Index("D")), 7.9);
+  Call("Ask");
+  EXPECT_EQ(Long("G_WORK1"), host::ANSWER_NO);
+  EXPECT_EQ(Long("G_ERROR"), 1);
+  Call("Colour");
+  EXPECT_EQ(Long("N"), 0x123456);
+  Call("Menu");
+  EXPECT_EQ(Long("N"), 2);
+  dialogs.choice = 2;
+  Call("Pick");
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"red", "green", "blue"}));
+  EXPECT_EQ(Text("S"), "blue");
+  WriteBytes(dir.Path() / "cats.txt", "[fruit]\r\napple\r\n\r\n[tree]\r\noak\r\n");
+  dialogs.choice = 1;
+  Call("Category");
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"fruit / apple", "tree / oak"}));
+  EXPECT_EQ(Text("S"), "oak");
+}
+
+TEST_F(QtControlsTest, WithoutADialogHostQuestionsAreCancelled) {
+  ASSERT_EQ(Load(kDialogScript), 1);
+  Call("Input");
+  EXPECT_EQ(Long("G_ERROR"), 1);
+  EXPECT_EQ(Text("S"), "");
+  Call("Ask");
+  EXPECT_EQ(Long("G_WORK1"), host::ANSWER_YES);
+  Call("Pick");
+  EXPECT_EQ(Long("G_WORK1"), -1);
+}
+
+TEST_F(QtControlsTest, QuickWatchListsVariablesAfterEveryLabel) {
+  qt::QuickWatchWindow watch(rt);
+  controls.SetAfterLabel([&watch] { watch.Refresh(); });
+  EXPECT_EQ(watch.objectName(), QStringLiteral("VxmrQuickWatchWClass"));
+  watch.show();
+  ASSERT_EQ(Load(R"(Data long COUNT 0
+MakeButton B 0, 0, 80, 30
+:Initial
+COUNT = 5
+ENDP
+On B
+COUNT = COUNT + 1
+ENDP
+)"),
+            1);
+  auto* table = watch.findChild<QTableWidget*>();
+  ASSERT_NE(table, nullptr);
+  auto value_of = [table](const QString& name) {
+    for (int r = 0; r < table->rowCount(); ++r) {
+      if (table->item(r, 0)->text() == name) return table->item(r, 1)->text();
+    }
+    return QStringLiteral("<missing>");
+  };
+  EXPECT_EQ(value_of(QStringLiteral("COUNT")), QStringLiteral("5"));
+  QTest::mouseClick(Widget<QPushButton>("B"), Qt::LeftButton);
+  EXPECT_EQ(value_of(QStringLiteral("COUNT")), QStringLiteral("6"));
 }
 
 }  // namespace

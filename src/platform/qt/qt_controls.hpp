@@ -36,6 +36,7 @@ class QtControls : public host::ControlHost {
   ~QtControls() override;
 
   void SetMainWindow(QWidget* window) { main_window_ = window; }
+  QWidget* MainWindow() const { return main_window_; }
   // Runs after every label (the quick-watch window refreshes itself).
   void SetAfterLabel(std::function<void()> after) { after_label_ = std::move(after); }
   // The widget behind a handle, or null.

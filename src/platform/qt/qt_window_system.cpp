@@ -11,6 +11,7 @@
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "host/launch.hpp"
+#include "platform/qt/qt_debugger.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {
@@ -104,18 +105,7 @@ int QtDebugDialog::Open(Runtime& rt, std::int32_t procedure, std::string_view te
     WriteErrorLine(host::HeadlessMessageLine("Debug", text));
     return 1;
   }
-  std::int32_t line = 0;
-  if (procedure >= 1 && procedure < rt.program.ProcCount()) line = rt.program.Proc(procedure).line;
-  QMessageBox box(main_window_);
-  box.setWindowTitle(QStringLiteral("Debug"));
-  box.setText(QStringLiteral("Line %1 (procedure %2)").arg(line).arg(procedure));
-  box.setInformativeText(FromSjis(text));
-  QPushButton* go_on = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
-  box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
-  box.setDefaultButton(go_on);
-  box.setEscapeButton(go_on);
-  box.exec();
-  return box.clickedButton() == go_on ? 1 : 0;
+  return RunDebugDialog(rt, procedure, text, main_window_, quick_watch_);
 }
 
 }  // namespace vx::qt

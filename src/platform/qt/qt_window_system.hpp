@@ -13,6 +13,8 @@ class QWidget;
 
 namespace vx::qt {
 
+class QuickWatchWindow;
+
 class QtWindowSystem : public WindowSystem {
  public:
   explicit QtWindowSystem(bool headless) : headless_(headless) {}
@@ -48,17 +50,19 @@ class QtWindowSystem : public WindowSystem {
   std::string title_;
 };
 
-// The debugging dialog: Continue or Quit with a display, "[Debug] text" on
+// The debugging dialog (qt_debugger.hpp) with a display, "[Debug] text" on
 // standard error and Continue when headless.
 class QtDebugDialog : public DebugDialog {
  public:
   explicit QtDebugDialog(bool headless) : headless_(headless) {}
   void SetMainWindow(QWidget* window) { main_window_ = window; }
+  void SetQuickWatch(QuickWatchWindow* window) { quick_watch_ = window; }
   int Open(Runtime& rt, std::int32_t procedure, std::string_view text) override;
 
  private:
   bool headless_;
   QWidget* main_window_ = nullptr;
+  QuickWatchWindow* quick_watch_ = nullptr;
 };
 
 // One line on standard error, flushed at once.
