@@ -21,7 +21,6 @@
 #include "platform/qt/qt_dialogs.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
-#include "values/values.hpp"
 
 namespace {
 

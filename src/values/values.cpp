@@ -117,7 +117,7 @@ bool ScanDouble(std::string_view text, double* out) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   char buffer[512];
   const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
-  std::memcpy(buffer, text.data() + i, n);
+  if (n > 0) std::memcpy(buffer, text.data() + i, n);
   buffer[n] = '\0';
   char* end = nullptr;
   const double d = std::strtod(buffer, &end);
@@ -131,7 +131,7 @@ bool ScanLong(std::string_view text, std::int32_t* out) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   char buffer[64];
   const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
-  std::memcpy(buffer, text.data() + i, n);
+  if (n > 0) std::memcpy(buffer, text.data() + i, n);
   buffer[n] = '\0';
   char* end = nullptr;
   errno = 0;
