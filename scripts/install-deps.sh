@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev            # fuzz targets and sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
+  fonts-ipafont                       # the Japanese Gothic face of the controls
   xvfb xauth xdotool                  # the end-to-end test in a real X server
   lua5.4 tcl python3                  # script benchmarks against peers
 )

@@ -8,6 +8,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterRandomApis(registry);
   RegisterCallStackApis(registry);
   RegisterPreprocApis(registry);
+  RegisterControlApis(registry);
+  RegisterDialogApis(registry);
 }
 
 }  // namespace vx::api

@@ -13,5 +13,7 @@ void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 void RegisterPreprocApis(Registry& registry);    // preproc.cpp
+void RegisterControlApis(Registry& registry);    // controls.cpp
+void RegisterDialogApis(Registry& registry);     // dialogs.cpp
 
 }  // namespace vx::api

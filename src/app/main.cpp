@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QtGlobal>
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,9 @@
 #include "host/launch.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "platform/qt/qt_controls.hpp"
+#include "platform/qt/qt_debugger.hpp"
+#include "platform/qt/qt_dialogs.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
 
@@ -75,12 +79,22 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
   rt.debugger = &debug_dialog;
+  qt::QtControls controls(rt);
+  window_system.SetControls(&controls);
+  rt.controls = &controls;
+  // Headless, dialogs answer at once without a dialog host.
+  qt::QtDialogs dialogs;
+  if (!headless) rt.dialogs = &dialogs;
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
   if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
+  dialogs.SetMainWindow(controls.MainWindow());
+  qt::QuickWatchWindow quick_watch(rt);
+  debug_dialog.SetQuickWatch(&quick_watch);
+  controls.SetAfterLabel([&quick_watch] { quick_watch.Refresh(); });
   qt_host.Run();
   return rt.session.exit_code;
 }
@@ -115,6 +129,9 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication app(qt_argc, qt_argv);
+  // Qt adopts the user's locale; numbers in scripts are always read and
+  // printed with a decimal point.
+  std::setlocale(LC_NUMERIC, "C");
   const int exit_code = RunProgram(options, headless);
   if (headless) {
     // Tearing the application object down would load the whole font

@@ -5,6 +5,7 @@
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
+#include "host/controls.hpp"
 #include "values/values.hpp"
 
 namespace vx::engine {
@@ -13,6 +14,7 @@ int UnloadScript(Runtime& rt) {
   if (rt.program.RscCount() > sysvar::G_EXIT_CODE)
     rt.session.exit_code = values::ReadAsInteger(rt, sysvar::G_EXIT_CODE);
   rt.session.events_enabled = false;
+  host::DestroyControls(rt);
   // Entries queued for this program mean nothing to the next one.
   rt.session.pending_labels.Clear();
   // Buffers and open files go with their entries, last to first.
@@ -23,12 +25,13 @@ int UnloadScript(Runtime& rt) {
 }
 
 void CreateDeclaredControls(Runtime& rt) {
+  host::CreateControls(rt);
   values::BuildNameTable(rt);
   rt.session.events_enabled = true;
 }
 
 int StartLoadedProgram(Runtime& rt) {
-  StartInitialLabel(rt);
+  if (StartInitialLabel(rt) && rt.controls) rt.controls->AfterLabel();
   rt.session.started = true;
   rt.session.redraw_needed = false;
   return 1;

@@ -15,6 +15,11 @@
 
 namespace vx {
 
+namespace host {
+class ControlHost;
+class DialogHost;
+}  // namespace host
+
 struct Runtime {
   explicit Runtime(WindowSystem& window_system) : window(&window_system) {}
   Runtime(const Runtime&) = delete;
@@ -37,6 +42,8 @@ struct Runtime {
   engine::RunState run;             // call stack, exit request, traces, lock
   engine::Session session;          // title setting, exit code, queued labels
   DebugDialog* debugger = nullptr;  // null: Debug statements go on at once
+  host::ControlHost* controls = nullptr;  // control windows and timers; null: none
+  host::DialogHost* dialogs = nullptr;    // dialog APIs; null: answered as headless
 };
 
 }  // namespace vx

@@ -11,6 +11,7 @@
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "host/launch.hpp"
+#include "platform/qt/qt_debugger.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {
@@ -30,23 +31,46 @@ void WriteErrorLine(const std::string& line) {
 
 void QtWindowSystem::SetMainWindow(QWidget* window) {
   main_window_ = window;
+  if (controls_) controls_->SetMainWindow(window);
   if (main_window_ && !title_.empty()) main_window_->setWindowTitle(FromSjis(title_));
 }
 
-// No control has a widget yet: reads are neutral and writes go nowhere.
-std::string QtWindowSystem::ControlText(const ResourceEntry&) { return {}; }
-void QtWindowSystem::SetControlText(const ResourceEntry&, std::string_view) {}
-void QtWindowSystem::ScrollToEnd(const ResourceEntry&) {}
-int QtWindowSystem::ListSelection(const ResourceEntry&) { return -1; }
-void QtWindowSystem::SetListSelection(const ResourceEntry&, int) {}
-std::string QtWindowSystem::ListItem(const ResourceEntry&, int) { return {}; }
-void QtWindowSystem::ListAdd(const ResourceEntry&, std::string_view) {}
-void QtWindowSystem::ListInsert(const ResourceEntry&, int, std::string_view) {}
-void QtWindowSystem::ListDelete(const ResourceEntry&, int) {}
-bool QtWindowSystem::Checked(const ResourceEntry&) { return false; }
-void QtWindowSystem::SetChecked(const ResourceEntry&, bool) {}
-int QtWindowSystem::Position(const ResourceEntry&) { return 0; }
-void QtWindowSystem::SetPosition(const ResourceEntry&, int) {}
+// Control operations go to the widgets; without them reads are neutral.
+std::string QtWindowSystem::ControlText(const ResourceEntry& c) {
+  return controls_ ? controls_->Text(c) : std::string();
+}
+void QtWindowSystem::SetControlText(const ResourceEntry& c, std::string_view text) {
+  if (controls_) controls_->SetText(c, text);
+}
+void QtWindowSystem::ScrollToEnd(const ResourceEntry& c) {
+  if (controls_) controls_->ScrollToEnd(c);
+}
+int QtWindowSystem::ListSelection(const ResourceEntry& c) {
+  return controls_ ? controls_->ListSelection(c) : -1;
+}
+void QtWindowSystem::SetListSelection(const ResourceEntry& c, int index) {
+  if (controls_) controls_->SetListSelection(c, index);
+}
+std::string QtWindowSystem::ListItem(const ResourceEntry& c, int index) {
+  return controls_ ? controls_->ListItem(c, index) : std::string();
+}
+void QtWindowSystem::ListAdd(const ResourceEntry& c, std::string_view item) {
+  if (controls_) controls_->ListAdd(c, item);
+}
+void QtWindowSystem::ListInsert(const ResourceEntry& c, int index, std::string_view item) {
+  if (controls_) controls_->ListInsert(c, index, item);
+}
+void QtWindowSystem::ListDelete(const ResourceEntry& c, int index) {
+  if (controls_) controls_->ListDelete(c, index);
+}
+bool QtWindowSystem::Checked(const ResourceEntry& c) { return controls_ && controls_->Checked(c); }
+void QtWindowSystem::SetChecked(const ResourceEntry& c, bool checked) {
+  if (controls_) controls_->SetChecked(c, checked);
+}
+int QtWindowSystem::Position(const ResourceEntry& c) { return controls_ ? controls_->Position(c) : 0; }
+void QtWindowSystem::SetPosition(const ResourceEntry& c, int position) {
+  if (controls_) controls_->SetPosition(c, position);
+}
 
 std::string QtWindowSystem::ClipboardText() {
   if (headless_) return clipboard_;
@@ -81,18 +105,7 @@ int QtDebugDialog::Open(Runtime& rt, std::int32_t procedure, std::string_view te
     WriteErrorLine(host::HeadlessMessageLine("Debug", text));
     return 1;
   }
-  std::int32_t line = 0;
-  if (procedure >= 1 && procedure < rt.program.ProcCount()) line = rt.program.Proc(procedure).line;
-  QMessageBox box(main_window_);
-  box.setWindowTitle(QStringLiteral("Debug"));
-  box.setText(QStringLiteral("Line %1 (procedure %2)").arg(line).arg(procedure));
-  box.setInformativeText(FromSjis(text));
-  QPushButton* go_on = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
-  box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
-  box.setDefaultButton(go_on);
-  box.setEscapeButton(go_on);
-  box.exec();
-  return box.clickedButton() == go_on ? 1 : 0;
+  return RunDebugDialog(rt, procedure, text, main_window_, quick_watch_);
 }
 
 }  // namespace vx::qt

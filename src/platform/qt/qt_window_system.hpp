@@ -2,21 +2,26 @@
 // The window system over Qt widgets. With a display, message boxes and the
 // debugging dialog are real dialogs; headless, each is one line on standard
 // error and is answered at once. Controls arrive with the host's control
-// layer; until then control operations find no widget and read neutral.
+// layer (QtControls); without it control operations read neutral.
 #include <string>
 
 #include "engine/run_state.hpp"
 #include "host/window_system.hpp"
+#include "platform/qt/qt_controls.hpp"
 
 class QWidget;
 
 namespace vx::qt {
+
+class QuickWatchWindow;
 
 class QtWindowSystem : public WindowSystem {
  public:
   explicit QtWindowSystem(bool headless) : headless_(headless) {}
 
   void SetMainWindow(QWidget* window);
+  // The widgets behind control resources; set before the main window.
+  void SetControls(QtControls* controls) { controls_ = controls; }
   bool Headless() const { return headless_; }
 
   std::string ControlText(const ResourceEntry& control) override;
@@ -40,21 +45,24 @@ class QtWindowSystem : public WindowSystem {
  private:
   bool headless_;
   QWidget* main_window_ = nullptr;
+  QtControls* controls_ = nullptr;
   std::string clipboard_;  // headless: the clipboard lives in the process
   std::string title_;
 };
 
-// The debugging dialog: Continue or Quit with a display, "[Debug] text" on
+// The debugging dialog (qt_debugger.hpp) with a display, "[Debug] text" on
 // standard error and Continue when headless.
 class QtDebugDialog : public DebugDialog {
  public:
   explicit QtDebugDialog(bool headless) : headless_(headless) {}
   void SetMainWindow(QWidget* window) { main_window_ = window; }
+  void SetQuickWatch(QuickWatchWindow* window) { quick_watch_ = window; }
   int Open(Runtime& rt, std::int32_t procedure, std::string_view text) override;
 
  private:
   bool headless_;
   QWidget* main_window_ = nullptr;
+  QuickWatchWindow* quick_watch_ = nullptr;
 };
 
 // One line on standard error, flushed at once.
