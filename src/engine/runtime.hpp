@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "api/stores.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
 #include "host/window_system.hpp"
@@ -22,6 +23,7 @@ struct Runtime {
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports; null until that family is built
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
+  api::Stores stores;  // numeric and string arrays, FIFO, started programs
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
