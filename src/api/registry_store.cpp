@@ -1,14 +1,19 @@
 #include "api/registry_store.hpp"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "engine/program.hpp"
+#include "platform/files.hpp"
 #include "api/saved_files.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
@@ -357,5 +362,50 @@ std::string StoreFolder() {
 }
 
 std::string StoreFile() { return StoreFolder() + "/registry.reg"; }
+
+StoreLock::StoreLock() {
+  std::error_code ec;
+  std::filesystem::create_directories(StoreFolder(), ec);
+  fd_ = open((StoreFolder() + "/registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    error_ = errno;
+    return;
+  }
+  while (flock(fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      error_ = errno;
+      return;
+    }
+  }
+}
+
+StoreLock::~StoreLock() {
+  if (fd_ >= 0) close(fd_);  // closing releases the lock
+}
+
+int ReadStore(Store& store, int* bad_line) {
+  std::FILE* raw = std::fopen(StoreFile().c_str(), "rb");
+  if (!raw) {
+    store = Store();
+    return errno == ENOENT ? 0 : errno;
+  }
+  files::FilePtr f(raw);
+  std::string text;
+  char block[65536];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, f.get())) > 0) {
+    text.append(block, got);
+    if (text.size() > REGISTRY_FILE_MAX) return EFBIG;
+  }
+  if (std::ferror(f.get())) return EIO;
+  return store.Parse(text, bad_line) ? 0 : STORE_DAMAGED;
+}
+
+int WriteStore(const Store& store) {
+  std::error_code ec;
+  std::filesystem::create_directories(StoreFolder(), ec);
+  if (ec) return ec.value();
+  return files::ReplaceSystemFile(StoreFile(), store.Serialize());
+}
 
 }  // namespace vx::api::registry

@@ -75,4 +75,26 @@ class Store {
 std::string StoreFolder();
 std::string StoreFile();
 
+// Holds the store's lock file, so that two programs changing the store at
+// the same time do not lose each other's changes.
+class StoreLock {
+ public:
+  StoreLock();
+  ~StoreLock();
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  int error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+inline constexpr int STORE_DAMAGED = -1;
+// Reads the store file; a missing file is an empty store. 0, an errno, or
+// STORE_DAMAGED with the malformed line's number in `bad_line`.
+int ReadStore(Store& store, int* bad_line);
+// Creates the folder when needed and replaces the file. 0 or an errno.
+int WriteStore(const Store& store);
+
 }  // namespace vx::api::registry

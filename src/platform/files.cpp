@@ -140,14 +140,39 @@ int Truncate(std::string_view script_path, std::int64_t size) {
   return ErrnoOr(truncate(ToSystemPath(script_path).c_str(), static_cast<off_t>(size)));
 }
 
-int MakeSymbolicLink(std::string_view target, std::string_view link) {
+int MakeSymbolicLink(std::string_view target, std::string_view link, bool replace) {
   if (target.empty() || link.empty()) return ENOENT;
-  return ErrnoOr(symlink(ToSystemPath(target).c_str(), ToSystemPath(link).c_str()));
+  const std::string to = ToSystemPath(target);
+  const std::string at = ToSystemPath(link);
+  struct stat existing {};
+  if (!replace || lstat(at.c_str(), &existing) != 0 || !S_ISLNK(existing.st_mode))
+    return ErrnoOr(symlink(to.c_str(), at.c_str()));
+  const std::string temporary = TemporaryBeside(at);
+  if (symlink(to.c_str(), temporary.c_str()) != 0) return errno;
+  if (rename(temporary.c_str(), at.c_str()) != 0) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    return error;
+  }
+  return 0;
+}
+
+int Write(std::string_view script_path, std::string_view bytes, bool append) {
+  errno = 0;
+  FilePtr f = Open(script_path, append ? "ab" : "wb");
+  if (!f) return errno != 0 ? errno : ENOENT;
+  int error = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) error = errno ? errno : EIO;
+  if (std::fclose(f.release()) != 0 && error == 0) error = errno ? errno : EIO;
+  return error;
 }
 
 int ReplaceFile(std::string_view script_path, std::string_view bytes) {
   if (script_path.empty()) return ENOENT;
-  const std::string path = ToSystemPath(script_path);
+  return ReplaceSystemFile(ToSystemPath(script_path), bytes);
+}
+
+int ReplaceSystemFile(const std::string& path, std::string_view bytes) {
   const std::string temporary = TemporaryBeside(path);
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
@@ -200,6 +225,11 @@ bool SameFile(std::string_view a, std::string_view b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool NameTaken(std::string_view script_path) {
+  struct stat st {};
+  return !script_path.empty() && lstat(ToSystemPath(script_path).c_str(), &st) == 0;
+}
+
 int ListFolder(std::string_view script_path, std::vector<FolderEntry>& entries) {
   entries.clear();
   const std::string folder = script_path.empty() ? std::string(".") : ToSystemPath(script_path);
@@ -210,9 +240,11 @@ int ListFolder(std::string_view script_path, std::vector<FolderEntry>& entries) 
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     struct stat st {};
-    FileType type = FileType::kOther;
-    if (fstatat(dirfd(dir), entry->d_name, &st, 0) == 0) type = TypeOf(st.st_mode);
-    entries.push_back(FolderEntry{FromSystemName(name), type});
+    FolderEntry found{FromSystemName(name), FileType::kOther, false};
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+      found.link = true;
+    if (fstatat(dirfd(dir), entry->d_name, &st, 0) == 0) found.type = TypeOf(st.st_mode);
+    entries.push_back(std::move(found));
   }
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });

@@ -54,10 +54,17 @@ int MakeFolder(std::string_view script_path);    // one level
 int CopyFile(std::string_view source, std::string_view destination);
 int Truncate(std::string_view script_path, std::int64_t size);
 // A symbolic link at `link` that points to `target` (converted like a path).
-int MakeSymbolicLink(std::string_view target, std::string_view link);
+// With `replace`, an existing symbolic link at `link` is replaced in one
+// step; anything else there is never touched.
+int MakeSymbolicLink(std::string_view target, std::string_view link, bool replace);
+// Writes `bytes` to the file, replacing it or appending to it.
+int Write(std::string_view script_path, std::string_view bytes, bool append);
 // Writes `bytes` to a new file beside the path and renames it over the path,
 // so the old contents stay whole when writing fails.
 int ReplaceFile(std::string_view script_path, std::string_view bytes);
+// The same for a path that already is a system path (UTF-8, slashes), such
+// as the program's own configuration files.
+int ReplaceSystemFile(const std::string& system_path, std::string_view bytes);
 
 enum class FileType { kNone, kFile, kFolder, kOther };
 
@@ -74,10 +81,13 @@ struct FileStatus {
 std::optional<FileStatus> Status(std::string_view script_path, int* error = nullptr);
 // Whether two paths name the same file (same device and inode).
 bool SameFile(std::string_view a, std::string_view b);
+// Whether anything has that name, a dangling symbolic link included.
+bool NameTaken(std::string_view script_path);
 
 struct FolderEntry {
   std::string name;  // as the script sees it (CP932)
-  FileType type = FileType::kNone;
+  FileType type = FileType::kNone;  // of what a symbolic link points to
+  bool link = false;                // the entry itself is a symbolic link
 };
 // The entries of a folder, without "." and "..", sorted by name. 0 or errno.
 int ListFolder(std::string_view script_path, std::vector<FolderEntry>& entries);
