@@ -10,6 +10,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/families.hpp"
 #include "api/os_results.hpp"
 #include "api/saved_files.hpp"
 #include "api/sort_list.hpp"
@@ -296,6 +297,21 @@ void SaveValues(Call& call) {
   ReportSystemResult(call, replace ? files::ReplaceFile(path, bytes) : files::Write(path, bytes, true));
 }
 
+// Writes a saved text back by the resource's kind. Check boxes and radio
+// buttons save as "1" or "0" but take no text, so they take the number.
+void RestoreValue(Runtime& rt, std::int32_t index, std::string_view text) {
+  switch (rt.program.Resource(index).kind) {
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN: {
+      std::int32_t v = 0;
+      if (values::ScanLong(text, &v)) values::WriteInteger(rt, index, v);
+      break;
+    }
+    default: values::WriteText(rt, index, text);
+  }
+}
+
 void LoadValues(Call& call) {
   std::string& path = call.Small(0);
   call.String(0, path);
@@ -319,7 +335,7 @@ void LoadValues(Call& call) {
       ++unknown;
       continue;
     }
-    values::WriteText(rt, index, value);
+    RestoreValue(rt, index, value);
     ++restored;
   }
   call.SetWork(1, restored);
@@ -328,38 +344,34 @@ void LoadValues(Call& call) {
   call.SetError(0);
 }
 
+constexpr Registration kArrayApis[] = {
+    {Id("GetArray"), GetArray},
+    {Id("SetArray"), SetArray},
+    {Id("SetAryElem"), SetAryElem},
+    {Id("SortArray"), SortArray},
+    {Id("ClearArray"), ClearArray},
+    {Id("ClearStrArray"), ClearStrArray},
+    {Id("GetStrArray"), GetStrArray},
+    {Id("SetStrArray"), SetStrArray},
+    {Id("SaveStrArray"), SaveStrArray},
+    {Id("LoadStrArray"), LoadStrArray},
+    {Id("SortStrArray"), SortStrArray},
+    {Id("SearchStrArray"), SearchStrArray},
+    {Id("PutFifo"), PutFifo},
+    {Id("GetFifo"), GetFifo},
+    {Id("ClearFifo"), ClearFifo},
+    {Id("RewindFifo"), RewindFifo},
+    {Id("FifoCmd"), FifoCmd},
+    {Id("SortList"), SortList},
+    {Id("GetValue"), GetValue},
+    {Id("SetValue"), SetValue},
+    {Id("SaveValues"), SaveValues},
+    {Id("LoadValues"), LoadValues},
+    {Id("SpRays"), SpRays},
+};
+
 }  // namespace
 
-void RegisterArrayApis(Registry& registry) {
-  static constexpr struct {
-    int id;
-    Handler handler;
-  } kHandlers[] = {
-      {Id("GetArray"), GetArray},
-      {Id("SetArray"), SetArray},
-      {Id("SetAryElem"), SetAryElem},
-      {Id("SortArray"), SortArray},
-      {Id("ClearArray"), ClearArray},
-      {Id("ClearStrArray"), ClearStrArray},
-      {Id("GetStrArray"), GetStrArray},
-      {Id("SetStrArray"), SetStrArray},
-      {Id("SaveStrArray"), SaveStrArray},
-      {Id("LoadStrArray"), LoadStrArray},
-      {Id("SortStrArray"), SortStrArray},
-      {Id("SearchStrArray"), SearchStrArray},
-      {Id("PutFifo"), PutFifo},
-      {Id("GetFifo"), GetFifo},
-      {Id("ClearFifo"), ClearFifo},
-      {Id("RewindFifo"), RewindFifo},
-      {Id("FifoCmd"), FifoCmd},
-      {Id("SortList"), SortList},
-      {Id("GetValue"), GetValue},
-      {Id("SetValue"), SetValue},
-      {Id("SaveValues"), SaveValues},
-      {Id("LoadValues"), LoadValues},
-      {Id("SpRays"), SpRays},
-  };
-  for (const auto& h : kHandlers) registry.Add(h.id, h.handler);
-}
+void RegisterArrayApis(Registry& registry) { registry.AddAll(kArrayApis); }
 
 }  // namespace vx::api

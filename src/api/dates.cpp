@@ -9,6 +9,7 @@
 #include "api/api_ids.hpp"
 #include "api/calendar.hpp"
 #include "api/call.hpp"
+#include "api/families.hpp"
 #include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
@@ -144,19 +145,21 @@ void Sleep(Call& call) {
   }
 }
 
+constexpr Registration kDateApis[] = {
+    {Id("Date2Ser"), Date2Ser},
+    {Id("Ser2Date"), Ser2Date},
+    {Id("TellWkDay"), TellWkDay},
+    {Id("TellMthDays"), TellMthDays},
+    {Id("GetMilCnt"), GetMilCnt},
+    {Id("GetTime"), GetTime},
+    {Id("GetDate"), GetDate},
+    {Id("GetDateStr"), GetDateStr},
+    {Id("CalcTmCard"), CalcTmCard},
+    {Id("Sleep"), Sleep},
+};
+
 }  // namespace
 
-void RegisterDateApis(Registry& registry) {
-  static constexpr struct {
-    int id;
-    Handler handler;
-  } kHandlers[] = {
-      {Id("Date2Ser"), Date2Ser},     {Id("Ser2Date"), Ser2Date},   {Id("TellWkDay"), TellWkDay},
-      {Id("TellMthDays"), TellMthDays}, {Id("GetMilCnt"), GetMilCnt}, {Id("GetTime"), GetTime},
-      {Id("GetDate"), GetDate},       {Id("GetDateStr"), GetDateStr}, {Id("CalcTmCard"), CalcTmCard},
-      {Id("Sleep"), Sleep},
-  };
-  for (const auto& h : kHandlers) registry.Add(h.id, h.handler);
-}
+void RegisterDateApis(Registry& registry) { registry.AddAll(kDateApis); }
 
 }  // namespace vx::api

@@ -11,5 +11,9 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterArrayApis(Registry& registry);   // arrays.cpp
+void RegisterFileApis(Registry& registry);    // files.cpp
+void RegisterDateApis(Registry& registry);    // dates.cpp
+void RegisterSystemApis(Registry& registry);  // system.cpp
 
 }  // namespace vx::api

@@ -16,6 +16,7 @@
 #include "api/api_ids.hpp"
 #include "api/calendar.hpp"
 #include "api/call.hpp"
+#include "api/families.hpp"
 #include "api/file_tools.hpp"
 #include "api/os_results.hpp"
 #include "api/saved_files.hpp"
@@ -487,37 +488,33 @@ void UpdateActLog(Call& call) {
   ReportSystemResult(call, files::ReplaceFile(path, filetools::LastLines(log, keep)));
 }
 
+constexpr Registration kFileApis[] = {
+    {Id("WriteBinary"), WriteBinary},
+    {Id("TruncateFile"), TruncateFile},
+    {Id("FillFrm"), FillFrm},
+    {Id("StrFillFrm"), StrFillFrm},
+    {Id("InFileIdx"), InFileIdx},
+    {Id("InFileWC"), InFileWC},
+    {Id("DeleteF"), DeleteF},
+    {Id("RmvDir"), RmvDir},
+    {Id("CopyF"), CopyF},
+    {Id("SizeF"), SizeF},
+    {Id("GetCurDir"), GetCurDir},
+    {Id("ChgCurDir"), ChgCurDir},
+    {Id("CrtLnk"), CrtLnk},
+    {Id("NewFName"), NewFName},
+    {Id("MkDir"), MkDir},
+    {Id("MkFileLst"), MkFileLst},
+    {Id("GetFileTime"), GetFileTime},
+    {Id("FSkipPg"), FSkipPg},
+    {Id("FileGetLine"), FileGetLine},
+    {Id("FSeek"), FSeek},
+    {Id("ReadBin"), ReadBin},
+    {Id("UpdateActLog"), UpdateActLog},
+};
+
 }  // namespace
 
-void RegisterFileApis(Registry& registry) {
-  static constexpr struct {
-    int id;
-    Handler handler;
-  } kHandlers[] = {
-      {Id("WriteBinary"), WriteBinary},
-      {Id("TruncateFile"), TruncateFile},
-      {Id("FillFrm"), FillFrm},
-      {Id("StrFillFrm"), StrFillFrm},
-      {Id("InFileIdx"), InFileIdx},
-      {Id("InFileWC"), InFileWC},
-      {Id("DeleteF"), DeleteF},
-      {Id("RmvDir"), RmvDir},
-      {Id("CopyF"), CopyF},
-      {Id("SizeF"), SizeF},
-      {Id("GetCurDir"), GetCurDir},
-      {Id("ChgCurDir"), ChgCurDir},
-      {Id("CrtLnk"), CrtLnk},
-      {Id("NewFName"), NewFName},
-      {Id("MkDir"), MkDir},
-      {Id("MkFileLst"), MkFileLst},
-      {Id("GetFileTime"), GetFileTime},
-      {Id("FSkipPg"), FSkipPg},
-      {Id("FileGetLine"), FileGetLine},
-      {Id("FSeek"), FSeek},
-      {Id("ReadBin"), ReadBin},
-      {Id("UpdateActLog"), UpdateActLog},
-  };
-  for (const auto& h : kHandlers) registry.Add(h.id, h.handler);
-}
+void RegisterFileApis(Registry& registry) { registry.AddAll(kFileApis); }
 
 }  // namespace vx::api

@@ -18,6 +18,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/families.hpp"
 #include "api/file_tools.hpp"
 #include "api/os_results.hpp"
 #include "api/registry_store.hpp"
@@ -61,6 +62,22 @@ bool VersionBelow(const Version& a, const Version& b) {
   return a.minor < b.minor;  // equal-length-free decimal fractions compare as texts
 }
 
+// ChkVersion required version, mode: fails, through the pending error, when
+// this program is older than the script needs; mode 1 also shows the text
+// in a message box and asks the host to quit.
+void ChkVersion(Call& call) {
+  std::string& required = call.Small(0);
+  call.String(0, required);
+  const std::int32_t mode = call.Int(1);
+  const auto wanted = ParseVersion(required);
+  if (!wanted) return ReportFailure(call, "bad version text");
+  if (!VersionBelow(*ParseVersion(kOwnVersion), *wanted)) return call.SetError(0);
+  const std::string text = "Version " + required + " is required.";
+  call.Fail(text);
+  call.SetError(1);
+  if (mode == 1) call.rt().window->ShowMessage("Error", text);
+}
+
 // ---- the registry ----
 
 std::string RegistryListing(const registry::Store& store, const std::string& key,
@@ -81,7 +98,7 @@ void ReportDamagedStore(Call& call, int bad_line) {
 }
 
 // Registry command, key, [value name], [value or output].
-void Registry(Call& call) {
+void RegistryApi(Call& call) {
   const std::int32_t command = call.Int(0);
   std::string& key_text = call.Small(0);
   std::string& name = call.Small(1);
@@ -417,19 +434,22 @@ void DebugFunc(Call& call) {
   call.SetError(0);
 }
 
+constexpr Registration kSystemApis[] = {
+    {Id("ChkVersion"), ChkVersion},
+    {Id("OprtSys"), OprtSys},
+    {Id("Registry"), RegistryApi},
+    {Id("GetSysInfo"), GetSysInfo},
+    {Id("CtrlMonitor"), CtrlMonitor},
+    {Id("Dump"), Dump},
+    {Id("WinExec"), WinExec},
+    {Id("ProcCtrl"), ProcCtrl},
+    {Id("GetWinVer"), GetWinVer},
+    {Id("ChkExist"), ChkExist},
+    {Id("DebugFunc"), DebugFunc},
+};
+
 }  // namespace
 
-void RegisterSystemApis(Registry& registry) {
-  static constexpr struct {
-    int id;
-    Handler handler;
-  } kHandlers[] = {
-      {Id("OprtSys"), OprtSys},         {Id("Registry"), Registry},     {Id("GetSysInfo"), GetSysInfo},
-      {Id("CtrlMonitor"), CtrlMonitor}, {Id("Dump"), Dump},             {Id("WinExec"), WinExec},
-      {Id("ProcCtrl"), ProcCtrl},       {Id("GetWinVer"), GetWinVer},   {Id("ChkExist"), ChkExist},
-      {Id("DebugFunc"), DebugFunc},
-  };
-  for (const auto& h : kHandlers) registry.Add(h.id, h.handler);
-}
+void RegisterSystemApis(Registry& registry) { registry.AddAll(kSystemApis); }
 
 }  // namespace vx::api
