@@ -10,6 +10,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterFileApis(registry);
   RegisterDateApis(registry);
   RegisterSystemApis(registry);
+  RegisterCallStackApis(registry);
 }
 
 }  // namespace vx::api

@@ -15,5 +15,6 @@ void RegisterArrayApis(Registry& registry);   // arrays.cpp
 void RegisterFileApis(Registry& registry);    // files.cpp
 void RegisterDateApis(Registry& registry);    // dates.cpp
 void RegisterSystemApis(Registry& registry);  // system.cpp
+void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 
 }  // namespace vx::api

@@ -37,6 +37,13 @@ bool Exists(std::string_view script_path) {
   return !script_path.empty() && access(ToSystemPath(script_path).c_str(), F_OK) == 0;
 }
 
+bool SameFile(std::string_view a, std::string_view b) {
+  struct stat sa {}, sb {};
+  if (a.empty() || b.empty()) return false;
+  if (stat(ToSystemPath(a).c_str(), &sa) != 0 || stat(ToSystemPath(b).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit) {
   FilePtr f = Open(script_path, "rb");
   if (!f) return std::nullopt;
@@ -215,14 +222,6 @@ std::optional<FileStatus> Status(std::string_view script_path, int* error) {
   if (sx.stx_mask & STATX_BTIME) status.created = seconds(sx.stx_btime);
   if (error) *error = 0;
   return status;
-}
-
-bool SameFile(std::string_view a, std::string_view b) {
-  struct stat sa {}, sb {};
-  if (a.empty() || b.empty()) return false;
-  if (stat(ToSystemPath(a).c_str(), &sa) != 0 || stat(ToSystemPath(b).c_str(), &sb) != 0)
-    return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool NameTaken(std::string_view script_path) {

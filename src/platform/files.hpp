@@ -29,6 +29,9 @@ FilePtr Open(std::string_view script_path, const char* mode);
 
 bool Exists(std::string_view script_path);
 
+// Whether both paths name the same existing file (one device and inode).
+bool SameFile(std::string_view a, std::string_view b);
+
 // Reads at most `limit` bytes of the file; nullopt when it cannot be opened.
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit);
 
@@ -79,8 +82,6 @@ struct FileStatus {
 };
 // Follows symbolic links. `error` receives the errno when it fails.
 std::optional<FileStatus> Status(std::string_view script_path, int* error = nullptr);
-// Whether two paths name the same file (same device and inode).
-bool SameFile(std::string_view a, std::string_view b);
 // Whether anything has that name, a dangling symbolic link included.
 bool NameTaken(std::string_view script_path);
 
