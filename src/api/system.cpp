@@ -25,6 +25,7 @@
 #include "engine/runtime.hpp"
 #include "platform/files.hpp"
 #include "text/encoding.hpp"
+#include "text/sjis.hpp"
 #include "values/values.hpp"
 
 namespace vx::api {
@@ -75,7 +76,62 @@ void ChkVersion(Call& call) {
   const std::string text = "Version " + required + " is required.";
   call.Fail(text);
   call.SetError(1);
-  if (mode == 1) call.rt().window->ShowMessage("Error", text);
+  if (mode != 1) return;
+  call.rt().window->ShowMessage("Error", text);
+  call.rt().run.exit_request = EXIT_QUIT;
+}
+
+// ---- the host's settings ----
+
+// SetSysPrm parameter, value: the run-time switches otherwise set from the
+// debugging dialog. G_WORK1 receives the setting's value before the call.
+void SetSysPrm(Call& call) {
+  const std::int32_t parameter = call.Int(0);
+  const std::int32_t value = call.Int(1);
+  engine::RunState& run = call.rt().run;
+  std::int32_t before = 0;
+  switch (parameter) {
+    case 1:  // run-trace flags: bit 0 calls, bit 1 assignments, into G_SYSTEM_LOG
+      before = static_cast<std::int32_t>(run.trace_flags);
+      run.trace_flags = static_cast<std::uint32_t>(value) & (TRACE_CALLS | TRACE_ASSIGNMENTS);
+      break;
+    case 2:  // timing trace into .\debug00.trace.txt; switching it on starts a new count
+      before = run.timing_trace ? 1 : 0;
+      run.timing_trace = value != 0;
+      if (run.timing_trace) run.timing_lines = 0;
+      break;
+    case 3:  // whether Debug statements open the debugging dialog
+      before = run.debug_dialog ? 1 : 0;
+      run.debug_dialog = value != 0;
+      break;
+    case 4:  // single step: the debugging dialog before every statement
+      before = run.single_step ? 1 : 0;
+      run.single_step = value != 0;
+      break;
+    default: return ReportFailure(call, "unknown system parameter");
+  }
+  call.SetWork(1, before);
+  call.SetError(0);
+}
+
+// GetSourceName R, [part]: the running script's path (0), its file name (1)
+// or its folder (2).
+void GetSourceName(Call& call) {
+  const std::int32_t out = call.Resource(0);
+  const std::int32_t part = call.OptInt(1, 0);
+  if (out < 0) return;
+  const std::string_view path = call.rt().startup.script_path;
+  std::size_t cut = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); i += sjis::CharLengthStrict(path, i))
+    if (path[i] == '\\' || path[i] == '/') cut = i;
+  const std::size_t name_start = cut == std::string_view::npos ? 0 : cut + 1;
+  switch (part) {
+    case 0: call.WriteText(out, path); break;
+    case 1: call.WriteText(out, path.substr(name_start)); break;
+    case 2: call.WriteText(out, path.substr(0, cut == std::string_view::npos ? 0 : cut)); break;
+    default: return ReportFailure(call, "unknown part");
+  }
+  call.SetError(path.empty() ? 1 : 0);
 }
 
 // ---- the registry ----
@@ -435,6 +491,8 @@ void DebugFunc(Call& call) {
 }
 
 constexpr Registration kSystemApis[] = {
+    {Id("SetSysPrm"), SetSysPrm},
+    {Id("GetSourceName"), GetSourceName},
     {Id("ChkVersion"), ChkVersion},
     {Id("OprtSys"), OprtSys},
     {Id("Registry"), RegistryApi},

@@ -62,14 +62,47 @@ TEST_F(SystemApiTest, VersionCheckAgainst1052) {
   EXPECT_EQ(Status(), 1);
   EXPECT_EQ(ErrorText(), "Version 10.6 is required.");
   EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(rt.run.exit_request, EXIT_NONE);
   rt.error.Clear();
   Call("ChkVersion", "\"11\", 1");
   EXPECT_EQ(ErrorText(), "Version 11 is required.");
   EXPECT_EQ(window.messages, std::vector<std::string>{"[Error] Version 11 is required."});
+  EXPECT_EQ(rt.run.exit_request, EXIT_QUIT);
   rt.error.Clear();
   Call("ChkVersion", "\"ten\", 0");
   EXPECT_EQ(Status(), 1);
   EXPECT_FALSE(rt.error.Raised());
+}
+
+TEST_F(SystemApiTest, HostSettingsReportTheirOldValue) {
+  Call("SetSysPrm", "1, 3");
+  EXPECT_EQ(Status(), 0);
+  EXPECT_EQ(rt.run.trace_flags, TRACE_CALLS | TRACE_ASSIGNMENTS);
+  Call("SetSysPrm", "1, 0");
+  EXPECT_EQ(Long(sysvar::G_WORK1), 3);
+  rt.run.timing_lines = 17;
+  Call("SetSysPrm", "2, 1");
+  EXPECT_TRUE(rt.run.timing_trace);
+  EXPECT_EQ(rt.run.timing_lines, 0);
+  Call("SetSysPrm", "3, 0");
+  EXPECT_FALSE(rt.run.debug_dialog);
+  EXPECT_EQ(Long(sysvar::G_WORK1), 1);
+  Call("SetSysPrm", "4, 1");
+  EXPECT_TRUE(rt.run.single_step);
+  Call("SetSysPrm", "9, 1");
+  EXPECT_EQ(Status(), 1);
+  rt.run = engine::RunState();
+}
+
+TEST_F(SystemApiTest, SourceNameAndItsParts) {
+  rt.startup.script_path = "/home/u/\x83\x5c\\run.vx";
+  Call("GetSourceName", "S");
+  EXPECT_EQ(Text(s), "/home/u/\x83\x5c\\run.vx");
+  Call("GetSourceName", "S, 1");
+  EXPECT_EQ(Text(s), "run.vx");
+  Call("GetSourceName", "S, 2");
+  EXPECT_EQ(Text(s), "/home/u/\x83\x5c");
+  EXPECT_EQ(Status(), 0);
 }
 
 class RegistryApiTest : public SystemApiTest {
