@@ -242,3 +242,18 @@ TEST_F(SystemApiTest, DebugFunctions) {
 
 }  // namespace
 }  // namespace vx::test
+
+namespace vx::test {
+namespace {
+
+TEST(SysFilesFamiliesTest, EveryIdOfTheFourFamiliesIsProvided) {
+  const int ids[] = {1,   2,   4,   5,   6,   7,   49,  50,  57,  58,  69,  70,  71,  72,  73,
+                     74,  75,  76,  77,  78,  79,  80,  81,  82,  83,  84,  85,  86,  87,  88,
+                     89,  90,  91,  92,  93,  94,  95,  272, 273, 286, 287, 288, 289, 290, 348,
+                     349, 350, 351, 387, 388, 389, 390, 391, 392, 393, 394, 395, 399, 400, 401,
+                     402, 403, 404, 405, 535, 536, 596, 597};
+  for (int id : ids) EXPECT_TRUE(api::IsProvided(id)) << id << " " << api::NameOf(id);
+}
+
+}  // namespace
+}  // namespace vx::test
