@@ -25,9 +25,12 @@ void SortLines(std::vector<std::string>& lines, std::string_view start, std::str
   std::vector<Keyed> keyed;
   keyed.reserve(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) keyed.push_back({SortKey(lines[i], start, end), i});
-  std::stable_sort(keyed.begin(), keyed.end(), [ascending](const Keyed& a, const Keyed& b) {
-    if (!a.key || !b.key) return a.key.has_value() && !b.key.has_value();
-    return ascending ? *a.key < *b.key : *b.key < *a.key;
+  // Equal keys keep their order: the position decides last (std::sort
+  // needs no temporary buffer, unlike std::stable_sort).
+  std::sort(keyed.begin(), keyed.end(), [ascending](const Keyed& a, const Keyed& b) {
+    if (a.key.has_value() != b.key.has_value()) return a.key.has_value();
+    if (a.key && *a.key != *b.key) return ascending ? *a.key < *b.key : *b.key < *a.key;
+    return a.index < b.index;
   });
   std::vector<std::string> sorted;
   sorted.reserve(lines.size());

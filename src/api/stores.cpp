@@ -2,8 +2,30 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace vx::api {
+namespace {
+
+// Sorts the first `count` items of `items` by `less`, items that compare
+// equal keeping their order. Sorting positions with the position as the
+// last key needs no temporary buffer, unlike std::stable_sort.
+template <typename T, typename Less>
+void SortKeepingOrder(std::vector<T>& items, std::size_t count, Less less) {
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (less(items[a], items[b])) return true;
+    if (less(items[b], items[a])) return false;
+    return a < b;
+  });
+  std::vector<T> sorted;
+  sorted.reserve(count);
+  for (std::size_t i : order) sorted.push_back(std::move(items[i]));
+  std::move(sorted.begin(), sorted.end(), items.begin());
+}
+
+}  // namespace
 
 const ArrayRow* NumericArray::Row(std::int32_t row) const {
   return ValidRow(row) ? &rows_[row] : nullptr;
@@ -29,7 +51,7 @@ bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
   // NaN compares false with everything, which would break the sort's
   // ordering; it sorts behind every number instead.
-  std::stable_sort(rows_.begin(), rows_.begin() + count, [](const ArrayRow& a, const ArrayRow& b) {
+  SortKeepingOrder(rows_, static_cast<std::size_t>(count), [](const ArrayRow& a, const ArrayRow& b) {
     if (std::isnan(a[0])) return false;
     if (std::isnan(b[0])) return true;
     return a[0] < b[0];
@@ -52,7 +74,7 @@ bool StringArray::Set(std::int32_t index, std::string_view text) {
 
 bool StringArray::Sort(std::int32_t count) {
   if (count < 0 || count > STR_ARRAY_ENTRIES) return false;
-  std::stable_sort(entries_.begin(), entries_.begin() + count);
+  SortKeepingOrder(entries_, static_cast<std::size_t>(count), std::less<std::string>());
   return true;
 }
 
