@@ -144,7 +144,8 @@ void SaveStrArray(Call& call) {
   const bool append = call.OptInt(2, 0) != 0;
   std::vector<std::string_view> entries;
   for (std::int32_t i = 0; i < count; ++i) entries.push_back(StoresOf(call).strings.Get(i));
-  ReportSystemResult(call, files::Write(path, saved::FormatStrArrayLines(entries), append));
+  const std::string bytes = saved::FormatStrArrayLines(entries);
+  ReportSystemResult(call, append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
 }
 
 void LoadStrArray(Call& call) {
@@ -241,7 +242,7 @@ void SortList(Call& call) {
   }
   f.reset();
   SortLines(lines, key_start, key_end, ascending);
-  ReportSystemResult(call, files::Write(destination, JoinLines(lines), false));
+  ReportSystemResult(call, files::ReplaceFile(destination, JoinLines(lines)));
 }
 
 // ---- variables by name ----

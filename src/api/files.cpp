@@ -212,7 +212,7 @@ void MkFileLst(Call& call) {
     return ReportSystemResult(call, error);
   }
   std::vector<std::string_view> lines(names.begin(), names.end());
-  const int error = files::Write(list_path, saved::FormatStrArrayLines(lines), false);
+  const int error = files::ReplaceFile(list_path, saved::FormatStrArrayLines(lines));
   call.SetWork(1, static_cast<std::int32_t>(names.size()));
   ReportSystemResult(call, error);
 }
@@ -418,7 +418,8 @@ void WriteBinary(Call& call) {
   if (!IsStringVariable(call, source)) return ReportFailure(call, "not a string variable");
   const ResourceEntry& e = call.rt().program.Resource(source);
   if (count < 0 || count > e.text_capacity - 1) return ReportSystemResult(call, EINVAL);
-  ReportSystemResult(call, files::Write(path, std::string_view(e.text.get(), count), append));
+  const std::string_view bytes(e.text.get(), static_cast<std::size_t>(count));
+  ReportSystemResult(call, append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
 }
 
 // ---- forms and the activity log ----
@@ -455,7 +456,7 @@ void FillFrm(Call& call) {
   call.SetWork(1, report.replaced);
   call.SetWork(2, report.unknown);
   if (report.cut) return ReportFailure(call, "filled form larger than 16 MiB");
-  ReportSystemResult(call, files::Write(out_path, filled, false));
+  ReportSystemResult(call, files::ReplaceFile(out_path, filled));
 }
 
 void StrFillFrm(Call& call) {

@@ -461,7 +461,7 @@ void Dump(Call& call) {
     call.AppendDebugLog(listing);
     return call.SetError(0);
   }
-  ReportSystemResult(call, files::Write(path, listing, false));
+  ReportSystemResult(call, files::ReplaceFile(path, listing));
 }
 
 // DebugFunc command, [text]: 0 print the text on standard error, 1 append it

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -179,7 +180,23 @@ int ReplaceFile(std::string_view script_path, std::string_view bytes) {
   return ReplaceSystemFile(ToSystemPath(script_path), bytes);
 }
 
-int ReplaceSystemFile(const std::string& path, std::string_view bytes) {
+int ReplaceSystemFile(const std::string& given_path, std::string_view bytes) {
+  std::string path = given_path;
+  struct stat old {};
+  const bool existed = stat(given_path.c_str(), &old) == 0;
+  if (existed && !S_ISREG(old.st_mode)) {
+    // A device or pipe cannot be replaced, only written to.
+    const FilePtr f(std::fopen(given_path.c_str(), "wb"));
+    if (!f) return errno;
+    return std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() ? 0 : EIO;
+  }
+  if (existed) {
+    // Through a symbolic link the file it points to is replaced, not the link.
+    if (char* real = realpath(given_path.c_str(), nullptr)) {
+      path = real;
+      std::free(real);
+    }
+  }
   const std::string temporary = TemporaryBeside(path);
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
@@ -190,8 +207,7 @@ int ReplaceSystemFile(const std::string& path, std::string_view bytes) {
     if (n > 0) done += static_cast<std::size_t>(n);
     else if (n < 0 && errno != EINTR) error = errno;
   }
-  struct stat old {};
-  if (error == 0 && stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+  if (error == 0 && existed) fchmod(fd, old.st_mode & 07777);
   if (error == 0 && fsync(fd) != 0) error = errno;
   if (close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;

@@ -319,6 +319,24 @@ TEST_F(FilesApiTest, ActivityLogKeepsTheLastLines) {
   EXPECT_EQ(Status(), 1);
 }
 
+TEST_F(FilesApiTest, ReplacedFilesKeepLinksPermissionsAndDevices) {
+  folder.Write("real.txt", "old");
+  chmod(folder.Path("real.txt").c_str(), 0640);
+  std::filesystem::create_symlink(folder.Path("real.txt"), folder.Path("via.txt"));
+  Call("SetStrArray", "0, \"new\"");
+  SetPath(p, "via.txt");
+  Call("SaveStrArray", "P, 1");
+  EXPECT_EQ(Status(), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("via.txt")));
+  EXPECT_EQ(folder.Read("real.txt"), "new\r\n");
+  struct stat st {};
+  ASSERT_EQ(stat(folder.Path("real.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  values::WriteText(rt, p, "/dev/null");
+  Call("SaveStrArray", "P, 1");
+  EXPECT_EQ(Status(), 0);
+}
+
 TEST_F(FilesApiTest, LinksPointToTheirTarget) {
   folder.Write("target.txt", "content");
   SetPath(p, "target.txt");
