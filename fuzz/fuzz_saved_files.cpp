@@ -15,8 +15,8 @@ namespace {
 void SavedValues(std::string_view bytes) {
   std::size_t total = 0;
   bool tab_names = false;  // no resource name holds a tab; such lines need not round-trip
-  const auto report = vx::api::saved::ParseSavedValues(
-      bytes, [&](std::string_view name, std::string_view value) {
+  const auto report =
+      vx::api::saved::ParseSavedValues(bytes, [&](std::string_view name, std::string_view value) {
         total += name.size() + value.size();
         tab_names |= name.find('\t') != std::string_view::npos;
       });

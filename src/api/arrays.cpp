@@ -57,9 +57,7 @@ void SetAryElem(Call& call) {
   call.SetError(StoresOf(call).numbers.SetElement(row, column, value) ? 0 : 1);
 }
 
-void SortArray(Call& call) {
-  call.SetError(StoresOf(call).numbers.SortRows(call.Int(0)) ? 0 : 1);
-}
+void SortArray(Call& call) { call.SetError(StoresOf(call).numbers.SortRows(call.Int(0)) ? 0 : 1); }
 
 void ClearArray(Call& call) { StoresOf(call).numbers.Clear(); }
 
@@ -123,9 +121,7 @@ void SetStrArray(Call& call) {
   call.SetError(StoresOf(call).strings.Set(index, text) ? 0 : 1);
 }
 
-void SortStrArray(Call& call) {
-  call.SetError(StoresOf(call).strings.Sort(call.Int(0)) ? 0 : 1);
-}
+void SortStrArray(Call& call) { call.SetError(StoresOf(call).strings.Sort(call.Int(0)) ? 0 : 1); }
 
 void SearchStrArray(Call& call) {
   const std::int32_t count = call.Int(0);
@@ -145,7 +141,8 @@ void SaveStrArray(Call& call) {
   std::vector<std::string_view> entries;
   for (std::int32_t i = 0; i < count; ++i) entries.push_back(StoresOf(call).strings.Get(i));
   const std::string bytes = saved::FormatStrArrayLines(entries);
-  ReportSystemResult(call, append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
+  ReportSystemResult(call,
+                     append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
 }
 
 void LoadStrArray(Call& call) {
@@ -295,7 +292,8 @@ void SaveValues(Call& call) {
     saved::AppendSavedValue(bytes, rt.program.Resource(i).Name(), values::ReadAsText(rt, i, value));
   // A file being replaced keeps its old contents when the new ones cannot
   // be written completely.
-  ReportSystemResult(call, replace ? files::ReplaceFile(path, bytes) : files::Write(path, bytes, true));
+  ReportSystemResult(call,
+                     replace ? files::ReplaceFile(path, bytes) : files::Write(path, bytes, true));
 }
 
 // Writes a saved text back by the resource's kind. Check boxes and radio

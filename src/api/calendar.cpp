@@ -27,9 +27,7 @@ std::int64_t DaysBeforeMonth(std::int64_t year, std::int32_t month) {
 
 }  // namespace
 
-bool IsLeapYear(std::int64_t year) {
-  return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
-}
+bool IsLeapYear(std::int64_t year) { return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0); }
 
 std::int32_t MonthDays(std::int64_t year, std::int32_t month) {
   if (month < 1 || month > 12) return 0;

@@ -17,7 +17,7 @@
 namespace vx::api {
 namespace {
 
-constexpr msg::Id kWeekdayNames[7] = {msg::Id::kSunday,   msg::Id::kMonday, msg::Id::kTuesday,
+constexpr msg::Id kWeekdayNames[7] = {msg::Id::kSunday,    msg::Id::kMonday,   msg::Id::kTuesday,
                                       msg::Id::kWednesday, msg::Id::kThursday, msg::Id::kFriday,
                                       msg::Id::kSaturday};
 
@@ -131,7 +131,8 @@ void CalcTmCard(Call& call) {
   if (!card) return call.SetError(1);
   call.WriteInt(out, card->worked_minutes);
   call.SetTxt(std::to_string(card->worked_minutes / 60) + ":" +
-              (card->worked_minutes % 60 < 10 ? "0" : "") + std::to_string(card->worked_minutes % 60));
+              (card->worked_minutes % 60 < 10 ? "0" : "") +
+              std::to_string(card->worked_minutes % 60));
   call.SetWork(1, card->start_minutes);
   call.SetWork(2, card->end_minutes);
   call.SetError(0);
@@ -146,16 +147,11 @@ void Sleep(Call& call) {
 }
 
 constexpr Registration kDateApis[] = {
-    {Id("Date2Ser"), Date2Ser},
-    {Id("Ser2Date"), Ser2Date},
-    {Id("TellWkDay"), TellWkDay},
-    {Id("TellMthDays"), TellMthDays},
-    {Id("GetMilCnt"), GetMilCnt},
-    {Id("GetTime"), GetTime},
-    {Id("GetDate"), GetDate},
-    {Id("GetDateStr"), GetDateStr},
-    {Id("CalcTmCard"), CalcTmCard},
-    {Id("Sleep"), Sleep},
+    {Id("Date2Ser"), Date2Ser},     {Id("Ser2Date"), Ser2Date},
+    {Id("TellWkDay"), TellWkDay},   {Id("TellMthDays"), TellMthDays},
+    {Id("GetMilCnt"), GetMilCnt},   {Id("GetTime"), GetTime},
+    {Id("GetDate"), GetDate},       {Id("GetDateStr"), GetDateStr},
+    {Id("CalcTmCard"), CalcTmCard}, {Id("Sleep"), Sleep},
 };
 
 }  // namespace

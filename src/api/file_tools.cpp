@@ -12,8 +12,10 @@ constexpr std::size_t kNameMax = 31;
 std::string DatedName(std::string_view head, const calendar::Date& d, const int* number,
                       std::string_view tail) {
   char middle[64];
-  if (number) std::snprintf(middle, sizeof middle, "%d-%02d-%02d_%d", d.year, d.month, d.day, *number);
-  else std::snprintf(middle, sizeof middle, "%d-%02d-%02d", d.year, d.month, d.day);
+  if (number)
+    std::snprintf(middle, sizeof middle, "%d-%02d-%02d_%d", d.year, d.month, d.day, *number);
+  else
+    std::snprintf(middle, sizeof middle, "%d-%02d-%02d", d.year, d.month, d.day);
   std::string name(head);
   name.append(middle);
   name.append(tail);

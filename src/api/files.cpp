@@ -3,6 +3,8 @@
 // reads and writes, open FILE resources (seek, skip, read), form filling and
 // the activity log. Every path goes through platform/files, so backslashes
 // and Shift-JIS names work.
+#include "platform/files.hpp"
+
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -21,7 +23,6 @@
 #include "api/os_results.hpp"
 #include "api/saved_files.hpp"
 #include "engine/runtime.hpp"
-#include "platform/files.hpp"
 #include "text/sjis.hpp"
 #include "values/values.hpp"
 
@@ -82,8 +83,8 @@ void CopyF(Call& call) {
   call.String(0, source);
   call.String(1, destination);
   const std::int32_t mode = call.Int(2);
-  ReportSystemResult(call, mode == 0 ? files::CopyFile(source, destination)
-                                     : AppendFileTo(source, destination));
+  ReportSystemResult(
+      call, mode == 0 ? files::CopyFile(source, destination) : AppendFileTo(source, destination));
 }
 
 void SizeF(Call& call) {
@@ -138,8 +139,9 @@ void NewFName(Call& call) {
   const std::int32_t flags = call.Int(3);
   if (out < 0) return;
   const calendar::Date today = calendar::LocalNow().date;
-  const auto name = filetools::NewFileName(head, tail, (flags & 1) ? &today : nullptr,
-                                           [](const std::string& n) { return files::NameTaken(n); });
+  const auto name =
+      filetools::NewFileName(head, tail, (flags & 1) ? &today : nullptr,
+                             [](const std::string& n) { return files::NameTaken(n); });
   if (!name) return ReportFailure(call, "no free file name");
   call.WriteText(out, *name);
   call.SetError(0);
@@ -174,13 +176,16 @@ int CollectNames(const ListRequest& request, const std::string& relative, int de
     return depth == 0 ? error : 0;  // unreadable subfolders are passed over
   for (const files::FolderEntry& entry : entries) {
     const bool folder = entry.type == files::FileType::kFolder;
-    if ((!folder || request.folders_too) && filetools::WildcardMatch(entry.name, request.name_pattern)) {
+    if ((!folder || request.folders_too) &&
+        filetools::WildcardMatch(entry.name, request.name_pattern)) {
       if (static_cast<std::int32_t>(names.size()) >= FILE_LIST_MAX) return E2BIG;
-      names.push_back((request.with_folder ? request.folder : std::string()) + relative + entry.name);
+      names.push_back((request.with_folder ? request.folder : std::string()) + relative +
+                      entry.name);
     }
     if (folder && !entry.link && request.recursive && depth < FILE_LIST_DEPTH_MAX) {
       const std::string below = relative + entry.name + request.separator;
-      if (const int error = CollectNames(request, below, depth + 1, names); error != 0) return error;
+      if (const int error = CollectNames(request, below, depth + 1, names); error != 0)
+        return error;
     }
   }
   return 0;
@@ -277,14 +282,15 @@ void FileGetLine(Call& call) {
   if (out < 0) return;
   bool found = false;
   std::string& line = call.Large(0);
-  const int error = ForEachLine(path, line, [&](std::int32_t index, std::string_view text, std::int64_t) {
-    if (index < wanted) return true;
-    if (index == wanted) {
-      found = true;
-      call.WriteText(out, text);
-    }
-    return false;
-  });
+  const int error =
+      ForEachLine(path, line, [&](std::int32_t index, std::string_view text, std::int64_t) {
+        if (index < wanted) return true;
+        if (index == wanted) {
+          found = true;
+          call.WriteText(out, text);
+        }
+        return false;
+      });
   if (error != 0) return ReportSystemResult(call, error);
   call.SetError(found ? 0 : 1);
 }
@@ -299,14 +305,14 @@ void FindLine(Call& call, std::string_view path, std::int32_t out, std::int32_t 
   std::int64_t first_offset = -1;
   std::int32_t count = 0;
   std::string& line = call.Large(2);
-  const int error = ForEachLine(path, line, [&](std::int32_t index, std::string_view text,
-                                               std::int64_t offset) {
-    if (index >= start && matches(text)) {
-      if (first < 0) first = index, first_offset = offset;
-      ++count;
-    }
-    return true;
-  });
+  const int error =
+      ForEachLine(path, line, [&](std::int32_t index, std::string_view text, std::int64_t offset) {
+        if (index >= start && matches(text)) {
+          if (first < 0) first = index, first_offset = offset;
+          ++count;
+        }
+        return true;
+      });
   if (out >= 0) call.WriteInt(out, first);
   if (error != 0) return ReportSystemResult(call, error);
   call.SetWork(1, Clamp32(first_offset));
@@ -419,7 +425,8 @@ void WriteBinary(Call& call) {
   const ResourceEntry& e = call.rt().program.Resource(source);
   if (count < 0 || count > e.text_capacity - 1) return ReportSystemResult(call, EINVAL);
   const std::string_view bytes(e.text.get(), static_cast<std::size_t>(count));
-  ReportSystemResult(call, append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
+  ReportSystemResult(call,
+                     append ? files::Write(path, bytes, true) : files::ReplaceFile(path, bytes));
 }
 
 // ---- forms and the activity log ----

@@ -7,14 +7,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "api/saved_files.hpp"
 #include "engine/program.hpp"
 #include "platform/files.hpp"
-#include "api/saved_files.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
 
@@ -179,8 +179,10 @@ bool ParseValueLine(std::string_view line, Value& value) {
 }
 
 void AppendValue(std::string& out, const Value& value) {
-  if (value.name.empty()) out.push_back('@');
-  else AppendQuoted(out, text::Cp932ToUtf8Strict(value.name).value_or("?"));
+  if (value.name.empty())
+    out.push_back('@');
+  else
+    AppendQuoted(out, text::Cp932ToUtf8Strict(value.name).value_or("?"));
   out.push_back('=');
   char hex[16];
   if (value.type == REG_DWORD) {
@@ -265,10 +267,13 @@ bool Store::Parse(std::string_view utf8, int* bad_line) {
     }
     Value value;
     if (!current || !ParseValueLine(line, value)) return ok = false;
-    auto same = std::find_if(current->values.begin(), current->values.end(),
-                             [&](const Value& v) { return EqualsIgnoreAsciiCase(v.name, value.name); });
-    if (same != current->values.end()) *same = std::move(value);
-    else current->values.push_back(std::move(value));
+    auto same = std::find_if(current->values.begin(), current->values.end(), [&](const Value& v) {
+      return EqualsIgnoreAsciiCase(v.name, value.name);
+    });
+    if (same != current->values.end())
+      *same = std::move(value);
+    else
+      current->values.push_back(std::move(value));
     return true;
   });
   if (!ok) {
@@ -319,12 +324,14 @@ void Store::Set(std::string_view key, Value value) {
 bool Store::DeleteValue(std::string_view key, std::string_view name) {
   Key* k = FindKey(key);
   if (!k) return false;
-  return std::erase_if(k->values, [&](const Value& v) { return EqualsIgnoreAsciiCase(v.name, name); }) > 0;
+  return std::erase_if(k->values,
+                       [&](const Value& v) { return EqualsIgnoreAsciiCase(v.name, name); }) > 0;
 }
 
 int Store::DeleteKey(std::string_view key) {
   const std::string parent(key);
-  return static_cast<int>(std::erase_if(keys_, [&](const Key& k) { return IsBelow(k.path, parent); }));
+  return static_cast<int>(
+      std::erase_if(keys_, [&](const Key& k) { return IsBelow(k.path, parent); }));
 }
 
 std::vector<std::string> Store::SubKeys(std::string_view key) const {
@@ -332,9 +339,8 @@ std::vector<std::string> Store::SubKeys(std::string_view key) const {
   std::string_view child;
   for (const Key& k : keys_)
     if (IsChildOf(k.path, key, &child)) names.emplace_back(child);
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return Lower(a) < Lower(b);
-  });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
   return names;
 }
 

@@ -18,9 +18,18 @@ std::string Unescape(std::string_view escaped) {
       continue;
     }
     switch (escaped[i + 1]) {
-      case 'r': out.push_back('\r'); ++i; break;
-      case 'n': out.push_back('\n'); ++i; break;
-      case '\\': out.push_back('\\'); ++i; break;
+      case 'r':
+        out.push_back('\r');
+        ++i;
+        break;
+      case 'n':
+        out.push_back('\n');
+        ++i;
+        break;
+      case '\\':
+        out.push_back('\\');
+        ++i;
+        break;
       default: out.push_back('\\'); break;  // not an escape: kept as written
     }
   }

@@ -24,7 +24,8 @@ void SortLines(std::vector<std::string>& lines, std::string_view start, std::str
   };
   std::vector<Keyed> keyed;
   keyed.reserve(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) keyed.push_back({SortKey(lines[i], start, end), i});
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    keyed.push_back({SortKey(lines[i], start, end), i});
   // Equal keys keep their order: the position decides last (std::sort
   // needs no temporary buffer, unlike std::stable_sort).
   std::sort(keyed.begin(), keyed.end(), [ascending](const Keyed& a, const Keyed& b) {

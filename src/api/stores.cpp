@@ -51,11 +51,12 @@ bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
   // NaN compares false with everything, which would break the sort's
   // ordering; it sorts behind every number instead.
-  SortKeepingOrder(rows_, static_cast<std::size_t>(count), [](const ArrayRow& a, const ArrayRow& b) {
-    if (std::isnan(a[0])) return false;
-    if (std::isnan(b[0])) return true;
-    return a[0] < b[0];
-  });
+  SortKeepingOrder(rows_, static_cast<std::size_t>(count),
+                   [](const ArrayRow& a, const ArrayRow& b) {
+                     if (std::isnan(a[0])) return false;
+                     if (std::isnan(b[0])) return true;
+                     return a[0] < b[0];
+                   });
   return true;
 }
 

@@ -49,9 +49,11 @@ std::optional<Version> ParseVersion(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   const std::size_t point = text.find('.');
   const std::string_view major = text.substr(0, point);
-  std::string_view minor = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+  std::string_view minor =
+      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
   auto digits = [](std::string_view s) {
-    return !s.empty() && s.size() <= 9 && s.find_first_not_of("0123456789") == std::string_view::npos;
+    return !s.empty() && s.size() <= 9 &&
+           s.find_first_not_of("0123456789") == std::string_view::npos;
   };
   if (!digits(major) || (point != std::string_view::npos && !digits(minor))) return std::nullopt;
   while (!minor.empty() && minor.back() == '0') minor.remove_suffix(1);
@@ -164,10 +166,21 @@ void RegistryApi(Call& call) {
   registry::Value value;
   value.name = name;
   switch (command) {
-    case 0: out = call.Resource(3); if (out < 0) return; break;
-    case 1: value.type = registry::REG_SZ; call.String(3, value.text); break;
-    case 2: value.type = registry::REG_DWORD; value.dword = static_cast<std::uint32_t>(call.Int(3)); break;
-    case 3: case 4: case 5: break;
+    case 0:
+      out = call.Resource(3);
+      if (out < 0) return;
+      break;
+    case 1:
+      value.type = registry::REG_SZ;
+      call.String(3, value.text);
+      break;
+    case 2:
+      value.type = registry::REG_DWORD;
+      value.dword = static_cast<std::uint32_t>(call.Int(3));
+      break;
+    case 3:
+    case 4:
+    case 5: break;
     default: return ReportFailure(call, "unknown registry command");
   }
   const auto key = registry::NormalizeKey(key_text);
@@ -185,8 +198,10 @@ void RegistryApi(Call& call) {
     case 0: {
       const registry::Value* found = store.Find(*key, name);
       if (!found) return call.SetError(1);
-      if (found->type == registry::REG_DWORD) WriteCount(call, out, found->dword);
-      else call.WriteText(out, found->text);
+      if (found->type == registry::REG_DWORD)
+        WriteCount(call, out, found->dword);
+      else
+        call.WriteText(out, found->text);
       call.SetWork(1, found->type);
       return call.SetError(0);
     }
@@ -251,7 +266,9 @@ void GetSysInfo(Call& call) {
     case 1: call.WriteInt(out, static_cast<std::int32_t>(sysconf(_SC_PAGESIZE))); break;
     case 2: WriteCount(call, out, static_cast<std::int64_t>(si.totalram) * unit >> 20); break;
     case 3:
-      WriteCount(call, out, MemAvailableKiB().value_or(static_cast<std::int64_t>(si.freeram) * unit >> 10) >> 10);
+      WriteCount(
+          call, out,
+          MemAvailableKiB().value_or(static_cast<std::int64_t>(si.freeram) * unit >> 10) >> 10);
       break;
     case 4: WriteCount(call, out, si.uptime); break;
     case 5: call.WriteInt(out, static_cast<std::int32_t>(getpid())); break;
@@ -300,7 +317,8 @@ void GetWinVer(Call& call) {
       std::string_view l = line;
       if (!l.starts_with("PRETTY_NAME=")) continue;
       l.remove_prefix(12);
-      while (!l.empty() && (l.back() == '\n' || l.back() == '\r' || l.back() == '"')) l.remove_suffix(1);
+      while (!l.empty() && (l.back() == '\n' || l.back() == '\r' || l.back() == '"'))
+        l.remove_suffix(1);
       if (!l.empty() && l.front() == '"') l.remove_prefix(1);
       name = l;
     }
@@ -342,7 +360,8 @@ void RunSystemTool(Call& call, const std::vector<std::string>& argv) {
   for (const std::string& word : argv) command.append(command.empty() ? "" : " ").append(word);
   if (state != platform::ProcessState::kEnded) return ReportFailure(call, command + ": no answer");
   if (status != 0)
-    return ReportFailure(call, files::FromSystemName(command) + ": exit status " + std::to_string(status));
+    return ReportFailure(
+        call, files::FromSystemName(command) + ": exit status " + std::to_string(status));
   call.SetError(0);
 }
 
@@ -421,7 +440,8 @@ void CtrlMonitor(Call& call) {
   const char* state = mode == -1 ? "on" : mode == 1 ? "standby" : mode == 2 ? "off" : nullptr;
   if (!state) return ReportFailure(call, "unknown monitor mode");
   const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) return ReportFailure(call, "no X display whose monitor could be switched");
+  if (!display || !*display)
+    return ReportFailure(call, "no X display whose monitor could be switched");
   RunSystemTool(call, {"xset", "dpms", "force", state});
 }
 
@@ -430,9 +450,12 @@ void CtrlMonitor(Call& call) {
 std::string OneLine(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '\r') out.append("\\r");
-    else if (c == '\n') out.append("\\n");
-    else out.push_back(c);
+    if (c == '\r')
+      out.append("\\r");
+    else if (c == '\n')
+      out.append("\\n");
+    else
+      out.push_back(c);
   }
   return out;
 }
@@ -448,8 +471,8 @@ void Dump(Call& call) {
   std::string& value = call.Large(0);
   for (std::int32_t i = all ? 0 : SYSTEM_VARIABLE_COUNT; i < rt.program.RscCount(); ++i) {
     const ResourceEntry& e = rt.program.Resource(i);
-    std::string shown = e.kind == R_KD_FILE ? std::string(e.Text())
-                                            : OneLine(values::ReadAsText(rt, i, value));
+    std::string shown =
+        e.kind == R_KD_FILE ? std::string(e.Text()) : OneLine(values::ReadAsText(rt, i, value));
     if (path.empty() && shown.size() > DUMP_LOG_VALUE_MAX) shown.resize(DUMP_LOG_VALUE_MAX);
     char head[96];
     std::snprintf(head, sizeof head, "%4d %-31.*s %-16.*s ", i, static_cast<int>(e.Name().size()),
@@ -491,18 +514,12 @@ void DebugFunc(Call& call) {
 }
 
 constexpr Registration kSystemApis[] = {
-    {Id("SetSysPrm"), SetSysPrm},
-    {Id("GetSourceName"), GetSourceName},
-    {Id("ChkVersion"), ChkVersion},
-    {Id("OprtSys"), OprtSys},
-    {Id("Registry"), RegistryApi},
-    {Id("GetSysInfo"), GetSysInfo},
-    {Id("CtrlMonitor"), CtrlMonitor},
-    {Id("Dump"), Dump},
-    {Id("WinExec"), WinExec},
-    {Id("ProcCtrl"), ProcCtrl},
-    {Id("GetWinVer"), GetWinVer},
-    {Id("ChkExist"), ChkExist},
+    {Id("SetSysPrm"), SetSysPrm},     {Id("GetSourceName"), GetSourceName},
+    {Id("ChkVersion"), ChkVersion},   {Id("OprtSys"), OprtSys},
+    {Id("Registry"), RegistryApi},    {Id("GetSysInfo"), GetSysInfo},
+    {Id("CtrlMonitor"), CtrlMonitor}, {Id("Dump"), Dump},
+    {Id("WinExec"), WinExec},         {Id("ProcCtrl"), ProcCtrl},
+    {Id("GetWinVer"), GetWinVer},     {Id("ChkExist"), ChkExist},
     {Id("DebugFunc"), DebugFunc},
 };
 

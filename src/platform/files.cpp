@@ -170,7 +170,8 @@ int Write(std::string_view script_path, std::string_view bytes, bool append) {
   FilePtr f = Open(script_path, append ? "ab" : "wb");
   if (!f) return errno != 0 ? errno : ENOENT;
   int error = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) error = errno ? errno : EIO;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
+    error = errno ? errno : EIO;
   if (std::fclose(f.release()) != 0 && error == 0) error = errno ? errno : EIO;
   return error;
 }

@@ -43,8 +43,8 @@ class SpawnSetup {
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
-    int rc = posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                                  POSIX_SPAWN_SETSIGMASK);
+    int rc = posix_spawnattr_setflags(
+        &attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     if (rc == 0) rc = posix_spawnattr_setpgroup(&attr_, 0);
     if (rc == 0) rc = posix_spawnattr_setsigdefault(&attr_, &defaults);
     sigset_t none;
@@ -94,8 +94,8 @@ void ProcessTable::MakeRoom() {
   std::erase_if(children_, [](const Child& c) { return c.ended && c.forgotten; });
   // Ended programs whose status nobody asked for make room, oldest first.
   while (static_cast<int>(children_.size()) >= PROCESS_MAX) {
-    auto ended = std::find_if(children_.begin(), children_.end(),
-                              [](const Child& c) { return c.ended; });
+    auto ended =
+        std::find_if(children_.begin(), children_.end(), [](const Child& c) { return c.ended; });
     if (ended == children_.end()) return;
     children_.erase(ended);
   }

@@ -71,8 +71,8 @@ TEST(CalendarTest, EverySerialOfFourCenturiesRoundTrips) {
 }
 
 TEST(CalendarTest, Weekdays) {
-  EXPECT_EQ(Weekday(1601, 1, 1), 1);  // Monday
-  EXPECT_EQ(Weekday(1970, 1, 1), 4);  // Thursday
+  EXPECT_EQ(Weekday(1601, 1, 1), 1);   // Monday
+  EXPECT_EQ(Weekday(1970, 1, 1), 4);   // Thursday
   EXPECT_EQ(Weekday(2000, 2, 29), 2);  // Tuesday
   EXPECT_EQ(Weekday(2024, 12, 25), 3);
   EXPECT_EQ(Weekday(1600, 12, 31), 0);  // the Sunday before day 1

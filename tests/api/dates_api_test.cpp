@@ -1,7 +1,6 @@
 // The date family through the dispatcher.
-#include <time.h>
-
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>

@@ -57,20 +57,25 @@ TEST(CommandLineTest, WindowsQuotingRules) {
             (Words{"p", R"(a\\b)", "\"q\"", R"(c\"d)", R"(e\f g)"}));
   EXPECT_EQ(SplitCommandLine("p \"\""), (Words{"p", ""}));
   // 0x5C as the second byte of a two-byte character is not a backslash.
-  EXPECT_EQ(SplitCommandLine("p \x95\x5c\"a b\""), (Words{"p", "\x95\x5c" "a b"}));
+  EXPECT_EQ(SplitCommandLine("p \x95\x5c\"a b\""), (Words{"p",
+                                                          "\x95\x5c"
+                                                          "a b"}));
   EXPECT_TRUE(SplitCommandLine("   ").empty());
 }
 
 TEST(FillFormTest, ReplacesKnownNamesOnly) {
   auto lookup = [](std::string_view name, std::string& value) {
-    if (name == "NAME") value = "Taro";
-    else if (name == "N") value = "3";
-    else return false;
+    if (name == "NAME")
+      value = "Taro";
+    else if (name == "N")
+      value = "3";
+    else
+      return false;
     return true;
   };
   std::string out;
-  auto report = FillForm("Dear %NAME%, %N% items at 50%% off; %UNKNOWN% stays, 100% sure", lookup,
-                         out, 1000);
+  auto report =
+      FillForm("Dear %NAME%, %N% items at 50%% off; %UNKNOWN% stays, 100% sure", lookup, out, 1000);
   EXPECT_EQ(out, "Dear Taro, 3 items at 50% off; %UNKNOWN% stays, 100% sure");
   EXPECT_EQ(report.replaced, 2);
   EXPECT_EQ(report.unknown, 1);

@@ -1,9 +1,8 @@
 // The file family through the dispatcher, on a scratch folder.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
@@ -41,7 +40,9 @@ class FilesApiTest : public ApiTest {
     std::string path = folder.path() + "\\" + std::string(name);
     return path;
   }
-  void SetPath(std::int32_t var, std::string_view name) { values::WriteText(rt, var, ScriptPath(name)); }
+  void SetPath(std::int32_t var, std::string_view name) {
+    values::WriteText(rt, var, ScriptPath(name));
+  }
   std::string ErrText() { return Text(sysvar::G_ERR_TXT); }
 
   TempFolder folder;

@@ -15,9 +15,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 Pairs Load(std::string_view bytes, saved::LoadReport* report = nullptr) {
   Pairs pairs;
-  const auto r = saved::ParseSavedValues(bytes, [&](std::string_view n, std::string_view v) {
-    pairs.emplace_back(n, v);
-  });
+  const auto r = saved::ParseSavedValues(
+      bytes, [&](std::string_view n, std::string_view v) { pairs.emplace_back(n, v); });
   if (report) *report = r;
   return pairs;
 }
@@ -93,7 +92,7 @@ TEST(SortListTest, KeysBetweenMarkers) {
 }
 
 TEST(SortListTest, SortsByTheMarkedPartWithKeylessLinesLast) {
-  std::vector<std::string> lines = {"c <k>3</k>\r\n", "none\r\n", "a <k>1</k> zz\r\n",
+  std::vector<std::string> lines = {"c <k>3</k>\r\n", "none\r\n",      "a <k>1</k> zz\r\n",
                                     "b <k>2</k>\r\n", "also none\r\n", "d <k>10</k>"};
   SortLines(lines, "<k>", "</k>", true);
   EXPECT_EQ(lines, (std::vector<std::string>{"a <k>1</k> zz\r\n", "d <k>10</k>", "b <k>2</k>\r\n",

@@ -85,7 +85,7 @@ TEST(StringArrayTest, SortAndSearch) {
   EXPECT_EQ(s.Search(4, "pie", false), 1);
   EXPECT_EQ(s.Search(4, "pie", true), -1);
   EXPECT_EQ(s.Search(4, "pear", true), 2);
-  EXPECT_EQ(s.Search(1, "pear", true), -1);  // outside the count
+  EXPECT_EQ(s.Search(1, "pear", true), -1);      // outside the count
   EXPECT_EQ(s.Search(100000, "pear", true), 2);  // count capped at 500
   EXPECT_EQ(s.Search(-3, "pear", true), -1);
   s.Clear();
@@ -126,7 +126,8 @@ TEST(FifoTest, RemovingEmptiesAndTheNextPutGoesToSlotZero) {
 
 TEST(FifoTest, FullFifoFailsOrOverwritesTheOldest) {
   Fifo f;
-  for (int i = 0; i < FIFO_SLOTS; ++i) ASSERT_EQ(f.Put(std::to_string(i), false), Fifo::PutResult::kStored);
+  for (int i = 0; i < FIFO_SLOTS; ++i)
+    ASSERT_EQ(f.Put(std::to_string(i), false), Fifo::PutResult::kStored);
   EXPECT_EQ(f.Put("new", false), Fifo::PutResult::kFull);
   EXPECT_EQ(f.Count(), 100);
   // A refused text never pushes an entry out.

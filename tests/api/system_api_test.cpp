@@ -1,7 +1,6 @@
 // The system family through the dispatcher.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -22,12 +21,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:
@@ -219,7 +222,9 @@ TEST_F(SystemApiTest, DumpListsTheScriptsResources) {
   Call("Dump", "");
   EXPECT_EQ(Status(), 0);
   const std::string log = Text(sysvar::G_DEBUG_LOG);
-  EXPECT_NE(log.find("  70 N                               R_KD_VAL_LONG    -7\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("  70 N                               R_KD_VAL_LONG    -7\r\n"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("two\\r\\nlines\r\n"), std::string::npos);
   EXPECT_EQ(log.find("G_ERROR"), std::string::npos);
   values::WriteText(rt, p, folder.Path("dump.txt"));
@@ -247,11 +252,11 @@ namespace vx::test {
 namespace {
 
 TEST(SysFilesFamiliesTest, EveryIdOfTheFourFamiliesIsProvided) {
-  const int ids[] = {1,   2,   4,   5,   6,   7,   49,  50,  57,  58,  69,  70,  71,  72,  73,
-                     74,  75,  76,  77,  78,  79,  80,  81,  82,  83,  84,  85,  86,  87,  88,
-                     89,  90,  91,  92,  93,  94,  95,  272, 273, 286, 287, 288, 289, 290, 348,
-                     349, 350, 351, 387, 388, 389, 390, 391, 392, 393, 394, 395, 399, 400, 401,
-                     402, 403, 404, 405, 535, 536, 596, 597};
+  const int ids[] = {1,   2,   4,   5,   6,   7,   49,  50,  57,  58,  69,  70,  71,  72,
+                     73,  74,  75,  76,  77,  78,  79,  80,  81,  82,  83,  84,  85,  86,
+                     87,  88,  89,  90,  91,  92,  93,  94,  95,  272, 273, 286, 287, 288,
+                     289, 290, 348, 349, 350, 351, 387, 388, 389, 390, 391, 392, 393, 394,
+                     395, 399, 400, 401, 402, 403, 404, 405, 535, 536, 596, 597};
   for (int id : ids) EXPECT_TRUE(api::IsProvided(id)) << id << " " << api::NameOf(id);
 }
 

@@ -1,8 +1,7 @@
 #include "platform/processes.hpp"
 
-#include <signal.h>
-
 #include <gtest/gtest.h>
+#include <signal.h>
 
 namespace vx::platform {
 namespace {
