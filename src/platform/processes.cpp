@@ -51,6 +51,10 @@ class SpawnSetup {
     sigemptyset(&none);
     if (rc == 0) rc = posix_spawnattr_setsigmask(&attr_, &none);
     if (rc == 0) rc = posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Ports, pipes and files the engine holds open stay with the engine.
+    if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
+#endif
     return rc;
   }
   const posix_spawnattr_t* attr() const { return &attr_; }

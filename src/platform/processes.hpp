@@ -2,7 +2,8 @@
 // Programs a script starts (WinExec) and checks or ends later (ProcCtrl).
 // Each program runs in its own process group, so ending it also ends what it
 // started in turn; its standard input is /dev/null, its output goes where
-// ours goes. Only programs in the table can be signalled.
+// ours goes, and it inherits no other open file. Only programs in the table
+// can be signalled.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,7 +1,9 @@
 #include "platform/processes.hpp"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace vx::platform {
 namespace {
@@ -48,6 +50,25 @@ TEST(ProcessTableTest, OnlyStartedProgramsCanBeSignalled) {
   EXPECT_FALSE(table.Forget(pid));
   EXPECT_EQ(table.Signal(pid, SIGTERM), ESRCH);
   kill(-pid, SIGKILL);
+}
+
+}  // namespace
+}  // namespace vx::platform
+
+namespace vx::platform {
+namespace {
+
+TEST(ProcessTableTest, StartedProgramsDoNotInheritOpenFiles) {
+  const int fd = open("/dev/null", O_RDONLY);  // without close-on-exec
+  ASSERT_GE(fd, 3);
+  ProcessTable table;
+  const std::string check = "test -e /proc/self/fd/" + std::to_string(fd) + " && exit 1; exit 0";
+  const int pid = table.Start({"sh", "-c", check});
+  ASSERT_GT(pid, 0);
+  int status = -1;
+  EXPECT_EQ(table.Wait(pid, -1, &status), ProcessState::kEnded);
+  EXPECT_EQ(status, 0);
+  close(fd);
 }
 
 }  // namespace
