@@ -11,6 +11,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterDateApis(registry);
   RegisterSystemApis(registry);
   RegisterCallStackApis(registry);
+  RegisterPreprocApis(registry);
 }
 
 }  // namespace vx::api

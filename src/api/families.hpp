@@ -16,5 +16,6 @@ void RegisterFileApis(Registry& registry);    // files.cpp
 void RegisterDateApis(Registry& registry);    // dates.cpp
 void RegisterSystemApis(Registry& registry);  // system.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
+void RegisterPreprocApis(Registry& registry);    // preproc.cpp
 
 }  // namespace vx::api

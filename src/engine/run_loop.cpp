@@ -185,6 +185,7 @@ int Run(Runtime& rt, std::int32_t p) {
     }
     const Flow flow = Execute(rt, p, proc);
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
+    if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
     if (flow.next == detail::END_OF_RUN) return 1;
     p = flow.next;
     jumped = flow.jump;

@@ -61,6 +61,10 @@ bool TitleSetting(std::string_view line, std::int32_t* value) {
 
 }  // namespace
 
+bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && LastSeparator(path) == path.size() - 1;
+}
+
 std::string ProgramDirectoryOf(std::string_view executable_path) {
   const std::size_t sep = LastSeparator(executable_path);
   return sep == std::string_view::npos ? std::string() : std::string(executable_path.substr(0, sep + 1));
@@ -95,7 +99,7 @@ void SetScriptDirectory(Runtime& rt, std::string& path) {
   if (!changed) return;  // the path still names the file as it was given
   std::string name = path.substr(sep + 1);
   path = rt.startup.current_dir;
-  if (path.empty() || !IsSeparator(path.back())) path += '/';
+  if (!EndsWithSeparator(path)) path += '/';
   path += name;
 }
 

@@ -14,6 +14,10 @@ inline constexpr std::string_view START_SCRIPT_NAME = "default.vx";
 
 namespace engine {
 
+// Whether the path ends in a separator (not in the second byte of a
+// two-byte character).
+bool EndsWithSeparator(std::string_view path);
+
 // The directory part of the executable's path (Shift-JIS), up to and
 // including its last separator; "" when it has none.
 std::string ProgramDirectoryOf(std::string_view executable_path);

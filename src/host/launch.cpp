@@ -85,7 +85,7 @@ std::string BuildCommandLine(const std::vector<std::string>& words) {
 std::string ResolveProgramDirectory(const char* override_dir, std::string_view executable_path) {
   if (override_dir != nullptr && *override_dir != '\0') {
     std::string dir = text::Utf8ToCp932(override_dir);
-    if (dir.back() != '/' && dir.back() != '\\') dir += '/';
+    if (!engine::EndsWithSeparator(dir)) dir += '/';
     return dir;
   }
   return engine::ProgramDirectoryOf(text::Utf8ToCp932(executable_path));

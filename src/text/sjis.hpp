@@ -15,10 +15,11 @@ inline constexpr std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c)
 // string expressions: 0x7F-0x9F take the next byte with them.
 inline constexpr bool IsLeadNarrow(std::uint8_t b) { return b >= 0x7F && b <= 0x9F; }
 
-// Path scanning of the program directory: 0x7F-0x9F and 0xE0-0xFF.
+// Path scanning of the program directory and the character-aware string
+// functions: 0x7F-0x9F and 0xE0-0xFF.
 inline constexpr bool IsLeadWide(std::uint8_t b) { return (b >= 0x7F && b <= 0x9F) || b >= 0xE0; }
 
-// The character-aware string functions: the real Shift-JIS lead bytes.
+// The real Shift-JIS lead bytes, for stepping over characters in conversions.
 inline constexpr bool IsLeadStrict(std::uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }

@@ -9,7 +9,8 @@
 #                   @WORK@ and @PROG@ stand for the two directories
 #   the exit code   with SCRIPT.exit (absent = 0)
 #   files           each name listed in SCRIPT.files (one per line, relative
-#                   to the work directory) with SCRIPT.expected/NAME
+#                   to the work directory) with SCRIPT.expected/NAME, where
+#                   @WORK@ stands for the work directory
 # Optional inputs: SCRIPT.args (more command-line words, one line),
 # SCRIPT.cmd (the whole command line instead, one line, may be empty: the
 # script itself is then not named), SCRIPT.input/ (files copied into the
@@ -65,9 +66,9 @@ if [ -f "$base.files" ]; then
     if [ ! -f "$work/$file" ]; then
       echo "file $file was not written"
       failed=1
-    elif ! cmp -s "$base.expected/$file" "$work/$file"; then
+    elif ! cmp -s "$base.expected/$file" <(sed -e "s|$work|@WORK@|g" "$work/$file"); then
       echo "file $file differs from $name.expected/$file:"
-      diff <(od -c "$base.expected/$file") <(od -c "$work/$file") | head -20
+      diff <(od -c "$base.expected/$file") <(sed -e "s|$work|@WORK@|g" "$work/$file" | od -c) | head -20
       failed=1
     fi
   done < "$base.files"

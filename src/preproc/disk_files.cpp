@@ -1,0 +1,124 @@
+#include "preproc/disk_files.hpp"
+
+#include <cstdio>
+#include <optional>
+
+#include "platform/file_identity.hpp"
+#include "platform/files.hpp"
+#include "text/encoding.hpp"
+
+namespace vx::preproc {
+namespace {
+
+class FileReader : public SourceReader {
+ public:
+  explicit FileReader(files::FilePtr file) : file_(std::move(file)) {}
+
+  bool ReadPiece(std::string& piece, std::size_t limit) override {
+    piece.clear();
+    while (piece.size() < limit) {
+      const int c = std::getc(file_.get());
+      if (c == EOF) break;
+      piece.push_back(static_cast<char>(c));
+      if (c == '\n') break;
+    }
+    return !piece.empty();
+  }
+
+ private:
+  files::FilePtr file_;
+};
+
+class DiskEnvironment : public Environment {
+ public:
+  DiskEnvironment(files::FilePtr destination, std::optional<files::FileIdentity> destination_id,
+                  const DiskCallHooks& hooks)
+      : destination_(std::move(destination)), destination_id_(destination_id), hooks_(hooks) {}
+
+  std::unique_ptr<SourceReader> OpenInclude(std::string_view path, OpenResult& result) override {
+    files::FilePtr file = files::Open(path, "rb");
+    if (!file) {
+      result = OpenResult::kNotFound;
+      return nullptr;
+    }
+    if (destination_id_ && files::IdentityOf(file.get()) == destination_id_) {
+      result = OpenResult::kIsDestination;
+      return nullptr;
+    }
+    result = OpenResult::kOpened;
+    return std::make_unique<FileReader>(std::move(file));
+  }
+
+  void Write(std::string_view bytes) override {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), destination_.get()) != bytes.size()) {
+      write_failed_ = true;
+    }
+  }
+
+  void Console(std::string_view text) override {
+    if (hooks_.console) hooks_.console(text);
+  }
+
+  double Evaluate(std::string_view expression) override {
+    return hooks_.evaluate ? hooks_.evaluate(expression) : 0.0;
+  }
+
+  // Closes the destination; false when anything could not be written.
+  bool Close() {
+    const bool closed = std::fclose(destination_.release()) == 0;
+    return closed && !write_failed_;
+  }
+
+ private:
+  files::FilePtr destination_;
+  std::optional<files::FileIdentity> destination_id_;
+  const DiskCallHooks& hooks_;
+  bool write_failed_ = false;
+};
+
+CallResult Stop(const DiskCallHooks& hooks, CallStatus status, std::string_view message) {
+  if (hooks.console) hooks.console(message);
+  return CallResult{status, {}};
+}
+
+}  // namespace
+
+CallResult PreprocessFiles(std::string_view source, std::string_view destination, int mode,
+                           const DiskCallHooks& hooks) {
+  if (DestinationInsideSource(source, destination)) return CallResult{CallStatus::kNothingDone, {}};
+
+  const std::unique_ptr<char[]> work = NewWorkArea();
+  if (!work) return Stop(hooks, CallStatus::kNoMemory, kCannotAllocate);
+
+  files::FilePtr source_file = files::Open(source, "rb");
+  if (!source_file) return Stop(hooks, CallStatus::kNoSource, kCannotOpenSource);
+  // Another spelling of the source (./a.vx for a.vx, a link) would be
+  // emptied by opening it for writing: do nothing then, as for the name.
+  const std::optional<files::FileIdentity> source_id = files::IdentityOf(source_file.get());
+  if (source_id && files::IdentityOf(destination) == source_id) {
+    return CallResult{CallStatus::kNothingDone, {}};
+  }
+  files::FilePtr destination_file = files::Open(destination, "wb");
+  if (!destination_file) return Stop(hooks, CallStatus::kNoDestination, kCannotOpenDestination);
+
+  const std::optional<files::FileIdentity> destination_id = files::IdentityOf(destination_file.get());
+  DiskEnvironment env(std::move(destination_file), destination_id, hooks);
+  FileReader main(std::move(source_file));
+  CallResult result;
+  result.outcome = Run(env, main, mode, std::span<char>(work.get(), WORK_AREA_BYTES));
+  const bool written = env.Close();
+  if (result.outcome.fatal) {
+    result.status = CallStatus::kFatal;
+  } else if (!written) {
+    result.status = CallStatus::kWriteFailed;
+  }
+  return result;
+}
+
+void WriteToStandardOutput(std::string_view text) {
+  const std::string utf8 = text::Cp932ToUtf8(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace vx::preproc
