@@ -6,6 +6,10 @@ void RegisterFamilies(Registry& registry) {
   RegisterStringApis(registry);
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
+  RegisterArrayApis(registry);
+  RegisterFileApis(registry);
+  RegisterDateApis(registry);
+  RegisterSystemApis(registry);
   RegisterCallStackApis(registry);
   RegisterPreprocApis(registry);
   RegisterControlApis(registry);

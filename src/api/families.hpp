@@ -11,6 +11,10 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterArrayApis(Registry& registry);   // arrays.cpp
+void RegisterFileApis(Registry& registry);    // files.cpp
+void RegisterDateApis(Registry& registry);    // dates.cpp
+void RegisterSystemApis(Registry& registry);  // system.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 void RegisterPreprocApis(Registry& registry);    // preproc.cpp
 void RegisterControlApis(Registry& registry);    // controls.cpp

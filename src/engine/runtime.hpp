@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/api_state.hpp"
+#include "api/stores.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
 #include "engine/run_state.hpp"
@@ -35,6 +36,7 @@ struct Runtime {
   std::string arg_scratch;       // the argument getters' copy of one argument
   api::WorkBuffers work_buffers; // text buffers shared by the API handlers
   api::RandomState random;       // the generator behind rand
+  api::Stores stores;            // numeric and string arrays, FIFO, started programs
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
