@@ -6,6 +6,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterStringApis(registry);
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
+  RegisterCallStackApis(registry);
 }
 
 }  // namespace vx::api

@@ -11,5 +11,6 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 
 }  // namespace vx::api
