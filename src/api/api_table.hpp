@@ -25,9 +25,16 @@ struct ApiLookup {
   int position;  // index in the stored table
 };
 
+// Ids that have a name but no implementation: the network family and the
+// SMPT_ family. They keep their ids and never dispatch.
+inline constexpr bool IsWithoutImplementation(int id) {
+  return (id >= 191 && id <= 203) || (id >= 577 && id <= 583);
+}
+
 namespace api {
 
-// All 597 entries in their stored order (not id order).
+// All 597 entries in their stored order, which is id order: entry k has id
+// k + 1, so a position is id - 1.
 std::span<const ApiEntry> Table();
 // The name of an id, or empty for ids outside 1 to 597.
 std::string_view NameOf(int id);
@@ -43,6 +50,9 @@ using Handler = void (*)(Call& call);
 // `cache`, when given, keeps the argument text's split and compiled numeric
 // arguments between calls of the same procedure.
 int Dispatch(Runtime& rt, int id, std::string_view args, ArgumentCache* cache = nullptr);
+
+// Whether Dispatch of `id` runs a handler.
+bool IsProvided(int id);
 
 }  // namespace api
 }  // namespace vx

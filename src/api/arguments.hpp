@@ -13,6 +13,9 @@ namespace vx {
 struct Runtime;
 
 inline constexpr std::size_t ARG_SCRATCH_BYTES = 4096;
+// The most bytes of one argument a getter uses. An argument of this length
+// or more raises 引数の文字数が多すぎます。 and is cut to it.
+inline constexpr std::size_t ARG_TEXT_MAX = ARG_SCRATCH_BYTES - 1;
 
 // Bit 0 of the argument status word: the next argument fetched is optional.
 // After a fetch the word is ARG_PRESENT or ARG_MISSING.
@@ -30,6 +33,9 @@ std::size_t ArgLocate(std::string_view text, int n);
 // The raw text of argument n up to the next separating comma, CR or LF.
 std::string_view ArgText(std::string_view text, int n);
 
+// An argument made only of blanks and tabs counts as missing, like an empty
+// one: "a, ,b" leaves argument 1 out.
+//
 // Numeric argument, truncated toward zero. Missing: unless optional,
 // Pパラメータ(コンマ区切り)が足りません。; status ARG_MISSING; 0.
 std::int32_t GetIntArg(Runtime& rt, std::string_view text, int n);

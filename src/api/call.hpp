@@ -14,19 +14,17 @@
 //     call.WriteInt(out, static_cast<std::int32_t>(text.size()));
 //   }
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "api/api_state.hpp"
 #include "api/api_table.hpp"
 
 namespace vx {
 
 struct Runtime;
 struct ArgumentCache;
-
-inline constexpr std::size_t WORK_BUFFER_LARGE_BYTES = 131072;
-inline constexpr std::size_t WORK_BUFFER_SMALL_BYTES = 4096;
-inline constexpr int WORK_BUFFER_COUNT = 4;
 
 namespace api {
 
@@ -41,8 +39,11 @@ class Call {
   // Required arguments: a missing one reports the getter's message.
   std::int32_t Int(int n);
   double Double(int n);
-  bool String(int n, std::string& out);  // false when missing
-  std::int32_t Resource(int n);          // -1 when missing or unknown
+  // False when missing. A small work buffer keeps at most 4095 bytes.
+  bool String(int n, std::string& out);
+  std::int32_t Resource(int n);  // -1 when missing or unknown
+  // -1 without any message when the argument is missing or unknown.
+  std::int32_t ResourceOrNone(int n);
 
   // Optional arguments: a missing one is silent and gives the fallback.
   std::int32_t OptInt(int n, std::int32_t fallback);
@@ -50,11 +51,13 @@ class Call {
   bool OptString(int n, std::string& out, std::string_view fallback = {});
   std::int32_t OptResource(int n);  // -1 when missing (silent) or unknown (reported)
 
-  // Whether argument n is present (non-empty) without evaluating it.
+  // Whether argument n is present (neither empty nor blank) without
+  // evaluating it or reporting anything.
   bool Has(int n) const;
 
-  // Shared work buffers: four of 131072 bytes and four of 4096 bytes; use a
-  // different one for each text held at the same time. Contents are cleared.
+  // Shared work buffers: four of 131072 bytes and four of 4096 bytes, k from
+  // 0 to 3; use a different one for each text held at the same time.
+  // Contents are cleared.
   std::string& Large(int k);
   std::string& Small(int k);
 
@@ -76,12 +79,21 @@ class Call {
   ArgumentCache* cache_;
 };
 
+// One row of a family's registration table: {api::Id("strlen"), Strlen}.
+struct Registration {
+  int id;
+  Handler handler;
+};
+
 // Registration of a family's handlers by id; each family file defines one
-// Register...Apis function, called once from families.cpp.
+// Register...Apis function (families.hpp), called once from families.cpp.
 class Registry {
  public:
   virtual ~Registry() = default;
   virtual void Add(int id, Handler handler) = 0;
+  void AddAll(std::span<const Registration> table) {
+    for (const Registration& row : table) Add(row.id, row.handler);
+  }
 };
 
 }  // namespace api

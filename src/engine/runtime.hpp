@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "api/api_state.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
 #include "host/window_system.hpp"
@@ -22,6 +23,9 @@ struct Runtime {
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports; null until that family is built
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
+  std::string arg_scratch;       // the argument getters' copy of one argument
+  api::WorkBuffers work_buffers; // text buffers shared by the API handlers
+  api::RandomState random;       // the generator behind rand
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

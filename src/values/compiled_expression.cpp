@@ -1,9 +1,265 @@
 #include "values/compiled_expression.hpp"
 
-namespace vx {
+#include <string>
+#include <unordered_map>
+#include <vector>
 
-struct CompiledExpression {};
+#include "engine/runtime.hpp"
+#include "text/messages.hpp"
+#include "values/expression_rules.hpp"
+#include "values/values.hpp"
+
+namespace vx {
+namespace {
+
+using namespace expr::rules;
+
+enum class Op : std::uint8_t {
+  kPush,    // push `value`
+  kLoad,    // push the value of name `index`
+  kGuard,   // fail when name `index` is a variable (it stands before "(")
+  kApply,   // top = function(top)
+  kBinary,  // pop r; top = top `oper` r
+  kFail,    // the text rules fail here
+};
+
+struct Instruction {
+  Op op = Op::kFail;
+  char oper = 0;
+  Function function = Function::kUnknown;
+  std::int32_t index = 0;
+  double value = 0.0;
+};
+
+// Where a name was found the last time it was looked up, and the state of
+// the tables then. A binding made while the name table was not yet built is
+// never trusted: the next evaluation looks again.
+struct NameBinding {
+  std::string name;
+  std::int32_t slot = -1;      // name-table slot
+  std::int32_t resource = -1;  // resource index when not in the name table
+  bool bound = false;
+  std::uint64_t generation = 0;
+  std::size_t table_size = 0;
+  std::int32_t resource_count = 0;
+};
+
+}  // namespace
+
+struct CompiledExpression {
+  std::vector<Instruction> code;
+  std::vector<NameBinding> names;
+  std::vector<double> stack;  // as deep as the code needs
+};
 
 void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const { delete compiled; }
 
+namespace {
+
+// Reads the prepared text by the same steps as the text evaluator, but
+// emits what each step would compute instead of computing it.
+class Compiler {
+ public:
+  explicit Compiler(std::string_view text) : t_(UpToNul(text)) {}
+
+  CompiledExpressionPtr Run() {
+    out_.reset(new CompiledExpression());
+    Step step = Open(false, Function::kUnknown);
+    while (step != Step::kDone && step != Step::kFail) {
+      switch (step) {
+        case Step::kOperand: step = ReadOperand(); break;
+        case Step::kOperator: step = ReadOperator(); break;
+        case Step::kCombine: step = Combine(); break;
+        case Step::kClose: step = Close(); break;
+        case Step::kFail:
+        case Step::kDone: break;
+      }
+    }
+    if (step == Step::kFail) Emit({Op::kFail});
+    out_->stack.resize(max_depth_ + 1);
+    return std::move(out_);
+  }
+
+ private:
+  enum class Step { kOperand, kOperator, kCombine, kClose, kFail, kDone };
+
+  struct Group {
+    bool parenthesised = false;
+    bool has_value = false;
+    bool call = false;
+    char op = 0;
+    Function function = Function::kUnknown;
+  };
+
+  bool At(char c) const { return pos_ < t_.size() && t_[pos_] == c; }
+
+  void Emit(Instruction in) {
+    if (in.op == Op::kPush || in.op == Op::kLoad) {
+      if (++depth_ > max_depth_) max_depth_ = depth_;
+    } else if (in.op == Op::kBinary) {
+      --depth_;
+    }
+    out_->code.push_back(in);
+  }
+
+  std::int32_t Binding(std::string_view name) {
+    auto [it, added] = binding_of_.try_emplace(std::string(name),
+                                               static_cast<std::int32_t>(out_->names.size()));
+    if (added) out_->names.push_back({std::string(name)});
+    return it->second;
+  }
+
+  Step Open(bool call, Function function) {
+    if (groups_.size() >= GROUP_NESTING_MAX) return Step::kFail;
+    Group g;
+    g.call = call;
+    g.function = function;
+    g.parenthesised = At('(');
+    if (g.parenthesised) ++pos_;
+    groups_.push_back(g);
+    return Step::kOperand;
+  }
+
+  Step ReadOperand() {
+    pos_ = SkipBlanks(t_, pos_);
+    if (!groups_.back().has_value && groups_.back().parenthesised && At(')')) {
+      ++pos_;
+      Emit({Op::kPush, 0, Function::kUnknown, 0, 0.0});
+      return Step::kClose;
+    }
+    if (At('(')) return Open(false, Function::kUnknown);
+    if (pos_ < t_.size() && (IsDigit(t_[pos_]) || t_[pos_] == '\'')) {
+      const Literal lit = ScanLiteral(t_, pos_);
+      if (!lit.ok) return Step::kFail;
+      pos_ = lit.end;
+      Emit({Op::kPush, 0, Function::kUnknown, 0, lit.value});
+      return Step::kCombine;
+    }
+    return ReadName();
+  }
+
+  // A variable's value wins over everything; a name that is no variable is
+  // a function when "(" follows and a resource otherwise. Which of these it
+  // is depends on the tables at evaluation, so the code keeps both ways.
+  Step ReadName() {
+    const std::size_t end = NameEnd(t_, pos_);
+    const std::string_view name = t_.substr(pos_, end - pos_);
+    pos_ = end;
+    if (!UsableName(name)) return Step::kFail;
+    const std::int32_t binding = Binding(name);
+    const std::size_t after = SkipBlanks(t_, pos_);
+    if (after < t_.size() && t_[after] == '(') {
+      pos_ = after;
+      Emit({Op::kGuard, 0, Function::kUnknown, binding, 0.0});
+      return Open(true, LookupFunction(name));
+    }
+    Emit({Op::kLoad, 0, Function::kUnknown, binding, 0.0});
+    return Step::kCombine;
+  }
+
+  Step Combine() {
+    Group& g = groups_.back();
+    if (!g.has_value) g.has_value = true;
+    else Emit({Op::kBinary, g.op, Function::kUnknown, 0, 0.0});
+    return Step::kOperator;
+  }
+
+  Step ReadOperator() {
+    pos_ = SkipBlanks(t_, pos_);
+    Group& g = groups_.back();
+    if (pos_ >= t_.size()) return Step::kClose;
+    const char c = t_[pos_];
+    if (c == ')') {
+      if (!g.parenthesised) return Step::kFail;
+      ++pos_;
+      return Step::kClose;
+    }
+    if (!IsOperator(c)) return Step::kFail;
+    g.op = c;
+    ++pos_;
+    return Step::kOperand;
+  }
+
+  Step Close() {
+    const Group g = groups_.back();
+    groups_.pop_back();
+    if (g.call) Emit({Op::kApply, 0, g.function, 0, 0.0});
+    if (!groups_.empty()) return Step::kCombine;
+    return SkipBlanks(t_, pos_) == t_.size() ? Step::kDone : Step::kFail;
+  }
+
+  std::string_view t_;
+  std::size_t pos_ = 0;
+  std::vector<Group> groups_;
+  std::unordered_map<std::string, std::int32_t> binding_of_;
+  CompiledExpressionPtr out_;
+  std::size_t depth_ = 0;
+  std::size_t max_depth_ = 0;
+};
+
+double Fail(Runtime& rt) {
+  rt.error.Set(msg::Text(msg::Id::kExpressionError));
+  return 0.0;
+}
+
+void Bind(Runtime& rt, NameBinding& b) {
+  const NameTable& names = rt.names;
+  if (b.bound && b.generation == names.Generation() && b.table_size == names.Size() &&
+      b.resource_count == rt.program.RscCount()) {
+    return;
+  }
+  b.slot = names.Find(b.name);
+  b.resource = b.slot >= 0 ? -1 : rt.program.FindResource(b.name);
+  b.bound = names.Built();
+  b.generation = names.Generation();
+  b.table_size = names.Size();
+  b.resource_count = rt.program.RscCount();
+}
+
+bool Load(Runtime& rt, NameBinding& b, double* out) {
+  Bind(rt, b);
+  if (b.slot >= 0) {
+    *out = rt.names.Value(static_cast<std::size_t>(b.slot));
+    return true;
+  }
+  if (b.resource < 0) return false;
+  // Controls change under the script, so their value is read every time.
+  *out = values::ReadAsDouble(rt, b.resource);
+  return true;
+}
+
+}  // namespace
+
+namespace expr {
+
+CompiledExpressionPtr Compile(std::string_view prepared) { return Compiler(prepared).Run(); }
+
+double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
+  double* sp = compiled.stack.data();
+  for (const Instruction& in : compiled.code) {
+    switch (in.op) {
+      case Op::kPush: *sp++ = in.value; break;
+      case Op::kLoad:
+        if (!Load(rt, compiled.names[in.index], sp++)) return Fail(rt);
+        break;
+      case Op::kGuard:
+        Bind(rt, compiled.names[in.index]);
+        if (compiled.names[in.index].slot >= 0) return Fail(rt);
+        break;
+      case Op::kApply:
+        if (!ApplyFunction(in.function, sp[-1], &sp[-1])) return Fail(rt);
+        break;
+      case Op::kBinary:
+        --sp;
+        if (!ApplyOperator(in.oper, sp[-1], *sp, &sp[-1])) return Fail(rt);
+        break;
+      case Op::kFail: return Fail(rt);
+    }
+  }
+  return sp[-1];
+}
+
+std::size_t InstructionCount(const CompiledExpression& compiled) { return compiled.code.size(); }
+
+}  // namespace expr
 }  // namespace vx

@@ -1,0 +1,11 @@
+#include "api/families.hpp"
+
+namespace vx::api {
+
+void RegisterFamilies(Registry& registry) {
+  RegisterStringApis(registry);
+  RegisterBitApis(registry);
+  RegisterRandomApis(registry);
+}
+
+}  // namespace vx::api

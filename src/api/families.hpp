@@ -1,0 +1,15 @@
+#pragma once
+// The registration function of every API family. Each family file defines
+// its own; RegisterFamilies calls them all once, when the dispatcher's
+// handler table is built.
+namespace vx::api {
+
+class Registry;
+
+void RegisterFamilies(Registry& registry);
+
+void RegisterStringApis(Registry& registry);  // strings.cpp
+void RegisterBitApis(Registry& registry);     // bits.cpp
+void RegisterRandomApis(Registry& registry);  // random.cpp
+
+}  // namespace vx::api
