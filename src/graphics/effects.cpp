@@ -1,6 +1,7 @@
 #include "graphics/effects.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -382,6 +383,23 @@ void MapOnSphere(Canvas& canvas, const std::uint8_t* source, const PixelRect& fr
       Store(canvas, x, y, s.Get(px, py));
     }
   }
+}
+
+bool PaletteColour(int index, Color* out) {
+  static constexpr std::array<std::uint32_t, 16> kBasic = {
+      0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+      0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  if (index < 0 || index >= PALETTE_SIZE) return false;
+  if (index < 16) {
+    *out = FromPacked(kBasic[static_cast<std::size_t>(index)]);
+  } else if (index < 232) {
+    const int k = index - 16;
+    *out = FromComponents(k / 36 * 51, k / 6 % 6 * 51, k % 6 * 51);
+  } else {
+    const int grey = 8 + (index - 232) * 10;
+    *out = FromComponents(grey, grey, grey);
+  }
+  return true;
 }
 
 Hsv ToHsv(Color c) {

@@ -63,6 +63,13 @@ void ColourSpectrum(Canvas& canvas, const PixelRect& area);
 // Turns every hue by `degrees`; multiples of 120 rotate the components exactly.
 void RotateHue(Canvas& canvas, const PixelRect& area, int degrees);
 
+// The 256-colour palette: 0-15 the sixteen basic colours (black, maroon,
+// green, olive, navy, purple, teal, silver, grey, red, lime, yellow, blue,
+// fuchsia, aqua, white), 16-231 a 6 x 6 x 6 cube (levels 0, 51, ... 255; red
+// slowest), 232-255 greys 8, 18, ... 238. False outside 0 to 255.
+inline constexpr int PALETTE_SIZE = 256;
+bool PaletteColour(int index, Color* out);
+
 struct Hsv {
   double h;  // 0 to 360
   double s;  // 0 to 1
