@@ -7,6 +7,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
   RegisterCallStackApis(registry);
+  RegisterVramApis(registry);
+  RegisterClickAreaApis(registry);
 }
 
 }  // namespace vx::api

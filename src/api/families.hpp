@@ -12,5 +12,7 @@ void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
+void RegisterVramApis(Registry& registry);    // vram.cpp
+void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
 
 }  // namespace vx::api
