@@ -14,6 +14,7 @@
 #include "graphics/drawing_state.hpp"
 #include "graphics/vram.hpp"
 #include "host/display.hpp"
+#include "host/main_window_state.hpp"
 #include "host/window_system.hpp"
 #include "values/name_table.hpp"
 
@@ -38,6 +39,7 @@ struct Runtime {
   graphics::DrawingState drawing;    // line buffer, gradient stops, sharp area
   graphics::ClickAreas click_areas;  // hot spots of the drawing surface
   Display* display = nullptr;        // the window showing the current bank; null: none
+  host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
