@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev libfontconfig-dev   # text drawn into the VRAM banks
   fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
   libpng-dev                          # --vram-png
+  libx11-dev libxtst-dev              # KeyEvent and MouseCtrl through XTest
   xvfb xauth xdotool                  # the end-to-end test in a real X server
   lua5.4 tcl python3                  # script benchmarks against peers
 )

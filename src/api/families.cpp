@@ -9,6 +9,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterCallStackApis(registry);
   RegisterVramApis(registry);
   RegisterClickAreaApis(registry);
+  RegisterWindowApis(registry);
+  RegisterEventApis(registry);
 }
 
 }  // namespace vx::api

@@ -14,5 +14,7 @@ void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 void RegisterVramApis(Registry& registry);    // vram.cpp
 void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
+void RegisterWindowApis(Registry& registry);  // window.cpp
+void RegisterEventApis(Registry& registry);   // events.cpp
 
 }  // namespace vx::api

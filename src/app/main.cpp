@@ -13,6 +13,7 @@
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
+#include "host/instances.hpp"
 #include "host/launch.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
   if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
+  // Other instances reach this one's EVENT label through its socket.
+  host::InstanceListener instances(rt.main_window.inbox);
   qt_host.Run();
   return rt.session.exit_code;
 }
