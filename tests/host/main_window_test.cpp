@@ -54,9 +54,9 @@ Y = G_EV_2
 ENDP
 )";
 
-class MainWindow : public ScriptTest {
+class HostMessages : public ScriptTest {
  protected:
-  MainWindow() {
+  HostMessages() {
     rt.main_window.port = &port;
     rt.display = &port;
   }
@@ -76,7 +76,7 @@ class MainWindow : public ScriptTest {
   host::MainWindowProcedure proc{rt};
 };
 
-TEST_F(MainWindow, ClickWhileALabelRunsIsQueuedAndSeesTheEarlierPosition) {
+TEST_F(HostMessages, ClickWhileALabelRunsIsQueuedAndSeesTheEarlierPosition) {
   ASSERT_EQ(Load(kEvents), 1);
   Click(10, 20);
   EXPECT_EQ(Long("N"), 1);
@@ -95,14 +95,14 @@ TEST_F(MainWindow, ClickWhileALabelRunsIsQueuedAndSeesTheEarlierPosition) {
   EXPECT_EQ(rt.session.pending_labels.Count(), 0);
 }
 
-TEST_F(MainWindow, MousePositionIsTheUnsignedHalvesOfThePositionWord) {
+TEST_F(HostMessages, MousePositionIsTheUnsignedHalvesOfThePositionWord) {
   ASSERT_EQ(Load(kEvents), 1);
   Click(-1, 70000);
   EXPECT_EQ(Long("X"), 65535);
   EXPECT_EQ(Long("Y"), 70000 - 65536);
 }
 
-TEST_F(MainWindow, ClickAreaRunsInsteadOfLButtonDownAndIsLostWhenBusy) {
+TEST_F(HostMessages, ClickAreaRunsInsteadOfLButtonDownAndIsLostWhenBusy) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.click_areas.Set(3, 0, 0, 100, 100, "area three", 1, 1, 77);
 
@@ -125,7 +125,7 @@ TEST_F(MainWindow, ClickAreaRunsInsteadOfLButtonDownAndIsLostWhenBusy) {
   EXPECT_EQ(Long("N"), 1);
 }
 
-TEST_F(MainWindow, GroupMaskSelectsTheAreasThatTakePart) {
+TEST_F(HostMessages, GroupMaskSelectsTheAreasThatTakePart) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.click_areas.Set(0, 0, 0, 50, 50, "one", 1, 1, 0);
   rt.click_areas.Set(1, 0, 0, 50, 50, "four", 1, 4, 0);
@@ -141,7 +141,7 @@ TEST_F(MainWindow, GroupMaskSelectsTheAreasThatTakePart) {
   EXPECT_EQ(Long("N"), 1);
 }
 
-TEST_F(MainWindow, CircularAreaCornerRaisesLButtonDown) {
+TEST_F(HostMessages, CircularAreaCornerRaisesLButtonDown) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.click_areas.Set(0, 0, 0, 10, 20, "circle", 1, 1, 0);
   rt.click_areas.At(0).shape = graphics::CLICK_SHAPE_CIRCLE;
@@ -154,7 +154,7 @@ TEST_F(MainWindow, CircularAreaCornerRaisesLButtonDown) {
   EXPECT_EQ(Long("N"), 2);
 }
 
-TEST_F(MainWindow, CharactersButNotEscapeRaiseKbChar) {
+TEST_F(HostMessages, CharactersButNotEscapeRaiseKbChar) {
   ASSERT_EQ(Load(kEvents), 1);
   Send(MessageKind::kChar, 27);
   EXPECT_EQ(Long("N"), 0);
@@ -164,7 +164,7 @@ TEST_F(MainWindow, CharactersButNotEscapeRaiseKbChar) {
   EXPECT_EQ(Long("X"), 0xA0);
 }
 
-TEST_F(MainWindow, F10ArrivesThroughTheSystemKeyPath) {
+TEST_F(HostMessages, F10ArrivesThroughTheSystemKeyPath) {
   ASSERT_EQ(Load(kEvents), 1);
   Send(MessageKind::kSysKeyDown, host::VK_F10);
   EXPECT_EQ(Long("E"), 1);
@@ -174,7 +174,7 @@ TEST_F(MainWindow, F10ArrivesThroughTheSystemKeyPath) {
   EXPECT_EQ(host::SystemLong(rt, sysvar::G_VKEY), 'X');
 }
 
-TEST_F(MainWindow, KeysWorkBeforeControlsExistButMouseAndShiftDoNot) {
+TEST_F(HostMessages, KeysWorkBeforeControlsExistButMouseAndShiftDoNot) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.session.events_enabled = false;
   Send(MessageKind::kKeyDown, host::VK_LEFT);
@@ -190,7 +190,7 @@ TEST_F(MainWindow, KeysWorkBeforeControlsExistButMouseAndShiftDoNot) {
   EXPECT_EQ(host::SystemLong(rt, sysvar::G_VKEY), 'Q');
 }
 
-TEST_F(MainWindow, PendingLabelQueueDropsThe101st) {
+TEST_F(HostMessages, PendingLabelQueueDropsThe101st) {
   ASSERT_EQ(Load(kEvents), 1);
   ASSERT_TRUE(rt.run.lock.TryTake());
   for (int i = 0; i < 101; ++i) Click(1, 1);
@@ -200,7 +200,7 @@ TEST_F(MainWindow, PendingLabelQueueDropsThe101st) {
   EXPECT_EQ(Long("N"), PENDING_LABEL_MAX);
 }
 
-TEST_F(MainWindow, DeferredQueueOverflowEndsTheProgram) {
+TEST_F(HostMessages, DeferredQueueOverflowEndsTheProgram) {
   ASSERT_EQ(Load(kEvents), 1);
   ASSERT_TRUE(rt.run.lock.TryTake());
   for (int i = 0; i < 100; ++i) Send(MessageKind::kPortNotify, 1);
@@ -213,7 +213,7 @@ TEST_F(MainWindow, DeferredQueueOverflowEndsTheProgram) {
   EXPECT_EQ(Messages(), (std::vector<std::string>{"[Message] Fatal Error (9874)"}));
 }
 
-TEST_F(MainWindow, TickRunsItsStepsInOrder) {
+TEST_F(HostMessages, TickRunsItsStepsInOrder) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.main_window.topmost_countdown = 1;
   rt.main_window.foreground_after_topmost = true;
@@ -240,7 +240,7 @@ TEST_F(MainWindow, TickRunsItsStepsInOrder) {
   EXPECT_EQ(host::SystemLong(rt, sysvar::G_CLC_IDX), 0);
 }
 
-TEST_F(MainWindow, HoverSetsClickStringAndCursorOnlyWhenTheAreaChanges) {
+TEST_F(HostMessages, HoverSetsClickStringAndCursorOnlyWhenTheAreaChanges) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.click_areas.Set(0, 0, 0, 50, 50, "hover text", 1, 0, 0);
   Send(MessageKind::kMouseMove, 0, 10, 10);
@@ -256,7 +256,7 @@ TEST_F(MainWindow, HoverSetsClickStringAndCursorOnlyWhenTheAreaChanges) {
   EXPECT_EQ(port.log, (std::vector<std::string>{"cursor arrow"}));
 }
 
-TEST_F(MainWindow, TopmostCountdown) {
+TEST_F(HostMessages, TopmostCountdown) {
   ASSERT_EQ(Load(kEvents), 1);
   rt.main_window.topmost_countdown = host::TOPMOST_SHOW_TICKS;
   Tick();
@@ -271,7 +271,7 @@ TEST_F(MainWindow, TopmostCountdown) {
   EXPECT_EQ(rt.main_window.topmost_countdown, host::TOPMOST_KEEP);
 }
 
-TEST_F(MainWindow, CloseIsSwallowedOnlyByAWinCloseLabel) {
+TEST_F(HostMessages, CloseIsSwallowedOnlyByAWinCloseLabel) {
   ASSERT_EQ(Load(kEvents), 1);
   EXPECT_EQ(Send(MessageKind::kClose), 1);
   ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n"), 1);
@@ -279,7 +279,7 @@ TEST_F(MainWindow, CloseIsSwallowedOnlyByAWinCloseLabel) {
   EXPECT_EQ(Long("C"), 1);
 }
 
-TEST_F(MainWindow, FrameDragRaisesSizeChgOnceWhenTheSizeChanged) {
+TEST_F(HostMessages, FrameDragRaisesSizeChgOnceWhenTheSizeChanged) {
   ASSERT_EQ(Load(R"(
 Data long C 0
 Data long M 0
@@ -312,7 +312,7 @@ ENDP
   EXPECT_EQ(Long("M"), 1);
 }
 
-TEST_F(MainWindow, DroppedScriptReplacesTheProgramUnlessDragImgExists) {
+TEST_F(HostMessages, DroppedScriptReplacesTheProgramUnlessDragImgExists) {
   WriteBytes(dir.Path() / "next.vx", "Data long Next 5\r\n:Initial\r\nNext = 6\r\nENDP\r\n");
   ASSERT_EQ(Load("Data long D 0\n:Initial\nENDP\n:DRAG_IMG\nD = D + 1\nENDP\n"), 1);
   Message drop;
@@ -327,7 +327,7 @@ TEST_F(MainWindow, DroppedScriptReplacesTheProgramUnlessDragImgExists) {
   EXPECT_EQ(Long("Next"), 6);
 }
 
-TEST_F(MainWindow, ReloadWaitsUntilTheEngineIsFree) {
+TEST_F(HostMessages, ReloadWaitsUntilTheEngineIsFree) {
   WriteBytes(dir.Path() / "next.vx", "Data long Next 5\r\n:Initial\r\nNext = 6\r\nENDP\r\n");
   ASSERT_EQ(Load(kEvents), 1);
   Message reload;
@@ -341,7 +341,7 @@ TEST_F(MainWindow, ReloadWaitsUntilTheEngineIsFree) {
   EXPECT_EQ(Long("Next"), 6);
 }
 
-TEST_F(MainWindow, DroppedBmpIsDrawnAndTheWindowInvalidated) {
+TEST_F(HostMessages, DroppedBmpIsDrawnAndTheWindowInvalidated) {
   ASSERT_EQ(Load(kEvents), 1);
   // A 2 x 1 BMP, 24 bits: blue then red.
   std::string bmp = std::string("BM") + std::string(4, '\0') + std::string(4, '\0');
@@ -376,7 +376,7 @@ TEST_F(MainWindow, DroppedBmpIsDrawnAndTheWindowInvalidated) {
   EXPECT_EQ(graphics::ReadPixel(bank, 2599, 1999), (graphics::Color{0, 0, 0xFF}));
 }
 
-TEST_F(MainWindow, UserEventSetsBothValues) {
+TEST_F(HostMessages, UserEventSetsBothValues) {
   ASSERT_EQ(Load(kEvents), 1);
   Send(MessageKind::kUserEvent, 4, 0, 0);
   Message m;
@@ -389,7 +389,7 @@ TEST_F(MainWindow, UserEventSetsBothValues) {
   EXPECT_EQ(Long("Y"), -8);
 }
 
-TEST_F(MainWindow, PaintCopiesTheUpdateRectangleClippedToTheBank) {
+TEST_F(HostMessages, PaintCopiesTheUpdateRectangleClippedToTheBank) {
   host::PaintCopy none = proc.Paint(0, 0, 10, 10);
   EXPECT_FALSE(none.copy);  // nothing started yet: background only
   ASSERT_EQ(Load(kEvents), 1);
@@ -403,7 +403,7 @@ TEST_F(MainWindow, PaintCopiesTheUpdateRectangleClippedToTheBank) {
   EXPECT_FALSE(proc.Paint(2600, 0, 2700, 10).copy);
 }
 
-TEST_F(MainWindow, SystemCommandsOpenEditAndHelp) {
+TEST_F(HostMessages, SystemCommandsOpenEditAndHelp) {
   WriteBytes(dir.Path() / "next.vx", "Data long Next 5\r\n:Initial\r\nNext = 6\r\nENDP\r\n");
   ASSERT_EQ(Load(kEvents), 1);
   rt.startup.program_dir = "/nowhere/";
@@ -416,7 +416,7 @@ TEST_F(MainWindow, SystemCommandsOpenEditAndHelp) {
   EXPECT_EQ(Long("Next"), 6);
 }
 
-TEST_F(MainWindow, HeadlessEndsWhenNothingCanRunALabel) {
+TEST_F(HostMessages, HeadlessEndsWhenNothingCanRunALabel) {
   ASSERT_EQ(Load(kEvents), 1);
   EXPECT_FALSE(proc.CanRunLabels());
   Message m;

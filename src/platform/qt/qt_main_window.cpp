@@ -37,7 +37,6 @@ constexpr int kFrameDragQuietMs = 250;
 // Resizes this soon after a maximise, minimise or restore belong to it.
 constexpr int kStateChangeSettleMs = 400;
 
-QString FromSjis(std::string_view text) { return QString::fromStdString(text::Cp932ToUtf8(text)); }
 
 QString SystemPath(std::string_view sjis_path) {
   return QString::fromStdString(files::ToSystemPath(sjis_path));
