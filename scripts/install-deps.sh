@@ -8,7 +8,10 @@ packages=(
   clang libclang-rt-14-dev            # fuzz targets and sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
-  fonts-ipafont                       # the Japanese Gothic face of the controls
+  libfreetype-dev libfontconfig-dev   # text drawn into the VRAM banks
+  fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
+  libpng-dev                          # --vram-png
+  libx11-dev libxtst-dev              # KeyEvent and MouseCtrl through XTest
   xvfb xauth xdotool                  # the end-to-end test in a real X server
   lua5.4 tcl python3                  # script benchmarks against peers
 )

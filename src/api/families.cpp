@@ -14,6 +14,10 @@ void RegisterFamilies(Registry& registry) {
   RegisterPreprocApis(registry);
   RegisterControlApis(registry);
   RegisterDialogApis(registry);
+  RegisterVramApis(registry);
+  RegisterClickAreaApis(registry);
+  RegisterWindowApis(registry);
+  RegisterEventApis(registry);
 }
 
 }  // namespace vx::api

@@ -19,5 +19,9 @@ void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 void RegisterPreprocApis(Registry& registry);    // preproc.cpp
 void RegisterControlApis(Registry& registry);    // controls.cpp
 void RegisterDialogApis(Registry& registry);     // dialogs.cpp
+void RegisterVramApis(Registry& registry);    // vram.cpp
+void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
+void RegisterWindowApis(Registry& registry);  // window.cpp
+void RegisterEventApis(Registry& registry);   // events.cpp
 
 }  // namespace vx::api

@@ -14,6 +14,7 @@
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
+#include "host/instances.hpp"
 #include "host/launch.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -95,6 +96,8 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
   qt::QuickWatchWindow quick_watch(rt);
   debug_dialog.SetQuickWatch(&quick_watch);
   controls.SetAfterLabel([&quick_watch] { quick_watch.Refresh(); });
+  // Other instances reach this one's EVENT label through its socket.
+  host::InstanceListener instances(rt.main_window.inbox);
   qt_host.Run();
   return rt.session.exit_code;
 }

@@ -11,6 +11,11 @@
 #include "engine/run_state.hpp"
 #include "engine/session.hpp"
 #include "engine/startup_state.hpp"
+#include "graphics/click_areas.hpp"
+#include "graphics/drawing_state.hpp"
+#include "graphics/vram.hpp"
+#include "host/display.hpp"
+#include "host/main_window_state.hpp"
 #include "host/window_system.hpp"
 #include "values/name_table.hpp"
 
@@ -37,6 +42,11 @@ struct Runtime {
   api::WorkBuffers work_buffers; // text buffers shared by the API handlers
   api::RandomState random;       // the generator behind rand
   api::Stores stores;            // numeric and string arrays, FIFO, started programs
+  graphics::Vram vram;               // drawing banks, colours, pen, dirty rectangle, fonts
+  graphics::DrawingState drawing;    // line buffer, gradient stops, sharp area
+  graphics::ClickAreas click_areas;  // hot spots of the drawing surface
+  Display* display = nullptr;        // the window showing the current bank; null: none
+  host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

@@ -290,7 +290,7 @@ TEST_F(QtControlsTest, ComboSelectionIsCopiedIntoTheEditField) {
   QComboBox* combo = Widget<QComboBox>("CB");
   combo->setEditText(QStringLiteral("typed"));
   combo->setCurrentIndex(1);
-  emit combo->activated(1);
+  Q_EMIT combo->activated(1);
   EXPECT_EQ(Long("HITS"), 1);
   EXPECT_EQ(Text("CB"), "green");
 }

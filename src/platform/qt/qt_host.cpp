@@ -1,10 +1,9 @@
 #include "platform/qt/qt_host.hpp"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QMetaObject>
 
 #include "engine/runtime.hpp"
-#include "text/encoding.hpp"
 
 namespace vx::qt {
 namespace {
@@ -15,39 +14,54 @@ constexpr const char* kWindowTitle = "Vexmora  Ver." VEXMORA_VERSION_TEXT;
 
 }  // namespace
 
-MainWidget::MainWidget(QtHost& host) : host_(host) {}
-
-void MainWidget::closeEvent(QCloseEvent* event) {
-  if (host_.Procedure().Handle({host::MessageKind::kClose, {}}) != 0) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
-  host_.AfterMessage();
-}
-
 QtHost::QtHost(Runtime& rt, QtWindowSystem& window_system, QtDebugDialog& debug_dialog,
                bool headless)
-    : rt_(rt), headless_(headless), procedure_(rt), window_(*this) {
+    : rt_(rt),
+      headless_(headless),
+      procedure_(rt),
+      window_(rt, headless, [this](const host::Message& m) { return Deliver(m); }) {
   if (rt_.session.title_setting != 0) {
     window_.setWindowTitle(QString::fromLatin1(kWindowTitle));
-    window_.setGeometry(0, 0, kWindowWidth, kWindowHeight);
+    window_.move(0, 0);
+    window_.resize(kWindowWidth, kWindowHeight);
+    window_.setAcceptDrops(true);
   } else {
     window_.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window_.resize(kWindowWidth, kWindowHeight);
   }
-  window_.setAcceptDrops(true);
   window_system.SetMainWindow(&window_);
   debug_dialog.SetMainWindow(&window_);
-  tick_.setInterval(host::TICK_INTERVAL_MS);
-  QObject::connect(&tick_, &QTimer::timeout, [this] {
-    procedure_.Handle({host::MessageKind::kTick, {}});
-    AfterMessage();
+  rt_.main_window.port = &window_;
+  rt_.display = &window_;
+  // Other threads post; the window thread takes the messages in its loop.
+  rt_.main_window.inbox.SetWake([this] {
+    QMetaObject::invokeMethod(
+        &window_,
+        [this] {
+          procedure_.HandleInbox();
+          AfterMessage();
+        },
+        Qt::QueuedConnection);
   });
+  tick_.setInterval(host::TICK_INTERVAL_MS);
+  tick_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&tick_, &QTimer::timeout, [this] { Deliver(host::Message{}); });
+}
+
+QtHost::~QtHost() {
+  rt_.main_window.inbox.SetWake({});
+  rt_.main_window.port = nullptr;
+  rt_.display = nullptr;
+}
+
+int QtHost::Deliver(const host::Message& message) {
+  const int result = procedure_.Handle(message);
+  AfterMessage();
+  return result;
 }
 
 void QtHost::Run() {
-  if (!headless_) window_.show();
+  window_.show();  // offscreen when headless: sizes, paints and input still work
   QTimer::singleShot(0, [this] {
     procedure_.Start();
     if (!Ending()) tick_.start();

@@ -1,0 +1,44 @@
+#pragma once
+// Running instances of this program find each other through a per-user
+// directory of Unix datagram sockets ($XDG_RUNTIME_DIR/vexmora, else
+// /tmp/vexmora-UID, mode 0700), one socket per process named after its
+// process id. A datagram is three 32-bit numbers: message, value 1, value 2.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace vx::host {
+
+class Inbox;
+
+// The directory, created (mode 0700) when missing; empty when it cannot be
+// made or is not a private directory of this user.
+std::string InstanceDirectory();
+
+// Sends to every other registered instance; stale sockets are removed.
+// The number of instances reached.
+int PostToOtherInstances(std::int32_t message, std::int32_t value1, std::int32_t value2);
+
+// This process's socket: registered while the object lives; what arrives
+// goes to the inbox (WM_USER+135 as the EVENT message, WM_USER+1 ignored:
+// serial ports belong to their own process).
+class InstanceListener {
+ public:
+  explicit InstanceListener(Inbox& inbox);
+  ~InstanceListener();
+  InstanceListener(const InstanceListener&) = delete;
+  InstanceListener& operator=(const InstanceListener&) = delete;
+  bool Listening() const { return fd_ >= 0; }
+
+ private:
+  void Receive();
+
+  Inbox& inbox_;
+  int fd_ = -1;
+  int wake_[2] = {-1, -1};
+  std::string path_;
+  std::thread thread_;
+};
+
+}  // namespace vx::host

@@ -1,0 +1,436 @@
+#include "platform/qt/qt_main_window.hpp"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/runtime.hpp"
+#include "graphics/vram.hpp"
+#include "host/keys.hpp"
+#include "host/main_window.hpp"
+#include "platform/files.hpp"
+#include "platform/qt/qt_keys.hpp"
+#include "text/encoding.hpp"
+
+namespace vx::qt {
+namespace {
+
+using host::Message;
+using host::MessageKind;
+
+// A frame drag has ended when no resize came for this long (X11 tells
+// nobody when the user lets go of the frame).
+constexpr int kFrameDragQuietMs = 250;
+// Resizes this soon after a maximise, minimise or restore belong to it.
+constexpr int kStateChangeSettleMs = 400;
+
+
+QString SystemPath(std::string_view sjis_path) {
+  return QString::fromStdString(files::ToSystemPath(sjis_path));
+}
+
+Message At(MessageKind kind, const QPoint& p) {
+  Message m;
+  m.kind = kind;
+  m.x = p.x();
+  m.y = p.y();
+  return m;
+}
+
+Message Coded(MessageKind kind, std::int32_t code) {
+  Message m;
+  m.kind = kind;
+  m.code = code;
+  return m;
+}
+
+void TimingLine(const char* what) {
+  std::fprintf(stderr, "[timing] %s %lld\n", what, WallMicros());
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+long long WallMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Message&)> deliver)
+    : rt_(rt), headless_(headless), deliver_(std::move(deliver)) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted: bank or background
+  setAutoFillBackground(false);
+  frame_drag_end_.setSingleShot(true);
+  frame_drag_end_.setInterval(kFrameDragQuietMs);
+  QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
+  since_state_change_.invalidate();
+  timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
+}
+
+int MainWindow::Deliver(const Message& m) { return deliver_(m); }
+
+// --- painting -----------------------------------------------------------------
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const QRect area = event->rect();
+  const host::PaintCopy copy =
+      rt_.main_window.direct_to_screen
+          ? host::PaintCopy{true, 0, 0, std::min(width(), graphics::VRAM_WIDTH),
+                            std::min(height(), graphics::VRAM_HEIGHT)}
+          : host::MainWindowProcedure(rt_).Paint(area.left(), area.top(), area.right(), area.bottom());
+  const std::uint8_t* bank = copy.copy ? rt_.vram.Current() : nullptr;
+  if (bank == nullptr) {
+    painter.fillRect(area, Qt::white);
+  } else {
+    // The bank is bottom-up BGR: the rows of the block are one run of memory
+    // starting at its bottom line, shown through a vertical flip. The first
+    // column is taken on a 4-pixel boundary so every row starts aligned.
+    const int left = copy.left & ~3;
+    const int width = copy.width + (copy.left - left);
+    const int bottom_row = copy.top + copy.height - 1;
+    const QImage block(graphics::PixelAt(bank, left, bottom_row), width, copy.height,
+                       static_cast<qsizetype>(graphics::VRAM_ROW_BYTES), QImage::Format_BGR888);
+    const QRegion outside = QRegion(area) - QRegion(left, copy.top, width, copy.height);
+    for (const QRect& r : outside) painter.fillRect(r, Qt::white);
+    painter.save();
+    painter.translate(left, copy.top + copy.height);
+    painter.scale(1, -1);
+    painter.drawImage(0, 0, block);
+    painter.restore();
+  }
+  if (timing_) {
+    TimingLine(first_paint_done_ ? "paint" : "first-paint");
+    first_paint_done_ = true;
+  }
+}
+
+void MainWindow::RequestRedraw(int left, int top, int right, int bottom) {
+  update(QRect(QPoint(left, top), QPoint(right, bottom)));
+}
+
+void MainWindow::PaintNow(int left, int top, int right, int bottom) {
+  repaint(QRect(QPoint(left, top), QPoint(right, bottom)));
+}
+
+void MainWindow::ClientSize(int* w, int* h) {
+  *w = width();
+  *h = height();
+}
+
+void MainWindow::InvalidateAll() { update(); }
+
+// --- input --------------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (Deliver(Message{MessageKind::kClose, {}}) != 0) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::MouseMessage(MessageKind kind, const QPoint& p) { Deliver(At(kind, p)); }
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  MouseMessage(MessageKind::kMouseMove, event->position().toPoint());
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  if (timing_) TimingLine("mouse");
+  const QPoint p = event->position().toPoint();
+  switch (event->button()) {
+    case Qt::LeftButton: MouseMessage(MessageKind::kLButtonDown, p); break;
+    case Qt::RightButton:
+      if (event->modifiers() & Qt::ControlModifier) {
+        ShowSystemMenu(event->globalPosition().toPoint());
+      } else {
+        MouseMessage(MessageKind::kRButtonDown, p);
+      }
+      break;
+    case Qt::MiddleButton: MouseMessage(MessageKind::kMButtonDown, p); break;
+    default: break;
+  }
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  switch (event->button()) {
+    case Qt::LeftButton: MouseMessage(MessageKind::kLButtonUp, p); break;
+    case Qt::RightButton: MouseMessage(MessageKind::kRButtonUp, p); break;
+    case Qt::MiddleButton: MouseMessage(MessageKind::kMButtonUp, p); break;
+    default: break;
+  }
+}
+
+// As on Windows, the second press of a double click is the double click.
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    MouseMessage(MessageKind::kLButtonDblClk, event->position().toPoint());
+  } else {
+    mousePressEvent(event);
+  }
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta == 0) return;
+  Deliver(Coded(MessageKind::kWheel, delta > 0 ? std::max(delta, 1) : delta));
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Menu) {
+    ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
+    return;
+  }
+  const std::int32_t vk = VirtualKeyOf(event->key(), event->modifiers());
+  const bool alt = (event->modifiers() & Qt::AltModifier) != 0;
+  if (vk == host::VK_F10 || (alt && vk != host::VK_MENU && vk != 0)) {
+    Deliver(Coded(MessageKind::kSysKeyDown, vk));
+    return;
+  }
+  if (vk != 0) Deliver(Coded(MessageKind::kKeyDown, vk));
+  SendChars(event->text());
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+  if (event->isAutoRepeat()) return;
+  const std::int32_t vk = VirtualKeyOf(event->key(), event->modifiers());
+  if (vk != 0) Deliver(Coded(MessageKind::kKeyUp, vk));
+}
+
+// A character reaches the script as a program with the Shift-JIS code page
+// receives it: one KB_CHAR per byte, lead byte first.
+void MainWindow::SendChars(const QString& text) {
+  if (text.isEmpty()) return;
+  const std::string bytes = text::Utf8ToCp932(text.toStdString());
+  for (const char c : bytes) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte == 0x7F) continue;  // Delete is a key, not a character
+    Deliver(Coded(MessageKind::kChar, byte));
+  }
+}
+
+bool MainWindow::focusNextPrevChild(bool) { return false; }  // Tab belongs to the script
+
+// --- size ---------------------------------------------------------------------
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const bool settling = since_state_change_.isValid() &&
+                        since_state_change_.elapsed() < kStateChangeSettleMs;
+  if (!event->oldSize().isValid() || settling || (windowState() & (Qt::WindowMaximized |
+                                                                    Qt::WindowMinimized))) {
+    return;
+  }
+  Message size = At(MessageKind::kSize, QPoint(width(), height()));
+  size.code = host::SIZE_RESTORED;
+  if (resizing_by_program_ || headless_) {
+    Deliver(size);
+    return;
+  }
+  if (!frame_drag_) {
+    frame_drag_ = true;
+    Deliver(At(MessageKind::kEnterSizeMove,
+               QPoint(event->oldSize().width(), event->oldSize().height())));
+  }
+  Deliver(size);
+  frame_drag_end_.start();
+}
+
+void MainWindow::EndFrameDrag() {
+  if (!frame_drag_) return;
+  frame_drag_ = false;
+  Deliver(At(MessageKind::kExitSizeMove, QPoint(width(), height())));
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  since_state_change_.start();
+  Message size = At(MessageKind::kSize, QPoint(width(), height()));
+  if (windowState() & Qt::WindowMinimized) {
+    size.code = host::SIZE_MINIMIZED;
+  } else if (windowState() & Qt::WindowMaximized) {
+    size.code = host::SIZE_MAXIMIZED;
+  } else {
+    size.code = host::SIZE_RESTORED;
+  }
+  Deliver(size);
+}
+
+// --- drag and drop --------------------------------------------------------------
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  Message drop;
+  drop.kind = MessageKind::kDropFile;
+  drop.path = text::Utf8ToCp932(urls.first().toLocalFile().toStdString());
+  drop.ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  event->acceptProposedAction();
+  Deliver(drop);
+}
+
+// --- what the host asks of the window -----------------------------------------
+
+void MainWindow::ApplyCursor() {
+  if (cursor_hidden_) {
+    setCursor(Qt::BlankCursor);
+  } else {
+    setCursor(hand_cursor_ ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  }
+}
+
+void MainWindow::SetHandCursor(bool hand) {
+  hand_cursor_ = hand;
+  ApplyCursor();
+}
+
+void MainWindow::ShowCursor(bool show) {
+  cursor_hidden_ = !show;
+  ApplyCursor();
+}
+
+void MainWindow::FocusMainWindow() { setFocus(Qt::MouseFocusReason); }
+
+void MainWindow::SetTopmost(bool on) {
+  if (((windowFlags() & Qt::WindowStaysOnTopHint) != 0) == on) return;
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (visible) show();  // changing the flags hides the window
+}
+
+void MainWindow::BringToFront() {
+  raise();
+  activateWindow();
+}
+
+std::string MainWindow::ChooseScript() {
+  if (headless_) return {};
+  const QString path = QFileDialog::getOpenFileName(this, QString(), QStringLiteral("."),
+                                                    QStringLiteral("Script Files (*.vx);;All Files (*)"));
+  return path.isEmpty() ? std::string() : text::Utf8ToCp932(path.toStdString());
+}
+
+void MainWindow::OpenInEditor(std::string_view script_path) {
+  const QString path = SystemPath(script_path);
+  for (const char* variable : {"VISUAL", "EDITOR"}) {
+    const char* editor = std::getenv(variable);
+    if (editor == nullptr || *editor == '\0') continue;
+    QStringList words = QProcess::splitCommand(QString::fromLocal8Bit(editor));
+    if (words.isEmpty()) continue;
+    const QString program = words.takeFirst();
+    words << path;
+    if (QProcess::startDetached(program, words)) return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void MainWindow::OpenDocument(std::string_view path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(SystemPath(path)));
+}
+
+void MainWindow::ShowSystemMenu(const QPoint& global) {
+  QMenu menu(this);
+  const QAction* open = menu.addAction(QStringLiteral("Open script..."));
+  const QAction* edit = menu.addAction(QStringLiteral("Edit script"));
+  const QAction* help = menu.addAction(QStringLiteral("Help"));
+  const QAction* chosen = menu.exec(global);
+  std::int32_t command = 0;
+  if (chosen == open) command = host::SYSCMD_OPEN_SCRIPT;
+  if (chosen == edit) command = host::SYSCMD_EDIT_SCRIPT;
+  if (chosen == help) command = host::SYSCMD_HELP;
+  if (command != 0) Deliver(Coded(MessageKind::kSysCommand, command));
+}
+
+void MainWindow::SetClientSize(int w, int h) {
+  resizing_by_program_ = true;
+  resize(std::max(w, 1), std::max(h, 1));
+  resizing_by_program_ = false;
+}
+
+void MainWindow::MoveTo(int x, int y) { move(x, y); }
+
+void MainWindow::Show(host::ShowMode mode) {
+  if (headless_) return;
+  switch (mode) {
+    case host::SHOW_MAXIMIZED: showMaximized(); break;
+    case host::SHOW_MINIMIZED: showMinimized(); break;
+    case host::SHOW_RESTORED: showNormal(); break;
+    default: showNormal(); break;
+  }
+}
+
+host::WindowRect MainWindow::ClientRect() { return {0, 0, width(), height()}; }
+
+host::WindowRect MainWindow::FrameRect() {
+  const QRect r = frameGeometry();
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+bool MainWindow::PointerPosition(int* x, int* y) {
+  const QPoint p = QCursor::pos();
+  *x = p.x();
+  *y = p.y();
+  return true;
+}
+
+void MainWindow::ScreenToClient(int* x, int* y) {
+  const QPoint p = mapFromGlobal(QPoint(*x, *y));
+  *x = p.x();
+  *y = p.y();
+}
+
+bool MainWindow::ControlDown() {
+  return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+}
+
+bool MainWindow::ShiftDown() {
+  return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0;
+}
+
+std::uint32_t MainWindow::MouseButtons() {
+  const Qt::MouseButtons b = QGuiApplication::mouseButtons();
+  return ((b & Qt::LeftButton) ? 1u : 0u) | ((b & Qt::RightButton) ? 2u : 0u);
+}
+
+// The nearest honest equivalent of painting on the desktop: the window
+// covers the whole screen without a frame and shows the bank from its
+// top-left corner.
+void MainWindow::SetDirectToScreen(bool on) {
+  rt_.main_window.direct_to_screen = on;
+  if (!headless_) {
+    if (on) {
+      showFullScreen();
+    } else {
+      showNormal();
+    }
+  }
+  update();
+}
+
+std::uint64_t MainWindow::NativeHandle() { return static_cast<std::uint64_t>(winId()); }
+
+}  // namespace vx::qt

@@ -1,0 +1,95 @@
+#pragma once
+// The main window as a Qt widget: paints the current bank 1:1 straight from
+// its memory, turns Qt's input into the host's messages, and does for the
+// host what only the window can (cursor, topmost, size, dialogs).
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "host/display.hpp"
+#include "host/messages.hpp"
+#include "host/window_port.hpp"
+
+namespace vx {
+struct Runtime;
+}
+
+namespace vx::qt {
+
+class MainWindow : public QWidget, public host::WindowPort, public Display {
+ public:
+  // `deliver` hands a message to the procedure and returns its result.
+  MainWindow(Runtime& rt, bool headless, std::function<int(const host::Message&)> deliver);
+
+  // host::WindowPort
+  void SetHandCursor(bool hand) override;
+  void FocusMainWindow() override;
+  void SetTopmost(bool on) override;
+  void BringToFront() override;
+  void InvalidateAll() override;
+  std::string ChooseScript() override;
+  void OpenInEditor(std::string_view script_path) override;
+  void OpenDocument(std::string_view path) override;
+  void SetClientSize(int width, int height) override;
+  void MoveTo(int x, int y) override;
+  void Show(host::ShowMode mode) override;
+  host::WindowRect ClientRect() override;
+  host::WindowRect FrameRect() override;
+  void ShowCursor(bool show) override;
+  bool PointerPosition(int* x, int* y) override;
+  void ScreenToClient(int* x, int* y) override;
+  bool ControlDown() override;
+  bool ShiftDown() override;
+  std::uint32_t MouseButtons() override;
+  void SetDirectToScreen(bool on) override;
+  std::uint64_t NativeHandle() override;
+
+  // Display
+  void RequestRedraw(int left, int top, int right, int bottom) override;
+  void PaintNow(int left, int top, int right, int bottom) override;
+  void ClientSize(int* width, int* height) override;
+
+  // The system-command menu (also on Ctrl + right button and the Menu key).
+  void ShowSystemMenu(const QPoint& global);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  int Deliver(const host::Message& m);
+  void MouseMessage(host::MessageKind kind, const QPoint& at);
+  void SendChars(const QString& text);
+  void ApplyCursor();
+  void EndFrameDrag();
+
+  Runtime& rt_;
+  bool headless_;
+  std::function<int(const host::Message&)> deliver_;
+  bool hand_cursor_ = false;
+  bool cursor_hidden_ = false;
+  bool resizing_by_program_ = false;
+  bool frame_drag_ = false;
+  QTimer frame_drag_end_;
+  QElapsedTimer since_state_change_;
+  bool timing_ = false;
+  bool first_paint_done_ = false;
+};
+
+// Wall-clock microseconds, for the timing lines VEXMORA_TIMING asks for.
+long long WallMicros();
+
+}  // namespace vx::qt

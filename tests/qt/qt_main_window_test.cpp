@@ -1,0 +1,115 @@
+// The Qt main window on the offscreen platform: real mouse and key events
+// through QTest reach the labels, and the bank is what the window shows.
+#include "platform/qt/qt_main_window.hpp"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "graphics/vram.hpp"
+#include "host/keys.hpp"
+#include "host/main_window.hpp"
+#include "platform/qt/qt_keys.hpp"
+#include "support/script_fixture.hpp"
+
+namespace vx::test {
+namespace {
+
+constexpr std::string_view kScript = R"(
+Data long N 0
+Data long X 0
+Data long Y 0
+Data long C 0
+Data long L 0
+:Initial
+ENDP
+:LButtonDown
+N = N + 1
+X = G_MOUSEX
+Y = G_MOUSEY
+ENDP
+:KB_CHAR
+C = C * 256 + G_INCHAR
+ENDP
+:KB_LEFT
+L = G_VKEY
+ENDP
+:KB_F10
+L = 1000
+ENDP
+)";
+
+class QtMainWindow : public ScriptTest {
+ protected:
+  QtMainWindow()
+      : window(rt, true, [this](const host::Message& m) { return proc.Handle(m); }) {
+    rt.main_window.port = &window;
+    rt.display = &window;
+    window.resize(400, 300);
+    window.show();
+  }
+  ~QtMainWindow() override {
+    rt.main_window.port = nullptr;
+    rt.display = nullptr;
+  }
+
+  host::MainWindowProcedure proc{rt};
+  qt::MainWindow window;
+};
+
+TEST_F(QtMainWindow, MouseClickRunsLButtonDownWithThePosition) {
+  ASSERT_EQ(Load(kScript), 1);
+  QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(10, 20));
+  EXPECT_EQ(Long("N"), 1);
+  EXPECT_EQ(Long("X"), 10);
+  EXPECT_EQ(Long("Y"), 20);
+}
+
+TEST_F(QtMainWindow, KeysBecomeVirtualKeysAndShiftJisCharacters) {
+  ASSERT_EQ(Load(kScript), 1);
+  QTest::keyClick(&window, Qt::Key_Left);
+  EXPECT_EQ(Long("L"), host::VK_LEFT);
+  QTest::keyClick(&window, Qt::Key_F10);  // the system-key path
+  EXPECT_EQ(Long("L"), 1000);
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_EQ(Long("C"), 0);
+  QTest::sendKeyEvent(QTest::KeyAction::Press, &window, Qt::Key_unknown, QString::fromUtf8("あ"), {});
+  EXPECT_EQ(Long("C"), 0x82A0);  // lead byte first
+}
+
+TEST_F(QtMainWindow, VirtualKeyTable) {
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_A, {}), 'A');
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_5, {}), '5');
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_5, Qt::KeypadModifier), host::VK_NUMPAD0 + 5);
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_F12, {}), host::VK_F12);
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_PageDown, {}), host::VK_NEXT);
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_Exclam, Qt::ShiftModifier), '1');
+  EXPECT_EQ(qt::VirtualKeyOf(Qt::Key_Comma, {}), host::VK_OEM_COMMA);
+}
+
+TEST_F(QtMainWindow, PaintShowsTheBankAndWhiteBeforeTheStart) {
+  QImage before = window.grab().toImage();
+  EXPECT_EQ(before.pixelColor(5, 5), QColor(Qt::white));
+  ASSERT_EQ(Load(kScript), 1);
+  std::uint8_t* bank = rt.vram.Current();
+  ASSERT_NE(bank, nullptr);
+  graphics::FillBank(bank, graphics::Color{0, 0, 0});
+  std::uint8_t* p = graphics::PixelAt(bank, 7, 3);
+  p[0] = 0x10;  // blue
+  p[1] = 0x20;
+  p[2] = 0xF0;  // red
+  const QImage shown = window.grab().toImage();
+  EXPECT_EQ(shown.pixelColor(7, 3), QColor(0xF0, 0x20, 0x10));
+  EXPECT_EQ(shown.pixelColor(8, 3), QColor(0, 0, 0));
+  EXPECT_EQ(shown.pixelColor(7, 4), QColor(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace vx::test
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
