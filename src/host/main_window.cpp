@@ -92,7 +92,15 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.run.exit_request == EXIT_CHAIN || rt_.main_window.reload_requested) return true;
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
-         !rt_.main_window.inbox.Empty();
+         !rt_.main_window.inbox.Empty() || AnyTimerRunning();
+}
+
+bool MainWindowProcedure::AnyTimerRunning() const {
+  for (std::int32_t i = 0; i < rt_.program.RscCount(); ++i) {
+    const ResourceEntry& e = rt_.program.Resource(i);
+    if ((e.kind == R_KD_TIMER || e.kind == R_KD_STEPTIMER) && e.timer_id >= 1) return true;
+  }
+  return false;
 }
 
 // --- the tick ---------------------------------------------------------------

@@ -58,6 +58,7 @@ class MainWindowProcedure {
   // Whether anything is left that could still run a label: a queued label
   // or message, or a chain to follow. A headless process ends when nothing is.
   bool CanRunLabels() const;
+  bool AnyTimerRunning() const;
 
  private:
   void Tick();

@@ -106,10 +106,3 @@ TEST_F(QtMainWindow, PaintShowsTheBankAndWhiteBeforeTheStart) {
 
 }  // namespace
 }  // namespace vx::test
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
