@@ -8,6 +8,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterRandomApis(registry);
   RegisterVramApis(registry);
   RegisterClickAreaApis(registry);
+  RegisterCallStackApis(registry);
 }
 
 }  // namespace vx::api

@@ -13,5 +13,6 @@ void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterVramApis(Registry& registry);    // vram.cpp
 void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
+void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 
 }  // namespace vx::api
