@@ -14,6 +14,7 @@
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
 #include "host/launch.hpp"
+#include "host/vram_png.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "platform/qt/qt_host.hpp"
@@ -73,7 +74,10 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 }  // namespace
 
 int main(int argc, char** argv) {
-  const host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
+  std::vector<char*> args(argv, argv + argc);
+  const host::VramPngOption vram_png = host::TakeVramPngOption(args);
+  host::LaunchOptions options = host::ParseLaunchOptions(static_cast<int>(args.size()), args.data());
+  if (options.error.empty()) options.error = vram_png.error;
   if (!options.error.empty()) {
     std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());
     std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stderr);
@@ -112,5 +116,8 @@ int main(int argc, char** argv) {
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
   qt_host.Run();
+  if (!vram_png.file.empty() && !host::WriteVramPng(rt, vram_png.file)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.file.c_str());
+  }
   return rt.session.exit_code;
 }
