@@ -16,6 +16,7 @@
 #include "engine/startup.hpp"
 #include "host/instances.hpp"
 #include "host/launch.hpp"
+#include "host/vram_png.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "platform/qt/qt_controls.hpp"
@@ -75,7 +76,7 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 }
 
 // Start-up, the event loop and the exit code. 0 when start-up gives up.
-int RunProgram(const host::LaunchOptions& options, bool headless) {
+int RunProgram(const host::LaunchOptions& options, bool headless, const std::string& png_file) {
   qt::QtWindowSystem window_system(headless);
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
@@ -99,13 +100,19 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
   // Other instances reach this one's EVENT label through its socket.
   host::InstanceListener instances(rt.main_window.inbox);
   qt_host.Run();
+  if (!png_file.empty() && !host::WriteVramPng(rt, png_file)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", png_file.c_str());
+  }
   return rt.session.exit_code;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
+  std::vector<char*> args(argv, argv + argc);
+  const host::VramPngOption vram_png = host::TakeVramPngOption(args);
+  host::LaunchOptions options = host::ParseLaunchOptions(static_cast<int>(args.size()), args.data());
+  if (options.error.empty()) options.error = vram_png.error;
   if (!options.error.empty()) {
     std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());
     std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stderr);
@@ -135,7 +142,7 @@ int main(int argc, char** argv) {
   // Qt adopts the user's locale; numbers in scripts are always read and
   // printed with a decimal point.
   std::setlocale(LC_NUMERIC, "C");
-  const int exit_code = RunProgram(options, headless);
+  const int exit_code = RunProgram(options, headless, vram_png.file);
   if (headless) {
     // Tearing the application object down would load the whole font
     // configuration only to free it again, which costs a headless run more
