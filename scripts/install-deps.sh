@@ -8,6 +8,9 @@ packages=(
   clang libclang-rt-14-dev            # fuzz targets and sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
+  libfreetype-dev libfontconfig-dev   # text drawn into the VRAM banks
+  fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
+  libpng-dev                          # --vram-png
   xvfb xauth xdotool                  # the end-to-end test in a real X server
   lua5.4 tcl python3                  # script benchmarks against peers
 )

@@ -6,6 +6,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterStringApis(registry);
   RegisterBitApis(registry);
   RegisterRandomApis(registry);
+  RegisterVramApis(registry);
+  RegisterClickAreaApis(registry);
 }
 
 }  // namespace vx::api

@@ -11,5 +11,7 @@ void RegisterFamilies(Registry& registry);
 void RegisterStringApis(Registry& registry);  // strings.cpp
 void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
+void RegisterVramApis(Registry& registry);    // vram.cpp
+void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
 
 }  // namespace vx::api

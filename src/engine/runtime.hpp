@@ -7,6 +7,10 @@
 #include "api/api_state.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
+#include "graphics/click_areas.hpp"
+#include "graphics/drawing_state.hpp"
+#include "graphics/vram.hpp"
+#include "host/display.hpp"
 #include "host/window_system.hpp"
 #include "values/name_table.hpp"
 
@@ -26,6 +30,10 @@ struct Runtime {
   std::string arg_scratch;       // the argument getters' copy of one argument
   api::WorkBuffers work_buffers; // text buffers shared by the API handlers
   api::RandomState random;       // the generator behind rand
+  graphics::Vram vram;               // drawing banks, colours, pen, dirty rectangle, fonts
+  graphics::DrawingState drawing;    // line buffer, gradient stops, sharp area
+  graphics::ClickAreas click_areas;  // hot spots of the drawing surface
+  Display* display = nullptr;        // the window showing the current bank; null: none
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

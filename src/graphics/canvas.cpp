@@ -1,0 +1,90 @@
+#include "graphics/canvas.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace vx::graphics {
+namespace {
+
+constexpr std::int64_t kRectLimit = 1 << 30;
+
+int Narrow(std::int64_t v) { return static_cast<int>(std::clamp(v, -kRectLimit, kRectLimit)); }
+
+inline void Put(std::uint8_t* p, const Paint& paint) {
+  const Color c = paint.color;
+  switch (paint.mode) {
+    case LINE_MODE_XOR:
+      p[0] ^= c.b;
+      p[1] ^= c.g;
+      p[2] ^= c.r;
+      break;
+    case LINE_MODE_TRANSLUCENT:
+      p[0] = static_cast<std::uint8_t>((p[0] + c.b) / 2);
+      p[1] = static_cast<std::uint8_t>((p[1] + c.g) / 2);
+      p[2] = static_cast<std::uint8_t>((p[2] + c.r) / 2);
+      break;
+    default:
+      p[0] = c.b;
+      p[1] = c.g;
+      p[2] = c.r;
+      break;
+  }
+}
+
+}  // namespace
+
+Canvas::Canvas(std::uint8_t* bank, const PixelRect& clip) : bank_(bank), clip_(clip) {
+  // Whatever the caller asks for, never beyond the bank itself.
+  clip_ = Intersect(clip_, PixelRect{0, 0, VRAM_WIDTH - 1, VRAM_HEIGHT - 1});
+}
+
+Canvas Canvas::Current(Vram& vram) { return Canvas(vram.Current(), vram.Clip()); }
+
+void Canvas::Plot(int x, int y, const Paint& paint) {
+  if (bank_ == nullptr || !Inside(x, y)) return;
+  Put(PixelAt(bank_, x, y), paint);
+}
+
+void Canvas::Span(int y, int x0, int x1, const Paint& paint) {
+  if (bank_ == nullptr || y < clip_.top || y > clip_.bottom) return;
+  if (x0 > x1) std::swap(x0, x1);
+  x0 = std::max(x0, clip_.left);
+  x1 = std::min(x1, clip_.right);
+  if (x0 > x1) return;
+  std::uint8_t* p = PixelAt(bank_, x0, y);
+  std::uint8_t* const end = p + static_cast<std::size_t>(x1 - x0 + 1) * VRAM_PIXEL_BYTES;
+  if (paint.mode == LINE_MODE_XOR || paint.mode == LINE_MODE_TRANSLUCENT) {
+    for (; p != end; p += VRAM_PIXEL_BYTES) Put(p, paint);
+    return;
+  }
+  const Color c = paint.color;
+  for (; p != end; p += VRAM_PIXEL_BYTES) {
+    p[0] = c.b;
+    p[1] = c.g;
+    p[2] = c.r;
+  }
+}
+
+void Canvas::Blend(int x, int y, Color colour, std::uint8_t coverage) {
+  if (bank_ == nullptr || coverage == 0 || !Inside(x, y)) return;
+  std::uint8_t* p = PixelAt(bank_, x, y);
+  p[0] = BlendComponent(p[0], colour.b, coverage);
+  p[1] = BlendComponent(p[1], colour.g, coverage);
+  p[2] = BlendComponent(p[2], colour.r, coverage);
+}
+
+PixelRect NormalizedRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {
+  if (w == 0 || h == 0) return PixelRect{};
+  const std::int64_t left = w > 0 ? x : x + w + 1;
+  const std::int64_t right = w > 0 ? x + w - 1 : x;
+  const std::int64_t top = h > 0 ? y : y + h + 1;
+  const std::int64_t bottom = h > 0 ? y + h - 1 : y;
+  return PixelRect{Narrow(left), Narrow(top), Narrow(right), Narrow(bottom)};
+}
+
+PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
+  return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+}
+
+}  // namespace vx::graphics

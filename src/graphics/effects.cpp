@@ -1,0 +1,484 @@
+#include "graphics/effects.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace vx::graphics {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A copy of a rectangle of a bank, rows top first.
+class Snapshot {
+ public:
+  Snapshot(const std::uint8_t* bank, const PixelRect& r) : rect_(r) {
+    if (r.Empty() || bank == nullptr) return;
+    stride_ = static_cast<std::size_t>(r.Width()) * VRAM_PIXEL_BYTES;
+    data_.resize(stride_ * static_cast<std::size_t>(r.Height()));
+    for (int y = r.top; y <= r.bottom; ++y) {
+      std::memcpy(&data_[static_cast<std::size_t>(y - r.top) * stride_], PixelAt(bank, r.left, y), stride_);
+    }
+  }
+  const PixelRect& Rect() const { return rect_; }
+  const std::uint8_t* At(int x, int y) const {
+    return &data_[static_cast<std::size_t>(y - rect_.top) * stride_ +
+                  static_cast<std::size_t>(x - rect_.left) * VRAM_PIXEL_BYTES];
+  }
+  Color Get(int x, int y) const {
+    const std::uint8_t* p = At(x, y);
+    return Color{p[0], p[1], p[2]};
+  }
+  bool Contains(int x, int y) const {
+    return x >= rect_.left && x <= rect_.right && y >= rect_.top && y <= rect_.bottom;
+  }
+
+ private:
+  PixelRect rect_;
+  std::size_t stride_ = 0;
+  std::vector<std::uint8_t> data_;
+};
+
+const PixelRect kBankRect{0, 0, VRAM_WIDTH - 1, VRAM_HEIGHT - 1};
+
+void Store(Canvas& canvas, int x, int y, Color c) { canvas.Plot(x, y, Paint{c, LINE_MODE_SOLID}); }
+
+Color Half(Color c) {
+  return Color{static_cast<std::uint8_t>(c.b / 2), static_cast<std::uint8_t>(c.g / 2),
+               static_cast<std::uint8_t>(c.r / 2)};
+}
+
+// One pass of the box blur along rows (horizontal) or columns, over values
+// laid out as area rows of 3 bytes, with running sums.
+void BlurPass(std::vector<std::uint16_t>& out, const std::vector<std::uint8_t>& in, int w, int h,
+              int radius, bool horizontal) {
+  const int length = horizontal ? w : h;
+  const int lines = horizontal ? h : w;
+  auto index = [&](int line, int pos) {
+    const int x = horizontal ? pos : line;
+    const int y = horizontal ? line : pos;
+    return (static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)) * 3;
+  };
+  for (int line = 0; line < lines; ++line) {
+    for (int ch = 0; ch < 3; ++ch) {
+      std::int64_t sum = 0;
+      int lo = 0;
+      int hi = -1;
+      for (int pos = 0; pos < length; ++pos) {
+        const int want_lo = std::max(pos - radius, 0);
+        const int want_hi = std::min(pos + radius, length - 1);
+        while (hi < want_hi) sum += in[index(line, ++hi) + ch];
+        while (lo < want_lo) sum -= in[index(line, lo++) + ch];
+        const int count = hi - lo + 1;
+        out[index(line, pos) + ch] = static_cast<std::uint16_t>((sum + count / 2) / count);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void SoftenEdges(Canvas& canvas, const PixelRect& area) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return;
+  const Snapshot s(canvas.Bank(), a);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      const Color here = s.Get(x, y);
+      bool edge = false;
+      const int nx[4] = {x - 1, x + 1, x, x};
+      const int ny[4] = {y, y, y - 1, y + 1};
+      for (int k = 0; k < 4 && !edge; ++k) {
+        edge = s.Contains(nx[k], ny[k]) && !(s.Get(nx[k], ny[k]) == here);
+      }
+      if (!edge) continue;
+      int sum[3] = {0, 0, 0};
+      int count = 0;
+      for (int yy = y - 1; yy <= y + 1; ++yy) {
+        for (int xx = x - 1; xx <= x + 1; ++xx) {
+          if (!s.Contains(xx, yy)) continue;
+          const std::uint8_t* p = s.At(xx, yy);
+          sum[0] += p[0];
+          sum[1] += p[1];
+          sum[2] += p[2];
+          ++count;
+        }
+      }
+      Store(canvas, x, y,
+            Color{static_cast<std::uint8_t>((sum[0] + count / 2) / count),
+                  static_cast<std::uint8_t>((sum[1] + count / 2) / count),
+                  static_cast<std::uint8_t>((sum[2] + count / 2) / count)});
+    }
+  }
+}
+
+void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<bool(int, int)>& keep) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid() || radius < 1) return;
+  radius = std::min(radius, BLUR_RADIUS_MAX);
+  const int w = a.Width();
+  const int h = a.Height();
+  const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+  std::vector<std::uint8_t> pixels(n);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    std::memcpy(&pixels[static_cast<std::size_t>(y - a.top) * static_cast<std::size_t>(w) * 3],
+                PixelAt(canvas.Bank(), a.left, y), static_cast<std::size_t>(w) * 3);
+  }
+  std::vector<std::uint16_t> pass(n);
+  BlurPass(pass, pixels, w, h, radius, true);
+  std::vector<std::uint8_t> mid(n);
+  for (std::size_t i = 0; i < n; ++i) mid[i] = static_cast<std::uint8_t>(pass[i]);
+  BlurPass(pass, mid, w, h, radius, false);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      if (keep && keep(x, y)) continue;
+      const std::size_t i = (static_cast<std::size_t>(y - a.top) * static_cast<std::size_t>(w) +
+                             static_cast<std::size_t>(x - a.left)) * 3;
+      std::uint8_t* p = PixelAt(canvas.Bank(), x, y);
+      p[0] = static_cast<std::uint8_t>(pass[i]);
+      p[1] = static_cast<std::uint8_t>(pass[i + 1]);
+      p[2] = static_cast<std::uint8_t>(pass[i + 2]);
+    }
+  }
+}
+
+void AddColour(Canvas& canvas, const PixelRect& area, Color colour, bool subtract) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return;
+  const int sign = subtract ? -1 : 1;
+  for (int y = a.top; y <= a.bottom; ++y) {
+    std::uint8_t* p = PixelAt(canvas.Bank(), a.left, y);
+    for (int x = a.left; x <= a.right; ++x, p += 3) {
+      p[0] = ClampComponent(p[0] + sign * colour.b);
+      p[1] = ClampComponent(p[1] + sign * colour.g);
+      p[2] = ClampComponent(p[2] + sign * colour.r);
+    }
+  }
+}
+
+bool AverageColour(const std::uint8_t* bank, const PixelRect& area, Color* out) {
+  const PixelRect a = Intersect(area, kBankRect);
+  if (a.Empty() || bank == nullptr) return false;
+  std::int64_t sum[3] = {0, 0, 0};
+  for (int y = a.top; y <= a.bottom; ++y) {
+    const std::uint8_t* p = PixelAt(bank, a.left, y);
+    for (int x = a.left; x <= a.right; ++x, p += 3) {
+      sum[0] += p[0];
+      sum[1] += p[1];
+      sum[2] += p[2];
+    }
+  }
+  const std::int64_t count = static_cast<std::int64_t>(a.Width()) * a.Height();
+  *out = Color{static_cast<std::uint8_t>((sum[0] + count / 2) / count),
+               static_cast<std::uint8_t>((sum[1] + count / 2) / count),
+               static_cast<std::uint8_t>((sum[2] + count / 2) / count)};
+  return true;
+}
+
+void Bevel(Canvas& canvas, const PixelRect& area, int depth, int strength, bool sunken, bool graded) {
+  if (area.Empty() || depth < 1 || !canvas.Valid()) return;
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      const int lit = std::min(x - area.left, y - area.top);
+      const int dark = std::min(area.right - x, area.bottom - y);
+      const int m = std::min(lit, dark);
+      if (m >= depth) continue;
+      const bool light = (lit <= dark) != sunken;
+      const int amount = graded ? strength * (depth - m) / depth : strength;
+      std::uint8_t* p = PixelAt(canvas.Bank(), x, y);
+      const int delta = light ? amount : -amount;
+      p[0] = ClampComponent(p[0] + delta);
+      p[1] = ClampComponent(p[1] + delta);
+      p[2] = ClampComponent(p[2] + delta);
+    }
+  }
+}
+
+void OutlineShapes(Canvas& canvas, const PixelRect& area, Color background, int thickness, Color colour) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid() || colour == background) return;
+  thickness = std::clamp(thickness, 1, LINE_WIDTH_MAX);
+  for (int pass = 0; pass < thickness; ++pass) {
+    const Snapshot s(canvas.Bank(), a);
+    for (int y = a.top; y <= a.bottom; ++y) {
+      for (int x = a.left; x <= a.right; ++x) {
+        if (!(s.Get(x, y) == background)) continue;
+        bool touches = false;
+        for (int yy = y - 1; yy <= y + 1 && !touches; ++yy) {
+          for (int xx = x - 1; xx <= x + 1 && !touches; ++xx) {
+            touches = s.Contains(xx, yy) && !(s.Get(xx, yy) == background);
+          }
+        }
+        if (touches) Store(canvas, x, y, colour);
+      }
+    }
+  }
+}
+
+std::int64_t DetectEdges(Canvas& canvas, const PixelRect& area, int threshold, Color edge, Color rest) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return 0;
+  const Snapshot s(canvas.Bank(), a);
+  std::int64_t edges = 0;
+  auto differs = [&](const std::uint8_t* p, int x, int y) {
+    if (!s.Contains(x, y)) return false;
+    const std::uint8_t* q = s.At(x, y);
+    for (int k = 0; k < 3; ++k) {
+      if (std::abs(p[k] - q[k]) > threshold) return true;
+    }
+    return false;
+  };
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      const std::uint8_t* p = s.At(x, y);
+      const bool is_edge = differs(p, x + 1, y) || differs(p, x, y + 1);
+      edges += is_edge ? 1 : 0;
+      Store(canvas, x, y, is_edge ? edge : rest);
+    }
+  }
+  return edges;
+}
+
+void DropShadow(Canvas& canvas, const PixelRect& area, int dx, int dy, Color background) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return;
+  const Snapshot s(canvas.Bank(), a);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      if (!(s.Get(x, y) == background)) continue;
+      const std::int64_t sx = static_cast<std::int64_t>(x) - dx;
+      const std::int64_t sy = static_cast<std::int64_t>(y) - dy;
+      if (sx < a.left || sx > a.right || sy < a.top || sy > a.bottom) continue;
+      if (s.Get(static_cast<int>(sx), static_cast<int>(sy)) == background) continue;
+      Store(canvas, x, y, Half(background));
+    }
+  }
+}
+
+PixelRect Lift(Canvas& canvas, const PixelRect& area, int depth) {
+  if (area.Empty() || depth < 1 || !canvas.Valid()) return area;
+  const PixelRect a = Intersect(area, kBankRect);
+  if (a.Empty()) return area;
+  const Snapshot s(canvas.Bank(), a);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) {
+      if (x > area.right - depth || y > area.bottom - depth) {
+        Store(canvas, x, y, Half(s.Get(x, y)));
+      }
+    }
+  }
+  for (int y = a.top; y <= a.bottom; ++y) {
+    for (int x = a.left; x <= a.right; ++x) Store(canvas, x - depth, y - depth, s.Get(x, y));
+  }
+  return PixelRect{area.left - depth, area.top - depth, area.right, area.bottom};
+}
+
+void Overlay(Canvas& canvas, const std::uint8_t* source, const PixelRect& from, Point to,
+             const Color* transparent) {
+  const PixelRect src = Intersect(from, kBankRect);
+  if (src.Empty() || source == nullptr || !canvas.Valid()) return;
+  const Snapshot s(source, src);
+  for (int y = src.top; y <= src.bottom; ++y) {
+    for (int x = src.left; x <= src.right; ++x) {
+      const Color c = s.Get(x, y);
+      if (transparent != nullptr && c == *transparent) continue;
+      Store(canvas, to.x + (x - from.left), to.y + (y - from.top), c);
+    }
+  }
+}
+
+void NotAnd(Canvas& canvas, const std::uint8_t* source, const PixelRect& from, Point to) {
+  const PixelRect src = Intersect(from, kBankRect);
+  if (src.Empty() || source == nullptr || !canvas.Valid()) return;
+  const Snapshot s(source, src);
+  for (int y = src.top; y <= src.bottom; ++y) {
+    for (int x = src.left; x <= src.right; ++x) {
+      const std::int64_t tx = to.x + static_cast<std::int64_t>(x - from.left);
+      const std::int64_t ty = to.y + static_cast<std::int64_t>(y - from.top);
+      if (tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX) continue;
+      if (!canvas.Inside(static_cast<int>(tx), static_cast<int>(ty))) continue;
+      std::uint8_t* d = PixelAt(canvas.Bank(), static_cast<int>(tx), static_cast<int>(ty));
+      const std::uint8_t* m = s.At(x, y);
+      d[0] &= static_cast<std::uint8_t>(~m[0]);
+      d[1] &= static_cast<std::uint8_t>(~m[1]);
+      d[2] &= static_cast<std::uint8_t>(~m[2]);
+    }
+  }
+}
+
+bool ProjectQuad(Canvas& canvas, const std::uint8_t* source, const PixelRect& from,
+                 const std::array<Point, 4>& quad) {
+  if (from.Empty() || source == nullptr || !canvas.Valid()) return false;
+  const double x0 = quad[0].x, y0 = quad[0].y, x1 = quad[1].x, y1 = quad[1].y;
+  const double x2 = quad[2].x, y2 = quad[2].y, x3 = quad[3].x, y3 = quad[3].y;
+  // Unit square to quadrilateral: (0,0) -> q0, (1,0) -> q1, (1,1) -> q2, (0,1) -> q3.
+  double a, b, c, d, e, f, g, h;
+  const double sx = x0 - x1 + x2 - x3;
+  const double sy = y0 - y1 + y2 - y3;
+  if (sx == 0 && sy == 0) {
+    a = x1 - x0, b = x2 - x1, c = x0, d = y1 - y0, e = y2 - y1, f = y0, g = 0, h = 0;
+  } else {
+    const double dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
+    const double det = dx1 * dy2 - dx2 * dy1;
+    if (std::fabs(det) < 1e-12) return false;
+    g = (sx * dy2 - dx2 * sy) / det;
+    h = (dx1 * sy - sx * dy1) / det;
+    a = x1 - x0 + g * x1, b = x3 - x0 + h * x3, c = x0;
+    d = y1 - y0 + g * y1, e = y3 - y0 + h * y3, f = y0;
+  }
+  // The inverse, by the adjugate of [[a b c] [d e f] [g h 1]].
+  const double A = e - f * h, B = c * h - b, C = b * f - c * e;
+  const double D = f * g - d, E = a - c * g, F = c * d - a * f;
+  const double G = d * h - e * g, H = b * g - a * h, I = a * e - b * d;
+  if (std::fabs(I) < 1e-12 && std::fabs(G) < 1e-12 && std::fabs(H) < 1e-12) return false;
+  const PixelRect src = Intersect(from, kBankRect);
+  if (src.Empty()) return false;
+  const Snapshot s(source, src);
+  const std::array<Point, 4> q = quad;
+  const PixelRect box = Intersect(BoundsOf(q, 0), canvas.ClipRect());
+  const int sw = from.Width();
+  const int sh = from.Height();
+  for (int y = box.top; y <= box.bottom; ++y) {
+    for (int x = box.left; x <= box.right; ++x) {
+      const double w = G * x + H * y + I;
+      if (std::fabs(w) < 1e-12) continue;
+      const double u = (A * x + B * y + C) / w;
+      const double v = (D * x + E * y + F) / w;
+      if (u < -1e-9 || u > 1 + 1e-9 || v < -1e-9 || v > 1 + 1e-9) continue;
+      const int px = from.left + std::clamp(static_cast<int>(u * sw), 0, sw - 1);
+      const int py = from.top + std::clamp(static_cast<int>(v * sh), 0, sh - 1);
+      if (!s.Contains(px, py)) continue;
+      Store(canvas, x, y, s.Get(px, py));
+    }
+  }
+  return true;
+}
+
+void MapOnSphere(Canvas& canvas, const std::uint8_t* source, const PixelRect& from, Point centre,
+                 int radius) {
+  if (from.Empty() || source == nullptr || !canvas.Valid() || radius < 1) return;
+  const PixelRect src = Intersect(from, kBankRect);
+  if (src.Empty()) return;
+  const Snapshot s(source, src);
+  const PixelRect box = Intersect(
+      PixelRect{centre.x - radius, centre.y - radius, centre.x + radius, centre.y + radius}, canvas.ClipRect());
+  const double r = radius + 0.5;
+  const int sw = from.Width();
+  const int sh = from.Height();
+  for (int y = box.top; y <= box.bottom; ++y) {
+    for (int x = box.left; x <= box.right; ++x) {
+      const double nx = (x - centre.x) / r;
+      const double ny = (y - centre.y) / r;
+      const double rr = nx * nx + ny * ny;
+      if (rr >= 1.0) continue;
+      const double nz = std::sqrt(1.0 - rr);
+      const double u = std::atan2(nx, nz) / kPi + 0.5;
+      const double v = std::asin(ny) / kPi + 0.5;
+      const int px = from.left + std::clamp(static_cast<int>(u * sw), 0, sw - 1);
+      const int py = from.top + std::clamp(static_cast<int>(v * sh), 0, sh - 1);
+      if (!s.Contains(px, py)) continue;
+      Store(canvas, x, y, s.Get(px, py));
+    }
+  }
+}
+
+bool PaletteColour(int index, Color* out) {
+  static constexpr std::array<std::uint32_t, 16> kBasic = {
+      0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+      0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  if (index < 0 || index >= PALETTE_SIZE) return false;
+  if (index < 16) {
+    *out = FromPacked(kBasic[static_cast<std::size_t>(index)]);
+  } else if (index < 232) {
+    const int k = index - 16;
+    *out = FromComponents(k / 36 * 51, k / 6 % 6 * 51, k % 6 * 51);
+  } else {
+    const int grey = 8 + (index - 232) * 10;
+    *out = FromComponents(grey, grey, grey);
+  }
+  return true;
+}
+
+Hsv ToHsv(Color c) {
+  const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+  const double mx = std::max({r, g, b});
+  const double mn = std::min({r, g, b});
+  const double d = mx - mn;
+  double h = 0;
+  if (d > 0) {
+    if (mx == r) {
+      h = 60 * std::fmod((g - b) / d, 6.0);
+    } else if (mx == g) {
+      h = 60 * ((b - r) / d + 2);
+    } else {
+      h = 60 * ((r - g) / d + 4);
+    }
+  }
+  if (h < 0) h += 360;
+  return Hsv{h, mx > 0 ? d / mx : 0, mx};
+}
+
+Color FromHsv(const Hsv& hsv) {
+  double h = std::fmod(hsv.h, 360.0);
+  if (h < 0) h += 360;
+  const double c = hsv.v * hsv.s;
+  const double x = c * (1 - std::fabs(std::fmod(h / 60.0, 2.0) - 1));
+  const double m = hsv.v - c;
+  double r = 0, g = 0, b = 0;
+  switch (static_cast<int>(h / 60.0) % 6) {
+    case 0: r = c, g = x; break;
+    case 1: r = x, g = c; break;
+    case 2: g = c, b = x; break;
+    case 3: g = x, b = c; break;
+    case 4: r = x, b = c; break;
+    default: r = c, b = x; break;
+  }
+  return FromComponents(std::lround((r + m) * 255), std::lround((g + m) * 255), std::lround((b + m) * 255));
+}
+
+void ColourSpectrum(Canvas& canvas, const PixelRect& area) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return;
+  const double w = area.Width();
+  const double h = std::max(area.Height() - 1, 1);
+  for (int y = a.top; y <= a.bottom; ++y) {
+    const double t = (y - area.top) / h;
+    const double s = t <= 0.5 ? t * 2 : 1.0;
+    const double v = t <= 0.5 ? 1.0 : 2 * (1 - t);
+    for (int x = a.left; x <= a.right; ++x) {
+      Store(canvas, x, y, FromHsv(Hsv{360.0 * (x - area.left) / w, s, v}));
+    }
+  }
+}
+
+void RotateHue(Canvas& canvas, const PixelRect& area, int degrees) {
+  const PixelRect a = Intersect(area, canvas.ClipRect());
+  if (a.Empty() || !canvas.Valid()) return;
+  const int turn = ((degrees % 360) + 360) % 360;
+  for (int y = a.top; y <= a.bottom; ++y) {
+    std::uint8_t* p = PixelAt(canvas.Bank(), a.left, y);
+    for (int x = a.left; x <= a.right; ++x, p += 3) {
+      const Color c{p[0], p[1], p[2]};
+      Color out;
+      if (turn == 0) {
+        out = c;
+      } else if (turn == 120) {  // red becomes green
+        out = Color{c.g, c.r, c.b};
+      } else if (turn == 240) {  // red becomes blue
+        out = Color{c.r, c.b, c.g};
+      } else {
+        Hsv hsv = ToHsv(c);
+        hsv.h += turn;
+        out = FromHsv(hsv);
+      }
+      p[0] = out.b;
+      p[1] = out.g;
+      p[2] = out.r;
+    }
+  }
+}
+
+}  // namespace vx::graphics

@@ -1,0 +1,15 @@
+#pragma once
+// Writes part of a bank as an 8-bit RGB PNG (the front end's --vram-png).
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vx::graphics {
+
+// The top-left width x height pixels of the bank (cut to the bank), rows top
+// first. False when the file cannot be written or the size is empty.
+bool WritePng(std::FILE* file, const std::uint8_t* bank, int width, int height);
+// The same to a file named by a system path (UTF-8).
+bool WritePngFile(const std::string& system_path, const std::uint8_t* bank, int width, int height);
+
+}  // namespace vx::graphics

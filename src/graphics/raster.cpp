@@ -1,0 +1,346 @@
+#include "graphics/raster.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vx::graphics {
+namespace {
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
+  std::int64_t q = a / b;
+  if ((a % b != 0) && (a < 0)) --q;
+  return q;
+}
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
+
+// Calls visit(x, y) for the 1-pixel line's pixels whose coordinate along the
+// longer axis lies inside `window` (the other coordinate is not checked).
+template <class Visit>
+void ForEachLinePixel(Point a, Point b, const PixelRect& window, Visit&& visit) {
+  const std::int64_t dx = static_cast<std::int64_t>(b.x) - a.x;
+  const std::int64_t dy = static_cast<std::int64_t>(b.y) - a.y;
+  const std::int64_t adx = dx < 0 ? -dx : dx;
+  const std::int64_t ady = dy < 0 ? -dy : dy;
+  if (adx == 0 && ady == 0) {
+    visit(a.x, a.y);
+    return;
+  }
+  const bool x_major = adx >= ady;
+  const std::int64_t n = x_major ? adx : ady;
+  const std::int64_t step = (x_major ? dx : dy) > 0 ? 1 : -1;
+  const std::int64_t minor = x_major ? dy : dx;
+  const std::int64_t start = x_major ? a.x : a.y;
+  const std::int64_t minor_start = x_major ? a.y : a.x;
+  const std::int64_t low = x_major ? window.left : window.top;
+  const std::int64_t high = x_major ? window.right : window.bottom;
+  std::int64_t first = step > 0 ? low - start : start - high;
+  std::int64_t last = step > 0 ? high - start : start - low;
+  first = std::max<std::int64_t>(first, 0);
+  last = std::min<std::int64_t>(last, n);
+  for (std::int64_t i = first; i <= last; ++i) {
+    const auto major_pos = static_cast<int>(start + step * i);
+    const auto minor_pos = static_cast<int>(minor_start + FloorDiv(2 * i * minor + n, 2 * n));
+    if (x_major) {
+      visit(major_pos, minor_pos);
+    } else {
+      visit(minor_pos, major_pos);
+    }
+  }
+}
+
+// The leftmost and rightmost x covered on each row of the clip.
+class RowSpans {
+ public:
+  explicit RowSpans(const PixelRect& clip)
+      : top_(clip.top),
+        min_(static_cast<std::size_t>(std::max(clip.Height(), 0)), INT32_MAX),
+        max_(min_.size(), INT32_MIN) {}
+
+  void Add(int y, int x0, int x1) {
+    const std::int64_t row = static_cast<std::int64_t>(y) - top_;
+    if (row < 0 || row >= static_cast<std::int64_t>(min_.size())) return;
+    min_[row] = std::min(min_[row], x0);
+    max_[row] = std::max(max_[row], x1);
+  }
+
+  void Fill(Canvas& canvas, const Paint& paint) const {
+    for (std::size_t row = 0; row < min_.size(); ++row) {
+      if (min_[row] <= max_[row]) canvas.Span(top_ + static_cast<int>(row), min_[row], max_[row], paint);
+    }
+  }
+
+ private:
+  int top_;
+  std::vector<int> min_;
+  std::vector<int> max_;
+};
+
+PixelRect Widen(const PixelRect& r, int by) {
+  return PixelRect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+}  // namespace
+
+std::int64_t EllipseHalfWidth(std::int64_t A, std::int64_t B, std::int64_t Y) {
+  using Wide = __int128;
+  if (A <= 0 || B <= 0) return -1;
+  const Wide b2 = static_cast<Wide>(B) * B;
+  const Wide rest = b2 - static_cast<Wide>(Y) * Y;
+  if (rest <= 0) return -1;
+  const Wide limit = static_cast<Wide>(A) * A * rest;
+  auto inside = [&](std::int64_t k) { return static_cast<Wide>(2 * k) * (2 * k) * b2 < limit; };
+  auto k = static_cast<std::int64_t>(std::sqrt(static_cast<long double>(limit)) /
+                                     (2.0L * static_cast<long double>(B)));
+  while (k > 0 && !inside(k)) --k;
+  while (inside(k + 1)) ++k;
+  return inside(k) ? k : -1;
+}
+
+namespace {
+
+// The band between the ellipse with doubled radii (ai, bi), excluded, and
+// (ao, bo), included. Non-positive inner radii: no hole.
+template <class Emit>
+void EllipseBand(const PixelRect& clip, Point c, std::int64_t ao, std::int64_t bo,
+                 std::int64_t ai, std::int64_t bi, Emit&& emit) {
+  if (ao <= 0 || bo <= 0) return;
+  const std::int64_t reach = (bo - 1) / 2;
+  const std::int64_t y0 = std::max<std::int64_t>(clip.top, c.y - reach);
+  const std::int64_t y1 = std::min<std::int64_t>(clip.bottom, c.y + reach);
+  const bool hole = ai > 0 && bi > 0;
+  for (std::int64_t y = y0; y <= y1; ++y) {
+    const std::int64_t Y = 2 * (y - c.y);
+    const std::int64_t outer = EllipseHalfWidth(ao, bo, Y);
+    if (outer < 0) continue;
+    const std::int64_t inner = hole ? EllipseHalfWidth(ai, bi, Y) : -1;
+    const auto row = static_cast<int>(y);
+    if (inner < 0) {
+      emit(row, c.x - outer, c.x + outer);
+    } else if (inner < outer) {
+      emit(row, c.x - outer, c.x - inner - 1);
+      emit(row, c.x + inner + 1, c.x + outer);
+    }
+  }
+}
+
+int NarrowX(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, -4 * std::int64_t{COORD_LIMIT},
+                                                   4 * std::int64_t{COORD_LIMIT}));
+}
+
+}  // namespace
+
+int ClampCoord(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -COORD_LIMIT, COORD_LIMIT)); }
+int ClampRadius(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, RADIUS_LIMIT)); }
+int ClampWidth(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, LINE_WIDTH_MIN, LINE_WIDTH_MAX));
+}
+
+std::vector<PenRow> PenShape(int width) {
+  width = std::clamp(width, LINE_WIDTH_MIN, LINE_WIDTH_MAX);
+  const int offset = (width - 1) / 2;
+  const int w2 = width * width;
+  std::vector<PenRow> rows;
+  rows.reserve(width);
+  for (int j = 0; j < width; ++j) {
+    const int vj = 2 * j - width + 1;
+    int i0 = -1;
+    int i1 = -1;
+    for (int i = 0; i < width; ++i) {
+      const int vi = 2 * i - width + 1;
+      if (vi * vi + vj * vj <= w2) {
+        if (i0 < 0) i0 = i;
+        i1 = i;
+      }
+    }
+    if (i0 >= 0) rows.push_back(PenRow{j - offset, i0 - offset, i1 - offset});
+  }
+  return rows;
+}
+
+std::vector<Point> LinePixels(Point a, Point b) {
+  std::vector<Point> out;
+  const PixelRect everything{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2};
+  ForEachLinePixel(a, b, everything, [&](int x, int y) { out.push_back(Point{x, y}); });
+  return out;
+}
+
+void DrawLine(Canvas& canvas, Point a, Point b, int width, const Paint& paint) {
+  if (!canvas.Valid()) return;
+  const PixelRect clip = canvas.ClipRect();
+  if (width <= 1) {
+    ForEachLinePixel(a, b, clip, [&](int x, int y) { canvas.Plot(x, y, paint); });
+    return;
+  }
+  const std::vector<PenRow> pen = PenShape(width);
+  RowSpans rows(clip);
+  ForEachLinePixel(a, b, Widen(clip, width), [&](int x, int y) {
+    for (const PenRow& r : pen) rows.Add(y + r.dy, x + r.dx0, x + r.dx1);
+  });
+  rows.Fill(canvas, paint);
+}
+
+void DrawPolyline(Canvas& canvas, std::span<const Point> points, int width, const Paint& paint) {
+  if (points.size() == 1) DrawLine(canvas, points[0], points[0], width, paint);
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    DrawLine(canvas, points[i - 1], points[i], width, paint);
+  }
+}
+
+void OutlinePolygon(Canvas& canvas, std::span<const Point> points, int width, const Paint& paint) {
+  DrawPolyline(canvas, points, width, paint);
+  if (points.size() > 2) DrawLine(canvas, points.back(), points.front(), width, paint);
+}
+
+void FillPolygon(Canvas& canvas, std::span<const Point> points, const Paint& paint) {
+  if (!canvas.Valid() || points.empty()) return;
+  const PixelRect clip = canvas.ClipRect();
+  const PixelRect box = BoundsOf(points, 0);
+  const int y0 = std::max(box.top, clip.top);
+  const int y1 = std::min(box.bottom, clip.bottom);
+  struct Crossing {
+    double x;
+    std::int64_t first;  // leftmost pixel centre at or right of the crossing
+    std::int64_t last;   // rightmost pixel centre at or left of it
+  };
+  std::vector<Crossing> crossings;
+  const std::size_t n = points.size();
+  for (int y = y0; y <= y1; ++y) {
+    crossings.clear();
+    for (std::size_t i = 0; i < n; ++i) {
+      Point p = points[i];
+      Point q = points[(i + 1) % n];
+      if (p.y == q.y) continue;
+      if (p.y > q.y) std::swap(p, q);
+      if (y < p.y || y >= q.y) continue;  // half-open: a shared vertex counts once
+      const std::int64_t den = static_cast<std::int64_t>(q.y) - p.y;
+      const std::int64_t num = (static_cast<std::int64_t>(y) - p.y) * (static_cast<std::int64_t>(q.x) - p.x);
+      crossings.push_back(Crossing{p.x + static_cast<double>(num) / static_cast<double>(den),
+                                   p.x + CeilDiv(num, den), p.x + FloorDiv(num, den)});
+    }
+    std::sort(crossings.begin(), crossings.end(),
+              [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+    for (std::size_t k = 0; k + 1 < crossings.size(); k += 2) {
+      const std::int64_t from = crossings[k].first;
+      const std::int64_t to = crossings[k + 1].last;
+      if (from <= to) canvas.Span(y, NarrowX(from), NarrowX(to), paint);
+    }
+  }
+  OutlinePolygon(canvas, points, 1, paint);
+}
+
+void FillEllipse(Canvas& canvas, Point c, int a, int b, const Paint& paint) {
+  if (!canvas.Valid() || a < 0 || b < 0) return;
+  EllipseBand(canvas.ClipRect(), c, 2 * std::int64_t{a} + 1, 2 * std::int64_t{b} + 1, 0, 0,
+              [&](int y, std::int64_t x0, std::int64_t x1) {
+                canvas.Span(y, NarrowX(x0), NarrowX(x1), paint);
+              });
+}
+
+void DrawEllipse(Canvas& canvas, Point c, int a, int b, int width, const Paint& paint) {
+  if (!canvas.Valid() || a < 0 || b < 0) return;
+  const std::int64_t w = std::max(width, 1);
+  EllipseBand(canvas.ClipRect(), c, 2 * std::int64_t{a} + w, 2 * std::int64_t{b} + w,
+              2 * std::int64_t{a} - w, 2 * std::int64_t{b} - w,
+              [&](int y, std::int64_t x0, std::int64_t x1) {
+                canvas.Span(y, NarrowX(x0), NarrowX(x1), paint);
+              });
+}
+
+void DrawArc(Canvas& canvas, Point c, int radius, double start, double end, int width,
+             bool pie, const Paint& paint) {
+  if (!canvas.Valid() || radius < 0 || !std::isfinite(start) || !std::isfinite(end)) return;
+  double sweep = end - start;
+  const bool full = std::fabs(sweep) >= 360.0;
+  double from = std::fmod(start, 360.0);
+  if (from < 0) from += 360.0;
+  sweep = std::fmod(sweep, 360.0);
+  if (sweep < 0) sweep += 360.0;
+  auto in_sweep = [&](int x, int y) {
+    if (full) return true;
+    if (x == c.x && y == c.y) return true;
+    double angle = std::atan2(-(static_cast<double>(y) - c.y), static_cast<double>(x) - c.x) *
+                   (180.0 / 3.14159265358979323846);
+    double rel = angle - from;
+    rel = std::fmod(rel, 360.0);
+    if (rel < 0) rel += 360.0;
+    return rel <= sweep + 1e-9;
+  };
+  auto emit = [&](int y, std::int64_t x0, std::int64_t x1) {
+    const PixelRect& clip = canvas.ClipRect();
+    const std::int64_t from_x = std::max<std::int64_t>(x0, clip.left);
+    const std::int64_t to_x = std::min<std::int64_t>(x1, clip.right);
+    for (std::int64_t x = from_x; x <= to_x; ++x) {
+      if (in_sweep(static_cast<int>(x), y)) canvas.Plot(static_cast<int>(x), y, paint);
+    }
+  };
+  const std::int64_t r = radius;
+  const std::int64_t w = std::max(width, 1);
+  if (pie) {
+    EllipseBand(canvas.ClipRect(), c, 2 * r + 1, 2 * r + 1, 0, 0, emit);
+  } else {
+    EllipseBand(canvas.ClipRect(), c, 2 * r + w, 2 * r + w, 2 * r - w, 2 * r - w, emit);
+  }
+}
+
+PixelRect FloodFill(Canvas& canvas, Point seed, const Paint& paint, const Color* border, bool* ok) {
+  *ok = false;
+  PixelRect changed{};
+  if (!canvas.Valid() || !canvas.Inside(seed.x, seed.y)) return changed;
+  *ok = true;
+  const Color target = canvas.Get(seed.x, seed.y);
+  if (border == nullptr && target == paint.color && paint.mode == LINE_MODE_SOLID) return changed;
+  if (border != nullptr && target == *border) return changed;
+  const PixelRect clip = canvas.ClipRect();
+  const auto stride = static_cast<std::size_t>(clip.Width());
+  std::vector<bool> visited(stride * static_cast<std::size_t>(clip.Height()), false);
+  auto index = [&](int x, int y) {
+    return static_cast<std::size_t>(y - clip.top) * stride + static_cast<std::size_t>(x - clip.left);
+  };
+  auto fillable = [&](int x, int y) {
+    if (visited[index(x, y)]) return false;
+    const Color here = canvas.Get(x, y);
+    return border != nullptr ? !(here == *border) : here == target;
+  };
+  changed = PixelRect{seed.x, seed.y, seed.x, seed.y};
+  std::vector<Point> stack{seed};
+  while (!stack.empty()) {
+    const Point p = stack.back();
+    stack.pop_back();
+    if (!fillable(p.x, p.y)) continue;
+    int left = p.x;
+    int right = p.x;
+    while (left > clip.left && fillable(left - 1, p.y)) --left;
+    while (right < clip.right && fillable(right + 1, p.y)) ++right;
+    for (int x = left; x <= right; ++x) visited[index(x, p.y)] = true;
+    changed = PixelRect{std::min(changed.left, left), std::min(changed.top, p.y),
+                        std::max(changed.right, right), std::max(changed.bottom, p.y)};
+    for (int ny : {p.y - 1, p.y + 1}) {
+      if (ny < clip.top || ny > clip.bottom) continue;
+      bool in_run = false;
+      for (int x = left; x <= right; ++x) {
+        const bool f = fillable(x, ny);
+        if (f && !in_run) stack.push_back(Point{x, ny});
+        in_run = f;
+      }
+    }
+    canvas.Span(p.y, left, right, paint);
+  }
+  return changed;
+}
+
+PixelRect BoundsOf(std::span<const Point> points, int margin) {
+  if (points.empty()) return PixelRect{};
+  PixelRect r{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const Point& p : points) {
+    r.left = std::min(r.left, p.x);
+    r.top = std::min(r.top, p.y);
+    r.right = std::max(r.right, p.x);
+    r.bottom = std::max(r.bottom, p.y);
+  }
+  return Widen(r, margin);
+}
+
+}  // namespace vx::graphics

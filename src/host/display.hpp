@@ -1,0 +1,25 @@
+#pragma once
+// What the drawing side needs from the window that shows the current bank.
+// The window layer implements it; headless runs have no display (null) or
+// one that shows nothing. Rectangles are inclusive client coordinates, which
+// equal VRAM coordinates.
+#include <cstdint>
+
+namespace vx {
+
+class Display {
+ public:
+  virtual ~Display() = default;
+
+  // The rectangle of the current bank is out of date on the screen: paint
+  // it on the next paint of the window (an invalidation, not a paint).
+  virtual void RequestRedraw(int left, int top, int right, int bottom) = 0;
+  // DoDraw: copy the rectangle of the current bank to the screen now.
+  virtual void PaintNow(int left, int top, int right, int bottom) = 0;
+  // CancelPaint: the script dropped its pending redraw.
+  virtual void CancelPaint() {}
+  // The width and height of the main window's client area.
+  virtual void ClientSize(int* width, int* height) = 0;
+};
+
+}  // namespace vx

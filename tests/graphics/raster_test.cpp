@@ -1,0 +1,221 @@
+// The rasteriser's pixel rules and its clipping.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "graphics/raster.hpp"
+#include "graphics/shapes.hpp"
+#include "graphics_test_support.hpp"
+
+namespace vx::test {
+namespace {
+
+using graphics::Point;
+using Pixels = std::set<std::pair<int, int>>;
+
+class RasterTest : public BankTest {};
+
+TEST_F(RasterTest, ThinLinesStepAlongTheLongerAxisWithBothEnds) {
+  auto c = Whole();
+  graphics::DrawLine(c, Point{10, 10}, Point{14, 12}, 1, kPen);
+  // Minor coordinate rounded half up from the first point: 10, 10.5->11,
+  // 11, 11.5->12, 12.
+  EXPECT_EQ(ChangedAnywhere(), (Pixels{{10, 10}, {11, 11}, {12, 11}, {13, 12}, {14, 12}}));
+}
+
+TEST_F(RasterTest, ThinLinePixelsMatchTheListedRule) {
+  const auto pixels = graphics::LinePixels(Point{0, 0}, Point{3, -7});
+  ASSERT_EQ(pixels.size(), 8u);
+  EXPECT_EQ(pixels.front(), (Point{0, 0}));
+  EXPECT_EQ(pixels.back(), (Point{3, -7}));
+  for (std::size_t i = 1; i < pixels.size(); ++i) {
+    EXPECT_EQ(pixels[i].y, pixels[i - 1].y - 1);
+    EXPECT_LE(std::abs(pixels[i].x - pixels[i - 1].x), 1);
+  }
+  EXPECT_EQ(graphics::LinePixels(Point{5, 5}, Point{5, 5}).size(), 1u);
+}
+
+TEST_F(RasterTest, WideHorizontalLinesCoverExactlyTheirWidth) {
+  for (int w : {2, 3, 4, 7}) {
+    graphics::FillBank(Bank(), kPaper);
+    auto c = Whole();
+    graphics::DrawLine(c, Point{100, 100}, Point{200, 100}, w, kPen);
+    int rows = 0;
+    for (int y = 80; y <= 120; ++y) rows += Inked(150, y) ? 1 : 0;
+    EXPECT_EQ(rows, w) << "width " << w;
+    // Even widths reach one row further down than up.
+    EXPECT_TRUE(Inked(150, 100 - (w - 1) / 2)) << w;
+    EXPECT_TRUE(Inked(150, 100 + w / 2)) << w;
+  }
+}
+
+TEST_F(RasterTest, PenShapesAreSquareUpToThreeThenRound) {
+  EXPECT_EQ(graphics::PenShape(1).size(), 1u);
+  for (int w : {2, 3}) {
+    for (const auto& row : graphics::PenShape(w)) EXPECT_EQ(row.dx1 - row.dx0 + 1, w);
+  }
+  const auto pen4 = graphics::PenShape(4);
+  ASSERT_EQ(pen4.size(), 4u);
+  EXPECT_EQ(pen4[0].dx1 - pen4[0].dx0 + 1, 2);  // corners cut
+  EXPECT_EQ(pen4[1].dx1 - pen4[1].dx0 + 1, 4);
+  EXPECT_EQ(pen4[0].dy, -1);
+  EXPECT_EQ(pen4[3].dy, 2);
+  auto c = Whole();
+  graphics::DrawLine(c, Point{50, 50}, Point{50, 50}, 4, kPen);
+  EXPECT_EQ(Picture(PixelRect{48, 48, 53, 53}),
+            (std::vector<std::string>{"......", "..##..", ".####.", ".####.", "..##..", "......"}));
+}
+
+TEST_F(RasterTest, DiscsAndCirclesFollowTheHalfPixelRule) {
+  auto c = Whole();
+  graphics::FillEllipse(c, Point{10, 10}, 0, 0, kPen);
+  EXPECT_EQ(ChangedAnywhere(), (Pixels{{10, 10}}));
+  graphics::FillEllipse(c, Point{20, 20}, 1, 1, kPen);  // d^2 < 2.25: the 3 x 3 square
+  EXPECT_EQ(Changed(PixelRect{18, 18, 22, 22}).size(), 9u);
+  graphics::FillEllipse(c, Point{50, 50}, 3, 3, kPen);
+  EXPECT_EQ(Picture(PixelRect{46, 46, 54, 54}),
+            (std::vector<std::string>{".........", "...###...", "..#####..", ".#######.", ".#######.",
+                                      ".#######.", "..#####..", "...###...", "........."}));
+  // A circle of width 1 is the disc of its radius less the disc one smaller.
+  graphics::DrawEllipse(c, Point{100, 100}, 3, 3, 1, kPen);
+  EXPECT_EQ(Picture(PixelRect{96, 96, 104, 104}),
+            (std::vector<std::string>{".........", "...###...", "..#...#..", ".#.....#.", ".#.....#.",
+                                      ".#.....#.", "..#...#..", "...###...", "........."}));
+}
+
+TEST_F(RasterTest, EllipsesAreSymmetric) {
+  auto c = Whole();
+  graphics::DrawEllipse(c, Point{300, 300}, 40, 17, 3, kPen);
+  for (const auto& [x, y] : Changed(PixelRect{200, 200, 400, 400})) {
+    EXPECT_TRUE(Inked(600 - x, y));
+    EXPECT_TRUE(Inked(x, 600 - y));
+  }
+  EXPECT_TRUE(Inked(340, 300));   // on the outline, right
+  EXPECT_TRUE(Inked(300, 283));   // top
+  EXPECT_FALSE(Inked(300, 300));  // hollow
+}
+
+TEST_F(RasterTest, ArcsKeepToTheirSweep) {
+  auto c = Whole();
+  // A quarter from 0 (right) counter-clockwise to 90 (up).
+  graphics::DrawArc(c, Point{200, 200}, 20, 0, 90, 1, false, kPen);
+  EXPECT_TRUE(Inked(220, 200));
+  EXPECT_TRUE(Inked(200, 180));
+  for (const auto& [x, y] : ChangedAnywhere()) {
+    EXPECT_GE(x, 200);
+    EXPECT_LE(y, 200);
+  }
+  // A sweep that wraps through 0, and a pie.
+  graphics::DrawArc(c, Point{500, 500}, 20, 270, 450, 1, false, kPen);
+  EXPECT_TRUE(Inked(500, 520));
+  EXPECT_TRUE(Inked(520, 500));
+  EXPECT_FALSE(Inked(480, 500));
+  graphics::DrawArc(c, Point{800, 800}, 10, 180, 270, 1, true, kPen);
+  EXPECT_TRUE(Inked(795, 805));
+  EXPECT_FALSE(Inked(805, 805));
+}
+
+TEST_F(RasterTest, PolygonsCoverTheirEdgesAndVertices) {
+  auto c = Whole();
+  const std::array<Point, 3> tri{Point{10, 10}, Point{20, 10}, Point{10, 20}};
+  graphics::FillPolygon(c, tri, kPen);
+  EXPECT_TRUE(Inked(10, 10));
+  EXPECT_TRUE(Inked(20, 10));
+  EXPECT_TRUE(Inked(10, 20));
+  EXPECT_TRUE(Inked(15, 15));
+  EXPECT_FALSE(Inked(16, 16));
+  EXPECT_FALSE(Inked(21, 10));
+  // A rectangle as a polygon equals the filled rectangle.
+  const std::array<Point, 4> quad{Point{100, 100}, Point{109, 100}, Point{109, 104}, Point{100, 104}};
+  graphics::FillPolygon(c, quad, kPen);
+  EXPECT_EQ(Changed(PixelRect{90, 90, 120, 120}).size(), 50u);
+  // Even-odd: the centre of a pentagram stays open.
+  const std::array<Point, 5> star{Point{300, 200}, Point{330, 290}, Point{250, 235}, Point{350, 235}, Point{270, 290}};
+  graphics::FillPolygon(c, star, kPen);
+  EXPECT_FALSE(Inked(300, 250));
+  EXPECT_TRUE(Inked(300, 215));
+}
+
+TEST_F(RasterTest, FloodFillStopsAtOtherColoursAndReportsItsArea) {
+  auto c = Whole();
+  graphics::DrawFrame(c, PixelRect{10, 10, 30, 30}, 1, kPen);
+  const graphics::Paint red{graphics::FromComponents(255, 0, 0)};
+  bool ok = false;
+  const PixelRect filled = graphics::FloodFill(c, Point{20, 20}, red, nullptr, &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(filled, (PixelRect{11, 11, 29, 29}));
+  EXPECT_EQ(At(11, 11), red.color);
+  EXPECT_EQ(At(29, 29), red.color);
+  EXPECT_TRUE(Inked(10, 20));
+  EXPECT_EQ(At(31, 20), kPaper);
+  // Already the colour: nothing to do, not a failure.
+  EXPECT_TRUE(graphics::FloodFill(c, Point{20, 20}, red, nullptr, &ok).Empty());
+  EXPECT_TRUE(ok);
+  // Outside the clip: failure.
+  graphics::FloodFill(c, Point{-1, 5}, red, nullptr, &ok);
+  EXPECT_FALSE(ok);
+  // Up to a border colour, over everything else.
+  auto clipped = Clipped(PixelRect{0, 0, 60, 60});
+  const graphics::Paint blue{graphics::FromComponents(0, 0, 255)};
+  const Color border = kInk;
+  graphics::FloodFill(clipped, Point{40, 40}, blue, &border, &ok);
+  EXPECT_EQ(At(60, 60), blue.color);
+  EXPECT_EQ(At(0, 0), blue.color);
+  EXPECT_EQ(At(20, 20), red.color);  // inside the frame: not reached
+  EXPECT_EQ(At(61, 61), kPaper);     // outside the clip
+}
+
+TEST_F(RasterTest, FloodFillOfAWholeBankTerminates) {
+  auto c = Whole();
+  bool ok = false;
+  const PixelRect filled = graphics::FloodFill(c, Point{1300, 1000}, kPen, nullptr, &ok);
+  EXPECT_EQ(filled, (PixelRect{0, 0, 2599, 1999}));
+  EXPECT_TRUE(Inked(0, 0) && Inked(2599, 1999));
+}
+
+// Every shape drawn across each edge of a clip rectangle and far outside
+// it: nothing changes outside the clip.
+TEST_F(RasterTest, NothingIsWrittenOutsideTheClip) {
+  const PixelRect clip{1000, 800, 1099, 899};
+  auto c = Clipped(clip);
+  const Point corners[] = {{1000, 800}, {1099, 800}, {1099, 899}, {1000, 899}, {1050, 850},
+                           {-1000000, -1000000}, {1000000, 1000000}, {-1000000, 1000000}};
+  for (const Point& p : corners) {
+    for (int w : {1, 2, 5, 100}) {
+      graphics::DrawLine(c, p, Point{1050, 850}, w, kPen);
+      graphics::DrawLine(c, p, Point{p.x + 300, p.y - 300}, w, kPen);
+      graphics::DrawEllipse(c, p, 40, 70, w, kPen);
+      graphics::DrawArc(c, p, 60, 10, 300, w, false, kPen);
+    }
+    graphics::FillEllipse(c, p, 30, 30, kPen);
+    graphics::DrawArc(c, p, 60, 10, 300, 1, true, kPen);
+    const std::array<Point, 3> tri{p, Point{p.x + 200, p.y + 10}, Point{p.x - 50, p.y + 150}};
+    graphics::FillPolygon(c, tri, kPen);
+    graphics::DrawFrame(c, PixelRect{p.x - 20, p.y - 20, p.x + 20, p.y + 20}, 3, kPen);
+    graphics::DrawRoundFrame(c, PixelRect{p.x - 30, p.y - 30, p.x + 30, p.y + 30}, 12, 4, kPen);
+    graphics::FillRect(c, PixelRect{p.x - 5, p.y - 5, p.x + 5, p.y + 5}, kPen);
+  }
+  graphics::FillEllipse(c, Point{1050, 850}, graphics::RADIUS_LIMIT, graphics::RADIUS_LIMIT, kPen);
+  EXPECT_EQ(ChangedOutside(clip), 0u);
+  EXPECT_TRUE(Inked(1000, 800));
+  EXPECT_TRUE(Inked(1099, 899));
+}
+
+TEST_F(RasterTest, BankEdgesClipEveryShape) {
+  auto c = Whole();
+  const Point corners[] = {{0, 0}, {2599, 0}, {2599, 1999}, {0, 1999}, {-5, 1000}, {2605, 1000}, {1300, -5}, {1300, 2005}};
+  for (const Point& p : corners) {
+    graphics::DrawLine(c, p, Point{p.x + 40, p.y + 40}, 9, kPen);
+    graphics::DrawLine(c, p, Point{p.x - 40, p.y - 40}, 9, kPen);
+    graphics::DrawEllipse(c, p, 25, 25, 6, kPen);
+    graphics::FillEllipse(c, p, 10, 10, kPen);
+    graphics::DrawRoundFrame(c, PixelRect{p.x - 30, p.y - 30, p.x + 30, p.y + 30}, 10, 3, kPen);
+  }
+  EXPECT_TRUE(Inked(0, 0));
+  EXPECT_TRUE(Inked(2599, 1999));
+  EXPECT_TRUE(Inked(2599, 0));
+  EXPECT_TRUE(Inked(0, 1999));
+}
+
+}  // namespace
+}  // namespace vx::test
