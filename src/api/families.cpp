@@ -8,6 +8,9 @@ void RegisterFamilies(Registry& registry) {
   RegisterRandomApis(registry);
   RegisterVramApis(registry);
   RegisterClickAreaApis(registry);
+  RegisterImageApis(registry);
+  RegisterImageProcessingApis(registry);
+  RegisterImageAnalysisApis(registry);
 }
 
 }  // namespace vx::api

@@ -13,5 +13,8 @@ void RegisterBitApis(Registry& registry);     // bits.cpp
 void RegisterRandomApis(Registry& registry);  // random.cpp
 void RegisterVramApis(Registry& registry);    // vram.cpp
 void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
+void RegisterImageApis(Registry& registry);            // images.cpp
+void RegisterImageProcessingApis(Registry& registry);  // image_processing.cpp
+void RegisterImageAnalysisApis(Registry& registry);    // image_analysis.cpp
 
 }  // namespace vx::api
