@@ -122,12 +122,17 @@ bool ReadHeader(Decompressor& d, std::span<const std::uint8_t> data, std::string
 }
 
 // The largest reduction libjpeg can make while decoding whose blocks line
-// up with the footprints: a power of two (up to 8) dividing an integral scale.
+// up with the footprints: 4 or 8, dividing an integral scale. Its reduced
+// blocks are the block averages to within a level or two on photographs
+// (measured: mean difference below 0.5, largest 3 at 4 and 8 on a 4000 x
+// 3000 picture) at half the time or less. Halving is left to the exact
+// path: there the reduced blocks can miss sharp edges by a dozen levels
+// and the time saved is small.
 int LibraryReduction(double scale) {
   const double whole = std::round(scale);
-  if (std::fabs(scale - whole) > 1e-9 || whole < 2) return 1;
+  if (std::fabs(scale - whole) > 1e-9 || whole < 4) return 1;
   const long n = static_cast<long>(whole);
-  for (int d : {8, 4, 2}) {
+  for (int d : {8, 4}) {
     if (n % d == 0) return d;
   }
   return 1;

@@ -45,12 +45,16 @@ class AreaScaler {
   double RowBegin(int r) const;
   double RowEnd(int r) const;
   void Emit(const ResampleSink& sink);
+  void PushWhole(std::span<const std::uint8_t> row, int j, const ResampleSink& sink);
 
   int in_width_;
   int in_height_;
   double sx_;
   double sy_;
   ResampleWindow window_;
+  bool identity_;               // scale 1: rows are copied
+  int whole_ = 0;               // a whole scale n >= 2: n x n blocks summed exactly
+  std::vector<std::uint32_t> block_sum_;
   std::vector<int> tap_first_;  // per output column, into taps_
   std::vector<Tap> taps_;
   std::vector<double> line_;    // the pushed row resampled horizontally
