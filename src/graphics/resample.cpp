@@ -50,9 +50,7 @@ AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const 
 double AreaScaler::RowBegin(int r) const { return r * sy_; }
 double AreaScaler::RowEnd(int r) const { return std::min((r + 1) * sy_, static_cast<double>(in_height_)); }
 
-bool AreaScaler::Wants(int next) const {
-  return !Finished() && next < in_height_ && next + 1 > RowBegin(out_row_) + kEdgeSlack;
-}
+bool AreaScaler::Wants(int next) const { return !Finished() && next < in_height_; }
 
 void AreaScaler::Emit(const ResampleSink& sink) {
   const double w = weight_ > 0.0 ? weight_ : 1.0;

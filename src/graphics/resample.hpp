@@ -32,7 +32,8 @@ class AreaScaler {
   // Input rows come in order from row 0, in_width pixels of 3 bytes each.
   // Output rows completed by this one go to the sink.
   void Push(std::span<const std::uint8_t> row, const ResampleSink& sink);
-  // Whether input row `next` (the next one pushed) can still contribute.
+  // Whether input row `next` (the next one pushed) or a later one can still
+  // contribute.
   bool Wants(int next) const;
   // No wanted output row is left.
   bool Finished() const { return out_row_ >= window_.row_end; }
