@@ -116,7 +116,7 @@ inline std::string MakeBmp(std::int32_t width, std::int32_t height, int bits, bo
   put(static_cast<std::uint32_t>(bits), 2);
   put(0, 4);
   put(image, 4);
-  put(0, 16);
+  for (int i = 0; i < 4; ++i) put(0, 4);  // resolutions, colour counts
   for (std::uint32_t i = 0; i < palette / 4; ++i) put(i * 0x010101u, 4);
   for (int k = 0; k < height; ++k) {
     const int y = top_down ? k : height - 1 - k;
