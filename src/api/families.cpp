@@ -11,6 +11,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterImageApis(registry);
   RegisterImageProcessingApis(registry);
   RegisterImageAnalysisApis(registry);
+  RegisterCallStackApis(registry);
 }
 
 }  // namespace vx::api

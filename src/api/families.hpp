@@ -16,5 +16,6 @@ void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
 void RegisterImageApis(Registry& registry);            // images.cpp
 void RegisterImageProcessingApis(Registry& registry);  // image_processing.cpp
 void RegisterImageAnalysisApis(Registry& registry);    // image_analysis.cpp
+void RegisterCallStackApis(Registry& registry);  // call_stack.cpp
 
 }  // namespace vx::api

@@ -178,7 +178,7 @@ void SetColorMlt(Call& call) {
     call.SetError(1);
     return;
   }
-  V(call).slots[static_cast<std::size_t>(slot)] = c;
+  V(call).colour_slots[static_cast<std::size_t>(slot)] = c;
   call.SetError(0);
 }
 
@@ -193,7 +193,7 @@ void GetColorMlt(Call& call) {
     call.SetError(1);
     return;
   }
-  const Color c = V(call).slots[static_cast<std::size_t>(slot)];
+  const Color c = V(call).colour_slots[static_cast<std::size_t>(slot)];
   call.WriteInt(red, c.r);
   call.WriteInt(green, c.g);
   call.WriteInt(blue, c.b);
@@ -612,7 +612,7 @@ void VGrad(Call& call) {
   const bool horizontal = call.OptInt(4, 0) != 0;
   Vram& v = V(call);
   Canvas canvas = Surface(call);
-  Touch(v, graphics::FillGradient(canvas, r, horizontal, call.rt().drawing.gradient, v.slots[0], v.slots[1]));
+  Touch(v, graphics::FillGradient(canvas, r, horizontal, call.rt().drawing.gradient, v.colour_slots[0], v.colour_slots[1]));
 }
 
 // DrawGradWave x, y, width, height, period [, vertical, phase degrees].
@@ -625,7 +625,7 @@ void DrawGradWave(Call& call) {
   Vram& v = V(call);
   Canvas canvas = Surface(call);
   Touch(v, graphics::FillGradientWave(canvas, r, period, vertical, phase, call.rt().drawing.gradient,
-                                      v.slots[0], v.slots[1]));
+                                      v.colour_slots[0], v.colour_slots[1]));
 }
 
 // MkColSpec x, y, width, height: a colour spectrum to pick from.
@@ -731,7 +731,7 @@ void GetOutline(Call& call) {
   const int threshold = std::clamp(call.OptInt(4, 32), 0, 255);
   Vram& v = V(call);
   Canvas canvas = Surface(call);
-  const std::int64_t edges = graphics::DetectEdges(canvas, r, threshold, v.DrawColor(), v.slots[1]);
+  const std::int64_t edges = graphics::DetectEdges(canvas, r, threshold, v.DrawColor(), v.colour_slots[1]);
   call.SetWork(1, static_cast<std::int32_t>(std::min<std::int64_t>(edges, INT32_MAX)));
   Touch(v, r);
 }

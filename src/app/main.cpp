@@ -1,14 +1,123 @@
-// vexmora: the front end.
+// vexmora: the front end. Works out the options, the program directory and
+// the command line, runs the start-up sequence and then Qt's event loop,
+// with a window or headless.
+#include <QApplication>
+#include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "api/api_table.hpp"
+#include "engine/runtime.hpp"
+#include "engine/script_input.hpp"
+#include "engine/startup.hpp"
+#include "host/launch.hpp"
+#include "host/vram_png.hpp"
+#include "platform/files.hpp"
+#include "platform/process.hpp"
+#include "platform/qt/qt_host.hpp"
+#include "platform/qt/qt_window_system.hpp"
+#include "values/values.hpp"
+
+namespace {
+
+using namespace vx;
+
+int ListApis() {
+  std::vector<ApiEntry> entries(api::Table().begin(), api::Table().end());
+  std::sort(entries.begin(), entries.end(),
+            [](const ApiEntry& a, const ApiEntry& b) { return a.id < b.id; });
+  for (const ApiEntry& e : entries) {
+    std::printf("%d %.*s\n", e.id, static_cast<int>(e.name.size()), e.name.data());
+  }
+  return 0;
+}
+
+// Paths here are the system's own (UTF-8), taken as they are.
+int Scramble(const std::string& in, const std::string& out) {
+  files::FilePtr input(std::fopen(in.c_str(), "rb"));
+  if (!input) {
+    std::fprintf(stderr, "vexmora: cannot read %s\n", in.c_str());
+    return 1;
+  }
+  std::string plain;
+  char block[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(block, 1, sizeof block, input.get())) > 0) plain.append(block, n);
+  const std::string scrambled = ScrambleScript(plain);
+  files::FilePtr output(std::fopen(out.c_str(), "wb"));
+  const bool written = output && std::fwrite(scrambled.data(), 1, scrambled.size(), output.get()) ==
+                                     scrambled.size();
+  if (!written || std::fclose(output.release()) != 0) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+bool OffscreenPlatformChosen() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return platform != nullptr &&
+         (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0);
+}
+
+// Headless, standard error carries the script's messages only; Qt's own
+// notes appear when VEXMORA_QT_MESSAGES is set.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtFatalMsg || std::getenv("VEXMORA_QT_MESSAGES") != nullptr) {
+    std::fprintf(stderr, "qt: %s\n", text.toLocal8Bit().constData());
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("vexmora %s\n", VEXMORA_VERSION_TEXT);
-      return 0;
-    }
+  std::vector<char*> args(argv, argv + argc);
+  const host::VramPngOption vram_png = host::TakeVramPngOption(args);
+  host::LaunchOptions options = host::ParseLaunchOptions(static_cast<int>(args.size()), args.data());
+  if (options.error.empty()) options.error = vram_png.error;
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());
+    std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stderr);
+    return 2;
   }
-  std::fprintf(stderr, "vexmora: the script runner is not built yet\n");
-  return 1;
+  if (options.help) {
+    std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("vexmora %s\n", VEXMORA_VERSION_TEXT);
+    return 0;
+  }
+  if (options.list_apis) return ListApis();
+  if (options.scramble) return Scramble(options.scramble_in, options.scramble_out);
+
+  const bool headless =
+      options.headless || !process::DisplayAvailable() || OffscreenPlatformChosen();
+  if (headless) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler(QuietQtMessages);
+  }
+  // Qt sees only the program name: every other argument belongs to the script.
+  int qt_argc = 1;
+  char* qt_argv[] = {argv[0], nullptr};
+  QApplication app(qt_argc, qt_argv);
+
+  qt::QtWindowSystem window_system(headless);
+  qt::QtDebugDialog debug_dialog(headless);
+  Runtime rt(window_system);
+  rt.debugger = &debug_dialog;
+
+  const std::string program_dir = host::ResolveProgramDirectory(
+      std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
+  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
+
+  qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
+  qt_host.Run();
+  if (!vram_png.file.empty() && !host::WriteVramPng(rt, vram_png.file)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.file.c_str());
+  }
+  return rt.session.exit_code;
 }

@@ -7,6 +7,9 @@
 #include "api/api_state.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
+#include "engine/run_state.hpp"
+#include "engine/session.hpp"
+#include "engine/startup_state.hpp"
 #include "graphics/click_areas.hpp"
 #include "graphics/drawing_state.hpp"
 #include "graphics/image_state.hpp"
@@ -25,6 +28,7 @@ struct Runtime {
   Program program;
   NameTable names;
   PendingError error;
+  StartupState startup;  // directories, command line, script selection
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports; null until that family is built
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
@@ -39,6 +43,10 @@ struct Runtime {
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
+
+  engine::RunState run;             // call stack, exit request, traces, lock
+  engine::Session session;          // title setting, exit code, queued labels
+  DebugDialog* debugger = nullptr;  // null: Debug statements go on at once
 };
 
 }  // namespace vx

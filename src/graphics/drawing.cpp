@@ -208,6 +208,14 @@ bool DrawBmpFile(Canvas& canvas, std::string_view script_path, Point at, PixelRe
   return true;
 }
 
+void CopyTopDown(const std::uint8_t* bank, const PixelRect& r, std::uint8_t* out, std::size_t stride) {
+  if (r.Empty() || r.left < 0 || r.top < 0 || r.right >= VRAM_WIDTH || r.bottom >= VRAM_HEIGHT) return;
+  const std::size_t bytes = static_cast<std::size_t>(r.Width()) * VRAM_PIXEL_BYTES;
+  for (int y = r.top; y <= r.bottom; ++y) {
+    std::memcpy(out + static_cast<std::size_t>(y - r.top) * stride, PixelAt(bank, r.left, y), bytes);
+  }
+}
+
 bool RequestRedraw(Vram& vram, Display* display) {
   const bool needed = vram.redraw_needed;
   vram.redraw_needed = false;

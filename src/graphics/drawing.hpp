@@ -46,6 +46,12 @@ bool DrawBmpFile(Canvas& canvas, std::string_view script_path, Point at, PixelRe
 // start of a comma-separated list; false when there are no numbers.
 bool ParseColourList(std::string_view text, Color* out);
 
+// The rectangle of a bank as top-down rows of blue, green, red bytes (the
+// order of a 24-bit BGR image): one row copy each, so a window can paint a
+// bank without converting pixels. `out` holds r.Height() rows of `stride`
+// bytes; the rectangle must lie inside the bank.
+void CopyTopDown(const std::uint8_t* bank, const PixelRect& r, std::uint8_t* out, std::size_t stride);
+
 // The redraw hand-over (the engine side of the window's redraw request):
 // takes the redraw-needed flag; when it was set and the dirty rectangle is
 // non-empty, asks the display to repaint that rectangle. Returns whether it

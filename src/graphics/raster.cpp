@@ -91,8 +91,8 @@ std::int64_t EllipseHalfWidth(std::int64_t A, std::int64_t B, std::int64_t Y) {
   if (rest <= 0) return -1;
   const Wide limit = static_cast<Wide>(A) * A * rest;
   auto inside = [&](std::int64_t k) { return static_cast<Wide>(2 * k) * (2 * k) * b2 < limit; };
-  auto k = static_cast<std::int64_t>(std::sqrt(static_cast<long double>(limit)) /
-                                     (2.0L * static_cast<long double>(B)));
+  // A close first guess; the exact tests below settle the last unit.
+  auto k = static_cast<std::int64_t>(std::sqrt(static_cast<double>(limit)) / (2.0 * static_cast<double>(B)));
   while (k > 0 && !inside(k)) --k;
   while (inside(k + 1)) ++k;
   return inside(k) ? k : -1;
@@ -175,7 +175,11 @@ void DrawLine(Canvas& canvas, Point a, Point b, int width, const Paint& paint) {
     return;
   }
   const std::vector<PenRow> pen = PenShape(width);
-  RowSpans rows(clip);
+  // Only the rows the line can reach need span slots.
+  const PixelRect reach = Intersect(
+      PixelRect{clip.left, std::min(a.y, b.y) - width, clip.right, std::max(a.y, b.y) + width}, clip);
+  if (reach.Empty()) return;
+  RowSpans rows(reach);
   ForEachLinePixel(a, b, Widen(clip, width), [&](int x, int y) {
     for (const PenRow& r : pen) rows.Add(y + r.dy, x + r.dx0, x + r.dx1);
   });

@@ -132,6 +132,7 @@ struct ResolvedFace {
 };
 
 struct Glyph {
+  bool rendered = false;  // the bitmap is there (else only the advance)
   int left = 0;  // bitmap offset from the pen position
   int top = 0;   // rows above the baseline
   int width = 0;
@@ -302,38 +303,44 @@ struct TextEngine::Impl {
     return LineMetrics{CeilPixels(m.ascender), CeilPixels(-m.descender)};
   }
 
-  const Glyph* GlyphFor(LoadedFace& f, PixelSize size, bool bold, char32_t code) {
+  // The glyph's advance, and with `bitmap` its coverage too. Glyphs that
+  // only need measuring are not rasterised, so long or huge texts that
+  // mostly lie off the bank stay cheap.
+  const Glyph* GlyphFor(LoadedFace& f, PixelSize size, bool bold, char32_t code, bool bitmap) {
     const GlyphKey key{&f, size.height, size.width, bold, code};
     auto it = glyphs.find(key);
-    if (it != glyphs.end()) return &it->second;
-    if (glyphs.size() >= GLYPH_CACHE_MAX) glyphs.clear();
+    if (it != glyphs.end() && (it->second.rendered || !bitmap)) return &it->second;
+    if (it == glyphs.end() && glyphs.size() >= GLYPH_CACHE_MAX) glyphs.clear();
     if (!SetSize(f, size)) return nullptr;
     const FT_UInt index = FT_Get_Char_Index(f.face, code);
     if (FT_Load_Glyph(f.face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return nullptr;
     FT_GlyphSlot slot = f.face->glyph;
     if (bold) FT_GlyphSlot_Embolden(slot);
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
     Glyph g;
-    const FT_Bitmap& bm = slot->bitmap;
-    g.left = slot->bitmap_left;
-    g.top = slot->bitmap_top;
-    g.width = static_cast<int>(bm.width);
-    g.rows = static_cast<int>(bm.rows);
     g.advance = RoundPixels(slot->advance.x);
-    g.coverage.resize(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.rows));
-    for (int row = 0; row < g.rows; ++row) {
-      const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(row) * bm.pitch;
-      for (int col = 0; col < g.width; ++col) {
-        std::uint8_t c;
-        if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
-          c = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
-        } else {
-          c = src[col];
+    if (bitmap) {
+      if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
+      const FT_Bitmap& bm = slot->bitmap;
+      g.rendered = true;
+      g.left = slot->bitmap_left;
+      g.top = slot->bitmap_top;
+      g.width = static_cast<int>(bm.width);
+      g.rows = static_cast<int>(bm.rows);
+      g.coverage.resize(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.rows));
+      for (int row = 0; row < g.rows; ++row) {
+        const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(row) * bm.pitch;
+        for (int col = 0; col < g.width; ++col) {
+          std::uint8_t c;
+          if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+            c = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
+          } else {
+            c = src[col];
+          }
+          g.coverage[static_cast<std::size_t>(row) * g.width + col] = c;
         }
-        g.coverage[static_cast<std::size_t>(row) * g.width + col] = c;
       }
     }
-    return &glyphs.emplace(key, std::move(g)).first->second;
+    return &glyphs.insert_or_assign(key, std::move(g)).first->second;
   }
 
   // The face that has `code`: the requested one, else the Japanese fallback,
@@ -347,24 +354,39 @@ struct TextEngine::Impl {
     return primary;
   }
 
+  // Lays the text out from pen position 0. With a target, the glyphs that
+  // may reach into its clip are rasterised and handed to `visit` with their
+  // pen position and the line's ascent.
+  struct Target {
+    std::int64_t x;
+    std::int64_t y;
+    PixelRect clip;
+  };
   template <class Visit>
-  TextSize Layout(const FontSpec& font, std::string_view sjis_text, Visit&& visit) {
+  TextSize Layout(const FontSpec& font, std::string_view sjis_text, const Target* target, Visit&& visit) {
     if (!Start()) return {};
     const ResolvedFace primary = ResolveSpec(font);
     if (primary.face == nullptr) return {};
     const PixelSize size = SizeFor(*primary.face, font);
     const LineMetrics line = Metrics(*primary.face, size);
-    int pen = 0;
+    // How far a glyph's ink may stray from its advance cell.
+    const std::int64_t margin = 2 * std::max(size.height, size.width) + 8;
+    const bool rows_reached = target != nullptr && !target->clip.Empty() &&
+                              target->y - margin <= target->clip.bottom &&
+                              target->y + line.ascent + line.descent + margin >= target->clip.top;
+    std::int64_t pen = 0;
     for (char32_t code : DecodeSjis(sjis_text)) {
       if (code < 0x20 || code == 0x7F) continue;  // control characters take no room
       const ResolvedFace rf = FaceFor(primary, font, code);
       const PixelSize glyph_size = rf.face == primary.face ? size : SizeFor(*rf.face, font);
-      const Glyph* g = GlyphFor(*rf.face, glyph_size, rf.embolden, code);
+      const bool reached = rows_reached && target->x + pen + margin >= target->clip.left &&
+                           target->x + pen - margin <= target->clip.right;
+      const Glyph* g = GlyphFor(*rf.face, glyph_size, rf.embolden, code, reached);
       if (g == nullptr) continue;
-      visit(*g, pen, line.ascent);
-      pen += g->advance;
+      if (reached) visit(*g, static_cast<int>(pen), line.ascent);
+      pen = std::min<std::int64_t>(pen + g->advance, INT32_MAX / 2);
     }
-    return TextSize{pen, line.ascent + line.descent};
+    return TextSize{static_cast<int>(pen), line.ascent + line.descent};
   }
 };
 
@@ -380,13 +402,13 @@ bool TextEngine::Ready() {
 }
 
 TextSize TextEngine::Measure(const FontSpec& font, std::string_view sjis_text) {
-  return impl_->Layout(font, sjis_text, [](const Glyph&, int, int) {});
+  return impl_->Layout(font, sjis_text, nullptr, [](const Glyph&, int, int) {});
 }
 
 TextSize TextEngine::Draw(Canvas& canvas, int x, int y, Color colour, const FontSpec& font,
                           std::string_view sjis_text) {
-  return impl_->Layout(font, sjis_text, [&](const Glyph& g, int pen, int ascent) {
-    if (!canvas.Valid()) return;
+  const Impl::Target target{x, y, canvas.Valid() ? canvas.ClipRect() : PixelRect{}};
+  return impl_->Layout(font, sjis_text, &target, [&](const Glyph& g, int pen, int ascent) {
     const std::int64_t left = static_cast<std::int64_t>(x) + pen + g.left;
     const std::int64_t top = static_cast<std::int64_t>(y) + ascent - g.top;
     const PixelRect& clip = canvas.ClipRect();

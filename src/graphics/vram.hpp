@@ -122,7 +122,7 @@ class Vram {
   // The VRAM width and height bound all drawing.
   int width = VRAM_WIDTH;
   int height = VRAM_HEIGHT;
-  std::array<Color, COLOR_SLOTS> slots{};  // slot 0: the drawing colour
+  std::array<Color, COLOR_SLOTS> colour_slots{};  // slot 0: the drawing colour
   int line_width = LINE_WIDTH_MIN;
   std::int32_t line_mode = LINE_MODE_SOLID;
   bool redraw_needed = false;
@@ -130,7 +130,7 @@ class Vram {
   FontChoice japanese_font;
   FontChoice ascii_font;
 
-  Color& DrawColor() { return slots[0]; }
+  Color& DrawColor() { return colour_slots[0]; }
 
  private:
   std::array<BankMemory, VRAM_STATIC_BANKS> static_;

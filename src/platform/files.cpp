@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,13 @@ FilePtr Open(std::string_view script_path, const char* mode) {
 
 bool Exists(std::string_view script_path) {
   return !script_path.empty() && access(ToSystemPath(script_path).c_str(), F_OK) == 0;
+}
+
+bool SameFile(std::string_view a, std::string_view b) {
+  struct stat sa {}, sb {};
+  if (a.empty() || b.empty()) return false;
+  if (stat(ToSystemPath(a).c_str(), &sa) != 0 || stat(ToSystemPath(b).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit) {

@@ -27,6 +27,9 @@ FilePtr Open(std::string_view script_path, const char* mode);
 
 bool Exists(std::string_view script_path);
 
+// Whether both paths name the same existing file (one device and inode).
+bool SameFile(std::string_view a, std::string_view b);
+
 // Reads at most `limit` bytes of the file; nullopt when it cannot be opened.
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit);
 

@@ -30,6 +30,7 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Id::kCount)> kUt
     "無効なファイル名です",
     "ラベルがブランクです。",
     "ラベルが長すぎます",
+    "リソース名が長すぎます",
     "再定義[%s]",
     "１行の長さ（継続行の合計）が長すぎます。",
     "メモリ確保に失敗しました。",

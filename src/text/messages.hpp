@@ -31,6 +31,7 @@ enum class Id {
   kInvalidFileName,          // 無効なファイル名です
   kLabelBlank,               // ラベルがブランクです。
   kLabelTooLong,             // ラベルが長すぎます
+  kResourceNameTooLong,      // リソース名が長すぎます
   kLabelRedefined,           // 再定義[%s]
   kLineTooLong,              // １行の長さ（継続行の合計）が長すぎます。
   kOutOfMemory,              // メモリ確保に失敗しました。

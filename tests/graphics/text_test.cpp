@@ -138,6 +138,17 @@ TEST_F(TextTest, BadBytesAndHugeSizesAreSafe) {
   EXPECT_EQ(zero, engine.Measure(Spec("Arial", graphics::TEXT_HEIGHT_DEFAULT, false), "W"));
 }
 
+TEST_F(TextTest, TextOffTheBankIsMeasuredButNotDrawn) {
+  auto c = Whole();
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += Sjis("漢字かなカナ");
+  const auto spec = Spec(Sjis("ＭＳ 明朝"), 1000, true);
+  const auto drawn = engine.Draw(c, -5000000, 100, kInk, spec, text);
+  EXPECT_EQ(drawn, engine.Measure(spec, text));
+  EXPECT_EQ(drawn.width, 1800 * 1000);
+  EXPECT_TRUE(ChangedAnywhere().empty());
+}
+
 TEST_F(TextTest, FamiliesListJapaneseFacesSeparately) {
   const auto all = engine.Families(false);
   const auto ja = engine.Families(true);

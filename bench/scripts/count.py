@@ -1,0 +1,4 @@
+# Counting loop, with a module-level variable as in the script.
+I = 0
+while I < 10000000:
+    I = I + 1

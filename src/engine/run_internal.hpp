@@ -1,0 +1,84 @@
+#pragma once
+// Shared by the parts of the run loop: where execution goes next, and the
+// operand evaluation every directive uses.
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "engine/program.hpp"
+#include "engine/runtime.hpp"
+#include "text/messages.hpp"
+#include "values/compiled_expression.hpp"
+#include "values/expression.hpp"
+
+namespace vx::engine::detail {
+
+inline constexpr std::int32_t END_OF_RUN = -1;
+
+// The procedure to execute next. `jump` marks an index chosen by a jump: a
+// jump at or beyond the end of the program ends the run with result 0.
+struct Flow {
+  std::int32_t next;
+  bool jump;
+};
+inline Flow GoOn(std::int32_t p) { return {p + 1, false}; }
+inline Flow JumpTo(std::int32_t index) { return {index, true}; }
+inline Flow EndRun() { return {END_OF_RUN, false}; }
+
+// Truncation toward zero; values beyond the 32-bit range saturate and NaN
+// gives 0, where a plain conversion would be undefined.
+inline std::int32_t TruncateToInt32(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(d);
+}
+
+// The long-variable write of WriteInteger for an entry already in hand:
+// assignments to counters are the commonest statement of all.
+inline void StoreLong(Runtime& rt, ResourceEntry& e, std::int32_t value) {
+  e.long_value = value;
+  if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
+}
+
+// Numeric operand: the expression compiled at load, else the prepared text.
+// A failure sets the pending error and gives 0.0.
+inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
+  if (proc.expression) return expr::EvaluateCompiled(rt, *proc.expression);
+  return expr::EvaluatePrepared(rt, proc.text);
+}
+
+// String operand, into the run's text work buffer.
+inline std::string_view EvaluateString(Runtime& rt, const Procedure& proc) {
+  expr::EvaluateStringExpression(rt, proc.text, rt.run.text);
+  return rt.run.text;
+}
+
+// Flow control (flow.cpp).
+Flow ExecuteIf(Runtime& rt, std::int32_t p, Procedure& proc);
+Flow Return(Runtime& rt);
+Flow CallSub(Runtime& rt, std::int32_t p, std::int32_t label, msg::Id undefined);
+Flow CallSubByName(Runtime& rt, std::int32_t p, Procedure& proc);
+Flow Goto(Runtime& rt, std::int32_t label, msg::Id undefined);
+Flow GotoByName(Runtime& rt, std::int32_t p, Procedure& proc);
+
+// Moving values between resources (transfer.cpp).
+void Assign(Runtime& rt, Procedure& proc);
+void Copy(Runtime& rt, const Procedure& proc);
+void Append(Runtime& rt, const Procedure& proc);
+void AddListLines(Runtime& rt, Procedure& proc);
+void OpenFile(Runtime& rt, const Procedure& proc);
+void CloseFile(Runtime& rt, const Procedure& proc);
+void ReadLine(Runtime& rt, const Procedure& proc);
+void Increment(Runtime& rt, const Procedure& proc);
+
+// API calls (calls.cpp).
+void CallApi(Runtime& rt, Procedure& proc);
+void CallApiByName(Runtime& rt, Procedure& proc);
+
+// "Line (%ld) : %s [%s]" and "Line (%ld) : %s".
+std::string LineMessage(std::int32_t line, std::string_view message, std::string_view detail);
+std::string LineMessage(std::int32_t line, std::string_view message);
+
+}  // namespace vx::engine::detail

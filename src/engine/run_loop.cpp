@@ -1,0 +1,217 @@
+// The run loop: one procedure after another from an entry, until the code of
+// that entry ends, with the timing trace, the debugging-dialog stops and the
+// error end of a run.
+#include "engine/run_loop.hpp"
+
+#include <chrono>
+#include <cstdio>
+
+#include "api/arguments.hpp"
+#include "engine/lifecycle.hpp"
+#include "engine/run_internal.hpp"
+#include "platform/files.hpp"
+
+namespace vx::engine {
+namespace detail {
+
+std::string LineMessage(std::int32_t line, std::string_view message, std::string_view detail) {
+  std::string out = LineMessage(line, message);
+  out += " [";
+  out += detail;
+  out += ']';
+  return out;
+}
+
+std::string LineMessage(std::int32_t line, std::string_view message) {
+  char head[48];
+  std::snprintf(head, sizeof head, "Line (%ld) : ", static_cast<long>(line));
+  std::string out(head);
+  out += message;
+  return out;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::Flow;
+
+constexpr std::string_view kTimingTraceFile = ".\\debug00.trace.txt";
+constexpr std::string_view kErrorTitle = "Terminate with error";
+constexpr std::string_view kErrorCaption = "Error";
+
+// The system tick count in milliseconds, as a 32-bit count that wraps.
+std::int32_t TickCount() {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms.count()));
+}
+
+void TraceTiming(Runtime& rt, std::int32_t p) {
+  if (rt.run.timing_lines >= TIMING_TRACE_LINES_MAX) return;
+  char line[48];
+  const int n = std::snprintf(line, sizeof line, "%ld %ld\r\n", static_cast<long>(p),
+                              static_cast<long>(TickCount()));
+  files::Append(kTimingTraceFile, std::string_view(line, n));
+  ++rt.run.timing_lines;
+}
+
+// The quit of the debugging dialog: the program is unloaded and the host
+// quits once the run is over.
+void QuitProgram(Runtime& rt) {
+  UnloadScript(rt);
+  rt.run.exit_request = EXIT_QUIT;
+}
+
+// Opens the debugging dialog; false when it asked to quit (already done).
+bool StopInDebugger(Runtime& rt, std::int32_t p, std::string_view text) {
+  if (rt.debugger == nullptr || rt.debugger->Open(rt, p, text) != 0) return true;
+  QuitProgram(rt);
+  return false;
+}
+
+Flow ExecuteDebug(Runtime& rt, std::int32_t p, const Procedure& proc) {
+  if (!rt.run.debug_dialog) return detail::GoOn(p);
+  const std::string_view text =
+      proc.has_text ? std::string_view(proc.text).substr(0, DEBUG_TEXT_MAX) : std::string_view();
+  return StopInDebugger(rt, p, text) ? detail::GoOn(p) : detail::EndRun();
+}
+
+// Exit [path]: unloads the program and asks the host to quit, or to chain to
+// the path. A path expression that fails ends the run with its error and
+// leaves the program loaded.
+Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
+  std::string_view rest = proc.text;
+  auto skip_blanks = [&] {
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  };
+  skip_blanks();
+  while (!rest.empty() && rest.front() != ' ' && rest.front() != '\t') rest.remove_prefix(1);
+  skip_blanks();
+  rt.arg_status = ARG_OPTIONAL;
+  args::GetStringArg(rt, rest, 0, rt.run.text);
+  if (rt.error.Raised()) return detail::GoOn(p);
+  rt.run.chain_path.assign(rt.run.text, 0, std::min(rt.run.text.size(), CHAIN_PATH_BYTES - 1));
+  UnloadScript(rt);
+  rt.run.exit_request = rt.run.chain_path.empty() ? EXIT_QUIT : EXIT_CHAIN;
+  return detail::EndRun();
+}
+
+// The timing trace and the debugging-dialog stops before a procedure; false
+// when the dialog asked to quit.
+bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
+  if (rt.run.timing_trace) TraceTiming(rt, p);
+  if (proc.break_mark != 0 || rt.run.single_step) return StopInDebugger(rt, p, {});
+  return true;
+}
+
+// Assignments of a number to a long variable, the loop's commonest work,
+// skip the general dispatch by destination kind.
+Flow Move(Runtime& rt, std::int32_t p, Procedure& proc) {
+  if (rt.program.ValidResource(proc.b) && !(rt.run.trace_flags & TRACE_ASSIGNMENTS)) {
+    ResourceEntry& dest = rt.program.Resource(proc.b);
+    if (dest.kind == R_KD_VAL_LONG) {
+      detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
+      return detail::GoOn(p);
+    }
+  }
+  detail::Assign(rt, proc);
+  return detail::GoOn(p);
+}
+
+Flow While(Runtime& rt, std::int32_t p, Procedure& proc) {
+  const double v = detail::EvaluateNumber(rt, proc);
+  return v != 0.0 || rt.error.Raised() ? detail::GoOn(p) : detail::JumpTo(proc.target);
+}
+
+Flow Execute(Runtime& rt, std::int32_t p, Procedure& proc) {
+  using namespace detail;
+  switch (proc.code) {
+    case P_DTV_OVR_WRT: Copy(rt, proc); break;
+    case P_DTV_TRN_ADD: Append(rt, proc); break;
+    case P_DTV_LIST_ADD: AddListLines(rt, proc); break;
+    case P_DTV_EXECUTE: break;
+    case P_DTV_ENDP: return Return(rt);
+    case P_DTV_RETSYS: return EndRun();
+    case P_DTV_EXIT: return ExecuteExit(rt, p, proc);
+    case P_DTV_MOVE: return Move(rt, p, proc);
+    case P_DTV_IF: return ExecuteIf(rt, p, proc);
+    case P_DTV_WHILE: return While(rt, p, proc);
+    case P_DTV_ELSE_IF:
+    case P_DTV_ENDWHILE:
+    case P_DTV_BREAK:
+    case P_DTV_CONTINUE: return JumpTo(proc.target);
+    case P_DTV_CALL: CallApi(rt, proc); break;
+    case P_DTV_CALLS: CallApiByName(rt, proc); break;
+    case P_DTV_CALLSUB: return CallSub(rt, p, proc.target, msg::Id::kNoLabelCallSub);
+    case P_DTV_CALLSUBS: return CallSubByName(rt, p, proc);
+    case P_DTV_GOTO: return Goto(rt, proc.target, msg::Id::kNoLabelGoto);
+    case P_DTV_GOTOSL: return GotoByName(rt, p, proc);
+    case P_DTV_OPEN: OpenFile(rt, proc); break;
+    case P_DTV_CLOSE: CloseFile(rt, proc); break;
+    case P_DTV_RD_LINE: ReadLine(rt, proc); break;
+    case P_DTV_INC: Increment(rt, proc); break;
+    case P_DTV_DEBUG: return ExecuteDebug(rt, p, proc);
+    default: break;
+  }
+  return GoOn(p);
+}
+
+// Shows the pending error with the procedure's line and text and ends the
+// run. The error stays pending, so nothing runs until the next load.
+int EndWithError(Runtime& rt, std::int32_t p) {
+  std::string message;
+  if (p >= 1 && p < rt.program.ProcCount()) {
+    const Procedure& proc = rt.program.Proc(p);
+    message = proc.has_text ? detail::LineMessage(proc.line, rt.error.Text(), proc.text)
+                            : detail::LineMessage(proc.line, rt.error.Text());
+  } else {
+    message = detail::LineMessage(0, rt.error.Text());
+  }
+  rt.window->SetTitle(kErrorTitle);
+  rt.window->ShowMessage(kErrorCaption, message);
+  rt.error.ClearText();
+  return 0;
+}
+
+int Run(Runtime& rt, std::int32_t p) {
+  bool jumped = true;  // the entry counts as reached by a jump
+  for (;;) {
+    if (p < 1 || p >= rt.program.ProcCount()) return jumped ? 0 : 1;
+    Procedure& proc = rt.program.Proc(p);
+    if ((proc.break_mark | rt.run.single_step | rt.run.timing_trace) != 0 &&
+        !BeforeProcedure(rt, p, proc)) {
+      return 1;
+    }
+    const Flow flow = Execute(rt, p, proc);
+    if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
+    if (flow.next == detail::END_OF_RUN) return 1;
+    p = flow.next;
+    jumped = flow.jump;
+  }
+}
+
+}  // namespace
+
+int RunFrom(Runtime& rt, std::int32_t entry) {
+  if (rt.error.Raised()) return 0;
+  rt.run.depth = 0;
+  const int result = Run(rt, entry);
+  rt.run.depth = 0;
+  return result;
+}
+
+bool StartInitialLabel(Runtime& rt) {
+  const std::int32_t label = rt.program.FindLabelAtRunTime("Initial");
+  if (label < 0) return false;
+  const std::int32_t entry = rt.program.LabelAt(label).entry;
+  EngineLockGuard guard(rt.run.lock);
+  if (guard.Taken()) {
+    RunFrom(rt, entry);
+  } else {
+    rt.session.pending_labels.Push(entry);
+  }
+  return true;
+}
+
+}  // namespace vx::engine

@@ -1,0 +1,545 @@
+#include "engine/script_compiler.hpp"
+
+#include <array>
+#include <string>
+
+#include "api/api_table.hpp"
+#include "engine/program.hpp"
+#include "engine/runtime.hpp"
+#include "engine/script_input.hpp"
+#include "values/compiled_expression.hpp"
+#include "values/expression.hpp"
+
+namespace vx {
+namespace loader {
+namespace {
+
+using source::NPOS;
+
+constexpr std::string_view CAPTION_ERROR = "Error";
+constexpr std::string_view CAPTION_MSG = "msg";
+constexpr std::string_view CONFIG_MARK = "$CONFIG_";
+
+struct DeclarationKeyword {
+  std::string_view word;
+  std::uint16_t kind;
+};
+
+// Make... words and the resource kind each declares.
+constexpr std::array<DeclarationKeyword, 14> kDeclarations = {{
+    {"MakeTimer", R_KD_TIMER},
+    {"MakeStepTimer", R_KD_STEPTIMER},
+    {"MakeButton", R_KD_BUTTON},
+    {"MakePgsBar", R_KD_PGS_BAR},
+    {"MakeTrackBar", R_KD_TRACK_BAR},
+    {"MakeScrollBar", R_KD_SCR_BAR},
+    {"MakePWBox", R_KD_PW_BOX},
+    {"MakeTextBox", R_KD_TEXTBOX},
+    {"MakeEditBox", R_KD_EDITBOX},
+    {"MakeListBox", R_KD_LISTBOX},
+    {"MakeComboBox", R_KD_CMB_BOX},
+    {"MakeCheckBox", R_KD_CK_BOX},
+    {"MakeRadioButton", R_KD_RDO_BTN},
+    {"MakeRadioButton1", R_KD_RDO_BTN1},
+}};
+
+struct StatementKeyword {
+  std::string_view word;
+  ScriptCompiler::Handler handler;
+};
+
+struct IfTailWord {
+  std::string_view text;
+  IfTail mode;
+  bool ends_word;  // the keyword must end at a blank or the end of the line
+};
+
+// In the order they are searched for.
+constexpr std::array<IfTailWord, 5> kIfTails = {{
+    {" goto ", IF_TAIL_GOTO, false},
+    {" CALLSUB ", IF_TAIL_CALLSUB, false},
+    {" ENDP", IF_TAIL_ENDP, true},
+    {" BREAK", IF_TAIL_BREAK, true},
+    {" CONTINUE", IF_TAIL_CONTINUE, true},
+}};
+
+struct FoundTail {
+  IfTail mode = IF_TAIL_BLOCK;
+  std::size_t begin = NPOS;  // the condition ends here
+  std::size_t end = NPOS;    // the label word starts after this
+};
+
+FoundTail FindIfTail(std::string_view rest) {
+  for (const IfTailWord& tail : kIfTails) {
+    for (std::size_t at = source::FindIgnoreCase(rest, tail.text); at != NPOS;
+         at = source::FindIgnoreCase(rest, tail.text, at + 1)) {
+      const std::size_t after = at + tail.text.size();
+      if (tail.ends_word && after < rest.size() && !source::IsBlank(rest[after])) continue;
+      return {tail.mode, at, after};
+    }
+  }
+  return {IF_TAIL_BLOCK, rest.size(), rest.size()};
+}
+
+std::string LinePrefix(std::int32_t line_number) {
+  return "Line (" + std::to_string(static_cast<long>(line_number)) + ") : ";
+}
+
+}  // namespace
+
+ScriptCompiler::ScriptCompiler(Runtime& rt)
+    : rt_(rt), program_(rt.program), blocks_(rt.program, rt.error) {}
+
+CompileStatus ScriptCompiler::Run(ScriptInput& input) {
+  rt_.error.Clear();
+  blocks_.Reset();
+  joiner_.Reset();
+  line_number_ = 0;
+  logical_.clear();
+  std::string raw;
+  for (;;) {
+    if (rt_.error.Raised()) return ReportPendingError();
+    if (!input.ReadLine(raw)) break;
+    const std::string line = source::CleanPhysicalLine(raw, &line_number_);
+    if (!LimitsAllow()) return CompileStatus::kFailed;
+    const CompileStatus status = CompileLine(line);
+    if (status != CompileStatus::kCompiled) return status;
+  }
+  // A continuation on the last line ends with the input.
+  if (joiner_.Pending()) {
+    if (!LimitsAllow()) return CompileStatus::kFailed;
+    joiner_.TakePending(logical_);
+    const CompileStatus status = CompileStatement();
+    if (status != CompileStatus::kCompiled) return status;
+    if (rt_.error.Raised()) return ReportPendingError();
+  }
+  if (!blocks_.CheckAllClosed()) return ReportPendingError();
+  return CompileStatus::kCompiled;
+}
+
+bool ScriptCompiler::LimitsAllow() {
+  std::string_view message;
+  if (program_.RscCount() >= RESOURCE_MAX) {
+    message = "gRscCount beyond RESOURCE_MAX [1249]";
+  } else if (program_.ProcCount() >= PROCEDURE_MAX) {
+    message = "gProcCount beyond PROCEDURE_MAX [1255]";
+  } else if (program_.LblCount() >= LABEL_MAX) {
+    message = "gLblCount beyond LABEL_MAX [1261]";
+  } else {
+    return true;
+  }
+  rt_.window->ShowMessage(CAPTION_ERROR, message);
+  return false;
+}
+
+CompileStatus ScriptCompiler::ReportPendingError() {
+  const std::string message = LinePrefix(line_number_) + rt_.error.Text() + " [" + logical_ + "]";
+  rt_.window->ShowMessage(CAPTION_ERROR, message);
+  rt_.error.ClearText();
+  return CompileStatus::kFailed;
+}
+
+// One physical line after cleaning; it may only feed a continuation.
+CompileStatus ScriptCompiler::CompileLine(std::string_view line) {
+  const std::string_view text = source::CutComment(line);
+  switch (joiner_.Add(text, logical_)) {
+    case source::LineJoiner::Result::kContinues:
+      return CompileStatus::kCompiled;
+    case source::LineJoiner::Result::kTooLong:
+      logical_.assign(text);
+      rt_.error.Set(msg::Text(msg::Id::kLineTooLong));
+      return ReportPendingError();
+    case source::LineJoiner::Result::kComplete:
+      break;
+  }
+  return CompileStatement();
+}
+
+// The logical line in logical_: the first word selects the statement kind.
+CompileStatus ScriptCompiler::CompileStatement() {
+  const Statement s{logical_, source::FirstWord(logical_)};
+  if (!s.first.Found()) return CompileStatus::kCompiled;
+  const std::string_view first = s.first.text;
+
+  for (const DeclarationKeyword& d : kDeclarations) {
+    if (EqualsIgnoreAsciiCase(first, d.word)) {
+      if (d.kind == R_KD_TIMER || d.kind == R_KD_STEPTIMER) {
+        DeclareTimer(s, d.kind);
+      } else {
+        DeclareControl(s, d.kind);
+      }
+      return CompileStatus::kCompiled;
+    }
+  }
+  if (EqualsIgnoreAsciiCase(first, "Data")) {
+    DeclareData(s);
+    return CompileStatus::kCompiled;
+  }
+  if (TryAssignment(s)) return CompileStatus::kCompiled;
+  if (first.front() == ':') {
+    DefineLabel(s);
+    return CompileStatus::kCompiled;
+  }
+
+  static constexpr StatementKeyword kStatements[] = {
+      {"If", &ScriptCompiler::CompileIf},
+      {"else", &ScriptCompiler::CompileElse},
+      {"endif", &ScriptCompiler::CompileEndif},
+      {"while", &ScriptCompiler::CompileWhile},
+      {"endwhile", &ScriptCompiler::CompileEndwhile},
+      {"break", &ScriptCompiler::CompileBreak},
+      {"continue", &ScriptCompiler::CompileContinue},
+      {"On", &ScriptCompiler::CompileOn},
+      {"ENDP", &ScriptCompiler::CompileEndp},
+      {"OPEN", &ScriptCompiler::CompileOpen},
+      {"CLOSE", &ScriptCompiler::CompileClose},
+      {"ReadLine", &ScriptCompiler::CompileReadLine},
+      {"CALL", &ScriptCompiler::CompileCall},
+      {"CALLS", &ScriptCompiler::CompileCalls},
+      {"goto", &ScriptCompiler::CompileGoto},
+      {"CALLSUB", &ScriptCompiler::CompileCallSub},
+      {"gotosl", &ScriptCompiler::CompileGotoSl},
+      {"CALLSUBS", &ScriptCompiler::CompileCallSubs},
+      {"TypeTo", &ScriptCompiler::CompileOverwrite},
+      {"WriteTo", &ScriptCompiler::CompileOverwrite},
+      {"MoveTo", &ScriptCompiler::CompileOverwrite},
+      {"AddTo", &ScriptCompiler::CompileAddTo},
+      {"inc", &ScriptCompiler::CompileInc},
+      {"Exit", &ScriptCompiler::CompileExit},
+      {"Retsys", &ScriptCompiler::CompileRetsys},
+      {"Debug", &ScriptCompiler::CompileDebug},
+  };
+  for (const StatementKeyword& k : kStatements) {
+    if (EqualsIgnoreAsciiCase(first, k.word)) {
+      (this->*k.handler)(s);
+      return CompileStatus::kCompiled;
+    }
+  }
+  if (first.find(CONFIG_MARK) != NPOS) return CompileStatus::kCompiled;
+
+  rt_.window->ShowMessage(CAPTION_MSG,
+                          LinePrefix(line_number_) + "unknown directive [" + std::string(first) + "]");
+  return CompileStatus::kUnknownDirective;
+}
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+Procedure* ScriptCompiler::Emit(std::uint16_t code) {
+  Procedure* proc = program_.NewProcedure();
+  if (proc) {
+    proc->code = code;
+    proc->line = line_number_;
+  }
+  return proc;
+}
+
+void ScriptCompiler::SetText(Procedure& proc, std::string_view text) {
+  proc.text.assign(text);
+  proc.has_text = true;
+}
+
+// Directive operands are prepared once here; the run loop evaluates the
+// prepared text (or its compiled form) without scanning it again.
+void ScriptCompiler::SetNumericText(Procedure& proc, std::string_view expression) {
+  std::string prepared(expression);
+  if (!expr::PrepareExpression(rt_, prepared)) {
+    SetText(proc, expression);
+    return;
+  }
+  proc.expression = expr::Compile(prepared);
+  SetText(proc, prepared);
+}
+
+std::int32_t ScriptCompiler::ResourceOrReport(std::string_view name, msg::Id message) {
+  const std::int32_t index = program_.FindResource(name);
+  if (index >= 0) return index;
+  rt_.error.Set(msg::Text(message));
+  return 0;
+}
+
+// Load-time label references are exact names; a name that cannot fit the
+// label row is refused rather than cut, so it never meets a shorter label.
+std::int32_t ScriptCompiler::ReferLabel(std::string_view name) {
+  if (name.size() > static_cast<std::size_t>(NAME_MAX_BYTES)) {
+    rt_.error.Set(msg::Text(msg::Id::kLabelTooLong));
+    return 0;
+  }
+  const std::int32_t index = program_.FindOrAddLabel(name, rt_.error);
+  return index < 0 ? 0 : index;
+}
+
+// ---------------------------------------------------------------------------
+// Assignments and labels
+
+// NAME = expression and NAME += expression ("A=1", "A+=1" and "A += 1"
+// included); "==" is a comparison, not an assignment.
+bool ScriptCompiler::TryAssignment(const Statement& s) {
+  const std::string_view line = s.line;
+  std::string_view name = s.first.text;
+  bool add = false;
+  std::size_t op_end = 0;
+  if (name.size() >= 2 && name.back() == '+' && s.first.end < line.size() && line[s.first.end] == '=') {
+    name.remove_suffix(1);
+    add = true;
+    op_end = s.first.end + 1;
+  } else {
+    std::size_t k = s.first.end;
+    while (k < line.size() && source::IsBlank(line[k])) ++k;
+    if (k < line.size() && line[k] == '=') {
+      op_end = k + 1;
+    } else if (k + 1 < line.size() && line[k] == '+' && line[k + 1] == '=') {
+      add = true;
+      op_end = k + 2;
+    } else {
+      return false;
+    }
+  }
+  if (op_end < line.size() && line[op_end] == '=') return false;
+
+  const std::string_view expression = line.substr(op_end);
+  const std::int32_t target = program_.FindResource(name);
+  if (target < 0) rt_.error.Set(msg::Text(msg::Id::kNotAResource));
+  const std::uint16_t kind = target >= 0 ? program_.Resource(target).kind : std::uint16_t{R_KD_DUMMY};
+  const bool numeric = kind == R_KD_VAL_LONG || kind == R_KD_VAL_DOUBLE;
+  const bool list = kind == R_KD_LISTBOX || kind == R_KD_CMB_BOX;
+
+  Procedure* proc = Emit(add && list ? P_DTV_LIST_ADD : P_DTV_MOVE);
+  if (!proc) return true;
+  proc->b = target >= 0 ? target : 0;
+  if (add && kind == R_KD_FILE) rt_.error.Set(msg::Text(msg::Id::kFileOnLeft));
+
+  if (!add || list || target < 0) {
+    if (numeric) {
+      SetNumericText(*proc, expression);
+    } else {
+      SetText(*proc, expression);
+    }
+  } else if (numeric) {
+    SetNumericText(*proc, std::string(name) + "+(" + std::string(expression) + ")");
+  } else {
+    SetText(*proc, std::string(name) + "+" + std::string(expression));
+  }
+  return true;
+}
+
+void ScriptCompiler::DefineLabel(const Statement& s) {
+  const std::string_view name = s.first.text.substr(1);
+  if (name.size() > static_cast<std::size_t>(NAME_MAX_BYTES)) {
+    rt_.error.Set(msg::Text(msg::Id::kLabelTooLong));
+    return;
+  }
+  const std::int32_t index = program_.FindOrAddLabel(name, rt_.error);
+  if (index < 0 || name.empty()) return;  // a blank name is reported by the table
+  Label& label = program_.LabelAt(index);
+  if (label.entry != 0) {
+    rt_.error.Set(msg::Format(msg::Id::kLabelRedefined, name));
+    return;
+  }
+  label.entry = program_.ProcCount();
+}
+
+// ---------------------------------------------------------------------------
+// Blocks
+
+void ScriptCompiler::CompileIf(const Statement& s) {
+  const std::string_view rest = s.line.substr(s.first.end);
+  const FoundTail tail = FindIfTail(rest);
+  const std::int32_t index = program_.ProcCount();
+  Procedure* proc = Emit(P_DTV_IF);
+  if (!proc) return;
+  proc->b = tail.mode;
+  SetNumericText(*proc, rest.substr(0, tail.begin));
+  switch (tail.mode) {
+    case IF_TAIL_GOTO:
+    case IF_TAIL_CALLSUB:
+      proc->target = ReferLabel(source::NthWord(rest, tail.end, 0).text);
+      break;
+    case IF_TAIL_BLOCK:
+      blocks_.OpenIf(index);
+      break;
+    case IF_TAIL_BREAK: {
+      std::int32_t nesting = 0;
+      if (blocks_.EnclosingBreak(&nesting)) proc->a = nesting;
+      break;
+    }
+    case IF_TAIL_CONTINUE: {
+      std::int32_t while_proc = 0;
+      if (blocks_.EnclosingContinue(&while_proc)) proc->target = while_proc;
+      break;
+    }
+    case IF_TAIL_ENDP:
+      break;
+  }
+}
+
+void ScriptCompiler::CompileElse(const Statement&) { blocks_.Else(line_number_); }
+
+void ScriptCompiler::CompileEndif(const Statement&) { blocks_.EndIf(); }
+
+void ScriptCompiler::CompileWhile(const Statement& s) {
+  Procedure* proc = blocks_.While(line_number_);
+  if (proc) SetNumericText(*proc, s.line.substr(s.first.end));
+}
+
+void ScriptCompiler::CompileEndwhile(const Statement&) { blocks_.EndWhile(line_number_); }
+
+void ScriptCompiler::CompileBreak(const Statement&) {
+  Procedure* proc = Emit(P_DTV_BREAK);
+  std::int32_t nesting = 0;
+  if (blocks_.EnclosingBreak(&nesting) && proc) proc->b = nesting;
+}
+
+void ScriptCompiler::CompileContinue(const Statement&) {
+  Procedure* proc = Emit(P_DTV_CONTINUE);
+  std::int32_t while_proc = 0;
+  if (blocks_.EnclosingContinue(&while_proc) && proc) {
+    proc->b = blocks_.WhileDepth() - 1;
+    proc->target = while_proc;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Other statements
+
+void ScriptCompiler::CompileOn(const Statement& s) {
+  const source::Word name = s.Word(0);
+  if (!name.Found()) {
+    rt_.error.Set(msg::Text(msg::Id::kParamsTooFew));
+    return;
+  }
+  const std::int32_t index = program_.FindResource(name.text);
+  if (index < 0) {
+    rt_.error.Set(msg::Text(msg::Id::kNoLinkResource));
+    return;
+  }
+  program_.Resource(index).event_entry = program_.ProcCount();
+}
+
+void ScriptCompiler::CompileEndp(const Statement&) { Emit(P_DTV_ENDP); }
+
+void ScriptCompiler::CompileRetsys(const Statement&) { Emit(P_DTV_RETSYS); }
+
+void ScriptCompiler::CompileResourceOperand(const Statement& s, std::uint16_t code, msg::Id message) {
+  const source::Word name = s.Word(0);
+  if (!name.Found()) {
+    rt_.error.Set(msg::Text(msg::Id::kParamsTooFew));
+    return;
+  }
+  Procedure* proc = Emit(code);
+  const std::int32_t index = ResourceOrReport(name.text, message);
+  if (proc) proc->a = index;
+}
+
+void ScriptCompiler::CompileOpen(const Statement& s) {
+  CompileResourceOperand(s, P_DTV_OPEN, msg::Id::kNoFileResource);
+}
+
+void ScriptCompiler::CompileClose(const Statement& s) {
+  CompileResourceOperand(s, P_DTV_CLOSE, msg::Id::kNoFileResource);
+}
+
+void ScriptCompiler::CompileInc(const Statement& s) {
+  CompileResourceOperand(s, P_DTV_INC, msg::Id::kNoResource);
+}
+
+void ScriptCompiler::CompileReadLine(const Statement& s) {
+  const source::Word file = s.Word(0);
+  const source::Word variable = s.Word(1);
+  if (!variable.Found()) {
+    rt_.error.Set(msg::Text(msg::Id::kParamsTooFew));
+    return;
+  }
+  Procedure* proc = Emit(P_DTV_RD_LINE);
+  const std::int32_t a = ResourceOrReport(file.text, msg::Id::kNoFileResource);
+  const std::int32_t b = ResourceOrReport(variable.text, msg::Id::kNoResource);
+  if (proc) {
+    proc->a = a;
+    proc->b = b;
+  }
+}
+
+void ScriptCompiler::CompileTransfer(const Statement& s, std::uint16_t code) {
+  const source::Word from = s.Word(0);
+  const source::Word to = s.Word(1);
+  if (!to.Found()) {
+    rt_.error.Set(msg::Text(msg::Id::kParamsTooFew));
+    return;
+  }
+  Procedure* proc = Emit(code);
+  const std::int32_t a = ResourceOrReport(from.text, msg::Id::kNoResource);
+  const std::int32_t b = ResourceOrReport(to.text, msg::Id::kNoResource);
+  if (proc) {
+    proc->a = a;
+    proc->b = b;
+  }
+}
+
+void ScriptCompiler::CompileOverwrite(const Statement& s) { CompileTransfer(s, P_DTV_OVR_WRT); }
+
+void ScriptCompiler::CompileAddTo(const Statement& s) { CompileTransfer(s, P_DTV_TRN_ADD); }
+
+void ScriptCompiler::CompileCall(const Statement& s) {
+  const source::Word name = s.Word(0);
+  Procedure* proc = Emit(P_DTV_CALL);
+  if (!proc) return;
+  SetText(*proc, name.Found() ? source::RestFrom(s.line, name.end) : std::string_view());
+  const std::optional<ApiLookup> api = api::LookupApi(name.text);
+  if (!api) {
+    rt_.error.Set(msg::Text(msg::Id::kNoSuchFunction));
+    return;
+  }
+  proc->a = api->id;
+  proc->b = api->position;
+}
+
+void ScriptCompiler::CompileTextFrom(std::uint16_t code, std::string_view text) {
+  Procedure* proc = Emit(code);
+  if (proc) SetText(*proc, text);
+}
+
+void ScriptCompiler::CompileCalls(const Statement& s) { CompileTextFrom(P_DTV_CALLS, s.From(0)); }
+
+void ScriptCompiler::CompileDebug(const Statement& s) { CompileTextFrom(P_DTV_DEBUG, s.From(0)); }
+
+void ScriptCompiler::CompileGotoSl(const Statement& s) {
+  CompileTextFrom(P_DTV_GOTOSL, s.line.substr(s.first.end));
+}
+
+void ScriptCompiler::CompileCallSubs(const Statement& s) {
+  CompileTextFrom(P_DTV_CALLSUBS, s.line.substr(s.first.end));
+}
+
+void ScriptCompiler::CompileExit(const Statement& s) {
+  CompileTextFrom(P_DTV_EXIT, s.line.substr(s.first.begin));
+}
+
+// goto and CALLSUB without a label are dropped without a message.
+void ScriptCompiler::CompileLabelJump(const Statement& s, std::uint16_t code) {
+  const source::Word label = s.Word(0);
+  if (!label.Found()) return;
+  Procedure* proc = Emit(code);
+  const std::int32_t target = ReferLabel(label.text);
+  if (proc) proc->target = target;
+}
+
+void ScriptCompiler::CompileGoto(const Statement& s) { CompileLabelJump(s, P_DTV_GOTO); }
+
+void ScriptCompiler::CompileCallSub(const Statement& s) { CompileLabelJump(s, P_DTV_CALLSUB); }
+
+}  // namespace loader
+
+void BeginProgram(Runtime& rt) {
+  rt.program.Clear();
+  rt.names.Clear();
+  rt.error.Clear();
+  rt.program.CreateSystemVariables(rt.startup.command_line, rt.startup.program_dir,
+                                   rt.startup.current_dir);
+}
+
+CompileStatus CompileScript(Runtime& rt, ScriptInput& input) {
+  loader::ScriptCompiler compiler(rt);
+  return compiler.Run(input);
+}
+
+}  // namespace vx

@@ -1,0 +1,110 @@
+#include "host/launch.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+#include "engine/startup.hpp"
+#include "text/encoding.hpp"
+
+namespace vx::host {
+namespace {
+
+bool IsOption(std::string_view arg) { return arg.size() > 2 && arg.substr(0, 2) == "--"; }
+
+// The word, or its absolute path when it names something that exists.
+std::string ResolveWord(const std::string& word) {
+  std::error_code ec;
+  const std::filesystem::path path(word);
+  if (word.empty() || !std::filesystem::exists(path, ec) || ec) return word;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? word : absolute.lexically_normal().string();
+}
+
+}  // namespace
+
+LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
+  LaunchOptions options;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (!IsOption(arg)) break;
+    if (arg == "--headless") {
+      options.headless = true;
+    } else if (arg == "--list-apis") {
+      options.list_apis = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--scramble") {
+      if (i + 2 >= argc) {
+        options.error = "--scramble needs an input and an output file";
+        return options;
+      }
+      options.scramble = true;
+      options.scramble_in = argv[++i];
+      options.scramble_out = argv[++i];
+    } else {
+      options.error = "unknown option: " + std::string(arg);
+      return options;
+    }
+  }
+  for (; i < argc; ++i) options.words.emplace_back(argv[i]);
+  return options;
+}
+
+std::string_view UsageText() {
+  return "usage: vexmora [--headless] [--list-apis] [--version] [--help]\n"
+         "               [--scramble IN OUT] [--] [command line...]\n"
+         "\n"
+         "Runs default.vx from the program's directory; the command line is\n"
+         "handed to it in G_CMD_LINE (the shipped default.vx runs the script\n"
+         "named first).\n"
+         "\n"
+         "  --headless         no window: message boxes go to standard error\n"
+         "  --list-apis        print the API table, one \"ID NAME\" line each\n"
+         "  --version          print the version\n"
+         "  --scramble IN OUT  write the scrambled form of script IN to OUT\n"
+         "\n"
+         "VEXMORA_PROGRAM_DIR overrides the program's directory.\n";
+}
+
+std::string BuildCommandLine(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    line += ResolveWord(word);
+  }
+  return text::Utf8ToCp932(line);
+}
+
+std::string ResolveProgramDirectory(const char* override_dir, std::string_view executable_path) {
+  if (override_dir != nullptr && *override_dir != '\0') {
+    std::string dir = text::Utf8ToCp932(override_dir);
+    if (!engine::EndsWithSeparator(dir)) dir += '/';
+    return dir;
+  }
+  return engine::ProgramDirectoryOf(text::Utf8ToCp932(executable_path));
+}
+
+std::string HeadlessMessageLine(std::string_view caption, std::string_view text) {
+  std::string out = "[" + text::Cp932ToUtf8(caption) + "] ";
+  const std::string body = text::Cp932ToUtf8(text);
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] == '\r') {
+      out += "\\n";
+      if (i + 1 < body.size() && body[i + 1] == '\n') ++i;
+    } else if (body[i] == '\n') {
+      out += "\\n";
+    } else {
+      out += body[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace vx::host

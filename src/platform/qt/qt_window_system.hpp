@@ -1,0 +1,63 @@
+#pragma once
+// The window system over Qt widgets. With a display, message boxes and the
+// debugging dialog are real dialogs; headless, each is one line on standard
+// error and is answered at once. Controls arrive with the host's control
+// layer; until then control operations find no widget and read neutral.
+#include <string>
+
+#include "engine/run_state.hpp"
+#include "host/window_system.hpp"
+
+class QWidget;
+
+namespace vx::qt {
+
+class QtWindowSystem : public WindowSystem {
+ public:
+  explicit QtWindowSystem(bool headless) : headless_(headless) {}
+
+  void SetMainWindow(QWidget* window);
+  bool Headless() const { return headless_; }
+
+  std::string ControlText(const ResourceEntry& control) override;
+  void SetControlText(const ResourceEntry& control, std::string_view text) override;
+  void ScrollToEnd(const ResourceEntry& control) override;
+  int ListSelection(const ResourceEntry& list) override;
+  void SetListSelection(const ResourceEntry& list, int index) override;
+  std::string ListItem(const ResourceEntry& list, int index) override;
+  void ListAdd(const ResourceEntry& list, std::string_view item) override;
+  void ListInsert(const ResourceEntry& list, int index, std::string_view item) override;
+  void ListDelete(const ResourceEntry& list, int index) override;
+  bool Checked(const ResourceEntry& button) override;
+  void SetChecked(const ResourceEntry& button, bool checked) override;
+  int Position(const ResourceEntry& bar) override;
+  void SetPosition(const ResourceEntry& bar, int position) override;
+  std::string ClipboardText() override;
+  void SetClipboardText(std::string_view text) override;
+  void ShowMessage(std::string_view caption, std::string_view text) override;
+  void SetTitle(std::string_view title) override;
+
+ private:
+  bool headless_;
+  QWidget* main_window_ = nullptr;
+  std::string clipboard_;  // headless: the clipboard lives in the process
+  std::string title_;
+};
+
+// The debugging dialog: Continue or Quit with a display, "[Debug] text" on
+// standard error and Continue when headless.
+class QtDebugDialog : public DebugDialog {
+ public:
+  explicit QtDebugDialog(bool headless) : headless_(headless) {}
+  void SetMainWindow(QWidget* window) { main_window_ = window; }
+  int Open(Runtime& rt, std::int32_t procedure, std::string_view text) override;
+
+ private:
+  bool headless_;
+  QWidget* main_window_ = nullptr;
+};
+
+// One line on standard error, flushed at once.
+void WriteErrorLine(const std::string& line);
+
+}  // namespace vx::qt

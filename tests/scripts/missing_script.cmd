@@ -1,0 +1,1 @@
+nothere.vx more words
