@@ -12,6 +12,8 @@ packages=(
   fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
   libpng-dev                          # --vram-png
   libx11-dev libxtst-dev              # KeyEvent and MouseCtrl through XTest
+  libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
+  imagemagick                         # reference BMP and JPEG files for the image tests
   xvfb xauth xdotool                  # the end-to-end test in a real X server
   lua5.4 tcl python3                  # script benchmarks against peers
 )

@@ -18,6 +18,9 @@ void RegisterFamilies(Registry& registry) {
   RegisterClickAreaApis(registry);
   RegisterWindowApis(registry);
   RegisterEventApis(registry);
+  RegisterImageApis(registry);
+  RegisterImageProcessingApis(registry);
+  RegisterImageAnalysisApis(registry);
 }
 
 }  // namespace vx::api

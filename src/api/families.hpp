@@ -23,5 +23,8 @@ void RegisterVramApis(Registry& registry);    // vram.cpp
 void RegisterClickAreaApis(Registry& registry);  // click_areas.cpp
 void RegisterWindowApis(Registry& registry);  // window.cpp
 void RegisterEventApis(Registry& registry);   // events.cpp
+void RegisterImageApis(Registry& registry);            // images.cpp
+void RegisterImageProcessingApis(Registry& registry);  // image_processing.cpp
+void RegisterImageAnalysisApis(Registry& registry);    // image_analysis.cpp
 
 }  // namespace vx::api

@@ -13,6 +13,7 @@
 #include "engine/startup_state.hpp"
 #include "graphics/click_areas.hpp"
 #include "graphics/drawing_state.hpp"
+#include "graphics/image_state.hpp"
 #include "graphics/vram.hpp"
 #include "host/display.hpp"
 #include "host/main_window_state.hpp"
@@ -45,6 +46,7 @@ struct Runtime {
   graphics::Vram vram;               // drawing banks, colours, pen, dirty rectangle, fonts
   graphics::DrawingState drawing;    // line buffer, gradient stops, sharp area
   graphics::ClickAreas click_areas;  // hot spots of the drawing surface
+  graphics::ImageState images;       // last picture size, stored pictures, parts, picture settings
   Display* display = nullptr;        // the window showing the current bank; null: none
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
 

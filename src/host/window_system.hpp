@@ -40,9 +40,30 @@ class WindowSystem {
   virtual std::string ClipboardText() = 0;
   virtual void SetClipboardText(std::string_view text) = 0;
 
+  // The clipboard's picture as a packed device-independent bitmap (the
+  // clipboard's DIB form: information header, colour masks if any, rows);
+  // empty when it holds none. This base keeps pictures in the process,
+  // which serves headless runs; a window layer uses the system clipboard.
+  virtual std::string ClipboardPicture() { return picture_clipboard_; }
+  // Puts a packed 24-bit DIB on the clipboard; false when that failed.
+  virtual bool SetClipboardPicture(std::string_view dib) {
+    picture_clipboard_.assign(dib);
+    return true;
+  }
+
+  // The screen's size in pixels; 0 x 0 when there is no screen (headless).
+  virtual void ScreenSize(int* width, int* height) { *width = *height = 0; }
+  // A 24-bit packed DIB of the screen area; false when it cannot be grabbed.
+  virtual bool GrabScreen(int /*x*/, int /*y*/, int /*width*/, int /*height*/, std::string* /*dib*/) {
+    return false;
+  }
+
   // A message box with one OK button; returns when it is closed.
   virtual void ShowMessage(std::string_view caption, std::string_view text) = 0;
   virtual void SetTitle(std::string_view title) = 0;
+
+ private:
+  std::string picture_clipboard_;
 };
 
 // Receive and send for serial-port resources (kind 22).

@@ -1,5 +1,7 @@
 #pragma once
 // In-memory window system for unit tests: controls keyed by their handle.
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -53,10 +55,67 @@ class FakeWindowSystem : public WindowSystem {
   }
   void SetTitle(std::string_view t) override { title = t; }
 
+  // An in-process picture clipboard (packed DIBs) and a screen made of
+  // `screen_pixel` (0xRRGGBB at a screen point).
+  std::string ClipboardPicture() override { return picture_clipboard; }
+  bool SetClipboardPicture(std::string_view dib) override {
+    if (refuse_pictures) return false;
+    picture_clipboard = dib;
+    return true;
+  }
+  void ScreenSize(int* w, int* h) override {
+    *w = screen_width;
+    *h = screen_height;
+  }
+  bool GrabScreen(int x, int y, int w, int h, std::string* dib) override {
+    grabs.push_back({x, y, w, h});
+    if (!screen_pixel || w <= 0 || h <= 0) return false;
+    *dib = DibHeader(w, h, 24);
+    const int stride = (w * 3 + 3) / 4 * 4;
+    for (int row = h - 1; row >= 0; --row) {
+      std::string line(static_cast<std::size_t>(stride), '\0');
+      for (int col = 0; col < w; ++col) {
+        const std::uint32_t c = screen_pixel(x + col, y + row);
+        line[col * 3] = static_cast<char>(c & 0xFF);
+        line[col * 3 + 1] = static_cast<char>((c >> 8) & 0xFF);
+        line[col * 3 + 2] = static_cast<char>((c >> 16) & 0xFF);
+      }
+      *dib += line;
+    }
+    return true;
+  }
+
+  // A 40-byte information header of an uncompressed DIB.
+  static std::string DibHeader(std::int32_t width, std::int32_t height, int bits) {
+    std::string h;
+    const auto put = [&h](std::uint32_t v, int bytes) {
+      for (int i = 0; i < bytes; ++i) h += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::uint32_t stride = (static_cast<std::uint32_t>(width) * bits + 31) / 32 * 4;
+    put(40, 4);
+    put(static_cast<std::uint32_t>(width), 4);
+    put(static_cast<std::uint32_t>(height), 4);
+    put(1, 2);
+    put(static_cast<std::uint32_t>(bits), 2);
+    put(0, 4);
+    put(stride * static_cast<std::uint32_t>(height < 0 ? -height : height), 4);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    return h;
+  }
+
   std::map<int, Control> controls;
   std::string clipboard;
   std::vector<std::string> messages;
   std::string title;
+  std::string picture_clipboard;
+  bool refuse_pictures = false;
+  int screen_width = 0;
+  int screen_height = 0;
+  std::function<std::uint32_t(int, int)> screen_pixel;
+  std::vector<std::vector<int>> grabs;
 };
 
 }  // namespace vx::test

@@ -1,0 +1,575 @@
+#include "graphics/image_ops.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "graphics/effects.hpp"
+
+namespace vx::graphics {
+namespace {
+
+constexpr double kSlack = 1e-9;
+
+std::uint8_t Clamp255(double v) { return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0)); }
+
+std::uint8_t* At(Canvas& canvas, int x, int y) { return PixelAt(canvas.Bank(), x, y); }
+
+// The part of the area the canvas may change.
+PixelRect Writable(const Canvas& canvas, const PixelRect& area) { return Intersect(area, canvas.ClipRect()); }
+
+// Visits every canvas pixel under the picture placed at `to`, with the
+// picture's pixel coordinates.
+template <typename Visit>
+void ForEachCovered(Canvas& canvas, const Image& image, Point to, Visit&& visit) {
+  if (!canvas.Valid() || image.Empty()) return;
+  const PixelRect placed{to.x, to.y, to.x + image.width - 1, to.y + image.height - 1};
+  const PixelRect r = Intersect(placed, canvas.ClipRect());
+  for (int y = r.top; y <= r.bottom; ++y) {
+    std::uint8_t* dst = At(canvas, r.left, y);
+    const std::uint8_t* src = image.Row(y - to.y) + (r.left - to.x) * 3;
+    for (int x = r.left; x <= r.right; ++x, dst += 3, src += 3) visit(dst, src, x - to.x, y - to.y);
+  }
+}
+
+// Rotation about the picture's centre. The turned picture's pixel box is
+// centred on the given point (to half a pixel when its size is even), and
+// multiples of 90 degrees use exact sines so that they move pixels exactly.
+struct Rotation {
+  double cosine;
+  double sine;
+  double source_cx;
+  double source_cy;
+  double target_cx;
+  double target_cy;
+  PixelRect box;
+
+  // Source position of target pixel (u, v).
+  void Source(int u, int v, double* sx, double* sy) const {
+    const double dx = u - target_cx;
+    const double dy = v - target_cy;
+    *sx = dx * cosine - dy * sine + source_cx;
+    *sy = dx * sine + dy * cosine + source_cy;
+  }
+};
+
+Rotation MakeRotation(const Image& source, double degrees, Point centre) {
+  Rotation r{};
+  const double turns = degrees / 90.0;
+  const double whole = std::round(turns);
+  if (std::fabs(turns - whole) < kSlack && std::fabs(whole) < 1e15) {
+    static constexpr std::array<std::array<double, 2>, 4> kQuarter{{{1, 0}, {0, 1}, {-1, 0}, {0, -1}}};
+    const auto q = static_cast<std::size_t>(((static_cast<long long>(whole) % 4) + 4) % 4);
+    r.cosine = kQuarter[q][0];
+    r.sine = kQuarter[q][1];
+  } else {
+    const double radians = std::fmod(degrees, 360.0) * std::numbers::pi / 180.0;
+    r.cosine = std::cos(radians);
+    r.sine = std::sin(radians);
+  }
+  const double w = source.width;
+  const double h = source.height;
+  const double extent_x = std::fabs(w * r.cosine) + std::fabs(h * r.sine);
+  const double extent_y = std::fabs(w * r.sine) + std::fabs(h * r.cosine);
+  const int bw = std::max(1, static_cast<int>(std::ceil(extent_x - kSlack)));
+  const int bh = std::max(1, static_cast<int>(std::ceil(extent_y - kSlack)));
+  r.source_cx = (w - 1) / 2;
+  r.source_cy = (h - 1) / 2;
+  const int left = centre.x - (bw - 1) / 2;
+  const int top = centre.y - (bh - 1) / 2;
+  r.target_cx = left + (bw - 1) / 2.0;
+  r.target_cy = top + (bh - 1) / 2.0;
+  r.box = PixelRect{left, top, left + bw - 1, top + bh - 1};
+  return r;
+}
+
+int Nearest(double v) { return static_cast<int>(std::floor(v + 0.5 + kSlack)); }
+
+bool InsideImage(const Image& image, int x, int y) {
+  return x >= 0 && y >= 0 && x < image.width && y < image.height;
+}
+
+// Bilinear sample; false outside the picture's pixel squares.
+bool SampleBilinear(const Image& image, double sx, double sy, std::uint8_t* out) {
+  if (sx < -0.5 || sy < -0.5 || sx > image.width - 0.5 || sy > image.height - 0.5) return false;
+  const double cx = std::clamp(sx, 0.0, image.width - 1.0);
+  const double cy = std::clamp(sy, 0.0, image.height - 1.0);
+  const int x0 = static_cast<int>(std::floor(cx));
+  const int y0 = static_cast<int>(std::floor(cy));
+  const int x1 = std::min(x0 + 1, image.width - 1);
+  const int y1 = std::min(y0 + 1, image.height - 1);
+  const double fx = cx - x0;
+  const double fy = cy - y0;
+  const std::uint8_t* p00 = image.Row(y0) + x0 * 3;
+  const std::uint8_t* p10 = image.Row(y0) + x1 * 3;
+  const std::uint8_t* p01 = image.Row(y1) + x0 * 3;
+  const std::uint8_t* p11 = image.Row(y1) + x1 * 3;
+  for (int k = 0; k < 3; ++k) {
+    const double top = p00[k] + (p10[k] - p00[k]) * fx;
+    const double bottom = p01[k] + (p11[k] - p01[k]) * fx;
+    out[k] = Clamp255(top + (bottom - top) * fy);
+  }
+  return true;
+}
+
+bool IsColour(const std::uint8_t* p, const Color* c) {
+  return c != nullptr && p[0] == c->b && p[1] == c->g && p[2] == c->r;
+}
+
+// A copy of the writable part of the area, for filters that read
+// neighbours while writing; `origin` is its top-left in the canvas.
+struct AreaCopy {
+  Image image;
+  PixelRect rect;
+};
+
+AreaCopy CopyArea(Canvas& canvas, const PixelRect& area) {
+  AreaCopy copy;
+  copy.rect = Writable(canvas, area);
+  if (!canvas.Valid() || copy.rect.Empty()) return copy;
+  copy.image = CopyFromBank(canvas.Bank(), copy.rect);
+  return copy;
+}
+
+// The copy's pixel at canvas coordinates clamped to the area.
+const std::uint8_t* Clamped(const AreaCopy& c, int x, int y) {
+  x = std::clamp(x, c.rect.left, c.rect.right) - c.rect.left;
+  y = std::clamp(y, c.rect.top, c.rect.bottom) - c.rect.top;
+  return c.image.Row(y) + x * 3;
+}
+
+template <typename Change>
+void ForEachInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return;
+  for (int y = r.top; y <= r.bottom; ++y) {
+    std::uint8_t* p = At(canvas, r.left, y);
+    for (int x = r.left; x <= r.right; ++x, p += 3) change(p, x, y);
+  }
+}
+
+void Median(Canvas& canvas, const AreaCopy& copy) {
+  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+    for (int k = 0; k < 3; ++k) {
+      std::array<std::uint8_t, 9> v{};
+      int n = 0;
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) v[static_cast<std::size_t>(n++)] = Clamped(copy, x + dx, y + dy)[k];
+      }
+      std::nth_element(v.begin(), v.begin() + 4, v.end());
+      p[k] = v[4];
+    }
+  });
+}
+
+void Morphology(Canvas& canvas, const PixelRect& area, bool lighten, int repeat) {
+  for (int i = 0; i < repeat; ++i) {
+    const AreaCopy copy = CopyArea(canvas, area);
+    ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+      for (int k = 0; k < 3; ++k) {
+        std::uint8_t best = Clamped(copy, x, y)[k];
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            const std::uint8_t v = Clamped(copy, x + dx, y + dy)[k];
+            best = lighten ? std::max(best, v) : std::min(best, v);
+          }
+        }
+        p[k] = best;
+      }
+    });
+  }
+}
+
+void Sharpen(Canvas& canvas, const AreaCopy& copy, int percent) {
+  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+    for (int k = 0; k < 3; ++k) {
+      int sum = 0;
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) sum += Clamped(copy, x + dx, y + dy)[k];
+      }
+      const double centre = Clamped(copy, x, y)[k];
+      p[k] = Clamp255(centre + (centre - sum / 9.0) * percent / 100.0);
+    }
+  });
+}
+
+int LumaAt(const AreaCopy& copy, int x, int y) {
+  const std::uint8_t* p = Clamped(copy, x, y);
+  return Luma(Color{p[0], p[1], p[2]});
+}
+
+void Edges(Canvas& canvas, const AreaCopy& copy) {
+  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+    const int gx = (LumaAt(copy, x + 1, y - 1) + 2 * LumaAt(copy, x + 1, y) + LumaAt(copy, x + 1, y + 1)) -
+                   (LumaAt(copy, x - 1, y - 1) + 2 * LumaAt(copy, x - 1, y) + LumaAt(copy, x - 1, y + 1));
+    const int gy = (LumaAt(copy, x - 1, y + 1) + 2 * LumaAt(copy, x, y + 1) + LumaAt(copy, x + 1, y + 1)) -
+                   (LumaAt(copy, x - 1, y - 1) + 2 * LumaAt(copy, x, y - 1) + LumaAt(copy, x + 1, y - 1));
+    const std::uint8_t v = Clamp255(std::sqrt(static_cast<double>(gx) * gx + static_cast<double>(gy) * gy) / 4.0);
+    p[0] = p[1] = p[2] = v;
+  });
+}
+
+void Emboss(Canvas& canvas, const AreaCopy& copy) {
+  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+    const std::uint8_t v = Clamp255(128 + LumaAt(copy, x + 1, y + 1) - LumaAt(copy, x - 1, y - 1));
+    p[0] = p[1] = p[2] = v;
+  });
+}
+
+void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return;
+  for (int top = r.top; top <= r.bottom; top += block) {
+    for (int left = r.left; left <= r.right; left += block) {
+      const PixelRect cell = Intersect(PixelRect{left, top, left + block - 1, top + block - 1}, r);
+      std::array<std::int64_t, 3> sum{};
+      for (int y = cell.top; y <= cell.bottom; ++y) {
+        const std::uint8_t* p = At(canvas, cell.left, y);
+        for (int x = cell.left; x <= cell.right; ++x, p += 3) {
+          for (int k = 0; k < 3; ++k) sum[static_cast<std::size_t>(k)] += p[k];
+        }
+      }
+      const std::int64_t n = static_cast<std::int64_t>(cell.Width()) * cell.Height();
+      std::array<std::uint8_t, 3> mean{};
+      for (int k = 0; k < 3; ++k) {
+        mean[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>((sum[static_cast<std::size_t>(k)] + n / 2) / n);
+      }
+      for (int y = cell.top; y <= cell.bottom; ++y) {
+        std::uint8_t* p = At(canvas, cell.left, y);
+        for (int x = cell.left; x <= cell.right; ++x, p += 3) std::memcpy(p, mean.data(), 3);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+Image CopyFromBank(const std::uint8_t* bank, const PixelRect& area) {
+  const PixelRect r = Intersect(area, kBankRect);
+  if (bank == nullptr || r.Empty()) return Image();
+  Image image(r.Width(), r.Height());
+  for (int y = r.top; y <= r.bottom; ++y) {
+    std::memcpy(image.Row(y - r.top), PixelAt(bank, r.left, y), static_cast<std::size_t>(r.Width()) * 3);
+  }
+  return image;
+}
+
+PixelRect DrawImage(Canvas& canvas, const Image& image, Point to, const Color* transparent) {
+  if (transparent == nullptr) {
+    ForEachCovered(canvas, image, to, [](std::uint8_t* dst, const std::uint8_t* src, int, int) {
+      std::memcpy(dst, src, 3);
+    });
+  } else {
+    ForEachCovered(canvas, image, to, [transparent](std::uint8_t* dst, const std::uint8_t* src, int, int) {
+      if (!IsColour(src, transparent)) std::memcpy(dst, src, 3);
+    });
+  }
+  return PixelRect{to.x, to.y, to.x + image.width - 1, to.y + image.height - 1};
+}
+
+void TileImage(Canvas& canvas, const Image& image, const PixelRect& target, Point origin) {
+  const PixelRect r = Writable(canvas, target);
+  if (!canvas.Valid() || r.Empty() || image.Empty()) return;
+  for (int y = r.top; y <= r.bottom; ++y) {
+    const int iy = static_cast<int>(((static_cast<std::int64_t>(y) - origin.y) % image.height + image.height) % image.height);
+    int ix = static_cast<int>(((static_cast<std::int64_t>(r.left) - origin.x) % image.width + image.width) % image.width);
+    std::uint8_t* dst = At(canvas, r.left, y);
+    int x = r.left;
+    while (x <= r.right) {
+      const int run = std::min(image.width - ix, r.right - x + 1);
+      std::memcpy(dst, image.Row(iy) + ix * 3, static_cast<std::size_t>(run) * 3);
+      dst += run * 3;
+      x += run;
+      ix = 0;
+    }
+  }
+}
+
+void CopyPlanes(Canvas& canvas, const Image& source, Point to, unsigned planes) {
+  // Planes are named red, green, blue; the bytes are blue, green, red.
+  const bool take[3] = {(planes & 4u) != 0, (planes & 2u) != 0, (planes & 1u) != 0};
+  ForEachCovered(canvas, source, to, [&](std::uint8_t* dst, const std::uint8_t* src, int, int) {
+    for (int k = 0; k < 3; ++k) {
+      if (take[k]) dst[k] = src[k];
+    }
+  });
+}
+
+void Multiply(Canvas& canvas, const Image& source, Point to) {
+  ForEachCovered(canvas, source, to, [](std::uint8_t* dst, const std::uint8_t* src, int, int) {
+    for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>((dst[k] * src[k] + 127) / 255);
+  });
+}
+
+void MaskedCopy(Canvas& canvas, const Image& source, const Image& mask, Point to) {
+  ForEachCovered(canvas, source, to, [&](std::uint8_t* dst, const std::uint8_t* src, int i, int j) {
+    if (i >= mask.width || j >= mask.height) return;
+    const std::uint8_t* m = mask.Row(j) + i * 3;
+    for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>((src[k] * (255 - m[k]) + dst[k] * m[k] + 127) / 255);
+  });
+}
+
+PixelRect DrawRotated(Canvas& canvas, const Image& source, double degrees, Point centre, Sampling sampling,
+                      const Color* transparent) {
+  if (source.Empty() || !std::isfinite(degrees)) return PixelRect{};
+  const Rotation rot = MakeRotation(source, degrees, centre);
+  const PixelRect r = Writable(canvas, rot.box);
+  if (!canvas.Valid()) return rot.box;
+  for (int v = r.top; v <= r.bottom; ++v) {
+    for (int u = r.left; u <= r.right; ++u) {
+      double sx, sy;
+      rot.Source(u, v, &sx, &sy);
+      std::uint8_t* dst = At(canvas, u, v);
+      if (sampling == Sampling::kBilinear && transparent == nullptr) {
+        std::uint8_t sample[3];
+        if (SampleBilinear(source, sx, sy, sample)) std::memcpy(dst, sample, 3);
+        continue;
+      }
+      const int ix = Nearest(sx);
+      const int iy = Nearest(sy);
+      if (!InsideImage(source, ix, iy)) continue;
+      const std::uint8_t* src = source.Row(iy) + ix * 3;
+      if (!IsColour(src, transparent)) std::memcpy(dst, src, 3);
+    }
+  }
+  return rot.box;
+}
+
+PixelRect DrawRotatedShadow(Canvas& canvas, const Image& source, double degrees, Point centre, Point offset,
+                            int percent, const Color* transparent) {
+  if (source.Empty() || !std::isfinite(degrees)) return PixelRect{};
+  const Point moved{centre.x + offset.x, centre.y + offset.y};
+  const Rotation rot = MakeRotation(source, degrees, moved);
+  const PixelRect r = Writable(canvas, rot.box);
+  const int keep = std::clamp(percent, 0, 100);
+  if (!canvas.Valid()) return rot.box;
+  for (int v = r.top; v <= r.bottom; ++v) {
+    for (int u = r.left; u <= r.right; ++u) {
+      double sx, sy;
+      rot.Source(u, v, &sx, &sy);
+      const int ix = Nearest(sx);
+      const int iy = Nearest(sy);
+      if (!InsideImage(source, ix, iy) || IsColour(source.Row(iy) + ix * 3, transparent)) continue;
+      std::uint8_t* dst = At(canvas, u, v);
+      for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>(dst[k] * keep / 100);
+    }
+  }
+  return rot.box;
+}
+
+PixelRect DrawRing(Canvas& canvas, const Image& source, Point centre, int outer, int inner, double start_degrees) {
+  inner = std::max(inner, 0);
+  if (source.Empty() || outer <= inner || !std::isfinite(start_degrees)) return PixelRect{};
+  const PixelRect box{centre.x - outer, centre.y - outer, centre.x + outer, centre.y + outer};
+  const PixelRect r = Writable(canvas, box);
+  if (!canvas.Valid()) return box;
+  const double band = outer - inner;
+  for (int v = r.top; v <= r.bottom; ++v) {
+    for (int u = r.left; u <= r.right; ++u) {
+      const double dx = u - centre.x;
+      const double dy = v - centre.y;
+      const double rho = std::sqrt(dx * dx + dy * dy);
+      if (rho < inner || rho > outer) continue;
+      double angle = std::atan2(dx, -dy) * 180.0 / std::numbers::pi - start_degrees;
+      angle = std::fmod(angle, 360.0);
+      if (angle < 0) angle += 360.0;
+      const int ix = std::min(source.width - 1, static_cast<int>(angle / 360.0 * source.width));
+      const int iy = std::clamp(static_cast<int>((outer - rho) / band * source.height), 0, source.height - 1);
+      std::memcpy(At(canvas, u, v), source.Row(iy) + ix * 3, 3);
+    }
+  }
+  return box;
+}
+
+PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& target, Sampling sampling,
+                        bool area_average) {
+  if (source.Empty() || target.Empty()) return PixelRect{};
+  const PixelRect r = Writable(canvas, target);
+  if (!canvas.Valid() || r.Empty()) return target;
+  const double sx = static_cast<double>(source.width) / target.Width();
+  const double sy = static_cast<double>(source.height) / target.Height();
+  if (area_average) {
+    const ResampleWindow window{r.left - target.left, r.right - target.left + 1, r.top - target.top,
+                                r.bottom - target.top + 1};
+    AreaScaler scaler(source.width, source.height, sx, sy, window);
+    const ResampleSink sink = [&](int row, std::span<const std::uint8_t> pixels) {
+      std::memcpy(At(canvas, r.left, target.top + row), pixels.data(), pixels.size());
+    };
+    for (int y = 0; y < source.height && scaler.Wants(y); ++y) {
+      scaler.Push(std::span<const std::uint8_t>(source.Row(y), static_cast<std::size_t>(source.width) * 3), sink);
+    }
+    return target;
+  }
+  for (int v = r.top; v <= r.bottom; ++v) {
+    const double py = (v - target.top + 0.5) * sy - 0.5;
+    for (int u = r.left; u <= r.right; ++u) {
+      const double px = (u - target.left + 0.5) * sx - 0.5;
+      std::uint8_t* dst = At(canvas, u, v);
+      if (sampling == Sampling::kBilinear) {
+        SampleBilinear(source, std::clamp(px, 0.0, source.width - 1.0), std::clamp(py, 0.0, source.height - 1.0), dst);
+      } else {
+        const int ix = std::clamp(static_cast<int>(std::floor((u - target.left + 0.5) * sx)), 0, source.width - 1);
+        const int iy = std::clamp(static_cast<int>(std::floor((v - target.top + 0.5) * sy)), 0, source.height - 1);
+        std::memcpy(dst, source.Row(iy) + ix * 3, 3);
+      }
+    }
+  }
+  return target;
+}
+
+void Refract(Canvas& canvas, const PixelRect& area, Point centre, int radius, int strength) {
+  if (radius <= 0) return;
+  const AreaCopy copy = CopyArea(canvas, area);
+  if (copy.image.Empty()) return;
+  const double s = std::clamp(strength, -100, 100) / 100.0;
+  const double r2 = static_cast<double>(radius) * radius;
+  const PixelRect lens{centre.x - radius, centre.y - radius, centre.x + radius, centre.y + radius};
+  ForEachInArea(canvas, Intersect(copy.rect, lens), [&](std::uint8_t* p, int x, int y) {
+    const double dx = x - centre.x;
+    const double dy = y - centre.y;
+    const double d2 = dx * dx + dy * dy;
+    if (d2 >= r2) return;
+    const double factor = 1.0 - s * (1.0 - d2 / r2);
+    const int sx = Nearest(centre.x + dx * factor);
+    const int sy = Nearest(centre.y + dy * factor);
+    std::memcpy(p, Clamped(copy, sx, sy), 3);
+  });
+}
+
+void ExpandPlane(Canvas& canvas, const PixelRect& area, int plane) {
+  const int byte = 2 - std::clamp(plane, 0, 2);  // red is the third byte
+  ForEachInArea(canvas, area, [byte](std::uint8_t* p, int, int) { p[0] = p[1] = p[2] = p[byte]; });
+}
+
+void ShiftPlanes(Canvas& canvas, const PixelRect& area, unsigned planes, int dx, int dy) {
+  const AreaCopy copy = CopyArea(canvas, area);
+  if (copy.image.Empty()) return;
+  const bool take[3] = {(planes & 4u) != 0, (planes & 2u) != 0, (planes & 1u) != 0};
+  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
+    const std::uint8_t* from = Clamped(copy, static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(x) - dx, INT32_MIN, INT32_MAX)),
+                                       static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(y) - dy, INT32_MIN, INT32_MAX)));
+    for (int k = 0; k < 3; ++k) {
+      if (take[k]) p[k] = from[k];
+    }
+  });
+}
+
+bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, std::int32_t parameter) {
+  switch (mode) {
+    case COLOUR_GREY:
+      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
+        p[0] = p[1] = p[2] = static_cast<std::uint8_t>(Luma(Color{p[0], p[1], p[2]}));
+      });
+      return true;
+    case COLOUR_NEGATIVE:
+      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
+        for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(255 - p[k]);
+      });
+      return true;
+    case COLOUR_SEPIA:
+      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
+        const double b = p[0], g = p[1], r = p[2];
+        p[2] = Clamp255(0.393 * r + 0.769 * g + 0.189 * b);
+        p[1] = Clamp255(0.349 * r + 0.686 * g + 0.168 * b);
+        p[0] = Clamp255(0.272 * r + 0.534 * g + 0.131 * b);
+      });
+      return true;
+    case COLOUR_BRIGHTNESS: {
+      const int add = std::clamp(parameter, -255, 255);
+      ForEachInArea(canvas, area, [add](std::uint8_t* p, int, int) {
+        for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(std::clamp(p[k] + add, 0, 255));
+      });
+      return true;
+    }
+    case COLOUR_CONTRAST: {
+      if (parameter < 0) return false;
+      const double factor = std::min(parameter, 10000) / 100.0;
+      ForEachInArea(canvas, area, [factor](std::uint8_t* p, int, int) {
+        for (int k = 0; k < 3; ++k) p[k] = Clamp255((p[k] - 128) * factor + 128);
+      });
+      return true;
+    }
+    case COLOUR_GAMMA: {
+      if (parameter <= 0) return false;
+      std::array<std::uint8_t, 256> table{};
+      const double exponent = 100.0 / std::min(parameter, 100000);
+      for (int v = 0; v < 256; ++v) table[static_cast<std::size_t>(v)] = Clamp255(255.0 * std::pow(v / 255.0, exponent));
+      ForEachInArea(canvas, area, [&table](std::uint8_t* p, int, int) {
+        for (int k = 0; k < 3; ++k) p[k] = table[p[k]];
+      });
+      return true;
+    }
+    case COLOUR_SWAP_RED_BLUE:
+      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) { std::swap(p[0], p[2]); });
+      return true;
+    case COLOUR_TINT: {
+      const Color tint = FromPacked(static_cast<std::uint32_t>(parameter));
+      const int m[3] = {tint.b, tint.g, tint.r};
+      ForEachInArea(canvas, area, [&m](std::uint8_t* p, int, int) {
+        for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>((p[k] * m[k] + 127) / 255);
+      });
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void ReduceColours(Canvas& canvas, const PixelRect& area, int levels, bool dither) {
+  levels = std::clamp(levels, 2, 256);
+  static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  const double step = 255.0 / (levels - 1);
+  ForEachInArea(canvas, area, [&](std::uint8_t* p, int x, int y) {
+    const double offset = dither ? (kBayer[y & 3][x & 3] + 0.5) / 16.0 - 0.5 : 0.0;
+    for (int k = 0; k < 3; ++k) {
+      const double q = std::clamp(std::floor(p[k] / step + 0.5 + offset), 0.0, levels - 1.0);
+      p[k] = Clamp255(q * step);
+    }
+  });
+}
+
+std::int64_t Threshold(Canvas& canvas, const PixelRect& area, int threshold, Color high, Color low) {
+  std::int64_t count = 0;
+  ForEachInArea(canvas, area, [&](std::uint8_t* p, int, int) {
+    const bool is_high = Luma(Color{p[0], p[1], p[2]}) >= threshold;
+    const Color c = is_high ? high : low;
+    count += is_high ? 1 : 0;
+    p[0] = c.b;
+    p[1] = c.g;
+    p[2] = c.r;
+  });
+  return count;
+}
+
+bool ApplyFilter(Canvas& canvas, const PixelRect& area, std::int32_t filter, std::int32_t parameter) {
+  switch (filter) {
+    case FILTER_BLUR:
+      BoxBlur(canvas, area, std::clamp(parameter, 1, FILTER_RADIUS_MAX));
+      return true;
+    case FILTER_SHARPEN:
+      Sharpen(canvas, CopyArea(canvas, area), std::clamp(parameter, 0, 1000));
+      return true;
+    case FILTER_EDGES:
+      Edges(canvas, CopyArea(canvas, area));
+      return true;
+    case FILTER_EMBOSS:
+      Emboss(canvas, CopyArea(canvas, area));
+      return true;
+    case FILTER_MEDIAN:
+      Median(canvas, CopyArea(canvas, area));
+      return true;
+    case FILTER_DILATE:
+    case FILTER_ERODE:
+      Morphology(canvas, area, filter == FILTER_DILATE, std::clamp(parameter, 1, FILTER_REPEAT_MAX));
+      return true;
+    case FILTER_MOSAIC:
+      Mosaic(canvas, area, std::clamp(parameter, 1, MOSAIC_BLOCK_MAX));
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace vx::graphics

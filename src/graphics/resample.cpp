@@ -1,0 +1,139 @@
+#include "graphics/resample.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vx::graphics {
+namespace {
+
+// Footprint ends computed in floating point may land a hair beside an
+// integer; treat such ends as the integer.
+constexpr double kEdgeSlack = 1e-9;
+
+std::uint8_t RoundComponent(double v) {
+  return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+}
+
+}  // namespace
+
+AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const ResampleWindow& window)
+    : in_width_(in_width), in_height_(in_height), sx_(sx), sy_(sy), window_(window),
+      identity_(sx == 1.0 && sy == 1.0), out_row_(window.row_begin) {
+  const int columns = std::max(0, window_.col_end - window_.col_begin);
+  tap_first_.reserve(static_cast<std::size_t>(columns) + 1);
+  for (int c = window_.col_begin; c < window_.col_end; ++c) {
+    tap_first_.push_back(static_cast<int>(taps_.size()));
+    const double begin = c * sx_;
+    const double end = std::min((c + 1) * sx_, static_cast<double>(in_width_));
+    const int first = std::max(0, static_cast<int>(std::floor(begin + kEdgeSlack)));
+    for (int k = first; k < in_width_ && k < end - kEdgeSlack; ++k) {
+      const double w = std::min(end, k + 1.0) - std::max(begin, static_cast<double>(k));
+      if (w > kEdgeSlack) taps_.push_back(Tap{k, w});
+    }
+  }
+  tap_first_.push_back(static_cast<int>(taps_.size()));
+  // Whole scales whose blocks all lie inside the input take the exact
+  // integer path (the same result as the general one, without rounding
+  // noise).
+  const double n = std::round(sx);
+  if (sx == sy && std::fabs(sx - n) < kEdgeSlack && n >= 2 && n <= 4096 &&
+      static_cast<std::int64_t>(window_.col_end) * static_cast<std::int64_t>(n) <= in_width_ &&
+      static_cast<std::int64_t>(window_.row_end) * static_cast<std::int64_t>(n) <= in_height_) {
+    whole_ = static_cast<int>(n);
+    block_sum_.assign(static_cast<std::size_t>(columns) * 3, 0);
+  }
+  line_.assign(static_cast<std::size_t>(columns) * 3, 0.0);
+  sum_.assign(line_.size(), 0.0);
+  out_.assign(line_.size(), 0);
+}
+
+double AreaScaler::RowBegin(int r) const { return r * sy_; }
+double AreaScaler::RowEnd(int r) const { return std::min((r + 1) * sy_, static_cast<double>(in_height_)); }
+
+bool AreaScaler::Wants(int next) const { return !Finished() && next < in_height_; }
+
+void AreaScaler::Emit(const ResampleSink& sink) {
+  const double w = weight_ > 0.0 ? weight_ : 1.0;
+  for (std::size_t i = 0; i < sum_.size(); ++i) out_[i] = RoundComponent(sum_[i] / w);
+  sink(out_row_, out_);
+  std::fill(sum_.begin(), sum_.end(), 0.0);
+  weight_ = 0.0;
+  ++out_row_;
+}
+
+void AreaScaler::Push(std::span<const std::uint8_t> row, const ResampleSink& sink) {
+  const int j = pushed_++;
+  if (Finished() || row.size() < static_cast<std::size_t>(in_width_) * 3) return;
+  if (j + 1 <= RowBegin(out_row_) + kEdgeSlack) return;  // above every wanted row
+  if (identity_) {
+    const std::size_t from = static_cast<std::size_t>(window_.col_begin) * 3;
+    std::copy_n(row.begin() + static_cast<std::ptrdiff_t>(from), out_.size(), out_.begin());
+    sink(out_row_++, out_);
+    return;
+  }
+  if (whole_ > 0) {
+    PushWhole(row, j, sink);
+    return;
+  }
+  // Horizontal pass.
+  const std::size_t columns = tap_first_.size() - 1;
+  for (std::size_t c = 0; c < columns; ++c) {
+    double b = 0, g = 0, r = 0, total = 0;
+    for (int t = tap_first_[c]; t < tap_first_[c + 1]; ++t) {
+      const std::uint8_t* p = &row[static_cast<std::size_t>(taps_[t].index) * 3];
+      b += p[0] * taps_[t].weight;
+      g += p[1] * taps_[t].weight;
+      r += p[2] * taps_[t].weight;
+      total += taps_[t].weight;
+    }
+    if (total <= 0.0) total = 1.0;
+    line_[c * 3] = b / total;
+    line_[c * 3 + 1] = g / total;
+    line_[c * 3 + 2] = r / total;
+  }
+  // Vertical: this row covers [j, j + 1).
+  while (!Finished()) {
+    const double begin = std::max(RowBegin(out_row_), static_cast<double>(j));
+    const double end = std::min(RowEnd(out_row_), j + 1.0);
+    if (end - begin > kEdgeSlack) {
+      for (std::size_t i = 0; i < sum_.size(); ++i) sum_[i] += line_[i] * (end - begin);
+      weight_ += end - begin;
+    }
+    if (RowEnd(out_row_) > j + 1.0 + kEdgeSlack) break;  // continues in the next row
+    Emit(sink);
+  }
+}
+
+void AreaScaler::PushWhole(std::span<const std::uint8_t> row, int j, const ResampleSink& sink) {
+  const std::size_t n = static_cast<std::size_t>(whole_);
+  const std::size_t columns = block_sum_.size() / 3;
+  const std::uint8_t* p = row.data() + static_cast<std::size_t>(window_.col_begin) * n * 3;
+  for (std::size_t c = 0; c < columns; ++c) {
+    std::uint32_t b = 0, g = 0, r = 0;
+    for (std::size_t k = 0; k < n; ++k, p += 3) {
+      b += p[0];
+      g += p[1];
+      r += p[2];
+    }
+    block_sum_[c * 3] += b;
+    block_sum_[c * 3 + 1] += g;
+    block_sum_[c * 3 + 2] += r;
+  }
+  if ((static_cast<std::size_t>(j) + 1) % n != 0) return;
+  const std::uint32_t area = static_cast<std::uint32_t>(n * n);
+  for (std::size_t i = 0; i < block_sum_.size(); ++i) {
+    out_[i] = static_cast<std::uint8_t>((block_sum_[i] + area / 2) / area);
+    block_sum_[i] = 0;
+  }
+  sink(out_row_++, out_);
+}
+
+std::int64_t ScaledExtent(std::int64_t size, double scale, std::int64_t limit) {
+  if (size <= 0 || !(scale > 0.0)) return 0;
+  const double exact = static_cast<double>(size) / scale;
+  const double floored = std::floor(exact + kEdgeSlack);
+  const std::int64_t n = floored >= static_cast<double>(limit) ? limit : static_cast<std::int64_t>(floored);
+  return std::clamp<std::int64_t>(n, 1, limit);
+}
+
+}  // namespace vx::graphics

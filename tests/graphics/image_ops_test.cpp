@@ -1,0 +1,195 @@
+// Picture operations: exact pixel moves for turns, zooms and copies,
+// colour processing values, filters, and the measurements.
+#include <gtest/gtest.h>
+
+#include "graphics/image_analysis.hpp"
+#include "graphics/image_ops.hpp"
+#include "graphics_test_support.hpp"
+#include "image_test_support.hpp"
+
+namespace vx::test {
+namespace {
+
+using graphics::Image;
+using graphics::Point;
+using graphics::Sampling;
+
+Image PatternImage(int w, int h) {
+  Image image(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) image.Set(x, y, Pattern(x, y));
+  }
+  return image;
+}
+
+class ImageOpsTest : public BankTest {
+ protected:
+  void Fill(const PixelRect& r, Color c) {
+    for (int y = r.top; y <= r.bottom; ++y) {
+      for (int x = r.left; x <= r.right; ++x) {
+        std::uint8_t* p = graphics::PixelAt(Bank(), x, y);
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+      }
+    }
+  }
+};
+
+TEST_F(ImageOpsTest, QuarterTurnsMovePixelsExactly) {
+  const Image src = PatternImage(4, 2);
+  auto canvas = Whole();
+  // 90 degrees counter-clockwise: the top-right corner becomes the top-left.
+  const PixelRect box = graphics::DrawRotated(canvas, src, 90, Point{100, 100}, Sampling::kNearest, nullptr);
+  EXPECT_EQ(box.Width(), 2);
+  EXPECT_EQ(box.Height(), 4);
+  for (int j = 0; j < 4; ++j) {
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(At(box.left + i, box.top + j), Pattern(3 - j, i)) << i << "," << j;
+  }
+  EXPECT_EQ(ChangedOutside(box), 0u);
+  // 180 degrees, bilinear: still exact.
+  const PixelRect half = graphics::DrawRotated(canvas, src, -180, Point{300, 300}, Sampling::kBilinear, nullptr);
+  EXPECT_EQ(half.Width(), 4);
+  EXPECT_EQ(At(half.left, half.top), Pattern(3, 1));
+  EXPECT_EQ(At(half.right, half.bottom), Pattern(0, 0));
+  // A full turn is the picture itself, centred on the point.
+  const PixelRect same = graphics::DrawRotated(canvas, src, 720, Point{500, 500}, Sampling::kNearest, nullptr);
+  EXPECT_EQ(same, (PixelRect{499, 500, 502, 501}));
+  EXPECT_EQ(At(499, 500), Pattern(0, 0));
+}
+
+TEST_F(ImageOpsTest, MaskedTurnsSkipTheKeyAndShadowsDarken) {
+  Image src(3, 3);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) src.Set(x, y, graphics::kWhite);
+  }
+  src.Set(1, 1, kInk);
+  auto canvas = Whole();
+  const Color key = graphics::kWhite;
+  graphics::DrawRotated(canvas, src, 45, Point{50, 50}, Sampling::kNearest, &key);
+  EXPECT_EQ(ChangedAnywhere(), (std::set<std::pair<int, int>>{{50, 50}}));
+  graphics::DrawRotatedShadow(canvas, src, 0, Point{50, 50}, Point{10, 5}, 50, &key);
+  EXPECT_EQ(At(60, 55), (Color{0xEE / 2, 0xEE / 2, 0xEE / 2}));
+  EXPECT_EQ(At(61, 55), kPaper);
+}
+
+TEST_F(ImageOpsTest, ZoomsByAreaNearestAndBilinear) {
+  Image src(4, 2);
+  const Color a{0, 0, 0}, b{200, 100, 40};
+  for (int x = 0; x < 4; ++x) {
+    src.Set(x, 0, x % 2 == 0 ? a : b);
+    src.Set(x, 1, x % 2 == 0 ? b : a);
+  }
+  auto canvas = Whole();
+  graphics::DrawResampled(canvas, src, PixelRect{0, 0, 1, 0}, Sampling::kNearest, true);
+  EXPECT_EQ(At(0, 0), (Color{100, 50, 20}));  // 2 x 2 averages
+  EXPECT_EQ(At(1, 0), (Color{100, 50, 20}));
+  graphics::DrawResampled(canvas, src, PixelRect{10, 10, 17, 13}, Sampling::kNearest, false);
+  EXPECT_EQ(At(10, 10), a);  // each pixel doubled
+  EXPECT_EQ(At(11, 11), a);
+  EXPECT_EQ(At(12, 10), b);
+  EXPECT_EQ(At(17, 13), a);
+  Image pair(2, 1);
+  pair.Set(0, 0, Color{0, 0, 0});
+  pair.Set(1, 0, Color{200, 200, 200});
+  graphics::DrawResampled(canvas, pair, PixelRect{20, 20, 23, 20}, Sampling::kBilinear, false);
+  EXPECT_EQ(At(20, 20), (Color{0, 0, 0}));        // ends kept
+  EXPECT_EQ(At(21, 20), (Color{50, 50, 50}));     // a quarter of the way
+  EXPECT_EQ(At(23, 20), (Color{200, 200, 200}));
+  // A target far larger than the clip computes only what shows.
+  auto clipped = Clipped(PixelRect{0, 100, 9, 109});
+  graphics::DrawResampled(clipped, pair, PixelRect{0, 100, 999999, 999999}, Sampling::kBilinear, false);
+  EXPECT_EQ(ChangedOutside(PixelRect{0, 0, 23, 109}), 0u);
+}
+
+TEST_F(ImageOpsTest, RingsTilesAndPlanes) {
+  const Image src = PatternImage(8, 4);
+  auto canvas = Whole();
+  graphics::DrawRing(canvas, src, Point{200, 200}, 40, 20, 0);
+  EXPECT_EQ(At(200, 160), src.At(0, 0));   // twelve o'clock, outer edge: top-left
+  EXPECT_EQ(At(200, 200), kPaper);          // the hole
+  EXPECT_EQ(At(240, 200), src.At(2, 0));   // a quarter round: column 2 of 8
+  graphics::TileImage(canvas, src, PixelRect{300, 300, 320, 309}, Point{298, 300});
+  EXPECT_EQ(At(300, 300), src.At(2, 0));
+  EXPECT_EQ(At(306, 304), src.At(0, 0));
+  EXPECT_EQ(At(320, 309), src.At(6, 1));
+  EXPECT_EQ(ChangedOutside(PixelRect{160, 160, 320, 309}), 0u);
+  graphics::CopyPlanes(canvas, src, Point{0, 0}, 1);  // red only
+  EXPECT_EQ(At(3, 2), (Color{kPaper.b, kPaper.g, Pattern(3, 2).r}));
+}
+
+TEST_F(ImageOpsTest, ColourProcessingValues) {
+  auto canvas = Whole();
+  const PixelRect r{0, 0, 0, 0};
+  Fill(r, Color{30, 60, 90});  // blue 30, green 60, red 90
+  ASSERT_TRUE(graphics::ProcessColours(canvas, r, graphics::COLOUR_NEGATIVE, 0));
+  EXPECT_EQ(At(0, 0), (Color{225, 195, 165}));
+  Fill(r, Color{30, 60, 90});
+  ASSERT_TRUE(graphics::ProcessColours(canvas, r, graphics::COLOUR_GREY, 0));
+  EXPECT_EQ(At(0, 0), (Color{66, 66, 66}));  // (90*299 + 60*587 + 30*114) / 1000
+  Fill(r, Color{30, 60, 90});
+  ASSERT_TRUE(graphics::ProcessColours(canvas, r, graphics::COLOUR_BRIGHTNESS, 200));
+  EXPECT_EQ(At(0, 0), (Color{230, 255, 255}));
+  ASSERT_TRUE(graphics::ProcessColours(canvas, r, graphics::COLOUR_SWAP_RED_BLUE, 0));
+  EXPECT_EQ(At(0, 0), (Color{255, 255, 230}));
+  EXPECT_FALSE(graphics::ProcessColours(canvas, r, 99, 0));
+  EXPECT_FALSE(graphics::ProcessColours(canvas, r, graphics::COLOUR_GAMMA, 0));
+  Fill(r, Color{100, 130, 200});
+  graphics::ReduceColours(canvas, r, 2, false);
+  EXPECT_EQ(At(0, 0), (Color{0, 255, 255}));
+  Fill(PixelRect{0, 0, 3, 0}, Color{10, 10, 10});
+  Fill(PixelRect{4, 0, 5, 0}, Color{200, 200, 200});
+  EXPECT_EQ(graphics::Threshold(canvas, PixelRect{0, 0, 5, 0}, 128, graphics::kWhite, graphics::kBlack), 2);
+  EXPECT_EQ(At(0, 0), graphics::kBlack);
+  EXPECT_EQ(At(5, 0), graphics::kWhite);
+}
+
+TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
+  auto canvas = Whole();
+  Fill(PixelRect{10, 10, 14, 14}, graphics::kBlack);
+  Fill(PixelRect{12, 12, 12, 12}, graphics::kWhite);  // one bright speck
+  ASSERT_TRUE(graphics::ApplyFilter(canvas, PixelRect{10, 10, 14, 14}, graphics::FILTER_MEDIAN, 0));
+  EXPECT_EQ(At(12, 12), graphics::kBlack);
+  Fill(PixelRect{12, 12, 12, 12}, graphics::kWhite);
+  ASSERT_TRUE(graphics::ApplyFilter(canvas, PixelRect{10, 10, 14, 14}, graphics::FILTER_DILATE, 1));
+  EXPECT_EQ(At(11, 11), graphics::kWhite);
+  EXPECT_EQ(At(10, 10), graphics::kBlack);
+  ASSERT_TRUE(graphics::ApplyFilter(canvas, PixelRect{10, 10, 14, 14}, graphics::FILTER_ERODE, 1));
+  EXPECT_EQ(At(12, 12), graphics::kWhite);
+  EXPECT_EQ(At(11, 11), graphics::kBlack);
+  Fill(PixelRect{20, 20, 21, 21}, Color{0, 0, 0});
+  Fill(PixelRect{20, 20, 20, 20}, Color{200, 100, 40});
+  ASSERT_TRUE(graphics::ApplyFilter(canvas, PixelRect{20, 20, 21, 21}, graphics::FILTER_MOSAIC, 2));
+  EXPECT_EQ(At(21, 21), (Color{50, 25, 10}));
+  EXPECT_FALSE(graphics::ApplyFilter(canvas, PixelRect{20, 20, 21, 21}, 42, 0));
+  EXPECT_EQ(ChangedOutside(PixelRect{10, 10, 21, 21}), 0u);
+}
+
+TEST_F(ImageOpsTest, AreasBlobsAndRuns) {
+  Fill(PixelRect{10, 10, 19, 14}, kInk);          // 50 pixels
+  Fill(PixelRect{20, 15, 20, 15}, kInk);          // touches only diagonally
+  Fill(PixelRect{40, 10, 41, 11}, Color{9, 9, 9});
+  const graphics::Region area = graphics::ConnectedArea(Bank(), graphics::kBankRect, Point{12, 12}, 0);
+  EXPECT_EQ(area.pixels, 50);
+  EXPECT_EQ(area.box, (PixelRect{10, 10, 19, 14}));
+  std::int64_t total = 0;
+  const auto blobs = graphics::FindBlobs(Bank(), PixelRect{0, 0, 99, 99}, kPaper, 0, 1, 10, &total);
+  ASSERT_EQ(total, 2);
+  EXPECT_EQ(blobs[0].pixels, 51);  // diagonal neighbours join
+  EXPECT_EQ(blobs[1].box, (PixelRect{40, 10, 41, 11}));
+  const auto runs = graphics::ScanRuns(Bank(), Point{5, 12}, 20, false, 0);
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[1].start, 5);
+  EXPECT_EQ(runs[1].length, 10);
+  EXPECT_EQ(runs[1].colour, kInk);
+  const graphics::Histogram h = graphics::ComputeHistogram(Bank(), PixelRect{10, 10, 19, 14}, 0);
+  EXPECT_EQ(h.counts[kInk.r], 50);
+  EXPECT_EQ(h.total, 50);
+  const graphics::Comparison c = graphics::Compare(Bank(), PixelRect{0, 0, 29, 29}, Bank(), Point{30, 0}, 0);
+  EXPECT_EQ(c.pixels, 900);
+  EXPECT_EQ(c.different, 51);  // the square at 40 lies over ink that differs anyway
+  EXPECT_EQ(c.box, (PixelRect{10, 10, 20, 15}));
+}
+
+}  // namespace
+}  // namespace vx::test
