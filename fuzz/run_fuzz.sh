@@ -3,6 +3,7 @@
 set -euo pipefail
 target=$1 corpus=$2 seeds=$3 seconds=$4
 mkdir -p "$corpus"
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 dirs=("$corpus")
 [ -d "$seeds" ] && dirs+=("$seeds")
 exec "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"
