@@ -69,13 +69,13 @@ bool IsAllAscii(std::string_view text) {
 FontSpec FontFor(const Vram& vram, std::string_view text, int height, int width) {
   const bool ascii = IsAllAscii(text);
   const FontChoice& choice = ascii ? vram.ascii_font : vram.japanese_font;
-  FontSpec spec;
-  spec.face = choice.face;
-  spec.weight = choice.weight;
-  spec.height = height;
-  spec.width = width;
-  spec.japanese = !ascii;
-  return spec;
+  FontSpec font;
+  font.face = choice.face;
+  font.weight = choice.weight;
+  font.height = height;
+  font.width = width;
+  font.japanese = !ascii;
+  return font;
 }
 
 Point AlignText(const PixelRect& box, TextSize size, std::int32_t alignment) {
