@@ -5,7 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-export QT_QPA_PLATFORM=offscreen
 
 scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$(nproc)")

@@ -19,7 +19,7 @@ cp "$here/window_events.vx" "$tmp/work/"
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
 cd "$tmp/work"
-VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" window_events.vx 2>"$tmp/stderr" &
+env -u QT_QPA_PLATFORM VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" window_events.vx 2>"$tmp/stderr" &
 pid=\$!
 win=""
 for _ in \$(seq 100); do
