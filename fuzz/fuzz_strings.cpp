@@ -10,7 +10,8 @@
 //   the rest     up to four texts separated by NUL bytes, held in the
 //                string variables T0 to T3 (or the raw argument text)
 // After every call each string variable must still be terminated within its
-// capacity, and scrambling must undo itself.
+// capacity, and scrambling must undo itself. A raw argument text may write
+// any variable; such writes stay for later runs.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,12 @@ struct Fixture {
     return rt.program.RscCount() - 1;
   }
 
+  void Reset() {
+    rt.error.Clear();
+    for (const char* name : {"OS", "SM", "OL", "OD", "G_ERROR", "G_WORK1"})
+      vx::values::WriteText(rt, rt.program.FindResource(name), "");
+  }
+
   void CheckTerminated() const {
     for (std::int32_t i = 0; i < rt.program.RscCount(); ++i) {
       const vx::ResourceEntry& e = rt.program.Resource(i);
@@ -151,10 +158,11 @@ void CheckScrambleUndoesItself(std::string_view text, std::string_view key) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t HEADER = 19;
   if (size < HEADER) return 0;
-  static Fixture* fixture = nullptr;  // one runtime; its variables are reset each run
-  if (!fixture) fixture = new Fixture;
+  // One runtime for all runs (building one per run costs more than most
+  // calls); everything a templated call can touch is reset first.
+  static Fixture* const fixture = new Fixture;
   vx::Runtime& rt = fixture->rt;
-  rt.error.Clear();
+  fixture->Reset();
 
   const Signature& sig = kSignatures[data[0] % std::size(kSignatures)];
   const std::uint8_t flags = data[1];
@@ -175,7 +183,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pieces[0] = big.substr(0, vx::strops::RESULT_MAX);
   }
   for (int k = 0; k < 4; ++k) vx::values::WriteText(rt, fixture->texts[k], pieces[k]);
-  for (const char* name : {"OS", "SM"}) vx::values::WriteText(rt, rt.program.FindResource(name), "");
 
   const std::string args =
       (flags & 1) ? std::string(rest) : BuildArguments(sig, (flags & 4) != 0, data[2], numbers);

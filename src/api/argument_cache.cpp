@@ -78,7 +78,7 @@ CachedArgument Describe(std::string_view text, std::size_t start) {
 }
 
 void Fill(ArgumentCache& cache, std::string_view text) {
-  cache.text.assign(text);
+  cache.text.assign(detail::Terminated(text));
   cache.arguments.clear();
   const std::string_view own = cache.text;
   std::size_t start = 0;
@@ -118,7 +118,7 @@ double EvaluateNumber(Runtime& rt, CachedArgument& a, std::string_view argument)
 }  // namespace
 
 void BindCache(ArgumentCache& cache, std::string_view text) {
-  if (cache.bound && std::string_view(cache.text) == text) return;
+  if (cache.bound && std::string_view(cache.text) == detail::Terminated(text)) return;
   Fill(cache, text);
 }
 

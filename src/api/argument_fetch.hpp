@@ -13,6 +13,10 @@ struct Runtime;
 
 namespace args::detail {
 
+// The argument text up to its first NUL byte: it stands for a C text, and
+// the expression evaluator reads its pieces the same way.
+std::string_view Terminated(std::string_view text);
+
 // Length of the unit starting at `pos`: a byte 0x7F-0x9F or a backslash takes
 // the byte after it with it.
 std::size_t UnitLength(std::string_view text, std::size_t pos);

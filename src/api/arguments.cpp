@@ -11,6 +11,10 @@
 namespace vx::args {
 namespace detail {
 
+std::string_view Terminated(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+
 std::size_t UnitLength(std::string_view text, std::size_t pos) {
   const char c = text[pos];
   const bool takes_next = sjis::IsLeadNarrow(c) || c == '\\';
@@ -91,6 +95,7 @@ std::string_view CopyArgument(Runtime& rt, std::string_view text, int n) {
 }  // namespace
 
 int ArgCount(std::string_view text) {
+  text = detail::Terminated(text);
   int count = 1;
   for (std::size_t pos = detail::NextSeparator(text, 0, false); pos < text.size();
        pos = detail::NextSeparator(text, pos + 1, false)) {
@@ -100,6 +105,7 @@ int ArgCount(std::string_view text) {
 }
 
 std::size_t ArgLocate(std::string_view text, int n) {
+  text = detail::Terminated(text);
   if (n < 0) return text.size();
   std::size_t pos = 0;
   for (int k = 0; k < n; ++k) {
@@ -111,6 +117,7 @@ std::size_t ArgLocate(std::string_view text, int n) {
 }
 
 std::string_view ArgText(std::string_view text, int n) {
+  text = detail::Terminated(text);
   const std::size_t start = ArgLocate(text, n);
   const std::size_t end = detail::NextSeparator(text, start, true);
   return text.substr(start, end - start);

@@ -1,9 +1,10 @@
 #pragma once
 // Argument getters of the calling convention. An argument text is split at
 // commas outside double quotes; a backslash makes the next byte not count as
-// a quote, and a byte 0x7F-0x9F takes the byte after it with it. Arguments
-// are numbered from 0. Every getter copies its argument (up to the next
-// separating comma, CR or LF) into a 4096-byte scratch first.
+// a quote (or a comma), and a byte 0x7F-0x9F takes the byte after it with it.
+// Arguments are numbered from 0; a NUL byte ends the text. Every getter
+// copies its argument (up to the next separating comma, CR or LF) into a
+// 4096-byte scratch first.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -1,58 +1,86 @@
-// Code-page conversions of the string family. The conversions themselves are
-// iconv's CP932 tables (text/encoding); what is added here is leniency: a
-// piece that does not convert is narrowed down to the one character that
-// fails, which becomes '?', and the rest converts as usual.
+// Code-page conversions of the string family: iconv's CP932 tables (the same
+// ones text/encoding uses), made lenient. A character that does not convert
+// becomes '?' and conversion goes on behind it, in one pass.
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "api/string_ops.hpp"
-#include "text/encoding.hpp"
 
 namespace vx::strops {
 namespace {
 
+constexpr const char* kCp932 = "CP932";
+constexpr const char* kUtf16 = "UTF-16LE";
+
 constexpr bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-// A character boundary of `s` near its middle (real Shift-JIS lead bytes,
-// as CP932 decodes them); 0 or s.size() when `s` is one character.
-std::size_t MiddleCharBoundary(std::string_view s) {
-  std::size_t cut = 0;
-  while (cut < s.size()) {
-    const std::size_t next = cut + sjis::CharLengthStrict(s, cut);
-    if (cut > 0 && next > s.size() / 2) break;
-    cut = next;
-  }
-  return cut;
+// Bytes of the character at the start of `rest` in the source encoding.
+using CharSize = std::size_t (*)(std::string_view rest);
+
+std::size_t Cp932CharSize(std::string_view rest) { return sjis::CharLengthStrict(rest, 0); }
+
+std::size_t Utf16CharSize(std::string_view rest) {
+  if (rest.size() < 4) return std::min<std::size_t>(rest.size(), 2);
+  const auto unit = [&rest](std::size_t i) {
+    return static_cast<char16_t>(static_cast<std::uint8_t>(rest[i]) |
+                                 (static_cast<std::uint8_t>(rest[i + 1]) << 8));
+  };
+  return IsHighSurrogate(unit(0)) && IsLowSurrogate(unit(2)) ? 4 : 2;
 }
 
-void AppendSjisAsUtf16(std::string_view s, std::u16string& out) {
-  if (s.empty()) return;
-  if (auto converted = text::Cp932ToUtf16(s)) {
-    out += *converted;
-    return;
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Iconv() {
+    if (Valid()) iconv_close(cd_);
   }
-  const std::size_t cut = MiddleCharBoundary(s);
-  if (cut == 0 || cut >= s.size()) {
-    out.push_back(u'?');
-    return;
-  }
-  AppendSjisAsUtf16(s.substr(0, cut), out);
-  AppendSjisAsUtf16(s.substr(cut), out);
-}
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+  bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
-void AppendUtf16AsSjis(std::u16string_view s, std::string& out) {
-  if (s.empty()) return;
-  if (auto converted = text::Utf16ToCp932(s)) {
-    out += *converted;
-    return;
+  // Converts all of `in`; each character that has no counterpart (or is cut
+  // off at the end) adds `replacement` instead.
+  std::string Convert(std::string_view in, std::string_view replacement, CharSize char_size) {
+    std::string out;
+    if (!Valid()) {
+      out.append(replacement);
+      return out;
+    }
+    out.reserve(in.size() * 2);
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    char buffer[4096];
+    while (left > 0) {
+      char* dst = buffer;
+      std::size_t room = sizeof buffer;
+      const std::size_t rc = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<std::size_t>(dst - buffer));
+      if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+      out.append(replacement);
+      const std::size_t skip = std::max<std::size_t>(1, char_size(std::string_view(src, left)));
+      src += std::min(skip, left);
+      left -= std::min(skip, left);
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
   }
-  const bool one_char = s.size() == 1 || (s.size() == 2 && IsHighSurrogate(s[0]) && IsLowSurrogate(s[1]));
-  if (one_char) {
-    out.push_back('?');
-    return;
+
+ private:
+  iconv_t cd_;
+};
+
+// Every unit of UTF-16LE bytes, zero units included.
+std::u16string Utf16FromBytesAll(std::string_view bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
+                                   (static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8));
   }
-  std::size_t cut = s.size() / 2;
-  if (IsLowSurrogate(s[cut]) && IsHighSurrogate(s[cut - 1])) ++cut;
-  AppendUtf16AsSjis(s.substr(0, cut), out);
-  AppendUtf16AsSjis(s.substr(cut), out);
+  return out;
 }
 
 void PutCodePoint(char32_t cp, std::u16string& out) {
@@ -98,17 +126,13 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t* cp) {
 }  // namespace
 
 std::u16string SjisToUtf16(std::string_view sjis) {
-  std::u16string out;
-  out.reserve(sjis.size());
-  AppendSjisAsUtf16(sjis, out);
-  return out;
+  Iconv to_utf16(kUtf16, kCp932);
+  return Utf16FromBytesAll(to_utf16.Convert(sjis, std::string_view("?\0", 2), Cp932CharSize));
 }
 
 std::string Utf16ToSjis(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size() * 2);
-  AppendUtf16AsSjis(utf16, out);
-  return out;
+  Iconv to_sjis(kCp932, kUtf16);
+  return to_sjis.Convert(Utf16ToBytes(utf16), "?", Utf16CharSize);
 }
 
 std::string Utf16ToBytes(std::u16string_view utf16) {

@@ -359,7 +359,7 @@ TwoParts SplitPath(std::string_view path) {
   for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
     if (path[i] == '\\' || path[i] == '/') last = i;
   }
-  if (last == NOT_FOUND) return {{}, path};
+  if (last == NOT_FOUND) return {path.substr(0, 0), path};
   return {path.substr(0, last), path.substr(last + 1)};
 }
 
@@ -369,7 +369,7 @@ std::string_view Extension(std::string_view path) {
   for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
     if (name[i] == '.') dot = i;
   }
-  return dot == NOT_FOUND ? std::string_view{} : name.substr(dot);
+  return name.substr(dot == NOT_FOUND ? name.size() : dot);
 }
 
 std::string_view SkipBlanks(std::string_view text) {

@@ -239,7 +239,7 @@ void SplitString(Call& call) {
   const std::int32_t occurrence = call.OptInt(3, 1);
   const std::size_t pos = strops::FindOccurrence(text, separator, occurrence);
   const bool found = pos != strops::NOT_FOUND;
-  call.WriteText(out, found ? text.substr(pos + separator.size()) : std::string_view{});
+  call.WriteText(out, text.substr(found ? pos + separator.size() : text.size()));
   call.SetError(found ? 0 : 1);
 }
 

@@ -19,7 +19,6 @@
 #include "platform/process.hpp"
 #include "platform/qt/qt_host.hpp"
 #include "platform/qt/qt_window_system.hpp"
-#include "values/values.hpp"
 
 namespace {
 
@@ -71,6 +70,26 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
   }
 }
 
+// Start-up, the event loop and the exit code. 0 when start-up gives up.
+// With a PNG file named, the drawing bank is written to it at the end.
+int RunProgram(const host::LaunchOptions& options, bool headless, const std::string& vram_png) {
+  qt::QtWindowSystem window_system(headless);
+  qt::QtDebugDialog debug_dialog(headless);
+  Runtime rt(window_system);
+  rt.debugger = &debug_dialog;
+
+  const std::string program_dir = host::ResolveProgramDirectory(
+      std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
+  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
+
+  qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
+  qt_host.Run();
+  if (!vram_png.empty() && !host::WriteVramPng(rt, vram_png)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.c_str());
+  }
+  return rt.session.exit_code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,20 +123,14 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication app(qt_argc, qt_argv);
-
-  qt::QtWindowSystem window_system(headless);
-  qt::QtDebugDialog debug_dialog(headless);
-  Runtime rt(window_system);
-  rt.debugger = &debug_dialog;
-
-  const std::string program_dir = host::ResolveProgramDirectory(
-      std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
-  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
-
-  qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
-  qt_host.Run();
-  if (!vram_png.file.empty() && !host::WriteVramPng(rt, vram_png.file)) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.file.c_str());
+  const int exit_code = RunProgram(options, headless, vram_png.file);
+  if (headless) {
+    // Tearing the application object down would load the whole font
+    // configuration only to free it again, which costs a headless run more
+    // than everything else at start and end. Everything of ours is gone by
+    // now; the process ends here.
+    std::fflush(nullptr);
+    std::_Exit(exit_code);
   }
-  return rt.session.exit_code;
+  return exit_code;
 }

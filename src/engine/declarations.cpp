@@ -57,7 +57,9 @@ bool ScriptCompiler::AllocateText(ResourceEntry& entry, std::int32_t capacity, s
     rt_.error.Set(msg::Text(msg::Id::kOutOfMemory));
     return false;
   }
-  std::memcpy(entry.text.get(), text.data(), std::min<std::size_t>(text.size(), capacity - 1));
+  if (!text.empty()) {
+    std::memcpy(entry.text.get(), text.data(), std::min<std::size_t>(text.size(), capacity - 1));
+  }
   return true;
 }
 
@@ -203,7 +205,8 @@ void ScriptCompiler::DeclareCom(std::string_view name, std::string_view list) {
   ResourceEntry* entry = BeginResource(name, R_KD_COM);
   if (!entry) return;
   std::int32_t port = 0;
-  values::ScanLong(source::NthWord(list, 0, 0).text, &port);
+  const source::Word port_word = source::NthWord(list, 0, 0);
+  if (port_word.Found()) values::ScanLong(port_word.text, &port);
   std::string settings;
   rt_.arg_status = ARG_PRESENT;
   args::GetStringArg(rt_, list, 1, settings);

@@ -32,7 +32,9 @@ std::string_view FieldName(const std::array<char, NAME_FIELD_BYTES>& field) {
 
 void StoreName(std::array<char, NAME_FIELD_BYTES>& field, std::string_view name) {
   field.fill('\0');
-  std::memcpy(field.data(), name.data(), std::min<std::size_t>(name.size(), NAME_MAX_BYTES));
+  if (!name.empty()) {
+    std::memcpy(field.data(), name.data(), std::min<std::size_t>(name.size(), NAME_MAX_BYTES));
+  }
 }
 
 unsigned char LowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
@@ -63,7 +65,7 @@ bool ResourceEntry::AllocateText(std::int32_t bytes) {
 
 bool ResourceEntry::AssignText(std::string_view t) {
   if (!AllocateText(static_cast<std::int32_t>(t.size() + 1))) return false;
-  std::memcpy(text.get(), t.data(), t.size());
+  if (!t.empty()) std::memcpy(text.get(), t.data(), t.size());
   return true;
 }
 

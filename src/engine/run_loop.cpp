@@ -106,22 +106,24 @@ bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
 }
 
 // Assignments of a number to a long variable, the loop's commonest work,
-// skip the general dispatch by destination kind.
-Flow Move(Runtime& rt, std::int32_t p, Procedure& proc) {
-  if (rt.program.ValidResource(proc.b) && !(rt.run.trace_flags & TRACE_ASSIGNMENTS)) {
-    ResourceEntry& dest = rt.program.Resource(proc.b);
-    if (dest.kind == R_KD_VAL_LONG) {
-      detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
-      return detail::GoOn(p);
-    }
-  }
-  detail::Assign(rt, proc);
-  return detail::GoOn(p);
+// skip the general dispatch by destination kind. False for every other
+// assignment.
+[[gnu::always_inline]] inline bool MoveToLong(Runtime& rt, Procedure& proc) {
+  if (!rt.program.ValidResource(proc.b) || (rt.run.trace_flags & TRACE_ASSIGNMENTS)) return false;
+  ResourceEntry& dest = rt.program.Resource(proc.b);
+  if (dest.kind != R_KD_VAL_LONG) return false;
+  detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
+  return true;
 }
 
-Flow While(Runtime& rt, std::int32_t p, Procedure& proc) {
+void Move(Runtime& rt, Procedure& proc) {
+  if (!MoveToLong(rt, proc)) detail::Assign(rt, proc);
+}
+
+// A failed condition goes on; the loop then ends the run with the error.
+bool WhileHolds(Runtime& rt, Procedure& proc) {
   const double v = detail::EvaluateNumber(rt, proc);
-  return v != 0.0 || rt.error.Raised() ? detail::GoOn(p) : detail::JumpTo(proc.target);
+  return v != 0.0 || rt.error.Raised();
 }
 
 Flow Execute(Runtime& rt, std::int32_t p, Procedure& proc) {
@@ -134,9 +136,9 @@ Flow Execute(Runtime& rt, std::int32_t p, Procedure& proc) {
     case P_DTV_ENDP: return Return(rt);
     case P_DTV_RETSYS: return EndRun();
     case P_DTV_EXIT: return ExecuteExit(rt, p, proc);
-    case P_DTV_MOVE: return Move(rt, p, proc);
+    case P_DTV_MOVE: Move(rt, proc); break;
     case P_DTV_IF: return ExecuteIf(rt, p, proc);
-    case P_DTV_WHILE: return While(rt, p, proc);
+    case P_DTV_WHILE: return WhileHolds(rt, proc) ? GoOn(p) : JumpTo(proc.target);
     case P_DTV_ELSE_IF:
     case P_DTV_ENDWHILE:
     case P_DTV_BREAK:
@@ -176,18 +178,47 @@ int EndWithError(Runtime& rt, std::int32_t p) {
 
 int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
+  // Only code that reaches outside the loop (APIs, dialogs, the window
+  // system) could change the program; the count is taken again after it.
+  std::int32_t count = rt.program.ProcCount();
   for (;;) {
-    if (p < 1 || p >= rt.program.ProcCount()) return jumped ? 0 : 1;
+    if (p < 1 || p >= count) return jumped ? 0 : 1;
     Procedure& proc = rt.program.Proc(p);
-    if ((proc.break_mark | rt.run.single_step | rt.run.timing_trace) != 0 &&
-        !BeforeProcedure(rt, p, proc)) {
-      return 1;
+    if ((proc.break_mark | rt.run.single_step | rt.run.timing_trace) != 0) {
+      if (!BeforeProcedure(rt, p, proc)) return 1;
+      count = rt.program.ProcCount();
     }
-    const Flow flow = Execute(rt, p, proc);
+    // The loop's commonest statements are handled here, the rest by Execute.
+    std::int32_t next = p + 1;
+    jumped = false;
+    switch (proc.code) {
+      case P_DTV_MOVE:
+        if (!MoveToLong(rt, proc)) {
+          detail::Assign(rt, proc);
+          count = rt.program.ProcCount();
+        }
+        break;
+      case P_DTV_WHILE:
+        if (!WhileHolds(rt, proc)) {
+          next = proc.target;
+          jumped = true;
+        }
+        break;
+      case P_DTV_ENDWHILE:
+        next = proc.target;
+        jumped = true;
+        break;
+      default: {
+        const Flow flow = Execute(rt, p, proc);
+        next = flow.next;
+        jumped = flow.jump;
+        count = rt.program.ProcCount();
+        break;
+      }
+    }
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
-    if (flow.next == detail::END_OF_RUN) return 1;
-    p = flow.next;
-    jumped = flow.jump;
+    if (next == detail::END_OF_RUN) return 1;
+    p = next;
   }
 }
 

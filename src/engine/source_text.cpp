@@ -144,7 +144,7 @@ Word NthWord(std::string_view line, std::size_t from, int n) {
   std::size_t i = std::min(from, line.size());
   for (int k = 0;; ++k) {
     while (i < line.size() && IsBlank(line[i])) ++i;
-    if (i >= line.size()) return {line.size(), line.size(), {}};
+    if (i >= line.size()) return {line.size(), line.size(), line.substr(line.size())};
     const std::size_t begin = i;
     while (i < line.size() && !IsBlank(line[i])) i += (line[i] == '\x7F' && i + 1 < line.size()) ? 2 : 1;
     if (k == n) return {begin, i, line.substr(begin, i - begin)};

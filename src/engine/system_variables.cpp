@@ -60,7 +60,7 @@ static_assert(std::size(kSystemVariables) == sysvar::COUNT);
 void Preset(ResourceEntry& entry, std::string_view value) {
   if (!entry.text) return;
   const std::size_t n = std::min<std::size_t>(value.size(), entry.text_capacity - 1);
-  std::memcpy(entry.text.get(), value.data(), n);
+  if (n > 0) std::memcpy(entry.text.get(), value.data(), n);
   entry.text[n] = '\0';
 }
 

@@ -41,7 +41,7 @@ double StringNumericValue(const ResourceEntry& e) {
 void StoreText(ResourceEntry& e, std::string_view text) {
   if (!e.text || e.text_capacity <= 0) return;
   const std::size_t n = std::min<std::size_t>(text.size(), e.text_capacity - 1);
-  std::memmove(e.text.get(), text.data(), n);
+  if (n > 0) std::memmove(e.text.get(), text.data(), n);
   e.text[n] = '\0';
 }
 
@@ -117,7 +117,7 @@ bool ScanDouble(std::string_view text, double* out) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   char buffer[512];
   const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
-  std::memcpy(buffer, text.data() + i, n);
+  if (n > 0) std::memcpy(buffer, text.data() + i, n);
   buffer[n] = '\0';
   char* end = nullptr;
   const double d = std::strtod(buffer, &end);
@@ -131,7 +131,7 @@ bool ScanLong(std::string_view text, std::int32_t* out) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   char buffer[64];
   const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
-  std::memcpy(buffer, text.data() + i, n);
+  if (n > 0) std::memcpy(buffer, text.data() + i, n);
   buffer[n] = '\0';
   char* end = nullptr;
   errno = 0;
@@ -310,7 +310,7 @@ void AppendText(Runtime& rt, std::int32_t index, std::string_view text) {
     const std::size_t used = e->Text().size();
     const std::size_t room = static_cast<std::size_t>(e->text_capacity) - 1 - used;
     const std::size_t n = std::min(room, text.size());
-    std::memmove(e->text.get() + used, text.data(), n);
+    if (n > 0) std::memmove(e->text.get() + used, text.data(), n);
     e->text[used + n] = '\0';
   }
   Refresh(rt, *e);

@@ -74,6 +74,14 @@ TEST(ArgumentSplitting, TruncatedCharactersAtTheEndAreSafe) {
   EXPECT_EQ(ArgText("a,\\", 1), "\\");
 }
 
+TEST(ArgumentSplitting, ANulByteEndsTheText) {
+  const std::string_view text("a\0,b", 4);
+  EXPECT_EQ(ArgCount(text), 1);
+  EXPECT_EQ(ArgLocate(text, 1), 1u);
+  EXPECT_EQ(ArgText(text, 0), "a");
+  EXPECT_EQ(ArgText(text, 1), "");
+}
+
 // The getters over a text and over a cache must agree; every case runs both.
 class GetterTest : public ApiTest, public ::testing::WithParamInterface<bool> {
  protected:
@@ -211,6 +219,14 @@ TEST_P(GetterTest, ResourceArgumentTakesTheFirstWord) {
   EXPECT_EQ(Rsc("NOPE other", 0), -1);  // optional does not hide a wrong name
   EXPECT_EQ(ErrorText(), Message(msg::Id::kParamNoResource, "NOPE"));
   EXPECT_EQ(rt.arg_status, ARG_PRESENT);
+}
+
+TEST_P(GetterTest, NothingAfterANulByteIsRead) {
+  const auto x = DeclareLong("X");
+  Ready();
+  EXPECT_EQ(Rsc(std::string_view("X\0 junk, 5", 11), 0), x);
+  EXPECT_EQ(Int(std::string_view("X\0 junk, 5", 11), 1), 0);
+  EXPECT_EQ(ErrorText(), Message(msg::Id::kIntParamMissing));
 }
 
 TEST_P(GetterTest, ResourceOrNoneIsSilent) {

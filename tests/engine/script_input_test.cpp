@@ -66,7 +66,7 @@ TEST(Scrambling, RoundTripIsExact) {
       "A = 1\r\nB = 2\r\n",
       "no final newline",
       "\n\n\nx\n",
-      std::string("bin\0ary\xFF\x80\r", 12),
+      std::string("bin\0ary\xFF\x80\r", 10),
       "\x83\x5C\x82\xA0 // Shift-JIS\n",
   };
   for (const std::string& plain : plains) {

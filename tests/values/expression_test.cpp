@@ -194,6 +194,11 @@ TEST_F(ExpressionTest, Literals) {
   EXPECT_TRUE(Fails("'AB'"));
   EXPECT_TRUE(Fails("''"));
   EXPECT_TRUE(Fails("'A"));
+  // Operators and blanks are rewritten before any literal is read, so they
+  // cannot stand between apostrophes.
+  EXPECT_TRUE(Fails("'+'"));
+  EXPECT_TRUE(Fails("'<'"));
+  EXPECT_TRUE(Fails("' '"));
   EXPECT_TRUE(Fails("1.2.3"));
   EXPECT_TRUE(Fails("1e5"));
   EXPECT_EQ(Value("1."), 1.0);
