@@ -71,7 +71,8 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 }
 
 // Start-up, the event loop and the exit code. 0 when start-up gives up.
-int RunProgram(const host::LaunchOptions& options, bool headless, const host::VramPngOption& vram_png) {
+// With a PNG file named, the drawing bank is written to it at the end.
+int RunProgram(const host::LaunchOptions& options, bool headless, const std::string& vram_png) {
   qt::QtWindowSystem window_system(headless);
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
@@ -83,8 +84,8 @@ int RunProgram(const host::LaunchOptions& options, bool headless, const host::Vr
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
   qt_host.Run();
-  if (!vram_png.file.empty() && !host::WriteVramPng(rt, vram_png.file)) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.file.c_str());
+  if (!vram_png.empty() && !host::WriteVramPng(rt, vram_png)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", vram_png.c_str());
   }
   return rt.session.exit_code;
 }
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication app(qt_argc, qt_argv);
-  const int exit_code = RunProgram(options, headless, vram_png);
+  const int exit_code = RunProgram(options, headless, vram_png.file);
   if (headless) {
     // Tearing the application object down would load the whole font
     // configuration only to free it again, which costs a headless run more

@@ -142,7 +142,8 @@ TEST_F(TextTest, TextOffTheBankIsMeasuredButNotDrawn) {
   auto c = Whole();
   std::string text;
   for (int i = 0; i < 300; ++i) text += Sjis("漢字かなカナ");
-  const auto spec = Spec(Sjis("ＭＳ 明朝"), 1000, true);
+  const std::string face = Sjis("ＭＳ 明朝");
+  const auto spec = Spec(face, 1000, true);
   const auto drawn = engine.Draw(c, -5000000, 100, kInk, spec, text);
   EXPECT_EQ(drawn, engine.Measure(spec, text));
   EXPECT_EQ(drawn.width, 1800 * 1000);
