@@ -52,8 +52,8 @@ std::uint16_t ReadLe16(const unsigned char* p) {
 }
 
 PixelRect Normalised(const ClickArea& a) {
-  return PixelRect{std::min(a.left, a.right), std::min(a.top, a.bottom), std::max(a.left, a.right),
-                   std::max(a.top, a.bottom)};
+  return PixelRect{ClampCoord(std::min(a.left, a.right)), ClampCoord(std::min(a.top, a.bottom)),
+                   ClampCoord(std::max(a.left, a.right)), ClampCoord(std::max(a.top, a.bottom))};
 }
 
 void DrawTextAt(Vram& vram, Canvas& canvas, int x, int y, std::string_view text, int height, Color colour) {

@@ -50,31 +50,45 @@ Color Half(Color c) {
                static_cast<std::uint8_t>(c.r / 2)};
 }
 
-// One pass of the box blur along rows (horizontal) or columns, over values
-// laid out as area rows of 3 bytes, with running sums.
-void BlurPass(std::vector<std::uint16_t>& out, const std::vector<std::uint8_t>& in, int w, int h,
-              int radius, bool horizontal) {
-  const int length = horizontal ? w : h;
-  const int lines = horizontal ? h : w;
-  auto index = [&](int line, int pos) {
-    const int x = horizontal ? pos : line;
-    const int y = horizontal ? line : pos;
-    return (static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)) * 3;
-  };
-  for (int line = 0; line < lines; ++line) {
-    for (int ch = 0; ch < 3; ++ch) {
-      std::int64_t sum = 0;
-      int lo = 0;
-      int hi = -1;
-      for (int pos = 0; pos < length; ++pos) {
-        const int want_lo = std::max(pos - radius, 0);
-        const int want_hi = std::min(pos + radius, length - 1);
-        while (hi < want_hi) sum += in[index(line, ++hi) + ch];
-        while (lo < want_lo) sum -= in[index(line, lo++) + ch];
-        const int count = hi - lo + 1;
-        out[index(line, pos) + ch] = static_cast<std::uint16_t>((sum + count / 2) / count);
+// The box blur of `w` x `h` pixels (3 bytes each, rows top first) in place:
+// a pass along each row, then one down the columns, both with running sums
+// over the window cut to the picture (so edges average fewer pixels).
+void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
+  const std::size_t stride = static_cast<std::size_t>(w) * 3;
+  std::vector<std::uint8_t> line(stride);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = &px[static_cast<std::size_t>(y) * stride];
+    std::memcpy(line.data(), row, stride);
+    std::int32_t sum[3] = {0, 0, 0};
+    int lo = 0;
+    int hi = -1;
+    for (int x = 0; x < w; ++x) {
+      for (; hi < std::min(x + radius, w - 1); ++hi) {
+        for (int c = 0; c < 3; ++c) sum[c] += line[static_cast<std::size_t>(hi + 1) * 3 + c];
       }
+      for (; lo < x - radius; ++lo) {
+        for (int c = 0; c < 3; ++c) sum[c] -= line[static_cast<std::size_t>(lo) * 3 + c];
+      }
+      const int count = hi - lo + 1;
+      for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
     }
+  }
+  std::vector<std::int32_t> sums(stride, 0);
+  const std::vector<std::uint8_t> source = px;
+  int lo = 0;
+  int hi = -1;
+  for (int y = 0; y < h; ++y) {
+    for (; hi < std::min(y + radius, h - 1); ++hi) {
+      const std::uint8_t* add = &source[static_cast<std::size_t>(hi + 1) * stride];
+      for (std::size_t i = 0; i < stride; ++i) sums[i] += add[i];
+    }
+    for (; lo < y - radius; ++lo) {
+      const std::uint8_t* sub = &source[static_cast<std::size_t>(lo) * stride];
+      for (std::size_t i = 0; i < stride; ++i) sums[i] -= sub[i];
+    }
+    const int count = hi - lo + 1;
+    std::uint8_t* out = &px[static_cast<std::size_t>(y) * stride];
+    for (std::size_t i = 0; i < stride; ++i) out[i] = static_cast<std::uint8_t>((sums[i] + count / 2) / count);
   }
 }
 
@@ -84,32 +98,32 @@ void SoftenEdges(Canvas& canvas, const PixelRect& area) {
   const PixelRect a = Intersect(area, canvas.ClipRect());
   if (a.Empty() || !canvas.Valid()) return;
   const Snapshot s(canvas.Bank(), a);
+  auto same = [](const std::uint8_t* p, const std::uint8_t* q) {
+    return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
+  };
   for (int y = a.top; y <= a.bottom; ++y) {
-    for (int x = a.left; x <= a.right; ++x) {
-      const Color here = s.Get(x, y);
-      bool edge = false;
-      const int nx[4] = {x - 1, x + 1, x, x};
-      const int ny[4] = {y, y, y - 1, y + 1};
-      for (int k = 0; k < 4 && !edge; ++k) {
-        edge = s.Contains(nx[k], ny[k]) && !(s.Get(nx[k], ny[k]) == here);
-      }
+    const std::uint8_t* up = y > a.top ? s.At(a.left, y - 1) : nullptr;
+    const std::uint8_t* row = s.At(a.left, y);
+    const std::uint8_t* down = y < a.bottom ? s.At(a.left, y + 1) : nullptr;
+    std::uint8_t* out = PixelAt(canvas.Bank(), a.left, y);
+    const int w = a.Width();
+    for (int i = 0; i < w; ++i) {
+      const std::uint8_t* p = row + 3 * i;
+      const bool edge = (i > 0 && !same(p, p - 3)) || (i + 1 < w && !same(p, p + 3)) ||
+                        (up != nullptr && !same(p, up + 3 * i)) || (down != nullptr && !same(p, down + 3 * i));
       if (!edge) continue;
       int sum[3] = {0, 0, 0};
       int count = 0;
-      for (int yy = y - 1; yy <= y + 1; ++yy) {
-        for (int xx = x - 1; xx <= x + 1; ++xx) {
-          if (!s.Contains(xx, yy)) continue;
-          const std::uint8_t* p = s.At(xx, yy);
-          sum[0] += p[0];
-          sum[1] += p[1];
-          sum[2] += p[2];
+      for (const std::uint8_t* line : {up, row, down}) {
+        if (line == nullptr) continue;
+        for (int k = std::max(i - 1, 0); k <= std::min(i + 1, w - 1); ++k) {
+          sum[0] += line[3 * k];
+          sum[1] += line[3 * k + 1];
+          sum[2] += line[3 * k + 2];
           ++count;
         }
       }
-      Store(canvas, x, y,
-            Color{static_cast<std::uint8_t>((sum[0] + count / 2) / count),
-                  static_cast<std::uint8_t>((sum[1] + count / 2) / count),
-                  static_cast<std::uint8_t>((sum[2] + count / 2) / count)});
+      for (int c = 0; c < 3; ++c) out[3 * i + c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
     }
   }
 }
@@ -120,26 +134,25 @@ void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::funct
   radius = std::min(radius, BLUR_RADIUS_MAX);
   const int w = a.Width();
   const int h = a.Height();
-  const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
-  std::vector<std::uint8_t> pixels(n);
+  const std::size_t stride = static_cast<std::size_t>(w) * 3;
+  std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(h));
   for (int y = a.top; y <= a.bottom; ++y) {
-    std::memcpy(&pixels[static_cast<std::size_t>(y - a.top) * static_cast<std::size_t>(w) * 3],
-                PixelAt(canvas.Bank(), a.left, y), static_cast<std::size_t>(w) * 3);
+    std::memcpy(&pixels[static_cast<std::size_t>(y - a.top) * stride], PixelAt(canvas.Bank(), a.left, y), stride);
   }
-  std::vector<std::uint16_t> pass(n);
-  BlurPass(pass, pixels, w, h, radius, true);
-  std::vector<std::uint8_t> mid(n);
-  for (std::size_t i = 0; i < n; ++i) mid[i] = static_cast<std::uint8_t>(pass[i]);
-  BlurPass(pass, mid, w, h, radius, false);
+  BlurPixels(pixels, w, h, radius);
   for (int y = a.top; y <= a.bottom; ++y) {
+    const std::uint8_t* from = &pixels[static_cast<std::size_t>(y - a.top) * stride];
+    std::uint8_t* to = PixelAt(canvas.Bank(), a.left, y);
+    if (!keep) {
+      std::memcpy(to, from, stride);
+      continue;
+    }
     for (int x = a.left; x <= a.right; ++x) {
-      if (keep && keep(x, y)) continue;
-      const std::size_t i = (static_cast<std::size_t>(y - a.top) * static_cast<std::size_t>(w) +
-                             static_cast<std::size_t>(x - a.left)) * 3;
-      std::uint8_t* p = PixelAt(canvas.Bank(), x, y);
-      p[0] = static_cast<std::uint8_t>(pass[i]);
-      p[1] = static_cast<std::uint8_t>(pass[i + 1]);
-      p[2] = static_cast<std::uint8_t>(pass[i + 2]);
+      if (keep(x, y)) continue;
+      const std::size_t i = static_cast<std::size_t>(x - a.left) * 3;
+      to[i] = from[i];
+      to[i + 1] = from[i + 1];
+      to[i + 2] = from[i + 2];
     }
   }
 }
@@ -201,19 +214,40 @@ void OutlineShapes(Canvas& canvas, const PixelRect& area, Color background, int 
   const PixelRect a = Intersect(area, canvas.ClipRect());
   if (a.Empty() || !canvas.Valid() || colour == background) return;
   thickness = std::clamp(thickness, 1, LINE_WIDTH_MAX);
-  for (int pass = 0; pass < thickness; ++pass) {
-    const Snapshot s(canvas.Bank(), a);
-    for (int y = a.top; y <= a.bottom; ++y) {
-      for (int x = a.left; x <= a.right; ++x) {
-        if (!(s.Get(x, y) == background)) continue;
-        bool touches = false;
-        for (int yy = y - 1; yy <= y + 1 && !touches; ++yy) {
-          for (int xx = x - 1; xx <= x + 1 && !touches; ++xx) {
-            touches = s.Contains(xx, yy) && !(s.Get(xx, yy) == background);
-          }
-        }
-        if (touches) Store(canvas, x, y, colour);
-      }
+  // `thickness` rounds of growing by the 8-neighbourhood reach exactly the
+  // background pixels within that chessboard distance of a shape: one
+  // two-pass distance transform instead of `thickness` passes.
+  const int w = a.Width();
+  const int h = a.Height();
+  const std::uint8_t far = static_cast<std::uint8_t>(thickness + 1);
+  std::vector<std::uint8_t> d(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  auto at = [&](int x, int y) -> std::uint8_t& { return d[static_cast<std::size_t>(y) * w + x]; };
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* p = PixelAt(canvas.Bank(), a.left, a.top + y);
+    for (int x = 0; x < w; ++x, p += 3) {
+      at(x, y) = (p[0] == background.b && p[1] == background.g && p[2] == background.r) ? far : 0;
+    }
+  }
+  auto relax = [&](std::uint8_t& v, int x, int y) {
+    if (x >= 0 && x < w && y >= 0 && y < h) v = std::min<std::uint8_t>(v, static_cast<std::uint8_t>(std::min(at(x, y) + 1, static_cast<int>(far))));
+  };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t& v = at(x, y);
+      relax(v, x - 1, y);
+      relax(v, x - 1, y - 1);
+      relax(v, x, y - 1);
+      relax(v, x + 1, y - 1);
+    }
+  }
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = w - 1; x >= 0; --x) {
+      std::uint8_t& v = at(x, y);
+      relax(v, x + 1, y);
+      relax(v, x + 1, y + 1);
+      relax(v, x, y + 1);
+      relax(v, x - 1, y + 1);
+      if (v >= 1 && v <= thickness) Store(canvas, a.left + x, a.top + y, colour);
     }
   }
 }

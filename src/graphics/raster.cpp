@@ -130,34 +130,114 @@ int NarrowX(std::int64_t v) {
                                                    4 * std::int64_t{COORD_LIMIT}));
 }
 
+// A line of width w >= 2: the pixels whose centres lie closer than w / 2 to
+// the segment between the end points' pixel centres, the segment moved half
+// a pixel right and down for even widths. Worked in doubled coordinates, so
+// every test is exact.
+class WideLine {
+ public:
+  WideLine(Point a, Point b, int width) : w_(width) {
+    const std::int64_t shift = width % 2 == 0 ? 1 : 0;
+    ax_ = 2 * std::int64_t{a.x} + shift;
+    ay_ = 2 * std::int64_t{a.y} + shift;
+    dx_ = 2 * (std::int64_t{b.x} - a.x);
+    dy_ = 2 * (std::int64_t{b.y} - a.y);
+    len2_ = dx_ * dx_ + dy_ * dy_;
+  }
+
+  bool Inside(std::int64_t x, std::int64_t y) const {
+    using Wide = __int128;
+    const std::int64_t vx = 2 * x - ax_;
+    const std::int64_t vy = 2 * y - ay_;
+    const Wide w2 = static_cast<Wide>(w_) * w_;
+    const Wide dot = static_cast<Wide>(vx) * dx_ + static_cast<Wide>(vy) * dy_;
+    if (len2_ == 0 || dot <= 0) return static_cast<Wide>(vx) * vx + static_cast<Wide>(vy) * vy < w2;
+    if (dot >= len2_) {
+      const Wide ex = vx - dx_;
+      const Wide ey = vy - dy_;
+      return ex * ex + ey * ey < w2;
+    }
+    const Wide cross = static_cast<Wide>(vx) * dy_ - static_cast<Wide>(vy) * dx_;
+    return cross * cross < w2 * len2_;
+  }
+
+  // The pixels of row y: an interval, the shape being convex.
+  bool RowSpan(std::int64_t y, std::int64_t* x0, std::int64_t* x1) const {
+    double lo = 0;
+    double hi = 0;
+    if (!ApproxRow(y, &lo, &hi)) return false;
+    std::int64_t left = static_cast<std::int64_t>(std::floor(lo));
+    std::int64_t right = static_cast<std::int64_t>(std::ceil(hi));
+    // The estimate is within a pixel or so; exact tests settle the ends.
+    while (left <= right && !Inside(left, y)) ++left;
+    if (left > right) return false;
+    while (Inside(left - 1, y)) --left;
+    while (!Inside(right, y)) --right;
+    while (Inside(right + 1, y)) ++right;
+    *x0 = left;
+    *x1 = right;
+    return true;
+  }
+
+ private:
+  // A floating-point cover of the row's interval, a pixel too wide.
+  bool ApproxRow(std::int64_t y, double* lo, double* hi) const {
+    const double r = w_ / 2.0;
+    const double px = ax_ / 2.0;
+    const double py = ay_ / 2.0;
+    const double fy = static_cast<double>(y);
+    bool any = false;
+    auto take = [&](double a, double b) {
+      *lo = any ? std::min(*lo, a) : a;
+      *hi = any ? std::max(*hi, b) : b;
+      any = true;
+    };
+    // The round ends.
+    for (const auto& [cx, cy] : {std::pair{px, py}, std::pair{px + dx_ / 2.0, py + dy_ / 2.0}}) {
+      const double h = r * r - (fy - cy) * (fy - cy);
+      if (h >= 0) take(cx - std::sqrt(h), cx + std::sqrt(h));
+    }
+    // The band between them: 0 <= along <= length and |across| < r, each
+    // linear in x along the row.
+    if (len2_ > 0) {
+      const double len = std::sqrt(static_cast<double>(len2_)) / 2.0;
+      const double ux = dx_ / 2.0 / len;
+      const double uy = dy_ / 2.0 / len;
+      double from = -1e18;
+      double to = 1e18;
+      auto limit = [&](double slope, double offset, double min, double max) {
+        // min <= slope * x + offset <= max
+        if (std::fabs(slope) < 1e-12) {
+          if (offset < min || offset > max) from = 1, to = 0;
+          return;
+        }
+        double a = (min - offset) / slope;
+        double b = (max - offset) / slope;
+        if (a > b) std::swap(a, b);
+        from = std::max(from, a);
+        to = std::min(to, b);
+      };
+      limit(ux, -px * ux + (fy - py) * uy, 0.0, len);
+      limit(-uy, px * uy + (fy - py) * ux, -r, r);
+      if (from <= to) take(from, to);
+    }
+    if (any) {
+      *lo -= 1.0;
+      *hi += 1.0;
+    }
+    return any;
+  }
+
+  int w_;
+  std::int64_t ax_, ay_, dx_, dy_, len2_;
+};
+
 }  // namespace
 
 int ClampCoord(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -COORD_LIMIT, COORD_LIMIT)); }
 int ClampRadius(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, RADIUS_LIMIT)); }
 int ClampWidth(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, LINE_WIDTH_MIN, LINE_WIDTH_MAX));
-}
-
-std::vector<PenRow> PenShape(int width) {
-  width = std::clamp(width, LINE_WIDTH_MIN, LINE_WIDTH_MAX);
-  const int offset = (width - 1) / 2;
-  const int w2 = width * width;
-  std::vector<PenRow> rows;
-  rows.reserve(width);
-  for (int j = 0; j < width; ++j) {
-    const int vj = 2 * j - width + 1;
-    int i0 = -1;
-    int i1 = -1;
-    for (int i = 0; i < width; ++i) {
-      const int vi = 2 * i - width + 1;
-      if (vi * vi + vj * vj <= w2) {
-        if (i0 < 0) i0 = i;
-        i1 = i;
-      }
-    }
-    if (i0 >= 0) rows.push_back(PenRow{j - offset, i0 - offset, i1 - offset});
-  }
-  return rows;
 }
 
 std::vector<Point> LinePixels(Point a, Point b) {
@@ -174,16 +254,15 @@ void DrawLine(Canvas& canvas, Point a, Point b, int width, const Paint& paint) {
     ForEachLinePixel(a, b, clip, [&](int x, int y) { canvas.Plot(x, y, paint); });
     return;
   }
-  const std::vector<PenRow> pen = PenShape(width);
-  // Only the rows the line can reach need span slots.
-  const PixelRect reach = Intersect(
-      PixelRect{clip.left, std::min(a.y, b.y) - width, clip.right, std::max(a.y, b.y) + width}, clip);
-  if (reach.Empty()) return;
-  RowSpans rows(reach);
-  ForEachLinePixel(a, b, Widen(clip, width), [&](int x, int y) {
-    for (const PenRow& r : pen) rows.Add(y + r.dy, x + r.dx0, x + r.dx1);
-  });
-  rows.Fill(canvas, paint);
+  const WideLine line(a, b, width);
+  const std::int64_t reach = width / 2 + 1;
+  const std::int64_t y0 = std::max<std::int64_t>(clip.top, std::min(a.y, b.y) - reach);
+  const std::int64_t y1 = std::min<std::int64_t>(clip.bottom, std::max(a.y, b.y) + reach);
+  for (std::int64_t y = y0; y <= y1; ++y) {
+    std::int64_t x0 = 0;
+    std::int64_t x1 = 0;
+    if (line.RowSpan(y, &x0, &x1)) canvas.Span(static_cast<int>(y), NarrowX(x0), NarrowX(x1), paint);
+  }
 }
 
 void DrawPolyline(Canvas& canvas, std::span<const Point> points, int width, const Paint& paint) {

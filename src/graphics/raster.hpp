@@ -5,11 +5,11 @@
 // - A line of width 1 steps along its longer axis one pixel at a time; the
 //   other coordinate is the exact position rounded half up (measured from
 //   the first point). Both end points are drawn.
-// - A wider line is that 1-pixel line drawn with a round pen of diameter w:
-//   the pen covers the cells (i, j), 0 <= i, j < w, with
-//   (2i - w + 1)^2 + (2j - w + 1)^2 <= w^2, cell (0, 0) placed at
-//   (x - (w - 1) / 2, y - (w - 1) / 2). Widths 2 and 3 are square pens; a
-//   horizontal line of width w covers exactly w rows.
+// - A wider line covers the pixels whose centres lie closer than w / 2 to
+//   the segment between the end points (a capsule: round ends); for even
+//   widths the segment is moved half a pixel right and down. So a
+//   horizontal line of width w covers exactly w rows, (w - 1) / 2 above it
+//   and w / 2 below, and a dot of width 2 or 3 is a square.
 // - An ellipse with radii a and b covers the pixels whose centres lie
 //   strictly inside the ellipse with radii a + 1/2 and b + 1/2; its outline
 //   of width w is the band between the radii a - w/2 and a + w/2 (the inner
@@ -41,14 +41,6 @@ struct Point {
 int ClampCoord(std::int64_t v);
 int ClampRadius(std::int64_t v);
 int ClampWidth(std::int64_t v);  // line width, 1 to 100
-
-// One pixel row of the pen: offsets dx0..dx1 at row offset dy.
-struct PenRow {
-  int dy;
-  int dx0;
-  int dx1;
-};
-std::vector<PenRow> PenShape(int width);
 
 // The 1-pixel line's pixels in order from a to b.
 std::vector<Point> LinePixels(Point a, Point b);

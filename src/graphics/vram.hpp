@@ -51,9 +51,15 @@ struct PixelRect {
   int bottom = -1;
 
   bool Empty() const { return left > right || top > bottom; }
-  int Width() const { return right - left + 1; }
-  int Height() const { return bottom - top + 1; }
+  int Width() const { return Span(left, right); }
+  int Height() const { return Span(top, bottom); }
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
+
+ private:
+  static int Span(int from, int to) {
+    const std::int64_t n = static_cast<std::int64_t>(to) - from + 1;
+    return static_cast<int>(n > INT32_MAX ? INT32_MAX : n);
+  }
 };
 
 // The dirty rectangle of the window layer: left, top, right, bottom; it is

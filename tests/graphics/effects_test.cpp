@@ -66,6 +66,13 @@ TEST_F(EffectsTest, OutlinesEdgesAndShadows) {
   EXPECT_EQ(At(48, 55), red);
   EXPECT_EQ(At(47, 55), kPaper);
   EXPECT_EQ(At(55, 55), kInk);
+  // Thicker outlines reach every pixel within that chessboard distance.
+  graphics::FillBank(Bank(), kPaper);
+  c.Plot(300, 300, kPen);
+  graphics::OutlineShapes(c, PixelRect{200, 200, 400, 400}, kPaper, 5, red);
+  EXPECT_EQ(Changed(PixelRect{200, 200, 400, 400}).size(), 121u);
+  EXPECT_EQ(At(295, 305), red);
+  EXPECT_EQ(At(294, 300), kPaper);
 
   graphics::FillBank(Bank(), kPaper);
   graphics::FillRect(c, PixelRect{10, 10, 19, 19}, kPen);

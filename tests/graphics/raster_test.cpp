@@ -1,7 +1,9 @@
 // The rasteriser's pixel rules and its clipping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "graphics/raster.hpp"
 #include "graphics/shapes.hpp"
@@ -49,21 +51,44 @@ TEST_F(RasterTest, WideHorizontalLinesCoverExactlyTheirWidth) {
   }
 }
 
-TEST_F(RasterTest, PenShapesAreSquareUpToThreeThenRound) {
-  EXPECT_EQ(graphics::PenShape(1).size(), 1u);
-  for (int w : {2, 3}) {
-    for (const auto& row : graphics::PenShape(w)) EXPECT_EQ(row.dx1 - row.dx0 + 1, w);
-  }
-  const auto pen4 = graphics::PenShape(4);
-  ASSERT_EQ(pen4.size(), 4u);
-  EXPECT_EQ(pen4[0].dx1 - pen4[0].dx0 + 1, 2);  // corners cut
-  EXPECT_EQ(pen4[1].dx1 - pen4[1].dx0 + 1, 4);
-  EXPECT_EQ(pen4[0].dy, -1);
-  EXPECT_EQ(pen4[3].dy, 2);
+TEST_F(RasterTest, DotsOfWidthTwoAndThreeAreSquaresWiderOnesRound) {
   auto c = Whole();
+  graphics::DrawLine(c, Point{10, 10}, Point{10, 10}, 2, kPen);
+  EXPECT_EQ(Picture(PixelRect{9, 9, 12, 12}), (std::vector<std::string>{"....", ".##.", ".##.", "...."}));
+  graphics::DrawLine(c, Point{30, 30}, Point{30, 30}, 3, kPen);
+  EXPECT_EQ(Changed(PixelRect{25, 25, 35, 35}).size(), 9u);
   graphics::DrawLine(c, Point{50, 50}, Point{50, 50}, 4, kPen);
   EXPECT_EQ(Picture(PixelRect{48, 48, 53, 53}),
             (std::vector<std::string>{"......", "..##..", ".####.", ".####.", "..##..", "......"}));
+}
+
+TEST_F(RasterTest, WideLinesAreCapsulesAroundTheSegment) {
+  auto c = Whole();
+  // A 45-degree line of width 3: every pixel within 1.5 of the segment.
+  graphics::DrawLine(c, Point{100, 100}, Point{140, 140}, 3, kPen);
+  for (int y = 95; y <= 145; ++y) {
+    for (int x = 95; x <= 145; ++x) {
+      // Distance to the segment y = x, 100 <= x <= 140, or to its ends.
+      const double t = std::clamp((x + y) / 2.0, 100.0, 140.0);
+      const double d = std::hypot(x - t, y - t);
+      EXPECT_EQ(Inked(x, y), d < 1.5) << x << "," << y;
+    }
+  }
+  // Both directions give the same pixels.
+  graphics::FillBank(Bank(), kPaper);
+  graphics::DrawLine(c, Point{300, 310}, Point{420, 270}, 6, kPen);
+  const auto forward = ChangedAnywhere();
+  graphics::FillBank(Bank(), kPaper);
+  graphics::DrawLine(c, Point{420, 270}, Point{300, 310}, 6, kPen);
+  EXPECT_EQ(ChangedAnywhere(), forward);
+  // Rows are solid: no gaps inside a wide steep line.
+  graphics::FillBank(Bank(), kPaper);
+  graphics::DrawLine(c, Point{500, 100}, Point{510, 400}, 9, kPen);
+  for (int y = 100; y <= 400; ++y) {
+    const auto row = Changed(PixelRect{480, y, 530, y});
+    ASSERT_FALSE(row.empty());
+    EXPECT_EQ(static_cast<int>(row.size()), row.rbegin()->first - row.begin()->first + 1) << y;
+  }
 }
 
 TEST_F(RasterTest, DiscsAndCirclesFollowTheHalfPixelRule) {
