@@ -31,7 +31,8 @@ std::uint8_t* Vram::Bank(int index) {
 }
 
 bool Vram::Select(int index) {
-  if (index < 0 || index >= count_) return false;
+  if (index < 0) return true;  // the current bank stays current
+  if (index >= count_) return false;
   current_ = index;
   return true;
 }
@@ -116,8 +117,8 @@ void ClearCurrent(Vram& vram, Color c) {
 }
 
 bool BackUpCurrent(Vram& vram, int index) {
-  if (index < 0 || !vram.Exists(index)) return false;
-  if (index == vram.CurrentIndex()) return true;
+  if (!vram.Exists(index)) return false;
+  if (index < 0 || index == vram.CurrentIndex()) return true;  // onto itself
   std::uint8_t* target = vram.Bank(index);
   std::uint8_t* source = vram.Current();
   if (target == nullptr || source == nullptr) return false;

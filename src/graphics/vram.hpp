@@ -102,7 +102,8 @@ class Vram {
   std::uint8_t* Bank(int index);
   std::uint8_t* Current() { return Bank(current_); }
   bool Exists(int index) const { return index < count_; }
-  // Makes the bank current when it exists; false otherwise.
+  // Makes the bank current when it exists (a negative index names the
+  // current bank: nothing changes); false otherwise.
   bool Select(int index);
   // ExtVram: 1 on success (or nothing to do), 0 on failure. A failed
   // extension leaves only the static banks (count 6); a current bank that
