@@ -3,9 +3,9 @@
 // generator (state = state * 214013 + 2531011, value = bits 16 to 30 of the
 // state, 0 to 32767), so every platform draws the same sequence.
 //
-// It is seeded with 1 at the start of every run: the run loop calls
-// ResetRandom before a program's first statement, so two runs of the same
-// script draw the same numbers.
+// It is seeded with 1 at the start of every program: starting a loaded
+// program calls ResetRandom before its Initial label, so two runs of the
+// same script draw the same numbers.
 //
 // Range rule of rand with a maximum m: the result lies between 0 and m, both
 // included. For 0 < m <= 32767 it is (one draw) % (m + 1), as the C library's

@@ -76,7 +76,8 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 }
 
 // Start-up, the event loop and the exit code. 0 when start-up gives up.
-int RunProgram(const host::LaunchOptions& options, bool headless, const std::string& png_file) {
+// With --vram-png the drawing bank is written out at the end.
+int RunProgram(const host::LaunchOptions& options, bool headless) {
   qt::QtWindowSystem window_system(headless);
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
@@ -100,8 +101,8 @@ int RunProgram(const host::LaunchOptions& options, bool headless, const std::str
   // Other instances reach this one's EVENT label through its socket.
   host::InstanceListener instances(rt.main_window.inbox);
   qt_host.Run();
-  if (!png_file.empty() && !host::WriteVramPng(rt, png_file)) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", png_file.c_str());
+  if (!options.vram_png.empty() && !host::WriteVramPng(rt, options.vram_png)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
   }
   return rt.session.exit_code;
 }
@@ -109,10 +110,7 @@ int RunProgram(const host::LaunchOptions& options, bool headless, const std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  const host::VramPngOption vram_png = host::TakeVramPngOption(args);
-  host::LaunchOptions options = host::ParseLaunchOptions(static_cast<int>(args.size()), args.data());
-  if (options.error.empty()) options.error = vram_png.error;
+  const host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
   if (!options.error.empty()) {
     std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());
     std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stderr);
@@ -142,7 +140,7 @@ int main(int argc, char** argv) {
   // Qt adopts the user's locale; numbers in scripts are always read and
   // printed with a decimal point.
   std::setlocale(LC_NUMERIC, "C");
-  const int exit_code = RunProgram(options, headless, vram_png.file);
+  const int exit_code = RunProgram(options, headless);
   if (headless) {
     // Tearing the application object down would load the whole font
     // configuration only to free it again, which costs a headless run more

@@ -2,10 +2,13 @@
 // a loaded program.
 #include "engine/lifecycle.hpp"
 
+#include "api/random.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
+#include "graphics/vram.hpp"
 #include "host/controls.hpp"
+#include "host/display.hpp"
 #include "values/values.hpp"
 
 namespace vx::engine {
@@ -21,6 +24,7 @@ int UnloadScript(Runtime& rt) {
   rt.program.Clear();
   rt.names.Clear();
   rt.run.depth = 0;
+  rt.vram.ResetClip();
   return 1;
 }
 
@@ -31,9 +35,17 @@ void CreateDeclaredControls(Runtime& rt) {
 }
 
 int StartLoadedProgram(Runtime& rt) {
+  // Every program starts on a white page and draws the same random numbers.
+  if (std::uint8_t* bank = rt.vram.Current()) graphics::FillBank(bank, graphics::kWhite);
+  api::ResetRandom(rt);
   if (StartInitialLabel(rt) && rt.controls) rt.controls->AfterLabel();
+  if (rt.display != nullptr) {
+    int width = 0, height = 0;
+    rt.display->ClientSize(&width, &height);
+    if (width > 0 && height > 0) rt.display->RequestRedraw(0, 0, width - 1, height - 1);
+  }
   rt.session.started = true;
-  rt.session.redraw_needed = false;
+  rt.vram.redraw_needed = false;
   return 1;
 }
 

@@ -44,7 +44,6 @@ struct Session {
   std::int32_t exit_code = 0;      // G_EXIT_CODE at the last unload
   bool events_enabled = false;
   bool started = false;        // the tick paints the bank only once set
-  bool redraw_needed = false;
   PendingLabelQueue pending_labels;
 };
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
+#include "host/delivery.hpp"
 #include "values/values.hpp"
 
 namespace vx::host {
@@ -33,8 +33,8 @@ void RunListNotification(Runtime& rt, const ResourceEntry& list, int notificatio
   if (notification != NOTIFY_SELECTION_CHANGED && notification != NOTIFY_DOUBLE_CLICKED) return;
   if (!HasLabel(list)) return;
   values::SetLong(rt, sysvar::G_INFO, notification == NOTIFY_DOUBLE_CLICKED ? 1 : 0);
-  ControlOfferEntry(rt, list.event_entry);
-  if (rt.controls) rt.controls->RequestRedraw();
+  OfferEntry(rt, list.event_entry);
+  RequestRedraw(rt);
 }
 
 // The chosen item goes into the edit field before the label sees it.
@@ -45,7 +45,7 @@ void RunComboNotification(Runtime& rt, const ResourceEntry& combo, int notificat
     const std::string item = rt.window->ListItem(combo, selected);
     if (item.size() < COMBO_ITEM_COPY_MAX) rt.window->SetControlText(combo, item);
   }
-  if (HasLabel(combo)) ControlOfferEntry(rt, combo.event_entry);
+  if (HasLabel(combo)) OfferEntry(rt, combo.event_entry);
 }
 
 }  // namespace
@@ -152,7 +152,7 @@ void OnControlCommand(Runtime& rt, std::int32_t item_id, int notification) {
     case R_KD_CK_BOX:
     case R_KD_RDO_BTN1:
     case R_KD_RDO_BTN:
-      if (notification == NOTIFY_CLICKED && HasLabel(e)) ControlOfferEntry(rt, e.event_entry);
+      if (notification == NOTIFY_CLICKED && HasLabel(e)) OfferEntry(rt, e.event_entry);
       break;
     case R_KD_LISTBOX: RunListNotification(rt, e, notification); break;
     case R_KD_CMB_BOX: RunComboNotification(rt, e, notification); break;
@@ -177,45 +177,8 @@ void OnControlScroll(Runtime& rt, std::int32_t handle, int code, std::int32_t po
   } else {
     return;
   }
-  if (offer) ControlOfferEntry(rt, e.event_entry);
+  if (offer) OfferEntry(rt, e.event_entry);
   if (rt.controls) rt.controls->FocusMainWindow();
-}
-
-int ControlOfferEntry(Runtime& rt, std::int32_t entry) {
-  EngineLockGuard guard(rt.run.lock);
-  if (!guard.Taken()) {
-    rt.session.pending_labels.Push(entry);
-    return 0;
-  }
-  const int result = engine::RunFrom(rt, entry);
-  if (rt.controls) rt.controls->AfterLabel();
-  return result;
-}
-
-int ControlTryEntry(Runtime& rt, std::int32_t entry) {
-  EngineLockGuard guard(rt.run.lock);
-  if (!guard.Taken()) return 0;
-  rt.session.redraw_needed = false;
-  engine::RunFrom(rt, entry);
-  if (rt.controls) rt.controls->AfterLabel();
-  return 1;
-}
-
-int ControlTryByName(Runtime& rt, std::string_view name) {
-  const std::int32_t label = rt.program.FindLabelAtRunTime(name);
-  if (label < 0) return 0;
-  EngineLockGuard guard(rt.run.lock);
-  if (!guard.Taken()) return 1;
-  rt.session.redraw_needed = false;
-  engine::RunFrom(rt, rt.program.LabelAt(label).entry);
-  if (rt.controls) rt.controls->AfterLabel();
-  return 3;
-}
-
-void RedrawIfNeeded(Runtime& rt) {
-  if (!rt.session.redraw_needed) return;
-  rt.session.redraw_needed = false;
-  if (rt.controls) rt.controls->RequestRedraw();
 }
 
 }  // namespace vx::host

@@ -80,8 +80,7 @@ class ControlHost {
   virtual void SetEditSelection(const ResourceEntry& edit, std::int32_t start, std::int32_t end) = 0;
   virtual void EditSelection(const ResourceEntry& edit, std::int32_t* start, std::int32_t* end) = 0;
 
-  // The main window: repaint the changed part of the bank; take the focus.
-  virtual void RequestRedraw() = 0;
+  // The main window takes the focus back.
   virtual void FocusMainWindow() = 0;
   // After every label run: the quick-watch window shows the new values.
   virtual void AfterLabel() = 0;
@@ -104,17 +103,6 @@ void OnControlScroll(Runtime& rt, std::int32_t handle, int code, std::int32_t po
 // The resource whose control has `item_id` / window `handle`, or -1.
 std::int32_t FindControlById(const Runtime& rt, std::int32_t item_id);
 std::int32_t FindControlByHandle(const Runtime& rt, std::int32_t handle);
-
-// Delivery of resource events to the engine. Until the main window's event
-// layer offers its own, these take the engine lock without waiting.
-// Offer: run now or queue; returns the run's result, 0 when queued.
-int ControlOfferEntry(Runtime& rt, std::int32_t entry);
-// Try: run now or drop; 1 when it ran.
-int ControlTryEntry(Runtime& rt, std::int32_t entry);
-// 0 no such label, 1 busy, 3 ran.
-int ControlTryByName(Runtime& rt, std::string_view name);
-// Repaints when the run left the redraw-needed flag set.
-void RedrawIfNeeded(Runtime& rt);
 
 }  // namespace host
 }  // namespace vx

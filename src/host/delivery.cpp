@@ -4,6 +4,7 @@
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/drawing.hpp"
+#include "host/controls.hpp"
 #include "values/values.hpp"
 
 namespace vx::host {
@@ -26,20 +27,32 @@ int TryByName(Runtime& rt, std::string_view name) {
   return TryEntry(rt, entry) != 0 ? TRY_RAN : TRY_BUSY;
 }
 
+namespace {
+
+// Runs with the engine lock held; the quick-watch window then shows the
+// values the label left.
+int RunLabel(Runtime& rt, std::int32_t entry) {
+  const int result = engine::RunFrom(rt, entry);
+  if (rt.controls) rt.controls->AfterLabel();
+  return result;
+}
+
+}  // namespace
+
 int OfferEntry(Runtime& rt, std::int32_t entry) {
   EngineLockGuard guard(rt.run.lock);
   if (!guard.Taken()) {
     rt.session.pending_labels.Push(entry);  // a full queue drops it
     return 0;
   }
-  return engine::RunFrom(rt, entry);
+  return RunLabel(rt, entry);
 }
 
 int TryEntry(Runtime& rt, std::int32_t entry) {
   EngineLockGuard guard(rt.run.lock);
   if (!guard.Taken()) return 0;
   rt.vram.redraw_needed = false;
-  engine::RunFrom(rt, entry);
+  RunLabel(rt, entry);
   return 1;
 }
 
@@ -47,7 +60,7 @@ void RunOnePendingLabel(Runtime& rt) {
   EngineLockGuard guard(rt.run.lock);
   if (!guard.Taken()) return;
   const std::int32_t entry = rt.session.pending_labels.Pop();
-  if (entry > 0) engine::RunFrom(rt, entry);
+  if (entry > 0) RunLabel(rt, entry);
 }
 
 void RequestRedraw(Runtime& rt) {

@@ -48,6 +48,12 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
       options.scramble = true;
       options.scramble_in = argv[++i];
       options.scramble_out = argv[++i];
+    } else if (arg == "--vram-png") {
+      if (i + 1 >= argc) {
+        options.error = "--vram-png needs a file name";
+        return options;
+      }
+      options.vram_png = argv[++i];
     } else {
       options.error = "unknown option: " + std::string(arg);
       return options;
@@ -59,7 +65,7 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
 
 std::string_view UsageText() {
   return "usage: vexmora [--headless] [--list-apis] [--version] [--help]\n"
-         "               [--scramble IN OUT] [--] [command line...]\n"
+         "               [--scramble IN OUT] [--vram-png FILE] [--] [command line...]\n"
          "\n"
          "Runs default.vx from the program's directory; the command line is\n"
          "handed to it in G_CMD_LINE (the shipped default.vx runs the script\n"
@@ -69,6 +75,8 @@ std::string_view UsageText() {
          "  --list-apis        print the API table, one \"ID NAME\" line each\n"
          "  --version          print the version\n"
          "  --scramble IN OUT  write the scrambled form of script IN to OUT\n"
+         "  --vram-png FILE    at the end, write the current drawing bank, cut to\n"
+         "                     the window's client size, to FILE as PNG\n"
          "\n"
          "VEXMORA_PROGRAM_DIR overrides the program's directory.\n";
 }

@@ -16,6 +16,7 @@ struct LaunchOptions {
   bool scramble = false;
   std::string scramble_in;   // --scramble IN OUT (system paths)
   std::string scramble_out;
+  std::string vram_png;      // --vram-png FILE: the bank as PNG at the end
   std::vector<std::string> words;  // the command line as given (UTF-8)
   std::string error;               // set when the options cannot be used
 };

@@ -4,12 +4,10 @@
 
 #include "engine/runtime.hpp"
 #include "host/controls.hpp"
+#include "host/delivery.hpp"
 
 namespace vx::host {
 namespace {
-
-constexpr int kRan = 3;
-constexpr int kBusy = 1;
 
 std::int32_t FindTimer(const Runtime& rt, std::int32_t timer_id) {
   for (std::int32_t i = 0; i < rt.program.RscCount(); ++i) {
@@ -26,16 +24,16 @@ void FireStepTimer(Runtime& rt, ResourceEntry& timer) {
   timer.step_count = before + 1;
   std::string step_label(timer.Name());
   step_label += std::to_string(timer.step_count);
-  const int step = ControlTryByName(rt, step_label);
-  if (step == kRan) {
-    RedrawIfNeeded(rt);
+  const int step = TryByName(rt, step_label);
+  if (step == TRY_RAN) {
+    RequestRedrawIfNeeded(rt);
     return;
   }
-  if (step == kBusy) {
+  if (step == TRY_BUSY) {
     timer.step_count = before;
     return;
   }
-  if (ControlTryByName(rt, timer.Name()) == kRan) RedrawIfNeeded(rt);
+  if (TryByName(rt, timer.Name()) == TRY_RAN) RequestRedrawIfNeeded(rt);
 }
 
 }  // namespace
@@ -48,7 +46,7 @@ void OnTimer(Runtime& rt, std::int32_t timer_id) {
     FireStepTimer(rt, timer);
     return;
   }
-  if (timer.event_entry > 0 && ControlTryEntry(rt, timer.event_entry) == 1) RedrawIfNeeded(rt);
+  if (timer.event_entry > 0 && TryEntry(rt, timer.event_entry) == 1) RequestRedrawIfNeeded(rt);
 }
 
 std::int32_t ApplyStepOperation(std::int32_t counter, std::int32_t operation, std::int32_t value) {

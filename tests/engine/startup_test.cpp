@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/lifecycle.hpp"
+#include "graphics/vram.hpp"
 #include "platform/files.hpp"
 #include "support/script_fixture.hpp"
 
@@ -177,6 +178,21 @@ TEST_F(Startup, UnloadRecordsTheExitCodeAndForgetsQueuedLabels) {
   EXPECT_EQ(rt.program.LblCount(), 0);
   EXPECT_EQ(engine::UnloadScript(rt), 1);  // nothing loaded: the code stays
   EXPECT_EQ(rt.session.exit_code, 11);
+}
+
+TEST_F(Startup, EachProgramStartsOnAWhitePageWithTheWholeClipAndTheFirstRandomNumbers) {
+  ASSERT_EQ(Load("Data long R 0\n:Initial\nCALL SetUdArea 0, 0, 9, 9\nCALL SetPx 3, 3, 0\n"
+                 "CALL rand 1000, R\n"),
+            1);
+  const std::int32_t first_draw = Long("R");
+  EXPECT_EQ(rt.vram.Clip().right, 8);
+  EXPECT_EQ(graphics::ReadPixel(rt.vram.Current(), 3, 3), graphics::Color{});
+  EXPECT_EQ(graphics::ReadPixel(rt.vram.Current(), 2599, 1999), graphics::kWhite);
+
+  ASSERT_EQ(Load("Data long R 0\n:Initial\nCALL rand 1000, R\n"), 1);
+  EXPECT_EQ(rt.vram.Clip().right, graphics::VRAM_WIDTH - 1);
+  EXPECT_EQ(graphics::ReadPixel(rt.vram.Current(), 3, 3), graphics::kWhite);
+  EXPECT_EQ(Long("R"), first_draw);
 }
 
 TEST_F(Startup, InitialIsQueuedWhenTheEngineIsBusy) {

@@ -36,6 +36,13 @@ TEST(LaunchOptions, OptionsThenTheCommandLine) {
   EXPECT_EQ(o.scramble_in, "in.vx");
   EXPECT_EQ(o.scramble_out, "out.vx");
 
+  o = Parse({"--vram-png", "out.png", "--headless", "s.vx"});
+  EXPECT_EQ(o.vram_png, "out.png");
+  EXPECT_TRUE(o.headless);
+  EXPECT_EQ(o.words, (Strings{"s.vx"}));
+  EXPECT_EQ(Parse({"s.vx", "--vram-png", "x"}).vram_png, "");  // the script's words
+
+  EXPECT_FALSE(Parse({"--vram-png"}).error.empty());
   EXPECT_FALSE(Parse({"--scramble", "in.vx"}).error.empty());
   EXPECT_FALSE(Parse({"--bogus"}).error.empty());
   EXPECT_EQ(Parse({"-", "a"}).words, (Strings{"-", "a"}));

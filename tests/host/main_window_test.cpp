@@ -258,6 +258,9 @@ TEST_F(HostMessages, HoverSetsClickStringAndCursorOnlyWhenTheAreaChanges) {
 
 TEST_F(HostMessages, TopmostCountdown) {
   ASSERT_EQ(Load(kEvents), 1);
+  // A started program is shown whole.
+  EXPECT_EQ(port.log, (std::vector<std::string>{"redraw 0,0,1199,719"}));
+  port.log.clear();
   rt.main_window.topmost_countdown = host::TOPMOST_SHOW_TICKS;
   Tick();
   Tick();

@@ -447,10 +447,6 @@ void QtControls::EditSelection(const ResourceEntry& edit, std::int32_t* start, s
   *end = ByteOfCharIndex(text, cursor.selectionEnd());
 }
 
-void QtControls::RequestRedraw() {
-  if (main_window_) main_window_->update();
-}
-
 void QtControls::FocusMainWindow() {
   if (main_window_) main_window_->setFocus(Qt::OtherFocusReason);
 }

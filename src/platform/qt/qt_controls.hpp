@@ -59,7 +59,6 @@ class QtControls : public host::ControlHost {
   void ListClear(const ResourceEntry& list) override;
   void SetEditSelection(const ResourceEntry& edit, std::int32_t start, std::int32_t end) override;
   void EditSelection(const ResourceEntry& edit, std::int32_t* start, std::int32_t* end) override;
-  void RequestRedraw() override;
   void FocusMainWindow() override;
   void AfterLabel() override;
 
