@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "../tests/support/null_window_system.hpp"
 #include "api/api_table.hpp"
 #include "api/argument_cache.hpp"
 #include "engine/runtime.hpp"
@@ -13,28 +14,6 @@
 
 namespace vx {
 namespace {
-
-// The dispatcher never reaches a window for these variables.
-class NoWindows : public WindowSystem {
- public:
-  std::string ControlText(const ResourceEntry&) override { return {}; }
-  void SetControlText(const ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const ResourceEntry&) override {}
-  int ListSelection(const ResourceEntry&) override { return -1; }
-  void SetListSelection(const ResourceEntry&, int) override {}
-  std::string ListItem(const ResourceEntry&, int) override { return {}; }
-  void ListAdd(const ResourceEntry&, std::string_view) override {}
-  void ListInsert(const ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const ResourceEntry&, int) override {}
-  bool Checked(const ResourceEntry&) override { return false; }
-  void SetChecked(const ResourceEntry&, bool) override {}
-  int Position(const ResourceEntry&) override { return 0; }
-  void SetPosition(const ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
 
 struct LoadedProgram {
   LoadedProgram() {
@@ -55,7 +34,7 @@ struct LoadedProgram {
     rt.program.CommitResource(0, rt.error);
     return *e;
   }
-  NoWindows windows;
+  test::NullWindowSystem windows{{"12.5", -1, true, 3, "clip"}};
   Runtime rt{windows};
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/null_window_system.hpp"
 #include "engine/runtime.hpp"
 #include "values/compiled_expression.hpp"
 #include "values/expression.hpp"
@@ -14,27 +15,6 @@
 namespace {
 
 constexpr std::string_view kExpression = "(A+B*3)/(C-1)+sqrt(D)";
-
-class NoWindowSystem : public vx::WindowSystem {
- public:
-  std::string ControlText(const vx::ResourceEntry&) override { return {}; }
-  void SetControlText(const vx::ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const vx::ResourceEntry&) override {}
-  int ListSelection(const vx::ResourceEntry&) override { return -1; }
-  void SetListSelection(const vx::ResourceEntry&, int) override {}
-  std::string ListItem(const vx::ResourceEntry&, int) override { return {}; }
-  void ListAdd(const vx::ResourceEntry&, std::string_view) override {}
-  void ListInsert(const vx::ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const vx::ResourceEntry&, int) override {}
-  bool Checked(const vx::ResourceEntry&) override { return false; }
-  void SetChecked(const vx::ResourceEntry&, bool) override {}
-  int Position(const vx::ResourceEntry&) override { return 0; }
-  void SetPosition(const vx::ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
 
 enum class Kinds { kMixed, kLong, kDouble };
 
@@ -87,7 +67,7 @@ struct Program {
     rt.program.CommitResource(0, rt.error);
   }
 
-  NoWindowSystem window;
+  vx::test::NullWindowSystem window;
   vx::Runtime rt{window};
   std::string prepared;
 };

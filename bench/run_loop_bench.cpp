@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "../tests/support/null_window_system.hpp"
 #include "engine/loader.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
@@ -18,30 +19,6 @@
 namespace {
 
 using namespace vx;
-
-class NullWindowSystem : public WindowSystem {
- public:
-  std::string ControlText(const ResourceEntry&) override { return {}; }
-  void SetControlText(const ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const ResourceEntry&) override {}
-  int ListSelection(const ResourceEntry&) override { return -1; }
-  void SetListSelection(const ResourceEntry&, int) override {}
-  std::string ListItem(const ResourceEntry&, int) override { return {}; }
-  void ListAdd(const ResourceEntry&, std::string_view) override {}
-  void ListInsert(const ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const ResourceEntry&, int) override {}
-  bool Checked(const ResourceEntry&) override { return false; }
-  void SetChecked(const ResourceEntry&, bool) override {}
-  int Position(const ResourceEntry&) override { return 0; }
-  void SetPosition(const ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view caption, std::string_view text) override {
-    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                 static_cast<int>(text.size()), text.data());
-  }
-  void SetTitle(std::string_view) override {}
-};
 
 constexpr int kIterations = 100000;
 
@@ -88,7 +65,7 @@ void RunScript(benchmark::State& state, const char* script, int procedures_per_i
   const std::filesystem::path file = dir / "bench.vx";
   std::ofstream(file, std::ios::binary) << script;
 
-  NullWindowSystem window;
+  test::NullWindowSystem window{{}, true};
   Runtime rt(window);
   if (engine::ReloadScript(rt, file.string()) != 1) {
     state.SkipWithError("the script did not load");

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../tests/support/null_window_system.hpp"
 #include "api/api_table.hpp"
 #include "api/argument_cache.hpp"
 #include "api/arguments.hpp"
@@ -17,27 +18,6 @@
 
 namespace vx {
 namespace {
-
-class NoWindows : public WindowSystem {
- public:
-  std::string ControlText(const ResourceEntry&) override { return "12.5"; }
-  void SetControlText(const ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const ResourceEntry&) override {}
-  int ListSelection(const ResourceEntry&) override { return -1; }
-  void SetListSelection(const ResourceEntry&, int) override {}
-  std::string ListItem(const ResourceEntry&, int) override { return {}; }
-  void ListAdd(const ResourceEntry&, std::string_view) override {}
-  void ListInsert(const ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const ResourceEntry&, int) override {}
-  bool Checked(const ResourceEntry&) override { return true; }
-  void SetChecked(const ResourceEntry&, bool) override {}
-  int Position(const ResourceEntry&) override { return 3; }
-  void SetPosition(const ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return "clip"; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
 
 struct World {
   World() {
@@ -60,7 +40,7 @@ struct World {
     rt.program.CommitResource(0, rt.error);
     return *e;
   }
-  NoWindows windows;
+  test::NullWindowSystem windows{{"12.5", -1, true, 3, "clip"}};
   Runtime rt{windows};
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/null_window_system.hpp"
 #include "engine/runtime.hpp"
 #include "values/compiled_expression.hpp"
 #include "values/expression.hpp"
@@ -16,30 +17,8 @@
 
 namespace {
 
-// Controls show fixed values; nothing is ever shown or stored.
-class FixedWindowSystem : public vx::WindowSystem {
- public:
-  std::string ControlText(const vx::ResourceEntry&) override { return "2.5"; }
-  void SetControlText(const vx::ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const vx::ResourceEntry&) override {}
-  int ListSelection(const vx::ResourceEntry&) override { return 0; }
-  void SetListSelection(const vx::ResourceEntry&, int) override {}
-  std::string ListItem(const vx::ResourceEntry&, int) override { return "item"; }
-  void ListAdd(const vx::ResourceEntry&, std::string_view) override {}
-  void ListInsert(const vx::ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const vx::ResourceEntry&, int) override {}
-  bool Checked(const vx::ResourceEntry&) override { return true; }
-  void SetChecked(const vx::ResourceEntry&, bool) override {}
-  int Position(const vx::ResourceEntry&) override { return 7; }
-  void SetPosition(const vx::ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return "clip"; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
-
 struct Fixture {
-  FixedWindowSystem window;
+  vx::test::NullWindowSystem window{{"2.5", 0, true, 7, "clip"}};
   vx::Runtime rt{window};
 
   Fixture() {

@@ -18,33 +18,13 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/null_window_system.hpp"
 #include "api/api_table.hpp"
 #include "api/string_ops.hpp"
 #include "engine/runtime.hpp"
 #include "values/values.hpp"
 
 namespace {
-
-class NullWindowSystem : public vx::WindowSystem {
- public:
-  std::string ControlText(const vx::ResourceEntry&) override { return "1"; }
-  void SetControlText(const vx::ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const vx::ResourceEntry&) override {}
-  int ListSelection(const vx::ResourceEntry&) override { return -1; }
-  void SetListSelection(const vx::ResourceEntry&, int) override {}
-  std::string ListItem(const vx::ResourceEntry&, int) override { return {}; }
-  void ListAdd(const vx::ResourceEntry&, std::string_view) override {}
-  void ListInsert(const vx::ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const vx::ResourceEntry&, int) override {}
-  bool Checked(const vx::ResourceEntry&) override { return false; }
-  void SetChecked(const vx::ResourceEntry&, bool) override {}
-  int Position(const vx::ResourceEntry&) override { return 0; }
-  void SetPosition(const vx::ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
 
 // Argument kinds: T text, N number, R output; lower case = optional.
 struct Signature {
@@ -70,7 +50,7 @@ constexpr const char* kTextNames[] = {"T0", "T1", "T2", "T3"};
 constexpr const char* kOutputNames[] = {"OS", "SM", "OL", "T0"};
 
 struct Fixture {
-  NullWindowSystem window;
+  vx::test::NullWindowSystem window;
   vx::Runtime rt{window};
   std::int32_t texts[4] = {};
 

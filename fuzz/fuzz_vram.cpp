@@ -19,33 +19,13 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/null_window_system.hpp"
 #include "api/api_table.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
 #include "values/values.hpp"
 
 namespace {
-
-class NullWindowSystem : public vx::WindowSystem {
- public:
-  std::string ControlText(const vx::ResourceEntry&) override { return {}; }
-  void SetControlText(const vx::ResourceEntry&, std::string_view) override {}
-  void ScrollToEnd(const vx::ResourceEntry&) override {}
-  int ListSelection(const vx::ResourceEntry&) override { return -1; }
-  void SetListSelection(const vx::ResourceEntry&, int) override {}
-  std::string ListItem(const vx::ResourceEntry&, int) override { return {}; }
-  void ListAdd(const vx::ResourceEntry&, std::string_view) override {}
-  void ListInsert(const vx::ResourceEntry&, int, std::string_view) override {}
-  void ListDelete(const vx::ResourceEntry&, int) override {}
-  bool Checked(const vx::ResourceEntry&) override { return false; }
-  void SetChecked(const vx::ResourceEntry&, bool) override {}
-  int Position(const vx::ResourceEntry&) override { return 0; }
-  void SetPosition(const vx::ResourceEntry&, int) override {}
-  std::string ClipboardText() override { return {}; }
-  void SetClipboardText(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void SetTitle(std::string_view) override {}
-};
 
 // Argument kinds: N number, T text, R output; lower case = optional.
 struct Signature {
@@ -81,7 +61,7 @@ constexpr std::size_t kNumbers = 14;
 constexpr std::size_t kTextMax = 4096;
 
 struct Fixture {
-  NullWindowSystem window;
+  vx::test::NullWindowSystem window;
   vx::Runtime rt{window};
   std::int32_t text = -1;
 
