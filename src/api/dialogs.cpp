@@ -1,9 +1,11 @@
 // Dialogs: OpenDialog, InputDialog, SetDialogPrm, InputDialogHoli,
 // Prm1Dialog, EditDialog, DigitDialog, MsgBx, ColorDialog, SpeedMenu,
-// ListSelect, ListSelectStr and CatListSelect. docs/api/dialogs.md gives
+// ListSelect, ListSelectStr, CatListSelect and ListSelectSArray.
+// docs/api/dialogs.md gives
 // each one's contract. Without a dialog host (headless) every question is
 // cancelled at once and MsgBx is one line on standard error answered with
 // its first button.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
 #include "api/families.hpp"
+#include "api/stores.hpp"
 #include "engine/runtime.hpp"
 #include "host/dialogs.hpp"
 #include "platform/files.hpp"
@@ -267,6 +270,44 @@ void CatListSelect(Call& call) {
   if (chosen >= 0) call.WriteText(out, values_of[chosen]);
 }
 
+// ListSelectSArray out INDEX, FIRST, COUNT[, CAPTION[, out TEXT]]: the
+// non-empty string-array entries FIRST to FIRST+COUNT-1 are the items (COUNT
+// is capped at the array's end). INDEX and G_WORK1 get the chosen entry's
+// index in the string array, so GetStrArray reads it again; the entry INDEX
+// names is selected at the start.
+void ListSelectSArray(Call& call) {
+  const std::int32_t out = call.Resource(0);
+  const std::int32_t first = call.Int(1);
+  const std::int32_t count = call.Int(2);
+  std::string& caption = call.Small(0);
+  call.OptString(3, caption);
+  const std::int32_t text_out = call.OptResource(4);
+  if (out < 0) return;
+  if (!StringArray::ValidIndex(first) || count < 1) {
+    call.SetWork(1, -1);
+    call.SetError(1);
+    return;
+  }
+  const StringArray& strings = call.rt().stores.strings;
+  const std::int32_t end = first + std::min(count, STR_ARRAY_ENTRIES - first);
+  const std::int32_t current = values::ReadAsInteger(call.rt(), out);
+  std::vector<std::string> items;
+  std::vector<std::int32_t> entry_of;
+  int initial = -1;
+  for (std::int32_t index = first; index < end; ++index) {
+    if (strings.Get(index).empty()) continue;
+    if (index == current) initial = static_cast<int>(items.size());
+    items.emplace_back(strings.Get(index));
+    entry_of.push_back(index);
+  }
+  const int chosen = Choose(call, caption, items, initial);
+  if (chosen < 0) return;
+  const std::int32_t entry = entry_of[static_cast<std::size_t>(chosen)];
+  call.SetWork(1, entry);
+  call.WriteInt(out, entry);
+  if (text_out >= 0) call.WriteText(text_out, items[static_cast<std::size_t>(chosen)]);
+}
+
 constexpr Registration kDialogApis[] = {
     {Id("OpenDialog"), OpenDialog},       {Id("InputDialog"), InputDialog},
     {Id("SetDialogPrm"), SetDialogPrm},   {Id("InputDialogHoli"), InputDialogHoli},
@@ -274,7 +315,7 @@ constexpr Registration kDialogApis[] = {
     {Id("DigitDialog"), DigitDialog},     {Id("MsgBx"), MsgBx},
     {Id("ColorDialog"), ColorDialog},     {Id("SpeedMenu"), SpeedMenu},
     {Id("ListSelect"), ListSelect},       {Id("ListSelectStr"), ListSelectStr},
-    {Id("CatListSelect"), CatListSelect},
+    {Id("CatListSelect"), CatListSelect}, {Id("ListSelectSArray"), ListSelectSArray},
 };
 
 }  // namespace

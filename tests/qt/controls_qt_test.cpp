@@ -629,14 +629,18 @@ class ScriptedDialogs : public host::DialogHost {
   int Message(std::string_view, std::string_view, int) override { return host::ANSWER_NO; }
   std::optional<std::uint32_t> ChooseColour(std::uint32_t) override { return 0x123456u; }
   int PopupMenu(std::span<const std::string> items) override { return static_cast<int>(items.size()) - 1; }
-  int ChooseFromList(std::string_view, std::span<const std::string> items, int) override {
+  int ChooseFromList(std::string_view caption, std::span<const std::string> items, int initial) override {
     shown.assign(items.begin(), items.end());
+    list_caption.assign(caption);
+    list_initial = initial;
     return choice;
   }
 
   std::optional<std::string> file, text;
   std::optional<double> number;
   int choice = -1;
+  int list_initial = -2;
+  std::string list_caption;
   std::string caption_default, last_filter, last_initial;
   host::NumberInput last_number;
   std::vector<std::string> shown;
@@ -719,6 +723,77 @@ TEST_F(DialogApiTest, AnswersAreWrittenAndCancelsLeaveOutputs) {
   Call("Category");
   EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"fruit / apple", "tree / oak"}));
   EXPECT_EQ(Text("S"), "oak");
+}
+
+constexpr std::string_view kStrArrayListScript = R"(Data long N 7
+Data string S 100
+:Initial
+CALL SetStrArray 5, "five"
+CALL SetStrArray 7, "seven"
+CALL SetStrArray 8, "eight"
+CALL SetStrArray 499, "last"
+ENDP
+:Pick
+CALL ListSelectSArray N, 5, 4, "Which?", S
+ENDP
+:PickIndexOnly
+CALL ListSelectSArray N, 5, 4
+ENDP
+:Tail
+CALL ListSelectSArray N, 498, 100
+ENDP
+:BadFirst
+CALL ListSelectSArray N, 500, 1
+ENDP
+:NoCount
+CALL ListSelectSArray N, 5, 0
+ENDP
+:Empty
+CALL ListSelectSArray N, 0, 5
+ENDP
+)";
+
+TEST_F(DialogApiTest, StringArrayListShowsNonEmptyEntriesAndAnswersTheirIndex) {
+  ASSERT_EQ(Load(kStrArrayListScript), 1);
+  dialogs.choice = 2;
+  Call("Pick");
+  // Entry 6 is empty and is left out; the chosen position maps back to 8.
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"five", "seven", "eight"}));
+  EXPECT_EQ(dialogs.list_caption, "Which?");
+  EXPECT_EQ(dialogs.list_initial, 1);  // N named entry 7
+  EXPECT_EQ(Long("N"), 8);
+  EXPECT_EQ(Long("G_WORK1"), 8);
+  EXPECT_EQ(Long("G_ERROR"), 0);
+  EXPECT_EQ(Text("S"), "eight");
+  dialogs.choice = 0;
+  Call("PickIndexOnly");
+  EXPECT_EQ(dialogs.list_initial, 2);
+  EXPECT_EQ(Long("N"), 5);
+  EXPECT_EQ(Text("S"), "eight");
+  // The count stops at the array's end.
+  Call("Tail");
+  EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"last"}));
+  EXPECT_EQ(dialogs.list_initial, -1);
+  EXPECT_EQ(Long("N"), 499);
+}
+
+TEST_F(DialogApiTest, StringArrayListRefusalsAndCancelsLeaveTheOutput) {
+  ASSERT_EQ(Load(kStrArrayListScript), 1);
+  dialogs.choice = 0;
+  for (const char* label : {"BadFirst", "NoCount", "Empty"}) {
+    dialogs.shown = {"untouched"};
+    Call(label);
+    EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"untouched"})) << label;  // no dialog
+    EXPECT_EQ(Long("G_ERROR"), 1) << label;
+    EXPECT_EQ(Long("G_WORK1"), -1) << label;
+    EXPECT_EQ(Long("N"), 7) << label;
+  }
+  dialogs.choice = -1;
+  Call("Pick");
+  EXPECT_EQ(Long("G_ERROR"), 1);
+  EXPECT_EQ(Long("G_WORK1"), -1);
+  EXPECT_EQ(Long("N"), 7);
+  EXPECT_EQ(Text("S"), "");
 }
 
 TEST_F(QtControlsTest, WithoutADialogHostQuestionsAreCancelled) {

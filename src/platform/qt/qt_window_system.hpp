@@ -9,6 +9,7 @@
 #include "host/window_system.hpp"
 #include "platform/qt/qt_controls.hpp"
 
+class QImage;
 class QWidget;
 
 namespace vx::qt {
@@ -39,6 +40,13 @@ class QtWindowSystem : public WindowSystem {
   void SetPosition(const ResourceEntry& bar, int position) override;
   std::string ClipboardText() override;
   void SetClipboardText(std::string_view text) override;
+  // With a display pictures go through the system clipboard and the grab
+  // reads the primary screen; headless keeps the in-process clipboard and
+  // has no screen.
+  std::string ClipboardPicture() override;
+  bool SetClipboardPicture(std::string_view dib) override;
+  void ScreenSize(int* width, int* height) override;
+  bool GrabScreen(int x, int y, int width, int height, std::string* dib) override;
   void ShowMessage(std::string_view caption, std::string_view text) override;
   void SetTitle(std::string_view title) override;
 
@@ -64,6 +72,13 @@ class QtDebugDialog : public DebugDialog {
   QWidget* main_window_ = nullptr;
   QuickWatchWindow* quick_watch_ = nullptr;
 };
+
+// A picture as a packed 24-bit DIB (bottom-up rows, each padded to 4
+// bytes); empty for a null picture or one too large to hand over.
+std::string PictureToDib(const QImage& picture);
+// A packed 24- or 32-bit DIB as a picture; a null picture when the bytes are
+// not a DIB, are compressed, are too large or end before the last row.
+QImage DibToPicture(std::string_view dib);
 
 // One line on standard error, flushed at once.
 void WriteErrorLine(const std::string& line);
