@@ -101,13 +101,18 @@ void FillBank(std::uint8_t* bank, Color c) {
     std::memset(bank, c.b, VRAM_BANK_BYTES);
     return;
   }
-  for (std::size_t i = 0; i < VRAM_ROW_BYTES; i += 3) {
-    bank[i] = c.b;
-    bank[i + 1] = c.g;
-    bank[i + 2] = c.r;
+  // 32 pixels are six 16-byte blocks and the bank holds whole groups of 32,
+  // so it is one run of that pattern: wide stores only, no reads.
+  constexpr std::size_t kPatternBytes = 32 * VRAM_PIXEL_BYTES;
+  static_assert(VRAM_BANK_BYTES % kPatternBytes == 0);
+  alignas(16) std::uint8_t pattern[kPatternBytes];
+  for (std::size_t i = 0; i < kPatternBytes; i += VRAM_PIXEL_BYTES) {
+    pattern[i] = c.b;
+    pattern[i + 1] = c.g;
+    pattern[i + 2] = c.r;
   }
-  for (int row = 1; row < VRAM_HEIGHT; ++row) {
-    std::memcpy(bank + row * VRAM_ROW_BYTES, bank, VRAM_ROW_BYTES);
+  for (std::size_t i = 0; i < VRAM_BANK_BYTES; i += kPatternBytes) {
+    std::memcpy(bank + i, pattern, kPatternBytes);
   }
 }
 
