@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# other_windows.sh BINARY: two instances in a real X server (xvfb-run). The
-# second finds the first's window by its title, lists the instances and
-# posts the first an EVENT, which ends it; WM_CLASS names the window class.
+# other_windows.sh BINARY: instances in a real X server (xvfb-run). A second
+# one finds the first's window by its title, lists the instances, moves and
+# sizes the window and posts the first an EVENT; a third asks it to close,
+# which its WIN_CLOSE label turns into its end. WM_CLASS names the class.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,7 +16,7 @@ mkdir -p "$tmp/prog" "$tmp/target" "$tmp/sender" "$tmp/run"
 chmod 700 "$tmp/run"
 cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
 cp "$here/other_windows_target.vx" "$tmp/target/"
-cp "$here/other_windows_sender.vx" "$tmp/sender/"
+cp "$here/other_windows_sender.vx" "$here/other_windows_closer.vx" "$tmp/sender/"
 
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
@@ -35,6 +36,10 @@ xprop -id "\$win" WM_CLASS > "$tmp/wm_class"
 cd "$tmp/sender"
 "$binary" other_windows_sender.vx 2>"$tmp/sender.stderr"
 echo "sender \$?" > "$tmp/exit"
+for _ in \$(seq 50); do grep -q event "$tmp/target/target.txt" && break; sleep 0.1; done
+xdotool getwindowgeometry "\$win" | tail -2 > "$tmp/geometry"
+"$binary" other_windows_closer.vx 2>>"$tmp/sender.stderr"
+echo "closer \$?" >> "$tmp/exit"
 for _ in \$(seq 50); do kill -0 \$target 2>/dev/null || break; sleep 0.1; done
 if kill -0 \$target 2>/dev/null; then echo "target still running"; kill \$target; exit 1; fi
 wait \$target
@@ -49,8 +54,10 @@ check() {  # check WHAT EXPECTED ACTUAL
     echo "$1 differs:"; printf '%s\n' "$3" | cat -A; status=1
   fi
 }
-check sender.txt $'chkwin 0 Vexmora100WClass\r\nmissing 1\r\nlist 1\r' "$(cat "$tmp/sender/sender.txt" 2>/dev/null)"
-check target.txt $'start\r\nevent 12 34\r' "$(cat "$tmp/target/target.txt" 2>/dev/null)"
-check "exit codes" $'sender 3\ntarget 7' "$(cat "$tmp/exit" 2>/dev/null)"
+check sender.txt $'chkwin 0 Vexmora100WClass\r\nmissing 1\r\nlist 1\r\nsteer 0\r\nbad handle 1\r' \
+  "$(cat "$tmp/sender/sender.txt" 2>/dev/null)"
+check target.txt $'start\r\nevent 12 34\r\nclose\r' "$(cat "$tmp/target/target.txt" 2>/dev/null)"
+check "exit codes" $'sender 3\ncloser 4\ntarget 7' "$(cat "$tmp/exit" 2>/dev/null)"
+check geometry $'  Position: 100,50 (screen: 0)\n  Geometry: 300x200' "$(cat "$tmp/geometry" 2>/dev/null)"
 check WM_CLASS 'WM_CLASS(STRING) = "vexmora", "Vexmora100WClass"' "$(cat "$tmp/wm_class" 2>/dev/null)"
 exit $status
