@@ -258,7 +258,8 @@ std::string ListLine(std::uint64_t handle, std::int32_t pid, std::string_view ti
   return line;
 }
 
-// GetVexmoraWinList: the other running instances, one line each in G_TXT
+// GetVexmoraWinList: the other running instances' main windows (not their
+// dialogs or watch windows), one line each in G_TXT
 // ("handle<TAB>process id<TAB>title", CR LF after each), their number in
 // G_WORK1 and the number found in G_WORK2 (more than G_WORK1 when G_TXT
 // could not hold them all). Without an X server the instance registry
@@ -268,7 +269,7 @@ void GetVexmoraWinList(Call& call) {
   std::vector<std::string> lines;
   if (host::OtherTopWindows(call.rt(), &windows)) {
     for (const TopWindowInfo& w : windows) {
-      if (w.class_name.find(host::MAIN_WINDOW_CLASS) != std::string::npos) {
+      if (!w.secondary && w.class_name.find(host::MAIN_WINDOW_CLASS) != std::string::npos) {
         lines.push_back(ListLine(w.handle, w.pid, w.title));
       }
     }

@@ -18,6 +18,7 @@ struct TopWindowInfo {
   std::string title;
   std::string class_name;    // the class part of WM_CLASS (not the instance part)
   std::int32_t pid = 0;      // the owning process when the window says (_NET_WM_PID), else 0
+  bool secondary = false;    // a dialog or tool window: transient for another, or typed so
 };
 
 // What CtrlWindow may do to another window; the numbers of the first four

@@ -164,6 +164,17 @@ std::int32_t ProcessId(Display* d, Window w) {
   return static_cast<std::int32_t>(items[0]);
 }
 
+// Dialogs name the window they belong to; tool windows say what they are.
+bool IsSecondary(Display* d, Window w) {
+  Window owner = None;
+  if (XGetTransientForHint(d, w, &owner) != 0 && owner != None) return true;
+  std::vector<unsigned long> types;
+  ReadProperty(d, w, AtomOf(d, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, nullptr, &types);
+  const unsigned long dialog = AtomOf(d, "_NET_WM_WINDOW_TYPE_DIALOG");
+  const unsigned long utility = AtomOf(d, "_NET_WM_WINDOW_TYPE_UTILITY");
+  return std::any_of(types.begin(), types.end(), [&](unsigned long t) { return t == dialog || t == utility; });
+}
+
 // Below a window manager's frame sits the client window, the one with
 // WM_STATE; without a manager the root's children are the clients.
 Window ClientOf(Display* d, Window frame) {
@@ -313,6 +324,7 @@ class ServerWindows : public host::TopWindows {
       info.title = Title(d.get(), w);
       ClassHint(d.get(), w, &info.class_name);
       info.pid = ProcessId(d.get(), w);
+      info.secondary = IsSecondary(d.get(), w);
       out->push_back(std::move(info));
     }
     return true;

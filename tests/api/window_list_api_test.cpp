@@ -70,6 +70,7 @@ class WindowListApiTest : public ApiTest {
         {77, "notes.txt - Editor", "Gedit", 3000},
         {88, "Vexmora  Ver.10.52", "Vexmora100WClass", 4000},
         {99, "Ver. notes", "gedit", 3001},
+        {90, "Quick watch", "Vexmora100WClass", 4000, true},  // the other instance's watch window
     };
   }
   std::int32_t Status() { return Long(sysvar::G_ERROR); }
