@@ -40,15 +40,24 @@ void PostEvent(Call& call) {
 }
 
 // PostEventExt class text, message, value 1, value 2: to every other
-// instance when the class text is part of our class name.
+// instance when the class text is part of our class name (through the
+// registry, so headless instances count too), and as an X ClientMessage to
+// every other program's top-level window whose class contains the text.
 void PostEventExt(Call& call) {
   std::string& class_text = call.Small(0);
   call.String(0, class_text);
   const std::int32_t message = call.Int(1);
   const std::int32_t value1 = call.Int(2);
   const std::int32_t value2 = call.Int(3);
-  if (kMainWindowClass.find(class_text) == std::string_view::npos) return;
-  host::PostToOtherInstances(message, value1, value2);
+  if (kMainWindowClass.find(class_text) != std::string_view::npos) {
+    host::PostToOtherInstances(message, value1, value2);
+  }
+  std::vector<host::TopWindowInfo> windows;
+  host::OtherTopWindows(call.rt(), &windows);
+  for (const host::TopWindowInfo& w : windows) {
+    if (host::IsMainWindowClass(w.class_name) || w.class_name.find(class_text) == std::string::npos) continue;
+    host::TopWindowsOf(call.rt()).Post(w.handle, message, value1, value2);
+  }
 }
 
 // PostMsg title text, class name, message, wParam, lParam: to every other

@@ -370,6 +370,15 @@ class ServerWindows : public host::TopWindows {
 
 }  // namespace
 
+#ifdef VEXMORA_HAVE_X11
+std::uint32_t WindowMessageAtom() {
+  DisplayPtr d = Open();
+  return d ? static_cast<std::uint32_t>(AtomOf(d.get(), kMessageAtom)) : 0;
+}
+#else
+std::uint32_t WindowMessageAtom() { return 0; }
+#endif
+
 host::TopWindows& ServerTopWindows() {
   static ServerWindows windows;  // stateless: every call opens its own connection
   return windows;

@@ -146,6 +146,27 @@ TEST_F(WindowListApiTest, PostMsgReachesOtherInstancesThroughTheRegistry) {
   EXPECT_TRUE(inbox.Empty());  // once, though the instance shows two windows
 }
 
+TEST_F(WindowListApiTest, PostEventExtReachesForeignWindowsByClassPart) {
+  TempFolder runtime_dir;
+  ScopedEnv env("XDG_RUNTIME_DIR", runtime_dir.path());
+  host::Inbox inbox;
+  host::InstanceListener other(inbox, 4000);
+  Call("PostEventExt", "\"Ged\", 1159, 5, 6");  // part of the class, with its case
+  EXPECT_EQ(windows.log, std::vector<std::string>{"post 77 1159 5 6"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(inbox.Empty());
+
+  windows.log.clear();
+  Call("PostEventExt", "\"Vexmora\", 1159, 5, 6");  // instances only through the registry
+  EXPECT_TRUE(windows.log.empty());
+  host::Message m;
+  bool arrived = false;
+  for (int i = 0; i < 200 && !(arrived = inbox.Take(&m)); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(arrived);
+}
+
 TEST_F(WindowListApiTest, ShowOtherWindowAndCtrlWindowActOnOtherWindowsOnly) {
   Call("ShowOtherWindow", "77");
   EXPECT_EQ(Status(), 0);

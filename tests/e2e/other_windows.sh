@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# other_windows.sh BINARY: instances in a real X server (xvfb-run). A second
-# one finds the first's window by its title, lists the instances, moves and
-# sizes the window and posts the first an EVENT; a third asks it to close,
-# which its WIN_CLOSE label turns into its end. WM_CLASS names the class.
+# other_windows.sh BINARY POST_MESSAGE: instances in a real X server
+# (xvfb-run). A second one finds the first's window by its title, lists the
+# instances, moves and sizes the window and posts the first an EVENT; a
+# foreign program posts another through X; a third instance asks it to
+# close, which its WIN_CLOSE label turns into its end. WM_CLASS names the
+# class.
 set -u
 binary=$1
+post_message=$2
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in xvfb-run xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
@@ -38,6 +41,8 @@ cd "$tmp/sender"
 echo "sender \$?" > "$tmp/exit"
 for _ in \$(seq 50); do grep -q event "$tmp/target/target.txt" && break; sleep 0.1; done
 xdotool getwindowgeometry "\$win" | tail -2 > "$tmp/geometry"
+"$post_message" "\$win" 1159 56 -78
+for _ in \$(seq 50); do grep -q "event 56" "$tmp/target/target.txt" && break; sleep 0.1; done
 "$binary" other_windows_closer.vx 2>>"$tmp/sender.stderr"
 echo "closer \$?" >> "$tmp/exit"
 for _ in \$(seq 50); do kill -0 \$target 2>/dev/null || break; sleep 0.1; done
@@ -56,7 +61,7 @@ check() {  # check WHAT EXPECTED ACTUAL
 }
 check sender.txt $'chkwin 0 Vexmora100WClass\r\nmissing 1\r\nlist 1\r\nsteer 0\r\nbad handle 1\r' \
   "$(cat "$tmp/sender/sender.txt" 2>/dev/null)"
-check target.txt $'start\r\nevent 12 34\r\nclose\r' "$(cat "$tmp/target/target.txt" 2>/dev/null)"
+check target.txt $'start\r\nevent 12 34\r\nevent 56 -78\r\nclose\r' "$(cat "$tmp/target/target.txt" 2>/dev/null)"
 check "exit codes" $'sender 3\ncloser 4\ntarget 7' "$(cat "$tmp/exit" 2>/dev/null)"
 check geometry $'  Position: 100,50 (screen: 0)\n  Geometry: 300x200' "$(cat "$tmp/geometry" 2>/dev/null)"
 check WM_CLASS 'WM_CLASS(STRING) = "vexmora", "Vexmora100WClass"' "$(cat "$tmp/wm_class" 2>/dev/null)"
