@@ -11,10 +11,10 @@ packages=(
   libfreetype-dev libfontconfig-dev   # text drawn into the VRAM banks
   fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
   libpng-dev                          # --vram-png
-  libx11-dev libxtst-dev              # KeyEvent and MouseCtrl through XTest
+  libx11-dev libxtst-dev              # KeyEvent, MouseCtrl (XTest) and other programs' windows
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
   imagemagick                         # reference BMP and JPEG files for the image tests
-  xvfb xauth xdotool                  # the end-to-end test in a real X server
+  xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   lua5.4 tcl python3                  # script benchmarks against peers
 )
 

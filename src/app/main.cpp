@@ -16,6 +16,7 @@
 #include "engine/startup.hpp"
 #include "host/instances.hpp"
 #include "host/launch.hpp"
+#include "host/top_windows.hpp"
 #include "host/vram_png.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -137,6 +138,9 @@ int main(int argc, char** argv) {
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   QApplication app(qt_argc, qt_argv);
+  // X11 gives every window the application's name as its WM_CLASS class
+  // part; other instances and programs find our main windows by it.
+  QCoreApplication::setApplicationName(QString::fromLatin1(host::MAIN_WINDOW_CLASS));
   // Qt adopts the user's locale; numbers in scripts are always read and
   // printed with a decimal point.
   std::setlocale(LC_NUMERIC, "C");

@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <span>
+#include <string>
 
 #include "engine/runtime.hpp"
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
+#include "graphics/jpeg.hpp"
+#include "graphics/picture_files.hpp"
+#include "platform/files.hpp"
 
 namespace vx::host {
 namespace {
@@ -29,7 +35,7 @@ void TileFromOrigin(graphics::Vram& vram, const graphics::PixelRect& block) {
   }
 }
 
-class BmpOnlyImages : public DropImages {
+class FileImages : public DropImages {
  public:
   bool LoadBmp(Runtime& rt, std::string_view path, bool tiled) override {
     graphics::Vram& vram = rt.vram;
@@ -41,13 +47,31 @@ class BmpOnlyImages : public DropImages {
     vram.MarkAllDirty();
     return true;
   }
-  bool LoadJpeg(Runtime&, std::string_view, bool) override { return false; }
+  // The picture family's decoder and bookkeeping: the loaded size becomes
+  // the last picture size, as after LoadJpg.
+  bool LoadJpeg(Runtime& rt, std::string_view path, bool tiled) override {
+    graphics::Vram& vram = rt.vram;
+    if (vram.Current() == nullptr) return false;
+    const std::optional<std::string> data = files::ReadAll(path, graphics::JPEG_FILE_BYTES_MAX + 1);
+    if (!data || data->size() > graphics::JPEG_FILE_BYTES_MAX) return false;
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data->data()), data->size());
+    const graphics::JpegDecoded r =
+        graphics::LoadJpeg(bytes, graphics::SurfaceOf(vram, vram.Current()), 0, 0, 1.0);
+    if (!r.ok) return false;
+    rt.images.last_width = r.out_width;
+    rt.images.last_height = r.out_height;
+    if (tiled && r.out_width >= 1 && r.out_height >= 1) {
+      TileFromOrigin(vram, graphics::PixelRect{0, 0, r.out_width - 1, r.out_height - 1});
+    }
+    vram.MarkAllDirty();
+    return true;
+  }
 };
 
 }  // namespace
 
 DropImages& BuiltInDropImages() {
-  static BmpOnlyImages images;  // stateless
+  static FileImages images;  // stateless
   return images;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Loading a dropped image into the current bank. The image family provides
-// the real loaders; until a runtime is given one, BMP files are drawn with
-// the drawing layer's BMP reader and JPEG files are refused.
+// Loading a dropped image into the current bank: BMP files through the
+// drawing layer's reader, JPEG files through the picture family's decoder.
+// Tests may give the runtime loaders of their own.
 #include <string_view>
 
 namespace vx {

@@ -8,10 +8,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "host/messages.hpp"
 
@@ -38,7 +43,52 @@ bool SocketAddress(const std::string& path, sockaddr_un* out) {
   return true;
 }
 
-std::string OwnSocketName() { return std::to_string(getpid()) + ".sock"; }
+std::string SocketName(std::int32_t id) { return std::to_string(id) + ".sock"; }
+
+// The instance number of a socket's name, or -1 for anything else.
+std::int32_t IdOfName(const std::string& name) {
+  constexpr std::string_view kSuffix = ".sock";
+  if (name.size() <= kSuffix.size() || name.size() > kSuffix.size() + 10 ||
+      name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+    return -1;
+  }
+  long long id = 0;
+  for (std::size_t i = 0; i + kSuffix.size() < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    id = id * 10 + (name[i] - '0');
+  }
+  return id > 0 && id <= INT32_MAX ? static_cast<std::int32_t>(id) : -1;
+}
+
+std::vector<std::int32_t> RegisteredIds(const std::string& dir) {
+  std::vector<std::int32_t> ids;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
+  if (!listing) return ids;
+  while (const dirent* entry = readdir(listing.get())) {
+    const std::int32_t id = IdOfName(entry->d_name);
+    if (id > 0) ids.push_back(id);
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+enum class Sent { kReached, kStale, kBusy };
+
+// One datagram to one instance; a socket nobody listens on is removed.
+Sent SendTo(int sock, const std::string& dir, std::int32_t id, const unsigned char* datagram,
+            std::size_t size) {
+  const std::string path = dir + "/" + SocketName(id);
+  sockaddr_un address;
+  if (!SocketAddress(path, &address)) return Sent::kStale;
+  const ssize_t sent = sendto(sock, datagram, size, MSG_DONTWAIT,
+                              reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  if (sent == static_cast<ssize_t>(size)) return Sent::kReached;
+  if (errno == ECONNREFUSED || errno == ENOENT) {
+    unlink(path.c_str());  // its process has gone
+    return Sent::kStale;
+  }
+  return Sent::kBusy;  // a full queue: alive, but this one is lost
+}
 
 void Encode(std::int32_t a, std::int32_t b, std::int32_t c, unsigned char* out) {
   const std::int32_t v[3] = {a, b, c};
@@ -61,38 +111,57 @@ std::string InstanceDirectory() {
   return dir;
 }
 
-int PostToOtherInstances(std::int32_t message, std::int32_t value1, std::int32_t value2) {
+std::int32_t OwnInstanceId() { return static_cast<std::int32_t>(getpid()); }
+
+int PostToOtherInstances(std::int32_t message, std::int32_t value1, std::int32_t value2,
+                         std::int32_t own) {
   const std::string dir = InstanceDirectory();
   if (dir.empty()) return 0;
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(dir.c_str()), closedir);
-  if (!listing) return 0;
   Fd sock(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   if (sock.fd < 0) return 0;
   unsigned char datagram[kDatagramBytes];
   Encode(message, value1, value2, datagram);
-  const std::string own = OwnSocketName();
   int reached = 0;
-  while (const dirent* entry = readdir(listing.get())) {
-    const std::string name = entry->d_name;
-    if (name == own || name.size() < 6 || name.compare(name.size() - 5, 5, ".sock") != 0) continue;
-    const std::string path = dir + "/" + name;
-    sockaddr_un address;
-    if (!SocketAddress(path, &address)) continue;
-    const ssize_t sent = sendto(sock.fd, datagram, sizeof datagram, MSG_DONTWAIT,
-                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (sent == static_cast<ssize_t>(sizeof datagram)) {
-      ++reached;
-    } else if (errno == ECONNREFUSED || errno == ENOENT) {
-      unlink(path.c_str());  // its process has gone
-    }
+  for (const std::int32_t id : RegisteredIds(dir)) {
+    if (id != own && SendTo(sock.fd, dir, id, datagram, sizeof datagram) == Sent::kReached) ++reached;
   }
   return reached;
 }
 
-InstanceListener::InstanceListener(Inbox& inbox) : inbox_(inbox) {
+bool PostToInstance(std::int32_t id, std::int32_t message, std::int32_t value1, std::int32_t value2) {
   const std::string dir = InstanceDirectory();
-  if (dir.empty()) return;
-  path_ = dir + "/" + OwnSocketName();
+  if (dir.empty() || id <= 0) return false;
+  Fd sock(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  if (sock.fd < 0) return false;
+  unsigned char datagram[kDatagramBytes];
+  Encode(message, value1, value2, datagram);
+  return SendTo(sock.fd, dir, id, datagram, sizeof datagram) == Sent::kReached;
+}
+
+std::vector<std::int32_t> RunningInstances(std::int32_t own) {
+  std::vector<std::int32_t> running;
+  const std::string dir = InstanceDirectory();
+  if (dir.empty()) return running;
+  for (const std::int32_t id : RegisteredIds(dir)) {
+    if (id == own) continue;
+    // A datagram socket connects only while someone has it bound.
+    Fd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const std::string path = dir + "/" + SocketName(id);
+    sockaddr_un address;
+    if (probe.fd < 0 || !SocketAddress(path, &address)) continue;
+    if (connect(probe.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+      running.push_back(id);
+    } else if (errno == ECONNREFUSED || errno == ENOENT) {
+      unlink(path.c_str());
+    }
+  }
+  return running;
+}
+
+InstanceListener::InstanceListener(Inbox& inbox, std::int32_t id) : inbox_(inbox) {
+  const std::string dir = InstanceDirectory();
+  if (dir.empty() || id <= 0) return;
+  path_ = dir + "/" + SocketName(id);
   sockaddr_un address;
   if (!SocketAddress(path_, &address)) return;
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vx::host {
 
@@ -16,16 +17,27 @@ class Inbox;
 // made or is not a private directory of this user.
 std::string InstanceDirectory();
 
-// Sends to every other registered instance; stale sockets are removed.
+// This process's number in the directory (its process id).
+std::int32_t OwnInstanceId();
+
+// Sends to every registered instance but `own`; stale sockets are removed.
 // The number of instances reached.
-int PostToOtherInstances(std::int32_t message, std::int32_t value1, std::int32_t value2);
+int PostToOtherInstances(std::int32_t message, std::int32_t value1, std::int32_t value2,
+                         std::int32_t own = OwnInstanceId());
+// Sends to the instance `id` only; false when it is not listening (a stale
+// socket is removed).
+bool PostToInstance(std::int32_t id, std::int32_t message, std::int32_t value1, std::int32_t value2);
+// The listening instances but `own`, in ascending order; stale sockets are
+// removed on the way.
+std::vector<std::int32_t> RunningInstances(std::int32_t own = OwnInstanceId());
 
 // This process's socket: registered while the object lives; what arrives
 // goes to the inbox (WM_USER+135 as the EVENT message, WM_USER+1 ignored:
 // serial ports belong to their own process).
 class InstanceListener {
  public:
-  explicit InstanceListener(Inbox& inbox);
+  // Registers as `id` (this process's own number unless a test says).
+  explicit InstanceListener(Inbox& inbox, std::int32_t id = OwnInstanceId());
   ~InstanceListener();
   InstanceListener(const InstanceListener&) = delete;
   InstanceListener& operator=(const InstanceListener&) = delete;

@@ -10,6 +10,7 @@
 namespace vx::host {
 
 class DropImages;
+class TopWindows;
 
 inline constexpr std::uint32_t TOPMOST_KEEP = 10;          // TopWindow(1): never counted down
 inline constexpr std::uint32_t TOPMOST_SHOW_TICKS = 3;     // ShowWindow: topmost for three ticks
@@ -17,7 +18,8 @@ inline constexpr std::uint32_t TOPMOST_COUNTED_MAX = 8;    // the tick counts do
 
 struct MainWindowState {
   WindowPort* port = nullptr;      // null until the window exists (and in some tests)
-  DropImages* images = nullptr;    // null: dropped images are not loaded
+  DropImages* images = nullptr;    // null: the built-in loaders
+  TopWindows* top_windows = nullptr;  // other programs' windows; null: the X server's
   DeferredQueue deferred;
   Inbox inbox;
 

@@ -32,6 +32,10 @@ class WindowSystem {
   virtual bool Checked(const ResourceEntry& button) = 0;
   virtual void SetChecked(const ResourceEntry& button, bool checked) = 0;
 
+  // Gives a control's widget the keyboard focus; false when it has none
+  // (not created, or no window behind it).
+  virtual bool FocusControl(const ResourceEntry& /*control*/) { return false; }
+
   // Progress, track and scroll bars.
   virtual int Position(const ResourceEntry& bar) = 0;
   virtual void SetPosition(const ResourceEntry& bar, int position) = 0;

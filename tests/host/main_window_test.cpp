@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "engine/system_variables.hpp"
+#include "graphics/jpeg.hpp"
 #include "host/delivery.hpp"
 #include "host/keys.hpp"
 #include "support/fake_window_port.hpp"
@@ -377,6 +380,59 @@ TEST_F(HostMessages, DroppedBmpIsDrawnAndTheWindowInvalidated) {
   EXPECT_EQ(graphics::ReadPixel(bank, 1, 0), (graphics::Color{0, 0, 0xFF}));
   EXPECT_EQ(graphics::ReadPixel(bank, 2, 5), (graphics::Color{0xFF, 0, 0}));  // tiled
   EXPECT_EQ(graphics::ReadPixel(bank, 2599, 1999), (graphics::Color{0, 0, 0xFF}));
+}
+
+// An 8 x 5 JPEG of one colour, through the encoder the picture family uses.
+std::string SolidJpeg(graphics::Color c) {
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
+  graphics::FillBank(bank.data(), c);
+  std::string jpeg, error;
+  EXPECT_TRUE(graphics::EncodeJpeg(bank.data(), graphics::PixelRect{0, 0, 7, 4}, &jpeg, &error)) << error;
+  return jpeg;
+}
+
+bool Near(graphics::Color a, graphics::Color b) {
+  return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3;
+}
+
+TEST_F(HostMessages, DroppedJpegIsLoadedAndWithCtrlTiled) {
+  ASSERT_EQ(Load(kEvents), 1);
+  const graphics::Color orange{0xF0, 0x80, 0x10};
+  WriteBytes(dir.Path() / "pic.JPEG", SolidJpeg(orange));
+  const std::uint8_t* bank = rt.vram.Current();
+  const graphics::Color paper = graphics::ReadPixel(bank, 8, 5);
+  ASSERT_FALSE(Near(paper, orange));
+
+  Message drop;
+  drop.kind = MessageKind::kDropFile;
+  drop.path = dir.Sjis() + "/pic.JPEG";
+  port.log.clear();
+  proc.Handle(drop);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"invalidate all"}));
+  EXPECT_TRUE(Near(graphics::ReadPixel(bank, 0, 0), orange));
+  EXPECT_TRUE(Near(graphics::ReadPixel(bank, 7, 4), orange));
+  EXPECT_EQ(graphics::ReadPixel(bank, 8, 5), paper);  // without Ctrl: one block
+  EXPECT_EQ(rt.images.last_width, 8);
+  EXPECT_EQ(rt.images.last_height, 5);
+
+  drop.ctrl = true;
+  proc.Handle(drop);
+  EXPECT_TRUE(Near(graphics::ReadPixel(bank, 8, 5), orange));
+  EXPECT_TRUE(Near(graphics::ReadPixel(bank, 2599, 1999), orange));
+}
+
+TEST_F(HostMessages, ADroppedFileThatIsNoJpegChangesNothing) {
+  ASSERT_EQ(Load(kEvents), 1);
+  WriteBytes(dir.Path() / "bad.jpg", "not a picture at all");
+  const std::uint8_t* bank = rt.vram.Current();
+  const graphics::Color before = graphics::ReadPixel(bank, 0, 0);
+  Message drop;
+  drop.kind = MessageKind::kDropFile;
+  drop.path = dir.Sjis() + "/bad.jpg";
+  drop.ctrl = true;
+  proc.Handle(drop);
+  EXPECT_EQ(graphics::ReadPixel(bank, 0, 0), before);
+  EXPECT_FALSE(rt.error.Raised());
 }
 
 TEST_F(HostMessages, UserEventSetsBothValues) {

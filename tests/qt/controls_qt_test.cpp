@@ -562,6 +562,37 @@ ENDP
   EXPECT_EQ(Long("G_ERROR"), 1);
 }
 
+TEST_F(QtControlsTest, SetFocusMovesTheKeyboardFocusBetweenControls) {
+  ASSERT_EQ(Load(R"(MakeEditBox E 0, 0, 200, 100
+MakeButton B 0, 120, 100, 30, "OK"
+Data long N 0
+:Initial
+ENDP
+:ToEdit
+G_ERROR = 0
+CALL SetFocus E
+N = G_ERROR
+ENDP
+:ToButton
+CALL SetFocus B
+ENDP
+:ToNumber
+CALL SetFocus N
+N = G_ERROR
+ENDP
+)"),
+            1);
+  main.show();
+  Call("ToEdit");
+  EXPECT_EQ(Long("N"), 0);
+  EXPECT_EQ(main.focusWidget(), Widget<QPlainTextEdit>("E"));
+  Call("ToButton");
+  EXPECT_EQ(main.focusWidget(), Widget<QPushButton>("B"));
+  Call("ToNumber");
+  EXPECT_EQ(Long("N"), 1);
+  EXPECT_EQ(main.focusWidget(), Widget<QPushButton>("B"));
+}
+
 TEST_F(QtControlsTest, RscCtrlOperations) {
   ASSERT_EQ(Load(R"(MakeTextBox T 0, 0, 100, 20
 MakeScrollBar SB 0, 40, 200, 20, 100, 0

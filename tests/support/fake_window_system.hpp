@@ -46,6 +46,12 @@ class FakeWindowSystem : public WindowSystem {
   }
   bool Checked(const ResourceEntry& e) override { return At(e).checked; }
   void SetChecked(const ResourceEntry& e, bool c) override { At(e).checked = c; }
+  // Only controls with a window (handle above 0) can take the focus.
+  bool FocusControl(const ResourceEntry& e) override {
+    if (e.window < 1) return false;
+    focused = e.window;
+    return true;
+  }
   int Position(const ResourceEntry& e) override { return At(e).position; }
   void SetPosition(const ResourceEntry& e, int p) override { At(e).position = p; }
   std::string ClipboardText() override { return clipboard; }
@@ -107,6 +113,7 @@ class FakeWindowSystem : public WindowSystem {
   }
 
   std::map<int, Control> controls;
+  int focused = 0;  // handle of the control that has the focus
   std::string clipboard;
   std::vector<std::string> messages;
   std::string title;

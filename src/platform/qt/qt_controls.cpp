@@ -135,6 +135,13 @@ const QtControls::Slot* QtControls::Find(const ResourceEntry& control) const {
   return const_cast<QtControls*>(this)->Find(control);
 }
 
+bool QtControls::Focus(const ResourceEntry& control) {
+  Slot* slot = Find(control);
+  if (slot == nullptr) return false;
+  slot->widget->setFocus(Qt::OtherFocusReason);
+  return true;
+}
+
 std::int32_t QtControls::CreateControl(const ResourceEntry& control, std::int32_t item_id) {
   slots_.emplace_back();
   Slot& slot = slots_.back();

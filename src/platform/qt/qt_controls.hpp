@@ -76,6 +76,8 @@ class QtControls : public host::ControlHost {
   void SetChecked(const ResourceEntry& button, bool checked);
   int Position(const ResourceEntry& bar) const;
   void SetPosition(const ResourceEntry& bar, int position);
+  // Keyboard focus to the control's widget; false when it has none.
+  bool Focus(const ResourceEntry& control);
 
  private:
   struct Slot {

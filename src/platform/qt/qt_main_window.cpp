@@ -12,6 +12,10 @@
 #include <QProcess>
 #include <QScreen>
 #include <QUrl>
+#if __has_include(<xcb/xcb.h>)
+#include <xcb/xcb.h>
+#define VEXMORA_HAVE_XCB 1
+#endif
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include "host/main_window.hpp"
 #include "platform/files.hpp"
 #include "platform/qt/qt_keys.hpp"
+#include "platform/x11_windows.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {
@@ -81,9 +86,35 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
   since_state_change_.invalidate();
   timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
+  if (!headless_) message_atom_ = x11::WindowMessageAtom();
 }
 
 int MainWindow::Deliver(const Message& m) { return deliver_(m); }
+
+// Programs that are not instances of ours post through X: a client message
+// of our type whose first item is WM_USER+135 raises EVENT as an instance's
+// post does; other messages mean nothing to this window.
+bool MainWindow::nativeEvent(const QByteArray& event_type, void* message, qintptr* result) {
+#ifdef VEXMORA_HAVE_XCB
+  if (message_atom_ != 0 && event_type == "xcb_generic_event_t") {
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
+      const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+      if (client->type == message_atom_ && client->format == 32) {
+        if (static_cast<std::int32_t>(client->data.data32[0]) == host::MSG_USER_EVENT) {
+          Message m;
+          m.kind = MessageKind::kUserEvent;
+          m.code = static_cast<std::int32_t>(client->data.data32[1]);
+          m.value = static_cast<std::int32_t>(client->data.data32[2]);
+          rt_.main_window.inbox.Post(std::move(m));
+        }
+        return true;
+      }
+    }
+  }
+#endif
+  return QWidget::nativeEvent(event_type, message, result);
+}
 
 // --- painting -----------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 #include "host/display.hpp"
@@ -68,6 +69,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  bool nativeEvent(const QByteArray& event_type, void* message, qintptr* result) override;
 
  private:
   int Deliver(const host::Message& m);
@@ -87,6 +89,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   QElapsedTimer since_state_change_;
   bool timing_ = false;
   bool first_paint_done_ = false;
+  std::uint32_t message_atom_ = 0;  // X client messages other programs post with
 };
 
 // Wall-clock microseconds, for the timing lines VEXMORA_TIMING asks for.

@@ -90,6 +90,7 @@ bool QtWindowSystem::Checked(const ResourceEntry& c) { return controls_ && contr
 void QtWindowSystem::SetChecked(const ResourceEntry& c, bool checked) {
   if (controls_) controls_->SetChecked(c, checked);
 }
+bool QtWindowSystem::FocusControl(const ResourceEntry& c) { return controls_ && controls_->Focus(c); }
 int QtWindowSystem::Position(const ResourceEntry& c) { return controls_ ? controls_->Position(c) : 0; }
 void QtWindowSystem::SetPosition(const ResourceEntry& c, int position) {
   if (controls_) controls_->SetPosition(c, position);

@@ -36,6 +36,7 @@ class QtWindowSystem : public WindowSystem {
   void ListDelete(const ResourceEntry& list, int index) override;
   bool Checked(const ResourceEntry& button) override;
   void SetChecked(const ResourceEntry& button, bool checked) override;
+  bool FocusControl(const ResourceEntry& control) override;
   int Position(const ResourceEntry& bar) override;
   void SetPosition(const ResourceEntry& bar, int position) override;
   std::string ClipboardText() override;
