@@ -863,7 +863,7 @@ void DrawNumText(Call& call) {
   Vram& v = V(call);
   Canvas canvas = Surface(call);
   const graphics::NumTextResult r =
-      graphics::DrawNumText(canvas, v.width, v.height, x, y, text, scale < 0 ? 1 : scale, v.DrawColor());
+      graphics::DrawNumText(canvas, v.width, v.height, x, y, text, scale, v.DrawColor());
   Touch(v, r.area);
   call.SetError(r.complete ? 0 : 1);
 }

@@ -166,7 +166,7 @@ const std::array<std::uint8_t, DOT_GLYPH_ROWS>* DotGlyph(unsigned char c) {
 NumTextResult DrawNumText(Canvas& canvas, int surface_width, int surface_height, int x, int y,
                           std::string_view text, int scale, Color colour) {
   NumTextResult result;
-  scale = std::clamp(scale, 1, NUM_TEXT_SCALE_MAX);
+  scale = scale < 0 ? 1 : std::min(scale, NUM_TEXT_SCALE_MAX);
   const int cell = DIGIT_GLYPH_WIDTH * scale;
   if (x < 0 || y < 0 || static_cast<std::int64_t>(y) + DIGIT_GLYPH_HEIGHT * scale > surface_height) {
     return result;

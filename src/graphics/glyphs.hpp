@@ -33,7 +33,8 @@ struct NumTextResult {
   PixelRect area;         // what was drawn over (Empty() when nothing)
 };
 
-// DrawNumText. The scale is clamped to 1 to 4. Every character (a Shift-JIS
+// DrawNumText. A scale above 4 is taken as 4, a negative one as 1, and 0
+// makes every character zero wide: nothing is drawn. Every character (a Shift-JIS
 // pair counts as one) takes 8 x scale columns; digits are blended with
 // their coverage, anything else leaves a gap. Drawing stops before a
 // character that would pass `surface_width`; nothing is drawn when x or y

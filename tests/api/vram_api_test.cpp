@@ -168,6 +168,8 @@ TEST_F(VramApiTest, DrawNumTextScalesAndReportsStops) {
   Call("SetColor", "0");
   EXPECT_EQ(Call("DrawNumText", "10, 10, \"12\", 0"), 1);
   EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(Pixel(10 + 3, 10 + 6), graphics::kWhite);  // scale 0: zero wide, nothing drawn
+  EXPECT_EQ(Call("DrawNumText", "10, 10, \"12\", -3"), 1);
   EXPECT_EQ(Pixel(10 + 3, 10 + 6), graphics::kBlack);  // "1" at scale 1
   EXPECT_EQ(Call("DrawNumText", "10, 100, \"1\", 9"), 1);
   EXPECT_EQ(Pixel(10 + 3 * 4, 100 + 6 * 4), graphics::kBlack);  // scale 4

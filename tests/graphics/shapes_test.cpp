@@ -183,8 +183,13 @@ TEST_F(ShapesTest, NumTextBlendsDigitCoverage) {
 
 TEST_F(ShapesTest, NumTextScalesGapsAndLimits) {
   auto c = Whole();
-  // Scale 0 is drawn as 1, 9 as 4; a letter leaves a gap of one cell.
-  EXPECT_EQ(graphics::DrawNumText(c, 2600, 2000, 0, 0, "8", 0, kInk).area, (PixelRect{0, 0, 7, 15}));
+  // Scale 0 is zero wide, a negative scale is drawn as 1, 9 as 4; a letter
+  // leaves a gap of one cell.
+  const auto zero_wide = graphics::DrawNumText(c, 2600, 2000, 0, 0, "8", 0, kInk);
+  EXPECT_TRUE(zero_wide.complete);
+  EXPECT_TRUE(zero_wide.area.Empty());
+  EXPECT_TRUE(Changed(PixelRect{0, 0, 40, 40}).empty());
+  EXPECT_EQ(graphics::DrawNumText(c, 2600, 2000, 0, 0, "8", -5, kInk).area, (PixelRect{0, 0, 7, 15}));
   EXPECT_EQ(graphics::DrawNumText(c, 2600, 2000, 0, 100, "8a8", 9, kInk).area, (PixelRect{0, 100, 95, 163}));
   EXPECT_TRUE(Changed(PixelRect{32, 100, 63, 163}).empty());
   EXPECT_FALSE(Changed(PixelRect{64, 100, 95, 163}).empty());
