@@ -48,6 +48,17 @@ std::span<char> WritableBytes(std::span<char> buffer) {
 
 void WriteFlag(Call& call, std::int32_t out, bool value) { call.WriteInt(out, value ? 1 : 0); }
 
+// The shape "text, text, out number" shared by comparisons and searches; a
+// yes/no answer is written as 1 or 0.
+template <typename Compute>
+void TwoTextsToInt(Call& call, Compute compute) {
+  const std::string_view a = TextArg(call, 0, 0);
+  const std::string_view b = TextArg(call, 1, 1);
+  const std::int32_t out = call.Resource(2);
+  if (out < 0) return;
+  call.WriteInt(out, static_cast<std::int32_t>(compute(a, b)));
+}
+
 // ---- Classification and comparison --------------------------------------
 
 void AllAscii(Call& call) {
@@ -64,45 +75,19 @@ void ChkString(Call& call) {
   call.WriteInt(out, strops::ClassBits(text));
 }
 
-void ChkKWord(Call& call) {
-  const std::string_view words = TextArg(call, 0, 0);
-  const std::string_view keywords = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  call.WriteInt(out, strops::KeywordTest(words, keywords));
-}
+void ChkKWord(Call& call) { TwoTextsToInt(call, strops::KeywordTest); }
 
 void StrCWord(Call& call) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::string_view word = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  WriteFlag(call, out, strops::FindCWord(text, word) != strops::NOT_FOUND);
+  TwoTextsToInt(call, [](std::string_view text, std::string_view word) {
+    return strops::FindCWord(text, word) != strops::NOT_FOUND;
+  });
 }
 
-void Strcmp(Call& call) {
-  const std::string_view a = TextArg(call, 0, 0);
-  const std::string_view b = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  call.WriteInt(out, strops::Compare(a, b));
-}
+void Strcmp(Call& call) { TwoTextsToInt(call, strops::Compare); }
 
-void Stricmp(Call& call) {
-  const std::string_view a = TextArg(call, 0, 0);
-  const std::string_view b = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  call.WriteInt(out, strops::CompareIgnoreCase(a, b));
-}
+void Stricmp(Call& call) { TwoTextsToInt(call, strops::CompareIgnoreCase); }
 
-void StrcmpWild(Call& call) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::string_view pattern = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  WriteFlag(call, out, strops::MatchWild(text, pattern));
-}
+void StrcmpWild(Call& call) { TwoTextsToInt(call, strops::MatchWild); }
 
 // ---- Searching and replacing ---------------------------------------------
 
@@ -137,21 +122,9 @@ void CWordReplace(Call& call) {
   call.SetError(0);
 }
 
-void Stristr(Call& call) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::string_view find = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  call.WriteInt(out, strops::CountIgnoreCase(text, find));
-}
+void Stristr(Call& call) { TwoTextsToInt(call, strops::CountIgnoreCase); }
 
-void StristrSjis(Call& call) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::string_view find = TextArg(call, 1, 1);
-  const std::int32_t out = call.Resource(2);
-  if (out < 0) return;
-  call.WriteInt(out, strops::CountIgnoreCaseAtCharStarts(text, find));
-}
+void StristrSjis(Call& call) { TwoTextsToInt(call, strops::CountIgnoreCaseAtCharStarts); }
 
 void StrInStr(Call& call) {
   const std::string_view text = TextArg(call, 0, 0);
