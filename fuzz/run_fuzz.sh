@@ -6,4 +6,6 @@ mkdir -p "$corpus"
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 dirs=("$corpus")
 [ -d "$seeds" ] && dirs+=("$seeds")
-exec "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"
+# One input may rightly draw millions of pixels, which the sanitizers make
+# slow; only an input stuck for a minute counts as a hang.
+exec "$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"

@@ -254,8 +254,10 @@ void DrawLine(Canvas& canvas, Point a, Point b, int width, const Paint& paint) {
     ForEachLinePixel(a, b, clip, [&](int x, int y) { canvas.Plot(x, y, paint); });
     return;
   }
-  const WideLine line(a, b, width);
   const std::int64_t reach = width / 2 + 1;
+  // A segment wholly beside the clip costs nothing, however tall it is.
+  if (std::max(a.x, b.x) + reach < clip.left || std::min(a.x, b.x) - reach > clip.right) return;
+  const WideLine line(a, b, width);
   const std::int64_t y0 = std::max<std::int64_t>(clip.top, std::min(a.y, b.y) - reach);
   const std::int64_t y1 = std::min<std::int64_t>(clip.bottom, std::max(a.y, b.y) + reach);
   for (std::int64_t y = y0; y <= y1; ++y) {
