@@ -143,6 +143,11 @@ class WideLine {
     dx_ = 2 * (std::int64_t{b.x} - a.x);
     dy_ = 2 * (std::int64_t{b.y} - a.y);
     len2_ = dx_ * dx_ + dy_ * dy_;
+    len_ = std::sqrt(static_cast<double>(len2_)) / 2.0;
+    if (len2_ > 0) {
+      ux_ = dx_ / 2.0 / len_;
+      uy_ = dy_ / 2.0 / len_;
+    }
   }
 
   bool Inside(std::int64_t x, std::int64_t y) const {
@@ -200,9 +205,9 @@ class WideLine {
     // The band between them: 0 <= along <= length and |across| < r, each
     // linear in x along the row.
     if (len2_ > 0) {
-      const double len = std::sqrt(static_cast<double>(len2_)) / 2.0;
-      const double ux = dx_ / 2.0 / len;
-      const double uy = dy_ / 2.0 / len;
+      const double len = len_;
+      const double ux = ux_;
+      const double uy = uy_;
       double from = -1e18;
       double to = 1e18;
       auto limit = [&](double slope, double offset, double min, double max) {
@@ -230,6 +235,7 @@ class WideLine {
 
   int w_;
   std::int64_t ax_, ay_, dx_, dy_, len2_;
+  double len_ = 0, ux_ = 0, uy_ = 0;  // the length and direction, for the estimate
 };
 
 }  // namespace
