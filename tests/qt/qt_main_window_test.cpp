@@ -3,6 +3,7 @@
 #include "platform/qt/qt_main_window.hpp"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -75,6 +76,79 @@ TEST_F(QtMainWindow, KeysBecomeVirtualKeysAndShiftJisCharacters) {
   EXPECT_EQ(Long("C"), 0);
   QTest::sendKeyEvent(QTest::KeyAction::Press, &window, Qt::Key_unknown, QString::fromUtf8("あ"), {});
   EXPECT_EQ(Long("C"), 0x82A0);  // lead byte first
+}
+
+constexpr std::string_view kButtons = R"(
+Data long LD 0
+Data long LW 0
+Data long RD 0
+Data long RU 0
+Data long MD 0
+:Initial
+ENDP
+:LButtonDown
+LD = LD + 1
+ENDP
+:LButtonDblClc
+LW = LW + 1
+ENDP
+:RButtonDown
+RD = RD + 1
+ENDP
+:RButtonUp
+RU = RU + 1
+ENDP
+:MButtonDown
+MD = MD + 1
+ENDP
+)";
+
+// The second press of a double click is the double click: the left button
+// raises LButtonDblClc instead of LButtonDown, the others raise no press.
+TEST_F(QtMainWindow, SecondPressOfADoubleClickIsNoPress) {
+  ASSERT_EQ(Load(kButtons), 1);
+  QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(&window, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(Long("LD"), 1);
+  EXPECT_EQ(Long("LW"), 1);
+  QTest::mouseClick(&window, Qt::RightButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(&window, Qt::RightButton, {}, QPoint(5, 5));
+  QTest::mouseRelease(&window, Qt::RightButton, {}, QPoint(5, 5));
+  EXPECT_EQ(Long("RD"), 1);
+  EXPECT_EQ(Long("RU"), 2);
+  QTest::mouseClick(&window, Qt::MiddleButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(&window, Qt::MiddleButton, {}, QPoint(5, 5));
+  EXPECT_EQ(Long("MD"), 1);
+}
+
+// Keys typed into a control stay with it even when it does not use them,
+// clicking the bank leaves the focus there, and a right click takes it back.
+TEST_F(QtMainWindow, KeysReachTheScriptOnlyWhileTheWindowHasTheFocus) {
+  ASSERT_EQ(Load(kScript), 1);
+  QLineEdit edit(&window);
+  edit.setGeometry(200, 200, 100, 24);
+  edit.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::qWait(20);  // activation hands the focus to the window itself
+  EXPECT_TRUE(window.hasFocus());
+  edit.setFocus();
+  ASSERT_TRUE(edit.hasFocus());
+
+  QTest::keyClick(&edit, Qt::Key_F10);  // the line edit ignores it
+  QTest::keyClick(&edit, Qt::Key_Escape);
+  QTest::keyClick(&edit, Qt::Key_X);
+  EXPECT_EQ(Long("L"), 0);
+  EXPECT_EQ(Long("C"), 0);
+  EXPECT_EQ(edit.text(), QStringLiteral("x"));
+
+  QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(10, 20));
+  EXPECT_EQ(Long("N"), 1);
+  EXPECT_TRUE(edit.hasFocus());
+  QTest::mouseClick(&window, Qt::RightButton, {}, QPoint(10, 20));
+  EXPECT_TRUE(window.hasFocus());
+  QTest::keyClick(&window, Qt::Key_Left);
+  EXPECT_EQ(Long("L"), host::VK_LEFT);
 }
 
 TEST_F(QtMainWindow, VirtualKeyTable) {

@@ -76,6 +76,10 @@ bool QtHost::Ending() const {
 }
 
 void QtHost::AfterMessage() {
+  // A message handled while a label runs (a resize the label asked for, a
+  // post from its modal loop) comes before the label's own effects: whether
+  // anything is left to run is known only once the label has returned.
+  if (rt_.run.lock.Held() && !rt_.main_window.fatal_exit) return;
   if (!Ending()) return;
   tick_.stop();
   QCoreApplication::exit(0);

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_main_window.hpp"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
@@ -78,7 +79,9 @@ long long WallMicros() {
 MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Message&)> deliver)
     : rt_(rt), headless_(headless), deliver_(std::move(deliver)) {
   setMouseTracking(true);
-  setFocusPolicy(Qt::StrongFocus);
+  // Clicking the bank leaves the keyboard with the control that has it; the
+  // window takes the focus back when it is activated or right-clicked.
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted: bank or background
   setAutoFillBackground(false);
   frame_drag_end_.setSingleShot(true);
@@ -210,12 +213,18 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
-// As on Windows, the second press of a double click is the double click.
+// As on Windows, the second press of a double click is the double click,
+// not a press. Only the left button's has an event of its own; the right
+// and middle buttons' second presses raise nothing (their releases do).
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    MouseMessage(MessageKind::kLButtonDblClk, event->position().toPoint());
-  } else {
-    mousePressEvent(event);
+  switch (event->button()) {
+    case Qt::LeftButton:
+      MouseMessage(MessageKind::kLButtonDblClk, event->position().toPoint());
+      break;
+    case Qt::RightButton:
+      if (event->modifiers() & Qt::ControlModifier) ShowSystemMenu(event->globalPosition().toPoint());
+      break;
+    default: break;
   }
 }
 
@@ -226,8 +235,17 @@ void MainWindow::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+// A key that a focused control did not use is not the window's: the script
+// hears only keys typed while the window itself has the focus.
+bool MainWindow::FromChild() const {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr && focus != this && isAncestorOf(focus);
+}
+
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (FromChild()) return;
   if (event->key() == Qt::Key_Menu) {
+    Deliver(Coded(MessageKind::kKeyDown, host::VK_APPS));
     ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
     return;
   }
@@ -242,6 +260,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+  if (FromChild()) return;
   if (event->isAutoRepeat()) return;
   const std::int32_t vk = VirtualKeyOf(event->key(), event->modifiers());
   if (vk != 0) Deliver(Coded(MessageKind::kKeyUp, vk));
@@ -294,6 +313,17 @@ void MainWindow::EndFrameDrag() {
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange) {
+    // An activated window takes the keyboard focus itself, whichever control
+    // had it before; Qt hands the focus back to a control first, so this
+    // comes after.
+    if (isActiveWindow()) {
+      QTimer::singleShot(0, this, [this] {
+        if (isActiveWindow()) setFocus(Qt::ActiveWindowFocusReason);
+      });
+    }
+    return;
+  }
   if (event->type() != QEvent::WindowStateChange) return;
   since_state_change_.start();
   Message size = At(MessageKind::kSize, QPoint(width(), height()));

@@ -75,6 +75,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   int Deliver(const host::Message& m);
   void MouseMessage(host::MessageKind kind, const QPoint& at);
   void SendChars(const QString& text);
+  bool FromChild() const;
   void ApplyCursor();
   void EndFrameDrag();
 
