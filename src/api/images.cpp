@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
@@ -377,7 +378,8 @@ void SaveJpg(Call& call) {
 
 // GetScreenShot bank [, screen x, y, width, height]: a width or height
 // below 1 means the whole screen's; the area is cut to the screen. The
-// picture lands at (0, 0) of the bank.
+// picture lands at (0, 0) of the capture surface, which then replaces the
+// whole bank.
 void GetScreenShot(Call& call) {
   const std::int32_t bank_index = call.Int(0);
   const std::int32_t sx = call.OptInt(1, 0);
@@ -413,11 +415,14 @@ void GetScreenShot(Call& call) {
     call.SetError(1);
     return;
   }
-  const BmpLoadResult r = graphics::LoadDib(Bytes(dib), bank);
+  std::vector<std::uint8_t>& capture = Pictures(call).capture;
+  if (capture.empty()) capture.assign(graphics::VRAM_BANK_BYTES, 0);
+  const BmpLoadResult r = graphics::LoadDib(Bytes(dib), capture.data());
   if (r.status != BmpLoadStatus::kOk) {
     call.SetError(1);
     return;
   }
+  std::copy(capture.begin(), capture.end(), bank);
   V(call).MarkDirty(0, 0, w - 1, h - 1);
   SetImageSize(call, w, h);
   call.SetError(0);

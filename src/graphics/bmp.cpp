@@ -66,14 +66,23 @@ void AppendInfoHeader(std::string& out, int width, int height) {
   Put32(out, 0);
 }
 
-// The rows from the bottom one up, each padded with zeros to the stride.
-void AppendRows(std::string& out, const std::uint8_t* bank, const PixelRect& area) {
+enum class RowPadding { kZeros, kBankBytes };
+
+// The rows from the bottom one up, each padded to the stride. A file takes
+// the padding from the bank bytes that follow the row in memory (as a
+// stride-wide copy does); only what lies beyond the bank's end is zero.
+void AppendRows(std::string& out, const std::uint8_t* bank, const PixelRect& area, RowPadding padding) {
   const std::size_t row_bytes = static_cast<std::size_t>(area.Width()) * VRAM_PIXEL_BYTES;
-  const std::size_t pad = BmpStride(area.Width(), 24) - row_bytes;
+  const std::size_t stride = BmpStride(area.Width(), 24);
+  const std::uint8_t* const bank_end = bank + VRAM_BANK_BYTES;
   for (int y = area.bottom; y >= area.top; --y) {
     const std::uint8_t* row = PixelAt(bank, area.left, y);
-    out.append(reinterpret_cast<const char*>(row), row_bytes);
-    out.append(pad, '\0');
+    std::size_t taken = row_bytes;
+    if (padding == RowPadding::kBankBytes) {
+      taken = std::min<std::size_t>(stride, static_cast<std::size_t>(bank_end - row));
+    }
+    out.append(reinterpret_cast<const char*>(row), taken);
+    out.append(stride - taken, '\0');
   }
 }
 
@@ -161,7 +170,7 @@ std::string EncodeBmp(const std::uint8_t* bank, const PixelRect& area) {
   Put16(out, 0);
   Put32(out, BMP_HEADERS_BYTES);
   AppendInfoHeader(out, area.Width(), area.Height());
-  AppendRows(out, bank, area);
+  AppendRows(out, bank, area, RowPadding::kBankBytes);
   return out;
 }
 
@@ -169,7 +178,7 @@ std::string EncodeDib(const std::uint8_t* bank, const PixelRect& area) {
   std::string out;
   out.reserve(BMP_INFO_HEADER_BYTES + BmpStride(area.Width(), 24) * static_cast<std::uint64_t>(area.Height()));
   AppendInfoHeader(out, area.Width(), area.Height());
-  AppendRows(out, bank, area);
+  AppendRows(out, bank, area, RowPadding::kZeros);
   return out;
 }
 

@@ -39,6 +39,10 @@ struct ImageState {
   std::vector<Region> blobs;  // of the last ScanLoaf
   int blob_bank = -1;
   ImageSettings settings;
+  // GetScreenShot's full-size capture surface, made black on the first
+  // capture and kept: a bank receives all of it, so what a smaller capture
+  // does not cover still shows the earlier one.
+  std::vector<std::uint8_t> capture;
 };
 
 }  // namespace vx::graphics

@@ -266,6 +266,7 @@ TEST_F(ImagesApiTest, ScreenShotsNeedAScreen) {
   EXPECT_EQ(Call("GetScreenShot", "1, -5, 0, 10, 10"), 1);
   EXPECT_EQ(Error(), 1);
   EXPECT_EQ(Text(sysvar::G_DEBUG_LOG), "Error 2Error 3");
+  graphics::FillBank(rt.vram.Bank(1), kPaper);
   EXPECT_EQ(Call("GetScreenShot", "1, 250, 100, 100, 0"), 1);  // cut to 50 x 100
   EXPECT_EQ(Error(), 0);
   ASSERT_FALSE(window.grabs.empty());
@@ -274,6 +275,16 @@ TEST_F(ImagesApiTest, ScreenShotsNeedAScreen) {
   EXPECT_EQ(Sys(sysvar::G_IMG_HT), 100);
   EXPECT_EQ(ReadPixel(rt.vram.Bank(1), 0, 0), graphics::FromPacked(250 << 16 | 100 << 8 | 7));
   EXPECT_EQ(ReadPixel(rt.vram.Bank(1), 49, 99), graphics::FromPacked(299 << 16 | 199 << 8 | 7));
+  // The whole bank takes the capture surface: black where no capture was...
+  EXPECT_EQ(ReadPixel(rt.vram.Bank(1), 50, 0), graphics::kBlack);
+  EXPECT_EQ(ReadPixel(rt.vram.Bank(1), 0, 100), graphics::kBlack);
+  // ...and the earlier capture where a smaller one does not reach.
+  graphics::FillBank(rt.vram.Bank(2), kPaper);
+  EXPECT_EQ(Call("GetScreenShot", "2, 0, 0, 10, 10"), 1);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(ReadPixel(rt.vram.Bank(2), 9, 9), graphics::FromPacked(9 << 16 | 9 << 8 | 7));
+  EXPECT_EQ(ReadPixel(rt.vram.Bank(2), 20, 20), graphics::FromPacked(270 << 16 | 120 << 8 | 7));
+  EXPECT_EQ(ReadPixel(rt.vram.Bank(2), 60, 0), graphics::kBlack);
   EXPECT_EQ(Call("GetScreenShot", "9"), 1);
   EXPECT_EQ(Error(), 1);
 }

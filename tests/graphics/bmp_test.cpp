@@ -66,14 +66,32 @@ TEST_F(BmpTest, FiveByTwoRectangleIsEightySixBytesWithTheGivenHeader) {
   EXPECT_EQ(U32At(bmp, 30), 0u);      // BI_RGB
   EXPECT_EQ(U32At(bmp, 34), 32u);     // two rows of 16
   for (std::size_t i = 38; i < 54; i += 4) EXPECT_EQ(U32At(bmp, i), 0u);
-  // The bottom row comes first; each row is padded with zeros.
+  // The bottom row comes first; a row's padding is the next bank byte, the
+  // blue of the pixel right of the rectangle.
   const Color bottom_left = Pattern(10, 21);
   EXPECT_EQ(static_cast<std::uint8_t>(bmp[54]), bottom_left.b);
   EXPECT_EQ(static_cast<std::uint8_t>(bmp[56]), bottom_left.r);
-  EXPECT_EQ(bmp[69], '\0');
+  EXPECT_EQ(static_cast<std::uint8_t>(bmp[69]), kPaper.b);
   const Color top_left = Pattern(10, 20);
   EXPECT_EQ(static_cast<std::uint8_t>(bmp[70]), top_left.b);
-  EXPECT_EQ(bmp[85], '\0');
+  EXPECT_EQ(static_cast<std::uint8_t>(bmp[85]), kPaper.b);
+}
+
+// Memory rows run bottom-up: past a row's right end come the first pixels
+// of the row above, and past the top row's end the bank is over.
+TEST_F(BmpTest, PaddingAtTheRightEdgeComesFromTheRowAboveOrIsZeroPastTheBank) {
+  const int last = graphics::VRAM_WIDTH - 1;
+  Paint(PixelRect{0, 0, last, 1});
+  const std::string bmp = graphics::EncodeBmp(Bank(), PixelRect{last - 4, 0, last, 1});
+  ASSERT_EQ(bmp.size(), 86u);
+  EXPECT_EQ(static_cast<std::uint8_t>(bmp[54 + 12]), Pattern(last, 1).b);
+  EXPECT_EQ(static_cast<std::uint8_t>(bmp[54 + 15]), Pattern(0, 0).b);  // row 1's padding
+  EXPECT_EQ(bmp[70 + 15], '\0');                                         // row 0 ends the bank
+  // A packed DIB for the clipboard pads with zeros.
+  const std::string dib = graphics::EncodeDib(Bank(), PixelRect{10, 20, 14, 21});
+  ASSERT_EQ(dib.size(), 40u + 32u);
+  EXPECT_EQ(dib[40 + 15], '\0');
+  EXPECT_EQ(dib[40 + 31], '\0');
 }
 
 TEST_F(BmpTest, WrittenFilesReadBackInImageMagickPixelForPixel) {
