@@ -240,6 +240,15 @@ std::int32_t FindFrom(std::string_view text, std::string_view find, std::int32_t
 
 // ---- Replacing ---------------------------------------------------------
 
+namespace {
+
+// A count of 0 replaces every occurrence; a negative count replaces none.
+bool MayReplace(std::int32_t made, std::int32_t max_count) {
+  return max_count == 0 || made < max_count;
+}
+
+}  // namespace
+
 Replaced ReplaceBytes(std::string_view text, std::string_view find, std::string_view replacement,
                       std::int32_t max_count) {
   Replaced r;
@@ -249,8 +258,7 @@ Replaced ReplaceBytes(std::string_view text, std::string_view find, std::string_
   }
   std::size_t i = 0;
   while (i < text.size()) {
-    const bool may_replace = max_count <= 0 || r.count < max_count;
-    const std::size_t match = may_replace ? text.find(find, i) : NOT_FOUND;
+    const std::size_t match = MayReplace(r.count, max_count) ? text.find(find, i) : NOT_FOUND;
     const std::size_t copy_end = match == NOT_FOUND ? text.size() : match;
     const std::string_view plain = text.substr(i, copy_end - i);
     if (!AppendWithin(r.text, plain, RESULT_MAX)) {
@@ -258,7 +266,12 @@ Replaced ReplaceBytes(std::string_view text, std::string_view find, std::string_
       return r;
     }
     if (match == NOT_FOUND) break;
-    if (!AppendWithin(r.text, replacement, RESULT_MAX)) return r;
+    if (!AppendWithin(r.text, replacement, RESULT_MAX)) {
+      // The output only grows, so no later replacement fits either: the
+      // matched bytes and what follows are copied as they stand.
+      r.text.append(text.substr(match, RESULT_MAX - r.text.size()));
+      return r;
+    }
     ++r.count;
     i = match + find.size();
   }
@@ -274,7 +287,7 @@ Replaced ReplaceAtCharStarts(std::string_view text, std::string_view find,
   };
   std::size_t i = 0;
   while (i < text.size()) {
-    const bool may_replace = !find.empty() && (max_count <= 0 || r.count < max_count);
+    const bool may_replace = !find.empty() && MayReplace(r.count, max_count);
     const std::size_t match = may_replace ? FindAtCharStart(text, find, i) : NOT_FOUND;
     const std::size_t copy_end = match == NOT_FOUND ? text.size() : match;
     const std::string_view plain = text.substr(i, copy_end - i);

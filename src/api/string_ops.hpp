@@ -111,8 +111,9 @@ struct Replaced {
   std::string text;
   std::int32_t count = 0;  // replacements made; negative when cut (ReplaceAtCharStarts)
 };
-// StrReplace: byte-wise; `max_count` 0 or less replaces all. The result ends
-// where the next piece would pass RESULT_MAX bytes.
+// StrReplace: byte-wise; `max_count` 0 replaces all, a negative one none.
+// The result stops at RESULT_MAX bytes; a replacement that would pass it is
+// skipped and the input bytes are copied instead.
 Replaced ReplaceBytes(std::string_view text, std::string_view find, std::string_view replacement,
                       std::int32_t max_count);
 // StrReplaceSj: matches at character starts only; when the result would pass

@@ -126,7 +126,8 @@ TEST(Replacing, ByteWiseAndCharacterWise) {
 
 TEST(Replacing, CountsAndEmptyFind) {
   EXPECT_EQ(ReplaceBytes("aaaa", "a", "b", 2).text, "bbaa");
-  EXPECT_EQ(ReplaceBytes("aaaa", "a", "b", -1).text, "bbbb");
+  EXPECT_EQ(ReplaceBytes("aaaa", "a", "b", -1).text, "aaaa");
+  EXPECT_EQ(ReplaceAtCharStarts("aaaa", "a", "b", -1).count, 0);
   EXPECT_EQ(ReplaceBytes("aaaa", "aa", "", 0).text, "");
   const Replaced none = ReplaceBytes("abc", "", "x", 0);
   EXPECT_EQ(none.text, "abc");
@@ -140,7 +141,11 @@ TEST(Replacing, OutputLimits) {
   const Replaced bytes = ReplaceBytes(text, "a", "bb", 0);
   EXPECT_LE(bytes.text.size(), RESULT_MAX);
   EXPECT_EQ(bytes.count, 65535);  // whole replacements only
-  EXPECT_EQ(bytes.text, std::string(131070, 'b'));
+  // The replacement that no longer fits is skipped: the input byte fills up.
+  EXPECT_EQ(bytes.text, std::string(131070, 'b') + "a");
+  const Replaced late = ReplaceBytes(std::string(RESULT_MAX - 2, 'a') + "xyz", "x", "123", 0);
+  EXPECT_EQ(late.count, 0);
+  EXPECT_EQ(late.text, std::string(RESULT_MAX - 2, 'a') + "xy");
   const Replaced chars = ReplaceAtCharStarts(text, "a", "bb", 0);
   EXPECT_EQ(chars.count, -65535);  // cut: the count is reported negative
   EXPECT_EQ(chars.text.size(), 131070u);
