@@ -5,8 +5,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <cstdlib>
-#include <memory>
+#include "platform/x11_display.hpp"
 #endif
 
 namespace vx::x11 {
@@ -14,16 +13,9 @@ namespace vx::x11 {
 #ifdef VEXMORA_HAVE_XTEST
 namespace {
 
-struct DisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
 // A connection for one request; null without a display or XTest.
 DisplayPtr Open() {
-  const char* name = std::getenv("DISPLAY");
-  if (name == nullptr || *name == '\0') return nullptr;
-  DisplayPtr d(XOpenDisplay(nullptr));
+  DisplayPtr d = OpenDisplay();
   int event_base = 0, error_base = 0, major = 0, minor = 0;
   if (d && !XTestQueryExtension(d.get(), &event_base, &error_base, &major, &minor)) d.reset();
   return d;

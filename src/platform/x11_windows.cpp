@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/x11_display.hpp"
 #include "text/encoding.hpp"
 #endif
 
@@ -28,17 +29,6 @@ constexpr long kStateAdd = 1;
 // _NET_ACTIVE_WINDOW source indication: a pager acting for the user, which
 // window managers honour without focus-stealing prevention.
 constexpr long kSourcePager = 2;
-
-struct DisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
-DisplayPtr Open() {
-  const char* name = std::getenv("DISPLAY");
-  if (name == nullptr || *name == '\0') return nullptr;
-  return DisplayPtr(XOpenDisplay(nullptr));
-}
 
 // Xlib reports protocol errors through one process-wide callback without any
 // user data, so the count has to live outside the trap; it is per thread and
@@ -315,7 +305,7 @@ class ServerWindows : public host::TopWindows {
  public:
   bool List(std::vector<host::TopWindowInfo>* out) override {
     out->clear();
-    DisplayPtr d = Open();
+    DisplayPtr d = OpenDisplay();
     if (!d) return false;
     ErrorTrap trap(d.get());  // a window may go away while we read it
     for (const Window w : Clients(d.get())) {
@@ -331,13 +321,13 @@ class ServerWindows : public host::TopWindows {
   }
 
   bool Activate(std::uint64_t handle) override {
-    DisplayPtr d = Open();
+    DisplayPtr d = OpenDisplay();
     if (!d || !IsClientWindow(d.get(), handle)) return false;
     return Raise(d.get(), static_cast<Window>(handle));
   }
 
   bool Post(std::uint64_t handle, std::int32_t message, std::int32_t wparam, std::int32_t lparam) override {
-    DisplayPtr d = Open();
+    DisplayPtr d = OpenDisplay();
     if (!d || !IsClientWindow(d.get(), handle)) return false;
     ErrorTrap trap(d.get());
     const long data[5] = {message, wparam, lparam, 0, 0};
@@ -347,7 +337,7 @@ class ServerWindows : public host::TopWindows {
   }
 
   bool Control(std::uint64_t handle, host::WindowOp op, std::int32_t a, std::int32_t b) override {
-    DisplayPtr d = Open();
+    DisplayPtr d = OpenDisplay();
     if (!d || !IsClientWindow(d.get(), handle)) return false;
     return Apply(d.get(), static_cast<Window>(handle), op, a, b);
   }
@@ -372,7 +362,7 @@ class ServerWindows : public host::TopWindows {
 
 #ifdef VEXMORA_HAVE_X11
 std::uint32_t WindowMessageAtom() {
-  DisplayPtr d = Open();
+  DisplayPtr d = OpenDisplay();
   return d ? static_cast<std::uint32_t>(AtomOf(d.get(), kMessageAtom)) : 0;
 }
 #else
