@@ -17,6 +17,7 @@ cp "$here/controls.vx" "$tmp/work/"
 
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
+source "$here/common.sh"
 cd "$tmp/work"
 env -u QT_QPA_PLATFORM VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" controls.vx 2>"$tmp/stderr" &
 pid=\$!
@@ -29,13 +30,7 @@ wait_for() {
   done
   echo "never saw: \$1"; cat controls.txt 2>/dev/null; return 1
 }
-win=""
-for _ in \$(seq 100); do
-  win=\$(xdotool search --onlyvisible --name "Vexmora" 2>/dev/null | head -1)
-  [ -n "\$win" ] && grep -q start controls.txt 2>/dev/null && break
-  sleep 0.1
-done
-[ -n "\$win" ] || { echo "no window"; kill \$pid; exit 1; }
+win=\$(wait_for_window controls.txt start) || { kill \$pid; exit 1; }
 xdotool windowfocus --sync "\$win" 2>/dev/null
 xdotool mousemove --window "\$win" 80 40 click 1
 wait_for "button 1" || { kill \$pid; exit 1; }

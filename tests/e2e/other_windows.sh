@@ -23,18 +23,13 @@ cp "$here/other_windows_sender.vx" "$here/other_windows_closer.vx" "$tmp/sender/
 
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
+source "$here/common.sh"
 export XDG_RUNTIME_DIR="$tmp/run" VEXMORA_PROGRAM_DIR="$tmp/prog"
 unset QT_QPA_PLATFORM
 cd "$tmp/target"
 "$binary" other_windows_target.vx 2>"$tmp/target.stderr" &
 target=\$!
-win=""
-for _ in \$(seq 100); do
-  win=\$(xdotool search --onlyvisible --name "Vexmora" 2>/dev/null | head -1)
-  [ -n "\$win" ] && grep -q start target.txt 2>/dev/null && break
-  sleep 0.1
-done
-[ -n "\$win" ] || { echo "no window"; kill \$target; exit 1; }
+win=\$(wait_for_window target.txt start) || { kill \$target; exit 1; }
 xprop -id "\$win" WM_CLASS > "$tmp/wm_class"
 cd "$tmp/sender"
 "$binary" other_windows_sender.vx 2>"$tmp/sender.stderr"

@@ -18,16 +18,11 @@ cp "$here/window_events.vx" "$tmp/work/"
 
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
+source "$here/common.sh"
 cd "$tmp/work"
 env -u QT_QPA_PLATFORM VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" window_events.vx 2>"$tmp/stderr" &
 pid=\$!
-win=""
-for _ in \$(seq 100); do
-  win=\$(xdotool search --onlyvisible --name "Vexmora" 2>/dev/null | head -1)
-  [ -n "\$win" ] && grep -q start events.txt 2>/dev/null && break
-  sleep 0.1
-done
-[ -n "\$win" ] || { echo "no window"; kill \$pid; exit 1; }
+win=\$(wait_for_window events.txt start) || { kill \$pid; exit 1; }
 xdotool mousemove --window "\$win" 40 30 click 1
 sleep 0.3
 xdotool windowfocus --sync "\$win" 2>/dev/null
