@@ -152,23 +152,19 @@ void SjDivideStr(Call& call) {
   WriteTwoParts(call, first, rest, strops::DivideAtWidth(text, width));
 }
 
-void ScanWord(Call& call) {
+// ScanWord and ScanWordC: text, out word, out rest.
+template <typename Scan>
+void ScanWith(Call& call, Scan scan) {
   const std::string_view text = TextArg(call, 0, 0);
   const std::int32_t word = call.Resource(1);
   if (word < 0) return;
   const std::int32_t rest = call.Resource(2);
   if (rest < 0) return;
-  WriteTwoParts(call, word, rest, strops::ScanWord(text));
+  WriteTwoParts(call, word, rest, scan(text));
 }
 
-void ScanWordC(Call& call) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::int32_t word = call.Resource(1);
-  if (word < 0) return;
-  const std::int32_t rest = call.Resource(2);
-  if (rest < 0) return;
-  WriteTwoParts(call, word, rest, strops::ScanWordC(text));
-}
+void ScanWord(Call& call) { ScanWith(call, strops::ScanWord); }
+void ScanWordC(Call& call) { ScanWith(call, strops::ScanWordC); }
 
 void GetExt(Call& call) {
   const std::string_view path = TextArg(call, 0, 0);
