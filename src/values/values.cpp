@@ -79,6 +79,50 @@ std::string WithoutLengthLetters(std::string_view format) {
   return out;
 }
 
+// The conversion letter of a format that SingleConversion accepted.
+char ConversionLetter(std::string_view format) {
+  for (std::size_t i = 0; i + 1 < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (format[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    for (std::size_t j = i + 1; j < format.size(); ++j) {
+      if (std::isalpha(static_cast<unsigned char>(format[j])) && format[j] != 'l' && format[j] != 'h')
+        return format[j];
+    }
+  }
+  return 'd';
+}
+
+// A long variable reads a text back with the format it prints with, so a
+// "%x" variable takes "1f" as 31; without a usable format, "%ld". Nothing
+// read gives 0.
+std::int32_t ScanWithOwnFormat(std::string_view own_format, std::string_view text) {
+  std::int32_t v = 0;
+  if (own_format.empty() || !SingleConversion(own_format, "diouxXc")) return ScanLong(text, &v) ? v : 0;
+  const std::string format = WithoutLengthLetters(own_format);
+  const std::string terminated(text);
+  switch (ConversionLetter(format)) {
+    case 'd':
+    case 'i': {
+      int parsed = 0;
+      return std::sscanf(terminated.c_str(), format.c_str(), &parsed) == 1 ? parsed : 0;
+    }
+    case 'c': {
+      // A width reads that many bytes; the text cannot supply more.
+      std::string parsed(terminated.size() + 1, '\0');
+      if (std::sscanf(terminated.c_str(), format.c_str(), parsed.data()) != 1) return 0;
+      return static_cast<unsigned char>(parsed[0]);
+    }
+    default: {
+      unsigned int parsed = 0;
+      if (std::sscanf(terminated.c_str(), format.c_str(), &parsed) != 1) return 0;
+      return static_cast<std::int32_t>(parsed);
+    }
+  }
+}
+
 template <typename T>
 std::string Print(const std::string& format, T value) {
   char small[256];
@@ -283,19 +327,7 @@ void WriteText(Runtime& rt, std::int32_t index, std::string_view text) {
       break;
     }
     case R_KD_VAL_TXT: StoreText(*e, text); break;
-    case R_KD_VAL_LONG: {
-      std::int32_t v = 0;
-      if (e->Text().empty() || !SingleConversion(e->Text(), "di")) {
-        e->long_value = ScanLong(text, &v) ? v : 0;
-      } else {
-        // The entry's own format reads the value, as it printed it.
-        const std::string format = WithoutLengthLetters(e->Text());
-        const std::string terminated(text);
-        int parsed = 0;
-        e->long_value = std::sscanf(terminated.c_str(), format.c_str(), &parsed) == 1 ? parsed : 0;
-      }
-      break;
-    }
+    case R_KD_VAL_LONG: e->long_value = ScanWithOwnFormat(e->Text(), text); break;
     case R_KD_VAL_DOUBLE: e->double_value = ScanDoubleOrZero(text); break;
     case R_KD_FILE: files::WriteAll(e->Text(), text); break;
     default: break;

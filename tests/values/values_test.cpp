@@ -94,6 +94,34 @@ TEST_F(ValuesTest, PrintedForms) {
   EXPECT_EQ(ReadAsInteger(rt, l), 0);
 }
 
+TEST_F(ValuesTest, LongsReadTextBackWithTheirOwnFormat) {
+  const auto hex = DeclareLong("H", 255, "%x");
+  EXPECT_EQ(Text(hex), "ff");
+  values::WriteText(rt, hex, "1f");
+  EXPECT_EQ(ReadAsInteger(rt, hex), 31);
+  values::WriteText(rt, hex, "ffffffff");
+  EXPECT_EQ(ReadAsInteger(rt, hex), -1);
+  const auto prefixed = DeclareLong("P", 255, "0x%04lX");
+  EXPECT_EQ(Text(prefixed), "0x00FF");
+  values::WriteText(rt, prefixed, "0x00AB");
+  EXPECT_EQ(ReadAsInteger(rt, prefixed), 171);
+  values::WriteText(rt, prefixed, "AB");  // the literal prefix does not match
+  EXPECT_EQ(ReadAsInteger(rt, prefixed), 0);
+  const auto octal = DeclareLong("O", 8, "%o");
+  values::WriteText(rt, octal, "17");
+  EXPECT_EQ(ReadAsInteger(rt, octal), 15);
+  EXPECT_EQ(Text(octal), "17");
+  const auto percent = DeclareLong("Pc", 5, "%3d%%");
+  values::WriteText(rt, percent, " 42%");
+  EXPECT_EQ(ReadAsInteger(rt, percent), 42);
+  const auto chr = DeclareLong("C", 65, "%4c");
+  EXPECT_EQ(Text(chr), "   A");
+  values::WriteText(rt, chr, "");
+  EXPECT_EQ(ReadAsInteger(rt, chr), 0);
+  values::WriteText(rt, chr, "Bxyz");
+  EXPECT_EQ(ReadAsInteger(rt, chr), 'B');
+}
+
 TEST_F(ValuesTest, ControlsReadThroughTheWindowSystem) {
   const auto edit = DeclareControl("E", R_KD_EDITBOX);
   window.At(rt.program.Resource(edit)).text = "3.25";
