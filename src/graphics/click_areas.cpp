@@ -1,6 +1,7 @@
 #include "graphics/click_areas.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vx::graphics {
 namespace {
@@ -74,15 +75,18 @@ std::vector<int> ClickAreas::AllHits(std::int64_t x, std::int64_t y, std::uint32
 
 int ClickAreas::Nearest(std::int64_t x, std::int64_t y, std::uint32_t mask, std::int64_t max_distance,
                         std::int64_t* distance) const {
+  // Offsets reach 2^33 between 32-bit corners and script points, so their
+  // squares need more than 64 bits.
+  using Wide = unsigned __int128;
   int best = -1;
-  std::int64_t best_d2 = 0;
+  Wide best_d2 = 0;
   for (int i = 0; i < CLICK_AREA_COUNT; ++i) {
     const ClickArea& a = At(i);
     if (!TakesPart(a, mask)) continue;
-    std::int64_t d2 = 0;
+    Wide d2 = 0;
     if (!Contains(a, x, y)) {
-      const std::int64_t dx = std::max<std::int64_t>({a.left - x, 0, x - a.right});
-      const std::int64_t dy = std::max<std::int64_t>({a.top - y, 0, y - a.bottom});
+      const auto dx = static_cast<Wide>(std::max<std::int64_t>({a.left - x, 0, x - a.right}));
+      const auto dy = static_cast<Wide>(std::max<std::int64_t>({a.top - y, 0, y - a.bottom}));
       d2 = dx * dx + dy * dy;
       if (d2 == 0) d2 = 1;  // in the rectangle but outside its circle
     }
@@ -92,10 +96,11 @@ int ClickAreas::Nearest(std::int64_t x, std::int64_t y, std::uint32_t mask, std:
     }
   }
   if (best < 0) return -1;
-  std::int64_t d = 0;
-  while ((d + 1) * (d + 1) <= best_d2) ++d;
-  // d is the whole part of the distance; a partly covered pixel counts.
-  if (d * d < best_d2) ++d;
+  // The distance rounded up (a partly covered pixel counts): a floating
+  // estimate, then corrected to the exact ceiling of the square root.
+  auto d = static_cast<std::int64_t>(std::sqrt(static_cast<double>(best_d2)));
+  while (d > 0 && static_cast<Wide>(d) * static_cast<Wide>(d) >= best_d2) --d;
+  while (static_cast<Wide>(d) * static_cast<Wide>(d) < best_d2) ++d;
   if (max_distance >= 0 && d > max_distance) return -1;
   if (distance != nullptr) *distance = d;
   return best;

@@ -66,6 +66,26 @@ TEST(ClickAreaTable, NearestMeasuresToTheRectangle) {
   EXPECT_EQ(ClickAreas().Nearest(0, 0, 0, -1, &d), -1);
 }
 
+// Opposite corners of the 32-bit plane are 2^32 apart on each axis: the
+// squared distance must neither wrap to "inside" nor lose the ordering.
+TEST(ClickAreaTable, NearestSurvivesTheWidestDistances) {
+  ClickAreas t;
+  t.Set(0, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, "", 1, 0, 0);
+  t.Set(1, INT32_MIN, 0, INT32_MIN, 0, "", 1, 0, 0);
+  std::int64_t d = -1;
+  EXPECT_EQ(t.Nearest(INT32_MAX, INT32_MAX, 0, -1, &d), 1);
+  EXPECT_EQ(d, 4801919417);  // ceil(hypot(2^32 - 1, 2^31 - 1))
+  t.Clear(1);
+  EXPECT_EQ(t.Nearest(INT32_MAX, INT32_MAX, 0, -1, &d), 0);
+  EXPECT_EQ(d, 6074000999);  // ceil((2^32 - 1) * sqrt(2))
+  EXPECT_EQ(t.Nearest(INT32_MAX, INT32_MAX, 0, 6074000998, &d), -1);
+  t.Set(0, 0, 0, 0, 0, "", 1, 0, 0);
+  EXPECT_EQ(t.Nearest(3000000, 4000000, 0, -1, &d), 0);
+  EXPECT_EQ(d, 5000000);
+  EXPECT_EQ(t.Nearest(3000000, 4000001, 0, -1, &d), 0);
+  EXPECT_EQ(d, 5000001);
+}
+
 TEST(ClickAreaTable, TextsAreCutTo1023Bytes) {
   ClickAreas t;
   t.Set(499, 0, 0, 1, 1, std::string(5000, 'x'), 1, 0, 0);
