@@ -30,9 +30,12 @@ bool Contains(const ClickArea& a, std::int64_t x, std::int64_t y) {
   const std::int64_t cy = (static_cast<std::int64_t>(a.top) + a.bottom) / 2;
   const std::int64_t r = std::min(static_cast<std::int64_t>(a.bottom) - a.top,
                                   static_cast<std::int64_t>(a.right) - a.left) / 2;
+  // A full-plane area puts corners 2^31 from the centre on both axes: the
+  // sum of the squares does not fit a signed 64-bit value.
   const std::int64_t dx = x - cx;
   const std::int64_t dy = y - cy;
-  return dx * dx + dy * dy < r * r;
+  using Wide = __int128;
+  return static_cast<Wide>(dx * dx) + static_cast<Wide>(dy * dy) < static_cast<Wide>(r * r);
 }
 
 bool TakesPart(const ClickArea& a, std::uint32_t mask) {

@@ -86,6 +86,17 @@ TEST(ClickAreaTable, NearestSurvivesTheWidestDistances) {
   EXPECT_EQ(d, 5000001);
 }
 
+TEST(ClickAreaTable, FullPlaneCircleCornersAreOutside) {
+  ClickAreas t;
+  t.Set(0, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, "", 1, 0, 0);
+  t.At(0).shape = graphics::CLICK_SHAPE_CIRCLE;
+  EXPECT_EQ(t.FirstHit(INT32_MIN, INT32_MIN, 0), -1);
+  EXPECT_EQ(t.FirstHit(INT32_MAX, INT32_MAX, 0), -1);
+  EXPECT_EQ(t.FirstHit(0, 0, 0), 0);
+  EXPECT_EQ(t.FirstHit(INT32_MIN + 1, 0, 0), -1);  // on the circle: outside
+  EXPECT_EQ(t.FirstHit(INT32_MIN + 2, 0, 0), 0);
+}
+
 TEST(ClickAreaTable, TextsAreCutTo1023Bytes) {
   ClickAreas t;
   t.Set(499, 0, 0, 1, 1, std::string(5000, 'x'), 1, 0, 0);
