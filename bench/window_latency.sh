@@ -37,4 +37,4 @@ for run in 1 2 3 4 5; do
 done
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$tmp/drive.sh"
+xvfb-run -a -n 141 -s "-screen 0 1600x1000x24" "$tmp/drive.sh"

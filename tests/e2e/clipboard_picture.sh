@@ -13,7 +13,7 @@ mkdir -p "$tmp/prog" "$tmp/work"
 cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
 cp "$here/clipboard_picture.vx" "$tmp/work/"
 
-(cd "$tmp/work" && timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
+(cd "$tmp/work" && timeout 60 xvfb-run -a -n 121 -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
    VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --vram-png "$tmp/vram.png" -- clipboard_picture.vx) \
    2> "$tmp/stderr"
 status=$?

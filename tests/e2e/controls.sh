@@ -44,7 +44,7 @@ wait \$pid
 echo "exit \$?" > "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+xvfb-run -a -n 111 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 # The button gets no notification details, so G_INFO keeps what the script
 # put there; the second click sees what was typed.

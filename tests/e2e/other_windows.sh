@@ -46,7 +46,7 @@ wait \$target
 echo "target \$?" >> "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp"/*.stderr 2>/dev/null; exit 1; }
+xvfb-run -a -n 131 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp"/*.stderr 2>/dev/null; exit 1; }
 
 status=0
 check() {  # check WHAT EXPECTED ACTUAL

@@ -35,7 +35,7 @@ wait \$pid
 echo "exit \$?" > "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+xvfb-run -a -n 101 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 expected=$'start\r\nclick 40 30\r\nchar 97\r\nkey 39\r\nclose 1\r\n'
 actual=$(cat "$tmp/work/events.txt" 2>/dev/null)
