@@ -47,7 +47,8 @@ std::string CurrentText(Runtime& rt, std::int32_t index) {
   return std::string(values::ReadAsText(rt, index, buffer));
 }
 
-// Writes a chosen text, or reports the cancel.
+// Writes a chosen text, or reports the cancel (no answer also when there is
+// no dialog host).
 void FinishText(Call& call, std::int32_t out, const std::optional<std::string>& answer) {
   if (!answer) {
     call.SetError(1);
@@ -78,11 +79,8 @@ void InputTextWith(Call& call, host::TextInput kind) {
   if (kind != host::TextInput::kMultiLine) call.OptString(2, caption);
   if (out < 0) return;
   host::DialogHost* dialogs = call.rt().dialogs;
-  if (dialogs == nullptr) {
-    call.SetError(1);
-    return;
-  }
-  FinishText(call, out, dialogs->InputText(caption, prompt, CurrentText(call.rt(), out), kind));
+  const std::string initial = CurrentText(call.rt(), out);
+  FinishText(call, out, dialogs ? dialogs->InputText(caption, prompt, initial, kind) : std::nullopt);
 }
 
 // InputDialog out TEXT[, PROMPT[, CAPTION]]
@@ -122,17 +120,14 @@ void Prm1Dialog(Call& call) {
   call.OptString(1, prompt);
   call.OptString(2, caption);
   if (out < 0) return;
-  host::DialogHost* dialogs = call.rt().dialogs;
-  if (dialogs == nullptr) {
-    call.SetError(1);
-    return;
-  }
   host::NumberInput number;
   number.initial = values::ReadAsDouble(call.rt(), out);
   number.decimals = 6;
   number.minimum = -1e15;
   number.maximum = 1e15;
-  FinishNumber(call, out, dialogs->InputNumber(caption, prompt, number), false);
+  host::DialogHost* dialogs = call.rt().dialogs;
+  const auto answer = dialogs ? dialogs->InputNumber(caption, prompt, number) : std::nullopt;
+  FinishNumber(call, out, answer, false);
 }
 
 // DigitDialog out VALUE[, MINIMUM[, MAXIMUM[, CAPTION]]]: a whole number
