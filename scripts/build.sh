@@ -7,14 +7,22 @@ cd "$(dirname "$0")/.."
 tree=${1:-build}
 jobs=${VEXMORA_JOBS:-$(nproc)}
 
+# ccache, where installed, lets several checkouts of the tree (worktrees)
+# share compiled objects: paths are taken relative to the checkout.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+fi
+
 case "$tree" in
   build)
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
     ;;
   build-san)
     cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_COMPILER=clang++ -DVEXMORA_GUI=OFF -DVEXMORA_BENCH=OFF \
-      -DVEXMORA_SANITIZE=ON -DVEXMORA_FUZZ=ON >/dev/null
+      -DVEXMORA_SANITIZE=ON -DVEXMORA_FUZZ=ON "${launcher[@]}" >/dev/null
     ;;
   *) echo "unknown build tree: $tree" >&2; exit 2 ;;
 esac

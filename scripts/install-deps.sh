@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   clang libclang-rt-14-dev            # fuzz targets and sanitizers
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
