@@ -97,6 +97,30 @@ cp "$tmp/own/default.vx" "$prefix/bin/default.vx"
 check "default.vx beside the executable comes first" test "$(cat "$tmp/err")" = "[start] own"
 rm "$prefix/bin/default.vx"
 
+# In a real X server, the window of the installed program carries the icon
+# from the installed theme, and its class is the one the desktop entry names.
+printf ':Initial\nENDP\n' > "$tmp/stay.vx"
+cat > "$tmp/window.sh" <<DRIVE
+#!/usr/bin/env bash
+cd "$tmp"
+XDG_DATA_DIRS="$prefix/share:/usr/share" env -u QT_QPA_PLATFORM -u VEXMORA_PROGRAM_DIR \\
+  "$prefix/bin/vexmora" stay.vx 2> /dev/null &
+pid=\$!
+for _ in \$(seq 100); do
+  win=\$(xdotool search --onlyvisible --name Vexmora 2> /dev/null | head -1)
+  [ -n "\$win" ] && break
+  sleep 0.1
+done
+[ -n "\$win" ] && xprop -id "\$win" WM_CLASS _NET_WM_ICON | head -c 300 > "$tmp/window.props"
+kill \$pid
+DRIVE
+chmod +x "$tmp/window.sh"
+timeout 60 xvfb-run -a -n 141 -s "-screen 0 1024x768x24" "$tmp/window.sh"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/vexmora.desktop")
+check "the window's class is the desktop entry's StartupWMClass" \
+  grep -q "^WM_CLASS(STRING) = \"vexmora\", \"$wm_class\"" "$tmp/window.props"
+check "the window shows the installed icon" grep -q "^_NET_WM_ICON(CARDINAL) = " "$tmp/window.props"
+
 run_example "$prefix" "$prefix/bin/vexmora" "$build/vexmora"
 
 # Neither place has one: the usual message, exit code 0.
