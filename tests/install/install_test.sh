@@ -106,7 +106,7 @@ cd "$tmp"
 XDG_DATA_DIRS="$prefix/share:/usr/share" env -u QT_QPA_PLATFORM -u VEXMORA_PROGRAM_DIR \\
   "$prefix/bin/vexmora" stay.vx 2> /dev/null &
 pid=\$!
-for _ in \$(seq 100); do
+for _ in \$(seq 200); do
   win=\$(xdotool search --onlyvisible --name Vexmora 2> /dev/null | head -1)
   [ -n "\$win" ] && break
   sleep 0.1
