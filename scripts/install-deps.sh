@@ -16,6 +16,8 @@ packages=(
   imagemagick                         # reference BMP and JPEG files for the image tests
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   lua5.4 tcl python3                  # script benchmarks against peers
+  desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
+  man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
 )
 
 missing=()

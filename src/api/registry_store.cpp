@@ -1,7 +1,6 @@
 #include "api/registry_store.hpp"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "api/saved_files.hpp"
 #include "engine/program.hpp"
 #include "platform/files.hpp"
+#include "platform/user_dirs.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
 
@@ -351,21 +351,7 @@ std::vector<std::string> Store::ValueNames(std::string_view key) const {
   return names;
 }
 
-std::string StoreFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (config && config[0] == '/') {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-      const passwd* pw = getpwuid(getuid());
-      home = pw ? pw->pw_dir : "/tmp";
-    }
-    base = std::string(home) + "/.config";
-  }
-  return base + "/vexmora";
-}
+std::string StoreFolder() { return user_dirs::ConfigFolder(); }
 
 std::string StoreFile() { return StoreFolder() + "/registry.reg"; }
 

@@ -2,6 +2,7 @@
 // the command line, runs the start-up sequence and then Qt's event loop,
 // with a window or headless.
 #include <QApplication>
+#include <QIcon>
 #include <QtGlobal>
 #include <algorithm>
 #include <clocale>
@@ -141,6 +142,11 @@ int main(int argc, char** argv) {
   // X11 gives every window the application's name as its WM_CLASS class
   // part; other instances and programs find our main windows by it.
   QCoreApplication::setApplicationName(QString::fromLatin1(host::MAIN_WINDOW_CLASS));
+  // Desktops tie the windows to vexmora.desktop and show the installed icon.
+  if (!headless) {
+    QGuiApplication::setDesktopFileName(QStringLiteral("vexmora"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vexmora")));
+  }
   // Qt adopts the user's locale; numbers in scripts are always read and
   // printed with a decimal point.
   std::setlocale(LC_NUMERIC, "C");

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/messages.hpp"
+#include "platform/user_dirs.hpp"
 
 namespace vx::host {
 namespace {
@@ -98,10 +99,7 @@ void Encode(std::int32_t a, std::int32_t b, std::int32_t c, unsigned char* out) 
 }  // namespace
 
 std::string InstanceDirectory() {
-  const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
-  std::string dir = (runtime_dir != nullptr && *runtime_dir == '/')
-                        ? std::string(runtime_dir) + "/vexmora"
-                        : "/tmp/vexmora-" + std::to_string(getuid());
+  const std::string dir = user_dirs::RuntimeFolder();
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
   struct stat st {};
   if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||

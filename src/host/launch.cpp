@@ -20,6 +20,12 @@ std::string ResolveWord(const std::string& word) {
   return ec ? word : absolute.lexically_normal().string();
 }
 
+// `dir` (UTF-8, with a trailing separator) holds a default.vx.
+bool HasStartUpScript(const std::string& dir) {
+  std::error_code ec;
+  return std::filesystem::exists(dir + "default.vx", ec) && !ec;
+}
+
 }  // namespace
 
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
@@ -78,7 +84,9 @@ std::string_view UsageText() {
          "  --vram-png FILE    at the end, write the current drawing bank, cut to\n"
          "                     the window's client size, to FILE as PNG\n"
          "\n"
-         "VEXMORA_PROGRAM_DIR overrides the program's directory.\n";
+         "The program's directory is the executable's, or ../share/vexmora/ from it\n"
+         "when default.vx is not beside the executable; VEXMORA_PROGRAM_DIR\n"
+         "overrides both.\n";
 }
 
 std::string BuildCommandLine(const std::vector<std::string>& words) {
@@ -96,7 +104,18 @@ std::string ResolveProgramDirectory(const char* override_dir, std::string_view e
     if (!engine::EndsWithSeparator(dir)) dir += '/';
     return dir;
   }
-  return engine::ProgramDirectoryOf(text::Utf8ToCp932(executable_path));
+  // UTF-8 never holds a '/' inside a character: the last one ends the folder.
+  const std::size_t slash = executable_path.rfind('/');
+  const std::string beside(slash == std::string_view::npos ? std::string_view()
+                                                           : executable_path.substr(0, slash + 1));
+  if (!beside.empty() && !HasStartUpScript(beside)) {
+    // The executable's directory comes from /proc/self/exe with every link
+    // resolved, so ".." can be taken away lexically.
+    const std::string installed =
+        std::filesystem::path(beside + std::string(INSTALLED_DATA_DIR)).lexically_normal().string();
+    if (HasStartUpScript(installed)) return text::Utf8ToCp932(installed);
+  }
+  return text::Utf8ToCp932(beside);
 }
 
 std::string HeadlessMessageLine(std::string_view caption, std::string_view text) {

@@ -32,9 +32,16 @@ std::string_view UsageText();
 // because start-up makes the program directory the current one.
 std::string BuildCommandLine(const std::vector<std::string>& words);
 
+// Where an installed tree keeps default.vx, relative to the directory of the
+// executable (bin/vexmora beside share/vexmora/).
+inline constexpr std::string_view INSTALLED_DATA_DIR = "../share/vexmora/";
+
 // The program directory (Shift-JIS, with a trailing separator): the value of
-// $VEXMORA_PROGRAM_DIR when it is set and not empty, else the directory of
-// the executable (both given as the system spells them, UTF-8).
+// $VEXMORA_PROGRAM_DIR when it is set and not empty; else the directory of
+// the executable when default.vx is there; else INSTALLED_DATA_DIR from it
+// when default.vx is there; else the executable's directory again, where
+// start-up then reports the missing script. Both inputs are given as the
+// system spells them (UTF-8).
 std::string ResolveProgramDirectory(const char* override_dir, std::string_view executable_path);
 
 // A message box as one terminal line: "[caption] text" in UTF-8, every line

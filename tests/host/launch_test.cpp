@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "host/main_window.hpp"
 #include "support/script_fixture.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vx {
 namespace {
@@ -59,13 +62,41 @@ TEST(LaunchOptions, CommandLineNamesExistingFilesAbsolutely) {
   EXPECT_EQ(host::BuildCommandLine({}), "");
 }
 
-TEST(LaunchOptions, ProgramDirectory) {
-  EXPECT_EQ(host::ResolveProgramDirectory("/opt/vx", "/usr/bin/vexmora"), "/opt/vx/");
-  EXPECT_EQ(host::ResolveProgramDirectory("/opt/vx/", "/usr/bin/vexmora"), "/opt/vx/");
-  EXPECT_EQ(host::ResolveProgramDirectory("", "/usr/bin/vexmora"), "/usr/bin/");
-  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, "/usr/bin/vexmora"), "/usr/bin/");
-  EXPECT_EQ(host::ResolveProgramDirectory("/opt/表", "/usr/bin/vexmora"),
-            text::Utf8ToCp932("/opt/表/"));
+TEST(LaunchOptions, ProgramDirectoryFromTheEnvironmentWins) {
+  test::TempFolder tree;
+  std::filesystem::create_directories(tree.Path("bin"));
+  tree.Write("bin/default.vx", "");
+  const std::string exe = tree.Path("bin/vexmora");
+  EXPECT_EQ(host::ResolveProgramDirectory("/opt/vx", exe), "/opt/vx/");
+  EXPECT_EQ(host::ResolveProgramDirectory("/opt/vx/", exe), "/opt/vx/");
+  EXPECT_EQ(host::ResolveProgramDirectory("/opt/表", exe), text::Utf8ToCp932("/opt/表/"));
+  // Empty counts as not set.
+  EXPECT_EQ(host::ResolveProgramDirectory("", exe), tree.Path("bin/"));
+  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, exe), tree.Path("bin/"));
+}
+
+TEST(LaunchOptions, ProgramDirectoryFallsBackToTheInstalledTree) {
+  test::TempFolder tree;
+  std::filesystem::create_directories(tree.Path("表/bin"));
+  std::filesystem::create_directories(tree.Path("表/share/vexmora"));
+  const std::string exe = tree.Path("表/bin/vexmora");
+
+  // Neither place has default.vx: the executable's own directory, where
+  // start-up reports the missing script.
+  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, exe), text::Utf8ToCp932(tree.Path("表/bin/")));
+
+  // Only the installed tree has it: share/vexmora, written without "..".
+  tree.Write("表/share/vexmora/default.vx", "");
+  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, exe),
+            text::Utf8ToCp932(tree.Path("表/share/vexmora/")));
+  EXPECT_EQ(host::ResolveProgramDirectory("/opt/vx", exe), "/opt/vx/");
+
+  // One beside the executable (a build tree) comes first.
+  tree.Write("表/bin/default.vx", "");
+  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, exe), text::Utf8ToCp932(tree.Path("表/bin/")));
+
+  // A bare name without a folder gives no directory at all.
+  EXPECT_EQ(host::ResolveProgramDirectory(nullptr, "vexmora"), "");
 }
 
 TEST(LaunchOptions, HeadlessMessagesAreOneUtf8Line) {
