@@ -61,7 +61,8 @@ void Answer(Display* d, const XSelectionRequestEvent& req, const Atoms& atoms, c
 // Waits for the next event, giving up at `deadline`.
 bool NextEvent(Display* d, XEvent* ev, std::chrono::steady_clock::time_point deadline) {
   while (XPending(d) == 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    using std::chrono::milliseconds;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd pfd{ConnectionNumber(d), POLLIN, 0};
     poll(&pfd, 1, static_cast<int>(left.count()));

@@ -95,8 +95,9 @@ check() {  # check WHAT EXPECTED ACTUAL
 }
 win=$(cat "$tmp/win")
 hex=$(printf '%#x' "$win")
-check state.txt "start hMainWnd=$hex"$'\r\n'"show hMainWnd=$hex"$'\r\ntop\r\nnot top\r\ncheck 1\r\ndown 500 300\r\nclose\r\n'"drop $tmp/work/dropped.txt 0"$'\r\nerror\r' \
-  "$(cat "$tmp/work/state.txt" 2>/dev/null)"
+expected="start hMainWnd=$hex"$'\r\n'"show hMainWnd=$hex"$'\r\ntop\r\nnot top\r\ncheck 1\r\n'
+expected+=$'down 500 300\r\nclose\r\n'"drop $tmp/work/dropped.txt 0"$'\r\nerror\r'
+check state.txt "$expected" "$(cat "$tmp/work/state.txt" 2>/dev/null)"
 # Without a window manager the state is written on the window itself.
 check states "initial $win above yes
 shown $win above no

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "graphics/vram.hpp"
@@ -242,6 +243,30 @@ TEST_F(QtMainWindowWithControls, AClickAnywhereInsideAControlIsTheControls) {
   EXPECT_EQ(Long("UP"), 1);
   EXPECT_FALSE(check->isChecked());
   EXPECT_EQ(Long("HITS"), 112);
+}
+
+// Other programs hold the window's handle: going topmost and back must not
+// replace the native window (on X11 the end-to-end test checks the state).
+using QtTopmost = ScriptTest;
+
+TEST_F(QtTopmost, ChangesKeepTheNativeWindow) {
+  host::MainWindowProcedure proc{rt};
+  qt::MainWindow shown(rt, false, [&proc](const host::Message& m) { return proc.Handle(m); });
+  shown.SetTopmost(true);  // before the window exists, only the flag is set
+  EXPECT_TRUE(shown.windowFlags() & Qt::WindowStaysOnTopHint);
+  shown.SetTopmost(false);
+  shown.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+  const std::uint64_t handle = shown.NativeHandle();
+  QWindow* native = shown.windowHandle();
+  ASSERT_NE(native, nullptr);
+  shown.SetTopmost(true);
+  EXPECT_TRUE(native->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(shown.isVisible());
+  shown.SetTopmost(false);
+  EXPECT_FALSE(native->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(shown.windowHandle(), native);
+  EXPECT_EQ(shown.NativeHandle(), handle);
 }
 
 TEST_F(QtMainWindow, VirtualKeyTable) {
