@@ -288,8 +288,8 @@ TEST_F(HostMessages, CloseIsSwallowedOnlyByAWinCloseLabel) {
 // After a run error no label can run until the next load: a WIN_CLOSE
 // label that can never answer must not keep the window open.
 TEST_F(HostMessages, CloseAfterARunErrorClosesDespiteWinClose) {
-  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n"
-                 ":KB_LEFT\nC = C / 0\nENDP\n"),
+  ASSERT_EQ(Load("Data long C 0\nData long N 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n"
+                 ":KB_LEFT\nN = C / 0\nENDP\n"),
             1);
   EXPECT_EQ(Send(MessageKind::kClose), 0);
   EXPECT_EQ(Long("C"), 1);
