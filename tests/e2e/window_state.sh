@@ -27,8 +27,8 @@ source "$here/common.sh"
 cd "$tmp/work"
 env -u QT_QPA_PLATFORM VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" window_state.vx 2>"$tmp/stderr" &
 pid=\$!
-wait_for() {  # wait_for TEXT: polls the script's output for up to ten seconds
-  for _ in \$(seq 100); do
+wait_for() {  # wait_for TEXT: polls the script's output for up to twenty seconds
+  for _ in \$(seq 200); do
     grep -q "\$1" state.txt 2>/dev/null && return 0
     kill -0 \$pid 2>/dev/null || break
     sleep 0.1
@@ -70,7 +70,7 @@ wait_for drop || { kill \$pid; exit 1; }
 xdotool mousemove --window "\$win" 500 300 click 3  # the keyboard back from the check box
 key F4 error || { kill \$pid; exit 1; }
 # The run error's message box waits for its OK.
-for _ in \$(seq 100); do
+for _ in \$(seq 200); do
   box=\$(xdotool search --onlyvisible --name '^Error\$' 2>/dev/null | head -1)
   [ -n "\$box" ] && break
   sleep 0.1
@@ -78,9 +78,12 @@ done
 [ -n "\$box" ] || { echo "no message box"; kill \$pid; exit 1; }
 xdotool windowfocus --sync "\$box" 2>/dev/null
 xdotool key Return
-sleep 0.3
+for _ in \$(seq 100); do
+  xdotool search --onlyvisible --name '^Error\$' >/dev/null 2>&1 || break
+  sleep 0.1
+done
 "$close_window" "\$win"
-for _ in \$(seq 50); do kill -0 \$pid 2>/dev/null || break; sleep 0.1; done
+for _ in \$(seq 100); do kill -0 \$pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 \$pid 2>/dev/null; then echo "still running"; cat state.txt; kill \$pid; exit 1; fi
 wait \$pid
 DRIVE
