@@ -15,6 +15,7 @@ packages=(
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
   imagemagick                         # reference BMP and JPEG files for the image tests
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
+  openbox                             # a window manager for the end-to-end stacking test
   lua5.4 tcl python3                  # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)

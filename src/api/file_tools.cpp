@@ -37,6 +37,18 @@ bool IsNameByte(char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'
 
 }  // namespace
 
+std::optional<std::string_view> PartOfPath(std::string_view path, std::int32_t part) {
+  std::size_t cut = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); i += sjis::CharLengthStrict(path, i))
+    if (path[i] == '\\' || path[i] == '/') cut = i;
+  switch (part) {
+    case PATH_WHOLE: return path;
+    case PATH_NAME: return cut == std::string_view::npos ? path : path.substr(cut + 1);
+    case PATH_FOLDER: return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
+    default: return std::nullopt;
+  }
+}
+
 std::optional<std::string> NewFileName(std::string_view head, std::string_view tail,
                                        const calendar::Date* date,
                                        const std::function<bool(const std::string&)>& taken) {

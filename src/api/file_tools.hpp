@@ -24,6 +24,13 @@ std::optional<std::string> NewFileName(std::string_view head, std::string_view t
                                        const calendar::Date* date,
                                        const std::function<bool(const std::string&)>& taken);
 
+// Parts of a path for the APIs that hand one out.
+enum PathPart : std::int32_t { PATH_WHOLE = 0, PATH_NAME = 1, PATH_FOLDER = 2 };
+// The whole path, the name after its last separator (a backslash or a slash,
+// never the second byte of a double-byte character), or the folder before
+// that separator (empty without one). Nullopt for any other part.
+std::optional<std::string_view> PartOfPath(std::string_view path, std::int32_t part);
+
 // `*` matches any run of bytes, `?` any one byte; other bytes match when
 // equal after setting bit 0x20 in both (so letters match without case).
 bool WildcardMatch(std::string_view text, std::string_view pattern);

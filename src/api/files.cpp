@@ -112,6 +112,20 @@ void GetCurDir(Call& call) {
   call.SetError(0);
 }
 
+// RefDrgFn R, [part]: the last file dropped on the main window since the
+// program started (whatever script was loaded since): its path (0), file
+// name (1) or folder (2). None yet: R <- "" and G_ERROR = 1.
+void RefDrgFn(Call& call) {
+  const std::int32_t out = call.Resource(0);
+  const std::int32_t part = call.OptInt(1, filetools::PATH_WHOLE);
+  if (out < 0) return;
+  const std::string_view path = call.rt().main_window.dropped_path;
+  const std::optional<std::string_view> text = filetools::PartOfPath(path, part);
+  if (!text) return ReportFailure(call, "unknown part");
+  call.WriteText(out, *text);
+  call.SetError(path.empty() ? 1 : 0);
+}
+
 void ChgCurDir(Call& call) {
   std::string& path = call.Small(0);
   call.String(0, path);
@@ -508,6 +522,7 @@ constexpr Registration kFileApis[] = {
     {Id("CopyF"), CopyF},
     {Id("SizeF"), SizeF},
     {Id("GetCurDir"), GetCurDir},
+    {Id("RefDrgFn"), RefDrgFn},
     {Id("ChgCurDir"), ChgCurDir},
     {Id("CrtLnk"), CrtLnk},
     {Id("NewFName"), NewFName},

@@ -123,16 +123,9 @@ void GetSourceName(Call& call) {
   const std::int32_t part = call.OptInt(1, 0);
   if (out < 0) return;
   const std::string_view path = call.rt().startup.script_path;
-  std::size_t cut = std::string_view::npos;
-  for (std::size_t i = 0; i < path.size(); i += sjis::CharLengthStrict(path, i))
-    if (path[i] == '\\' || path[i] == '/') cut = i;
-  const std::size_t name_start = cut == std::string_view::npos ? 0 : cut + 1;
-  switch (part) {
-    case 0: call.WriteText(out, path); break;
-    case 1: call.WriteText(out, path.substr(name_start)); break;
-    case 2: call.WriteText(out, path.substr(0, cut == std::string_view::npos ? 0 : cut)); break;
-    default: return ReportFailure(call, "unknown part");
-  }
+  const std::optional<std::string_view> text = filetools::PartOfPath(path, part);
+  if (!text) return ReportFailure(call, "unknown part");
+  call.WriteText(out, *text);
   call.SetError(path.empty() ? 1 : 0);
 }
 

@@ -186,7 +186,10 @@ int MainWindowProcedure::HitClickArea(std::int32_t x, std::int32_t y) {
   return rt_.click_areas.FirstHit(x, y, mask);
 }
 
+// After a run error no label runs until the next load, so a WIN_CLOSE label
+// could never answer: the window closes as if there were none.
 int MainWindowProcedure::Close() {
+  if (rt_.error.Raised()) return 1;
   if (OfferByName(rt_, "WIN_CLOSE") == 0) return 1;
   RequestRedraw(rt_);
   return 0;
@@ -304,6 +307,7 @@ void MainWindowProcedure::DropFile(const Message& m) {
   if (m.path.empty()) return;
   const std::string name = m.path.substr(0, std::min(m.path.size(), STARTUP_PATH_MAX));
   rt_.startup.script_path = name;
+  rt_.main_window.dropped_path = name;
   DropImages& images = rt_.main_window.images ? *rt_.main_window.images : BuiltInDropImages();
   if (EndsWithIgnoringCase(name, ".bmp")) {
     if (OfferByName(rt_, "DRAG_IMG") == 0) images.LoadBmp(rt_, name, m.ctrl);

@@ -37,6 +37,8 @@ struct MainWindowState {
   std::int32_t client_width = 0;   // as stored when a frame drag begins
   std::int32_t client_height = 0;
 
+  std::string dropped_path;        // the last file dropped on the window (RefDrgFn)
+
   bool reload_requested = false;
   std::string reload_path;
   bool fatal_exit = false;         // "Fatal Error (9874)": the process ends, code 0

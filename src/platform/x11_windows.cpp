@@ -29,6 +29,8 @@ constexpr long kStateAdd = 1;
 // _NET_ACTIVE_WINDOW source indication: a pager acting for the user, which
 // window managers honour without focus-stealing prevention.
 constexpr long kSourcePager = 2;
+// ... and a program asking for its own window.
+constexpr long kSourceApplication = 1;
 
 // Xlib reports protocol errors through one process-wide callback without any
 // user data, so the count has to live outside the trap; it is per thread and
@@ -301,6 +303,38 @@ bool Apply(Display* d, Window w, host::WindowOp op, std::int32_t a, std::int32_t
   return !trap.Failed();
 }
 
+// The atoms of a window's _NET_WM_STATE with `state` added or taken out.
+void WriteState(Display* d, Window w, Atom state, bool on) {
+  const Atom property = AtomOf(d, "_NET_WM_STATE");
+  std::vector<unsigned long> items;
+  ReadProperty(d, w, property, XA_ATOM, 32, nullptr, &items);
+  std::vector<Atom> atoms;
+  for (const unsigned long item : items) {
+    if (item != state) atoms.push_back(static_cast<Atom>(item));
+  }
+  if (on) atoms.push_back(state);
+  XChangeProperty(d, w, property, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(atoms.data()), static_cast<int>(atoms.size()));
+}
+
+bool SetAbove(Display* d, Window w, bool on) {
+  ErrorTrap trap(d);
+  XWindowAttributes a;
+  if (XGetWindowAttributes(d, w, &a) == 0 || trap.Failed()) return false;
+  const Atom above = AtomOf(d, "_NET_WM_STATE_ABOVE");
+  const bool managed = ManagerRunning(d);
+  // A manager owns the state of the windows it manages (those with WM_STATE,
+  // shown or minimised); a withdrawn window's state is the client's to set.
+  if (managed && HasProperty(d, w, AtomOf(d, "WM_STATE"))) {
+    const long data[5] = {on ? kStateAdd : kStateRemove, static_cast<long>(above), 0, kSourceApplication, 0};
+    SendToManager(d, w, "_NET_WM_STATE", data);
+  } else {
+    WriteState(d, w, above, on);
+    if (!managed && on && a.map_state == IsViewable) XRaiseWindow(d, w);
+  }
+  return !trap.Failed();
+}
+
 class ServerWindows : public host::TopWindows {
  public:
   bool List(std::vector<host::TopWindowInfo>* out) override {
@@ -365,8 +399,15 @@ std::uint32_t WindowMessageAtom() {
   DisplayPtr d = OpenDisplay();
   return d ? static_cast<std::uint32_t>(AtomOf(d.get(), kMessageAtom)) : 0;
 }
+
+bool KeepAbove(std::uint64_t window, bool on) {
+  if (window == 0 || window > 0xFFFFFFFFu) return false;
+  DisplayPtr d = OpenDisplay();
+  return d && SetAbove(d.get(), static_cast<Window>(window), on);
+}
 #else
 std::uint32_t WindowMessageAtom() { return 0; }
+bool KeepAbove(std::uint64_t, bool) { return false; }
 #endif
 
 host::TopWindows& ServerTopWindows() {

@@ -285,6 +285,35 @@ TEST_F(HostMessages, CloseIsSwallowedOnlyByAWinCloseLabel) {
   EXPECT_EQ(Long("C"), 1);
 }
 
+// After a run error no label can run until the next load: a WIN_CLOSE
+// label that can never answer must not keep the window open.
+TEST_F(HostMessages, CloseAfterARunErrorClosesDespiteWinClose) {
+  ASSERT_EQ(Load("Data long C 0\nData long N 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n"
+                 ":KB_LEFT\nN = C / 0\nENDP\n"),
+            1);
+  EXPECT_EQ(Send(MessageKind::kClose), 0);
+  EXPECT_EQ(Long("C"), 1);
+  Send(MessageKind::kKeyDown, host::VK_LEFT);
+  ASSERT_TRUE(rt.error.Raised());
+  EXPECT_EQ(Send(MessageKind::kClose), 1);
+  EXPECT_EQ(Send(MessageKind::kClose), 1);
+  EXPECT_EQ(Long("C"), 1);
+  // A new load answers close requests with its label again.
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n"), 1);
+  EXPECT_EQ(Send(MessageKind::kClose), 0);
+  EXPECT_EQ(Long("C"), 1);
+}
+
+TEST_F(HostMessages, CloseAfterAnErrorInInitialOrALoadErrorCloses) {
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nC = C / 0\nENDP\n:WIN_CLOSE\nC = 5\nENDP\n"), 1);
+  ASSERT_TRUE(rt.error.Raised());
+  EXPECT_EQ(Send(MessageKind::kClose), 1);
+  EXPECT_EQ(Long("C"), 0);
+  // The label was compiled before the faulty line; it can never run.
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n:WIN_CLOSE\nC = 5\nENDP\nCALL NoSuchApi 1\n"), 0);
+  EXPECT_EQ(Send(MessageKind::kClose), 1);
+}
+
 TEST_F(HostMessages, FrameDragRaisesSizeChgOnceWhenTheSizeChanged) {
   ASSERT_EQ(Load(R"(
 Data long C 0
@@ -331,6 +360,70 @@ TEST_F(HostMessages, DroppedScriptReplacesTheProgramUnlessDragImgExists) {
   ASSERT_EQ(Load(kEvents), 1);
   proc.Handle(drop);
   EXPECT_EQ(Long("Next"), 6);
+}
+
+constexpr std::string_view kDropNames = R"(
+Data string P 300
+Data string N 300
+Data string F 300
+Data long E0 -1
+Data long E1 -1
+:Initial
+CALL RefDrgFn P
+E0 = G_ERROR
+ENDP
+:DRAG_IMG
+CALL RefDrgFn P
+E1 = G_ERROR
+CALL RefDrgFn N, 1
+CALL RefDrgFn F, 2
+ENDP
+)";
+
+Message Drop(const std::string& path) {
+  Message drop;
+  drop.kind = MessageKind::kDropFile;
+  drop.path = path;
+  return drop;
+}
+
+TEST_F(HostMessages, RefDrgFnNamesTheLastDroppedFile) {
+  ASSERT_EQ(Load(kDropNames), 1);
+  EXPECT_EQ(Bytes("P"), "");  // nothing dropped yet
+  EXPECT_EQ(Long("E0"), 1);
+
+  // The second byte of ソ (0x83 0x5C) is no folder separator.
+  const std::string folder = dir.Sjis() + "/\x83\x5C";
+  proc.Handle(Drop(folder + "\\notes.txt"));
+  EXPECT_EQ(Bytes("P"), folder + "\\notes.txt");
+  EXPECT_EQ(Long("E1"), 0);
+  EXPECT_EQ(Bytes("N"), "notes.txt");
+  EXPECT_EQ(Bytes("F"), folder);
+
+  proc.Handle(Drop("plain.jpg"));  // the label runs instead of the picture loader
+  EXPECT_EQ(Bytes("P"), "plain.jpg");
+  EXPECT_EQ(Bytes("N"), "plain.jpg");
+  EXPECT_EQ(Bytes("F"), "");
+
+  proc.Handle(Drop(""));  // an empty name is no drop
+  EXPECT_EQ(Bytes("P"), "plain.jpg");
+
+  ASSERT_EQ(Load("Data string P 10\nData long E 0\n:Initial\nCALL RefDrgFn P, 3\nE = G_ERROR\nENDP\n"), 1);
+  EXPECT_EQ(Long("E"), 1);  // no such part
+}
+
+// A dropped script replaces the program; the new one can still ask which
+// file it was, and so can every later script until the next drop.
+TEST_F(HostMessages, RefDrgFnOutlivesTheReloadOfADroppedScript) {
+  WriteBytes(dir.Path() / "next.vx",
+             "Data string P 300\r\nData long E 5\r\n:Initial\r\nCALL RefDrgFn P\r\nE = G_ERROR\r\nENDP\r\n");
+  ASSERT_EQ(Load(kEvents), 1);
+  proc.Handle(Drop(dir.Sjis() + "/next.vx"));
+  EXPECT_EQ(Bytes("P"), dir.Sjis() + "/next.vx");
+  EXPECT_EQ(Long("E"), 0);
+  ASSERT_EQ(Load(kDropNames), 1);
+  EXPECT_EQ(Bytes("P"), dir.Sjis() + "/next.vx");
+  EXPECT_EQ(Long("E0"), 0);
 }
 
 TEST_F(HostMessages, ReloadWaitsUntilTheEngineIsFree) {

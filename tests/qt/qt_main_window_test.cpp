@@ -3,13 +3,18 @@
 #include "platform/qt/qt_main_window.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "graphics/vram.hpp"
 #include "host/keys.hpp"
 #include "host/main_window.hpp"
+#include "platform/qt/qt_controls.hpp"
 #include "platform/qt/qt_keys.hpp"
 #include "support/script_fixture.hpp"
 
@@ -149,6 +154,123 @@ TEST_F(QtMainWindow, KeysReachTheScriptOnlyWhileTheWindowHasTheFocus) {
   EXPECT_TRUE(window.hasFocus());
   QTest::keyClick(&window, Qt::Key_Left);
   EXPECT_EQ(Long("L"), host::VK_LEFT);
+}
+
+constexpr std::string_view kControlAreas = R"(
+Data long HITS 0
+Data long DOWN 0
+Data long UP 0
+Data long MOVES 0
+MakeCheckBox CK 10, 50, 300, 24, "Check"
+MakeRadioButton1 R1 10, 80, 300, 24, "one"
+MakeRadioButton R2 10, 110, 300, 24, "two"
+MakePgsBar PG 10, 140, 300, 20
+:Initial
+ENDP
+:LButtonDown
+DOWN = DOWN + 1
+ENDP
+:LButtonUp
+UP = UP + 1
+ENDP
+:MOUSEMOVE
+MOVES = MOVES + 1
+ENDP
+On CK
+HITS = HITS + 1
+ENDP
+On R1
+HITS = HITS + 10
+ENDP
+On R2
+HITS = HITS + 100
+ENDP
+)";
+
+// The window with real controls on it, clicked through the window system
+// as a person would: the event goes to whatever widget is under the point.
+class QtMainWindowWithControls : public QtMainWindow {
+ protected:
+  QtMainWindowWithControls() {
+    controls.SetMainWindow(&window);
+    rt.controls = &controls;
+  }
+  ~QtMainWindowWithControls() override {
+    controls.DestroyAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    rt.controls = nullptr;
+  }
+  void Click(int x, int y) { QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, QPoint(x, y)); }
+  template <typename W>
+  W* Control(std::string_view name) {
+    return qobject_cast<W*>(controls.Widget(rt.program.Resource(Index(name)).window));
+  }
+
+  qt::QtControls controls{rt};
+};
+
+TEST_F(QtMainWindowWithControls, AClickAnywhereInsideAControlIsTheControls) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  // Double clicks sent to widgets earlier can leave the test library
+  // thinking a button is still held; nothing listens yet.
+  for (const Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+    QTest::mouseRelease(window.windowHandle(), b, {}, QPoint(390, 290));
+  ASSERT_EQ(Load(kControlAreas), 1);
+  QCheckBox* check = Control<QCheckBox>("CK");
+  QRadioButton* one = Control<QRadioButton>("R1");
+  QRadioButton* two = Control<QRadioButton>("R2");
+  ASSERT_TRUE(check && one && two);
+  ASSERT_LT(check->sizeHint().width(), 240);  // (250, 62) is blank, right of the caption
+
+  Click(250, 62);
+  EXPECT_TRUE(check->isChecked());
+  EXPECT_EQ(Long("HITS"), 1);
+  Click(15, 62);  // on the mark, as before
+  EXPECT_FALSE(check->isChecked());
+  EXPECT_EQ(Long("HITS"), 2);
+
+  Click(305, 92);  // the last pixel column of the radio button
+  EXPECT_TRUE(one->isChecked());
+  Click(250, 111);
+  EXPECT_TRUE(two->isChecked());
+  EXPECT_FALSE(one->isChecked());
+  EXPECT_EQ(Long("HITS"), 112);
+
+  Click(250, 150);  // a progress bar takes the click and does nothing with it
+  QTest::mouseMove(window.windowHandle(), QPoint(200, 150));
+  EXPECT_EQ(Long("DOWN"), 0);
+  EXPECT_EQ(Long("UP"), 0);
+  EXPECT_EQ(Long("MOVES"), 0);
+
+  Click(311, 62);  // just beside the check box: the window's
+  EXPECT_EQ(Long("DOWN"), 1);
+  EXPECT_EQ(Long("UP"), 1);
+  EXPECT_FALSE(check->isChecked());
+  EXPECT_EQ(Long("HITS"), 112);
+}
+
+// Other programs hold the window's handle: going topmost and back must not
+// replace the native window (on X11 the end-to-end test checks the state).
+using QtTopmost = ScriptTest;
+
+TEST_F(QtTopmost, ChangesKeepTheNativeWindow) {
+  host::MainWindowProcedure proc{rt};
+  qt::MainWindow shown(rt, false, [&proc](const host::Message& m) { return proc.Handle(m); });
+  shown.SetTopmost(true);  // before the window exists, only the flag is set
+  EXPECT_TRUE(shown.windowFlags() & Qt::WindowStaysOnTopHint);
+  shown.SetTopmost(false);
+  shown.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+  const std::uint64_t handle = shown.NativeHandle();
+  QWindow* native = shown.windowHandle();
+  ASSERT_NE(native, nullptr);
+  shown.SetTopmost(true);
+  EXPECT_TRUE(native->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(shown.isVisible());
+  shown.SetTopmost(false);
+  EXPECT_FALSE(native->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(shown.windowHandle(), native);
+  EXPECT_EQ(shown.NativeHandle(), handle);
 }
 
 TEST_F(QtMainWindow, VirtualKeyTable) {

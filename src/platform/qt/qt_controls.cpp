@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -101,6 +102,29 @@ class ChangeGuard {
   bool before_;
 };
 
+// A check box or radio button is a child window of the size the script
+// declared, and a click anywhere in it is the button's, not only on its mark
+// and caption (Qt's own buttons pass the rest on to the window behind).
+template <typename Button>
+class WholeAreaButton : public Button {
+ public:
+  using Button::Button;
+
+ protected:
+  bool hitButton(const QPoint& at) const override { return this->rect().contains(at); }
+};
+
+// A progress bar takes no input, but clicks on it are its own all the same.
+class ProgressBar : public QProgressBar {
+ public:
+  using QProgressBar::QProgressBar;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+};
+
 }  // namespace
 
 QFont SharedFont(int pixels) {
@@ -169,8 +193,8 @@ QWidget* QtControls::MakeWidget(const ResourceEntry& control, std::int32_t item_
     case R_KD_EDITBOX: return MakeEditBox(control, handle);
     case R_KD_LISTBOX: return MakeListBox(item_id);
     case R_KD_CK_BOX: {
-      auto* box = new QCheckBox(control.Text().empty() ? FromSjis(control.Name()) : FromSjis(control.Text()),
-                                main_window_);
+      const std::string_view caption = control.Text().empty() ? control.Name() : control.Text();
+      auto* box = new WholeAreaButton<QCheckBox>(FromSjis(caption), main_window_);
       QObject::connect(box, &QCheckBox::clicked,
                        [this, item_id] { host::OnControlCommand(rt_, item_id, host::NOTIFY_CLICKED); });
       return box;
@@ -179,7 +203,7 @@ QWidget* QtControls::MakeWidget(const ResourceEntry& control, std::int32_t item_
     case R_KD_RDO_BTN: return MakeRadioButton(control, item_id);
     case R_KD_CMB_BOX: return MakeComboBox(item_id);
     case R_KD_PGS_BAR: {
-      auto* bar = new QProgressBar(main_window_);
+      auto* bar = new ProgressBar(main_window_);
       bar->setRange(0, kProgressMax);
       bar->setValue(0);
       bar->setTextVisible(false);
@@ -242,7 +266,7 @@ QWidget* QtControls::MakeListBox(std::int32_t item_id) {
 // until the next one opens another.
 QWidget* QtControls::MakeRadioButton(const ResourceEntry& control, std::int32_t item_id) {
   const std::string_view caption = control.Text().empty() ? control.Name() : control.Text();
-  auto* button = new QRadioButton(FromSjis(caption), main_window_);
+  auto* button = new WholeAreaButton<QRadioButton>(FromSjis(caption), main_window_);
   button->setAutoExclusive(false);
   if (control.kind == R_KD_RDO_BTN1 || radio_group_ == nullptr) {
     radio_group_ = new QButtonGroup();

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QUrl>
+#include <QWindow>
 #if __has_include(<xcb/xcb.h>)
 #include <xcb/xcb.h>
 #define VEXMORA_HAVE_XCB 1
@@ -182,13 +183,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::MouseMessage(MessageKind kind, const QPoint& p) { Deliver(At(kind, p)); }
 
+// A control is a child window: the mouse over it is the control's, also
+// where the control makes no use of it (Qt passes such events on to us).
+bool MainWindow::OverControl(const QPoint& p) const { return childAt(p) != nullptr; }
+
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-  MouseMessage(MessageKind::kMouseMove, event->position().toPoint());
+  const QPoint p = event->position().toPoint();
+  if (OverControl(p)) return;
+  MouseMessage(MessageKind::kMouseMove, p);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
   if (timing_) TimingLine("mouse");
   const QPoint p = event->position().toPoint();
+  if (OverControl(p)) return;
   switch (event->button()) {
     case Qt::LeftButton: MouseMessage(MessageKind::kLButtonDown, p); break;
     case Qt::RightButton:
@@ -205,6 +213,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
+  if (OverControl(p)) return;
   switch (event->button()) {
     case Qt::LeftButton: MouseMessage(MessageKind::kLButtonUp, p); break;
     case Qt::RightButton: MouseMessage(MessageKind::kRButtonUp, p); break;
@@ -217,6 +226,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
 // not a press. Only the left button's has an event of its own; the right
 // and middle buttons' second presses raise nothing (their releases do).
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (OverControl(event->position().toPoint())) return;
   switch (event->button()) {
     case Qt::LeftButton:
       MouseMessage(MessageKind::kLButtonDblClk, event->position().toPoint());
@@ -376,11 +386,24 @@ void MainWindow::ShowCursor(bool show) {
 
 void MainWindow::FocusMainWindow() { setFocus(Qt::MouseFocusReason); }
 
+// Other programs and instances hold the window's handle, so the window must
+// stay the one it is: changing a widget's flags would make Qt replace it.
+// Before the window exists the flag is all there is to set; afterwards the
+// state changes on the native window itself.
 void MainWindow::SetTopmost(bool on) {
-  if (((windowFlags() & Qt::WindowStaysOnTopHint) != 0) == on) return;
-  const bool visible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, on);
-  if (visible) show();  // changing the flags hides the window
+  if (internalWinId() == 0) {
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    return;
+  }
+  if (headless_) return;  // nothing stacks on the offscreen platform
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    x11::KeepAbove(static_cast<std::uint64_t>(internalWinId()), on);
+    return;
+  }
+  if (QWindow* handle = windowHandle()) {
+    handle->setFlags(on ? handle->flags() | Qt::WindowStaysOnTopHint
+                        : handle->flags() & ~Qt::WindowStaysOnTopHint);
+  }
 }
 
 void MainWindow::BringToFront() {

@@ -74,6 +74,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
  private:
   int Deliver(const host::Message& m);
   void MouseMessage(host::MessageKind kind, const QPoint& at);
+  bool OverControl(const QPoint& at) const;
   void SendChars(const QString& text);
   bool FromChild() const;
   void ApplyCursor();
