@@ -8,7 +8,7 @@ import subprocess
 import sys
 import tempfile
 
-binary = sys.argv[1]
+binary = os.path.abspath(sys.argv[1])
 here = os.path.dirname(os.path.abspath(__file__))
 tmp = tempfile.mkdtemp()
 
