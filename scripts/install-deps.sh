@@ -19,6 +19,7 @@ packages=(
   lua5.4 tcl python3                  # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
+  socat                               # the far end of serial-port tests (pseudo-terminal pairs)
 )
 
 missing=()

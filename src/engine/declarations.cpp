@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "api/arguments.hpp"
+#include "comm/serial_ports.hpp"
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_compiler.hpp"
@@ -15,14 +16,6 @@ namespace {
 
 constexpr std::int32_t CONTROL_SIZE_MAX = 6;
 constexpr std::int32_t PATH_CAPACITY_MIN = 2048;
-
-struct PortOption {
-  std::string_view word;
-  std::uint32_t bit;
-};
-constexpr PortOption kPortOptions[] = {
-    {"Even", 1}, {"Odd", 2}, {"2stop", 4}, {"XFlow", 8}, {"RTSFlow", 16}, {"DTR_ON", 32},
-};
 
 bool ContainsIgnoreCase(std::string_view text, std::string_view word) {
   return source::FindIgnoreCase(text, word) != source::NPOS;
@@ -214,9 +207,7 @@ void ScriptCompiler::DeclareCom(std::string_view name, std::string_view list) {
   OptionalString(list, 2, options);
   entry->port_handle = -1;
   entry->long_value = port;
-  for (const PortOption& option : kPortOptions) {
-    if (ContainsIgnoreCase(options, option.word)) entry->flags |= option.bit;
-  }
+  entry->flags |= comm::ParsePortOptions(options);
   AllocateText(*entry, PathCapacity(settings.size()), settings);
   CommitResource();
 }

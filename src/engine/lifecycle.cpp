@@ -3,6 +3,7 @@
 #include "engine/lifecycle.hpp"
 
 #include "api/random.hpp"
+#include "comm/port_resources.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
@@ -18,6 +19,7 @@ int UnloadScript(Runtime& rt) {
     rt.session.exit_code = values::ReadAsInteger(rt, sysvar::G_EXIT_CODE);
   rt.session.events_enabled = false;
   host::DestroyControls(rt);
+  comm::CloseDeclaredPorts(rt);
   // Entries queued for this program mean nothing to the next one.
   rt.session.pending_labels.Clear();
   // Buffers and open files go with their entries, last to first.
@@ -30,6 +32,7 @@ int UnloadScript(Runtime& rt) {
 
 void CreateDeclaredControls(Runtime& rt) {
   host::CreateControls(rt);
+  comm::OpenDeclaredPorts(rt);
   values::BuildNameTable(rt);
   rt.session.events_enabled = true;
 }

@@ -6,6 +6,7 @@
 
 #include "api/api_state.hpp"
 #include "api/stores.hpp"
+#include "comm/comm.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
 #include "engine/run_state.hpp"
@@ -28,7 +29,7 @@ class DialogHost;
 }  // namespace host
 
 struct Runtime {
-  explicit Runtime(WindowSystem& window_system) : window(&window_system) {}
+  explicit Runtime(WindowSystem& window_system) : window(&window_system), ports(&comm) {}
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
 
@@ -37,7 +38,7 @@ struct Runtime {
   PendingError error;
   StartupState startup;  // directories, command line, script selection
   WindowSystem* window;
-  PortIo* ports = nullptr;  // serial ports; null until that family is built
+  PortIo* ports = nullptr;  // serial ports (the `comm` below)
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)
   std::string arg_scratch;       // the argument getters' copy of one argument
   api::WorkBuffers work_buffers; // text buffers shared by the API handlers
@@ -49,6 +50,7 @@ struct Runtime {
   graphics::ImageState images;       // last picture size, stored pictures, parts, picture settings
   Display* display = nullptr;        // the window showing the current bank; null: none
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
+  comm::Comm comm{main_window.inbox};  // serial ports and the pipe server; after the inbox they post to
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

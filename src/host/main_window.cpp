@@ -12,6 +12,8 @@
 #include "host/delivery.hpp"
 #include "host/drop_images.hpp"
 #include "host/keys.hpp"
+#include "comm/serial_ports.hpp"
+#include "host/controls.hpp"
 #include "platform/files.hpp"
 
 namespace vx::host {
@@ -69,6 +71,7 @@ int MainWindowProcedure::Handle(const Message& m) {
     case MessageKind::kSysCommand: SysCommand(m); break;
     case MessageKind::kUserEvent: UserEvent(m); break;
     case MessageKind::kPortNotify: PortNotify(m); break;
+    case MessageKind::kPipeText: PipeText(m); break;
   }
   AfterMessage();
   return result;
@@ -92,7 +95,17 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.run.exit_request == EXIT_CHAIN || rt_.main_window.reload_requested) return true;
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
-         !rt_.main_window.inbox.Empty() || AnyTimerRunning();
+         !rt_.main_window.inbox.Empty() || AnyTimerRunning() || AnyListeningPort() ||
+         (rt_.comm.PipeRunning() && LabelEntry(rt_, "PIPE_RCV") > 0);
+}
+
+bool MainWindowProcedure::AnyListeningPort() const {
+  if (!rt_.comm.AnyPortOpen()) return false;
+  for (std::int32_t i = 0; i < rt_.program.RscCount(); ++i) {
+    const ResourceEntry& e = rt_.program.Resource(i);
+    if (e.kind == R_KD_COM && e.port_handle >= 0 && e.event_entry > 0) return true;
+  }
+  return false;
 }
 
 bool MainWindowProcedure::AnyTimerRunning() const {
@@ -368,9 +381,33 @@ void MainWindowProcedure::PortNotify(const Message& m) {
     rt_.session.pending_labels.Push(entry);  // the lock is ours: it runs on a later tick
     return;
   }
+  // The reader tells again about bytes that come from now on; the label
+  // runs only while bytes are there (an earlier run may have taken them).
+  comm::SerialPorts& ports = rt_.comm.Ports();
+  ports.Rearm(m.code);
+  if (ports.Held(m.code) == 0) return;
   SetSystemLong(rt_, sysvar::G_ERROR, 0);
+  RunHeldLabel(entry);
+}
+
+// The text goes into G_PIPE_S only when the label is about to run, so a
+// running label never sees it change under its feet.
+void MainWindowProcedure::PipeText(const Message& m) {
+  EngineLockGuard guard(rt_.run.lock);
+  if (!guard.Taken()) {
+    Defer(m);
+    return;
+  }
+  const std::int32_t entry = LabelEntry(rt_, "PIPE_RCV");
+  if (entry <= 0) return;
+  SetSystemText(rt_, sysvar::G_PIPE_S, m.path);
+  RunHeldLabel(entry);
+}
+
+void MainWindowProcedure::RunHeldLabel(std::int32_t entry) {
   rt_.vram.redraw_needed = false;
   engine::RunFrom(rt_, entry);
+  if (rt_.controls) rt_.controls->AfterLabel();
   if (rt_.vram.redraw_needed) graphics::RequestRedraw(rt_.vram, rt_.display);
 }
 

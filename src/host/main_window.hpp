@@ -59,6 +59,7 @@ class MainWindowProcedure {
   // or message, or a chain to follow. A headless process ends when nothing is.
   bool CanRunLabels() const;
   bool AnyTimerRunning() const;
+  bool AnyListeningPort() const;  // an open port with a label
 
  private:
   void Tick();
@@ -81,6 +82,9 @@ class MainWindowProcedure {
   void SysCommand(const Message& m);
   void UserEvent(const Message& m);
   void PortNotify(const Message& m);
+  void PipeText(const Message& m);
+  // Runs a label while this procedure holds the engine lock.
+  void RunHeldLabel(std::int32_t entry);
 
   void Offer(std::string_view label);  // offer by name, redraw when found
   void SetMouseIfIdle(const Message& m);

@@ -49,7 +49,8 @@ enum class MessageKind : std::uint16_t {
   kDropFile,        // path (Shift-JIS); ctrl: Ctrl was held
   kSysCommand,      // code: SYSCMD_...
   kUserEvent,       // code: value 1, value: value 2 (WM_USER+135)
-  kPortNotify,      // code: port number, value: 0 data, else error (WM_USER+1)
+  kPortNotify,      // code: port index, value: 0 data, else error (WM_USER+1)
+  kPipeText,        // path: the bytes one read of the pipe server took
 };
 
 enum SizeKind : std::int32_t {
