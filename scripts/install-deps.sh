@@ -16,6 +16,8 @@ packages=(
   imagemagick                         # reference BMP and JPEG files for the image tests
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   lua5.4 tcl python3                  # script benchmarks against peers
+  portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra
+  sox                                 # reference WAV files and sound benchmarks
 )
 
 missing=()

@@ -21,6 +21,10 @@ void RegisterFamilies(Registry& registry) {
   RegisterImageApis(registry);
   RegisterImageProcessingApis(registry);
   RegisterImageAnalysisApis(registry);
+  RegisterAudioApis(registry);
+  RegisterAudioFileApis(registry);
+  RegisterAudioDeviceApis(registry);
+  RegisterAudioSignalApis(registry);
 }
 
 }  // namespace vx::api

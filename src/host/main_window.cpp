@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "audio/audio_system.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/startup.hpp"
@@ -69,6 +70,9 @@ int MainWindowProcedure::Handle(const Message& m) {
     case MessageKind::kSysCommand: SysCommand(m); break;
     case MessageKind::kUserEvent: UserEvent(m); break;
     case MessageKind::kPortNotify: PortNotify(m); break;
+    case MessageKind::kAudioPlayed:
+    case MessageKind::kAudioRecOpened:
+    case MessageKind::kAudioRecFilled: audio::HandleDeviceMessage(rt_, m); break;
   }
   AfterMessage();
   return result;
@@ -92,7 +96,7 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.run.exit_request == EXIT_CHAIN || rt_.main_window.reload_requested) return true;
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
-         !rt_.main_window.inbox.Empty() || AnyTimerRunning();
+         !rt_.main_window.inbox.Empty() || AnyTimerRunning() || audio::Active(rt_);
 }
 
 bool MainWindowProcedure::AnyTimerRunning() const {

@@ -50,6 +50,9 @@ enum class MessageKind : std::uint16_t {
   kSysCommand,      // code: SYSCMD_...
   kUserEvent,       // code: value 1, value: value 2 (WM_USER+135)
   kPortNotify,      // code: port number, value: 0 data, else error (WM_USER+1)
+  kAudioPlayed,     // a playback buffer came back; code: buffer, value: device generation
+  kAudioRecOpened,  // the recording device is open; value: device generation
+  kAudioRecFilled,  // a recording buffer is full; code: buffer, x: samples, value: generation
 };
 
 enum SizeKind : std::int32_t {
