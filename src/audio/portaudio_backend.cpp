@@ -5,6 +5,9 @@
 #ifdef VEXMORA_HAVE_PORTAUDIO
 #include <portaudio.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #endif
 #ifdef VEXMORA_HAVE_ALSA
@@ -33,7 +36,19 @@ class Library {
 #ifdef VEXMORA_HAVE_ALSA
     snd_lib_error_set_handler(QuietAlsaReport);
 #endif
-    return Pa_Initialize() == paNoError;
+    // The host APIs PortAudio probes (JACK among them) report servers they
+    // cannot reach on standard error, which in a headless run is the
+    // script's own output: it is muted while they are probed.
+    const int saved = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && quiet >= 0) dup2(quiet, STDERR_FILENO);
+    const bool ok = Pa_Initialize() == paNoError;
+    if (saved >= 0) {
+      dup2(saved, STDERR_FILENO);
+      close(saved);
+    }
+    if (quiet >= 0) close(quiet);
+    return ok;
   }
   ~Library() {
     if (ok_) Pa_Terminate();

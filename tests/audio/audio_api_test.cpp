@@ -12,6 +12,7 @@
 #include "audio/wav_file.hpp"
 #include "engine/system_variables.hpp"
 #include "host/messages.hpp"
+#include "graphics/canvas.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vx::test {
@@ -312,6 +313,99 @@ TEST_F(AudioApiTest, DeviceErrorsShowTheirMessage) {
   Call("AudioPlay", "8000, 10, 10");  // start >= end: refused without a message
   Call("AudioPlay", "8000, 0, 10, 0, 8");
   EXPECT_EQ(window.messages.size(), 2u);
+}
+
+TEST_F(AudioApiTest, RampsGainsAndBankCopies) {
+  Call("MkSinWv", "0, 8, 8, 1000, 0");
+  EXPECT_EQ(Main(2), 1000);
+  EXPECT_EQ(Main(6), -1000);
+  EXPECT_EQ(Main(1), static_cast<std::int16_t>(1000 * std::sin(2 * M_PI / 8)));
+  Call("WaveBkUp", "2, 0");
+  EXPECT_EQ(Bank(2, 2), 1000);
+  Call("StretchWave", "0, 4, 1.0, 0.0");  // gain 1 at 0 down to 0 at 4
+  EXPECT_EQ(Main(2), 500);
+  EXPECT_EQ(Main(4), 0);
+  Call("WaveBkUp", "2, 1");  // back from the bank
+  EXPECT_EQ(Main(2), 1000);
+  // PrjctWave: [10, 13] times the segment [0, 2] stretched over 4 samples.
+  for (int i = 10; i <= 13; ++i) Main(i) = 16384;
+  Main(0) = 0;
+  Main(1) = 32767;
+  Main(2) = 0;
+  Call("PrjctWave", "10, 13, 0, 2");
+  EXPECT_EQ(Main(10), 0);
+  EXPECT_EQ(Main(13), 0);
+  EXPECT_GT(Main(11), 8000);
+  Bank(1, 0) = 16384;
+  Bank(2, 0) = -16384;
+  Call("ClearRWv", "");
+  Call("MixBkToReal", "1, 2, 0, 1");
+  Call("GetRealWE", "0, D");
+  EXPECT_EQ(Double(d), -8192.0);
+  for (int i = 0; i < 10; ++i) Main(i) = 1000;
+  Call("HPFltrRC", "0, 10, 0");  // k = 0: the samples pass
+  EXPECT_EQ(Main(9), 1000);
+}
+
+TEST_F(AudioApiTest, TonesSpectraAndFilters) {
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  Call("MkTone", "1, 0, 8000, 1000, 16000");
+  EXPECT_EQ(Work(1), 8000);
+  Call("SpectAnalyze", "1, 0, 8000, D");
+  EXPECT_NEAR(Double(d), 1000.0, 1.0);
+  Call("FrqChk", "1, 0, 8000, D");
+  EXPECT_NEAR(Double(d), 1000.0, 1.0);
+  Call("AnlzWave", "1, 0, 8000");
+  EXPECT_NEAR(Work(1), 16000, 2);
+  EXPECT_NEAR(Work(2), 16000 / std::sqrt(2.0), 2);
+  EXPECT_NEAR(Double(sysvar::G_DBLWK2), 1000.0, 1.0);
+
+  // A spectrogram row peaks at column 1000 * 6000 / 8000 = 750.
+  Call("WaveMagToSpc", "3, 1, 0");
+  std::int32_t best = 0;
+  for (std::int32_t c = 0; c < audio::SPECTRUM_COLUMNS; ++c) {
+    if (A().stores.Spectrum(3, c) > A().stores.Spectrum(3, best)) best = c;
+  }
+  EXPECT_EQ(best, 750);
+  EXPECT_NEAR(A().stores.Spectrum(3, 750), 237, 1);  // -6.2 dBFS
+  EXPECT_LT(A().stores.Spectrum(3, 300), 40);
+
+  // A low-pass at 200 Hz takes a 1 kHz tone down by about 28 dB.
+  Call("LPFltr", "1, 0, 8000, 200");
+  EXPECT_EQ(Error(), 0);
+  Call("AnlzWave", "1, 4000, 8000");
+  EXPECT_LT(Work(1), 16000 / 20);
+  Call("HPFltr", "1, 0, 8000, 5000");  // above half the rate: refused
+  EXPECT_EQ(Error(), 1);
+
+  // FreqChg by 2: half as long, an octave up.
+  Call("MkTone", "2, 0, 8000, 500, 10000");
+  Call("FreqChg", "2, 0, 8000, 2, 3, 0");
+  EXPECT_EQ(Work(1), 4000);
+  Call("SpectAnalyze", "3, 0, 4000, D");
+  EXPECT_NEAR(Double(d), 1000.0, 2.0);
+  // FreqUp by 12 semitones keeps the length and doubles the pitch.
+  Call("FreqUp", "2, 0, 8000, 12");
+  Call("SpectAnalyze", "2, 2048, 4096, D");
+  EXPECT_NEAR(Double(d), 1000.0, 10.0);
+}
+
+TEST_F(AudioApiTest, DrawingAWave) {
+  Call("MkTone", "-1, 0, 1000, 50, 32000");
+  rt.vram.DrawColor() = graphics::Color{0, 0, 255};
+  Call("WvDraw", "-1, 0, 1000, 10, 10, 100, 50");
+  graphics::Canvas canvas = graphics::Canvas::Current(rt.vram);
+  int drawn = 0;
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < 130; ++x) {
+      const bool red = canvas.Get(x, y) == graphics::Color{0, 0, 255};
+      drawn += red ? 1 : 0;
+      if (red) {
+        EXPECT_TRUE(x >= 10 && x < 110 && y >= 10 && y < 60) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_GT(drawn, 200);
 }
 
 }  // namespace

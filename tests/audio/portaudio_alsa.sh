@@ -8,10 +8,10 @@
 # known wave and records one; the raw file must hold the played samples in
 # order, and the recording must equal the input.
 set -u
-binary=$1
+binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$tmp"' EXIT
 work="$tmp/work"
 prog="$tmp/prog"
 mkdir -p "$work" "$prog"
@@ -28,9 +28,20 @@ PY
 
 cat > "$tmp/asound.conf" <<CONF
 pcm.!default {
+  type asym
+  playback.pcm "play"
+  capture.pcm "rec"
+}
+pcm.play {
   type file
   slave.pcm "sink"
   file "$work/played.raw"
+  format "raw"
+}
+pcm.rec {
+  type file
+  slave.pcm "sink"
+  file "$work/captured.raw"
   infile "$work/mic.raw"
   format "raw"
 }
