@@ -39,30 +39,28 @@ host::Inbox& InboxOf(Runtime& rt) { return rt.main_window.inbox; }
 bool FillPlaybackBuffer(AudioSystem& a, int index) {
   std::span<std::int16_t> out(a.play_buffers[static_cast<std::size_t>(index)].data(),
                               static_cast<std::size_t>(a.play_buffer_samples));
-  bool any = false;
   if (!a.stereo) {
-    for (std::int16_t& s : out) {
-      if (a.position < a.end) {
-        s = a.left[static_cast<std::size_t>(a.position++)];
-        any = true;
-      } else {
-        s = 0;
-      }
-    }
-    return any;
+    const std::size_t n = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(std::int64_t{a.end} - a.position, 0, static_cast<std::int64_t>(out.size())));
+    std::copy_n(a.left.begin() + a.position, n, out.begin());
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(n), out.end(), std::int16_t{0});
+    a.position += static_cast<std::int32_t>(n);
+    return n > 0;
   }
   if (out.size() % 2 != 0) out.back() = 0;  // an odd buffer's last sample is no frame
-  for (std::size_t k = 0; k + 1 < out.size(); k += 2) {
-    if (a.position < a.end) {
-      const auto p = static_cast<std::size_t>(a.position++);
-      out[k] = static_cast<std::int16_t>(a.left[p] * a.volume_left / VOLUME_PERCENT_MAX);
-      out[k + 1] = static_cast<std::int16_t>(a.right[p] * a.volume_right / VOLUME_PERCENT_MAX);
-      any = true;
-    } else {
-      out[k] = out[k + 1] = 0;
-    }
+  const std::size_t frames = static_cast<std::size_t>(
+      std::clamp<std::int64_t>(std::int64_t{a.end} - a.position, 0, static_cast<std::int64_t>(out.size() / 2)));
+  const std::int16_t* left = a.left.data() + a.position;
+  const std::int16_t* right = a.right.data() + a.position;
+  const std::int32_t volume_left = a.volume_left;
+  const std::int32_t volume_right = a.volume_right;
+  for (std::size_t k = 0; k < frames; ++k) {
+    out[2 * k] = static_cast<std::int16_t>(left[k] * volume_left / VOLUME_PERCENT_MAX);
+    out[2 * k + 1] = static_cast<std::int16_t>(right[k] * volume_right / VOLUME_PERCENT_MAX);
   }
-  return any;
+  std::fill(out.begin() + static_cast<std::ptrdiff_t>(2 * frames), out.end() - (out.size() % 2), std::int16_t{0});
+  a.position += static_cast<std::int32_t>(frames);
+  return frames > 0;
 }
 
 namespace {
