@@ -408,5 +408,58 @@ TEST_F(AudioApiTest, DrawingAWave) {
   EXPECT_GT(drawn, 200);
 }
 
+TEST_F(AudioApiTest, StopCounterEndsPlaybackAtTheNextBuffer) {
+  A().backend = audio::MakeFileBackend(folder.Path("long.wav"), "");
+  Call("AudioCtrl", "22, 1000");
+  Call("AudioPlay", "16000, 0, 100000");
+  Call("IsPlayNow", "N, 1");
+  EXPECT_EQ(Long(n), 1);
+  ASSERT_TRUE(Pump([&] { return !A().playing; }));
+  // Only the two buffers queued at the start were played.
+  EXPECT_EQ(folder.Read("long.wav").size(), 46u + 2u * 2000u);
+  Call("IsPlayNow", "N");
+  EXPECT_EQ(Long(n), 0);
+  EXPECT_EQ(Work(1), 3000);  // the returned buffer was refilled before the stop
+}
+
+TEST_F(AudioApiTest, FilesThroughTheApis) {
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  for (int i = 0; i < 10; ++i) Bank(2, i) = static_cast<std::int16_t>(i * 1000 - 4000);
+  const std::string path = folder.Path("b2.wav");
+  Call("SaveWaveF", "\"" + path + "\", 0, 10, 16, 2");
+  Call("LoadWaveF", "\"" + path + "\", N, 100, -1, 3");  // skip three frames
+  EXPECT_EQ(Long(n), 7);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(Main(100), -1000);
+  Call("LoadWaveF", "\"" + path + "\", N, 0, 8");  // bank 8 fails
+  EXPECT_EQ(Long(n), 0);
+  Call("SaveWaveF", "\"" + folder.Path("bad.wav") + "\", 5, 4, 16");  // from > to
+  EXPECT_FALSE(folder.Exists("bad.wav"));
+
+  Call("GetWaveFInfo", "\"" + path + "\", S");
+  EXPECT_EQ(Text(s).substr(0, 40), "(12 bytes)[head(\"RIFF\") size=58 (\"WAVE\")");
+
+  // The pair: load a mono file into both sides, save it as stereo.
+  Call("AudioCtrl", "2, \"" + path + "\"");  // no pair yet
+  EXPECT_EQ(Error(), 1);
+  Call("AudioCtrl", "0, 20");
+  Call("AudioCtrl", "2, \"" + path + "\"");
+  EXPECT_EQ(Error(), 0);
+  Call("AudioCtrl", "1");
+  EXPECT_EQ(Work(2), 10);
+  EXPECT_EQ(A().pair.right[9], 5000);
+  Call("AudioCtrl", "4, \"" + folder.Path("pair.wav") + "\"");
+  EXPECT_EQ(Work(1), 10);
+  EXPECT_EQ(folder.Read("pair.wav").size(), 46u + 40u);
+  Call("AudioCtrl", "2, \"" + folder.Path("missing.wav") + "\"");
+  EXPECT_EQ(Error(), 1);
+
+  // SaveWaveFGls keeps the loud middle with 2,205 samples either side.
+  std::fill(A().stores.Main().begin(), A().stores.Main().end(), std::int16_t{0});
+  for (int i = 10000; i < 10100; ++i) Main(i) = 3000;
+  Call("SaveWaveFGls", "\"" + folder.Path("gls.wav") + "\", 0, 30000, 100");
+  EXPECT_EQ(folder.Read("gls.wav").size(), 46u + 2u * ((10094 + 2205) - (10005 - 2205)));
+}
+
 }  // namespace
 }  // namespace vx::test
