@@ -461,5 +461,20 @@ TEST_F(AudioApiTest, FilesThroughTheApis) {
   EXPECT_EQ(folder.Read("gls.wav").size(), 46u + 2u * ((10094 + 2205) - (10005 - 2205)));
 }
 
+TEST_F(AudioApiTest, PlaySoundPlaysAFileAndLeavesTheStores) {
+  std::vector<std::int16_t> samples(800);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i * 40 - 16000);
+  const std::string in = folder.Path("chime.wav");
+  ASSERT_TRUE(audio::SaveWave(in, samples, 16, 16000));
+  A().backend = audio::MakeFileBackend(folder.Path("out.wav"), "");
+  Main(0) = 123;
+  Call("PlaySound", "\"" + in + "\", 1");
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(folder.Read("out.wav"), folder.Read("chime.wav"));
+  EXPECT_EQ(Main(0), 123);
+  Call("PlaySound", "\"" + folder.Path("none.wav") + "\"");
+  EXPECT_EQ(Error(), 1);
+}
+
 }  // namespace
 }  // namespace vx::test
