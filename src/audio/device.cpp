@@ -126,7 +126,7 @@ class FileOutput final : public Endpoint {
   DeviceFormat format_;
   Pacer pacer_;
   std::uint32_t data_bytes_ = 0;
-  std::vector<std::uint8_t> scratch_;
+  std::vector<std::uint8_t> scratch_ = std::vector<std::uint8_t>(DEVICE_BUFFER_SAMPLES * 2);
 };
 
 // Recording from a WAV file: its samples, in the device's channel layout,
@@ -217,12 +217,15 @@ Stream::Stream(std::unique_ptr<Endpoint> endpoint, Done done)
 
 Stream::~Stream() { Reset(); }
 
-void Stream::Queue(int index, std::span<std::int16_t> buffer) {
+bool Stream::Queue(int index, std::span<std::int16_t> buffer) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queue_.emplace_back(index, buffer);
+    if (queue_count_ == kQueueMax) return false;
+    queue_[(queue_first_ + queue_count_) % kQueueMax] = {index, buffer};
+    ++queue_count_;
   }
   wake_.notify_one();
+  return true;
 }
 
 void Stream::Reset() {
@@ -230,7 +233,7 @@ void Stream::Reset() {
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  queue_.clear();
+  queue_count_ = 0;
 }
 
 void Stream::Run() {
@@ -238,10 +241,11 @@ void Stream::Run() {
     std::pair<int, std::span<std::int16_t>> job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stop_.load() || !queue_.empty(); });
+      wake_.wait(lock, [this] { return stop_.load() || queue_count_ > 0; });
       if (stop_.load()) return;
-      job = queue_.front();
-      queue_.pop_front();
+      job = queue_[queue_first_];
+      queue_first_ = (queue_first_ + 1) % kQueueMax;
+      --queue_count_;
     }
     const std::int32_t moved = endpoint_->Transfer(job.second, stop_);
     if (stop_.load()) return;

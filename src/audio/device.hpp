@@ -14,7 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
+#include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -65,8 +65,9 @@ class Stream {
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
-  // Hands buffer `index` (memory owned by the caller) to the device.
-  void Queue(int index, std::span<std::int16_t> buffer);
+  // Hands buffer `index` (memory owned by the caller) to the device; false
+  // when kQueueMax buffers are already waiting.
+  bool Queue(int index, std::span<std::int16_t> buffer);
   // Stops the device: the buffer in progress is abandoned, queued ones are
   // dropped, and no notice follows. Waits for the thread.
   void Reset();
@@ -78,7 +79,12 @@ class Stream {
   Done done_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::pair<int, std::span<std::int16_t>>> queue_;
+  // The buffers waiting for the device, a fixed ring: nothing is allocated
+  // while sound runs.
+  static constexpr std::size_t kQueueMax = 4;
+  std::array<std::pair<int, std::span<std::int16_t>>, kQueueMax> queue_{};
+  std::size_t queue_first_ = 0;
+  std::size_t queue_count_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
