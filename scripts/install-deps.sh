@@ -20,6 +20,8 @@ packages=(
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
   socat                               # the far end of serial-port tests (pseudo-terminal pairs)
+  portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra
+  sox                                 # reference WAV files and sound benchmarks
 )
 
 missing=()

@@ -22,6 +22,10 @@ void RegisterFamilies(Registry& registry) {
   RegisterImageProcessingApis(registry);
   RegisterImageAnalysisApis(registry);
   RegisterCommApis(registry);
+  RegisterAudioApis(registry);
+  RegisterAudioFileApis(registry);
+  RegisterAudioDeviceApis(registry);
+  RegisterAudioSignalApis(registry);
 }
 
 }  // namespace vx::api

@@ -27,5 +27,9 @@ void RegisterImageApis(Registry& registry);            // images.cpp
 void RegisterImageProcessingApis(Registry& registry);  // image_processing.cpp
 void RegisterImageAnalysisApis(Registry& registry);    // image_analysis.cpp
 void RegisterCommApis(Registry& registry);     // comm.cpp
+void RegisterAudioApis(Registry& registry);        // audio.cpp
+void RegisterAudioFileApis(Registry& registry);    // audio_files.cpp
+void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
+void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
 
 }  // namespace vx::api

@@ -23,6 +23,10 @@
 
 namespace vx {
 
+namespace audio {
+struct AudioSystem;
+}  // namespace audio
+
 namespace host {
 class ControlHost;
 class DialogHost;
@@ -60,6 +64,9 @@ struct Runtime {
   DebugDialog* debugger = nullptr;  // null: Debug statements go on at once
   host::ControlHost* controls = nullptr;  // control windows and timers; null: none
   host::DialogHost* dialogs = nullptr;    // dialog APIs; null: answered as headless
+  // Sound stores and devices, made on first use; last, so that the device
+  // threads end before the inbox they post to goes.
+  std::shared_ptr<audio::AudioSystem> audio;
 };
 
 }  // namespace vx

@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <cctype>
 
+#include "audio/audio_system.hpp"
+#include "comm/serial_ports.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/startup.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/vram.hpp"
+#include "host/controls.hpp"
 #include "host/delivery.hpp"
 #include "host/drop_images.hpp"
 #include "host/keys.hpp"
-#include "comm/serial_ports.hpp"
-#include "host/controls.hpp"
 #include "platform/files.hpp"
 
 namespace vx::host {
@@ -72,6 +73,9 @@ int MainWindowProcedure::Handle(const Message& m) {
     case MessageKind::kUserEvent: UserEvent(m); break;
     case MessageKind::kPortNotify: PortNotify(m); break;
     case MessageKind::kPipeText: PipeText(m); break;
+    case MessageKind::kAudioPlayed:
+    case MessageKind::kAudioRecOpened:
+    case MessageKind::kAudioRecFilled: audio::HandleDeviceMessage(rt_, m); break;
   }
   AfterMessage();
   return result;
@@ -95,7 +99,8 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.run.exit_request == EXIT_CHAIN || rt_.main_window.reload_requested) return true;
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
-         !rt_.main_window.inbox.Empty() || AnyTimerRunning() || AnyListeningPort() ||
+         !rt_.main_window.inbox.Empty() || AnyTimerRunning() || audio::Active(rt_) ||
+         AnyListeningPort() ||
          (rt_.comm.PipeRunning() && LabelEntry(rt_, "PIPE_RCV") > 0);
 }
 

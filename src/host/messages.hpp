@@ -51,6 +51,9 @@ enum class MessageKind : std::uint16_t {
   kUserEvent,       // code: value 1, value: value 2 (WM_USER+135)
   kPortNotify,      // code: port index, value: 0 data, else error (WM_USER+1)
   kPipeText,        // path: the bytes one read of the pipe server took
+  kAudioPlayed,     // a playback buffer came back; code: buffer, value: device generation
+  kAudioRecOpened,  // the recording device is open; value: device generation
+  kAudioRecFilled,  // a recording buffer is full; code: buffer, x: samples, value: generation
 };
 
 enum SizeKind : std::int32_t {

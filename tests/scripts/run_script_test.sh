@@ -11,7 +11,8 @@
 #   files           each name listed in SCRIPT.files (one per line, relative
 #                   to the work directory) with SCRIPT.expected/NAME, where
 #                   @WORK@ stands for the work directory
-# Optional inputs: SCRIPT.args (more command-line words, one line),
+# Optional inputs: SCRIPT.env (NAME=value lines set in the environment),
+# SCRIPT.args (more command-line words, one line),
 # SCRIPT.cmd (the whole command line instead, one line, may be empty: the
 # script itself is then not named), SCRIPT.input/ (files copied into the
 # work directory first: data files, scripts to chain to).
@@ -38,7 +39,12 @@ if [ -f "$base.args" ]; then
 fi
 if [ -f "$base.cmd" ]; then read -r -a words < "$base.cmd" || true; fi
 
-(cd "$work" && VEXMORA_PROGRAM_DIR="$prog" timeout 50 "$binary" --headless -- "${words[@]}") \
+settings=()
+if [ -f "$base.env" ]; then
+  while IFS= read -r line || [ -n "$line" ]; do [ -n "$line" ] && settings+=("$line"); done < "$base.env"
+fi
+
+(cd "$work" && env "${settings[@]}" VEXMORA_PROGRAM_DIR="$prog" timeout 50 "$binary" --headless -- "${words[@]}") \
   > "$tmp/stdout" 2> "$tmp/stderr.raw"
 status=$?
 

@@ -1,0 +1,287 @@
+// The sound family, devices and the buffer pair: playback, recording,
+// AudioInfo and the modes of AudioCtrl.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "api/api_ids.hpp"
+#include "api/call.hpp"
+#include "api/families.hpp"
+#include "audio/audio_system.hpp"
+#include "audio/filters.hpp"
+#include "audio/wav_file.hpp"
+#include "engine/runtime.hpp"
+#include "platform/files.hpp"
+
+namespace vx::api {
+namespace {
+
+using audio::AudioSystem;
+using audio::WAVE_SAMPLES;
+
+AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
+
+// AudioPlay rate, start, end, [flags = 0], [bank = -1].
+void AudioPlay(Call& call) {
+  const std::int32_t rate = call.Int(0);
+  const std::int32_t start = call.Int(1);
+  const std::int32_t end = call.Int(2);
+  const std::int32_t flags = call.OptInt(3, 0);
+  const std::int32_t bank = call.OptInt(4, -1);
+  audio::StartPlayback(call.rt(), rate, start, end, flags, bank);
+}
+
+// AudioRec rate, start, end, [flags = 0].
+void AudioRec(Call& call) {
+  const std::int32_t rate = call.Int(0);
+  const std::int32_t start = call.Int(1);
+  const std::int32_t end = call.Int(2);
+  const std::int32_t flags = call.OptInt(3, 0);
+  audio::StartRecording(call.rt(), rate, start, end, flags);
+}
+
+void StopRec(Call& call) { audio::StopRecording(call.rt()); }
+
+// IsPlayNow R var, [mode = 0]: 1 while playing; G_WORK1 = the position.
+// Mode 1 ends playback at the next buffer that comes back.
+void IsPlayNow(Call& call) {
+  const std::int32_t out = call.Resource(0);
+  if (out < 0) return;
+  const std::int32_t mode = call.OptInt(1, 0);
+  AudioSystem& a = Sys(call);
+  call.WriteInt(out, a.playing ? 1 : 0);
+  call.SetWork(1, a.position);
+  if (mode == 1 && a.playing) a.stop_count = 2;
+}
+
+// AudioInfo R text.
+void AudioInfo(Call& call) {
+  const std::int32_t out = call.Resource(0);
+  if (out < 0) return;
+  char text[64];
+  std::snprintf(text, sizeof(text), "Bank count = %d \r\n", audio::BANK_COUNT);
+  call.WriteText(out, text);
+}
+
+// --- AudioCtrl ------------------------------------------------------------------
+
+struct CtrlArgs {
+  std::int32_t a1 = 0, a2 = 0, a3 = 0, a4 = 0;
+};
+
+// Ends a transfer that reads or writes the pair before the pair goes.
+void ReleasePair(Call& call) {
+  AudioSystem& a = Sys(call);
+  const bool uses_pair = !a.left.empty() && a.left.data() == a.pair.left.data();
+  if (!uses_pair) return;
+  if (a.playing) audio::StopPlayback(call.rt());
+  if (a.input_open) audio::StopRecording(call.rt());
+  a.left = a.right = {};
+}
+
+int Allocate(Call& call, const CtrlArgs& c) {
+  ReleasePair(call);
+  AudioSystem& a = Sys(call);
+  if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX) {
+    a.pair.Free();
+    return 0;
+  }
+  return a.pair.Allocate(c.a1) ? 1 : 0;
+}
+
+int LoadPairFile(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(1, path);
+  AudioSystem& a = Sys(call);
+  if (!a.pair.Exists()) return 0;
+  files::FilePtr f = files::Open(path, "rb");
+  if (!f) return 0;
+  audio::FileSource source(f.get());
+  const audio::PairLoadResult r = audio::LoadPair(source, a.pair);
+  if (!r.ok) return 0;
+  a.length = a.pair.filled;
+  if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
+  return 1;
+}
+
+int SavePairFile(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(1, path);
+  AudioSystem& a = Sys(call);
+  if (a.pair.Size() < 1) return 0;
+  a.pair.filled = a.PairLength();
+  audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::WaveRate(call.rt())));
+  call.SetWork(1, a.pair.filled);
+  return 1;
+}
+
+// Modes 5 and 6: k < count samples between the pair (from `pair_at`) and
+// the main wave with bank 0 (from `wave_at`); out-of-range ones skipped.
+void CopyWithPair(Call& call, std::int32_t pair_at, std::int32_t wave_at, std::int32_t count,
+                  bool to_wave) {
+  AudioSystem& a = Sys(call);
+  const std::int64_t n = a.pair.Size();
+  auto main = a.stores.Main();
+  auto bank0 = a.stores.Bank(0);
+  for (std::int64_t k = 0; k < count; ++k) {
+    const std::int64_t p = std::int64_t{pair_at} + k;
+    const std::int64_t w = std::int64_t{wave_at} + k;
+    if (p < 0 || p >= n || w < 0 || w >= WAVE_SAMPLES) continue;
+    const auto pi = static_cast<std::size_t>(p);
+    const auto wi = static_cast<std::size_t>(w);
+    if (to_wave) {
+      main[wi] = a.pair.left[pi];
+      bank0[wi] = a.pair.right[pi];
+    } else {
+      a.pair.left[pi] = main[wi];
+      a.pair.right[pi] = bank0[wi];
+    }
+  }
+}
+
+// Mode 7: deletes `count` samples at `at` from both sides; L shrinks.
+void DeleteFromPair(Call& call, std::int32_t at, std::int32_t count) {
+  AudioSystem& a = Sys(call);
+  const std::int32_t length = a.PairLength();
+  at = std::max(at, 0);
+  if (count > 0 && at < length) {
+    const std::int32_t removed = std::min(count, length - at);
+    for (auto* side : {&a.pair.left, &a.pair.right}) {
+      std::copy(side->begin() + at + removed, side->begin() + length, side->begin() + at);
+    }
+    a.length = length - removed;
+  }
+  call.SetWork(1, a.length);
+}
+
+// Mode 8: one channel onto the other over [at, at + count) within L.
+void CopyChannel(Call& call, bool right_onto_left, std::int32_t at, std::int32_t count) {
+  AudioSystem& a = Sys(call);
+  const std::int64_t length = a.PairLength();
+  const std::int64_t first = std::max<std::int64_t>(at, 0);
+  const std::int64_t last = std::min<std::int64_t>(std::int64_t{at} + count, length);
+  auto& from = right_onto_left ? a.pair.right : a.pair.left;
+  auto& to = right_onto_left ? a.pair.left : a.pair.right;
+  for (std::int64_t i = first; i < last; ++i) to[static_cast<std::size_t>(i)] = from[static_cast<std::size_t>(i)];
+}
+
+int PairExtremes(Call& call) {
+  AudioSystem& a = Sys(call);
+  if (!a.pair.Exists()) return 0;
+  std::int32_t hi = 0;
+  std::int32_t lo = 0;
+  for (std::int32_t i = 0; i < a.PairLength(); ++i) {
+    for (const auto* side : {&a.pair.left, &a.pair.right}) {
+      const std::int32_t s = (*side)[static_cast<std::size_t>(i)];
+      hi = std::max(hi, s);
+      lo = std::min(lo, s);
+    }
+  }
+  call.SetWork(1, hi);
+  call.SetWork(2, lo);
+  return 1;
+}
+
+int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
+  AudioSystem& a = Sys(call);
+  if (!a.pair.Exists()) return 0;
+  denominator = std::max(denominator, 1);
+  for (auto* side : {&a.pair.left, &a.pair.right}) {
+    for (std::int32_t i = 0; i < a.PairLength(); ++i) {
+      std::int16_t& s = (*side)[static_cast<std::size_t>(i)];
+      s = audio::ClampSample(std::int64_t{s} * numerator / denominator);
+    }
+  }
+  return 1;
+}
+
+// Modes 12 and 13: the RC filters on the main wave with bank 0 (a3 != 0,
+// a4 samples, 0 for all) or on the pair.
+int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind) {
+  AudioSystem& a = Sys(call);
+  const std::int32_t rate = audio::WaveRate(call.rt());
+  if (rate < 1) return 0;
+  std::span<std::int16_t> left;
+  std::span<std::int16_t> right;
+  if (c.a3 != 0) {
+    const std::int32_t n = c.a4 == 0 ? WAVE_SAMPLES : std::clamp(c.a4, 0, WAVE_SAMPLES);
+    left = a.stores.Main().first(static_cast<std::size_t>(n));
+    right = a.stores.Bank(0).first(static_cast<std::size_t>(n));
+  } else {
+    if (!a.pair.Exists()) return 0;
+    const auto n = static_cast<std::size_t>(a.PairLength());
+    left = std::span<std::int16_t>(a.pair.left).first(n);
+    right = std::span<std::int16_t>(a.pair.right).first(n);
+  }
+  bool clipped = audio::RcFilter(left, kind, c.a1, c.a2, rate);
+  clipped = audio::RcFilter(right, kind, c.a1, c.a2, rate) || clipped;
+  return clipped ? -1 : 1;
+}
+
+int SetVolumes(Call& call, std::int32_t left, std::int32_t right) {
+  const auto valid = [](std::int32_t v) { return v >= 0 && v <= audio::VOLUME_PERCENT_MAX; };
+  if (!valid(left) || !valid(right)) return 0;
+  AudioSystem& a = Sys(call);
+  a.volume_left = left;
+  a.volume_right = right;
+  return 1;
+}
+
+void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
+  if (samples >= audio::DEVICE_BUFFER_SAMPLES_MIN && samples <= audio::DEVICE_BUFFER_SAMPLES) {
+    *setting = samples;
+  }
+}
+
+int RunCtrl(Call& call, std::int32_t mode) {
+  if (mode == 2) return LoadPairFile(call);
+  if (mode == 4) return SavePairFile(call);
+  if (mode == 3) return 1;
+  CtrlArgs c;
+  c.a1 = call.OptInt(1, 0);
+  c.a2 = call.OptInt(2, 0);
+  c.a3 = call.OptInt(3, 0);
+  c.a4 = call.OptInt(4, 0);
+  AudioSystem& a = Sys(call);
+  switch (mode) {
+    case 0: return Allocate(call, c);
+    case 1:
+      call.SetWork(1, a.recording ? 1 : 0);
+      call.SetWork(2, a.length);
+      return 1;
+    case 5: CopyWithPair(call, c.a1, c.a2, c.a3, true); return 1;
+    case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return 1;
+    case 7: DeleteFromPair(call, c.a1, c.a2); return 1;
+    case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return 1;
+    case 10: return PairExtremes(call);
+    case 11: return ScalePair(call, c.a1, c.a2);
+    case 12: return Filter(call, c, audio::RcKind::kLowPass);
+    case 13: return Filter(call, c, audio::RcKind::kHighPass);
+    case 20: return SetVolumes(call, c.a1, c.a2);
+    case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return 1;
+    case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return 1;
+    case 900:
+      ReleasePair(call);
+      a.pair.Free();
+      return 1;
+    default: return 0;
+  }
+}
+
+// AudioCtrl mode, a1, a2, a3, a4 (modes 2 and 4: mode, file). G_ERROR is 0
+// when the mode's result is positive, else 1.
+void AudioCtrl(Call& call) {
+  const std::int32_t mode = call.Int(0);
+  call.SetError(RunCtrl(call, mode) > 0 ? 0 : 1);
+}
+
+constexpr Registration kAudioDeviceApis[] = {
+    {Id("AudioPlay"), AudioPlay}, {Id("AudioRec"), AudioRec},   {Id("StopRec"), StopRec},
+    {Id("IsPlayNow"), IsPlayNow}, {Id("AudioInfo"), AudioInfo}, {Id("AudioCtrl"), AudioCtrl},
+};
+
+}  // namespace
+
+void RegisterAudioDeviceApis(Registry& registry) { registry.AddAll(kAudioDeviceApis); }
+
+}  // namespace vx::api

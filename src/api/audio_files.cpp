@@ -1,0 +1,145 @@
+// The sound family, WAV files: loading into and saving from the banks, the
+// header dump, and the converters that work from file to file.
+#include <algorithm>
+#include <string>
+
+#include "api/api_ids.hpp"
+#include "api/call.hpp"
+#include "api/families.hpp"
+#include "audio/audio_system.hpp"
+#include "audio/wav_file.hpp"
+#include "engine/runtime.hpp"
+#include "platform/files.hpp"
+
+namespace vx::api {
+namespace {
+
+// The longest text GetWaveFInfo gives a variable that is not a string.
+constexpr std::size_t kInfoTextMax = 4096;
+
+audio::AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
+
+std::uint32_t RateForWriting(Call& call) {
+  return static_cast<std::uint32_t>(audio::WaveRate(call.rt()));
+}
+
+// LoadWaveF file, R count, [start = 0], [bank = -1], [skip = 0]. G_ERROR is
+// 1 when the file cannot be opened or is malformed (nothing is changed then).
+void LoadWaveF(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(0, path);
+  const std::int32_t out = call.Resource(1);
+  if (out < 0) return;
+  const std::int32_t start = call.OptInt(2, 0);
+  const std::int32_t bank = call.OptInt(3, -1);
+  const std::int32_t skip = call.OptInt(4, 0);
+  if (!audio::ValidBank(bank)) {
+    call.WriteInt(out, 0);
+    return;
+  }
+  files::FilePtr f = files::Open(path, "rb");
+  if (!f) {
+    call.WriteInt(out, 0);
+    call.SetError(1);
+    return;
+  }
+  audio::FileSource source(f.get());
+  const audio::LoadResult r = audio::LoadWave(source, Sys(call).stores.Bank(bank), start, skip);
+  if (r.has_rate && !r.malformed) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
+  call.WriteInt(out, r.count);
+  call.SetError(r.malformed ? 1 : 0);
+}
+
+// SaveWaveF file, from, to, bits, [bank = -1]: a mono file of [from, to).
+void SaveWaveF(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(0, path);
+  const std::int32_t from = call.Int(1);
+  const std::int32_t to = call.Int(2);
+  const std::int32_t bits = call.Int(3);
+  const std::int32_t bank = call.OptInt(4, -1);
+  if (from < 0 || from > to || to > audio::WAVE_SAMPLES || !audio::ValidBank(bank)) return;
+  auto wave = Sys(call).stores.Bank(bank).subspan(static_cast<std::size_t>(from),
+                                                  static_cast<std::size_t>(to - from));
+  audio::SaveWave(path, wave, bits, RateForWriting(call));
+}
+
+// SaveWaveFGls file, from, to, threshold: the main wave's range without its
+// quiet ends, 16-bit mono.
+void SaveWaveFGls(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(0, path);
+  const std::int32_t from = call.Int(1);
+  const std::int32_t to = call.Int(2);
+  const std::int32_t threshold = call.Int(3);
+  auto wave = Sys(call).stores.Main();
+  std::int32_t first = 0;
+  std::int32_t last = 0;
+  if (!audio::QuietCutRange(wave, from, to, threshold, &first, &last)) return;
+  audio::SaveWave(path, wave.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first)),
+                  16, RateForWriting(call));
+}
+
+// GetWaveFInfo file, R text: the file's headers as text.
+void GetWaveFInfo(Call& call) {
+  std::string& path = call.Small(0);
+  call.String(0, path);
+  const std::int32_t out = call.Resource(1);
+  if (out < 0) return;
+  const ResourceEntry& entry = call.rt().program.Resource(out);
+  const std::size_t capacity = entry.kind == R_KD_VAL_TXT && entry.text_capacity > 0
+                                   ? static_cast<std::size_t>(entry.text_capacity)
+                                   : kInfoTextMax;
+  files::FilePtr f = files::Open(path, "rb");
+  if (!f) {
+    call.WriteText(out, "");
+    return;
+  }
+  audio::FileSource source(f.get());
+  call.WriteText(out, audio::DescribeWave(source, capacity));
+}
+
+// ConvWaveF in, out: 16-bit stereo to mono.
+void ConvWaveF(Call& call) {
+  std::string& in = call.Small(0);
+  call.String(0, in);
+  std::string& out = call.Small(1);
+  call.String(1, out);
+  std::string log;
+  audio::ConvertToMono(in, out, Sys(call).stores, &log);
+  if (!log.empty()) call.AppendDebugLog(log);
+}
+
+// VolChgF in, out, k: a 16-bit file through the soft limiter with gain k.
+void VolChgF(Call& call) {
+  std::string& in = call.Small(0);
+  call.String(0, in);
+  std::string& out = call.Small(1);
+  call.String(1, out);
+  const double k = call.Double(2);
+  audio::ChangeVolume(in, out, k, Sys(call).stores);
+}
+
+// JntWaveF a, b, out: a followed by b.
+void JntWaveF(Call& call) {
+  std::string& a = call.Small(0);
+  call.String(0, a);
+  std::string& b = call.Small(1);
+  call.String(1, b);
+  std::string& out = call.Small(2);
+  call.String(2, out);
+  audio::JoinWaves(a, b, out);
+}
+
+constexpr Registration kAudioFileApis[] = {
+    {Id("LoadWaveF"), LoadWaveF},     {Id("SaveWaveF"), SaveWaveF},
+    {Id("SaveWaveFGls"), SaveWaveFGls}, {Id("GetWaveFInfo"), GetWaveFInfo},
+    {Id("ConvWaveF"), ConvWaveF},     {Id("VolChgF"), VolChgF},
+    {Id("JntWaveF"), JntWaveF},
+};
+
+}  // namespace
+
+void RegisterAudioFileApis(Registry& registry) { registry.AddAll(kAudioFileApis); }
+
+}  // namespace vx::api

@@ -1,0 +1,276 @@
+#include "audio/device.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "audio/wav_file.hpp"
+#include "platform/files.hpp"
+
+namespace vx::audio {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPaceStep = std::chrono::milliseconds(10);
+// The longest recording source the file back end keeps (about 6 minutes of
+// 44.1 kHz stereo).
+constexpr std::size_t kFileInputSamplesMax = 32u * 1024 * 1024;
+
+// Keeps a device in real time: each transfer ends when the samples moved so
+// far would have been played at the format's rate.
+class Pacer {
+ public:
+  explicit Pacer(const DeviceFormat& f)
+      : samples_per_second_(static_cast<double>(std::max<std::uint32_t>(f.rate, 1)) *
+                            std::max<std::uint16_t>(f.channels, 1)) {}
+
+  // False when stopped while waiting.
+  bool Advance(std::size_t samples, const std::atomic<bool>& stop) {
+    if (!started_) {
+      start_ = Clock::now();
+      started_ = true;
+    }
+    done_ += samples;
+    const auto due = start_ + std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(done_ / samples_per_second_));
+    while (Clock::now() < due) {
+      if (stop.load()) return false;
+      std::this_thread::sleep_until(std::min(due, Clock::now() + kPaceStep));
+    }
+    return !stop.load();
+  }
+
+ private:
+  double samples_per_second_;
+  bool started_ = false;
+  Clock::time_point start_;
+  double done_ = 0;
+};
+
+class NullOutput final : public Endpoint {
+ public:
+  explicit NullOutput(const DeviceFormat& f) : pacer_(f) {}
+  std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
+    pacer_.Advance(buffer.size(), stop);
+    return static_cast<std::int32_t>(buffer.size());
+  }
+
+ private:
+  Pacer pacer_;
+};
+
+class NullInput final : public Endpoint {
+ public:
+  explicit NullInput(const DeviceFormat& f) : pacer_(f) {}
+  std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
+    std::fill(buffer.begin(), buffer.end(), std::int16_t{0});
+    pacer_.Advance(buffer.size(), stop);
+    return static_cast<std::int32_t>(buffer.size());
+  }
+
+ private:
+  Pacer pacer_;
+};
+
+class NullBackend final : public Backend {
+ public:
+  std::string Name() const override { return "null"; }
+  int InputDeviceCount() override { return 1; }
+  std::unique_ptr<Endpoint> OpenOutput(const DeviceFormat& f) override {
+    return std::make_unique<NullOutput>(f);
+  }
+  std::unique_ptr<Endpoint> OpenInput(const DeviceFormat& f) override {
+    return std::make_unique<NullInput>(f);
+  }
+};
+
+// Playback into a WAV file: the header is rewritten after every buffer so
+// that the file is complete whenever the device stops.
+class FileOutput final : public Endpoint {
+ public:
+  FileOutput(files::FilePtr file, const DeviceFormat& f)
+      : file_(std::move(file)), format_(f), pacer_(f) {
+    WriteHeader();
+  }
+  std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
+    const std::uint64_t room = (0xFFFFFFF0u - WAV_HEADER_BYTES - data_bytes_) / 2;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), room));
+    std::vector<std::uint8_t>& bytes = scratch_;
+    bytes.resize(n * 2);
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto v = static_cast<std::uint16_t>(buffer[i]);
+      bytes[2 * i] = static_cast<std::uint8_t>(v);
+      bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+    std::fseek(file_.get(), 0, SEEK_END);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) return -1;
+    data_bytes_ += static_cast<std::uint32_t>(bytes.size());
+    WriteHeader();
+    pacer_.Advance(buffer.size(), stop);
+    return static_cast<std::int32_t>(buffer.size());
+  }
+
+ private:
+  void WriteHeader() {
+    const auto h = MakeHeader(format_.channels, format_.rate, 16, data_bytes_);
+    std::fseek(file_.get(), 0, SEEK_SET);
+    std::fwrite(h.data(), 1, h.size(), file_.get());
+    std::fflush(file_.get());
+  }
+
+  files::FilePtr file_;
+  DeviceFormat format_;
+  Pacer pacer_;
+  std::uint32_t data_bytes_ = 0;
+  std::vector<std::uint8_t> scratch_ = std::vector<std::uint8_t>(DEVICE_BUFFER_SAMPLES * 2);
+};
+
+// Recording from a WAV file: its samples, in the device's channel layout,
+// then silence.
+class FileInput final : public Endpoint {
+ public:
+  FileInput(std::vector<std::int16_t> samples, const DeviceFormat& f)
+      : samples_(std::move(samples)), pacer_(f) {}
+  std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
+    const std::size_t left = samples_.size() - position_;
+    const std::size_t n = std::min(left, buffer.size());
+    std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(position_), n, buffer.begin());
+    std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(n), buffer.end(), std::int16_t{0});
+    position_ += n;
+    pacer_.Advance(buffer.size(), stop);
+    return static_cast<std::int32_t>(buffer.size());
+  }
+
+ private:
+  std::vector<std::int16_t> samples_;
+  std::size_t position_ = 0;
+  Pacer pacer_;
+};
+
+// The first data chunk of a 16-bit or 8-bit WAV file, as `channels`
+// interleaved channels (mono is duplicated, extra channels dropped).
+bool ReadRecordingSource(const std::string& path, std::uint16_t channels,
+                         std::vector<std::int16_t>* out) {
+  files::FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) return false;
+  FileSource source(f.get());
+  const WaveWalk walk = WalkWave(source);
+  if (walk.status != WalkStatus::kOk || walk.data.empty() || !walk.data[0].has_format) return false;
+  const DataChunk& d = walk.data[0];
+  const std::uint32_t bytes = d.bits == 16 ? 2 : d.bits == 8 ? 1 : 0;
+  if (bytes == 0 || d.channels < 1 || !source.Seek(d.offset)) return false;
+  const std::size_t frame_bytes = std::size_t{bytes} * d.channels;
+  std::size_t frames = d.size / frame_bytes;
+  frames = std::min(frames, kFileInputSamplesMax / channels);
+  std::vector<std::uint8_t> frame(frame_bytes);
+  out->clear();
+  out->reserve(frames * channels);
+  for (std::size_t k = 0; k < frames; ++k) {
+    if (source.Read(frame.data(), frame_bytes) != frame_bytes) break;
+    for (std::uint16_t c = 0; c < channels; ++c) {
+      const std::size_t src = std::min<std::size_t>(c, d.channels - 1u) * bytes;
+      const std::int16_t v =
+          bytes == 2 ? static_cast<std::int16_t>(frame[src] | (frame[src + 1] << 8))
+                     : static_cast<std::int16_t>((frame[src] - 128) * 256);
+      out->push_back(v);
+    }
+  }
+  return true;
+}
+
+class FileBackend final : public Backend {
+ public:
+  FileBackend(std::string out, std::string in) : out_(std::move(out)), in_(std::move(in)) {}
+  std::string Name() const override { return "file"; }
+  int InputDeviceCount() override { return in_.empty() ? 0 : 1; }
+  std::unique_ptr<Endpoint> OpenOutput(const DeviceFormat& f) override {
+    files::FilePtr file(std::fopen(out_.c_str(), "w+b"));
+    if (!file) return nullptr;
+    return std::make_unique<FileOutput>(std::move(file), f);
+  }
+  std::unique_ptr<Endpoint> OpenInput(const DeviceFormat& f) override {
+    std::vector<std::int16_t> samples;
+    if (in_.empty() || !ReadRecordingSource(in_, f.channels, &samples)) return nullptr;
+    return std::make_unique<FileInput>(std::move(samples), f);
+  }
+
+ private:
+  std::string out_;
+  std::string in_;
+};
+
+std::string Environment(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+}  // namespace
+
+// --- the device thread --------------------------------------------------------------
+
+Stream::Stream(std::unique_ptr<Endpoint> endpoint, Done done)
+    : endpoint_(std::move(endpoint)), done_(std::move(done)), thread_([this] { Run(); }) {}
+
+Stream::~Stream() { Reset(); }
+
+bool Stream::Queue(int index, std::span<std::int16_t> buffer) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_count_ == kQueueMax) return false;
+    queue_[(queue_first_ + queue_count_) % kQueueMax] = {index, buffer};
+    ++queue_count_;
+  }
+  wake_.notify_one();
+  return true;
+}
+
+void Stream::Reset() {
+  stop_.store(true);
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_count_ = 0;
+}
+
+void Stream::Run() {
+  for (;;) {
+    std::pair<int, std::span<std::int16_t>> job;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stop_.load() || queue_count_ > 0; });
+      if (stop_.load()) return;
+      job = queue_[queue_first_];
+      queue_first_ = (queue_first_ + 1) % kQueueMax;
+      --queue_count_;
+    }
+    const std::int32_t moved = endpoint_->Transfer(job.second, stop_);
+    if (stop_.load()) return;
+    done_(job.first, moved);
+  }
+}
+
+// --- choosing a back end -----------------------------------------------------------
+
+std::unique_ptr<Backend> MakeNullBackend() { return std::make_unique<NullBackend>(); }
+
+std::unique_ptr<Backend> MakeFileBackend(std::string output_path, std::string input_path) {
+  return std::make_unique<FileBackend>(std::move(output_path), std::move(input_path));
+}
+
+std::unique_ptr<Backend> MakeBackendFromEnvironment() {
+  const std::string name = Environment("VEXMORA_AUDIO");
+  if (name == "null") return MakeNullBackend();
+  if (name == "file") {
+    std::string out = Environment("VEXMORA_AUDIO_OUT");
+    if (out.empty()) out = "vexmora_audio_out.wav";
+    return MakeFileBackend(std::move(out), Environment("VEXMORA_AUDIO_IN"));
+  }
+  if (auto pa = MakePortAudioBackend()) return pa;
+  return MakeNullBackend();
+}
+
+}  // namespace vx::audio

@@ -1,0 +1,147 @@
+// The system's sound devices through PortAudio's blocking streams, on the
+// default input and output devices.
+#include "audio/device.hpp"
+
+#ifdef VEXMORA_HAVE_PORTAUDIO
+#include <portaudio.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#endif
+#ifdef VEXMORA_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
+namespace vx::audio {
+
+#ifdef VEXMORA_HAVE_PORTAUDIO
+namespace {
+
+// Frames handed to PortAudio per call, so that a reset is noticed soon.
+constexpr std::size_t kStepFrames = 512;
+
+#ifdef VEXMORA_HAVE_ALSA
+// ALSA reports every device it probes and cannot open on standard error,
+// which is the script's own output in a headless run.
+void QuietAlsaReport(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// One initialisation of the library for the back end's lifetime.
+class Library {
+ public:
+  Library() : ok_(Start()) {}
+  static bool Start() {
+#ifdef VEXMORA_HAVE_ALSA
+    snd_lib_error_set_handler(QuietAlsaReport);
+#endif
+    // The host APIs PortAudio probes (JACK among them) report servers they
+    // cannot reach on standard error, which in a headless run is the
+    // script's own output: it is muted while they are probed.
+    const int saved = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && quiet >= 0) dup2(quiet, STDERR_FILENO);
+    const bool ok = Pa_Initialize() == paNoError;
+    if (saved >= 0) {
+      dup2(saved, STDERR_FILENO);
+      close(saved);
+    }
+    if (quiet >= 0) close(quiet);
+    return ok;
+  }
+  ~Library() {
+    if (ok_) Pa_Terminate();
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
+class PaEndpoint final : public Endpoint {
+ public:
+  PaEndpoint(PaStream* stream, bool input, int channels)
+      : stream_(stream), input_(input), channels_(channels) {}
+  ~PaEndpoint() override {
+    Pa_AbortStream(stream_);
+    Pa_CloseStream(stream_);
+  }
+  std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
+    const std::size_t frames = buffer.size() / static_cast<std::size_t>(channels_);
+    std::size_t done = 0;
+    while (done < frames && !stop.load()) {
+      const std::size_t n = std::min(kStepFrames, frames - done);
+      std::int16_t* at = buffer.data() + done * static_cast<std::size_t>(channels_);
+      const PaError e = input_ ? Pa_ReadStream(stream_, at, static_cast<unsigned long>(n))
+                               : Pa_WriteStream(stream_, at, static_cast<unsigned long>(n));
+      // Under- and overflows lose a moment of sound, not the stream.
+      if (e != paNoError && e != paOutputUnderflowed && e != paInputOverflowed) return -1;
+      done += n;
+    }
+    return static_cast<std::int32_t>(done * static_cast<std::size_t>(channels_));
+  }
+
+ private:
+  PaStream* stream_;
+  bool input_;
+  int channels_;
+};
+
+class PortAudioBackend final : public Backend {
+ public:
+  std::string Name() const override { return "portaudio"; }
+  bool Usable() const {
+    return library_.Ok() && Pa_GetDefaultOutputDevice() != paNoDevice;
+  }
+  int InputDeviceCount() override {
+    int count = 0;
+    const int n = Pa_GetDeviceCount();
+    for (int i = 0; i < n; ++i) {
+      const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+      if (info != nullptr && info->maxInputChannels > 0) ++count;
+    }
+    return count;
+  }
+  std::unique_ptr<Endpoint> OpenOutput(const DeviceFormat& f) override { return Open(f, false); }
+  std::unique_ptr<Endpoint> OpenInput(const DeviceFormat& f) override { return Open(f, true); }
+
+ private:
+  std::unique_ptr<Endpoint> Open(const DeviceFormat& f, bool input) {
+    const PaDeviceIndex device = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+    if (device == paNoDevice || f.rate == 0) return nullptr;
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    PaStreamParameters p{};
+    p.device = device;
+    p.channelCount = f.channels;
+    p.sampleFormat = paInt16;
+    p.suggestedLatency = info ? (input ? info->defaultHighInputLatency : info->defaultHighOutputLatency) : 0.1;
+    PaStream* stream = nullptr;
+    const PaError e = Pa_OpenStream(&stream, input ? &p : nullptr, input ? nullptr : &p, f.rate,
+                                    paFramesPerBufferUnspecified, paNoFlag, nullptr, nullptr);
+    if (e != paNoError) return nullptr;
+    if (Pa_StartStream(stream) != paNoError) {
+      Pa_CloseStream(stream);
+      return nullptr;
+    }
+    return std::make_unique<PaEndpoint>(stream, input, f.channels);
+  }
+
+  Library library_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> MakePortAudioBackend() {
+  auto backend = std::make_unique<PortAudioBackend>();
+  if (!backend->Usable()) return nullptr;
+  return backend;
+}
+
+#else
+
+std::unique_ptr<Backend> MakePortAudioBackend() { return nullptr; }
+
+#endif
+
+}  // namespace vx::audio
