@@ -16,6 +16,7 @@ packages=(
   imagemagick                         # reference BMP and JPEG files for the image tests
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   lua5.4 tcl python3                  # script benchmarks against peers
+  gerbv                               # reads our Gerber and drill files back in the tests
 )
 
 missing=()
