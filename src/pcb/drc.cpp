@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <unordered_map>
 
 #include "pcb/fill.hpp"
 #include "pcb/text_format.hpp"
@@ -226,8 +227,17 @@ Violation MakeViolation(const Item& a, const Item& b, double distance, double x,
   return v;
 }
 
-Conductors JoinTouching(const std::vector<Item>& items) {
+// Records that touch, or that carry the same net name, are one conductor:
+// clearance rules hold between different nets, never within one.
+Conductors JoinConductors(const PcbState& state, const std::vector<Item>& items) {
   Conductors conductors(items.size());
+  std::unordered_map<std::string_view, std::size_t> first_of_net;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::string_view net = state.records[items[i].index].net.View();
+    if (net.empty()) continue;
+    const auto [it, fresh] = first_of_net.emplace(net, i);
+    if (!fresh) conductors.Join(i, it->second);
+  }
   double touch = 0.0;
   SweepPairs(items, touch, [&](std::size_t i, std::size_t j) {
     if (ShapeDistance(items[i].shape, items[j].shape, nullptr, nullptr) <= 0.0)
@@ -244,7 +254,7 @@ std::vector<Violation> CheckClearance(const PcbState& state, int layer, double c
   *total = 0;
   if (!(clearance >= 0) || !std::isfinite(clearance)) clearance = 0;
   const std::vector<Item> items = LayerItems(state, layer);
-  Conductors conductors = JoinTouching(items);
+  Conductors conductors = JoinConductors(state, items);
   double reach = clearance;
   SweepPairs(items, reach, [&](std::size_t i, std::size_t j) {
     double x = 0, y = 0;
@@ -264,7 +274,7 @@ std::vector<Violation> CheckClearance(const PcbState& state, int layer, double c
 
 std::optional<Violation> MinimumClearance(const PcbState& state, int layer) {
   const std::vector<Item> items = LayerItems(state, layer);
-  Conductors conductors = JoinTouching(items);
+  Conductors conductors = JoinConductors(state, items);
   std::optional<Violation> best;
   double reach = std::numeric_limits<double>::infinity();
   SweepPairs(items, reach, [&](std::size_t i, std::size_t j) {

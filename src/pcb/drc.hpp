@@ -30,9 +30,9 @@ struct Violation {
   double at_x = 0, at_y = 0;
 };
 
-// Records of one layer that touch are one conductor. A violation is two
-// conductors closer than `clearance`, or two touching records that carry
-// different net names (a short, distance 0). At most `limit` are returned,
+// Records of one layer that touch, or that carry the same net name, are one
+// conductor. A violation is two conductors closer than `clearance`, or two
+// touching records that carry different net names (a short, distance 0). At most `limit` are returned,
 // ordered by the first record; `total` receives how many there are.
 std::vector<Violation> CheckClearance(const PcbState& state, int layer, double clearance,
                                       std::size_t limit, std::size_t* total);

@@ -112,14 +112,21 @@ constexpr std::string_view kKeys[K_COUNT] = {"GB_P:",    "GB_PIN:", "GB_W:",   "
                                              "GB_Y:",    "GB_XD:",  "GB_YD:",  "GB_PART:",
                                              "GB_SIG:",  "GB_NET:", "GB_LAY:", "GB_EX:"};
 
-// The value behind the first occurrence of each key: the text after it up to
-// the next comma, at most GB_VALUE_MAX characters. One pass over the line
-// finds every key at once (the first occurrence of each, as a search for
-// each key alone would).
+// The value behind each key: the text after it up to the next comma, at
+// most GB_VALUE_MAX characters. A key that starts a field (at the start of
+// the line or after a comma and blanks) wins over one inside another value,
+// so that a name such as "GB_SIG:X" cannot shadow the real key; without
+// such a field, the first occurrence anywhere counts. One pass finds all.
 struct KeyValues {
   std::array<std::string_view, K_COUNT> value{};
   std::array<bool, K_COUNT> found{};
+  std::array<bool, K_COUNT> at_field{};
 };
+
+bool StartsField(std::string_view line, std::size_t pos) {
+  while (pos > 0 && (line[pos - 1] == ' ' || line[pos - 1] == '\t')) --pos;
+  return pos == 0 || line[pos - 1] == ',';
+}
 
 KeyValues ScanKeys(std::string_view line) {
   KeyValues kv;
@@ -127,11 +134,14 @@ KeyValues ScanKeys(std::string_view line) {
   while ((pos = line.find("GB_", pos)) != std::string_view::npos) {
     const std::string_view rest = line.substr(pos);
     for (int k = 0; k < K_COUNT; ++k) {
-      if (kv.found[k] || !rest.starts_with(kKeys[k])) continue;
+      if (kv.at_field[k] || !rest.starts_with(kKeys[k])) continue;
+      const bool field = StartsField(line, pos);
+      if (kv.found[k] && !field) continue;
       std::string_view value = rest.substr(kKeys[k].size());
       value = value.substr(0, std::min(value.find(','), GB_VALUE_MAX));
       kv.value[k] = value;
       kv.found[k] = true;
+      kv.at_field[k] = field;
     }
     pos += 3;
   }
