@@ -28,7 +28,7 @@ std::string_view KeptName(std::string_view text) {
 void Name::Assign(std::string_view text) {
   const std::string_view kept = KeptName(text);
   bytes_.fill('\0');
-  std::memcpy(bytes_.data(), kept.data(), kept.size());
+  if (!kept.empty()) std::memcpy(bytes_.data(), kept.data(), kept.size());
   // An embedded NUL ends the name, as it would in the 16-byte field.
 }
 
