@@ -3,7 +3,8 @@
 # CtOutGbr and CtOutDLst, then has gerbv render the plotter files and
 # compares the pictures (compare_pictures.py): the Gerber files (inch and
 # millimetre) with our drawing of the top copper, the drill files (standard
-# header, inch and millimetre) with discs at the board's holes.
+# header, inch and millimetre) with discs at the board's holes. Last, the
+# example board runs and gerbv renders every file it writes.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,5 +39,23 @@ holes="3,3,0.8 18,14,1.2 36,21,3.2 34,5,0.8"
 for f in drill.drl drill_mm.drl; do
   render "$tmp/work/$f" "$tmp/$f.png"
   python3 "$here/compare_pictures.py" --discs "$holes" "$tmp/$f.png" 400 250 || { echo "($f)"; failed=1; }
+done
+
+# The example board: it runs cleanly, finds no clearance violation, and
+# gerbv renders each of its files.
+mkdir -p "$tmp/example"
+cp "$here/../../examples/pcb_board.vx" "$tmp/example/"
+(cd "$tmp/example" && VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" --headless \
+   --vram-png "$tmp/example.png" -- pcb_board.vx) > "$tmp/stdout" 2> "$tmp/stderr"
+if [ $? != 0 ] || [ -s "$tmp/stderr" ]; then
+  echo "the example failed"; cat "$tmp/stderr"; failed=1
+fi
+grep -q "violations top: 0, bottom: 0" "$tmp/example/board_drc.txt" 2>/dev/null ||
+  { echo "the example's clearance report:"; cat "$tmp/example/board_drc.txt"; failed=1; }
+for f in board_outline.gbr board_top.gbr board_bottom.gbr board_top_silk.gbr \
+         board_bottom_silk.gbr board_top_mask.gbr board.drl; do
+  [ -f "$tmp/example/$f" ] || { echo "the example did not write $f"; failed=1; continue; }
+  gerbv --export=png --dpi=100 --output="$tmp/example_$f.png" "$tmp/example/$f" > /dev/null 2>&1
+  [ -s "$tmp/example_$f.png" ] || { echo "gerbv did not render the example's $f"; failed=1; }
 done
 exit $failed
