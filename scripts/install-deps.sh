@@ -22,6 +22,7 @@ packages=(
   socat                               # the far end of serial-port tests (pseudo-terminal pairs)
   portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra
   sox                                 # reference WAV files and sound benchmarks
+  gerbv                               # reads our Gerber and drill files back in the tests
 )
 
 missing=()

@@ -26,6 +26,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterAudioFileApis(registry);
   RegisterAudioDeviceApis(registry);
   RegisterAudioSignalApis(registry);
+  RegisterPcbApis(registry);
 }
 
 }  // namespace vx::api

@@ -31,5 +31,6 @@ void RegisterAudioApis(Registry& registry);        // audio.cpp
 void RegisterAudioFileApis(Registry& registry);    // audio_files.cpp
 void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
 void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
+void RegisterPcbApis(Registry& registry);              // pcb.cpp
 
 }  // namespace vx::api

@@ -19,6 +19,7 @@
 #include "host/display.hpp"
 #include "host/main_window_state.hpp"
 #include "host/window_system.hpp"
+#include "pcb/pattern.hpp"
 #include "values/name_table.hpp"
 
 namespace vx {
@@ -55,6 +56,7 @@ struct Runtime {
   Display* display = nullptr;        // the window showing the current bank; null: none
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
   comm::Comm comm{main_window.inbox};  // serial ports and the pipe server; after the inbox they post to
+  pcb::PcbState pcb;                 // pattern list, layers, view of the PCB family
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
