@@ -9,6 +9,7 @@
 //   ?NAME            a name nobody declared
 //   #NAN #INF #BIG   a double holding NaN, one holding infinity, a quoted
 //                    text of 131072 bytes
+//   # and one byte   one of kExtremes, picked by the byte
 //   anything else    a quoted text, made safe as a file name
 // No argument is an expression, and no text holds a path separator or is
 // only dots, so every file name stays inside the scratch folder, which is
@@ -23,6 +24,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -109,6 +112,15 @@ constexpr std::string_view kDeclared[] = {"L",  "L2", "D",  "DN", "DI", "S",  "S
                                           "CO", "CK", "R1", "R2", "PB", "TR", "SB", "TM",
                                           "ST"};
 
+// Values every argument should survive; "#a" is the first, "#b" the next...
+constexpr std::string_view kExtremes[] = {
+    "0", "-1", "1", "2147483647", "-2147483648", "2147483648", "-2147483649",
+    "4294967296", "1e300", "-1e300", "DN", "DI", "S", "\"\"", "\"\x82\"", "\"ab\x81\"",
+    "QU_NOSUCH", "L", "D", "S2", "F", "FD", "CB", "CM", "BT", "LB", "CK", "TR", "ST", "TM",
+    "0.5", "-0.5", "65536", "-65536", "\"*\"", "\"adir\"", "\"a.txt\"", "\"b.bmp\"",
+    "\"c.jpg\"", "\"v.vx\"", "\"%s%n%x\"", "\"\x81\x5c\x82\"",
+};
+
 std::filesystem::path& Scratch() {
   static std::filesystem::path scratch;
   return scratch;
@@ -121,17 +133,22 @@ std::filesystem::path& Home() {
 }
 
 // Crash files go where the fuzzer was started, not into the scratch folder
-// current while an input runs.
-void KeepArtifactsHome(int* argc, char*** argv) {
-  for (int i = 1; i < *argc; ++i) {
-    if (std::string_view((*argv)[i]).starts_with("-artifact_prefix=")) return;
-  }
-  static std::string prefix = "-artifact_prefix=" + Home().string() + "/";
+// current while an input runs; and a file grown past kFileBytesMax is a
+// refused write (EFBIG), not a finding.
+void AddFuzzerFlags(int* argc, char*** argv) {
+  static std::vector<std::string> flags = {"-artifact_prefix=" + Home().string() + "/",
+                                           "-handle_xfsz=0"};
   static std::vector<char*> args;
   args.assign(*argv, *argv + *argc);
-  args.push_back(prefix.data());
+  for (std::string& flag : flags) {
+    const std::string name = flag.substr(0, flag.find('=') + 1);
+    const bool given = std::any_of(args.begin() + 1, args.end(), [&](const char* a) {
+      return std::string_view(a).starts_with(name);
+    });
+    if (!given) args.push_back(flag.data());
+  }
+  *argc = static_cast<int>(args.size());
   args.push_back(nullptr);
-  *argc += 1;
   *argv = args.data();
 }
 
@@ -225,6 +242,8 @@ void AppendArgument(std::string& out, std::string_view token) {
     out += "DN";
   } else if (token == "#INF") {
     out += "DI";
+  } else if (token.size() == 2 && token[0] == '#') {
+    out += kExtremes[static_cast<unsigned char>(token[1] - 'a') % std::size(kExtremes)];
   } else if (token == "#BIG") {
     out += '"';
     out.append(kBigTextBytes, 'a');
@@ -293,6 +312,10 @@ void RunCalls(std::string_view bytes) {
   if (CompileScript(rt, input) != CompileStatus::kCompiled) __builtin_trap();
   engine::CreateDeclaredControls(rt);
   FillBigText(rt);
+  // Whole-surface work (blurs, fills) takes tens of seconds under the
+  // sanitizers; a small clip keeps most calls quick. ClrUdArea, which the
+  // inputs reach too, gives the whole surface back.
+  if (const auto clip = api::LookupApi("SetUdArea")) api::Dispatch(rt, clip->id, "10, 10, 90, 70");
 
   std::size_t at = 0;
   for (int call = 0; call < kCallsPerInput && at < bytes.size(); ++call) {
@@ -312,6 +335,13 @@ void RunCalls(std::string_view bytes) {
                                                          : next - tab - 1));
       tab = next;
     }
+    // VEXMORA_FUZZ_TRACE=1 shows each call, for reading a finding.
+    static const bool trace = std::getenv("VEXMORA_FUZZ_TRACE") != nullptr;
+    if (trace) {
+      const std::string_view name = api::NameOf(id);
+      std::fprintf(stderr, "CALL %.*s %.*s\n", static_cast<int>(name.size()), name.data(),
+                   static_cast<int>(std::min<std::size_t>(arguments.size(), 200)), arguments.data());
+    }
     api::Dispatch(rt, id, arguments);
     rt.error.Clear();
     MakeTextsSafe(rt, window);
@@ -324,7 +354,7 @@ void RunCalls(std::string_view bytes) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   using namespace vx;
   Home() = std::filesystem::current_path();
-  KeepArtifactsHome(argc, argv);
+  AddFuzzerFlags(argc, argv);
   char pattern[] = "/tmp/vexmora-api-calls-XXXXXX";
   if (mkdtemp(pattern) == nullptr) __builtin_trap();
   Scratch() = pattern;
