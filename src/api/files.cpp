@@ -260,7 +260,8 @@ void GetFileTime(Call& call) {
 
 // Calls `each(index, line without its end, byte offset of the line)` for
 // every line from the start, each line read up to 131071 bytes; `each`
-// returns false to stop. 0, or the errno when the file cannot be opened.
+// returns false to stop. 0, or the errno when the file cannot be opened or
+// read.
 template <typename Each>
 int ForEachLine(std::string_view path, std::string& line, Each each) {
   errno = 0;

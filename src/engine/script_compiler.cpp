@@ -272,9 +272,9 @@ std::int32_t ScriptCompiler::ReferLabel(std::string_view name) {
 // ---------------------------------------------------------------------------
 // Assignments and labels
 
+namespace {
 // Targets whose right-hand side is a numeric expression, prepared here so
 // that it is evaluated with the evaluator's precedence.
-namespace {
 bool TakesNumber(std::uint16_t kind) {
   switch (kind) {
     case R_KD_VAL_LONG:

@@ -60,14 +60,12 @@ bool TitleSetting(std::string_view line, std::int32_t* value) {
   return true;
 }
 
-}  // namespace
-
-namespace {
 // A folder is never a script, whatever its name.
 bool NamesFolder(std::string_view path) {
   const std::optional<files::FileStatus> status = files::Status(path);
   return status && status->type == files::FileType::kFolder;
 }
+
 }  // namespace
 
 bool EndsWithSeparator(std::string_view path) {
