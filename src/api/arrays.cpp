@@ -164,6 +164,10 @@ void LoadStrArray(Call& call) {
   // an over-long line.
   while (lines < count) {
     const files::LineRead read = files::ReadLine(f.get(), line, STR_ARRAY_TEXT_MAX + 3);
+    if (read == files::LineRead::kEnd && std::ferror(f.get())) {
+      if (out >= 0) call.WriteInt(out, lines);
+      return ReportSystemResult(call, EIO);
+    }
     if (read == files::LineRead::kEnd) break;
     bool cut = false;
     StoresOf(call).strings.Set(lines++, saved::StrArrayEntry(line, STR_ARRAY_TEXT_MAX, &cut));
@@ -229,6 +233,7 @@ void SortList(Call& call) {
   std::string& line = call.Large(0);
   for (;;) {
     const files::LineRead read = files::ReadLine(f.get(), line, SORT_LIST_LINE_MAX);
+    if (read == files::LineRead::kEnd && std::ferror(f.get())) return ReportSystemResult(call, EIO);
     if (read == files::LineRead::kEnd) break;
     // The destination is left alone rather than written with broken lines
     // or without the lines beyond the limit.
@@ -323,6 +328,7 @@ void LoadValues(Call& call) {
   std::int32_t restored = 0, unknown = 0, too_long = 0;
   for (;;) {
     const files::LineRead read = files::ReadLine(f.get(), line, saved::SAVED_LINE_MAX);
+    if (read == files::LineRead::kEnd && std::ferror(f.get())) return ReportSystemResult(call, EIO);
     if (read == files::LineRead::kEnd) break;
     if (read == files::LineRead::kCut) {
       ++too_long;

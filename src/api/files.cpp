@@ -274,7 +274,8 @@ void GetFileTime(Call& call) {
 
 // Calls `each(index, line without its end, byte offset of the line)` for
 // every line from the start, each line read up to 131071 bytes; `each`
-// returns false to stop. 0, or the errno when the file cannot be opened.
+// returns false to stop. 0, or the errno when the file cannot be opened or
+// read.
 template <typename Each>
 int ForEachLine(std::string_view path, std::string& line, Each each) {
   errno = 0;
@@ -282,7 +283,9 @@ int ForEachLine(std::string_view path, std::string& line, Each each) {
   if (!f) return LastErrorOr(ENOENT);
   for (std::int32_t index = 0;; ++index) {
     const std::int64_t offset = ftello(f.get());
-    if (files::ReadLine(f.get(), line, TEXT_VALUE_MAX + 2) == files::LineRead::kEnd) break;
+    const files::LineRead read = files::ReadLine(f.get(), line, TEXT_VALUE_MAX + 2);
+    if (read == files::LineRead::kEnd && std::ferror(f.get())) return EIO;
+    if (read == files::LineRead::kEnd) break;
     if (!each(index, saved::WithoutLineEnd(line).substr(0, TEXT_VALUE_MAX), offset)) break;
   }
   return 0;
@@ -408,6 +411,8 @@ void FSkipPg(Call& call) {
   std::string& scratch = call.Small(0);
   std::int32_t skipped = 0;
   while (skipped < lines && files::ReadLine(f, scratch, 0) != files::LineRead::kEnd) ++skipped;
+  // A failed read is not the end of the file.
+  if (std::ferror(f)) return ReportSystemResult(call, EIO);
   call.SetWork(1, skipped);
   call.SetError(skipped == lines ? 0 : 1);
 }

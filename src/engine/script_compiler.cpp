@@ -272,6 +272,25 @@ std::int32_t ScriptCompiler::ReferLabel(std::string_view name) {
 // ---------------------------------------------------------------------------
 // Assignments and labels
 
+namespace {
+// Targets whose right-hand side is a numeric expression, prepared here so
+// that it is evaluated with the evaluator's precedence.
+bool TakesNumber(std::uint16_t kind) {
+  switch (kind) {
+    case R_KD_VAL_LONG:
+    case R_KD_VAL_DOUBLE:
+    case R_KD_CK_BOX:
+    case R_KD_RDO_BTN1:
+    case R_KD_RDO_BTN:
+    case R_KD_STEPTIMER:
+    case R_KD_PGS_BAR:
+    case R_KD_TRACK_BAR:
+    case R_KD_SCR_BAR: return true;
+    default: return false;
+  }
+}
+}  // namespace
+
 // NAME = expression and NAME += expression ("A=1", "A+=1" and "A += 1"
 // included); "==" is a comparison, not an assignment.
 bool ScriptCompiler::TryAssignment(const Statement& s) {
@@ -301,7 +320,7 @@ bool ScriptCompiler::TryAssignment(const Statement& s) {
   const std::int32_t target = program_.FindResource(name);
   if (target < 0) rt_.error.Set(msg::Text(msg::Id::kNotAResource));
   const std::uint16_t kind = target >= 0 ? program_.Resource(target).kind : std::uint16_t{R_KD_DUMMY};
-  const bool numeric = kind == R_KD_VAL_LONG || kind == R_KD_VAL_DOUBLE;
+  const bool numeric = TakesNumber(kind);
   const bool list = kind == R_KD_LISTBOX || kind == R_KD_CMB_BOX;
 
   Procedure* proc = Emit(add && list ? P_DTV_LIST_ADD : P_DTV_MOVE);

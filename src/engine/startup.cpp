@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "engine/loader.hpp"
 #include "engine/runtime.hpp"
@@ -59,6 +60,12 @@ bool TitleSetting(std::string_view line, std::int32_t* value) {
   return true;
 }
 
+// A folder is never a script, whatever its name.
+bool NamesFolder(std::string_view path) {
+  const std::optional<files::FileStatus> status = files::Status(path);
+  return status && status->type == files::FileType::kFolder;
+}
+
 }  // namespace
 
 bool EndsWithSeparator(std::string_view path) {
@@ -77,7 +84,7 @@ int SelectScriptSource(Runtime& rt, std::string_view path) {
   if (first != std::string_view::npos && first + kScriptExtension.size() == path.size()) {
     source.path.assign(path);
     source.selected = true;
-    return 1;
+    return NamesFolder(source.path) ? 0 : 1;
   }
   if (path.size() > STARTUP_PATH_MAX) return 0;
   const std::size_t dot = path.rfind('.');
@@ -85,7 +92,7 @@ int SelectScriptSource(Runtime& rt, std::string_view path) {
   source.path.assign(path.substr(0, dot));
   source.path += kScriptExtension;
   source.selected = true;
-  return files::Exists(source.path) ? 1 : 0;
+  return files::Exists(source.path) && !NamesFolder(source.path) ? 1 : 0;
 }
 
 void SetScriptDirectory(Runtime& rt, std::string& path) {

@@ -30,8 +30,19 @@ std::string ToSystemPath(std::string_view script_path) {
 std::string FromSystemName(std::string_view system_name) { return text::Utf8ToCp932(system_name); }
 
 FilePtr Open(std::string_view script_path, const char* mode) {
-  if (script_path.empty()) return nullptr;
-  return FilePtr(std::fopen(ToSystemPath(script_path).c_str(), mode));
+  if (script_path.empty()) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  FilePtr f(std::fopen(ToSystemPath(script_path).c_str(), mode));
+  // fopen opens a folder for reading; its first read then fails, which
+  // readers would take for the end of an empty file.
+  struct stat st {};
+  if (f && fstat(fileno(f.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
+    f.reset();
+    errno = EISDIR;
+  }
+  return f;
 }
 
 bool Exists(std::string_view script_path) {
@@ -56,6 +67,7 @@ std::optional<std::string> ReadAll(std::string_view script_path, std::size_t lim
     out.append(block, got);
     if (got < want) break;
   }
+  if (std::ferror(f.get())) return std::nullopt;
   return out;
 }
 

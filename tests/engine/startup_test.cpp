@@ -49,6 +49,23 @@ TEST_F(Startup, SelectScriptSourceRefusesUnusablePaths) {
   EXPECT_TRUE(rt.startup.source.selected);  // usable, just missing
 }
 
+TEST_F(Startup, AFolderIsNeverTheScript) {
+  std::filesystem::create_directories(dir.Path() / "named.vx");
+  EXPECT_EQ(engine::SelectScriptSource(rt, "named.vx"), 0);
+  EXPECT_EQ(engine::SelectScriptSource(rt, "named.txt"), 0);
+  WriteBytes(dir.Path() / "real.vx", ":Initial\n");
+  EXPECT_EQ(engine::SelectScriptSource(rt, "real.txt"), 1);
+}
+
+TEST_F(Startup, ChainToAFolderLoadsNothing) {
+  std::filesystem::create_directories(dir.Path() / "adir.vx");
+  ASSERT_EQ(Load(":Initial\nExit \"adir.vx\"\n"), 1);
+  EXPECT_TRUE(engine::FollowChain(rt));
+  EXPECT_EQ(rt.run.exit_request, EXIT_NONE);
+  EXPECT_EQ(rt.program.ProcCount(), 1);  // nothing compiled
+  EXPECT_EQ(rt.program.LblCount(), 0);
+}
+
 TEST_F(Startup, SetScriptDirectoryMovesToTheScriptsFolder) {
   std::filesystem::create_directories(dir.Path() / "sub" / "deeper");
   std::string path = "sub/x.vx";

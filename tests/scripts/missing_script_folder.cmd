@@ -1,0 +1,1 @@
+adir.vx more words
