@@ -19,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double scale = kScales[data[0] & 7];
   const int x = (static_cast<std::int8_t>(data[1])) * 8;
   const int y = (static_cast<std::int8_t>(data[2])) * 8;
-  const bool library = (data[3] & 1) != 0;
   const std::span<const std::uint8_t> file(data + 4, size - 4);
 
   JpegInfo info;
@@ -29,7 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   JpegDecodeOptions options;
   options.scale = scale;
-  options.library_scaling = library;
   options.max_pixels = 1'000'000;  // keeps each run short
   options.window = ResampleWindow{x < 0 ? -x : 0, VRAM_WIDTH - x, y < 0 ? -y : 0, VRAM_HEIGHT - y};
   const JpegDecoded r = DecodeJpeg(file, options, [&](int row, std::span<const std::uint8_t> pixels) {

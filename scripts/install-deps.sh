@@ -14,6 +14,7 @@ packages=(
   libx11-dev libxtst-dev              # KeyEvent, MouseCtrl (XTest) and other programs' windows
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
   imagemagick                         # reference BMP and JPEG files for the image tests
+  libjpeg-turbo-progs                 # djpeg, the reference in bench/jpeg_scale_bench.sh
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   openbox                             # a window manager for the end-to-end stacking test
   lua5.4 tcl python3                  # script benchmarks against peers

@@ -167,8 +167,12 @@ void LoadBMPFill(Call& call) {
     return;
   }
   const graphics::Surface surface = graphics::SurfaceOf(V(call), V(call).Current());
-  if (w < 1) w = std::max(0, surface.width - x);
-  if (h < 1) h = std::max(0, surface.height - y);
+  // To the surface's edge, worked in 64 bits: x may be any 32-bit value.
+  const auto to_edge = [](int extent, std::int32_t at) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{extent} - at, 0, INT32_MAX));
+  };
+  if (w < 1) w = to_edge(surface.width, x);
+  if (h < 1) h = to_edge(surface.height, y);
   graphics::Image tile;
   const BmpLoadResult r = graphics::ReadBmpImage(source, graphics::VRAM_WIDTH, graphics::VRAM_HEIGHT, &tile);
   if (r.status == BmpLoadStatus::kOk || r.status == BmpLoadStatus::kShortRead) {

@@ -1,7 +1,6 @@
 #include "graphics/canvas.hpp"
 
 #include <algorithm>
-#include <utility>
 
 namespace vx::graphics {
 namespace {
@@ -47,7 +46,6 @@ void Canvas::Plot(int x, int y, const Paint& paint) {
 
 void Canvas::Span(int y, int x0, int x1, const Paint& paint) {
   if (bank_ == nullptr || y < clip_.top || y > clip_.bottom) return;
-  if (x0 > x1) std::swap(x0, x1);
   x0 = std::max(x0, clip_.left);
   x1 = std::min(x1, clip_.right);
   if (x0 > x1) return;

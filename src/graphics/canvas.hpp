@@ -29,7 +29,8 @@ class Canvas {
 
   Color Get(int x, int y) const { return ReadPixel(bank_, x, y); }  // no clip check
   void Plot(int x, int y, const Paint& paint);
-  // Pixels x0 to x1 (either order, both included) of row y, clipped.
+  // Pixels x0 to x1 (both included) of row y, clipped; nothing when x0 > x1
+  // (an empty intersection stays empty).
   void Span(int y, int x0, int x1, const Paint& paint);
   // Blends `colour` over pixel (x, y) with an 8-bit coverage.
   void Blend(int x, int y, Color colour, std::uint8_t coverage);

@@ -20,17 +20,30 @@ std::uint8_t* At(Canvas& canvas, int x, int y) { return PixelAt(canvas.Bank(), x
 // The part of the area the canvas may change.
 PixelRect Writable(const Canvas& canvas, const PixelRect& area) { return Intersect(area, canvas.ClipRect()); }
 
+// Where the picture placed at `to` lies; the far edges worked in 64 bits,
+// since a picture placed near the end of the int range reaches beyond it.
+PixelRect Placed(const Image& image, Point to) {
+  const auto far_edge = [](int at, int extent) {
+    return static_cast<int>(std::min<std::int64_t>(std::int64_t{at} + extent - 1, INT32_MAX));
+  };
+  return PixelRect{to.x, to.y, far_edge(to.x, image.width), far_edge(to.y, image.height)};
+}
+
 // Visits every canvas pixel under the picture placed at `to`, with the
 // picture's pixel coordinates.
 template <typename Visit>
 void ForEachCovered(Canvas& canvas, const Image& image, Point to, Visit&& visit) {
   if (!canvas.Valid() || image.Empty()) return;
-  const PixelRect placed{to.x, to.y, to.x + image.width - 1, to.y + image.height - 1};
+  const PixelRect placed = Placed(image, to);
   const PixelRect r = Intersect(placed, canvas.ClipRect());
+  if (r.Empty()) return;
+  // Inside the clip both differences lie within the picture.
+  const int i0 = static_cast<int>(std::int64_t{r.left} - to.x);
   for (int y = r.top; y <= r.bottom; ++y) {
+    const int j = static_cast<int>(std::int64_t{y} - to.y);
     std::uint8_t* dst = At(canvas, r.left, y);
-    const std::uint8_t* src = image.Row(y - to.y) + (r.left - to.x) * 3;
-    for (int x = r.left; x <= r.right; ++x, dst += 3, src += 3) visit(dst, src, x - to.x, y - to.y);
+    const std::uint8_t* src = image.Row(j) + static_cast<std::size_t>(i0) * 3;
+    for (int i = i0; i <= i0 + (r.right - r.left); ++i, dst += 3, src += 3) visit(dst, src, i, j);
   }
 }
 
@@ -266,7 +279,7 @@ PixelRect DrawImage(Canvas& canvas, const Image& image, Point to, const Color* t
       if (!IsColour(src, transparent)) std::memcpy(dst, src, 3);
     });
   }
-  return PixelRect{to.x, to.y, to.x + image.width - 1, to.y + image.height - 1};
+  return Placed(image, to);
 }
 
 void TileImage(Canvas& canvas, const Image& image, const PixelRect& target, Point origin) {

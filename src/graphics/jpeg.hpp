@@ -40,9 +40,6 @@ struct JpegDecodeOptions {
   // Output columns and rows wanted (the rest are not produced); ends are
   // cut to the output size.
   ResampleWindow window{0, 1 << 30, 0, 1 << 30};
-  // Let libjpeg reduce by 4 or 8 while decoding when the footprints line up
-  // with its blocks: the block averages, from fewer coefficients.
-  bool library_scaling = true;
   std::int64_t max_pixels = JPEG_PIXELS_MAX;
 };
 

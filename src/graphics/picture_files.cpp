@@ -18,6 +18,9 @@ void WriteRow(std::uint8_t* dst, std::span<const std::uint8_t> bgr, const Color*
   }
 }
 
+// Window ends are held below this (the decoder's "to the end" value).
+constexpr std::int64_t kFar = 1 << 30;
+
 BmpLoadStatus StatusOf(BmpRead read) {
   switch (read) {
     case BmpRead::kOk: return BmpLoadStatus::kOk;
@@ -106,18 +109,22 @@ BmpLoadResult LoadDib(std::span<const std::uint8_t> dib, std::uint8_t* bank) {
   return result;
 }
 
-JpegDecoded LoadJpeg(std::span<const std::uint8_t> data, const Surface& surface, int x, int y, double scale,
-                     bool library_scaling) {
+JpegDecoded LoadJpeg(std::span<const std::uint8_t> data, const Surface& surface, int x, int y, double scale) {
   JpegDecodeOptions options;
   options.scale = scale;
-  options.library_scaling = library_scaling;
-  const auto begin = [](int at) { return at < 0 ? -at : 0; };
+  // Output columns (rows) before -at fall left of (above) the surface, those
+  // from extent - at on right of (below) it; worked in 64 bits so that every
+  // 32-bit position is placed, and held within the window's range.
+  const auto begin = [](int at) { return static_cast<int>(std::clamp<std::int64_t>(-std::int64_t{at}, 0, kFar)); };
   const auto end = [](int at, int extent) {
-    return static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(extent) - at, 0, 1 << 30));
+    return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{extent} - at, 0, kFar));
   };
   options.window = ResampleWindow{begin(x), end(x, surface.width), begin(y), end(y, surface.height)};
   return DecodeJpeg(data, options, [&](int row, std::span<const std::uint8_t> pixels) {
-    std::memcpy(PixelAt(surface.bank, x + options.window.col_begin, y + row), pixels.data(), pixels.size());
+    // Only rows and columns of the window come here, all inside the surface.
+    const std::int64_t to_x = std::int64_t{x} + options.window.col_begin;
+    const std::int64_t to_y = std::int64_t{y} + row;
+    std::memcpy(PixelAt(surface.bank, static_cast<int>(to_x), static_cast<int>(to_y)), pixels.data(), pixels.size());
   });
 }
 

@@ -50,8 +50,7 @@ BmpLoadResult ReadBmpImage(ByteSource& file, int max_width, int max_height, Imag
 BmpLoadResult LoadDib(std::span<const std::uint8_t> dib, std::uint8_t* bank);
 
 // A JPEG scaled by 1 / scale with its top-left at (x, y), cut to the surface.
-JpegDecoded LoadJpeg(std::span<const std::uint8_t> data, const Surface& surface, int x, int y, double scale,
-                     bool library_scaling = true);
+JpegDecoded LoadJpeg(std::span<const std::uint8_t> data, const Surface& surface, int x, int y, double scale);
 
 // The raw 16-bit dump of a rectangle (inside the bank): width and height as
 // big-endian 16-bit values, then RGB565 pixels, big-endian, column by column

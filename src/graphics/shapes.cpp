@@ -67,6 +67,7 @@ void FilledTriangle(Canvas& canvas, Point a, Point b, Point c, const Paint& pain
 PixelRect FillRect(Canvas& canvas, const PixelRect& r, const Paint& paint) {
   if (r.Empty()) return r;
   const PixelRect clipped = Intersect(r, canvas.ClipRect());
+  if (clipped.Empty()) return r;  // wholly beside the clip
   Paint p = paint;
   if (p.mode == LINE_MODE_DASHED) p.mode = LINE_MODE_SOLID;
   for (int y = clipped.top; y <= clipped.bottom; ++y) canvas.Span(y, clipped.left, clipped.right, p);

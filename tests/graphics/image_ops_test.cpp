@@ -2,6 +2,8 @@
 // colour processing values, filters, and the measurements.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "graphics/image_analysis.hpp"
 #include "graphics/image_ops.hpp"
 #include "graphics_test_support.hpp"
@@ -35,6 +37,29 @@ class ImageOpsTest : public BankTest {
     }
   }
 };
+
+// Pictures placed at the ends of the int range draw nothing and report
+// where they lie without overflowing; one placed across the corner draws
+// exactly its part inside.
+TEST_F(ImageOpsTest, PicturesPlacedAnywhereDrawOnlyTheirPartInside) {
+  const Image src = PatternImage(8, 6);
+  auto canvas = Whole();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  for (const Point to : {Point{kMin, 0}, Point{0, kMin}, Point{kMax - 3, 0}, Point{0, kMax - 2}, Point{kMax, kMax},
+                         Point{-8, 0}, Point{graphics::VRAM_WIDTH, 0}}) {
+    const PixelRect placed = graphics::DrawImage(canvas, src, to);
+    EXPECT_EQ(placed.left, to.x);
+    EXPECT_GE(placed.right, placed.left);
+    graphics::CopyPlanes(canvas, src, to, 7);
+    graphics::Multiply(canvas, src, to);
+  }
+  EXPECT_EQ(ChangedOutside(PixelRect{}), 0u);
+  graphics::DrawImage(canvas, src, Point{-5, -4});
+  EXPECT_EQ(At(0, 0), Pattern(5, 4));
+  EXPECT_EQ(At(2, 1), Pattern(7, 5));
+  EXPECT_EQ(ChangedOutside(PixelRect{0, 0, 2, 1}), 0u);
+}
 
 TEST_F(ImageOpsTest, QuarterTurnsMovePixelsExactly) {
   const Image src = PatternImage(4, 2);

@@ -1,0 +1,58 @@
+// Area averaging at whole scales: every output component is the rounded
+// (half up) integer average of its block, whatever the block size.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "graphics/resample.hpp"
+
+namespace vx::test {
+namespace {
+
+std::uint8_t Sample(int x, int y, int c, int n) {
+  // Flat blocks of 0 and 255, a block whose average is exactly k + 1/2,
+  // and a busy pattern elsewhere.
+  const int bx = x / n, by = y / n;
+  if (by == 0 && bx == 0) return 0;
+  if (by == 0 && bx == 1) return 255;
+  if (by == 0 && bx == 2) return (x % n == 0 && y % n == 0 && n % 2 == 0 && n * n / 2 <= 255) ? static_cast<std::uint8_t>(n * n / 2) : 0;
+  return static_cast<std::uint8_t>((x * 37 + y * 91 + x * y * 13 + c * 71) % 256);
+}
+
+TEST(AreaScaler, WholeScalesRoundBlockAveragesHalfUp) {
+  for (int n : {2, 3, 4, 5, 7, 8, 16, 64}) {
+    const int columns = 9, rows = 3;
+    const int width = n * columns, height = n * rows;
+    graphics::AreaScaler scaler(width, height, n, n, graphics::ResampleWindow{0, columns, 0, rows});
+    std::vector<std::vector<std::uint8_t>> out(rows);
+    const graphics::ResampleSink sink = [&](int row, std::span<const std::uint8_t> pixels) {
+      out[static_cast<std::size_t>(row)].assign(pixels.begin(), pixels.end());
+    };
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        for (int c = 0; c < 3; ++c) line[static_cast<std::size_t>(x) * 3 + c] = Sample(x, y, c, n);
+      }
+      scaler.Push(line, sink);
+    }
+    for (int r = 0; r < rows; ++r) {
+      ASSERT_EQ(out[static_cast<std::size_t>(r)].size(), static_cast<std::size_t>(columns) * 3) << n;
+      for (int col = 0; col < columns; ++col) {
+        for (int c = 0; c < 3; ++c) {
+          std::uint32_t sum = 0;
+          for (int j = 0; j < n; ++j) {
+            for (int i = 0; i < n; ++i) sum += Sample(col * n + i, r * n + j, c, n);
+          }
+          const std::uint32_t area = static_cast<std::uint32_t>(n * n);
+          EXPECT_EQ(out[static_cast<std::size_t>(r)][static_cast<std::size_t>(col) * 3 + c], (sum + area / 2) / area)
+              << "scale " << n << " block " << col << "," << r << " component " << c;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vx::test
