@@ -21,6 +21,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterImageApis(registry);
   RegisterImageProcessingApis(registry);
   RegisterImageAnalysisApis(registry);
+  RegisterMusicApis(registry);
 }
 
 }  // namespace vx::api

@@ -18,6 +18,7 @@
 #include "host/display.hpp"
 #include "host/main_window_state.hpp"
 #include "host/window_system.hpp"
+#include "music/music_slot.hpp"
 #include "values/name_table.hpp"
 
 namespace vx {
@@ -49,6 +50,7 @@ struct Runtime {
   graphics::ImageState images;       // last picture size, stored pictures, parts, picture settings
   Display* display = nullptr;        // the window showing the current bank; null: none
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
+  music::MusicSlot music;            // score, sequence, player, MIDI output; made on first use
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

@@ -92,7 +92,7 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.run.exit_request == EXIT_CHAIN || rt_.main_window.reload_requested) return true;
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
-         !rt_.main_window.inbox.Empty() || AnyTimerRunning();
+         !rt_.main_window.inbox.Empty() || AnyTimerRunning() || rt_.music.Playing();
 }
 
 bool MainWindowProcedure::AnyTimerRunning() const {
@@ -107,7 +107,7 @@ bool MainWindowProcedure::AnyTimerRunning() const {
 
 void MainWindowProcedure::Tick() {
   CountDownTopmost();
-  // The music sequencer's time slice goes here once that subsystem exists.
+  rt_.music.Tick();
   UpdateHover();
   RequestRedrawIfNeeded(rt_);
   RunOnePendingLabel(rt_);
