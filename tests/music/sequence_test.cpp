@@ -144,7 +144,7 @@ TEST(SequenceSmf, ReadBackByMidicsv) {
   s.Add(MakeRecord(10, 5, 9, 36, 127));
   s.Add(MakeRecord(200, 1000, 1, 72, 64));
   Sequence q;
-  q.Build(s, 0xFFFF, 0, 65536, 1.0);
+  q.Build(s, {0xFFFF, 0, 65536, 1.0});
   test::TempFolder dir;
   dir.Write("song.mid", q.ToSmf());
   EXPECT_EQ(RunMidicsv(dir.Path("song.mid")),
