@@ -19,7 +19,7 @@ inline constexpr std::uint8_t kControlChange = 0xB0;
 inline constexpr std::uint8_t kAllNotesOff = 123;
 inline constexpr int kMidiChannels = 16;
 
-// Why the output could not be opened, as the message shown to the user.
+// Shows a message box to the user (why the output could not be opened).
 using MessageSink = std::function<void(std::string_view text)>;
 
 class Music {
