@@ -13,6 +13,8 @@ packages=(
   libpng-dev                          # --vram-png
   libx11-dev libxtst-dev              # KeyEvent, MouseCtrl (XTest) and other programs' windows
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
+  libfluidsynth-dev timgm6mb-soundfont libasound2-dev  # MIDI output (synthesis, ALSA sequencer)
+  midicsv                             # Standard MIDI Files checked in the music tests
   imagemagick                         # reference BMP and JPEG files for the image tests
   libjpeg-turbo-progs                 # djpeg, the reference in bench/jpeg_scale_bench.sh
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)

@@ -27,6 +27,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterAudioDeviceApis(registry);
   RegisterAudioSignalApis(registry);
   RegisterPcbApis(registry);
+  RegisterMusicApis(registry);
 }
 
 }  // namespace vx::api

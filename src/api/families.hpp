@@ -32,5 +32,6 @@ void RegisterAudioFileApis(Registry& registry);    // audio_files.cpp
 void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
 void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
 void RegisterPcbApis(Registry& registry);              // pcb.cpp
+void RegisterMusicApis(Registry& registry);            // music.cpp
 
 }  // namespace vx::api

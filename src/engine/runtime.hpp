@@ -19,6 +19,7 @@
 #include "host/display.hpp"
 #include "host/main_window_state.hpp"
 #include "host/window_system.hpp"
+#include "music/music_slot.hpp"
 #include "pcb/pattern.hpp"
 #include "values/name_table.hpp"
 
@@ -57,6 +58,7 @@ struct Runtime {
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
   comm::Comm comm{main_window.inbox};  // serial ports and the pipe server; after the inbox they post to
   pcb::PcbState pcb;                 // pattern list, layers, view of the PCB family
+  music::MusicSlot music;            // score, sequence, player, MIDI output; made on first use
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

@@ -100,7 +100,7 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
          !rt_.main_window.inbox.Empty() || AnyTimerRunning() || audio::Active(rt_) ||
-         AnyListeningPort() ||
+         rt_.music.Playing() || AnyListeningPort() ||
          (rt_.comm.PipeRunning() && LabelEntry(rt_, "PIPE_RCV") > 0);
 }
 
@@ -125,7 +125,7 @@ bool MainWindowProcedure::AnyTimerRunning() const {
 
 void MainWindowProcedure::Tick() {
   CountDownTopmost();
-  // The music sequencer's time slice goes here once that subsystem exists.
+  rt_.music.Tick();
   UpdateHover();
   RequestRedrawIfNeeded(rt_);
   RunOnePendingLabel(rt_);
