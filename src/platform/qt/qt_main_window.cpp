@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
@@ -129,8 +130,16 @@ void MainWindow::paintEvent(QPaintEvent* event) {
           ? host::PaintCopy{true, 0, 0, std::min(width(), graphics::VRAM_WIDTH),
                             std::min(height(), graphics::VRAM_HEIGHT)}
           : host::MainWindowProcedure(rt_).Paint(area.left(), area.top(), area.right(), area.bottom());
-  const std::uint8_t* bank = copy.copy ? rt_.vram.Current() : nullptr;
-  if (bank == nullptr) {
+  // A bank still of one colour shows as that colour: nothing to copy.
+  const std::optional<graphics::Color> uniform =
+      copy.copy ? rt_.vram.UniformColour(-1) : std::optional<graphics::Color>();
+  const std::uint8_t* bank = copy.copy && !uniform ? rt_.vram.Current() : nullptr;
+  if (uniform) {
+    const QRect block(copy.left, copy.top, copy.width, copy.height);
+    const QRegion outside = QRegion(area) - QRegion(block);
+    for (const QRect& r : outside) painter.fillRect(r, Qt::white);
+    painter.fillRect(block & area, QColor(uniform->r, uniform->g, uniform->b));
+  } else if (bank == nullptr) {
     painter.fillRect(area, Qt::white);
   } else {
     // The bank is bottom-up BGR: the rows of the block are one run of memory
