@@ -133,9 +133,11 @@ int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationS
       qt_host.emplace(rt, window_system, debug_dialog, headless);
       dialogs.SetMainWindow(controls.MainWindow());
       if (!headless) {
-        quick_watch.emplace(rt);
-        debug_dialog.SetQuickWatch(&*quick_watch);
-        controls.SetAfterLabel([&quick_watch] { quick_watch->Refresh(); });
+        // The quick-watch window is made when the debugging dialog first opens.
+        debug_dialog.SetQuickWatchMaker([&quick_watch, &rt] { return &quick_watch.emplace(rt); });
+        controls.SetAfterLabel([&quick_watch] {
+          if (quick_watch) quick_watch->Refresh();
+        });
       } else {
         qt_host->Window().show();  // offscreen: sizes, paints and input still work
       }
@@ -163,6 +165,8 @@ int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationS
   if (!options.vram_png.empty() && !host::WriteVramPng(rt, options.vram_png)) {
     std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
   }
+  if (rt.display == &stand_in) rt.display = nullptr;
+  if (rt.main_window.port == &stand_in) rt.main_window.port = nullptr;
   return rt.session.exit_code;
 }
 

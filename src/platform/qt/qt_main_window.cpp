@@ -43,6 +43,9 @@ using host::MessageKind;
 constexpr int kFrameDragQuietMs = 250;
 // Resizes this soon after a maximise, minimise or restore belong to it.
 constexpr int kStateChangeSettleMs = 400;
+// The X message type is looked up after the first frame, or after this
+// long when the window is not painted (minimised at start).
+constexpr int kMessageAtomLatestMs = 1000;
 
 
 QString SystemPath(std::string_view sjis_path) {
@@ -90,7 +93,17 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
   since_state_change_.invalidate();
   timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
-  if (!headless_) message_atom_ = x11::WindowMessageAtom();
+  // Looking the message type up takes a connection of its own to the X
+  // server: it waits until the first frame is on the screen.
+  if (!headless_) {
+    QTimer::singleShot(kMessageAtomLatestMs, this, [this] { LookUpMessageAtom(); });
+  }
+}
+
+void MainWindow::LookUpMessageAtom() {
+  if (message_atom_looked_up_) return;
+  message_atom_looked_up_ = true;
+  message_atom_ = x11::WindowMessageAtom();
 }
 
 int MainWindow::Deliver(const Message& m) { return deliver_(m); }
@@ -158,10 +171,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     painter.drawImage(0, 0, block);
     painter.restore();
   }
-  if (timing_) {
-    TimingLine(first_paint_done_ ? "paint" : "first-paint");
-    first_paint_done_ = true;
+  if (timing_) TimingLine(first_paint_done_ ? "paint" : "first-paint");
+  if (!first_paint_done_ && !headless_) {
+    QTimer::singleShot(0, this, [this] { LookUpMessageAtom(); });
   }
+  first_paint_done_ = true;
 }
 
 void MainWindow::RequestRedraw(int left, int top, int right, int bottom) {
