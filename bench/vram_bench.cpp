@@ -51,16 +51,24 @@ struct Banks {
   std::vector<std::uint8_t> spare;
 };
 
+// A clear only records the colour; the bank's memory takes it when the
+// bank is next written, which is the part measured here.
+void ClearAndWrite(vx::graphics::Vram& vram, vx::graphics::Color c) {
+  vx::graphics::ClearCurrent(vram, c);
+  benchmark::DoNotOptimize(vram.Current());
+  benchmark::ClobberMemory();
+}
+
 void BM_VRamClearWhite(benchmark::State& state) {
   Banks b;
-  Compare(state, [&] { vx::graphics::ClearCurrent(b.vram, vx::graphics::kWhite); },
+  Compare(state, [&] { ClearAndWrite(b.vram, vx::graphics::kWhite); },
           [&] { std::memset(b.spare.data(), 0xFF, VRAM_BANK_BYTES); benchmark::ClobberMemory(); });
 }
 BENCHMARK(BM_VRamClearWhite)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_VRamClearColour(benchmark::State& state) {
   Banks b;
-  Compare(state, [&] { vx::graphics::ClearCurrent(b.vram, vx::graphics::FromComponents(10, 200, 30)); },
+  Compare(state, [&] { ClearAndWrite(b.vram, vx::graphics::FromComponents(10, 200, 30)); },
           [&] { std::memset(b.spare.data(), 0x5A, VRAM_BANK_BYTES); benchmark::ClobberMemory(); });
 }
 BENCHMARK(BM_VRamClearColour)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -32,7 +32,11 @@ for run in 1 2 3 4 5; do
   kill \$pid 2>/dev/null || true
   wait \$pid || true
   first=\$(awk '/first-paint/ {print \$3; exit}' "$tmp/timing")
-  echo "start-to-first-paint-ms \$(( (first - start) / 1000 ))"
+  if [ -n "\$first" ]; then
+    echo "start-to-first-paint-ms \$(( (first - start) / 1000 ))"
+  else
+    echo "start-to-first-paint-ms - (run \$run painted nothing)"
+  fi
   awk '/mouse/ {m=\$3} /\] paint/ && m {printf "mouse-to-repaint-us %d\n", \$3 - m; m=0}' "$tmp/timing"
 done
 DRIVE

@@ -562,8 +562,8 @@ void BankBackFile(Call& call) {
   const std::int32_t bank_index = call.Int(0);
   std::string& file = call.Small(0);
   call.String(1, file);
-  const std::uint8_t* bank = V(call).Bank(bank_index);
-  if (bank == nullptr) {
+  const graphics::BankPixels bank = V(call).Pixels(bank_index);
+  if (!bank) {
     call.SetError(1);
     return;
   }

@@ -257,9 +257,10 @@ void OutBMPImage(Call& call) {
   std::string& file = call.Small(0);
   call.String(4, file);
   const std::int32_t bank_index = call.OptInt(5, -1);
-  const std::uint8_t* bank = bank_index < graphics::VRAM_STATIC_BANKS ? V(call).Bank(bank_index) : nullptr;
+  const graphics::BankPixels bank =
+      bank_index < graphics::VRAM_STATIC_BANKS ? V(call).Pixels(bank_index) : graphics::BankPixels();
   const std::optional<PixelRect> area = InsideRect(V(call), x, y, w, h);
-  if (bank == nullptr || !area) {
+  if (!bank || !area) {
     call.SetError(1);
     return;
   }
@@ -475,8 +476,8 @@ void VRamToClipBd(Call& call) {
   const std::int32_t y = call.Int(2);
   const std::int32_t w = call.Int(3);
   const std::int32_t h = call.Int(4);
-  const std::uint8_t* bank = V(call).Bank(bank_index);
-  if (bank == nullptr) {
+  const graphics::BankPixels bank = V(call).Pixels(bank_index);
+  if (!bank) {
     call.SetError(-1);
     return;
   }

@@ -280,6 +280,16 @@ void GetGradMV(Call& call) {
 
 // --- pixels
 
+// A pixel of a bank inside the surface; a bank held as one colour answers
+// without being written out.
+std::optional<Color> PixelOf(Vram& v, std::int32_t bank_index, std::int32_t x, std::int32_t y) {
+  if (x < 0 || y < 0 || x >= v.width || y >= v.height) return std::nullopt;
+  if (const std::optional<Color> uniform = v.UniformColour(bank_index)) return uniform;
+  const std::uint8_t* bank = v.Bank(bank_index);
+  if (bank == nullptr) return std::nullopt;
+  return graphics::ReadPixel(bank, x, y);
+}
+
 // GetPx x, y [, out packed, bank]: G_WORK1-3 red, green, blue, G_WORK4
 // packed; G_ERROR 1 outside the surface.
 void GetPx(Call& call) {
@@ -288,14 +298,13 @@ void GetPx(Call& call) {
   const std::int32_t out = call.OptResource(2);
   const std::int32_t bank_index = call.OptInt(3, -1);
   Vram& v = V(call);
-  const std::uint8_t* bank = v.Bank(bank_index);
-  if (bank == nullptr || x < 0 || y < 0 || x >= v.width || y >= v.height) {
+  const std::optional<Color> c = PixelOf(v, bank_index, x, y);
+  if (!c) {
     call.SetError(1);
     return;
   }
-  const Color c = graphics::ReadPixel(bank, x, y);
-  SetColourWork(call, c);
-  if (out >= 0) call.WriteInt(out, static_cast<std::int32_t>(graphics::ToPacked(c)));
+  SetColourWork(call, *c);
+  if (out >= 0) call.WriteInt(out, static_cast<std::int32_t>(graphics::ToPacked(*c)));
   call.SetError(0);
 }
 
@@ -317,12 +326,12 @@ void PrcssColSpec(Call& call) {
   const std::int32_t x = call.Int(0);
   const std::int32_t y = call.Int(1);
   Vram& v = V(call);
-  const std::uint8_t* bank = v.Current();
-  if (bank == nullptr || x < 0 || y < 0 || x >= v.width || y >= v.height) {
+  const std::optional<Color> c = PixelOf(v, -1, x, y);
+  if (!c) {
     call.SetError(1);
     return;
   }
-  v.DrawColor() = graphics::ReadPixel(bank, x, y);
+  v.DrawColor() = *c;
   SetColourWork(call, v.DrawColor());
   call.SetError(0);
 }

@@ -1,6 +1,6 @@
 // vexmora: the front end. Works out the options, the program directory and
 // the command line, runs the start-up sequence and then Qt's event loop,
-// with a window or headless.
+// with a window or headless (where Qt comes up only when a script needs it).
 #include <QApplication>
 #include <QIcon>
 #include <QtGlobal>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "api/api_table.hpp"
@@ -17,6 +18,8 @@
 #include "engine/startup.hpp"
 #include "host/instances.hpp"
 #include "host/launch.hpp"
+#include "host/main_window.hpp"
+#include "host/standin_window.hpp"
 #include "host/top_windows.hpp"
 #include "host/vram_png.hpp"
 #include "platform/files.hpp"
@@ -77,9 +80,34 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
   }
 }
 
+// The application object: made before anything else with a window, on
+// first need headless (a run that never needs Qt never loads its plugins).
+// It lives in main, so that it goes before the process's static objects.
+class QtApplicationSlot {
+ public:
+  explicit QtApplicationSlot(char* program_name) : argv_{program_name, nullptr} {}
+
+  void Start() {
+    if (app_) return;
+    // Qt sees only the program name: every other argument belongs to the script.
+    app_.emplace(argc_, argv_);
+    // X11 gives every window the application's name as its WM_CLASS class
+    // part; other instances and programs find our main windows by it.
+    QCoreApplication::setApplicationName(QString::fromLatin1(host::MAIN_WINDOW_CLASS));
+    // Qt adopts the user's locale; numbers in scripts are always read and
+    // printed with a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
+  }
+
+ private:
+  int argc_ = 1;
+  char* argv_[2];
+  std::optional<QApplication> app_;
+};
+
 // Start-up, the event loop and the exit code. 0 when start-up gives up.
 // With --vram-png the drawing bank is written out at the end.
-int RunProgram(const host::LaunchOptions& options, bool headless) {
+int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationSlot& qt_app) {
   qt::QtWindowSystem window_system(headless);
   qt::QtDebugDialog debug_dialog(headless);
   Runtime rt(window_system);
@@ -95,17 +123,51 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
   if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
 
-  qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
-  dialogs.SetMainWindow(controls.MainWindow());
-  qt::QuickWatchWindow quick_watch(rt);
-  debug_dialog.SetQuickWatch(&quick_watch);
-  controls.SetAfterLabel([&quick_watch] { quick_watch.Refresh(); });
+  // The Qt side of the main window: at once with a window; headless when a
+  // script first needs a widget, a timer or a window service, or when its
+  // start leaves labels to run from the event loop.
+  std::optional<qt::QtHost> qt_host;
+  std::optional<qt::QuickWatchWindow> quick_watch;
+  auto bring_up = [&]() -> host::RealWindow {
+    if (!qt_host) {
+      qt_app.Start();
+      qt_host.emplace(rt, window_system, debug_dialog, headless);
+      dialogs.SetMainWindow(controls.MainWindow());
+      if (!headless) {
+        // The quick-watch window is made when the debugging dialog first opens.
+        debug_dialog.SetQuickWatchMaker([&quick_watch, &rt] { return &quick_watch.emplace(rt); });
+        controls.SetAfterLabel([&quick_watch] {
+          if (quick_watch) quick_watch->Refresh();
+        });
+      } else {
+        qt_host->Window().show();  // offscreen: sizes, paints and input still work
+      }
+    }
+    return host::RealWindow{&qt_host->Window(), &qt_host->Window()};
+  };
+  host::StandInWindow stand_in(host::DEFAULT_CLIENT_WIDTH, host::DEFAULT_CLIENT_HEIGHT, bring_up);
   // Other instances reach this one's EVENT label through its socket.
   host::InstanceListener instances(rt.main_window.inbox);
-  qt_host.Run();
+  if (!headless) {
+    bring_up();
+    qt_host->Run();
+  } else {
+    rt.main_window.port = &stand_in;
+    rt.display = &stand_in;
+    controls.SetBeforeFirstUse([&bring_up] { bring_up(); });
+    host::MainWindowProcedure procedure(rt);
+    procedure.Start();
+    const bool ending = procedure.QuitRequested() || !procedure.CanRunLabels();
+    if (qt_host || !ending) {
+      bring_up();
+      qt_host->Continue();
+    }
+  }
   if (!options.vram_png.empty() && !host::WriteVramPng(rt, options.vram_png)) {
     std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
   }
+  if (rt.display == &stand_in) rt.display = nullptr;
+  if (rt.main_window.port == &stand_in) rt.main_window.port = nullptr;
   return rt.session.exit_code;
 }
 
@@ -134,23 +196,18 @@ int main(int argc, char** argv) {
   if (headless) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     qInstallMessageHandler(QuietQtMessages);
+    // The locale Qt would adopt, whether or not Qt comes up.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
   }
-  // Qt sees only the program name: every other argument belongs to the script.
-  int qt_argc = 1;
-  char* qt_argv[] = {argv[0], nullptr};
-  QApplication app(qt_argc, qt_argv);
-  // X11 gives every window the application's name as its WM_CLASS class
-  // part; other instances and programs find our main windows by it.
-  QCoreApplication::setApplicationName(QString::fromLatin1(host::MAIN_WINDOW_CLASS));
-  // Desktops tie the windows to vexmora.desktop and show the installed icon.
+  QtApplicationSlot qt_app(argv[0]);
   if (!headless) {
+    qt_app.Start();
+    // Desktops tie the windows to vexmora.desktop and show the installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vexmora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vexmora")));
   }
-  // Qt adopts the user's locale; numbers in scripts are always read and
-  // printed with a decimal point.
-  std::setlocale(LC_NUMERIC, "C");
-  const int exit_code = RunProgram(options, headless);
+  const int exit_code = RunProgram(options, headless, qt_app);
   if (headless) {
     // Tearing the application object down would load the whole font
     // configuration only to free it again, which costs a headless run more

@@ -39,7 +39,7 @@ void CreateDeclaredControls(Runtime& rt) {
 
 int StartLoadedProgram(Runtime& rt) {
   // Every program starts on a white page and draws the same random numbers.
-  if (std::uint8_t* bank = rt.vram.Current()) graphics::FillBank(bank, graphics::kWhite);
+  rt.vram.ClearBank(-1, graphics::kWhite);
   api::ResetRandom(rt);
   if (StartInitialLabel(rt) && rt.controls) rt.controls->AfterLabel();
   if (rt.display != nullptr) {

@@ -71,16 +71,23 @@ enum class RowPadding { kZeros, kBankBytes };
 // The rows from the bottom one up, each padded to the stride. A file takes
 // the padding from the bank bytes that follow the row in memory (as a
 // stride-wide copy does); only what lies beyond the bank's end is zero.
-void AppendRows(std::string& out, const std::uint8_t* bank, const PixelRect& area, RowPadding padding) {
+void AppendRows(std::string& out, const BankPixels& bank, const PixelRect& area, RowPadding padding) {
   const std::size_t row_bytes = static_cast<std::size_t>(area.Width()) * VRAM_PIXEL_BYTES;
   const std::size_t stride = BmpStride(area.Width(), 24);
-  const std::uint8_t* const bank_end = bank + VRAM_BANK_BYTES;
-  for (int y = area.bottom; y >= area.top; --y) {
-    const std::uint8_t* row = PixelAt(bank, area.left, y);
-    std::size_t taken = row_bytes;
-    if (padding == RowPadding::kBankBytes) {
-      taken = std::min<std::size_t>(stride, static_cast<std::size_t>(bank_end - row));
+  // A one-colour bank reads as its colour repeated, its rows included.
+  std::vector<std::uint8_t> pattern;
+  if (bank.uniform) {
+    pattern.resize(stride);
+    for (std::size_t i = 0; i < stride; ++i) {
+      const std::size_t component = i % VRAM_PIXEL_BYTES;
+      pattern[i] = component == 0 ? bank.uniform->b : component == 1 ? bank.uniform->g : bank.uniform->r;
     }
+  }
+  for (int y = area.bottom; y >= area.top; --y) {
+    const std::size_t offset = PixelOffset(area.left, y);
+    const std::uint8_t* row = bank.uniform ? pattern.data() : bank.memory + offset;
+    std::size_t taken = row_bytes;
+    if (padding == RowPadding::kBankBytes) taken = std::min<std::size_t>(stride, VRAM_BANK_BYTES - offset);
     out.append(reinterpret_cast<const char*>(row), taken);
     out.append(stride - taken, '\0');
   }
@@ -160,7 +167,7 @@ BmpRead ReadBmpRows(ByteSource& source, const BmpHeader& header, const BmpWindow
   return complete < static_cast<std::uint64_t>(rows) ? BmpRead::kShortRead : BmpRead::kOk;
 }
 
-std::string EncodeBmp(const std::uint8_t* bank, const PixelRect& area) {
+std::string EncodeBmp(const BankPixels& bank, const PixelRect& area) {
   const std::uint64_t image_bytes = BmpStride(area.Width(), 24) * static_cast<std::uint64_t>(area.Height());
   std::string out;
   out.reserve(BMP_HEADERS_BYTES + image_bytes);
@@ -174,7 +181,7 @@ std::string EncodeBmp(const std::uint8_t* bank, const PixelRect& area) {
   return out;
 }
 
-std::string EncodeDib(const std::uint8_t* bank, const PixelRect& area) {
+std::string EncodeDib(const BankPixels& bank, const PixelRect& area) {
   std::string out;
   out.reserve(BMP_INFO_HEADER_BYTES + BmpStride(area.Width(), 24) * static_cast<std::uint64_t>(area.Height()));
   AppendInfoHeader(out, area.Width(), area.Height());

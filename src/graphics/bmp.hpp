@@ -82,8 +82,8 @@ BmpRead ReadBmpRows(ByteSource& source, const BmpHeader& header, const BmpWindow
 // inside it): the 54-byte headers (bottom-up, 24 bits, BI_RGB, resolutions
 // and colour counts 0) and the rows from the bottom one up, each a full
 // stride of bank memory from the row's left end (zeros past the bank's end).
-std::string EncodeBmp(const std::uint8_t* bank, const PixelRect& area);
+std::string EncodeBmp(const BankPixels& bank, const PixelRect& area);
 // The same picture as a packed DIB (no file header), rows padded with zeros.
-std::string EncodeDib(const std::uint8_t* bank, const PixelRect& area);
+std::string EncodeDib(const BankPixels& bank, const PixelRect& area);
 
 }  // namespace vx::graphics

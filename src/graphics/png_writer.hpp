@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <string>
 
+#include "graphics/vram.hpp"
+
 namespace vx::graphics {
 
 // The top-left width x height pixels of the bank (cut to the bank), rows top
 // first. False when the file cannot be written or the size is empty.
-bool WritePng(std::FILE* file, const std::uint8_t* bank, int width, int height);
+bool WritePng(std::FILE* file, const BankPixels& bank, int width, int height);
 // The same to a file named by a system path (UTF-8).
-bool WritePngFile(const std::string& system_path, const std::uint8_t* bank, int width, int height);
+bool WritePngFile(const std::string& system_path, const BankPixels& bank, int width, int height);
 
 }  // namespace vx::graphics

@@ -15,19 +15,57 @@ Vram::Vram() {
 
 Vram::~Vram() = default;
 
-std::uint8_t* Vram::Bank(int index) {
-  if (index < 0) index = current_;
+std::uint8_t* Vram::Memory(int index) {
   if (index < VRAM_STATIC_BANKS) {
     BankMemory& bank = static_[index];
-    // calloc hands out fresh zero pages for a block this size, so a bank
-    // nobody draws into never becomes resident.
-    if (!bank) bank.reset(static_cast<std::uint8_t*>(std::calloc(VRAM_BANK_BYTES, 1)));
+    // calloc hands out fresh zero pages for a block this size: a black bank
+    // needs no writing, and only the pages drawn into become resident.
+    if (!bank) {
+      bank.reset(static_cast<std::uint8_t*>(std::calloc(VRAM_BANK_BYTES, 1)));
+      state_[index].zeroed = true;
+    }
     return bank.get();
   }
   if (index < count_ && extension_) {
     return extension_.get() + static_cast<std::size_t>(index - VRAM_STATIC_BANKS) * VRAM_BANK_BYTES;
   }
   return nullptr;
+}
+
+std::uint8_t* Vram::Bank(int index) {
+  index = Resolve(index);
+  if (index >= count_) return nullptr;
+  std::uint8_t* memory = Memory(index);
+  if (memory == nullptr) return nullptr;
+  BankState& state = state_[index];
+  if (state.uniform) {
+    if (!(state.zeroed && state.colour == kBlack)) FillBank(memory, state.colour);
+    state.uniform = false;
+    ++materialisations_;
+  }
+  state.zeroed = false;  // the caller may write
+  return memory;
+}
+
+std::optional<Color> Vram::UniformColour(int index) const {
+  index = Resolve(index);
+  if (index >= count_ || (index >= VRAM_STATIC_BANKS && !extension_)) return std::nullopt;
+  const BankState& state = state_[index];
+  if (!state.uniform) return std::nullopt;
+  return state.colour;
+}
+
+BankPixels Vram::Pixels(int index) {
+  if (const std::optional<Color> uniform = UniformColour(index)) return BankPixels(*uniform);
+  return BankPixels(Bank(index));
+}
+
+bool Vram::ClearBank(int index, Color c) {
+  index = Resolve(index);
+  if (index >= count_ || (index >= VRAM_STATIC_BANKS && !extension_)) return false;
+  state_[index].uniform = true;
+  state_[index].colour = c;
+  return true;
 }
 
 bool Vram::Select(int index) {
@@ -55,6 +93,7 @@ int Vram::Extend(int highest_index) {
   }
   extension_.reset(memory);
   count_ = highest_index + 1;
+  for (int i = VRAM_STATIC_BANKS; i < count_; ++i) state_[i] = BankState{};
   return 1;
 }
 
@@ -117,13 +156,15 @@ void FillBank(std::uint8_t* bank, Color c) {
 }
 
 void ClearCurrent(Vram& vram, Color c) {
-  if (std::uint8_t* bank = vram.Current()) FillBank(bank, c);
+  vram.ClearBank(-1, c);
   vram.MarkAllDirty();
 }
 
 bool BackUpCurrent(Vram& vram, int index) {
   if (!vram.Exists(index)) return false;
   if (index < 0 || index == vram.CurrentIndex()) return true;  // onto itself
+  // One colour copies as that colour: nothing to write.
+  if (const std::optional<Color> uniform = vram.UniformColour(-1)) return vram.ClearBank(index, *uniform);
   std::uint8_t* target = vram.Bank(index);
   std::uint8_t* source = vram.Current();
   if (target == nullptr || source == nullptr) return false;
@@ -133,6 +174,11 @@ bool BackUpCurrent(Vram& vram, int index) {
 
 bool RestoreCurrent(Vram& vram, int index) {
   if (!vram.Exists(index)) return false;
+  if (const std::optional<Color> uniform = vram.UniformColour(index)) {
+    if (!vram.ClearBank(-1, *uniform)) return false;
+    vram.MarkAllDirty();
+    return true;
+  }
   std::uint8_t* source = vram.Bank(index);
   std::uint8_t* target = vram.Current();
   if (target == nullptr || source == nullptr) return false;
@@ -188,15 +234,15 @@ bool MixBanks(Vram& vram, int destination, int source_a, int source_b, int ratio
 }
 
 void ShiftCurrent(Vram& vram, int dx, int dy, Color fill) {
-  std::uint8_t* bank = vram.Current();
-  if (bank == nullptr) return;
   const int w = VRAM_WIDTH;
   const int h = VRAM_HEIGHT;
   if (dx <= -w || dx >= w || dy <= -h || dy >= h) {
-    FillBank(bank, fill);
+    vram.ClearBank(-1, fill);
     vram.MarkAllDirty();
     return;
   }
+  std::uint8_t* bank = vram.Current();
+  if (bank == nullptr) return;
   const std::size_t keep = static_cast<std::size_t>(w - std::abs(dx)) * VRAM_PIXEL_BYTES;
   auto move_row = [&](int from_y, int to_y) {
     const int src_x = dx >= 0 ? 0 : -dx;

@@ -6,13 +6,16 @@
 // row 1999 - y. That is a bottom-up 24-bit device-independent bitmap, which
 // lets a window layer show a bank without converting it.
 //
-// Banks 0 to 5 always exist (their memory is taken from the system zeroed on
-// first use, so an untouched bank costs nothing); banks 6 and above exist
-// after Extend, as one allocation.
+// Banks 0 to 5 always exist; banks 6 and above exist after Extend, as one
+// allocation. A bank that holds one colour all over (every bank at first,
+// and after a whole-bank clear) is only that colour: its memory is written
+// when something asks for it, so a bank nobody draws into costs nothing.
+// Readers that can do without the memory ask UniformColour first.
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,21 @@ struct FontChoice {
 
 class TextEngine;
 
+// A bank to read from: its memory, or the one colour it holds all over.
+// Readers that take this never make a one-colour bank write its memory.
+struct BankPixels {
+  BankPixels() = default;
+  BankPixels(const std::uint8_t* bank) : memory(bank) {}  // NOLINT: a bank's memory reads as itself
+  explicit BankPixels(Color c) : uniform(c) {}
+
+  explicit operator bool() const { return memory != nullptr || uniform.has_value(); }
+  // Script pixel (x, y); the bank must be one of the two.
+  Color At(int x, int y) const;
+
+  const std::uint8_t* memory = nullptr;
+  std::optional<Color> uniform;
+};
+
 struct FreeDeleter {
   void operator()(std::uint8_t* p) const { std::free(p); }
 };
@@ -98,10 +116,25 @@ class Vram {
   int CurrentIndex() const { return current_; }
   // Bank address: 0 to 5 the static banks, 6 to count - 1 the extension,
   // any negative index the current bank, anything else (or memory the
-  // system refused) null.
+  // system refused) null. A bank held as one colour is written out first,
+  // so the memory shows that colour and may be drawn into.
   std::uint8_t* Bank(int index);
   std::uint8_t* Current() { return Bank(current_); }
   bool Exists(int index) const { return index < count_; }
+  // The colour of a bank held as one colour (nothing written to its memory
+  // since); nullopt for a bank with its own pixels or none at all. The same
+  // index rules as Bank.
+  std::optional<Color> UniformColour(int index) const;
+  // The whole bank becomes one colour without writing its memory; false
+  // when the bank does not exist. Addresses taken before keep pointing at
+  // the old pixels until Bank is asked again.
+  bool ClearBank(int index, Color c);
+  // A bank for reading only: a one-colour bank stays one colour. Empty when
+  // Bank would give null.
+  BankPixels Pixels(int index);
+  // How many times a bank held as one colour was written out (for tests and
+  // measurements).
+  std::uint64_t Materialisations() const { return materialisations_; }
   // Makes the bank current when it exists (a negative index names the
   // current bank: nothing changes); false otherwise.
   bool Select(int index);
@@ -140,27 +173,41 @@ class Vram {
   Color& DrawColor() { return colour_slots[0]; }
 
  private:
+  // What a bank holds besides its memory.
+  struct BankState {
+    bool uniform = true;    // one colour all over: `colour`, whatever memory says
+    Color colour = kBlack;
+    bool zeroed = true;     // the memory is still the zero pages it came as
+  };
+  int Resolve(int index) const { return index < 0 ? current_ : index; }
+  std::uint8_t* Memory(int index);  // allocated on first need, never filled here
+
   std::array<BankMemory, VRAM_STATIC_BANKS> static_;
   BankMemory extension_;
+  std::array<BankState, VRAM_BANK_INDEX_MAX + 1> state_{};
+  std::uint64_t materialisations_ = 0;
   int count_ = VRAM_STATIC_BANKS;
   int current_ = VRAM_INITIAL_BANK;
   PixelRect clip_{0, 0, VRAM_WIDTH - 1, VRAM_HEIGHT - 1};
   std::unique_ptr<TextEngine> text_;
 };
 
-// Memory of script pixel (x, y) in a bank; no bounds check.
-inline std::uint8_t* PixelAt(std::uint8_t* bank, int x, int y) {
-  return bank + static_cast<std::size_t>(VRAM_HEIGHT - 1 - y) * VRAM_ROW_BYTES +
+// Offset of script pixel (x, y) in a bank's memory; no bounds check.
+inline std::size_t PixelOffset(int x, int y) {
+  return static_cast<std::size_t>(VRAM_HEIGHT - 1 - y) * VRAM_ROW_BYTES +
          static_cast<std::size_t>(x) * VRAM_PIXEL_BYTES;
 }
+// Memory of script pixel (x, y) in a bank; no bounds check.
+inline std::uint8_t* PixelAt(std::uint8_t* bank, int x, int y) { return bank + PixelOffset(x, y); }
 inline const std::uint8_t* PixelAt(const std::uint8_t* bank, int x, int y) {
-  return bank + static_cast<std::size_t>(VRAM_HEIGHT - 1 - y) * VRAM_ROW_BYTES +
-         static_cast<std::size_t>(x) * VRAM_PIXEL_BYTES;
+  return bank + PixelOffset(x, y);
 }
 inline Color ReadPixel(const std::uint8_t* bank, int x, int y) {
   const std::uint8_t* p = PixelAt(bank, x, y);
   return Color{p[0], p[1], p[2]};
 }
+
+inline Color BankPixels::At(int x, int y) const { return uniform ? *uniform : ReadPixel(memory, x, y); }
 
 // --- whole-bank operations (not limited by the drawing clip)
 

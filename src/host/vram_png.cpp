@@ -9,7 +9,7 @@ bool WriteVramPng(Runtime& rt, const std::string& file) {
   int width = DEFAULT_CLIENT_WIDTH;
   int height = DEFAULT_CLIENT_HEIGHT;
   if (rt.display != nullptr) rt.display->ClientSize(&width, &height);
-  return graphics::WritePngFile(file, rt.vram.Current(), width, height);
+  return graphics::WritePngFile(file, rt.vram.Pixels(-1), width, height);
 }
 
 }  // namespace vx::host

@@ -39,6 +39,9 @@ class QtControls : public host::ControlHost {
   QWidget* MainWindow() const { return main_window_; }
   // Runs after every label (the quick-watch window refreshes itself).
   void SetAfterLabel(std::function<void()> after) { after_label_ = std::move(after); }
+  // Runs before the first widget or timer is made: a headless run brings
+  // Qt up only when a script declares one.
+  void SetBeforeFirstUse(std::function<void()> before) { before_first_use_ = std::move(before); }
   // The widget behind a handle, or null.
   QWidget* Widget(std::int32_t handle) const;
   QtTimers& Timers() { return timers_; }
@@ -113,6 +116,7 @@ class QtControls : public host::ControlHost {
   bool changing_ = false;  // our own changes raise no notification
   QtTimers timers_;
   std::function<void()> after_label_;
+  std::function<void()> before_first_use_;
 };
 
 }  // namespace vx::qt

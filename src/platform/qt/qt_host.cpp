@@ -71,6 +71,18 @@ void QtHost::Run() {
   tick_.stop();
 }
 
+void QtHost::Continue() {
+  if (!window_.isVisible()) window_.show();
+  if (Ending()) return;
+  QTimer::singleShot(0, [this] {
+    procedure_.HandleInbox();
+    if (!Ending()) tick_.start();
+    AfterMessage();
+  });
+  QCoreApplication::exec();
+  tick_.stop();
+}
+
 bool QtHost::Ending() const {
   return procedure_.QuitRequested() || (headless_ && !procedure_.CanRunLabels());
 }

@@ -21,6 +21,9 @@ class QtHost {
   // Shows the window (unless headless), loads the start script from the
   // event loop and runs the loop until the program ends.
   void Run();
+  // Runs the loop for a program whose start-up already ran (a headless run
+  // that brought Qt up on the way, or that still has labels to run).
+  void Continue();
 
   host::MainWindowProcedure& Procedure() { return procedure_; }
   MainWindow& Window() { return window_; }

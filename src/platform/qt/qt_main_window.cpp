@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
@@ -43,6 +44,9 @@ using host::MessageKind;
 constexpr int kFrameDragQuietMs = 250;
 // Resizes this soon after a maximise, minimise or restore belong to it.
 constexpr int kStateChangeSettleMs = 400;
+// The X message type is looked up after the first frame, or after this
+// long when the window is not painted (minimised at start).
+constexpr int kMessageAtomLatestMs = 1000;
 
 
 QString SystemPath(std::string_view sjis_path) {
@@ -90,7 +94,17 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
   since_state_change_.invalidate();
   timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
-  if (!headless_) message_atom_ = x11::WindowMessageAtom();
+  // Looking the message type up takes a connection of its own to the X
+  // server: it waits until the first frame is on the screen.
+  if (!headless_) {
+    QTimer::singleShot(kMessageAtomLatestMs, this, [this] { LookUpMessageAtom(); });
+  }
+}
+
+void MainWindow::LookUpMessageAtom() {
+  if (message_atom_looked_up_) return;
+  message_atom_looked_up_ = true;
+  message_atom_ = x11::WindowMessageAtom();
 }
 
 int MainWindow::Deliver(const Message& m) { return deliver_(m); }
@@ -130,8 +144,16 @@ void MainWindow::paintEvent(QPaintEvent* event) {
           ? host::PaintCopy{true, 0, 0, std::min(width(), graphics::VRAM_WIDTH),
                             std::min(height(), graphics::VRAM_HEIGHT)}
           : host::MainWindowProcedure(rt_).Paint(area.left(), area.top(), area.right(), area.bottom());
-  const std::uint8_t* bank = copy.copy ? rt_.vram.Current() : nullptr;
-  if (bank == nullptr) {
+  // A bank still of one colour shows as that colour: nothing to copy.
+  const std::optional<graphics::Color> uniform =
+      copy.copy ? rt_.vram.UniformColour(-1) : std::optional<graphics::Color>();
+  const std::uint8_t* bank = copy.copy && !uniform ? rt_.vram.Current() : nullptr;
+  if (uniform) {
+    const QRect block(copy.left, copy.top, copy.width, copy.height);
+    const QRegion outside = QRegion(area) - QRegion(block);
+    for (const QRect& r : outside) painter.fillRect(r, Qt::white);
+    painter.fillRect(block & area, QColor(uniform->r, uniform->g, uniform->b));
+  } else if (bank == nullptr) {
     painter.fillRect(area, Qt::white);
   } else {
     // The bank is bottom-up BGR: the rows of the block are one run of memory
@@ -150,10 +172,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     painter.drawImage(0, 0, block);
     painter.restore();
   }
-  if (timing_) {
-    TimingLine(first_paint_done_ ? "paint" : "first-paint");
-    first_paint_done_ = true;
+  if (timing_) TimingLine(first_paint_done_ ? "paint" : "first-paint");
+  if (!first_paint_done_ && !headless_) {
+    QTimer::singleShot(0, this, [this] { LookUpMessageAtom(); });
   }
+  first_paint_done_ = true;
 }
 
 void MainWindow::RequestRedraw(int left, int top, int right, int bottom) {

@@ -79,6 +79,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   bool FromChild() const;
   void ApplyCursor();
   void EndFrameDrag();
+  void LookUpMessageAtom();
 
   Runtime& rt_;
   bool headless_;
@@ -92,6 +93,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   bool timing_ = false;
   bool first_paint_done_ = false;
   std::uint32_t message_atom_ = 0;  // X client messages other programs post with
+  bool message_atom_looked_up_ = false;
 };
 
 // Wall-clock microseconds, for the timing lines VEXMORA_TIMING asks for.

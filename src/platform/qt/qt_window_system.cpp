@@ -212,6 +212,7 @@ int QtDebugDialog::Open(Runtime& rt, std::int32_t procedure, std::string_view te
     WriteErrorLine(host::HeadlessMessageLine("Debug", text));
     return 1;
   }
+  if (quick_watch_ == nullptr && make_quick_watch_) quick_watch_ = make_quick_watch_();
   return RunDebugDialog(rt, procedure, text, main_window_, quick_watch_);
 }
 

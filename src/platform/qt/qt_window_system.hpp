@@ -3,6 +3,7 @@
 // debugging dialog are real dialogs; headless, each is one line on standard
 // error and is answered at once. Controls arrive with the host's control
 // layer (QtControls); without it control operations read neutral.
+#include <functional>
 #include <string>
 
 #include "engine/run_state.hpp"
@@ -66,12 +67,15 @@ class QtDebugDialog : public DebugDialog {
   explicit QtDebugDialog(bool headless) : headless_(headless) {}
   void SetMainWindow(QWidget* window) { main_window_ = window; }
   void SetQuickWatch(QuickWatchWindow* window) { quick_watch_ = window; }
+  // Makes the quick-watch window when the dialog first opens.
+  void SetQuickWatchMaker(std::function<QuickWatchWindow*()> make) { make_quick_watch_ = std::move(make); }
   int Open(Runtime& rt, std::int32_t procedure, std::string_view text) override;
 
  private:
   bool headless_;
   QWidget* main_window_ = nullptr;
   QuickWatchWindow* quick_watch_ = nullptr;
+  std::function<QuickWatchWindow*()> make_quick_watch_;
 };
 
 // A picture as a packed 24-bit DIB (bottom-up rows, each padded to 4
