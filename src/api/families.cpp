@@ -21,6 +21,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterImageApis(registry);
   RegisterImageProcessingApis(registry);
   RegisterImageAnalysisApis(registry);
+  RegisterRecognitionApis(registry);
 }
 
 }  // namespace vx::api

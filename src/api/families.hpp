@@ -26,5 +26,6 @@ void RegisterEventApis(Registry& registry);   // events.cpp
 void RegisterImageApis(Registry& registry);            // images.cpp
 void RegisterImageProcessingApis(Registry& registry);  // image_processing.cpp
 void RegisterImageAnalysisApis(Registry& registry);    // image_analysis.cpp
+void RegisterRecognitionApis(Registry& registry);      // recognition.cpp
 
 }  // namespace vx::api

@@ -22,6 +22,10 @@
 
 namespace vx {
 
+namespace recognition {
+struct Store;
+}  // namespace recognition
+
 namespace host {
 class ControlHost;
 class DialogHost;
@@ -49,6 +53,7 @@ struct Runtime {
   graphics::ImageState images;       // last picture size, stored pictures, parts, picture settings
   Display* display = nullptr;        // the window showing the current bank; null: none
   host::MainWindowState main_window; // cursor, hover, topmost, queues of the window thread
+  std::shared_ptr<recognition::Store> recognition;  // image planes and decode region; made on first use
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;
