@@ -52,10 +52,11 @@ int FormatCodeword(int data) {
   return (data << 10 | rem) ^ kFormatMask;
 }
 
-// The five format data bits nearest to `bits` (at most three bits apart); -1 otherwise.
-int CorrectFormat(int bits) {
+// The five format data bits nearest to `bits` (at most three bits apart);
+// -1 otherwise. `distance` gets how many bits were wrong.
+int CorrectFormat(int bits, int& best_distance) {
   int best = -1;
-  int best_distance = 4;
+  best_distance = 4;
   for (int data = 0; data < 32; ++data) {
     const int distance = __builtin_popcount(static_cast<unsigned>(FormatCodeword(data) ^ bits));
     if (distance < best_distance) {
@@ -294,8 +295,13 @@ QrOutcome DecodeQrMatrix(const QrMatrix& m, std::string& log) {
     Log(log, "Error : symbol size %d \r\n", m.size);
     return {};
   }
-  int format = CorrectFormat(FirstFormatCopy(m));
-  if (format < 0) format = CorrectFormat(SecondFormatCopy(m));
+  // The copy next to the top-left mark, unless the other one is closer to
+  // a valid code.
+  int first_distance = 0;
+  int second_distance = 0;
+  int format = CorrectFormat(FirstFormatCopy(m), first_distance);
+  const int second = CorrectFormat(SecondFormatCopy(m), second_distance);
+  if (format < 0 || (second >= 0 && second_distance < first_distance)) format = second;
   if (format < 0) {
     log += "Error[496] :  \r\n";
     return {};

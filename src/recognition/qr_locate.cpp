@@ -43,9 +43,27 @@ std::vector<std::uint8_t> GreyOf(const Picture& p) {
   return g;
 }
 
-Binary Threshold(const Picture& p, int fixed) {
+// 3 x 3 box average: noise off module edges before a second try.
+std::vector<std::uint8_t> Smoothed(const std::vector<std::uint8_t>& g, int w, int h) {
+  std::vector<std::uint8_t> out(g.size());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int sum = 0, n = 0;
+      for (int j = std::max(y - 1, 0); j <= std::min(y + 1, h - 1); ++j) {
+        for (int i = std::max(x - 1, 0); i <= std::min(x + 1, w - 1); ++i) {
+          sum += g[static_cast<std::size_t>(j * w + i)];
+          ++n;
+        }
+      }
+      out[static_cast<std::size_t>(y * w + x)] = static_cast<std::uint8_t>(sum / n);
+    }
+  }
+  return out;
+}
+
+Binary Threshold(const Picture& p, int fixed, bool smooth) {
   Binary b{p.width, p.height, {}};
-  const std::vector<std::uint8_t> g = GreyOf(p);
+  const std::vector<std::uint8_t> g = smooth ? Smoothed(GreyOf(p), p.width, p.height) : GreyOf(p);
   b.dark.assign(g.size(), 0);
   if (fixed > 0) {
     for (std::size_t i = 0; i < g.size(); ++i) b.dark[i] = g[i] < fixed ? 1 : 0;
@@ -106,7 +124,8 @@ bool FinderRatio(const std::array<int, 5>& c) {
   const int total = c[0] + c[1] + c[2] + c[3] + c[4];
   if (total < 7 || c[0] == 0 || c[1] == 0 || c[2] == 0 || c[3] == 0 || c[4] == 0) return false;
   const double module = total / 7.0;
-  const double tolerance = module / 2;
+  // Small modules under blur or noise gain or lose a pixel per run.
+  const double tolerance = std::max(module / 2, 1.01);
   return std::abs(module - c[0]) < tolerance && std::abs(module - c[1]) < tolerance &&
          std::abs(3 * module - c[2]) < 3 * tolerance && std::abs(module - c[3]) < tolerance &&
          std::abs(module - c[4]) < tolerance;
@@ -290,9 +309,18 @@ bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<Find
             Binary& binary) {
   const int width = std::clamp(picture.width, 0, PLANE_WIDTH);
   const int height = std::clamp(picture.height, 0, PLANE_HEIGHT);
-  binary = Threshold(Picture{picture.bank, width, height}, threshold);
-  FillWork(binary, work);
+  binary = Threshold(Picture{picture.bank, width, height}, threshold, false);
   marks = FindMarks(binary);
+  if (marks.size() < 3) {
+    // Noise can break the runs of small modules: once more, smoothed.
+    Binary smoothed = Threshold(Picture{picture.bank, width, height}, threshold, true);
+    std::vector<FinderMark> again = FindMarks(smoothed);
+    if (again.size() == 3) {
+      binary = std::move(smoothed);
+      marks = std::move(again);
+    }
+  }
+  FillWork(binary, work);
   for (std::size_t i = 0; i < marks.size() && i < 8; ++i) {
     Log(log, "mark%d[%d, %d] \r\n", static_cast<int>(i), static_cast<int>(marks[i].x), static_cast<int>(marks[i].y));
   }

@@ -86,7 +86,7 @@ std::string ItfModules(std::string_view text, std::string& error) {
 
 QrMatrix EncodeQr(std::string_view text, int level, std::string& error) {
   if (text.empty() || text.size() > QR_INPUT_MAX || text.find('\0') != std::string_view::npos) {
-    error = "QR text must be 1 to 2048 bytes";
+    error = "QR text must be 1 to 7089 bytes";
     return {};
   }
   static constexpr QRecLevel kLevels[4] = {QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H};

@@ -14,7 +14,7 @@ inline constexpr int ITF_QUIET = 10;
 inline constexpr int ITF_WIDE = 3;       // wide elements are three narrow ones
 inline constexpr int QR_QUIET = 4;
 inline constexpr std::size_t ITF_DIGITS_MAX = 254;
-inline constexpr std::size_t QR_INPUT_MAX = 2048;
+inline constexpr std::size_t QR_INPUT_MAX = 7089;  // digits in the largest symbol
 
 // The check digit of 12 EAN-13 digits.
 char EanCheckDigit(std::string_view digits12);

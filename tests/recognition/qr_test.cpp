@@ -1,6 +1,7 @@
 // QR decoding: Reed-Solomon, block tables, segments, placement and images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -27,7 +28,7 @@ TEST(ReedSolomon, CorrectsUpToHalfTheEcCodewords) {
     for (int errors = 0; errors <= ec / 2; ++errors) {
       const std::vector<std::uint8_t> good = Codeword(40, ec, static_cast<unsigned>(ec * 100 + errors));
       std::vector<std::uint8_t> bad = good;
-      for (int e = 0; e < errors; ++e) bad[static_cast<std::size_t>(e * 5 + 1)] ^= static_cast<std::uint8_t>(0x5A + e);
+      for (int e = 0; e < errors; ++e) bad[static_cast<std::size_t>(e * 4 + 1)] ^= static_cast<std::uint8_t>(0x5A + e);
       const RsOutcome r = RsCorrect(bad, ec);
       EXPECT_TRUE(r.ok) << ec << " " << errors;
       EXPECT_EQ(r.corrected, errors);
@@ -148,7 +149,7 @@ TEST(QrSegments, CountsPairsAndSkippedModes) {
 
 // Draws a matrix into a bank: module pixels, quiet zone, turned by `degrees`.
 void DrawMatrix(std::uint8_t* bank, const QrMatrix& m, int module, double degrees, int cx, int cy) {
-  graphics::FillBank(bank, graphics::Color{255, 255, 255});
+  std::fill(bank, bank + graphics::VRAM_BANK_BYTES, std::uint8_t{255});
   const double a = degrees * 3.14159265358979 / 180.0;
   const double half = m.size * module / 2.0;
   const int reach = static_cast<int>(half * 1.5) + 4;
