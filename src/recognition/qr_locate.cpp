@@ -125,7 +125,7 @@ bool FinderRatio(const std::array<int, 5>& c) {
   if (total < 7 || c[0] == 0 || c[1] == 0 || c[2] == 0 || c[3] == 0 || c[4] == 0) return false;
   const double module = total / 7.0;
   // Small modules under blur or noise gain or lose a pixel per run.
-  const double tolerance = std::max(module / 2, 1.01);
+  const double tolerance = std::max(module / 2, 1.5);
   return std::abs(module - c[0]) < tolerance && std::abs(module - c[1]) < tolerance &&
          std::abs(3 * module - c[2]) < 3 * tolerance && std::abs(module - c[3]) < tolerance &&
          std::abs(module - c[4]) < tolerance;
