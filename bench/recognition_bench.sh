@@ -50,7 +50,7 @@ cat > read.vx <<'VX'
 Data string NAME 64
 Data string T 600
 Data long R 0
-Data long N 1
+Data long N 0
 Data string LINE 700
 Data FILE OUT "ours.txt"
 :Initial

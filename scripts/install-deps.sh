@@ -20,7 +20,7 @@ packages=(
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   libqrencode-dev                     # QR symbols drawn by MkBCD
   zint qrencode                       # reference barcodes and QR codes for the recognition tests
-  zbar-tools libzxing-dev             # recognition benchmark peers
+  zbar-tools                          # recognition benchmark peer (zbarimg)
   man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
 )
 

@@ -229,6 +229,15 @@ std::vector<FinderMark> FindMarks(const Binary& b) {
   for (const FinderMark& m : found) {
     if (m.hits >= needed) marks.push_back(m);
   }
+  if (marks.size() > 3) {
+    // The three marks of a symbol have one size: drop stray look-alikes in
+    // the data that differ from the middle size.
+    std::vector<double> sizes;
+    for (const FinderMark& m : marks) sizes.push_back(m.size);
+    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2), sizes.end());
+    const double middle = sizes[sizes.size() / 2];
+    std::erase_if(marks, [&](const FinderMark& m) { return std::abs(m.size - middle) > middle * 0.2; });
+  }
   return marks;
 }
 
