@@ -28,6 +28,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterAudioSignalApis(registry);
   RegisterPcbApis(registry);
   RegisterMusicApis(registry);
+  RegisterRecognitionApis(registry);
 }
 
 }  // namespace vx::api

@@ -33,5 +33,6 @@ void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
 void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
 void RegisterPcbApis(Registry& registry);              // pcb.cpp
 void RegisterMusicApis(Registry& registry);            // music.cpp
+void RegisterRecognitionApis(Registry& registry);      // recognition.cpp
 
 }  // namespace vx::api

@@ -28,6 +28,9 @@ namespace vx {
 namespace audio {
 struct AudioSystem;
 }  // namespace audio
+namespace recognition {
+struct Store;
+}  // namespace recognition
 
 namespace host {
 class ControlHost;
@@ -59,6 +62,7 @@ struct Runtime {
   comm::Comm comm{main_window.inbox};  // serial ports and the pipe server; after the inbox they post to
   pcb::PcbState pcb;                 // pattern list, layers, view of the PCB family
   music::MusicSlot music;            // score, sequence, player, MIDI output; made on first use
+  std::shared_ptr<recognition::Store> recognition;  // image planes and decode region; made on first use
 
   // Holds the whole file for ReadAsText of a file resource.
   std::string file_buffer;

@@ -1,0 +1,72 @@
+#pragma once
+// QR code (model 2) reading: a black-and-white work image is made from a
+// picture, the three finder marks located, the module grid sampled, and
+// the grid decoded (format information, mask, codeword placement,
+// Reed-Solomon per block, data segments). Diagnostics go to a log text.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recognition/store.hpp"
+
+namespace vx::recognition {
+
+inline constexpr int QR_SIZE_MIN = 21;
+inline constexpr int QR_SIZE_MAX = 177;
+inline constexpr std::size_t QR_TEXT_MAX = 512;
+
+enum QrLevel : int { QR_LEVEL_L = 0, QR_LEVEL_M = 1, QR_LEVEL_Q = 2, QR_LEVEL_H = 3 };
+
+// Modules row by row, 1 for dark.
+struct QrMatrix {
+  int size = 0;
+  std::vector<std::uint8_t> dark;
+  bool At(int row, int column) const { return dark[static_cast<std::size_t>(row * size + column)] != 0; }
+};
+
+struct QrOutcome {
+  bool ok = false;
+  std::string text;
+};
+
+// Block structure of one version and level.
+struct QrBlocks {
+  int ec_per_block = 0;
+  int blocks = 0;
+  int raw_codewords = 0;
+  int DataCodewords() const { return raw_codewords - ec_per_block * blocks; }
+};
+QrBlocks BlocksOf(int version, int level);
+std::vector<int> AlignmentCentres(int version);
+
+// The text of the data segments in corrected data codewords; false when
+// the stream breaks off inside a segment.
+bool DecodeQrSegments(const std::vector<std::uint8_t>& data, int version, std::string& text);
+
+// The text of a sampled grid; `log` gets the diagnostics.
+QrOutcome DecodeQrMatrix(const QrMatrix& m, std::string& log);
+
+// A finder mark found in the work image.
+struct FinderMark {
+  double x = 0;
+  double y = 0;
+  double size = 0;  // width across the mark in pixels (seven modules)
+  int hits = 0;
+};
+
+// Source picture as a bank: bottom-up rows of blue, green, red.
+struct Picture {
+  const std::uint8_t* bank = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+// Pre-processing: the picture turned black (0) and white (255) into `work`
+// (threshold 1-255, or 0 for a local threshold), then the finder marks.
+// True when there are exactly three.
+bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
+                  std::string& log);
+// Pre-processing, then decoding from the work image.
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log);
+
+}  // namespace vx::recognition

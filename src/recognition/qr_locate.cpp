@@ -1,0 +1,409 @@
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "recognition/qr.hpp"
+
+namespace vx::recognition {
+namespace {
+
+constexpr int BLOCK = 8;            // local threshold cell
+constexpr int FLAT_RANGE = 24;      // a cell with less contrast takes its neighbours' threshold
+constexpr std::size_t CANDIDATES_MAX = 4096;
+
+template <typename... A>
+void Log(std::string& log, const char* format, A... args) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  log += buffer;
+}
+
+// Black-and-white picture, row by row top-down, 1 for dark.
+struct Binary {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> dark;
+  bool At(int x, int y) const {
+    return x >= 0 && y >= 0 && x < width && y < height && dark[static_cast<std::size_t>(y * width + x)] != 0;
+  }
+};
+
+std::vector<std::uint8_t> GreyOf(const Picture& p) {
+  std::vector<std::uint8_t> g(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
+  for (int y = 0; y < p.height; ++y) {
+    // Bank rows are bottom-up, 2600 pixels of blue, green, red.
+    const std::uint8_t* row = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3;
+    for (int x = 0; x < p.width; ++x) {
+      const std::uint8_t* px = row + static_cast<std::size_t>(x) * 3;
+      g[static_cast<std::size_t>(y * p.width + x)] =
+          static_cast<std::uint8_t>((px[0] * 29 + px[1] * 150 + px[2] * 77) >> 8);
+    }
+  }
+  return g;
+}
+
+// 3 x 3 box average: noise off module edges before a second try.
+std::vector<std::uint8_t> Smoothed(const std::vector<std::uint8_t>& g, int w, int h) {
+  std::vector<std::uint8_t> out(g.size());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int sum = 0, n = 0;
+      for (int j = std::max(y - 1, 0); j <= std::min(y + 1, h - 1); ++j) {
+        for (int i = std::max(x - 1, 0); i <= std::min(x + 1, w - 1); ++i) {
+          sum += g[static_cast<std::size_t>(j * w + i)];
+          ++n;
+        }
+      }
+      out[static_cast<std::size_t>(y * w + x)] = static_cast<std::uint8_t>(sum / n);
+    }
+  }
+  return out;
+}
+
+Binary Threshold(const Picture& p, int fixed, bool smooth) {
+  Binary b{p.width, p.height, {}};
+  const std::vector<std::uint8_t> g = smooth ? Smoothed(GreyOf(p), p.width, p.height) : GreyOf(p);
+  b.dark.assign(g.size(), 0);
+  if (fixed > 0) {
+    for (std::size_t i = 0; i < g.size(); ++i) b.dark[i] = g[i] < fixed ? 1 : 0;
+    return b;
+  }
+  const int bw = (p.width + BLOCK - 1) / BLOCK;
+  const int bh = (p.height + BLOCK - 1) / BLOCK;
+  std::vector<int> level(static_cast<std::size_t>(bw * bh), 0);
+  for (int by = 0; by < bh; ++by) {
+    for (int bx = 0; bx < bw; ++bx) {
+      int lo = 255, hi = 0, sum = 0, n = 0;
+      for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
+        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
+          const int v = g[static_cast<std::size_t>(y * p.width + x)];
+          lo = std::min(lo, v);
+          hi = std::max(hi, v);
+          sum += v;
+          ++n;
+        }
+      }
+      int average = sum / std::max(n, 1);
+      if (hi - lo <= FLAT_RANGE) {
+        // Flat: light unless the neighbours say this is inside a dark area.
+        average = lo / 2;
+        if (bx > 0 && by > 0) {
+          const int around = (level[static_cast<std::size_t>((by - 1) * bw + bx)] +
+                              2 * level[static_cast<std::size_t>(by * bw + bx - 1)] +
+                              level[static_cast<std::size_t>((by - 1) * bw + bx - 1)]) / 4;
+          if (lo < around) average = around;
+        }
+      }
+      level[static_cast<std::size_t>(by * bw + bx)] = average;
+    }
+  }
+  for (int by = 0; by < bh; ++by) {
+    for (int bx = 0; bx < bw; ++bx) {
+      int sum = 0, n = 0;
+      for (int j = std::max(by - 2, 0); j <= std::min(by + 2, bh - 1); ++j) {
+        for (int i = std::max(bx - 2, 0); i <= std::min(bx + 2, bw - 1); ++i) {
+          sum += level[static_cast<std::size_t>(j * bw + i)];
+          ++n;
+        }
+      }
+      const int t = sum / n;
+      for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
+        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
+          const std::size_t i = static_cast<std::size_t>(y * p.width + x);
+          b.dark[i] = g[i] <= t ? 1 : 0;
+        }
+      }
+    }
+  }
+  return b;
+}
+
+// Run widths dark, light, dark, light, dark in 1:1:3:1:1.
+bool FinderRatio(const std::array<int, 5>& c) {
+  const int total = c[0] + c[1] + c[2] + c[3] + c[4];
+  if (total < 7 || c[0] == 0 || c[1] == 0 || c[2] == 0 || c[3] == 0 || c[4] == 0) return false;
+  const double module = total / 7.0;
+  // Small modules under blur or noise gain or lose a pixel per run.
+  const double tolerance = std::max(module / 2, 1.5);
+  return std::abs(module - c[0]) < tolerance && std::abs(module - c[1]) < tolerance &&
+         std::abs(3 * module - c[2]) < 3 * tolerance && std::abs(module - c[3]) < tolerance &&
+         std::abs(module - c[4]) < tolerance;
+}
+
+// Runs through (x, y) along (dx, dy): the centre along that axis and the
+// mark's width, or a negative width when the pattern is not there.
+std::pair<double, int> CrossCheck(const Binary& b, int x, int y, int dx, int dy, int expected) {
+  std::array<int, 5> c{};
+  auto dark = [&](int k) { return b.At(x + k * dx, y + k * dy); };
+  if (!dark(0)) return {0, -1};
+  const int limit = 4 * expected + 8;
+  int k = 0;
+  while (k > -limit && dark(k)) ++c[2], --k;
+  while (k > -limit && !dark(k)) ++c[1], --k;
+  while (k > -limit && dark(k)) ++c[0], --k;
+  int d = 1;
+  while (d < limit && dark(d)) ++c[2], ++d;
+  while (d < limit && !dark(d)) ++c[3], ++d;
+  while (d < limit && dark(d)) ++c[4], ++d;
+  if (!FinderRatio(c)) return {0, -1};
+  const int total = c[0] + c[1] + c[2] + c[3] + c[4];
+  if (std::abs(total - expected) * 5 > 2 * expected) return {0, -1};
+  return {d - c[4] - c[3] - c[2] / 2.0, total};
+}
+
+bool DiagonalCheck(const Binary& b, int x, int y, int expected) {
+  std::array<int, 5> c{};
+  auto dark = [&](int k) { return b.At(x + k, y + k); };
+  if (!dark(0)) return false;
+  const int limit = 2 * expected + 8;
+  int k = 0;
+  while (k > -limit && dark(k)) ++c[2], --k;
+  while (k > -limit && !dark(k)) ++c[1], --k;
+  while (k > -limit && dark(k)) ++c[0], --k;
+  int d = 1;
+  while (d < limit && dark(d)) ++c[2], ++d;
+  while (d < limit && !dark(d)) ++c[3], ++d;
+  while (d < limit && dark(d)) ++c[4], ++d;
+  const int total = c[0] + c[1] + c[2] + c[3] + c[4];
+  if (c[0] == 0 || c[1] == 0 || c[3] == 0 || c[4] == 0) return false;
+  const double module = total / 7.0;
+  const double tolerance = module * 0.75;
+  return std::abs(module - c[0]) < tolerance && std::abs(module - c[1]) < tolerance &&
+         std::abs(3 * module - c[2]) < 3 * tolerance && std::abs(module - c[3]) < tolerance &&
+         std::abs(module - c[4]) < tolerance && total < 2 * expected;
+}
+
+void AddCandidate(std::vector<FinderMark>& marks, double x, double y, double size) {
+  const double module = size / 7;
+  for (FinderMark& m : marks) {
+    if (std::abs(m.x - x) <= module * 1.5 && std::abs(m.y - y) <= module * 1.5 &&
+        std::abs(m.size - size) <= std::max(m.size, size) * 0.4) {
+      const double n = m.hits;
+      m.x = (m.x * n + x) / (n + 1);
+      m.y = (m.y * n + y) / (n + 1);
+      m.size = (m.size * n + size) / (n + 1);
+      ++m.hits;
+      return;
+    }
+  }
+  if (marks.size() < CANDIDATES_MAX) marks.push_back(FinderMark{x, y, size, 1});
+}
+
+std::vector<FinderMark> FindMarks(const Binary& b) {
+  std::vector<FinderMark> found;
+  std::vector<int> starts;
+  std::vector<int> lengths;
+  for (int y = 0; y < b.height; ++y) {
+    starts.clear();
+    lengths.clear();
+    for (int x = 0; x < b.width;) {
+      const bool colour = b.At(x, y);
+      const int start = x;
+      while (x < b.width && b.At(x, y) == colour) ++x;
+      if (starts.empty() && !colour) continue;  // runs from the first dark one
+      starts.push_back(start);
+      lengths.push_back(x - start);
+    }
+    // Dark runs sit at even positions.
+    for (std::size_t i = 0; i + 4 < lengths.size(); i += 2) {
+      const std::array<int, 5> c = {lengths[i], lengths[i + 1], lengths[i + 2], lengths[i + 3], lengths[i + 4]};
+      if (!FinderRatio(c)) continue;
+      const int total = c[0] + c[1] + c[2] + c[3] + c[4];
+      const int cx = starts[i + 2] + c[2] / 2;
+      const auto [dy, vertical] = CrossCheck(b, cx, y, 0, 1, total);
+      if (vertical <= 0) continue;
+      const double cy = y + dy;
+      const auto [dx, horizontal] = CrossCheck(b, cx, static_cast<int>(cy), 1, 0, total);
+      if (horizontal <= 0) continue;
+      const double fx = cx + dx;
+      // The pattern must hold across the diagonal too (runs there are longer).
+      if (!DiagonalCheck(b, static_cast<int>(fx), static_cast<int>(cy), (vertical + horizontal) / 2)) continue;
+      AddCandidate(found, fx, cy, (vertical + horizontal) / 2.0);
+    }
+  }
+  int most = 0;
+  for (const FinderMark& m : found) most = std::max(most, m.hits);
+  const int needed = std::max(2, most / 3);
+  std::vector<FinderMark> marks;
+  for (const FinderMark& m : found) {
+    if (m.hits >= needed) marks.push_back(m);
+  }
+  if (marks.size() > 3) {
+    // The three marks of a symbol have one size: drop stray look-alikes in
+    // the data that differ from the middle size.
+    std::vector<double> sizes;
+    for (const FinderMark& m : marks) sizes.push_back(m.size);
+    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2), sizes.end());
+    const double middle = sizes[sizes.size() / 2];
+    std::erase_if(marks, [&](const FinderMark& m) { return std::abs(m.size - middle) > middle * 0.2; });
+  }
+  return marks;
+}
+
+struct Vec {
+  double x, y;
+};
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
+Vec operator*(Vec a, double k) { return {a.x * k, a.y * k}; }
+double Length(Vec a) { return std::hypot(a.x, a.y); }
+
+// Dark runs along the timing line from one mark centre to another: the
+// symbol size they imply, or 0.
+int TimingSize(const Binary& b, Vec from, Vec to, Vec offset, double module) {
+  from = from + offset;
+  to = to + offset;
+  const double length = Length(to - from);
+  const int steps = static_cast<int>(length / (module / 4)) + 1;
+  int runs = 0;
+  bool previous = false;
+  int same = 0;
+  bool stable = false;
+  for (int i = 0; i <= steps; ++i) {
+    const Vec p = from + (to - from) * (static_cast<double>(i) / steps);
+    const bool dark = b.At(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    if (i == 0) {
+      previous = dark;
+      stable = dark;
+      if (dark) runs = 1;
+      continue;
+    }
+    same = dark == previous ? same + 1 : 0;
+    previous = dark;
+    // A colour counts once it held for a third of a module (noise filter).
+    if (dark != stable && same + 1 >= 2) {
+      stable = dark;
+      if (dark) ++runs;
+    }
+  }
+  if (runs < 2) return 0;
+  return 2 * (runs - 2) + 15;
+}
+
+bool Plausible(int size) { return size >= QR_SIZE_MIN && size <= QR_SIZE_MAX && (size - QR_SIZE_MIN) % 4 == 0; }
+
+QrMatrix Sample(const Binary& b, Vec corner, Vec right, Vec down, int size) {
+  QrMatrix m{size, std::vector<std::uint8_t>(static_cast<std::size_t>(size * size), 0)};
+  const Vec u = (right - corner) * (1.0 / (size - 7));
+  const Vec v = (down - corner) * (1.0 / (size - 7));
+  for (int r = 0; r < size; ++r) {
+    for (int c = 0; c < size; ++c) {
+      const Vec p = corner + u * (c - 3.0) + v * (r - 3.0);
+      m.dark[static_cast<std::size_t>(r * size + c)] =
+          b.At(static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y))) ? 1 : 0;
+    }
+  }
+  return m;
+}
+
+QrMatrix Transposed(const QrMatrix& m) {
+  QrMatrix t = m;
+  for (int r = 0; r < m.size; ++r) {
+    for (int c = 0; c < m.size; ++c) t.dark[static_cast<std::size_t>(c * m.size + r)] = m.dark[static_cast<std::size_t>(r * m.size + c)];
+  }
+  return t;
+}
+
+void FillWork(const Binary& b, Plane& work) {
+  work.Fill(255);
+  for (int y = 0; y < b.height; ++y) {
+    for (int x = 0; x < b.width; ++x) {
+      if (b.At(x, y)) work.SetPixel(x, y, 0);
+    }
+  }
+}
+
+bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks, std::string& log,
+            Binary& binary) {
+  const int width = std::clamp(picture.width, 0, PLANE_WIDTH);
+  const int height = std::clamp(picture.height, 0, PLANE_HEIGHT);
+  binary = Threshold(Picture{picture.bank, width, height}, threshold, false);
+  marks = FindMarks(binary);
+  if (marks.size() < 3) {
+    // Noise can break the runs of small modules: once more, smoothed.
+    Binary smoothed = Threshold(Picture{picture.bank, width, height}, threshold, true);
+    std::vector<FinderMark> again = FindMarks(smoothed);
+    if (again.size() == 3) {
+      binary = std::move(smoothed);
+      marks = std::move(again);
+    }
+  }
+  FillWork(binary, work);
+  for (std::size_t i = 0; i < marks.size() && i < 8; ++i) {
+    Log(log, "mark%d[%d, %d] \r\n", static_cast<int>(i), static_cast<int>(marks[i].x), static_cast<int>(marks[i].y));
+  }
+  for (std::size_t i = 0; i < marks.size() && i < 8; ++i) {
+    Log(log, "sq_mark[%d].sz[%d] \r\n", static_cast<int>(i), static_cast<int>(std::lround(marks[i].size)));
+  }
+  if (marks.size() != 3) {
+    log += "error : [markCnt != 3] \r\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
+                  std::string& log) {
+  Binary binary;
+  return Locate(picture, threshold, work, marks, log, binary);
+}
+
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log) {
+  log += "start of QR_Decord() \r\n";
+  Binary b;
+  std::vector<FinderMark> marks;
+  if (!Locate(picture, threshold, work, marks, log, b)) return {};
+
+  // The corner mark faces the longest side.
+  const std::array<Vec, 3> p = {Vec{marks[0].x, marks[0].y}, Vec{marks[1].x, marks[1].y}, Vec{marks[2].x, marks[2].y}};
+  int corner = 0;
+  double longest = -1;
+  for (int i = 0; i < 3; ++i) {
+    const double side = Length(p[static_cast<std::size_t>((i + 1) % 3)] - p[static_cast<std::size_t>((i + 2) % 3)]);
+    if (side > longest) {
+      longest = side;
+      corner = i;
+    }
+  }
+  const Vec tl = p[static_cast<std::size_t>(corner)];
+  Vec tr = p[static_cast<std::size_t>((corner + 1) % 3)];
+  Vec bl = p[static_cast<std::size_t>((corner + 2) % 3)];
+  const double ratio = Length(tr - tl) / std::max(Length(bl - tl), 1e-9);
+  if (ratio < 0.9 || ratio > 1.1) {
+    Log(log, "Error : marks are not at right angles (%.3f) \r\n", ratio);
+    return {};
+  }
+  const Vec a = tr - tl;
+  const Vec c = bl - tl;
+  if (a.x * c.y - a.y * c.x < 0) std::swap(tr, bl);  // y grows downwards
+
+  const double module = (marks[0].size + marks[1].size + marks[2].size) / 21.0;
+  Log(log, "dp->iModule = %ld     [QR_TraceBaseLine()]\r\n", std::lround(module));
+  const double span = (Length(tr - tl) + Length(bl - tl)) / 2;
+  const int estimate = static_cast<int>(std::lround(span / module)) + 7;
+  int size = ((estimate - QR_SIZE_MIN + 2) / 4) * 4 + QR_SIZE_MIN;
+  const Vec across = (tr - tl) * (3 * module / Length(tr - tl));
+  const Vec downward = (bl - tl) * (3 * module / Length(bl - tl));
+  std::vector<int> sizes;
+  for (int timing : {TimingSize(b, tl, tr, downward, module), TimingSize(b, tl, bl, across, module)}) {
+    if (Plausible(timing) && std::abs(timing - estimate) <= std::max(4, estimate / 8) &&
+        std::find(sizes.begin(), sizes.end(), timing) == sizes.end()) {
+      sizes.push_back(timing);
+    }
+  }
+  if (std::find(sizes.begin(), sizes.end(), size) == sizes.end() && Plausible(size)) sizes.push_back(size);
+  for (int s : sizes) {
+    Log(log, "symbol size %d \r\n", s);
+    const QrMatrix m = Sample(b, tl, tr, bl, s);
+    QrOutcome out = DecodeQrMatrix(m, log);
+    if (out.ok) return out;
+    out = DecodeQrMatrix(Transposed(m), log);  // a mirrored print
+    if (out.ok) return out;
+  }
+  return {};
+}
+
+}  // namespace vx::recognition

@@ -1,0 +1,217 @@
+// QR decoding: Reed-Solomon, block tables, segments, placement and images.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/vram.hpp"
+#include "recognition/qr.hpp"
+#include "recognition/reed_solomon.hpp"
+#include "recognition/symbols.hpp"
+
+namespace vx::recognition {
+namespace {
+
+std::vector<std::uint8_t> Codeword(std::size_t data_length, int ec, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> block(data_length + static_cast<std::size_t>(ec));
+  for (std::size_t i = 0; i < data_length; ++i) block[i] = static_cast<std::uint8_t>(random());
+  RsEncode(std::span(block.data(), data_length), std::span(block.data() + data_length, static_cast<std::size_t>(ec)));
+  return block;
+}
+
+TEST(ReedSolomon, CorrectsUpToHalfTheEcCodewords) {
+  for (int ec : {7, 10, 17, 22, 30}) {
+    for (int errors = 0; errors <= ec / 2; ++errors) {
+      const std::vector<std::uint8_t> good = Codeword(40, ec, static_cast<unsigned>(ec * 100 + errors));
+      std::vector<std::uint8_t> bad = good;
+      for (int e = 0; e < errors; ++e) bad[static_cast<std::size_t>(e * 4 + 1)] ^= static_cast<std::uint8_t>(0x5A + e);
+      const RsOutcome r = RsCorrect(bad, ec);
+      EXPECT_TRUE(r.ok) << ec << " " << errors;
+      EXPECT_EQ(r.corrected, errors);
+      EXPECT_EQ(bad, good);
+    }
+  }
+}
+
+TEST(ReedSolomon, TooManyErrorsLeaveTheBlockAsRead) {
+  const std::vector<std::uint8_t> good = Codeword(19, 7, 3);
+  std::vector<std::uint8_t> bad = good;
+  for (int e = 0; e < 6; ++e) bad[static_cast<std::size_t>(e * 3)] ^= 0xFF;
+  const std::vector<std::uint8_t> read = bad;
+  EXPECT_FALSE(RsCorrect(bad, 7).ok);
+  EXPECT_EQ(bad, read);
+}
+
+TEST(QrTables, CodewordTotalsMatchTheSymbolSizes) {
+  EXPECT_EQ(BlocksOf(1, QR_LEVEL_L).DataCodewords(), 19);
+  EXPECT_EQ(BlocksOf(1, QR_LEVEL_H).DataCodewords(), 9);
+  EXPECT_EQ(BlocksOf(40, QR_LEVEL_L).raw_codewords, 3706);
+  EXPECT_EQ(BlocksOf(40, QR_LEVEL_H).DataCodewords(), 1276);
+  EXPECT_EQ(AlignmentCentres(7), (std::vector<int>{6, 22, 38}));
+  EXPECT_EQ(AlignmentCentres(32), (std::vector<int>{6, 34, 60, 86, 112, 138}));
+  EXPECT_EQ(AlignmentCentres(40), (std::vector<int>{6, 30, 58, 86, 114, 142, 170}));
+}
+
+std::string Decode(const QrMatrix& m) {
+  std::string log;
+  const QrOutcome r = DecodeQrMatrix(m, log);
+  return r.ok ? r.text : "<failed> " + log;
+}
+
+// Text long enough to need the given version at the given level (and kind of data).
+std::string Filler(std::size_t length, char kind) {
+  std::string s;
+  for (std::size_t i = 0; i < length; ++i) {
+    s += kind == 'n' ? static_cast<char>('0' + i % 10) : kind == 'a' ? "AB CD$%*+-./:"[i % 13] : static_cast<char>('a' + i % 26);
+  }
+  return s;
+}
+
+TEST(QrMatrixDecode, EveryVersionAndLevelFromTheEncoder) {
+  std::string error;
+  for (int level = 0; level < 4; ++level) {
+    for (int version = 1; version <= 40; ++version) {
+      // Byte data filling most of the symbol pushes the encoder to this version.
+      const QrBlocks b = BlocksOf(version, level);
+      const std::size_t length = static_cast<std::size_t>(b.DataCodewords() - 3 - (version >= 10 ? 1 : 0));
+      const std::string text = Filler(length, 'b');
+      const QrMatrix m = EncodeQr(text, level, error);
+      ASSERT_EQ(m.size, version * 4 + 17) << "level " << level << " version " << version;
+      EXPECT_EQ(Decode(m), text.substr(0, QR_TEXT_MAX)) << "level " << level << " version " << version;
+    }
+  }
+}
+
+TEST(QrMatrixDecode, NumericAndAlphanumericCountsInLargeVersions) {
+  std::string error;
+  for (std::size_t length : {4u, 700u, 3000u, 7000u}) {
+    const std::string digits = Filler(length, 'n');
+    EXPECT_EQ(Decode(EncodeQr(digits, QR_LEVEL_L, error)), digits.substr(0, QR_TEXT_MAX)) << length;
+  }
+  for (std::size_t length : {2u, 500u, 2000u, 4000u}) {
+    const std::string text = Filler(length, 'a');
+    EXPECT_EQ(Decode(EncodeQr(text, QR_LEVEL_L, error)), text.substr(0, QR_TEXT_MAX)) << length;
+  }
+}
+
+TEST(QrMatrixDecode, KanjiComesBackAsShiftJis) {
+  std::string error;
+  const std::string text = "\x93\xfa\x96\x7b\x8c\xea\xe0\x40";  // includes a code above 0x9FFC
+  EXPECT_EQ(Decode(EncodeQr(text, QR_LEVEL_M, error)), text);
+}
+
+TEST(QrMatrixDecode, ThreeCorruptedCodewordsInVersion1) {
+  std::string error;
+  QrMatrix m = EncodeQr("HELLO 1L", QR_LEVEL_L, error);
+  ASSERT_EQ(m.size, 21);
+  // Columns 19-20 from the bottom hold codewords 0-2 (4 rows each): flip one module in each.
+  for (int row : {20, 16, 12}) m.dark[static_cast<std::size_t>(row * 21 + 20)] ^= 1;
+  EXPECT_EQ(Decode(m), "HELLO 1L");
+}
+
+TEST(QrMatrixDecode, SecondFormatCopyWhenTheFirstFails) {
+  std::string error;
+  QrMatrix m = EncodeQr("format", QR_LEVEL_Q, error);
+  for (int c = 0; c <= 5; ++c) m.dark[static_cast<std::size_t>(8 * m.size + c)] ^= 1;  // six bits of copy 1
+  EXPECT_EQ(Decode(m), "format");
+}
+
+std::vector<std::uint8_t> Bits(const std::string& bits) {
+  std::vector<std::uint8_t> out((bits.size() + 7) / 8 + 2, 0);
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i] == '1') out[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+  }
+  return out;
+}
+
+TEST(QrSegments, CountsPairsAndSkippedModes) {
+  std::string text;
+  // Alphanumeric "AB": 10 x 45 + 11 = 461.
+  ASSERT_TRUE(DecodeQrSegments(Bits("0010" "000000010" "00111001101" "0000"), 1, text));
+  EXPECT_EQ(text, "AB");
+  // Numeric 4 digits: one 10-bit group, one 4-bit group.
+  text.clear();
+  ASSERT_TRUE(DecodeQrSegments(Bits("0001" "0000000100" "0001111011" "0111" "0000"), 1, text));
+  EXPECT_EQ(text, "1237");
+  // Structured append header, then ECI 26, then bytes: neither ends the data.
+  text.clear();
+  ASSERT_TRUE(DecodeQrSegments(Bits("0011" "0000000111111111" "0111" "00011010" "0100" "00000001" "01000001" "0000"), 1, text));
+  EXPECT_EQ(text, "A");
+  // Version 10 and above: byte counts of 16 bits.
+  text.clear();
+  ASSERT_TRUE(DecodeQrSegments(Bits("0100" "0000000000000001" "01000010" "0000"), 10, text));
+  EXPECT_EQ(text, "B");
+}
+
+// Draws a matrix into a bank: module pixels, quiet zone, turned by `degrees`.
+void DrawMatrix(std::uint8_t* bank, const QrMatrix& m, int module, double degrees, int cx, int cy) {
+  std::fill(bank, bank + graphics::VRAM_BANK_BYTES, std::uint8_t{255});
+  const double a = degrees * 3.14159265358979 / 180.0;
+  const double half = m.size * module / 2.0;
+  const int reach = static_cast<int>(half * 1.5) + 4;
+  for (int y = cy - reach; y <= cy + reach; ++y) {
+    for (int x = cx - reach; x <= cx + reach; ++x) {
+      const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+      const double u = std::cos(a) * dx + std::sin(a) * dy + half;
+      const double v = -std::sin(a) * dx + std::cos(a) * dy + half;
+      const int c = static_cast<int>(std::floor(u / module)), r = static_cast<int>(std::floor(v / module));
+      if (c < 0 || r < 0 || c >= m.size || r >= m.size || !m.At(r, c)) continue;
+      std::uint8_t* p = graphics::PixelAt(bank, x, y);
+      p[0] = p[1] = p[2] = 0;
+    }
+  }
+}
+
+TEST(QrImage, TurnedSymbolsReadAsPrinted) {
+  std::string error;
+  const QrMatrix m = EncodeQr("Vexmora 2026 QR", QR_LEVEL_M, error);
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
+  Plane work;
+  for (double degrees : {0.0, 90.0, 180.0, 270.0, 10.0, -15.0}) {
+    for (int module : {3, 5}) {
+      DrawMatrix(bank.data(), m, module, degrees, 400, 300);
+      std::string log;
+      const QrOutcome r = ReadQr(Picture{bank.data(), 800, 600}, 0, work, log);
+      EXPECT_TRUE(r.ok) << degrees << " " << module << "\n" << log;
+      EXPECT_EQ(r.text, "Vexmora 2026 QR");
+    }
+  }
+}
+
+TEST(QrImage, TwoSymbolsFail) {
+  std::string error;
+  const QrMatrix m = EncodeQr("one", QR_LEVEL_M, error);
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
+  DrawMatrix(bank.data(), m, 4, 0, 200, 200);
+  // A second copy to the right, drawn by hand over the white page.
+  for (int r = 0; r < m.size; ++r) {
+    for (int c = 0; c < m.size; ++c) {
+      if (!m.At(r, c)) continue;
+      for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+          std::uint8_t* p = graphics::PixelAt(bank.data(), 500 + c * 4 + x, 150 + r * 4 + y);
+          p[0] = p[1] = p[2] = 0;
+        }
+      }
+    }
+  }
+  Plane work;
+  std::string log;
+  EXPECT_FALSE(ReadQr(Picture{bank.data(), 800, 600}, 0, work, log).ok);
+  EXPECT_NE(log.find("error : [markCnt != 3] \r\n"), std::string::npos);
+}
+
+TEST(QrImage, BlankPictureFailsQuietly) {
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES, 255);
+  Plane work;
+  std::string log;
+  EXPECT_FALSE(ReadQr(Picture{bank.data(), 2600, 2000}, 0, work, log).ok);
+  EXPECT_EQ(log.substr(0, 23), "start of QR_Decord() \r\n");
+}
+
+}  // namespace
+}  // namespace vx::recognition
