@@ -26,6 +26,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterAudioFileApis(registry);
   RegisterAudioDeviceApis(registry);
   RegisterAudioSignalApis(registry);
+  RegisterVectorApis(registry);
+  RegisterWire3dApis(registry);
 }
 
 }  // namespace vx::api

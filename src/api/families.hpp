@@ -31,5 +31,7 @@ void RegisterAudioApis(Registry& registry);        // audio.cpp
 void RegisterAudioFileApis(Registry& registry);    // audio_files.cpp
 void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
 void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
+void RegisterVectorApis(Registry& registry);       // geometry3d_vectors.cpp
+void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
 
 }  // namespace vx::api

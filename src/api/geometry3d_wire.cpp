@@ -1,0 +1,238 @@
+// The 3D view and wireframe family: one perspective view onto the current
+// drawing bank, single 3D segments, and a wireframe model of points and
+// coloured lines (set one by one or read from wire files) drawn in one call.
+//
+// Segments are drawn one pixel wide in the flat wire colour. A segment with
+// one end behind the eye shows as a ray from its visible end toward the
+// screen's edge; one with both ends hidden draws nothing.
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "api/api_ids.hpp"
+#include "api/call.hpp"
+#include "api/families.hpp"
+#include "engine/runtime.hpp"
+#include "geometry3d/geometry3d.hpp"
+#include "graphics/canvas.hpp"
+#include "graphics/drawing.hpp"
+#include "graphics/raster.hpp"
+#include "platform/files.hpp"
+
+namespace vx::api {
+namespace {
+
+using geometry3d::Vec3;
+using geometry3d::View;
+using graphics::Point;
+
+constexpr std::size_t kWireFileBytesMax = 64u * 1024 * 1024;
+
+geometry3d::Geometry3d& G(Call& call) { return geometry3d::State(call.rt()); }
+
+Vec3 VecArgs(Call& call, int n) { return {call.Double(n), call.Double(n + 1), call.Double(n + 2)}; }
+
+// View pixels to surface pixels, rounded to the nearest.
+Point SurfacePoint(const View& view, geometry3d::Pixel2 p) {
+  const geometry3d::ScreenRect& s = view.screen();
+  return {static_cast<int>(std::lround(s.left + p.x)), static_cast<int>(std::lround(s.bottom - p.y))};
+}
+
+enum class Drawn { kNothing, kSegment };
+
+// Draws the visible part of a-b in the wire colour and marks it for
+// repainting; kNothing when neither end can be projected.
+Drawn DrawSegment(Call& call, Vec3 a, Vec3 b) {
+  geometry3d::Geometry3d& g = G(call);
+  const std::optional<geometry3d::Segment2> seen = g.view.ProjectSegment(a, b);
+  if (!seen) {
+    const bool any = g.view.Project(a).Projectable() || g.view.Project(b).Projectable();
+    return any ? Drawn::kSegment : Drawn::kNothing;
+  }
+  const std::array<Point, 2> ends{SurfacePoint(g.view, seen->a), SurfacePoint(g.view, seen->b)};
+  graphics::Vram& vram = call.rt().vram;
+  graphics::Canvas canvas = graphics::Canvas::Current(vram);
+  const graphics::Paint paint{graphics::FromComponents(g.wire_colour.r, g.wire_colour.g, g.wire_colour.b),
+                              graphics::LINE_MODE_SOLID};
+  graphics::DrawLine(canvas, ends[0], ends[1], 1, paint);
+  const graphics::PixelRect touched = graphics::BoundsOf(ends, 1);
+  if (!touched.Empty()) vram.MarkDirty(touched);
+  return Drawn::kSegment;
+}
+
+// --- the view
+
+// Set3DScrn left, top, right, bottom (surface coordinates, y downwards).
+void Set3DScrn(Call& call) {
+  geometry3d::ScreenRect r;
+  r.left = call.Int(0);
+  r.top = call.Int(1);
+  r.right = call.Int(2);
+  r.bottom = call.Int(3);
+  call.SetError(G(call).view.SetScreen(r) ? 0 : 1);
+}
+
+// EyeSet3D eye x, y, z, vector x, y, z, zoom?: a zoom outside 5 to 1200
+// keeps the old one.
+void EyeSet3D(Call& call) {
+  const Vec3 eye = VecArgs(call, 0);
+  const Vec3 vector = VecArgs(call, 3);
+  const double zoom = call.OptDouble(6, 0);
+  call.SetError(G(call).view.SetEye(eye, vector, zoom) ? 0 : 1);
+}
+
+// EyeGet3D seven variables: eye x, y, z, vector x, y, z and, when the
+// seventh is given, the zoom.
+void EyeGet3D(Call& call) {
+  std::array<std::int32_t, 6> out{};
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    out[k] = call.Resource(static_cast<int>(k));
+    if (out[k] < 0) return;
+  }
+  const std::int32_t zoom_out = call.OptResource(6);
+  const View& view = G(call).view;
+  for (int k = 0; k < 3; ++k) {
+    call.WriteDouble(out[static_cast<std::size_t>(k)], view.eye()[k]);
+    call.WriteDouble(out[static_cast<std::size_t>(k + 3)], view.vector()[k]);
+  }
+  if (zoom_out >= 0) call.WriteDouble(zoom_out, view.zoom());
+  call.SetError(0);
+}
+
+// EyeMove yaw, pitch (degrees), scale?: success leaves G_ERROR alone; a
+// move that would leave no usable viewing vector is refused (G_ERROR 1).
+void EyeMove(Call& call) {
+  const double yaw = call.Double(0);
+  const double pitch = call.Double(1);
+  std::optional<double> scale;
+  if (call.Has(2)) scale = call.Double(2);
+  if (!G(call).view.Move(yaw, pitch, scale)) call.SetError(1);
+}
+
+// SetEyeCtr x, y: where the centre of view falls, from the rectangle's
+// top-left corner.
+void SetEyeCtr(Call& call) {
+  const std::int32_t x = call.Int(0);
+  const std::int32_t y = call.Int(1);
+  call.SetError(G(call).view.SetCentre(x, y) ? 0 : 1);
+}
+
+// SetWire3DCol r, g, b: each 0 to 255 after truncation, or nothing changes.
+void SetWire3DCol(Call& call) {
+  std::array<double, 3> c{call.Double(0), call.Double(1), call.Double(2)};
+  for (double& v : c) {
+    v = std::trunc(v);
+    if (!(v >= 0 && v <= 255)) return call.SetError(1);
+  }
+  G(call).wire_colour = {static_cast<std::uint8_t>(c[0]), static_cast<std::uint8_t>(c[1]),
+                         static_cast<std::uint8_t>(c[2])};
+  call.SetError(0);
+}
+
+// DrawWire3D x1, y1, z1, x2, y2, z2: one segment, shown at once.
+void DrawWire3D(Call& call) {
+  const Vec3 a = VecArgs(call, 0);
+  const Vec3 b = VecArgs(call, 3);
+  const Drawn drawn = DrawSegment(call, a, b);
+  graphics::PaintNow(call.rt().vram, call.rt().display);
+  call.SetError(drawn == Drawn::kNothing ? 1 : 0);
+}
+
+// Prj2D x, y, z, variable x, variable y: the surface pixel of a point, when
+// it projects inside the screen rectangle.
+void Prj2D(Call& call) {
+  const Vec3 q = VecArgs(call, 0);
+  const std::int32_t out_x = call.Resource(3);
+  const std::int32_t out_y = call.Resource(4);
+  if (out_x < 0 || out_y < 0) return;
+  const View& view = G(call).view;
+  const geometry3d::Projection p = view.Project(q);
+  if (!p.Projectable()) return call.SetError(1);
+  const double x = std::round(p.at.x);
+  const double y = std::round(p.at.y);
+  const geometry3d::ScreenRect& s = view.screen();
+  if (!(x >= 0 && x <= s.Width() && y >= 0 && y <= s.Height())) return call.SetError(1);
+  call.WriteInt(out_x, s.left + static_cast<std::int32_t>(x));
+  call.WriteInt(out_y, s.bottom - static_cast<std::int32_t>(y));
+  call.SetError(0);
+}
+
+// --- the wireframe model
+
+// Set3DPoint index, x, y, z.
+void Set3DPoint(Call& call) {
+  const std::int32_t index = call.Int(0);
+  const Vec3 at = VecArgs(call, 1);
+  call.SetError(G(call).wire.SetPoint(index, at) ? 0 : 1);
+}
+
+// Set3DLine from, to, r, g, b: appended to the line table (colours clamped
+// to 0 to 255).
+void Set3DLine(Call& call) {
+  const std::int32_t from = call.Int(0);
+  const std::int32_t to = call.Int(1);
+  const std::int32_t r = call.Int(2);
+  const std::int32_t g = call.Int(3);
+  const std::int32_t b = call.Int(4);
+  call.SetError(G(call).wire.AddLine(from, to, r, g, b) ? 0 : 1);
+}
+
+// Clear3DData: no points, no lines; the base and the offset stay.
+void Clear3DData(Call& call) {
+  G(call).wire.Clear();
+  call.SetError(0);
+}
+
+// Set3DPLOff x, y, z: added to the coordinates of points read from files.
+void Set3DPLOff(Call& call) {
+  const std::int32_t x = call.Int(0);
+  const std::int32_t y = call.Int(1);
+  const std::int32_t z = call.Int(2);
+  G(call).wire.SetOffset(x, y, z);
+}
+
+// Load3DData file, reset: reads a wire file. G_ERROR is 0 when the whole
+// file was read, 1 when it could not be read (missing or over 64 MB) or a
+// point index above the table or a full line table stopped it.
+void Load3DData(Call& call) {
+  std::string& name = call.Small(0);
+  if (!call.String(0, name)) return;
+  const std::int32_t reset = call.Int(1);
+  geometry3d::WireModel& wire = G(call).wire;
+  if (reset != 0) wire.Reset();
+  const std::optional<std::string> bytes = files::ReadAll(name, kWireFileBytesMax + 1);
+  if (!bytes || bytes->size() > kWireFileBytesMax) return call.SetError(1);
+  call.SetError(wire.Load(*bytes) == geometry3d::LoadResult::kComplete ? 0 : 1);
+}
+
+// DrawAll3DLines: every line whose two points are defined, each in its own
+// colour (which stays the wire colour afterwards); repainted later.
+void DrawAll3DLines(Call& call) {
+  geometry3d::Geometry3d& g = G(call);
+  for (const geometry3d::WireLine& line : g.wire.Lines()) {
+    g.wire_colour = {line.r, line.g, line.b};
+    const geometry3d::WirePoint* from = g.wire.Point(line.from);
+    const geometry3d::WirePoint* to = g.wire.Point(line.to);
+    if (from != nullptr && to != nullptr && from->defined && to->defined) {
+      DrawSegment(call, from->at, to->at);
+    }
+  }
+}
+
+constexpr Registration kWire3dApis[] = {
+    {Id("Set3DScrn"), Set3DScrn},       {Id("EyeSet3D"), EyeSet3D},
+    {Id("EyeGet3D"), EyeGet3D},         {Id("EyeMove"), EyeMove},
+    {Id("SetEyeCtr"), SetEyeCtr},       {Id("SetWire3DCol"), SetWire3DCol},
+    {Id("DrawWire3D"), DrawWire3D},     {Id("Prj2D"), Prj2D},
+    {Id("Set3DPoint"), Set3DPoint},     {Id("Set3DLine"), Set3DLine},
+    {Id("Clear3DData"), Clear3DData},   {Id("Set3DPLOff"), Set3DPLOff},
+    {Id("Load3DData"), Load3DData},     {Id("DrawAll3DLines"), DrawAll3DLines},
+};
+
+}  // namespace
+
+void RegisterWire3dApis(Registry& registry) { registry.AddAll(kWire3dApis); }
+
+}  // namespace vx::api
