@@ -5,6 +5,7 @@
 // Segments are drawn one pixel wide in the flat wire colour. A segment with
 // one end behind the eye shows as a ray from its visible end toward the
 // screen's edge; one with both ends hidden draws nothing.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -221,7 +222,157 @@ void DrawAll3DLines(Call& call) {
   }
 }
 
+// Load3DDataCol file, reset, r, g, b: Load3DData with every line in the
+// given colour (clamped to 0 to 255); L records need only their two point
+// numbers.
+void Load3DDataCol(Call& call) {
+  std::string& name = call.Small(0);
+  if (!call.String(0, name)) return;
+  const std::int32_t reset = call.Int(1);
+  auto channel = [](std::int32_t v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+  geometry3d::WireLine colour;
+  colour.r = channel(call.Int(2));
+  colour.g = channel(call.Int(3));
+  colour.b = channel(call.Int(4));
+  geometry3d::WireModel& wire = G(call).wire;
+  if (reset != 0) wire.Reset();
+  const std::optional<std::string> bytes = files::ReadAll(name, kWireFileBytesMax + 1);
+  if (!bytes || bytes->size() > kWireFileBytesMax) return call.SetError(1);
+  call.SetError(wire.Load(*bytes, colour) == geometry3d::LoadResult::kComplete ? 0 : 1);
+}
+
+// The surface pixel of a point when it projects inside the screen
+// rectangle.
+std::optional<Point> OnScreen(const View& view, Vec3 q) {
+  const geometry3d::Projection p = view.Project(q);
+  if (!p.Projectable()) return std::nullopt;
+  const double x = std::round(p.at.x);
+  const double y = std::round(p.at.y);
+  const geometry3d::ScreenRect& s = view.screen();
+  if (!(x >= 0 && x <= s.Width() && y >= 0 && y <= s.Height())) return std::nullopt;
+  return Point{s.left + static_cast<int>(x), s.bottom - static_cast<int>(y)};
+}
+
+graphics::PixelRect ScreenClip(const View& view) {
+  const geometry3d::ScreenRect& s = view.screen();
+  return graphics::PixelRect{s.left, s.top, s.right, s.bottom};
+}
+
+graphics::Paint WirePaint(const geometry3d::Geometry3d& g) {
+  return {graphics::FromComponents(g.wire_colour.r, g.wire_colour.g, g.wire_colour.b),
+          graphics::LINE_MODE_SOLID};
+}
+
+constexpr std::int32_t kDotSizeMax = 15;
+
+// Draw3DDots [size]: every defined point of the table that projects inside
+// the screen rectangle as a square of size pixels (1 to 15, default 3) in
+// the wire colour; G_WORK1 is the number drawn. Repainted later.
+void Draw3DDots(Call& call) {
+  const std::int32_t size = std::clamp(call.OptInt(0, 3), 1, kDotSizeMax);
+  geometry3d::Geometry3d& g = G(call);
+  graphics::Vram& vram = call.rt().vram;
+  graphics::Canvas current = graphics::Canvas::Current(vram);
+  graphics::Canvas canvas(current.Bank(), graphics::Intersect(current.ClipRect(), ScreenClip(g.view)));
+  const graphics::Paint paint = WirePaint(g);
+  const int before = size / 2;
+  std::int32_t drawn = 0;
+  graphics::PixelRect touched;
+  for (std::int32_t i = 0; i < geometry3d::kWirePoints; ++i) {
+    const geometry3d::WirePoint* point = g.wire.Point(i);
+    if (!point->defined) continue;
+    const std::optional<Point> at = OnScreen(g.view, point->at);
+    if (!at) continue;
+    const graphics::PixelRect dot{at->x - before, at->y - before, at->x - before + size - 1,
+                                  at->y - before + size - 1};
+    if (canvas.Valid()) {
+      for (int y = dot.top; y <= dot.bottom; ++y) canvas.Span(y, dot.left, dot.right, paint);
+    }
+    touched = touched.Empty() ? dot
+                              : graphics::PixelRect{std::min(touched.left, dot.left), std::min(touched.top, dot.top),
+                                                    std::max(touched.right, dot.right),
+                                                    std::max(touched.bottom, dot.bottom)};
+    ++drawn;
+  }
+  touched = graphics::Intersect(touched, canvas.ClipRect());
+  if (!touched.Empty()) vram.MarkDirty(touched);
+  call.SetWork(1, drawn);
+  call.SetError(0);
+}
+
+// Get3DDotNum x, y, variable, [radius]: the defined point whose projection
+// lies nearest to surface pixel (x, y), at most radius pixels away (default
+// 4, at most 100); the lowest index wins a tie. Fails when there is none.
+void Get3DDotNum(Call& call) {
+  const std::int32_t x = call.Int(0);
+  const std::int32_t y = call.Int(1);
+  const std::int32_t out = call.Resource(2);
+  if (out < 0) return;
+  const std::int64_t radius = std::clamp(call.OptInt(3, 4), 0, 100);
+  geometry3d::Geometry3d& g = G(call);
+  std::int64_t best_distance = radius * radius;
+  std::int32_t best = -1;
+  for (std::int32_t i = 0; i < geometry3d::kWirePoints; ++i) {
+    const geometry3d::WirePoint* point = g.wire.Point(i);
+    if (!point->defined) continue;
+    const std::optional<Point> at = OnScreen(g.view, point->at);
+    if (!at) continue;
+    const std::int64_t dx = static_cast<std::int64_t>(at->x) - x;
+    const std::int64_t dy = static_cast<std::int64_t>(at->y) - y;
+    const std::int64_t d = dx * dx + dy * dy;
+    if (d < best_distance || (d == best_distance && best < 0)) {
+      best_distance = d;
+      best = i;
+    }
+  }
+  if (best < 0) return call.SetError(1);
+  call.WriteInt(out, best);
+  call.SetError(0);
+}
+
+constexpr double kArrowAngle = 25.0 * 3.14159265358979323846 / 180.0;
+constexpr std::int32_t kArrowHeadMax = 200;
+
+// WireArrow x1, y1, z1, x2, y2, z2, [head]: DrawWire3D with an arrowhead of
+// two strokes head pixels long (default 10, 0 to 200) at the second end,
+// when both ends can be projected; the head is cut at the screen rectangle.
+void WireArrow(Call& call) {
+  const Vec3 a = VecArgs(call, 0);
+  const Vec3 b = VecArgs(call, 3);
+  const std::int32_t head = std::clamp(call.OptInt(6, 10), 0, kArrowHeadMax);
+  const Drawn drawn = DrawSegment(call, a, b);
+  geometry3d::Geometry3d& g = G(call);
+  const geometry3d::Projection pa = g.view.Project(a);
+  const geometry3d::Projection pb = g.view.Project(b);
+  const double dx = pb.at.x - pa.at.x;
+  const double dy = pb.at.y - pa.at.y;
+  const double length = std::hypot(dx, dy);
+  if (pa.Projectable() && pb.Projectable() && length > 0 && head > 0) {
+    graphics::Vram& vram = call.rt().vram;
+    graphics::Canvas current = graphics::Canvas::Current(vram);
+    graphics::Canvas canvas(current.Bank(), graphics::Intersect(current.ClipRect(), ScreenClip(g.view)));
+    const Point tip = SurfacePoint(g.view, pb.at);
+    // Back along the segment, turned by the head angle either way (view
+    // pixels have y up, the surface y down).
+    const double ux = -dx / length;
+    const double uy = -dy / length;
+    for (const double turn : {kArrowAngle, -kArrowAngle}) {
+      const double hx = (ux * std::cos(turn) - uy * std::sin(turn)) * head;
+      const double hy = (uy * std::cos(turn) + ux * std::sin(turn)) * head;
+      const Point end{tip.x + static_cast<int>(std::lround(hx)), tip.y - static_cast<int>(std::lround(hy))};
+      if (canvas.Valid()) graphics::DrawLine(canvas, tip, end, 1, WirePaint(g));
+      const std::array<Point, 2> ends{tip, end};
+      const graphics::PixelRect touched = graphics::Intersect(graphics::BoundsOf(ends, 1), canvas.ClipRect());
+      if (!touched.Empty()) vram.MarkDirty(touched);
+    }
+  }
+  graphics::PaintNow(call.rt().vram, call.rt().display);
+  call.SetError(drawn == Drawn::kNothing ? 1 : 0);
+}
+
 constexpr Registration kWire3dApis[] = {
+    {Id("Load3DDataCol"), Load3DDataCol}, {Id("Draw3DDots"), Draw3DDots},
+    {Id("Get3DDotNum"), Get3DDotNum},     {Id("WireArrow"), WireArrow},
     {Id("Set3DScrn"), Set3DScrn},       {Id("EyeSet3D"), EyeSet3D},
     {Id("EyeGet3D"), EyeGet3D},         {Id("EyeMove"), EyeMove},
     {Id("SetEyeCtr"), SetEyeCtr},       {Id("SetWire3DCol"), SetWire3DCol},

@@ -92,7 +92,8 @@ void WireModel::Reset() {
   lines_.clear();
 }
 
-WireModel::Record WireModel::ReadRecord(std::string_view line, std::int64_t* highest) {
+WireModel::Record WireModel::ReadRecord(std::string_view line, const WireLine* colour,
+                                        std::int64_t* highest) {
   if (line.empty()) return Record::kSkipped;
   Fields fields(line.substr(1));
   switch (line[0]) {
@@ -114,8 +115,14 @@ WireModel::Record WireModel::ReadRecord(std::string_view line, std::int64_t* hig
     case 'L':
     case 'l': {
       std::int64_t v[5];
-      for (std::int64_t& n : v) {
-        if (!fields.Long(&n)) return Record::kSkipped;
+      const int needed = colour != nullptr ? 2 : 5;
+      for (int k = 0; k < needed; ++k) {
+        if (!fields.Long(&v[k])) return Record::kSkipped;
+      }
+      if (colour != nullptr) {
+        v[2] = colour->r;
+        v[3] = colour->g;
+        v[4] = colour->b;
       }
       const auto shifted = [&](std::int64_t n) {
         return std::clamp<std::int64_t>(n, -kWirePoints, kWirePoints) + base_;
@@ -128,7 +135,13 @@ WireModel::Record WireModel::ReadRecord(std::string_view line, std::int64_t* hig
   }
 }
 
-LoadResult WireModel::Load(std::string_view bytes) {
+LoadResult WireModel::Load(std::string_view bytes) { return LoadWith(bytes, nullptr); }
+
+LoadResult WireModel::Load(std::string_view bytes, const WireLine& colour) {
+  return LoadWith(bytes, &colour);
+}
+
+LoadResult WireModel::LoadWith(std::string_view bytes, const WireLine* colour) {
   std::int64_t highest = 0;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -139,7 +152,7 @@ LoadResult WireModel::Load(std::string_view bytes) {
     end = std::min(end, pos + kWireLineChars);
     std::string_view line = bytes.substr(pos, end - pos);
     pos = end;
-    if (ReadRecord(line, &highest) == Record::kStop) return LoadResult::kStopped;
+    if (ReadRecord(line, colour, &highest) == Record::kStop) return LoadResult::kStopped;
   }
   base_ = highest + 1;
   return LoadResult::kComplete;

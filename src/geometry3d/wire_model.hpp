@@ -59,10 +59,14 @@ class WireModel {
   // past the highest point index read, so a second file numbers its points
   // after the first one's.
   LoadResult Load(std::string_view bytes);
+  // The same with every line in `colour`: an L record then needs only its
+  // two point numbers, and any colour it gives is ignored.
+  LoadResult Load(std::string_view bytes, const WireLine& colour);
 
  private:
   enum class Record { kApplied, kSkipped, kStop };
-  Record ReadRecord(std::string_view line, std::int64_t* highest);
+  Record ReadRecord(std::string_view line, const WireLine* colour, std::int64_t* highest);
+  LoadResult LoadWith(std::string_view bytes, const WireLine* colour);
 
   std::vector<WirePoint> points_;
   std::vector<WireLine> lines_;

@@ -84,6 +84,23 @@ TEST(WireModel, FullLineTableStopsTheLoad) {
   EXPECT_EQ(wire.Load("P, 0, 1, 1, 1\nL, 0, 1, 1, 1, 1\n"), LoadResult::kStopped);
 }
 
+TEST(WireModel, LoadInOneColour) {
+  WireModel wire;
+  geometry3d::WireLine colour;
+  colour.r = 1;
+  colour.g = 2;
+  colour.b = 3;
+  ASSERT_EQ(wire.Load("L, 0, 1\nL, 1, 2, 200, 200, 200\nL, 5\n", colour), LoadResult::kComplete);
+  ASSERT_EQ(wire.Lines().size(), 2u);
+  for (const geometry3d::WireLine& line : wire.Lines()) {
+    EXPECT_EQ(line.r, 1);
+    EXPECT_EQ(line.b, 3);
+  }
+  // Without a colour the short record is incomplete.
+  EXPECT_EQ(wire.Load("L, 0, 1\n"), LoadResult::kComplete);
+  EXPECT_EQ(wire.Lines().size(), 2u);
+}
+
 TEST(WireModel, LongLinesAreReadInPieces) {
   WireModel wire;
   // 255 characters of padding end the first piece; the record after it in
