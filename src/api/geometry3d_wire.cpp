@@ -20,6 +20,7 @@
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/raster.hpp"
+#include "graphics/text.hpp"
 #include "platform/files.hpp"
 
 namespace vx::api {
@@ -370,7 +371,38 @@ void WireArrow(Call& call) {
   call.SetError(drawn == Drawn::kNothing ? 1 : 0);
 }
 
+// WireText x, y, z, text, [height = 16]: the text in the wire colour with
+// its top-left corner at the point's pixel, cut at the screen rectangle;
+// fails when the point is not on the screen. G_WORK1 and G_WORK2 are the
+// text's width and height.
+void WireText(Call& call) {
+  const Vec3 q = VecArgs(call, 0);
+  std::string& text = call.Large(0);
+  if (!call.String(3, text)) return;
+  const int height = std::clamp(call.OptInt(4, graphics::TEXT_HEIGHT_DEFAULT), 0, graphics::TEXT_HEIGHT_MAX);
+  geometry3d::Geometry3d& g = G(call);
+  const std::optional<Point> at = OnScreen(g.view, q);
+  if (!at) return call.SetError(1);
+  graphics::Vram& vram = call.rt().vram;
+  graphics::Canvas current = graphics::Canvas::Current(vram);
+  graphics::Canvas canvas(current.Bank(), graphics::Intersect(current.ClipRect(), ScreenClip(g.view)));
+  graphics::TextSize size;
+  if (canvas.Valid()) {
+    size = vram.Text().Draw(canvas, at->x, at->y, WirePaint(g).color, graphics::FontFor(vram, text, height, 0),
+                            text);
+  }
+  const int slack = size.height / 4 + 1;
+  const graphics::PixelRect touched = graphics::Intersect(
+      graphics::PixelRect{at->x - slack, at->y - slack, at->x + size.width + slack, at->y + size.height + slack},
+      canvas.ClipRect());
+  if (!touched.Empty()) vram.MarkDirty(touched);
+  call.SetWork(1, size.width);
+  call.SetWork(2, size.height);
+  call.SetError(0);
+}
+
 constexpr Registration kWire3dApis[] = {
+    {Id("WireText"), WireText},
     {Id("Load3DDataCol"), Load3DDataCol}, {Id("Draw3DDots"), Draw3DDots},
     {Id("Get3DDotNum"), Get3DDotNum},     {Id("WireArrow"), WireArrow},
     {Id("Set3DScrn"), Set3DScrn},       {Id("EyeSet3D"), EyeSet3D},

@@ -60,6 +60,7 @@ TEST(View, RefusesUnusableChanges) {
 TEST(View, MoveClampsElevationAndKeepsTheRightPoint) {
   View view;
   const Vec3 eye = view.eye();
+  ASSERT_TRUE(view.Move(0, 90, std::nullopt));  // from -20.2 degrees to 69.8
   ASSERT_TRUE(view.Move(0, 90, std::nullopt));
   const Vec3 r = view.vector();
   const double elevation = std::atan(r.z / std::hypot(r.x, r.y)) * 180 / 3.14159;
@@ -83,6 +84,7 @@ TEST(View, MoveClampsElevationAndKeepsTheRightPoint) {
 TEST(View, SegmentsAreClippedToTheScreen) {
   View view;
   ASSERT_TRUE(view.SetScreen({100, 100, 300, 200}));
+  ASSERT_TRUE(view.SetCentre(100, 50));
   const Vec3 centre = view.eye() + view.vector();
   const Vec3 right = view.pixel_right();
   // Far longer than the screen is wide, through the centre of view.
