@@ -15,6 +15,8 @@
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
 #include "api/families.hpp"
+#include "audio/audio_system.hpp"
+#include "audio/wave_stores.hpp"
 #include "engine/runtime.hpp"
 #include "geometry3d/geometry3d.hpp"
 #include "graphics/canvas.hpp"
@@ -401,7 +403,33 @@ void WireText(Call& call) {
   call.SetError(0);
 }
 
+// Draw3DWave bank, from, count, x0, y0, z0, dx, scale: samples from to
+// from + count - 1 of a wave bank (any negative bank: the main wave) as a
+// 3D curve in the wire colour, sample k at (x0 + k dx, y0, z0 + value
+// scale); the range is cut at the bank's end. Repainted later; fails for a
+// bank that does not exist or an empty range.
+void Draw3DWave(Call& call) {
+  const std::int32_t bank = call.Int(0);
+  const std::int32_t from = call.Int(1);
+  const std::int32_t count = call.Int(2);
+  const Vec3 origin = VecArgs(call, 3);
+  const double dx = call.Double(6);
+  const double scale = call.Double(7);
+  const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(from) + count, audio::WAVE_SAMPLES);
+  if (!audio::ValidBank(bank) || from < 0 || to - from < 2) return call.SetError(1);
+  const std::span<const std::int16_t> samples = audio::System(call.rt()).stores.Bank(bank);
+  Vec3 previous{origin.x, origin.y, origin.z + samples[static_cast<std::size_t>(from)] * scale};
+  for (std::int64_t i = from + 1; i < to; ++i) {
+    const Vec3 next{origin.x + static_cast<double>(i - from) * dx, origin.y,
+                    origin.z + samples[static_cast<std::size_t>(i)] * scale};
+    DrawSegment(call, previous, next);
+    previous = next;
+  }
+  call.SetError(0);
+}
+
 constexpr Registration kWire3dApis[] = {
+    {Id("Draw3DWave"), Draw3DWave},
     {Id("WireText"), WireText},
     {Id("Load3DDataCol"), Load3DDataCol}, {Id("Draw3DDots"), Draw3DDots},
     {Id("Get3DDotNum"), Get3DDotNum},     {Id("WireArrow"), WireArrow},
