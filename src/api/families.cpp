@@ -28,6 +28,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterAudioSignalApis(registry);
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
+  RegisterPolygonApis(registry);
 }
 
 }  // namespace vx::api

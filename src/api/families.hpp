@@ -33,5 +33,6 @@ void RegisterAudioDeviceApis(Registry& registry);  // audio_devices.cpp
 void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
 void RegisterVectorApis(Registry& registry);       // geometry3d_vectors.cpp
 void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
+void RegisterPolygonApis(Registry& registry);      // geometry3d_polygons.cpp
 
 }  // namespace vx::api

@@ -1,10 +1,11 @@
 #pragma once
 // Everything the 3D APIs keep between calls: the matrix and vector banks,
-// the view, the wire colour and the wireframe model.
+// the view, the wire colour, the wireframe model and the face stores.
 #include <array>
 #include <cstdint>
 #include <memory>
 
+#include "geometry3d/polygon_store.hpp"
 #include "geometry3d/vector_math.hpp"
 #include "geometry3d/view.hpp"
 #include "geometry3d/wire_model.hpp"
@@ -31,6 +32,7 @@ struct Geometry3d {
   View view;
   WireColour wire_colour;
   WireModel wire;
+  PolygonStores polygons;
 };
 
 // The runtime's 3D state, made on first use.
