@@ -29,6 +29,9 @@ void RegisterFamilies(Registry& registry) {
   RegisterPcbApis(registry);
   RegisterMusicApis(registry);
   RegisterRecognitionApis(registry);
+  RegisterVectorApis(registry);
+  RegisterWire3dApis(registry);
+  RegisterPolygonApis(registry);
 }
 
 }  // namespace vx::api

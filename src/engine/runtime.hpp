@@ -32,6 +32,10 @@ namespace recognition {
 struct Store;
 }  // namespace recognition
 
+namespace geometry3d {
+struct Geometry3d;
+}  // namespace geometry3d
+
 namespace host {
 class ControlHost;
 class DialogHost;
@@ -72,6 +76,8 @@ struct Runtime {
   DebugDialog* debugger = nullptr;  // null: Debug statements go on at once
   host::ControlHost* controls = nullptr;  // control windows and timers; null: none
   host::DialogHost* dialogs = nullptr;    // dialog APIs; null: answered as headless
+  // 3D view, wire tables, matrix and vector banks; made on first use.
+  std::shared_ptr<geometry3d::Geometry3d> geometry3d;
   // Sound stores and devices, made on first use; last, so that the device
   // threads end before the inbox they post to goes.
   std::shared_ptr<audio::AudioSystem> audio;

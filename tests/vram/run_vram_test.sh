@@ -4,7 +4,8 @@
 # Runs SCRIPT.vx through the real binary, headless, with --vram-png, in a
 # private program and work directory, and checks the picture against
 # SCRIPT.pixels (see check_png.py). Standard error must match SCRIPT.stderr
-# (absent = empty) and the exit code must be 0.
+# (absent = empty) and the exit code must be 0. Files in SCRIPT.input/ are
+# copied into the work directory first.
 set -u
 binary=$1
 script=$2
@@ -18,6 +19,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/prog" "$tmp/work"
 cp "$(dirname "$binary")/default.vx" "$tmp/prog/default.vx"
 cp "$script" "$tmp/work/$name.vx"
+if [ -d "$base.input" ]; then cp -R "$base.input/." "$tmp/work/"; fi
 
 (cd "$tmp/work" && VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" --headless \
    --vram-png "$tmp/vram.png" -- "$name.vx") > "$tmp/stdout" 2> "$tmp/stderr"
