@@ -88,12 +88,67 @@ class NullBackend final : public Backend {
   }
 };
 
+// The files the file back end's outputs are writing in this process. Two
+// outputs may run at once (wave playback, PlaySound, the synthesizer); the
+// later one writes a file of its own beside the first, NAME-2.wav and so
+// on, rather than over it.
+constexpr int kOutputFilesMax = 16;
+
+class OutputFiles {
+ public:
+  // A free name derived from `path`, claimed; empty when all are taken.
+  static std::string Claim(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int k = 1; k <= kOutputFilesMax; ++k) {
+      std::string name = k == 1 ? path : Numbered(path, k);
+      if (std::find(claimed_.begin(), claimed_.end(), name) == claimed_.end()) {
+        claimed_.push_back(name);
+        return name;
+      }
+    }
+    return {};
+  }
+  static void Release(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto at = std::find(claimed_.begin(), claimed_.end(), name);
+    if (at != claimed_.end()) claimed_.erase(at);
+  }
+
+ private:
+  // "out.wav" -> "out-2.wav"; a name without an extension gets "-2".
+  static std::string Numbered(const std::string& path, int k) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool has_ext = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const std::size_t at = has_ext ? dot : path.size();
+    return path.substr(0, at) + "-" + std::to_string(k) + path.substr(at);
+  }
+
+  static inline std::mutex mutex_;
+  static inline std::vector<std::string> claimed_;
+};
+
+// Holds a name claimed from OutputFiles for the life of an output.
+class ClaimedName {
+ public:
+  explicit ClaimedName(std::string name) : name_(std::move(name)) {}
+  ~ClaimedName() {
+    if (!name_.empty()) OutputFiles::Release(name_);
+  }
+  ClaimedName(const ClaimedName&) = delete;
+  ClaimedName& operator=(const ClaimedName&) = delete;
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
 // Playback into a WAV file: the header is rewritten after every buffer so
 // that the file is complete whenever the device stops.
 class FileOutput final : public Endpoint {
  public:
-  FileOutput(files::FilePtr file, const DeviceFormat& f)
-      : file_(std::move(file)), format_(f), pacer_(f) {
+  FileOutput(std::unique_ptr<ClaimedName> name, files::FilePtr file, const DeviceFormat& f)
+      : name_(std::move(name)), file_(std::move(file)), format_(f), pacer_(f) {
     WriteHeader();
   }
   std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
@@ -122,6 +177,7 @@ class FileOutput final : public Endpoint {
     std::fflush(file_.get());
   }
 
+  std::unique_ptr<ClaimedName> name_;  // released after the file is closed
   files::FilePtr file_;
   DeviceFormat format_;
   Pacer pacer_;
@@ -188,9 +244,11 @@ class FileBackend final : public Backend {
   std::string Name() const override { return "file"; }
   int InputDeviceCount() override { return in_.empty() ? 0 : 1; }
   std::unique_ptr<Endpoint> OpenOutput(const DeviceFormat& f) override {
-    files::FilePtr file(std::fopen(out_.c_str(), "w+b"));
+    auto name = std::make_unique<ClaimedName>(OutputFiles::Claim(out_));
+    if (name->Name().empty()) return nullptr;
+    files::FilePtr file(std::fopen(name->Name().c_str(), "w+b"));
     if (!file) return nullptr;
-    return std::make_unique<FileOutput>(std::move(file), f);
+    return std::make_unique<FileOutput>(std::move(name), std::move(file), f);
   }
   std::unique_ptr<Endpoint> OpenInput(const DeviceFormat& f) override {
     std::vector<std::int16_t> samples;
@@ -250,6 +308,36 @@ void Stream::Run() {
     const std::int32_t moved = endpoint_->Transfer(job.second, stop_);
     if (stop_.load()) return;
     done_(job.first, moved);
+  }
+}
+
+// --- the render thread ----------------------------------------------------------
+
+RenderStream::RenderStream(std::unique_ptr<Endpoint> endpoint, RenderSource& source,
+                           std::uint16_t channels)
+    : endpoint_(std::move(endpoint)),
+      source_(source),
+      block_samples_(RENDER_BLOCK_FRAMES * std::clamp<std::uint16_t>(channels, 1, RENDER_CHANNELS_MAX)),
+      thread_([this] { Run(); }) {}
+
+RenderStream::~RenderStream() { Stop(); }
+
+void RenderStream::Stop() {
+  stop_.store(true);
+  if (thread_.joinable()) thread_.join();
+}
+
+void RenderStream::Run() {
+  const std::span<std::int16_t> block(block_.data(), block_samples_);
+  const std::size_t channels = block_samples_ / RENDER_BLOCK_FRAMES;
+  while (!stop_.load()) {
+    source_.Render(block);
+    const std::int32_t moved = endpoint_->Transfer(block, stop_);
+    if (moved < 0) {
+      failed_.store(true);
+      return;
+    }
+    frames_played_.fetch_add(static_cast<std::uint64_t>(moved) / channels);
   }
 }
 

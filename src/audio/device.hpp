@@ -89,6 +89,52 @@ class Stream {
   std::thread thread_;
 };
 
+// Sound made on demand (a synthesizer): Render fills one block of
+// interleaved samples in the stream's format. It runs on the device thread,
+// so it must neither block nor allocate.
+class RenderSource {
+ public:
+  virtual ~RenderSource() = default;
+  virtual void Render(std::span<std::int16_t> block) = 0;
+};
+
+// An output endpoint fed by a RenderSource on a thread of its own: block
+// after block is rendered and handed to the device, which keeps it in real
+// time. The window thread takes no part, so nothing it does (a dialog, a
+// long statement) makes the sound stutter. Small blocks keep the latency
+// low: a message sent to the source is heard within about two blocks.
+inline constexpr std::size_t RENDER_BLOCK_FRAMES = 512;  // 11.6 ms at 44.1 kHz
+inline constexpr std::uint16_t RENDER_CHANNELS_MAX = 2;
+
+class RenderStream {
+ public:
+  // `channels` is the endpoint's channel count (1 or 2).
+  RenderStream(std::unique_ptr<Endpoint> endpoint, RenderSource& source, std::uint16_t channels);
+  ~RenderStream();
+  RenderStream(const RenderStream&) = delete;
+  RenderStream& operator=(const RenderStream&) = delete;
+
+  // Stops rendering and waits for the thread; the block in progress is
+  // abandoned.
+  void Stop();
+  // Whether the device failed (the stream then stops by itself).
+  bool Failed() const { return failed_.load(); }
+  // Frames the device has taken so far.
+  std::uint64_t FramesPlayed() const { return frames_played_.load(); }
+
+ private:
+  void Run();
+
+  std::unique_ptr<Endpoint> endpoint_;
+  RenderSource& source_;
+  std::size_t block_samples_;
+  std::array<std::int16_t, RENDER_BLOCK_FRAMES * RENDER_CHANNELS_MAX> block_{};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> failed_{false};
+  std::atomic<std::uint64_t> frames_played_{0};
+  std::thread thread_;
+};
+
 // A back end: endpoints for a format, and the device counts.
 class Backend {
  public:

@@ -1,12 +1,16 @@
-// FluidSynth back end: a General MIDI synthesizer that plays to the sound
-// card through FluidSynth's own audio driver, or renders into a WAV file in
-// step with the ticks (each tick is 30 ms of sound).
+// FluidSynth back end: a General MIDI synthesizer that plays through the
+// program's sound devices (VEXMORA_AUDIO: the sound card, a WAV file or a
+// silent device) as a render source on a stream of its own, or renders into
+// a WAV file in step with the ticks (each tick is 30 ms of sound).
 #include <fluidsynth.h>
 
-#include <array>
-#include <cstdio>
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
+#include "audio/device.hpp"
 #include "music/midi_output.hpp"
 
 namespace vx::music {
@@ -19,7 +23,9 @@ constexpr int kTailMs = 1000;  // the release of the last notes, at the end of a
 constexpr double kFullVolumeGain = 0.5;
 constexpr std::uint32_t kVolumeMax = 0xFFFF;
 constexpr std::size_t kWavHeaderSize = 44;
-constexpr const char* kAudioDrivers[] = {"pipewire", "pulseaudio", "alsa", "sdl2", "oss"};
+// At the end of a run the notes still sounding may ring out this long.
+constexpr auto kReleaseWait = std::chrono::milliseconds(kTailMs);
+constexpr auto kReleasePoll = std::chrono::milliseconds(10);
 
 void SilenceLibraryLogs() {
   for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) {
@@ -34,9 +40,6 @@ struct SettingsDeleter {
 };
 struct SynthDeleter {
   void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
-};
-struct DriverDeleter {
-  void operator()(fluid_audio_driver_t* d) const { delete_fluid_audio_driver(d); }
 };
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -70,15 +73,21 @@ WavHeaderBytes WavHeader(std::uint32_t data_bytes) {
   return h;
 }
 
-class FluidSynthOutput final : public MidiOutput {
+// Messages reach the synthesizer from the window thread while the render
+// thread pulls sound from it: FluidSynth's API is thread-safe (its default),
+// and rendering a block allocates nothing.
+class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
  public:
   FluidSynthOutput(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings,
                    std::unique_ptr<fluid_synth_t, SynthDeleter> synth)
       : settings_(std::move(settings)), synth_(std::move(synth)) {}
 
   ~FluidSynthOutput() override {
-    driver_.reset();  // stop the audio thread before the synthesizer goes
-    if (wav_) Render(rendered_ + static_cast<std::uint64_t>(kSampleRate) * kTailMs / 1000);
+    if (stream_) {
+      RingOut();
+      stream_.reset();  // stop the render thread before the synthesizer goes
+    }
+    if (wav_) RenderFileUntil(rendered_ + static_cast<std::uint64_t>(kSampleRate) * kTailMs / 1000);
     if (wav_) {
       const auto header = WavHeader(static_cast<std::uint32_t>(rendered_ * 4));
       std::fseek(wav_.get(), 0, SEEK_SET);
@@ -86,15 +95,22 @@ class FluidSynthOutput final : public MidiOutput {
     }
   }
 
-  // Sound servers first, then the card itself. JACK is left out: its client
-  // may start a server of its own.
-  bool StartDriver() {
-    for (const char* name : kAudioDrivers) {
-      if (fluid_settings_setstr(settings_.get(), "audio.driver", name) != FLUID_OK) continue;
-      driver_.reset(new_fluid_audio_driver(settings_.get(), synth_.get()));
-      if (driver_) return true;
-    }
-    return false;
+  // Opens a 44.1 kHz stereo output of the sound back end and starts
+  // rendering into it; false when the back end has no output device.
+  bool StartDevice() {
+    devices_ = audio::MakeBackendFromEnvironment();
+    audio::DeviceFormat format;
+    format.Set(kSampleRate, true);
+    std::unique_ptr<audio::Endpoint> endpoint = devices_ ? devices_->OpenOutput(format) : nullptr;
+    if (!endpoint) return false;
+    stream_ = std::make_unique<audio::RenderStream>(std::move(endpoint), *this, format.channels);
+    return true;
+  }
+
+  // The render thread's pull: one block of interleaved stereo samples.
+  void Render(std::span<std::int16_t> block) override {
+    const int frames = static_cast<int>(block.size() / 2);
+    fluid_synth_write_s16(synth_.get(), frames, block.data(), 0, 2, block.data(), 1, 2);
   }
 
   bool StartFile(std::FILE* f, std::uint32_t tick) {
@@ -133,11 +149,22 @@ class FluidSynthOutput final : public MidiOutput {
 
   void Advance(std::uint32_t tick) override {
     if (!wav_ || tick < origin_) return;
-    Render(static_cast<std::uint64_t>(tick - origin_) * kFramesPerTick);
+    RenderFileUntil(static_cast<std::uint64_t>(tick - origin_) * kFramesPerTick);
   }
 
  private:
-  void Render(std::uint64_t until) {
+  // Lets the notes still sounding at the end of a run die away on the
+  // device, for at most kReleaseWait, instead of cutting them off.
+  void RingOut() {
+    const auto until = std::chrono::steady_clock::now() + kReleaseWait;
+    while (!stream_->Failed() && fluid_synth_get_active_voice_count(synth_.get()) > 0 &&
+           std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(kReleasePoll);
+    }
+  }
+
+  // Renders the file up to frame `until`.
+  void RenderFileUntil(std::uint64_t until) {
     std::array<std::int16_t, kRenderChunk * 2> buffer;
     while (rendered_ < until && wav_) {
       const int frames = static_cast<int>(std::min<std::uint64_t>(until - rendered_, kRenderChunk));
@@ -154,7 +181,8 @@ class FluidSynthOutput final : public MidiOutput {
 
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
   std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
-  std::unique_ptr<fluid_audio_driver_t, DriverDeleter> driver_;
+  std::unique_ptr<audio::Backend> devices_;  // outlives the stream it opened
+  std::unique_ptr<audio::RenderStream> stream_;
   std::unique_ptr<std::FILE, FileCloser> wav_;
   std::uint32_t origin_ = 0;
   std::uint64_t rendered_ = 0;  // frames written to the file
@@ -177,7 +205,7 @@ OpenedOutput OpenFluidSynthOutput(std::string_view wav_path, std::uint32_t tick)
   }
   auto output = std::make_unique<FluidSynthOutput>(std::move(settings), std::move(synth));
   if (wav_path.empty()) {
-    if (!output->StartDriver()) return {nullptr, OpenError::kNoDevice, "no sound card"};
+    if (!output->StartDevice()) return {nullptr, OpenError::kNoDevice, "no sound device"};
   } else {
     const std::string path(wav_path);
     std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -1,7 +1,8 @@
 #pragma once
 // MIDI output back ends, chosen by VEXMORA_MIDI:
-//   fluidsynth            FluidSynth with a General MIDI sound font, to the
-//                         sound card (the default)
+//   fluidsynth            FluidSynth with a General MIDI sound font, playing
+//                         through the sound back end VEXMORA_AUDIO chooses
+//                         (the default)
 //   fluidsynth:file:PATH  the same, rendered into a 16-bit stereo WAV file
 //   alsa:CLIENT:PORT      an ALSA sequencer port (an external synthesizer)
 //   record:PATH           a text log of every message with its tick, for tests

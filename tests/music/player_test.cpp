@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "music/midi_output.hpp"
@@ -168,6 +170,44 @@ TEST(FluidSynthFile, RendersAudibleSoundOfTheRightLength) {
   };
   EXPECT_GT(peak(0.1, 0.5), 1000);
   EXPECT_LT(peak(1.6, 1.9), peak(0.1, 0.5) / 10);
+}
+
+// The synthesizer plays through the sound back ends: with the file back end
+// what it played lands in VEXMORA_AUDIO_OUT, in real time, with no tick.
+TEST(FluidSynthDevice, PlaysIntoTheFileBackEnd) {
+  if (FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI sound font installed";
+  test::TempFolder dir;
+  test::ScopedEnv audio("VEXMORA_AUDIO", "file");
+  test::ScopedEnv out("VEXMORA_AUDIO_OUT", dir.Path("device.wav"));
+  const auto start = std::chrono::steady_clock::now();
+  {
+    Music music("fluidsynth");
+    ASSERT_TRUE(music.Send(0xC0, 0, 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(music.Send(0x90, 64, 120));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    music.Send(0x80, 64, 0);
+  }  // closing lets the release ring out
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::string wav = dir.Read("device.wav");
+  ASSERT_GE(wav.size(), 46u);
+  EXPECT_EQ(Le32(wav, 24), 44100u);
+  const std::uint32_t frames = Le32(wav, 42) / 4;
+  EXPECT_EQ(wav.size(), 46 + std::size_t{frames} * 4);
+  // Real time: about as long as the output was open, whole blocks.
+  EXPECT_GE(frames, 0.3 * 44100);
+  EXPECT_LE(frames, (seconds + 0.2) * 44100);
+  auto peak = [&](std::size_t from, std::size_t to) {
+    int p = 0;
+    for (std::size_t f = from; f < std::min<std::size_t>(to, frames); ++f) {
+      std::int16_t s;
+      std::memcpy(&s, wav.data() + 46 + f * 4, 2);
+      p = std::max(p, std::abs(static_cast<int>(s)));
+    }
+    return p;
+  };
+  EXPECT_LE(peak(0, 0.15 * 44100), 2);             // before the note: dither at most
+  EXPECT_GT(peak(0.15 * 44100, frames), 1000);     // the note
 }
 
 }  // namespace
