@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "api/api_table.hpp"
+#include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
@@ -76,7 +77,8 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
   }
 }
 
-// Start-up, the event loop and the exit code. 0 when start-up gives up.
+// Start-up, the event loop and the exit status. 1 when start-up gives up
+// (no default.vx, or the start-up script cannot be read).
 // With --vram-png the drawing bank is written out at the end.
 int RunProgram(const host::LaunchOptions& options, bool headless) {
   qt::QtWindowSystem window_system(headless);
@@ -92,7 +94,7 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
-  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
+  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 1;
 
   qt::QtHost qt_host(rt, window_system, debug_dialog, headless);
   dialogs.SetMainWindow(controls.MainWindow());
@@ -105,7 +107,7 @@ int RunProgram(const host::LaunchOptions& options, bool headless) {
   if (!options.vram_png.empty() && !host::WriteVramPng(rt, options.vram_png)) {
     std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
   }
-  return rt.session.exit_code;
+  return host::ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
 }
 
 }  // namespace

@@ -31,7 +31,14 @@ std::string FromSystemName(std::string_view system_name) { return text::Utf8ToCp
 
 FilePtr Open(std::string_view script_path, const char* mode) {
   if (script_path.empty()) return nullptr;
-  return FilePtr(std::fopen(ToSystemPath(script_path).c_str(), mode));
+  FilePtr f(std::fopen(ToSystemPath(script_path).c_str(), mode));
+  // A folder opens for reading on this system but is no file.
+  struct stat st {};
+  if (f && fstat(fileno(f.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return f;
 }
 
 bool Exists(std::string_view script_path) {
