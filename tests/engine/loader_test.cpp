@@ -138,6 +138,26 @@ TEST_F(LoaderTest, KeywordsIgnoreCase) {
   EXPECT_EQ(Proc(8).code, P_DTV_RETSYS);
 }
 
+TEST_F(LoaderTest, WithoutMarkersStatementsCarryTheirPhysicalLine) {
+  CompileOk("Data long A 0\r\n:Initial\r\n\r\nA = 1\r\nA = 1 + \\\r\n  2\r\nDebug x\r\n");
+  ASSERT_EQ(Count(), 4);
+  EXPECT_EQ(Proc(1).line, 4);
+  EXPECT_EQ(Proc(2).line, 6);  // a continued statement: its last line
+  EXPECT_EQ(Proc(3).line, 7);
+  EXPECT_EQ(Rsc(FIRST_USER).line, 1);
+}
+
+TEST_F(LoaderTest, OneMarkerAnywhereMeansMarkedNumbers) {
+  CompileOk("Data long A 0\n:Initial\nA = 1\n[$SRC:20]A = 2\nA = 3\n");
+  ASSERT_EQ(Count(), 4);
+  EXPECT_EQ(Proc(1).line, 0);  // before the first marker
+  EXPECT_EQ(Proc(2).line, 20);
+  EXPECT_EQ(Proc(3).line, 20);
+  EXPECT_EQ(Rsc(FIRST_USER).line, 0);
+  // A load error before the marker names line 0, as the marked numbering says.
+  CompileFails("Data long A 0\nA = 1)\n[$SRC:9]Debug x\n", Text(msg::Id::kExpressionError), "A = 1)");
+}
+
 TEST_F(LoaderTest, WordThatBeginsWithAKeywordIsUnknown) {
   EXPECT_EQ(Compile("Debug a\n[$SRC:3]endifx\nDebug b\n"), CompileStatus::kUnknownDirective);
   EXPECT_EQ(window.messages,
