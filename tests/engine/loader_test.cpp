@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "api/api_table.hpp"
@@ -36,11 +38,19 @@ class LoaderTest : public ::testing::Test {
     EXPECT_EQ(Compile(script), CompileStatus::kCompiled);
     EXPECT_EQ(window.messages, std::vector<std::string>{});
   }
-  // Compiles and expects exactly one "Line (n) : message [line]" box.
+  // Compiles and expects exactly one "Line (n) : message [line]" box. The
+  // number defaults to the physical line (from 1) of the last occurrence of
+  // `line` in a source without markers.
   void CompileFails(std::string_view script, std::string_view message, std::string_view line,
-                    long line_number = 0) {
+                    std::optional<long> line_number = std::nullopt) {
     EXPECT_EQ(Compile(script), CompileStatus::kFailed);
-    EXPECT_EQ(window.messages, std::vector<std::string>{LineError(message, line, line_number)});
+    const long number = line_number ? *line_number : PhysicalLineOf(script, line);
+    EXPECT_EQ(window.messages, std::vector<std::string>{LineError(message, line, number)});
+  }
+  static long PhysicalLineOf(std::string_view script, std::string_view line) {
+    const std::size_t at = script.rfind(line);
+    if (at == std::string_view::npos) return 0;
+    return 1 + static_cast<long>(std::count(script.begin(), script.begin() + at, '\n'));
   }
   static std::string LineError(std::string_view message, std::string_view line, long number = 0) {
     return "[Error] Line (" + std::to_string(number) + ") : " + std::string(message) + " [" +
@@ -155,7 +165,8 @@ TEST_F(LoaderTest, OneMarkerAnywhereMeansMarkedNumbers) {
   EXPECT_EQ(Proc(3).line, 20);
   EXPECT_EQ(Rsc(FIRST_USER).line, 0);
   // A load error before the marker names line 0, as the marked numbering says.
-  CompileFails("Data long A 0\nA = 1)\n[$SRC:9]Debug x\n", Text(msg::Id::kExpressionError), "A = 1)");
+  CompileFails("Data long A 0\nA = 1)\n[$SRC:9]Debug x\n", Text(msg::Id::kExpressionError), "A = 1)",
+               0);
 }
 
 TEST_F(LoaderTest, WordThatBeginsWithAKeywordIsUnknown) {
@@ -164,7 +175,7 @@ TEST_F(LoaderTest, WordThatBeginsWithAKeywordIsUnknown) {
             std::vector<std::string>{"[msg] Line (3) : unknown directive [endifx]"});
   EXPECT_EQ(Count(), 2);
   EXPECT_EQ(Compile("A == 1\n"), CompileStatus::kUnknownDirective);  // a comparison
-  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (0) : unknown directive [A]"});
+  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (1) : unknown directive [A]"});
 }
 
 TEST_F(LoaderTest, AssignmentsComeBeforeKeywords) {
@@ -558,7 +569,9 @@ TEST_F(LoaderTest, RecordsOfEachStatementKind) {
   EXPECT_EQ(Proc(18).text, Prepared("D+( 2)"));
   EXPECT_EQ(Proc(19).b, b);
   EXPECT_EQ(Proc(19).text, " \"caption\"");
-  for (std::int32_t p = 1; p < Count(); ++p) EXPECT_EQ(Proc(p).line, 0);
+  // No markers: each record carries its physical line (six lines before the
+  // first statement).
+  for (std::int32_t p = 1; p < Count(); ++p) EXPECT_EQ(Proc(p).line, p + 6);
 }
 
 TEST_F(LoaderTest, StatementErrors) {
