@@ -89,8 +89,9 @@ std::optional<std::string> ResolveDrive(std::string_view path, const DriveTable&
   if (folder.empty()) return std::nullopt;
   // Within the drive, "C:x" and "C:/x" are the same place, and ".." at the
   // drive's top stays there, as on the drive itself.
-  const std::string inside =
-      std::filesystem::path("/" + std::string(path.substr(2))).lexically_normal().generic_string();
+  std::string rooted(1, '/');
+  rooted.append(path.substr(2));
+  const std::string inside = std::filesystem::path(rooted).lexically_normal().generic_string();
   if (inside == "/") return folder;
   return folder == "/" ? inside : folder + inside;
 }
