@@ -47,6 +47,23 @@ std::string CurrentText(Runtime& rt, std::int32_t index) {
   return std::string(values::ReadAsText(rt, index, buffer));
 }
 
+// The optional prompt and caption of a question, from the given argument
+// positions (kNone: the function has none); absent ones are empty. They are
+// kept in the call's first two small buffers.
+constexpr int kNone = -1;
+struct Question {
+  const std::string& prompt;
+  const std::string& caption;
+};
+
+Question FetchQuestion(Call& call, int prompt_at, int caption_at) {
+  std::string& prompt = call.Small(0);
+  std::string& caption = call.Small(1);
+  if (prompt_at != kNone) call.OptString(prompt_at, prompt);
+  if (caption_at != kNone) call.OptString(caption_at, caption);
+  return {prompt, caption};
+}
+
 // Writes a chosen text, or reports the cancel (no answer also when there is
 // no dialog host).
 void FinishText(Call& call, std::int32_t out, const std::optional<std::string>& answer) {
@@ -73,10 +90,8 @@ void OpenDialog(Call& call) {
 
 void InputTextWith(Call& call, host::TextInput kind) {
   const std::int32_t out = call.Resource(0);
-  std::string& prompt = call.Small(0);
-  std::string& caption = call.Small(1);
-  call.OptString(1, kind == host::TextInput::kMultiLine ? caption : prompt);
-  if (kind != host::TextInput::kMultiLine) call.OptString(2, caption);
+  const bool lines = kind == host::TextInput::kMultiLine;
+  const auto [prompt, caption] = FetchQuestion(call, lines ? kNone : 1, lines ? 1 : 2);
   if (out < 0) return;
   host::DialogHost* dialogs = call.rt().dialogs;
   const std::string initial = CurrentText(call.rt(), out);
@@ -115,10 +130,7 @@ void FinishNumber(Call& call, std::int32_t out, const std::optional<double>& ans
 // Prm1Dialog out VALUE[, PROMPT[, CAPTION]]: one number with decimals
 void Prm1Dialog(Call& call) {
   const std::int32_t out = call.Resource(0);
-  std::string& prompt = call.Small(0);
-  std::string& caption = call.Small(1);
-  call.OptString(1, prompt);
-  call.OptString(2, caption);
+  const auto [prompt, caption] = FetchQuestion(call, 1, 2);
   if (out < 0) return;
   host::NumberInput number;
   number.initial = values::ReadAsDouble(call.rt(), out);
@@ -136,8 +148,7 @@ void DigitDialog(Call& call) {
   host::NumberInput number;
   number.minimum = call.OptInt(1, static_cast<std::int32_t>(number.minimum));
   number.maximum = call.OptInt(2, static_cast<std::int32_t>(number.maximum));
-  std::string& caption = call.Small(0);
-  call.OptString(3, caption);
+  const std::string& caption = FetchQuestion(call, kNone, 3).caption;
   if (out < 0) return;
   host::DialogHost* dialogs = call.rt().dialogs;
   if (dialogs == nullptr || number.minimum > number.maximum) {
@@ -210,9 +221,8 @@ void SpeedMenu(Call& call) {
 void ListSelect(Call& call) {
   const std::int32_t out = call.Resource(0);
   std::string& text = call.Large(0);
-  std::string& caption = call.Small(0);
   call.String(1, text);
-  call.OptString(2, caption);
+  const std::string& caption = FetchQuestion(call, kNone, 2).caption;
   if (out < 0) return;
   const int chosen = Choose(call, caption, SplitItems(text), values::ReadAsInteger(call.rt(), out));
   if (chosen >= 0) call.WriteInt(out, chosen);
@@ -222,9 +232,8 @@ void ListSelect(Call& call) {
 void ListSelectStr(Call& call) {
   const std::int32_t out = call.Resource(0);
   std::string& text = call.Large(0);
-  std::string& caption = call.Small(0);
   call.String(1, text);
-  call.OptString(2, caption);
+  const std::string& caption = FetchQuestion(call, kNone, 2).caption;
   if (out < 0) return;
   const std::vector<std::string> items = SplitItems(text);
   const int chosen = Choose(call, caption, items, -1);
@@ -236,9 +245,8 @@ void ListSelectStr(Call& call) {
 void CatListSelect(Call& call) {
   const std::int32_t out = call.Resource(0);
   std::string& path = call.Small(0);
-  std::string& caption = call.Small(1);
   call.String(1, path);
-  call.OptString(2, caption);
+  const std::string& caption = FetchQuestion(call, kNone, 2).caption;
   if (out < 0) return;
   files::FilePtr file = files::Open(path, "rb");
   if (!file) {
@@ -274,8 +282,7 @@ void ListSelectSArray(Call& call) {
   const std::int32_t out = call.Resource(0);
   const std::int32_t first = call.Int(1);
   const std::int32_t count = call.Int(2);
-  std::string& caption = call.Small(0);
-  call.OptString(3, caption);
+  const std::string& caption = FetchQuestion(call, kNone, 3).caption;
   const std::int32_t text_out = call.OptResource(4);
   if (out < 0) return;
   if (!StringArray::ValidIndex(first) || count < 1) {

@@ -171,6 +171,8 @@ std::pair<std::string, std::string> SplitPattern(std::string_view pattern, char*
   return {std::string(pattern.substr(0, cut + 1)), std::string(pattern.substr(cut + 1))};
 }
 
+constexpr std::string_view ALL_NAMES = "*";
+
 struct ListRequest {
   std::string name_pattern;
   bool recursive = false;
@@ -205,26 +207,33 @@ int CollectNames(const ListRequest& request, const std::string& relative, int de
   return 0;
 }
 
+// The listing a pattern asks for: its folder part and name pattern, or
+// everything in it when the pattern names a folder by itself. The texts are
+// built whole and moved in, never assigned over one another.
+ListRequest MakeListRequest(std::string_view pattern, std::int32_t flags) {
+  ListRequest request;
+  auto [folder, name] = SplitPattern(pattern, &request.separator);
+  const auto status = files::Status(pattern);
+  if (status && status->type == files::FileType::kFolder) {
+    folder = std::string(pattern);
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
+      folder.push_back(request.separator);
+    name.clear();
+  }
+  request.folder = std::move(folder);
+  request.name_pattern = name.empty() ? std::string(ALL_NAMES) : std::move(name);
+  request.recursive = flags & 1;
+  request.with_folder = flags & 2;
+  request.folders_too = flags & 4;
+  return request;
+}
+
 void MkFileLst(Call& call) {
   std::string& pattern = call.Small(0);
   std::string& list_path = call.Small(1);
   call.String(0, pattern);
   call.String(1, list_path);
-  const std::int32_t flags = call.OptInt(2, 0);
-  ListRequest request;
-  std::tie(request.folder, request.name_pattern) = SplitPattern(pattern, &request.separator);
-  const auto status = files::Status(pattern);
-  if (status && status->type == files::FileType::kFolder) {
-    // A folder by itself lists everything in it.
-    request.folder = pattern;
-    if (!request.folder.empty() && request.folder.back() != '\\' && request.folder.back() != '/')
-      request.folder.push_back(request.separator);
-    request.name_pattern = "*";
-  }
-  if (request.name_pattern.empty()) request.name_pattern = "*";
-  request.recursive = flags & 1;
-  request.with_folder = flags & 2;
-  request.folders_too = flags & 4;
+  const ListRequest request = MakeListRequest(pattern, call.OptInt(2, 0));
   std::vector<std::string> names;
   if (const int error = CollectNames(request, std::string(), 0, names); error != 0) {
     if (error == E2BIG) return ReportFailure(call, "more than 100000 names");

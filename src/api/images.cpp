@@ -127,25 +127,28 @@ void LoadBmpFile(Call& call, std::int32_t x, std::int32_t y, std::int32_t max_w,
   ReportBmp(call, graphics::LoadBmp(source, surface, x, y, max_w, max_h, transparent), x, y);
 }
 
+// The "x, y, width, height, file" that the BMP functions begin with; the
+// file name is kept in the call's first small buffer.
+struct RectAndFile {
+  std::int32_t x, y, width, height;
+  const std::string& file;
+};
+
+RectAndFile FetchRectAndFile(Call& call) {
+  const RectAndFile args{call.Int(0), call.Int(1), call.Int(2), call.Int(3), call.Small(0)};
+  call.String(4, call.Small(0));
+  return args;
+}
+
 // LoadBMPImage x, y, max width, max height, file.
 void LoadBMPImage(Call& call) {
-  const std::int32_t x = call.Int(0);
-  const std::int32_t y = call.Int(1);
-  const std::int32_t max_w = call.Int(2);
-  const std::int32_t max_h = call.Int(3);
-  std::string& file = call.Small(0);
-  call.String(4, file);
+  const auto [x, y, max_w, max_h, file] = FetchRectAndFile(call);
   LoadBmpFile(call, x, y, max_w, max_h, file, nullptr);
 }
 
 // LoadBMPMask x, y, max width, max height, file [, transparent 0xRRGGBB (white)].
 void LoadBMPMask(Call& call) {
-  const std::int32_t x = call.Int(0);
-  const std::int32_t y = call.Int(1);
-  const std::int32_t max_w = call.Int(2);
-  const std::int32_t max_h = call.Int(3);
-  std::string& file = call.Small(0);
-  call.String(4, file);
+  const auto [x, y, max_w, max_h, file] = FetchRectAndFile(call);
   const Color key = graphics::FromPacked(static_cast<std::uint32_t>(call.OptInt(5, 0xFFFFFF)));
   LoadBmpFile(call, x, y, max_w, max_h, file, &key);
 }
@@ -154,12 +157,10 @@ void LoadBMPMask(Call& call) {
 // picture repeated over the rectangle; a width or height below 1 reaches
 // to the surface's edge.
 void LoadBMPFill(Call& call) {
-  const std::int32_t x = call.Int(0);
-  const std::int32_t y = call.Int(1);
-  std::int32_t w = call.Int(2);
-  std::int32_t h = call.Int(3);
-  std::string& file = call.Small(0);
-  call.String(4, file);
+  const RectAndFile args = FetchRectAndFile(call);
+  const std::int32_t x = args.x, y = args.y;
+  std::int32_t w = args.width, h = args.height;
+  const std::string& file = args.file;
   const graphics::Point origin{graphics::ClampCoord(call.OptInt(5, x)), graphics::ClampCoord(call.OptInt(6, y))};
   graphics::FileSource source(file);
   if (!source.Ok()) {
@@ -250,12 +251,7 @@ void RefBMPSize(Call& call) {
 // OutBMPImage x, y, width, height, file [, bank (current)]: banks 0 to 5
 // (or the current one); the rectangle must lie inside the surface.
 void OutBMPImage(Call& call) {
-  const std::int32_t x = call.Int(0);
-  const std::int32_t y = call.Int(1);
-  const std::int32_t w = call.Int(2);
-  const std::int32_t h = call.Int(3);
-  std::string& file = call.Small(0);
-  call.String(4, file);
+  const auto [x, y, w, h, file] = FetchRectAndFile(call);
   const std::int32_t bank_index = call.OptInt(5, -1);
   const graphics::BankPixels bank =
       bank_index < graphics::VRAM_STATIC_BANKS ? V(call).Pixels(bank_index) : graphics::BankPixels();
@@ -269,12 +265,7 @@ void OutBMPImage(Call& call) {
 
 // Out16BitImage x, y, width, height, file, format: format 1, RGB565.
 void Out16BitImage(Call& call) {
-  const std::int32_t x = call.Int(0);
-  const std::int32_t y = call.Int(1);
-  const std::int32_t w = call.Int(2);
-  const std::int32_t h = call.Int(3);
-  std::string& file = call.Small(0);
-  call.String(4, file);
+  const auto [x, y, w, h, file] = FetchRectAndFile(call);
   const std::int32_t format = call.Int(5);
   const std::optional<PixelRect> area = InsideRect(V(call), x, y, w, h);
   const std::uint8_t* bank = V(call).Current();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "api/api_table.hpp"
+#include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
@@ -105,7 +106,8 @@ class QtApplicationSlot {
   std::optional<QApplication> app_;
 };
 
-// Start-up, the event loop and the exit code. 0 when start-up gives up.
+// Start-up, the event loop and the exit status. 1 when start-up gives up
+// (no default.vx, or the start-up script cannot be read).
 // With --vram-png the drawing bank is written out at the end.
 int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationSlot& qt_app) {
   qt::QtWindowSystem window_system(headless);
@@ -121,7 +123,7 @@ int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationS
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
-  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 0;
+  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 1;
 
   // The Qt side of the main window: at once with a window; headless when a
   // script first needs a widget, a timer or a window service, or when its
@@ -168,7 +170,7 @@ int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationS
   }
   if (rt.display == &stand_in) rt.display = nullptr;
   if (rt.main_window.port == &stand_in) rt.main_window.port = nullptr;
-  return rt.session.exit_code;
+  return host::ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
 }
 
 }  // namespace

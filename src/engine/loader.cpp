@@ -8,22 +8,32 @@
 
 namespace vx {
 
+namespace {
+
+int LoadFailed(Runtime& rt) {
+  rt.session.ended_with_error = true;
+  return 0;
+}
+
+}  // namespace
+
 int LoadScript(Runtime& rt, std::string_view path) {
   rt.startup.script_path.assign(path.substr(0, STARTUP_PATH_MAX));
   engine::UnloadScript(rt);
   BeginProgram(rt);
+  rt.session.ended_with_error = false;
 
   CompileStatus status;
   {
     std::optional<ScriptInput> input = OpenScriptInput(rt);
-    if (!input) return 0;
+    if (!input) return LoadFailed(rt);
     status = CompileScript(rt, *input);
   }  // the source is closed before the script runs
   if (status == CompileStatus::kUnknownDirective) {
     engine::UnloadScript(rt);
-    return 0;
+    return LoadFailed(rt);
   }
-  if (status != CompileStatus::kCompiled) return 0;
+  if (status != CompileStatus::kCompiled) return LoadFailed(rt);
 
   engine::CreateDeclaredControls(rt);
   rt.program.AddInitialLabelIfMissing();

@@ -14,4 +14,12 @@ void RequestProcessExit(Runtime& rt, int code) {
   rt.run.exit_request = EXIT_QUIT;
 }
 
+int FinalExitCode(Runtime& rt) {
+  // Events are enabled from a successful load to the next unload; the
+  // system variables of a load that failed were never the script's.
+  if (rt.session.events_enabled && rt.program.RscCount() > sysvar::G_EXIT_CODE)
+    return values::ReadAsInteger(rt, sysvar::G_EXIT_CODE);
+  return rt.session.exit_code;
+}
+
 }  // namespace vx::engine

@@ -16,5 +16,10 @@ namespace engine {
 
 void RequestProcessExit(Runtime& rt, int code);
 
+// The exit code when the host's loop has ended: G_EXIT_CODE of a program
+// that loaded and is still loaded (a headless run ends once no label can
+// run, without an unload), else the code recorded at the last unload.
+int FinalExitCode(Runtime& rt);
+
 }  // namespace engine
 }  // namespace vx

@@ -170,6 +170,7 @@ int EndWithError(Runtime& rt, std::int32_t p) {
   } else {
     message = detail::LineMessage(0, rt.error.Text());
   }
+  rt.session.ended_with_error = true;
   rt.window->SetTitle(kErrorTitle);
   rt.window->ShowMessage(kErrorCaption, message);
   rt.error.ClearText();

@@ -95,11 +95,15 @@ CompileStatus ScriptCompiler::Run(ScriptInput& input) {
   blocks_.Reset();
   joiner_.Reset();
   line_number_ = 0;
+  physical_line_ = 0;
+  marked_ = false;
+  input_ = &input;
   logical_.clear();
   std::string raw;
   for (;;) {
     if (rt_.error.Raised()) return ReportPendingError();
     if (!input.ReadLine(raw)) break;
+    NumberLine(raw);
     const std::string line = source::CleanPhysicalLine(raw, &line_number_);
     if (!LimitsAllow()) return CompileStatus::kFailed;
     const CompileStatus status = CompileLine(line);
@@ -115,6 +119,36 @@ CompileStatus ScriptCompiler::Run(ScriptInput& input) {
   }
   if (!blocks_.CheckAllClosed()) return ReportPendingError();
   return CompileStatus::kCompiled;
+}
+
+void ScriptCompiler::NumberLine(std::string_view raw) {
+  if (physical_line_ < INT32_MAX) ++physical_line_;
+  if (marked_) return;
+  if (raw.starts_with(source::LINE_MARKER)) {
+    ForgetPhysicalNumbers();
+  } else {
+    line_number_ = physical_line_;
+  }
+}
+
+// The first marker: everything before it had no line number after all.
+void ScriptCompiler::ForgetPhysicalNumbers() {
+  marked_ = true;
+  line_number_ = 0;
+  for (std::int32_t p = 1; p < program_.ProcCount(); ++p) program_.Proc(p).line = 0;
+  for (std::int32_t r = 0; r < program_.RscCount(); ++r) program_.Resource(r).line = 0;
+}
+
+// A load ends at its first error, so the rest of the input may be read to
+// learn whether the source holds a marker further on.
+std::int32_t ScriptCompiler::LineForMessage() {
+  if (!marked_ && input_ != nullptr) {
+    std::string raw;
+    while (input_->ReadLine(raw)) {
+      if (raw.starts_with(source::LINE_MARKER)) return 0;
+    }
+  }
+  return line_number_;
 }
 
 bool ScriptCompiler::LimitsAllow() {
@@ -133,7 +167,7 @@ bool ScriptCompiler::LimitsAllow() {
 }
 
 CompileStatus ScriptCompiler::ReportPendingError() {
-  const std::string message = LinePrefix(line_number_) + rt_.error.Text() + " [" + logical_ + "]";
+  const std::string message = LinePrefix(LineForMessage()) + rt_.error.Text() + " [" + logical_ + "]";
   rt_.window->ShowMessage(CAPTION_ERROR, message);
   rt_.error.ClearText();
   return CompileStatus::kFailed;
@@ -218,7 +252,7 @@ CompileStatus ScriptCompiler::CompileStatement() {
   if (first.find(CONFIG_MARK) != NPOS) return CompileStatus::kCompiled;
 
   rt_.window->ShowMessage(CAPTION_MSG,
-                          LinePrefix(line_number_) + "unknown directive [" + std::string(first) + "]");
+                          LinePrefix(LineForMessage()) + "unknown directive [" + std::string(first) + "]");
   return CompileStatus::kUnknownDirective;
 }
 

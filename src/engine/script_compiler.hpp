@@ -103,11 +103,21 @@ class ScriptCompiler {
   std::optional<std::int32_t> OptionalInt(std::string_view list, int n);
   bool OptionalString(std::string_view list, int n, std::string& out);
 
+  // Line numbers. A source with "[$SRC:n]" markers numbers its statements
+  // by them (0 before the first); a source without any is numbered by its
+  // physical lines, 1-based, as if each line carried its own marker.
+  void NumberLine(std::string_view raw);
+  void ForgetPhysicalNumbers();
+  std::int32_t LineForMessage();
+
   Runtime& rt_;
   Program& program_;
   BlockCompiler blocks_;
   source::LineJoiner joiner_;
+  ScriptInput* input_ = nullptr;  // during Run, for the markers still ahead
   std::int32_t line_number_ = 0;
+  std::int32_t physical_line_ = 0;
+  bool marked_ = false;  // a marker has been read
   std::string logical_;  // the logical line as it stands, for messages
 };
 

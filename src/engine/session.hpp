@@ -44,6 +44,8 @@ struct Session {
   std::int32_t exit_code = 0;      // G_EXIT_CODE at the last unload
   bool events_enabled = false;
   bool started = false;        // the tick paints the bank only once set
+  // The last load failed, or the loaded program's run ended with an error.
+  bool ended_with_error = false;
   PendingLabelQueue pending_labels;
 };
 

@@ -86,7 +86,18 @@ std::string_view UsageText() {
          "\n"
          "The program's directory is the executable's, or ../share/vexmora/ from it\n"
          "when default.vx is not beside the executable; VEXMORA_PROGRAM_DIR\n"
-         "overrides both.\n";
+         "overrides both. VEXMORA_DRIVE_C (and so on for each letter) names the\n"
+         "folder a script's C:\\ stands for.\n"
+         "\n"
+         "Exit status: the script's G_EXIT_CODE when it sets one; else, headless,\n"
+         "1 when the script named on the command line is not found or cannot be\n"
+         "read, 3 when the script failed to load or stopped with an error, and 0\n"
+         "otherwise. 2 means the options could not be used.\n";
+}
+
+int ExitStatus(int exit_code, bool ended_with_error, bool headless) {
+  if (exit_code != 0 || !headless) return exit_code;
+  return ended_with_error ? SCRIPT_ERROR_STATUS : 0;
 }
 
 std::string BuildCommandLine(const std::vector<std::string>& words) {
@@ -119,7 +130,11 @@ std::string ResolveProgramDirectory(const char* override_dir, std::string_view e
 }
 
 std::string HeadlessMessageLine(std::string_view caption, std::string_view text) {
-  std::string out = "[" + text::Cp932ToUtf8(caption) + "] ";
+  // Appended piece by piece: prepending to a temporary string makes GCC 12's
+  // optimiser warn of an impossible overlap (-Wrestrict).
+  std::string out(1, '[');
+  out += text::Cp932ToUtf8(caption);
+  out += "] ";
   const std::string body = text::Cp932ToUtf8(text);
   for (std::size_t i = 0; i < body.size(); ++i) {
     if (body[i] == '\r') {

@@ -27,6 +27,15 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
 
 std::string_view UsageText();
 
+// Exit status of a headless run whose last script failed to load or ended
+// with a run error, unless the script set G_EXIT_CODE itself.
+inline constexpr int SCRIPT_ERROR_STATUS = 3;
+
+// The process's exit status: G_EXIT_CODE when it is not 0; else, headless,
+// SCRIPT_ERROR_STATUS when the last script ended with an error; else 0. With
+// a window the user has seen the error and closed the window.
+int ExitStatus(int exit_code, bool ended_with_error, bool headless);
+
 // The command line for G_CMD_LINE: the words joined by single blanks, in
 // Shift-JIS. A word naming an existing file becomes its absolute path,
 // because start-up makes the program directory the current one.

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/drives.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
 
@@ -24,7 +25,9 @@ std::string ToSystemPath(std::string_view script_path) {
   for (std::size_t i = 0; i < slashed.size(); i += sjis::CharLengthWide(slashed, i)) {
     if (slashed[i] == '\\') slashed[i] = '/';
   }
-  return text::Cp932ToUtf8(slashed);
+  // An unmapped drive or a network share becomes the empty path, which
+  // every system call refuses (ENOENT).
+  return ResolveDrive(text::Cp932ToUtf8(slashed), DriveTable::User()).value_or(std::string());
 }
 
 std::string FromSystemName(std::string_view system_name) { return text::Utf8ToCp932(system_name); }

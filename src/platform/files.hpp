@@ -18,7 +18,10 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Script path (CP932, backslashes) to a system path (UTF-8, slashes). A 0x5C
-// that is the second byte of a two-byte character stays as it is.
+// that is the second byte of a two-byte character stays as it is. A drive
+// letter is replaced by its folder (platform/drives.hpp); a path on an
+// unmapped drive or a network share gives the empty path, which no system
+// call accepts.
 std::string ToSystemPath(std::string_view script_path);
 
 // A name read from the system (UTF-8) as the script sees it (CP932).

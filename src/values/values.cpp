@@ -257,7 +257,7 @@ std::string_view ReadAsText(Runtime& rt, std::int32_t index, std::string& buffer
     }
     case R_KD_CK_BOX:
     case R_KD_RDO_BTN1:
-    case R_KD_RDO_BTN: buffer.assign(rt.window->Checked(*e) ? "1" : "0"); break;
+    case R_KD_RDO_BTN: buffer.push_back(rt.window->Checked(*e) ? '1' : '0'); break;
     case R_KD_TRACK_BAR:
     case R_KD_SCR_BAR: buffer.assign(std::to_string(rt.window->Position(*e))); break;
     case R_KD_VAL_TXT: buffer.assign(Cut(e->Text(), TEXT_VALUE_MAX)); break;

@@ -26,6 +26,8 @@ check "--list-apis is in id order" \
   bash -c "cut -d' ' -f1 '$tmp/apis' | sort -n -c"
 
 check "--help succeeds" bash -c "'$binary' --help | grep -q '^usage: vexmora'"
+check "--help documents the exit status of a failed script" \
+  bash -c "'$binary' --help | grep -q '3 when the script failed to load or stopped with an error'"
 
 "$binary" --bogus > /dev/null 2> "$tmp/err"
 check "an unknown option exits with 2" test $? -eq 2
@@ -39,10 +41,10 @@ check "the scrambled form has its header" \
 check "--scramble reports an unreadable input" \
   bash -c "! '$binary' --scramble '$tmp/none.vx' '$tmp/out.vx' 2>/dev/null"
 
-# Start-up without default.vx: a message, exit code 0.
+# Start-up without default.vx: a message, exit code 1.
 mkdir -p "$tmp/empty"
 VEXMORA_PROGRAM_DIR="$tmp/empty" "$binary" --headless "$tmp/plain.vx" 2> "$tmp/err"
-check "a missing default.vx exits with 0" test $? -eq 0
+check "a missing default.vx exits with 1" test $? -eq 1
 check "a missing default.vx is reported" \
   test "$(cat "$tmp/err")" = "[Message] 必要なファイル(default.vx)が見つかりません。"
 
@@ -58,5 +60,42 @@ check "nothing on standard error" test ! -s "$tmp/err"
 # The offscreen platform chosen from outside means headless too.
 (cd "$tmp/work" && QT_QPA_PLATFORM=offscreen VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" scrambled.vx 2> /dev/null)
 check "QT_QPA_PLATFORM=offscreen runs headless" test $? -eq 12
+
+# Exit status of scripts that fail, headless.
+run_in_work() {  # command-line words; sets status, standard error in $tmp/err
+  (cd "$tmp/work" && VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless "$@" 2> "$tmp/err")
+  status=$?
+}
+printf ':Initial\r\nA = 1\r\n' > "$tmp/work/load_error.vx"
+run_in_work load_error.vx
+check "a load error exits with 3" test "$status" -eq 3
+check "a load error names its line" grep -q '^\[Error\] Line (2) : ' "$tmp/err"
+printf 'Data long A 0\n:Initial\nA = 1 / 0\nDebug not reached\n' > "$tmp/work/run_error.vx"
+run_in_work run_error.vx
+check "a run error exits with 3" test "$status" -eq 3
+check "a run error names its line" grep -q '^\[Error\] Line (3) : ' "$tmp/err"
+printf 'Data long A 0\n:Initial\nG_EXIT_CODE = 9\nA = 1 / 0\n' > "$tmp/work/own_code.vx"
+run_in_work own_code.vx
+check "a script's own G_EXIT_CODE is kept after an error" test "$status" -eq 9
+printf 'Data long A 0\n:Initial\nExit "nothere.vx"\n' > "$tmp/work/chain_none.vx"
+run_in_work chain_none.vx
+check "a chain to a missing script exits with 3" test "$status" -eq 3
+printf ':Initial\nDebug fine\n' > "$tmp/work/fine.vx"
+run_in_work fine.vx
+check "a script without errors exits with 0" test "$status" -eq 0
+
+# The command line names something that is not a readable script.
+not_found="[Debug] The script named on the command line was not found."
+mkdir -p "$tmp/work/folder.vx"
+run_in_work folder.vx
+check "a folder on the command line exits with 1" test "$status" -eq 1
+check "a folder on the command line is not found" test "$(cat "$tmp/err")" = "$not_found"
+cp "$tmp/work/fine.vx" "$tmp/work/locked.vx"
+chmod 000 "$tmp/work/locked.vx"
+if ! cat "$tmp/work/locked.vx" > /dev/null 2>&1; then  # root reads everything
+  run_in_work locked.vx
+  check "an unreadable script exits with 1" test "$status" -eq 1
+  check "an unreadable script is not found" test "$(cat "$tmp/err")" = "$not_found"
+fi
 
 exit $failed

@@ -192,7 +192,7 @@ CALLSUB Recurse
 ENDP
 )"), 1);
   EXPECT_EQ(Long("D"), 100);
-  EXPECT_EQ(Messages(), (Strings{"[Error] Line (0) : スタックオーバーフロー"}));
+  EXPECT_EQ(Messages(), (Strings{"[Error] Line (8) : スタックオーバーフロー"}));
   EXPECT_EQ(rt.run.depth, 0);
 }
 
@@ -211,7 +211,7 @@ CALLSUB Recurse
 ENDP
 )"), 1);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (0) : スタックオーバーフロー"));
+  EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (9) : スタックオーバーフロー"));
 }
 
 TEST_F(Flow, UndefinedLabelsByStatement) {
@@ -346,7 +346,7 @@ TEST_F(Flow, CallOfAnApiWithoutImplementationEndsTheRun) {
   ASSERT_EQ(Load("Data long X 0\n:Initial\nCALL WSrvStart 1, 2\nX = 1\n"), 1);
   EXPECT_EQ(Long("X"), 0);
   EXPECT_EQ(Messages(),
-            (Strings{"[Error] Line (0) : 対応する内部関数がありません。[1, 2]<3255> [1, 2]"}));
+            (Strings{"[Error] Line (3) : 対応する内部関数がありません。[1, 2]<3255> [1, 2]"}));
 }
 
 TEST_F(Flow, ComputedCallsReportAndGoOn) {
@@ -372,8 +372,8 @@ ENDP
   EXPECT_EQ(Long("E3"), 1);
   EXPECT_EQ(Long("N"), 3);
   EXPECT_FALSE(rt.error.Raised());
-  EXPECT_EQ(Messages(), (Strings{"[Error] Line (0) : no such API [NoSuchApi]",
-                                 "[Error] Line (0) : パラメータエラー(対応するリソースがありません[NOSUCH]) [strlen]"}));
+  EXPECT_EQ(Messages(), (Strings{"[Error] Line (9) : no such API [NoSuchApi]",
+                                 "[Error] Line (11) : パラメータエラー(対応するリソースがありません[NOSUCH]) [strlen]"}));
   // The record keeps the API found last.
   const auto strlen_api = api::LookupApi("strlen");
   ASSERT_TRUE(strlen_api.has_value());

@@ -80,7 +80,7 @@ TEST_F(LoadScriptTest, MissingSourceFailsSilently) {
 TEST_F(LoadScriptTest, UnknownDirectiveUnloads) {
   Select("d.vx", "Data long A 0\nA = 1\nfoo bar\n");
   EXPECT_EQ(LoadScript(rt, "d.vx"), 0);
-  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (0) : unknown directive [foo]"});
+  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (3) : unknown directive [foo]"});
   EXPECT_EQ(rt.program.RscCount(), 0);
   EXPECT_EQ(rt.program.ProcCount(), 1);
 }

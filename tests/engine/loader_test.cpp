@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "api/api_table.hpp"
@@ -36,11 +38,19 @@ class LoaderTest : public ::testing::Test {
     EXPECT_EQ(Compile(script), CompileStatus::kCompiled);
     EXPECT_EQ(window.messages, std::vector<std::string>{});
   }
-  // Compiles and expects exactly one "Line (n) : message [line]" box.
+  // Compiles and expects exactly one "Line (n) : message [line]" box. The
+  // number defaults to the physical line (from 1) of the last occurrence of
+  // `line` in a source without markers.
   void CompileFails(std::string_view script, std::string_view message, std::string_view line,
-                    long line_number = 0) {
+                    std::optional<long> line_number = std::nullopt) {
     EXPECT_EQ(Compile(script), CompileStatus::kFailed);
-    EXPECT_EQ(window.messages, std::vector<std::string>{LineError(message, line, line_number)});
+    const long number = line_number ? *line_number : PhysicalLineOf(script, line);
+    EXPECT_EQ(window.messages, std::vector<std::string>{LineError(message, line, number)});
+  }
+  static long PhysicalLineOf(std::string_view script, std::string_view line) {
+    const std::size_t at = script.rfind(line);
+    if (at == std::string_view::npos) return 0;
+    return 1 + static_cast<long>(std::count(script.begin(), script.begin() + at, '\n'));
   }
   static std::string LineError(std::string_view message, std::string_view line, long number = 0) {
     return "[Error] Line (" + std::to_string(number) + ") : " + std::string(message) + " [" +
@@ -138,13 +148,34 @@ TEST_F(LoaderTest, KeywordsIgnoreCase) {
   EXPECT_EQ(Proc(8).code, P_DTV_RETSYS);
 }
 
+TEST_F(LoaderTest, WithoutMarkersStatementsCarryTheirPhysicalLine) {
+  CompileOk("Data long A 0\r\n:Initial\r\n\r\nA = 1\r\nA = 1 + \\\r\n  2\r\nDebug x\r\n");
+  ASSERT_EQ(Count(), 4);
+  EXPECT_EQ(Proc(1).line, 4);
+  EXPECT_EQ(Proc(2).line, 6);  // a continued statement: its last line
+  EXPECT_EQ(Proc(3).line, 7);
+  EXPECT_EQ(Rsc(FIRST_USER).line, 1);
+}
+
+TEST_F(LoaderTest, OneMarkerAnywhereMeansMarkedNumbers) {
+  CompileOk("Data long A 0\n:Initial\nA = 1\n[$SRC:20]A = 2\nA = 3\n");
+  ASSERT_EQ(Count(), 4);
+  EXPECT_EQ(Proc(1).line, 0);  // before the first marker
+  EXPECT_EQ(Proc(2).line, 20);
+  EXPECT_EQ(Proc(3).line, 20);
+  EXPECT_EQ(Rsc(FIRST_USER).line, 0);
+  // A load error before the marker names line 0, as the marked numbering says.
+  CompileFails("Data long A 0\nA = 1)\n[$SRC:9]Debug x\n", Text(msg::Id::kExpressionError), "A = 1)",
+               0);
+}
+
 TEST_F(LoaderTest, WordThatBeginsWithAKeywordIsUnknown) {
   EXPECT_EQ(Compile("Debug a\n[$SRC:3]endifx\nDebug b\n"), CompileStatus::kUnknownDirective);
   EXPECT_EQ(window.messages,
             std::vector<std::string>{"[msg] Line (3) : unknown directive [endifx]"});
   EXPECT_EQ(Count(), 2);
   EXPECT_EQ(Compile("A == 1\n"), CompileStatus::kUnknownDirective);  // a comparison
-  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (0) : unknown directive [A]"});
+  EXPECT_EQ(window.messages, std::vector<std::string>{"[msg] Line (1) : unknown directive [A]"});
 }
 
 TEST_F(LoaderTest, AssignmentsComeBeforeKeywords) {
@@ -538,7 +569,9 @@ TEST_F(LoaderTest, RecordsOfEachStatementKind) {
   EXPECT_EQ(Proc(18).text, Prepared("D+( 2)"));
   EXPECT_EQ(Proc(19).b, b);
   EXPECT_EQ(Proc(19).text, " \"caption\"");
-  for (std::int32_t p = 1; p < Count(); ++p) EXPECT_EQ(Proc(p).line, 0);
+  // No markers: each record carries its physical line (six lines before the
+  // first statement).
+  for (std::int32_t p = 1; p < Count(); ++p) EXPECT_EQ(Proc(p).line, p + 6);
 }
 
 TEST_F(LoaderTest, StatementErrors) {

@@ -63,7 +63,7 @@ ENDP
 )"), 1);
   EXPECT_EQ(Long("X"), 1);
   ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (0) : 計算式エラー [")) << Messages()[0];
+  EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (6) : 計算式エラー [")) << Messages()[0];
   EXPECT_EQ(window.title, "Terminate with error");
   EXPECT_TRUE(rt.error.Raised());
   EXPECT_TRUE(rt.error.Text().empty());
@@ -191,7 +191,7 @@ ENDP
 
 TEST_F(RunLoop, AssignmentToATimerIsRefused) {
   ASSERT_EQ(Load("MakeTimer T 100\n:Initial\nT = 5\n"), 1);
-  EXPECT_EQ(Messages(), (Strings{"[Error] Line (0) : 代入文の左辺には指定できません。(T) [ 5]"}));
+  EXPECT_EQ(Messages(), (Strings{"[Error] Line (3) : 代入文の左辺には指定できません。(T) [ 5]"}));
 }
 
 TEST_F(RunLoop, AssignmentTraceNamesTheDestination) {
@@ -482,7 +482,7 @@ TEST_F(RunLoop, ExitWithABadPathExpressionIsAnError) {
   EXPECT_EQ(rt.run.exit_request, EXIT_NONE);
   EXPECT_GT(rt.program.RscCount(), 0);
   EXPECT_EQ(Messages(),
-            (Strings{"[Error] Line (0) : 文字列式エラー(対応するリソースがありません[NOSUCH]) [Exit NOSUCH]"}));
+            (Strings{"[Error] Line (2) : 文字列式エラー(対応するリソースがありません[NOSUCH]) [Exit NOSUCH]"}));
 }
 
 class RecordingDebugger : public DebugDialog {

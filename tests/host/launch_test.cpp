@@ -107,6 +107,17 @@ TEST(LaunchOptions, HeadlessMessagesAreOneUtf8Line) {
 
 class MainWindow : public test::ScriptTest {};
 
+TEST(LaunchOptions, ExitStatus) {
+  // The script's own code always wins.
+  EXPECT_EQ(host::ExitStatus(9, true, true), 9);
+  EXPECT_EQ(host::ExitStatus(-1, false, true), -1);
+  // Headless, an error with no code of the script's own is not a success.
+  EXPECT_EQ(host::ExitStatus(0, true, true), host::SCRIPT_ERROR_STATUS);
+  EXPECT_EQ(host::ExitStatus(0, false, true), 0);
+  // With a window the person saw the error and closed the window.
+  EXPECT_EQ(host::ExitStatus(0, true, false), 0);
+}
+
 TEST_F(MainWindow, TickRunsOneQueuedLabel) {
   ASSERT_EQ(Load("Data long X 0\n:Initial\nENDP\n:Inc\ninc X\nENDP\n"), 1);
   host::MainWindowProcedure procedure(rt);

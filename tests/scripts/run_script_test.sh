@@ -4,21 +4,33 @@
 # Runs SCRIPT.vx through the real binary, headless, the way a user would:
 # `vexmora --headless SCRIPT.vx [ARGS]`, with default.vx (the one built next
 # to BINARY) in a private program directory and the script in a private work
-# directory. Then compares:
-#   standard error  with SCRIPT.stderr (UTF-8; absent = must be empty);
-#                   @WORK@ and @PROG@ stand for the two directories
-#   the exit code   with SCRIPT.exit (absent = 0)
-#   files           each name listed in SCRIPT.files (one per line, relative
-#                   to the work directory) with SCRIPT.expected/NAME, where
-#                   @WORK@ stands for the work directory
-# Optional inputs: SCRIPT.env (NAME=value lines set in the environment),
-# SCRIPT.args (more command-line words, one line),
-# SCRIPT.cmd (the whole command line instead, one line, may be empty: the
-# script itself is then not named), SCRIPT.input/ (files copied into the
-# work directory first: data files, scripts to chain to).
+# directory. Every file beside SCRIPT.vx that shares its name is optional:
+#
+# Inputs
+#   NAME.args      more command-line words (one line)
+#   NAME.cmd       the whole command line instead (one line, may be empty:
+#                  the script itself is then not named)
+#   NAME.input/    files copied into the work directory first
+#   NAME.env       VAR=VALUE lines set in the program's environment; @WORK@
+#                  stands for the work directory
+#   NAME.prepare   a bash script run in the work directory first (CONVERT
+#                  names ImageMagick's convert), to make picture files
+# Checks
+#   NAME.stderr    standard error (UTF-8; absent = must be empty); @WORK@ and
+#                  @PROG@ stand for the two directories
+#   NAME.exit      the exit code (absent = 0)
+#   NAME.files     names of files (one a line, relative to the work
+#                  directory) compared with NAME.expected/NAME, where @WORK@
+#                  stands for the work directory
+#   NAME.pixels    the drawing bank, written with --vram-png, checked by
+#                  tests/vram/check_png.py
+#   NAME.check     a bash script run in the work directory at the end (PNG
+#                  names the picture, COMPARE the pixel comparer
+#                  tests/images/compare_png.py); it must succeed
 set -u
 binary=$1
 script=$2
+tests=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(cd "$(dirname "$script")" && pwd)
 name=$(basename "$script" .vx)
 base="$dir/$name"
@@ -27,10 +39,18 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 prog="$tmp/prog"
 work="$tmp/work"
+png="$tmp/vram.png"
 mkdir -p "$prog" "$work"
 cp "$(dirname "$binary")/default.vx" "$prog/default.vx"
 cp "$script" "$work/$name.vx"
 if [ -d "$base.input" ]; then cp -R "$base.input/." "$work/"; fi
+
+export CONVERT=/usr/bin/convert
+export COMPARE="python3 $tests/images/compare_png.py"
+if [ -f "$base.prepare" ] && ! (cd "$work" && bash "$base.prepare"); then
+  echo "$name.prepare failed"
+  exit 1
+fi
 
 words=("$name.vx")
 if [ -f "$base.args" ]; then
@@ -39,12 +59,17 @@ if [ -f "$base.args" ]; then
 fi
 if [ -f "$base.cmd" ]; then read -r -a words < "$base.cmd" || true; fi
 
-settings=()
+options=(--headless)
+if [ -f "$base.pixels" ] || [ -f "$base.check" ]; then options+=(--vram-png "$png"); fi
+
+environment=(VEXMORA_PROGRAM_DIR="$prog")
 if [ -f "$base.env" ]; then
-  while IFS= read -r line || [ -n "$line" ]; do [ -n "$line" ] && settings+=("$line"); done < "$base.env"
+  while IFS= read -r setting || [ -n "$setting" ]; do
+    [ -n "$setting" ] && environment+=("${setting//@WORK@/$work}")
+  done < "$base.env"
 fi
 
-(cd "$work" && env "${settings[@]}" VEXMORA_PROGRAM_DIR="$prog" timeout 50 "$binary" --headless -- "${words[@]}") \
+(cd "$work" && env "${environment[@]}" timeout 50 "$binary" "${options[@]}" -- "${words[@]}") \
   > "$tmp/stdout" 2> "$tmp/stderr.raw"
 status=$?
 
@@ -78,6 +103,20 @@ if [ -f "$base.files" ]; then
       failed=1
     fi
   done < "$base.files"
+fi
+
+if [ -f "$base.pixels" ] || [ -f "$base.check" ]; then
+  if [ ! -f "$png" ]; then
+    echo "no picture was written"
+    exit 1
+  fi
+fi
+if [ -f "$base.pixels" ]; then
+  python3 "$tests/vram/check_png.py" "$png" "$base.pixels" || failed=1
+fi
+if [ -f "$base.check" ] && ! (cd "$work" && PNG="$png" bash "$base.check"); then
+  echo "$name.check failed"
+  failed=1
 fi
 
 exit $failed
