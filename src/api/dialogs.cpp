@@ -56,9 +56,11 @@ struct Question {
   const std::string& caption;
 };
 
+// Prompt and caption live in work buffers 2 and 3, so a handler's own
+// texts in buffers 0 and 1 survive the fetch.
 Question FetchQuestion(Call& call, int prompt_at, int caption_at) {
-  std::string& prompt = call.Small(0);
-  std::string& caption = call.Small(1);
+  std::string& prompt = call.Small(2);
+  std::string& caption = call.Small(3);
   if (prompt_at != kNone) call.OptString(prompt_at, prompt);
   if (caption_at != kNone) call.OptString(caption_at, caption);
   return {prompt, caption};

@@ -40,7 +40,7 @@ xdotool windowfocus --sync "\$win" 2>/dev/null
 xdotool mousemove --window "\$win" 100 88 click 1
 sleep 0.3
 xdotool mousemove --window "\$win" 80 306 click 1
-find "Controls and timers" > /dev/null || { echo "the example did not start"; [ -n "${LAUNCHER_SHOT:-}" ] && import -window root "$LAUNCHER_SHOT"; kill \$pid; exit 1; }
+find "Controls and timers" > /dev/null || { echo "the example did not start"; [ -n "${LAUNCHER_SHOT:-}" ] && import -window root "${LAUNCHER_SHOT:-}"; kill \$pid; exit 1; }
 kill \$pid
 DRIVE
 chmod +x "$tmp/drive.sh"

@@ -123,10 +123,10 @@ check "the window shows the installed icon" grep -q "^_NET_WM_ICON(CARDINAL) = "
 
 run_example "$prefix" "$prefix/bin/vexmora" "$build/vexmora"
 
-# Neither place has one: the usual message, exit code 0.
+# Neither place has one: the usual message, exit code 1.
 rm "$prefix/share/vexmora/default.vx"
 (cd "$tmp" && env -u VEXMORA_PROGRAM_DIR "$prefix/bin/vexmora" --headless where.vx 2> "$tmp/err")
-check "without any default.vx the exit code is 0" test $? -eq 0
+check "without any default.vx the exit code is 1" test $? -eq 1
 check "without any default.vx the message says so" \
   test "$(cat "$tmp/err")" = "[Message] 必要なファイル(default.vx)が見つかりません。"
 
