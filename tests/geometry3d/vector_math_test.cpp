@@ -49,13 +49,18 @@ TEST(RotationVector, RecoversTheVectorOfARotation) {
 
 TEST(RotationVector, PairsAndFailures) {
   EXPECT_FALSE(geometry3d::RotationVector(geometry3d::Identity(), 0));
-  // About x, columns 0 and 1 see no axis (column 0 does not move): mode 1
-  // fails, mode 2 and the automatic choice succeed.
+  // About x, column 0 does not move, so the pairs with column 0 see no
+  // axis: modes 1 and 3 fail, mode 2 and the automatic choice succeed.
   const Mat3 about_x = geometry3d::RotationMatrix({0.3, 0, 0});
   EXPECT_FALSE(geometry3d::RotationVector(about_x, 1));
   EXPECT_FALSE(geometry3d::RotationVector(about_x, 7));  // any other mode is mode 1
-  ExpectNear(*geometry3d::RotationVector(about_x, 2), {0.3, 0, 0});
-  ExpectNear(*geometry3d::RotationVector(about_x, 3), {0.3, 0, 0});
+  EXPECT_FALSE(geometry3d::RotationVector(about_x, 3));
+  const auto by_pair = geometry3d::RotationVector(about_x, 2);
+  ASSERT_TRUE(by_pair);
+  ExpectNear(*by_pair, {0.3, 0, 0});
+  const auto automatic = geometry3d::RotationVector(about_x, 0);
+  ASSERT_TRUE(automatic);
+  ExpectNear(*automatic, {0.3, 0, 0});
   // A zero matrix is no rotation, a NaN one never passes.
   Mat3 nan;
   nan.m[0][0] = std::nan("");
