@@ -2,6 +2,7 @@
 // program's sound devices (VEXMORA_AUDIO: the sound card, a WAV file or a
 // silent device) as a render source on a stream of its own, or renders into
 // a WAV file in step with the ticks (each tick is 30 ms of sound).
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -27,19 +28,86 @@ constexpr std::size_t kWavHeaderSize = 44;
 constexpr auto kReleaseWait = std::chrono::milliseconds(kTailMs);
 constexpr auto kReleasePoll = std::chrono::milliseconds(10);
 
+// FluidSynth, and the sixty-odd libraries it brings along, are loaded when
+// MIDI is first played through it, so a script that plays none never pays
+// for loading them.
+constexpr const char* kFluidSynthLibrary = "libfluidsynth.so.3";
+
+struct FluidApi {
+  decltype(&::fluid_set_log_function) fluid_set_log_function = nullptr;
+  decltype(&::new_fluid_settings) new_fluid_settings = nullptr;
+  decltype(&::delete_fluid_settings) delete_fluid_settings = nullptr;
+  decltype(&::fluid_settings_setnum) fluid_settings_setnum = nullptr;
+  decltype(&::new_fluid_synth) new_fluid_synth = nullptr;
+  decltype(&::delete_fluid_synth) delete_fluid_synth = nullptr;
+  decltype(&::fluid_synth_sfload) fluid_synth_sfload = nullptr;
+  decltype(&::fluid_synth_write_s16) fluid_synth_write_s16 = nullptr;
+  decltype(&::fluid_synth_noteoff) fluid_synth_noteoff = nullptr;
+  decltype(&::fluid_synth_noteon) fluid_synth_noteon = nullptr;
+  decltype(&::fluid_synth_key_pressure) fluid_synth_key_pressure = nullptr;
+  decltype(&::fluid_synth_cc) fluid_synth_cc = nullptr;
+  decltype(&::fluid_synth_program_change) fluid_synth_program_change = nullptr;
+  decltype(&::fluid_synth_channel_pressure) fluid_synth_channel_pressure = nullptr;
+  decltype(&::fluid_synth_pitch_bend) fluid_synth_pitch_bend = nullptr;
+  decltype(&::fluid_synth_set_gain) fluid_synth_set_gain = nullptr;
+  decltype(&::fluid_synth_get_active_voice_count) fluid_synth_get_active_voice_count = nullptr;
+};
+
+FluidApi& FluidSlot() {
+  static FluidApi api;
+  return api;
+}
+
+// The loaded functions; only called once LoadFluidSynth has succeeded.
+const FluidApi& Fluid() { return FluidSlot(); }
+
+template <typename F>
+bool Bind(void* handle, const char* name, F* out) {
+  *out = reinterpret_cast<F>(::dlsym(handle, name));
+  return *out != nullptr;
+}
+
+bool LoadFluidSynth() {
+  static const bool loaded = [] {
+    void* handle = ::dlopen(kFluidSynthLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return false;
+    FluidApi& api = FluidSlot();
+    bool ok = true;
+  ok = Bind(handle, "fluid_set_log_function", &api.fluid_set_log_function) && ok;
+  ok = Bind(handle, "new_fluid_settings", &api.new_fluid_settings) && ok;
+  ok = Bind(handle, "delete_fluid_settings", &api.delete_fluid_settings) && ok;
+  ok = Bind(handle, "fluid_settings_setnum", &api.fluid_settings_setnum) && ok;
+  ok = Bind(handle, "new_fluid_synth", &api.new_fluid_synth) && ok;
+  ok = Bind(handle, "delete_fluid_synth", &api.delete_fluid_synth) && ok;
+  ok = Bind(handle, "fluid_synth_sfload", &api.fluid_synth_sfload) && ok;
+  ok = Bind(handle, "fluid_synth_write_s16", &api.fluid_synth_write_s16) && ok;
+  ok = Bind(handle, "fluid_synth_noteoff", &api.fluid_synth_noteoff) && ok;
+  ok = Bind(handle, "fluid_synth_noteon", &api.fluid_synth_noteon) && ok;
+  ok = Bind(handle, "fluid_synth_key_pressure", &api.fluid_synth_key_pressure) && ok;
+  ok = Bind(handle, "fluid_synth_cc", &api.fluid_synth_cc) && ok;
+  ok = Bind(handle, "fluid_synth_program_change", &api.fluid_synth_program_change) && ok;
+  ok = Bind(handle, "fluid_synth_channel_pressure", &api.fluid_synth_channel_pressure) && ok;
+  ok = Bind(handle, "fluid_synth_pitch_bend", &api.fluid_synth_pitch_bend) && ok;
+  ok = Bind(handle, "fluid_synth_set_gain", &api.fluid_synth_set_gain) && ok;
+  ok = Bind(handle, "fluid_synth_get_active_voice_count", &api.fluid_synth_get_active_voice_count) && ok;
+    return ok;  // the library stays loaded for the rest of the process
+  }();
+  return loaded;
+}
+
 void SilenceLibraryLogs() {
   for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) {
-    fluid_set_log_function(level, nullptr, nullptr);
+    Fluid().fluid_set_log_function(level, nullptr, nullptr);
   }
   // Probing sound cards through ALSA prints to standard error otherwise.
   SilenceAlsaErrors();
 }
 
 struct SettingsDeleter {
-  void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
+  void operator()(fluid_settings_t* s) const { Fluid().delete_fluid_settings(s); }
 };
 struct SynthDeleter {
-  void operator()(fluid_synth_t* s) const { delete_fluid_synth(s); }
+  void operator()(fluid_synth_t* s) const { Fluid().delete_fluid_synth(s); }
 };
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -110,7 +178,7 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
   // The render thread's pull: one block of interleaved stereo samples.
   void Render(std::span<std::int16_t> block) override {
     const int frames = static_cast<int>(block.size() / 2);
-    fluid_synth_write_s16(synth_.get(), frames, block.data(), 0, 2, block.data(), 1, 2);
+    Fluid().fluid_synth_write_s16(synth_.get(), frames, block.data(), 0, 2, block.data(), 1, 2);
   }
 
   bool StartFile(std::FILE* f, std::uint32_t tick) {
@@ -128,13 +196,13 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     data1 &= 0x7F;
     data2 &= 0x7F;
     switch (status & 0xF0) {
-      case 0x80: fluid_synth_noteoff(s, channel, data1); break;
-      case 0x90: fluid_synth_noteon(s, channel, data1, data2); break;
-      case 0xA0: fluid_synth_key_pressure(s, channel, data1, data2); break;
-      case 0xB0: fluid_synth_cc(s, channel, data1, data2); break;
-      case 0xC0: fluid_synth_program_change(s, channel, data1); break;
-      case 0xD0: fluid_synth_channel_pressure(s, channel, data1); break;
-      case 0xE0: fluid_synth_pitch_bend(s, channel, data1 | (data2 << 7)); break;
+      case 0x80: Fluid().fluid_synth_noteoff(s, channel, data1); break;
+      case 0x90: Fluid().fluid_synth_noteon(s, channel, data1, data2); break;
+      case 0xA0: Fluid().fluid_synth_key_pressure(s, channel, data1, data2); break;
+      case 0xB0: Fluid().fluid_synth_cc(s, channel, data1, data2); break;
+      case 0xC0: Fluid().fluid_synth_program_change(s, channel, data1); break;
+      case 0xD0: Fluid().fluid_synth_channel_pressure(s, channel, data1); break;
+      case 0xE0: Fluid().fluid_synth_pitch_bend(s, channel, data1 | (data2 << 7)); break;
       default: break;  // system messages have no meaning for the synthesizer
     }
   }
@@ -143,7 +211,7 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     Advance(tick);
     // The synthesizer has one master gain: the louder side sets it.
     const std::uint32_t loudest = left > right ? left : right;
-    fluid_synth_set_gain(synth_.get(),
+    Fluid().fluid_synth_set_gain(synth_.get(),
                          static_cast<float>(kFullVolumeGain * loudest / kVolumeMax));
   }
 
@@ -157,7 +225,7 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
   // device, for at most kReleaseWait, instead of cutting them off.
   void RingOut() {
     const auto until = std::chrono::steady_clock::now() + kReleaseWait;
-    while (!stream_->Failed() && fluid_synth_get_active_voice_count(synth_.get()) > 0 &&
+    while (!stream_->Failed() && Fluid().fluid_synth_get_active_voice_count(synth_.get()) > 0 &&
            std::chrono::steady_clock::now() < until) {
       std::this_thread::sleep_for(kReleasePoll);
     }
@@ -168,7 +236,7 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     std::array<std::int16_t, kRenderChunk * 2> buffer;
     while (rendered_ < until && wav_) {
       const int frames = static_cast<int>(std::min<std::uint64_t>(until - rendered_, kRenderChunk));
-      fluid_synth_write_s16(synth_.get(), frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
+      Fluid().fluid_synth_write_s16(synth_.get(), frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
       // WAV samples are little-endian, as are this machine's.
       if (std::fwrite(buffer.data(), 4, static_cast<std::size_t>(frames), wav_.get()) !=
           static_cast<std::size_t>(frames)) {
@@ -191,16 +259,17 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
 }  // namespace
 
 OpenedOutput OpenFluidSynthOutput(std::string_view wav_path, std::uint32_t tick) {
+  if (!LoadFluidSynth()) return {nullptr, OpenError::kNoDevice, "cannot load FluidSynth"};
   SilenceLibraryLogs();
   const std::string font = FindSoundFont();
   if (font.empty()) return {nullptr, OpenError::kNoDevice, "no General MIDI sound font"};
-  std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+  std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(Fluid().new_fluid_settings());
   if (!settings) return {nullptr, OpenError::kNoMem, "synthesizer settings"};
-  fluid_settings_setnum(settings.get(), "synth.sample-rate", kSampleRate);
-  fluid_settings_setnum(settings.get(), "synth.gain", kFullVolumeGain);
-  std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
+  Fluid().fluid_settings_setnum(settings.get(), "synth.sample-rate", kSampleRate);
+  Fluid().fluid_settings_setnum(settings.get(), "synth.gain", kFullVolumeGain);
+  std::unique_ptr<fluid_synth_t, SynthDeleter> synth(Fluid().new_fluid_synth(settings.get()));
   if (!synth) return {nullptr, OpenError::kNoMem, "synthesizer"};
-  if (fluid_synth_sfload(synth.get(), font.c_str(), 1) == FLUID_FAILED) {
+  if (Fluid().fluid_synth_sfload(synth.get(), font.c_str(), 1) == FLUID_FAILED) {
     return {nullptr, OpenError::kNoDevice, "cannot load " + font};
   }
   auto output = std::make_unique<FluidSynthOutput>(std::move(settings), std::move(synth));
