@@ -158,9 +158,9 @@ TEST_F(AudioApiTest, SpectrumTable) {
   EXPECT_EQ(Long(n), (200 * 125 + 100 * 95) / 220);
   Call("GetWSpctAtWv", "2, 661500, N");
   EXPECT_EQ(Long(n), 0);
-  const std::string path = folder.Path("spec.bin");
+  const std::string path = folder.Path("spectrum.bin");
   Call("SaveSpctF", "\"" + path + "\", 3");
-  EXPECT_EQ(folder.Read("spec.bin").size(), 9000u);
+  EXPECT_EQ(folder.Read("spectrum.bin").size(), 9000u);
   Call("ClearWSpc", "-1");
   EXPECT_EQ(A().stores.Spectrum(2, 10), 0);
   Call("LoadSpctF", "\"" + path + "\"");

@@ -51,8 +51,8 @@ def mask_of(path, w, h, ours):
     return mask
 
 
-def disc_mask(spec, w, h):
-    discs = [tuple(float(v) for v in item.split(",")) for item in spec.split()]
+def disc_mask(holes, w, h):
+    discs = [tuple(float(v) for v in item.split(",")) for item in holes.split()]
     mask = [[False] * w for _ in range(h)]
     board_height = h / SCALE
     for y in range(h):
