@@ -2,7 +2,6 @@
 // program's sound devices (VEXMORA_AUDIO: the sound card, a WAV file or a
 // silent device) as a render source on a stream of its own, or renders into
 // a WAV file in step with the ticks (each tick is 30 ms of sound).
-#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 
 #include "audio/device.hpp"
 #include "music/midi_output.hpp"
+#include "platform/shared_library.hpp"
 
 namespace vx::music {
 namespace {
@@ -61,36 +61,30 @@ FluidApi& FluidSlot() {
 // The loaded functions; only called once LoadFluidSynth has succeeded.
 const FluidApi& Fluid() { return FluidSlot(); }
 
-template <typename F>
-bool Bind(void* handle, const char* name, F* out) {
-  *out = reinterpret_cast<F>(::dlsym(handle, name));
-  return *out != nullptr;
-}
-
 bool LoadFluidSynth() {
   static const bool loaded = [] {
-    void* handle = ::dlopen(kFluidSynthLibrary, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return false;
+    platform::SharedLibrary& library = platform::SharedLibrary::Resident(kFluidSynthLibrary);
+    if (!library.Loaded()) return false;
     FluidApi& api = FluidSlot();
     bool ok = true;
-  ok = Bind(handle, "fluid_set_log_function", &api.fluid_set_log_function) && ok;
-  ok = Bind(handle, "new_fluid_settings", &api.new_fluid_settings) && ok;
-  ok = Bind(handle, "delete_fluid_settings", &api.delete_fluid_settings) && ok;
-  ok = Bind(handle, "fluid_settings_setnum", &api.fluid_settings_setnum) && ok;
-  ok = Bind(handle, "new_fluid_synth", &api.new_fluid_synth) && ok;
-  ok = Bind(handle, "delete_fluid_synth", &api.delete_fluid_synth) && ok;
-  ok = Bind(handle, "fluid_synth_sfload", &api.fluid_synth_sfload) && ok;
-  ok = Bind(handle, "fluid_synth_write_s16", &api.fluid_synth_write_s16) && ok;
-  ok = Bind(handle, "fluid_synth_noteoff", &api.fluid_synth_noteoff) && ok;
-  ok = Bind(handle, "fluid_synth_noteon", &api.fluid_synth_noteon) && ok;
-  ok = Bind(handle, "fluid_synth_key_pressure", &api.fluid_synth_key_pressure) && ok;
-  ok = Bind(handle, "fluid_synth_cc", &api.fluid_synth_cc) && ok;
-  ok = Bind(handle, "fluid_synth_program_change", &api.fluid_synth_program_change) && ok;
-  ok = Bind(handle, "fluid_synth_channel_pressure", &api.fluid_synth_channel_pressure) && ok;
-  ok = Bind(handle, "fluid_synth_pitch_bend", &api.fluid_synth_pitch_bend) && ok;
-  ok = Bind(handle, "fluid_synth_set_gain", &api.fluid_synth_set_gain) && ok;
-  ok = Bind(handle, "fluid_synth_get_active_voice_count", &api.fluid_synth_get_active_voice_count) && ok;
-    return ok;  // the library stays loaded for the rest of the process
+    ok = library.Bind("fluid_set_log_function", &api.fluid_set_log_function) && ok;
+    ok = library.Bind("new_fluid_settings", &api.new_fluid_settings) && ok;
+    ok = library.Bind("delete_fluid_settings", &api.delete_fluid_settings) && ok;
+    ok = library.Bind("fluid_settings_setnum", &api.fluid_settings_setnum) && ok;
+    ok = library.Bind("new_fluid_synth", &api.new_fluid_synth) && ok;
+    ok = library.Bind("delete_fluid_synth", &api.delete_fluid_synth) && ok;
+    ok = library.Bind("fluid_synth_sfload", &api.fluid_synth_sfload) && ok;
+    ok = library.Bind("fluid_synth_write_s16", &api.fluid_synth_write_s16) && ok;
+    ok = library.Bind("fluid_synth_noteoff", &api.fluid_synth_noteoff) && ok;
+    ok = library.Bind("fluid_synth_noteon", &api.fluid_synth_noteon) && ok;
+    ok = library.Bind("fluid_synth_key_pressure", &api.fluid_synth_key_pressure) && ok;
+    ok = library.Bind("fluid_synth_cc", &api.fluid_synth_cc) && ok;
+    ok = library.Bind("fluid_synth_program_change", &api.fluid_synth_program_change) && ok;
+    ok = library.Bind("fluid_synth_channel_pressure", &api.fluid_synth_channel_pressure) && ok;
+    ok = library.Bind("fluid_synth_pitch_bend", &api.fluid_synth_pitch_bend) && ok;
+    ok = library.Bind("fluid_synth_set_gain", &api.fluid_synth_set_gain) && ok;
+    ok = library.Bind("fluid_synth_get_active_voice_count", &api.fluid_synth_get_active_voice_count) && ok;
+    return ok;
   }();
   return loaded;
 }

@@ -1,0 +1,41 @@
+// Libraries that only some scripts need (synthesizers, codecs, speech, OCR)
+// are opened on first use rather than linked, so a start-up never maps them
+// and a machine without them still runs every other script.
+#pragma once
+
+#include <string>
+
+namespace vx::platform {
+
+class SharedLibrary {
+ public:
+  // Opens `soname` (for example "libespeak-ng.so.1") with local symbols.
+  explicit SharedLibrary(const char* soname);
+  ~SharedLibrary();
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // The library `soname` for the rest of the process, opened on the first
+  // call. It is never closed: libraries that start threads or register exit
+  // handlers cannot be unloaded safely while the program runs down.
+  static SharedLibrary& Resident(const char* soname);
+
+  bool Loaded() const { return handle_ != nullptr; }
+  // Why opening or the last Bind failed, in the loader's words.
+  const std::string& Error() const { return error_; }
+
+  // Points `*out` at the function `name`; false (and Error set) if missing.
+  template <typename F>
+  bool Bind(const char* name, F* out) {
+    *out = reinterpret_cast<F>(Symbol(name));
+    return *out != nullptr;
+  }
+
+ private:
+  void* Symbol(const char* name);
+
+  void* handle_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace vx::platform
