@@ -1,7 +1,7 @@
 # Installed layout (cmake --install build --prefix P) and the Debian package
 # (cpack -G DEB in the build tree):
 #   P/bin/vexmora
-#   P/share/vexmora/          default.vx, examples/, doc/ (reference, docBase.html)
+#   P/share/vexmora/          default.vx, launcher.vx, examples/, doc/ (reference, docBase.html)
 #   P/share/doc/vexmora/      README
 #   P/share/man/man1/         vexmora.1
 #   P/share/applications/, metainfo/, mime/packages/, icons/hicolor/
@@ -23,7 +23,7 @@ add_custom_command(OUTPUT ${VEXMORA_DOC_BASE}
 add_custom_target(vexmora_doc_base ALL DEPENDS ${VEXMORA_DOC_BASE})
 
 install(TARGETS vexmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/default.vx DESTINATION ${VEXMORA_DATA_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/default.vx ${PROJECT_SOURCE_DIR}/launcher.vx DESTINATION ${VEXMORA_DATA_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${VEXMORA_DATA_DIR}/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/api/ DESTINATION ${VEXMORA_DATA_DIR}/doc/api)
 install(FILES ${VEXMORA_DOC_BASE} DESTINATION ${VEXMORA_DATA_DIR}/doc)
@@ -59,9 +59,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# FluidSynth is loaded at run time, so dpkg-shlibdeps does not see it.
+# FluidSynth and the window layer's Qt are loaded at run time, so
+# dpkg-shlibdeps does not see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm")
+    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,35 +1,30 @@
 // vexmora: the front end. Works out the options, the program directory and
-// the command line, runs the start-up sequence and then Qt's event loop,
+// the command line, runs the start-up sequence and then the event loop,
 // with a window or headless (where Qt comes up only when a script needs it).
-#include <QApplication>
-#include <QIcon>
-#include <QtGlobal>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "api/api_table.hpp"
-#include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
 #include "host/instances.hpp"
 #include "host/launch.hpp"
+#include "host/headless_window.hpp"
 #include "host/main_window.hpp"
 #include "host/standin_window.hpp"
 #include "host/top_windows.hpp"
 #include "host/vram_png.hpp"
+#include "host/window_layer.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
-#include "platform/qt/qt_controls.hpp"
-#include "platform/qt/qt_debugger.hpp"
-#include "platform/qt/qt_dialogs.hpp"
-#include "platform/qt/qt_host.hpp"
-#include "platform/qt/qt_window_system.hpp"
+#include "platform/shared_library.hpp"
 
 namespace {
 
@@ -73,104 +68,74 @@ bool OffscreenPlatformChosen() {
          (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0);
 }
 
-// Headless, standard error carries the script's messages only; Qt's own
-// notes appear when VEXMORA_QT_MESSAGES is set.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-  if (type == QtFatalMsg || std::getenv("VEXMORA_QT_MESSAGES") != nullptr) {
-    std::fprintf(stderr, "qt: %s\n", text.toLocal8Bit().constData());
-  }
+// The window layer's library image, placed in the executable at build time.
+extern "C" const unsigned char vexmora_window_layer_image[];
+extern "C" const unsigned char vexmora_window_layer_image_end[];
+
+// The window layer, opened on first need and kept for the process. Without
+// it (Qt missing on this machine) nothing with a window can run: the run
+// ends with a message.
+host::WindowLayer& WindowLayer() {
+  static host::WindowLayer* const layer = [] {
+    const std::span<const unsigned char> image(vexmora_window_layer_image, vexmora_window_layer_image_end);
+    // Never closed: Qt cannot be unloaded while the program runs down.
+    platform::SharedLibrary* library = platform::SharedLibrary::FromImage(image, "vexmora-window").release();
+    host::WindowLayerEntry entry = nullptr;
+    if (!library->Loaded() || !library->Bind(host::WINDOW_LAYER_ENTRY, &entry)) {
+      std::fprintf(stderr, "vexmora: cannot load the window layer: %s\n", library->Error().c_str());
+      std::fflush(nullptr);
+      std::_Exit(1);
+    }
+    return entry();
+  }();
+  return *layer;
 }
 
-// The application object: made before anything else with a window, on
-// first need headless (a run that never needs Qt never loads its plugins).
-// It lives in main, so that it goes before the process's static objects.
-class QtApplicationSlot {
- public:
-  explicit QtApplicationSlot(char* program_name) : argv_{program_name, nullptr} {}
-
-  void Start() {
-    if (app_) return;
-    // Qt sees only the program name: every other argument belongs to the script.
-    app_.emplace(argc_, argv_);
-    // X11 gives every window the application's name as its WM_CLASS class
-    // part; other instances and programs find our main windows by it.
-    QCoreApplication::setApplicationName(QString::fromLatin1(host::MAIN_WINDOW_CLASS));
-    // Qt adopts the user's locale; numbers in scripts are always read and
-    // printed with a decimal point.
-    std::setlocale(LC_NUMERIC, "C");
-  }
-
- private:
-  int argc_ = 1;
-  char* argv_[2];
-  std::optional<QApplication> app_;
-};
-
-// Start-up, the event loop and the exit status. 1 when start-up gives up
-// (no default.vx, or the start-up script cannot be read).
-// With --vram-png the drawing bank is written out at the end.
-int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationSlot& qt_app) {
-  qt::QtWindowSystem window_system(headless);
-  qt::QtDebugDialog debug_dialog(headless);
+// A headless run: the engine with in-process window services; Qt comes up
+// (on the offscreen platform) only when a script first needs a widget, a
+// timer or a window service, or when its start leaves labels to run from
+// the event loop. 1 when start-up gives up (no default.vx, or the start-up
+// script cannot be read). With --vram-png the drawing bank is written out
+// at the end.
+int RunHeadless(const host::LaunchOptions& options) {
+  host::InProcessWindowSystem window_system;
+  host::HeadlessDebugDialog debug_dialog;
   Runtime rt(window_system);
   rt.debugger = &debug_dialog;
-  qt::QtControls controls(rt);
-  window_system.SetControls(&controls);
+  std::unique_ptr<host::HeadlessLayer> layer;
+  host::DeferredControls controls([&] { WindowLayer().BringUpHeadless(rt, window_system, controls).swap(layer); });
   rt.controls = &controls;
-  // Headless, dialogs answer at once without a dialog host.
-  qt::QtDialogs dialogs;
-  if (!headless) rt.dialogs = &dialogs;
+  // The layer goes before the controls it is attached to.
+  struct LayerEnd {
+    std::unique_ptr<host::HeadlessLayer>& layer;
+    ~LayerEnd() { layer.reset(); }
+  } layer_end{layer};
+  // Dialogs answer at once without a dialog host.
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
   if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 1;
 
-  // The Qt side of the main window: at once with a window; headless when a
-  // script first needs a widget, a timer or a window service, or when its
-  // start leaves labels to run from the event loop.
-  std::optional<qt::QtHost> qt_host;
-  std::optional<qt::QuickWatchWindow> quick_watch;
   auto bring_up = [&]() -> host::RealWindow {
-    if (!qt_host) {
-      qt_app.Start();
-      qt_host.emplace(rt, window_system, debug_dialog, headless);
-      dialogs.SetMainWindow(controls.MainWindow());
-      if (!headless) {
-        // The quick-watch window is made when the debugging dialog first opens.
-        debug_dialog.SetQuickWatchMaker([&quick_watch, &rt] { return &quick_watch.emplace(rt); });
-        controls.SetAfterLabel([&quick_watch] {
-          if (quick_watch) quick_watch->Refresh();
-        });
-      } else {
-        qt_host->Window().show();  // offscreen: sizes, paints and input still work
-      }
-    }
-    return host::RealWindow{&qt_host->Window(), &qt_host->Window()};
+    if (!layer) WindowLayer().BringUpHeadless(rt, window_system, controls).swap(layer);
+    return layer->Window();
   };
   host::StandInWindow stand_in(host::DEFAULT_CLIENT_WIDTH, host::DEFAULT_CLIENT_HEIGHT, bring_up);
   // Other instances reach this one's EVENT label through its socket.
   host::InstanceListener instances(rt.main_window.inbox);
-  if (!headless) {
+  rt.main_window.port = &stand_in;
+  rt.display = &stand_in;
+  host::MainWindowProcedure procedure(rt);
+  procedure.Start();
+  const bool ending = procedure.QuitRequested() || !procedure.CanRunLabels();
+  if (layer || !ending) {
     bring_up();
-    qt_host->Run();
-  } else {
-    rt.main_window.port = &stand_in;
-    rt.display = &stand_in;
-    controls.SetBeforeFirstUse([&bring_up] { bring_up(); });
-    host::MainWindowProcedure procedure(rt);
-    procedure.Start();
-    const bool ending = procedure.QuitRequested() || !procedure.CanRunLabels();
-    if (qt_host || !ending) {
-      bring_up();
-      qt_host->Continue();
-    }
+    layer->Continue();
   }
-  if (!options.vram_png.empty() && !host::WriteVramPng(rt, options.vram_png)) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
-  }
+  const int status = host::FinishRun(rt, options, true);
   if (rt.display == &stand_in) rt.display = nullptr;
   if (rt.main_window.port == &stand_in) rt.main_window.port = nullptr;
-  return host::ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
+  return status;
 }
 
 }  // namespace
@@ -195,28 +160,15 @@ int main(int argc, char** argv) {
 
   const bool headless =
       options.headless || !process::DisplayAvailable() || OffscreenPlatformChosen();
-  if (headless) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qInstallMessageHandler(QuietQtMessages);
-    // The locale Qt would adopt, whether or not Qt comes up.
-    std::setlocale(LC_ALL, "");
-    std::setlocale(LC_NUMERIC, "C");
-  }
-  QtApplicationSlot qt_app(argv[0]);
-  if (!headless) {
-    qt_app.Start();
-    // Desktops tie the windows to vexmora.desktop and show the installed icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vexmora"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vexmora")));
-  }
-  const int exit_code = RunProgram(options, headless, qt_app);
-  if (headless) {
-    // Tearing the application object down would load the whole font
-    // configuration only to free it again, which costs a headless run more
-    // than everything else at start and end. Everything of ours is gone by
-    // now; the process ends here.
-    std::fflush(nullptr);
-    std::_Exit(exit_code);
-  }
-  return exit_code;
+  if (!headless) return WindowLayer().RunWithWindow(options);
+
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The locale Qt would adopt, whether or not Qt comes up.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+  const int exit_code = RunHeadless(options);
+  // The window layer, if it came up, is never torn down (see the layer);
+  // everything of ours is gone by now and the process ends here.
+  std::fflush(nullptr);
+  std::_Exit(exit_code);
 }

@@ -3,6 +3,8 @@
 // and a machine without them still runs every other script.
 #pragma once
 
+#include <memory>
+#include <span>
 #include <string>
 
 namespace vx::platform {
@@ -20,6 +22,10 @@ class SharedLibrary {
   // handlers cannot be unloaded safely while the program runs down.
   static SharedLibrary& Resident(const char* soname);
 
+  // A library whose file image is held in memory (carried inside the
+  // executable): opened from an anonymous in-memory file named `name`.
+  static std::unique_ptr<SharedLibrary> FromImage(std::span<const unsigned char> image, const char* name);
+
   bool Loaded() const { return handle_ != nullptr; }
   // Why opening or the last Bind failed, in the loader's words.
   const std::string& Error() const { return error_; }
@@ -35,6 +41,7 @@ class SharedLibrary {
   void* Symbol(const char* name);
 
   void* handle_ = nullptr;
+  int image_fd_ = -1;  // the in-memory file of a library opened from its image
   std::string error_;
 };
 

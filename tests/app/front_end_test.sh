@@ -98,4 +98,23 @@ if ! cat "$tmp/work/locked.vx" > /dev/null 2>&1; then  # root reads everything
   check "an unreadable script is not found" test "$(cat "$tmp/err")" = "$not_found"
 fi
 
+# The window layer (Qt) is carried inside the executable and mapped only
+# when a run needs it: a headless script without controls never maps it,
+# one that declares a control brings it up and still works.
+check "the executable does not link Qt" \
+  bash -c "! readelf -d '$binary' | grep -q 'NEEDED.*libQt6'"
+printf ':Initial\r\nExit\r\n' > "$tmp/work/plain_exit.vx"
+(cd "$tmp/work" && LD_DEBUG=files VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless plain_exit.vx \
+  2> "$tmp/loads")
+check "a headless run without controls exits with 0" test $? -eq 0
+check "a headless run without controls maps no Qt library" \
+  bash -c "! grep -q 'file=libQt6' '$tmp/loads'"
+printf 'Data FILE OUT "control.txt"\r\nData string LINE 40\r\nMakeTextBox NAME 10, 10, 100, 24\r\n:Initial\r\nNAME = "typed"\r\nLINE = NAME\r\nAddTo LINE OUT\r\nExit\r\n' \
+  > "$tmp/work/with_control.vx"
+(cd "$tmp/work" && LD_DEBUG=files VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless with_control.vx \
+  2> "$tmp/loads" > /dev/null)
+check "a headless run with a control exits with 0" test $? -eq 0
+check "a headless run with a control brings the window layer up" grep -q 'file=libQt6Widgets' "$tmp/loads"
+check "the control holds its text" test "$(cat "$tmp/work/control.txt")" = typed
+
 exit $failed

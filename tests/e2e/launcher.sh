@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # launcher.sh BINARY: starts the program without a command line in a real X
-# server (xvfb-run): default.vx shows the launcher with the examples. The
+# server (xvfb-run): default.vx chains to the launcher of the examples. The
 # second example is chosen with a click and run with the Run button;
 # its window title shows that the launcher chained to it.
 set -u
@@ -13,7 +13,7 @@ done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/prog"
-cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
+cp "$(dirname "$binary")/default.vx" "$(dirname "$binary")/launcher.vx" "$tmp/prog/"
 cp -R "$here/../../examples" "$tmp/prog/examples"
 second=$(sed -n 2p "$tmp/prog/examples/index.txt" | cut -d' ' -f1)
 [ "$second" = controls_timers.vx ] || { echo "the second example is $second"; exit 1; }

@@ -31,7 +31,7 @@ for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libfreetyp
 done
 
 dpkg-deb -c "$deb" | awk '{print $NF}' > "$tmp/contents"
-for f in ./usr/bin/vexmora ./usr/share/vexmora/default.vx ./usr/share/man/man1/vexmora.1 \
+for f in ./usr/bin/vexmora ./usr/share/vexmora/default.vx ./usr/share/vexmora/launcher.vx ./usr/share/man/man1/vexmora.1 \
          ./usr/share/applications/vexmora.desktop ./usr/share/mime/packages/vexmora.xml \
          ./usr/share/metainfo/org.vexmora.vexmora.metainfo.xml \
          ./usr/share/icons/hicolor/48x48/apps/vexmora.png ./usr/share/doc/vexmora/README.md; do

@@ -13,7 +13,7 @@ prefix="$tmp/prefix"
 cmake --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1
 check "cmake --install succeeds" test $? -eq 0
 
-for f in bin/vexmora share/vexmora/default.vx share/vexmora/examples/drawing.vx \
+for f in bin/vexmora share/vexmora/default.vx share/vexmora/launcher.vx share/vexmora/examples/drawing.vx \
          share/vexmora/doc/docBase.html share/vexmora/doc/api/strings.md \
          share/doc/vexmora/README.md share/man/man1/vexmora.1 \
          share/applications/vexmora.desktop share/metainfo/org.vexmora.vexmora.metainfo.xml \

@@ -168,7 +168,6 @@ bool QtControls::Focus(const ResourceEntry& control) {
 }
 
 std::int32_t QtControls::CreateControl(const ResourceEntry& control, std::int32_t item_id) {
-  if (before_first_use_) std::exchange(before_first_use_, nullptr)();
   slots_.emplace_back();
   Slot& slot = slots_.back();
   slot.kind = control.kind;
@@ -361,7 +360,6 @@ void QtControls::EnforceByteLimit(std::int32_t handle) {
 }
 
 bool QtControls::StartTimer(std::int32_t timer_id, std::int32_t interval_ms) {
-  if (before_first_use_) std::exchange(before_first_use_, nullptr)();
   return timers_.Start(timer_id, interval_ms);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/controls.hpp"
+#include "host/headless_window.hpp"
 #include "platform/qt/qt_timers.hpp"
 
 class QButtonGroup;
@@ -30,7 +31,7 @@ QFont SharedFont(int pixels);
 // Object name every control widget carries: "vx_control_<id>".
 QString ControlObjectName(std::int32_t item_id);
 
-class QtControls : public host::ControlHost {
+class QtControls : public host::ControlHost, public host::ControlWidgets {
  public:
   explicit QtControls(Runtime& rt);
   ~QtControls() override;
@@ -39,9 +40,6 @@ class QtControls : public host::ControlHost {
   QWidget* MainWindow() const { return main_window_; }
   // Runs after every label (the quick-watch window refreshes itself).
   void SetAfterLabel(std::function<void()> after) { after_label_ = std::move(after); }
-  // Runs before the first widget or timer is made: a headless run brings
-  // Qt up only when a script declares one.
-  void SetBeforeFirstUse(std::function<void()> before) { before_first_use_ = std::move(before); }
   // The widget behind a handle, or null.
   QWidget* Widget(std::int32_t handle) const;
   QtTimers& Timers() { return timers_; }
@@ -65,22 +63,22 @@ class QtControls : public host::ControlHost {
   void FocusMainWindow() override;
   void AfterLabel() override;
 
-  // The window system's control operations (Shift-JIS texts).
-  std::string Text(const ResourceEntry& control) const;
-  void SetText(const ResourceEntry& control, std::string_view text);
-  void ScrollToEnd(const ResourceEntry& control);
-  int ListSelection(const ResourceEntry& list) const;
-  void SetListSelection(const ResourceEntry& list, int index);
-  std::string ListItem(const ResourceEntry& list, int index) const;
-  void ListAdd(const ResourceEntry& list, std::string_view item);
-  void ListInsert(const ResourceEntry& list, int index, std::string_view item);
-  void ListDelete(const ResourceEntry& list, int index);
-  bool Checked(const ResourceEntry& button) const;
-  void SetChecked(const ResourceEntry& button, bool checked);
-  int Position(const ResourceEntry& bar) const;
-  void SetPosition(const ResourceEntry& bar, int position);
+  // host::ControlWidgets
+  std::string Text(const ResourceEntry& control) const override;
+  void SetText(const ResourceEntry& control, std::string_view text) override;
+  void ScrollToEnd(const ResourceEntry& control) override;
+  int ListSelection(const ResourceEntry& list) const override;
+  void SetListSelection(const ResourceEntry& list, int index) override;
+  std::string ListItem(const ResourceEntry& list, int index) const override;
+  void ListAdd(const ResourceEntry& list, std::string_view item) override;
+  void ListInsert(const ResourceEntry& list, int index, std::string_view item) override;
+  void ListDelete(const ResourceEntry& list, int index) override;
+  bool Checked(const ResourceEntry& button) const override;
+  void SetChecked(const ResourceEntry& button, bool checked) override;
+  int Position(const ResourceEntry& bar) const override;
+  void SetPosition(const ResourceEntry& bar, int position) override;
   // Keyboard focus to the control's widget; false when it has none.
-  bool Focus(const ResourceEntry& control);
+  bool Focus(const ResourceEntry& control) override;
 
  private:
   struct Slot {
@@ -116,7 +114,6 @@ class QtControls : public host::ControlHost {
   bool changing_ = false;  // our own changes raise no notification
   QtTimers timers_;
   std::function<void()> after_label_;
-  std::function<void()> before_first_use_;
 };
 
 }  // namespace vx::qt

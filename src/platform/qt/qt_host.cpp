@@ -14,8 +14,7 @@ constexpr const char* kWindowTitle = "Vexmora  Ver." VEXMORA_VERSION_TEXT;
 
 }  // namespace
 
-QtHost::QtHost(Runtime& rt, QtWindowSystem& window_system, QtDebugDialog& debug_dialog,
-               bool headless)
+QtHost::QtHost(Runtime& rt, bool headless)
     : rt_(rt),
       headless_(headless),
       procedure_(rt),
@@ -29,8 +28,6 @@ QtHost::QtHost(Runtime& rt, QtWindowSystem& window_system, QtDebugDialog& debug_
     window_.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window_.resize(kWindowWidth, kWindowHeight);
   }
-  window_system.SetMainWindow(&window_);
-  debug_dialog.SetMainWindow(&window_);
   rt_.main_window.port = &window_;
   rt_.display = &window_;
   // Other threads post; the window thread takes the messages in its loop.

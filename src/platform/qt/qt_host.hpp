@@ -8,14 +8,13 @@
 
 #include "host/main_window.hpp"
 #include "platform/qt/qt_main_window.hpp"
-#include "platform/qt/qt_window_system.hpp"
 
 namespace vx::qt {
 
 class QtHost {
  public:
   // The runtime must outlive the host; start-up has run (PrepareStartUp).
-  QtHost(Runtime& rt, QtWindowSystem& window_system, QtDebugDialog& debug_dialog, bool headless);
+  QtHost(Runtime& rt, bool headless);
   ~QtHost();
 
   // Shows the window (unless headless), loads the start script from the

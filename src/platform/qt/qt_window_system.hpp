@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/run_state.hpp"
-#include "host/window_system.hpp"
+#include "host/headless_window.hpp"
 #include "platform/qt/qt_controls.hpp"
 
 class QImage;
@@ -17,29 +17,18 @@ namespace vx::qt {
 
 class QuickWatchWindow;
 
-class QtWindowSystem : public WindowSystem {
+class QtWindowSystem : public host::InProcessWindowSystem {
  public:
   explicit QtWindowSystem(bool headless) : headless_(headless) {}
 
   void SetMainWindow(QWidget* window);
   // The widgets behind control resources; set before the main window.
-  void SetControls(QtControls* controls) { controls_ = controls; }
+  void SetControls(QtControls* controls) {
+    controls_ = controls;
+    SetWidgets(controls);
+  }
   bool Headless() const { return headless_; }
 
-  std::string ControlText(const ResourceEntry& control) override;
-  void SetControlText(const ResourceEntry& control, std::string_view text) override;
-  void ScrollToEnd(const ResourceEntry& control) override;
-  int ListSelection(const ResourceEntry& list) override;
-  void SetListSelection(const ResourceEntry& list, int index) override;
-  std::string ListItem(const ResourceEntry& list, int index) override;
-  void ListAdd(const ResourceEntry& list, std::string_view item) override;
-  void ListInsert(const ResourceEntry& list, int index, std::string_view item) override;
-  void ListDelete(const ResourceEntry& list, int index) override;
-  bool Checked(const ResourceEntry& button) override;
-  void SetChecked(const ResourceEntry& button, bool checked) override;
-  bool FocusControl(const ResourceEntry& control) override;
-  int Position(const ResourceEntry& bar) override;
-  void SetPosition(const ResourceEntry& bar, int position) override;
   std::string ClipboardText() override;
   void SetClipboardText(std::string_view text) override;
   // With a display pictures go through the system clipboard and the grab
@@ -56,8 +45,6 @@ class QtWindowSystem : public WindowSystem {
   bool headless_;
   QWidget* main_window_ = nullptr;
   QtControls* controls_ = nullptr;
-  std::string clipboard_;  // headless: the clipboard lives in the process
-  std::string title_;
 };
 
 // The debugging dialog (qt_debugger.hpp) with a display, "[Debug] text" on
@@ -84,8 +71,5 @@ std::string PictureToDib(const QImage& picture);
 // A packed 24- or 32-bit DIB as a picture; a null picture when the bytes are
 // not a DIB, are compressed, are too large or end before the last row.
 QImage DibToPicture(std::string_view dib);
-
-// One line on standard error, flushed at once.
-void WriteErrorLine(const std::string& line);
 
 }  // namespace vx::qt

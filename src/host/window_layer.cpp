@@ -1,0 +1,18 @@
+#include "host/window_layer.hpp"
+
+#include <cstdio>
+
+#include "engine/process_exit.hpp"
+#include "engine/runtime.hpp"
+#include "host/vram_png.hpp"
+
+namespace vx::host {
+
+int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
+  if (!options.vram_png.empty() && !WriteVramPng(rt, options.vram_png)) {
+    std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
+  }
+  return ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
+}
+
+}  // namespace vx::host
