@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "simulation/lattice.hpp"
+#include "graphics/vram.hpp"
 #include "simulation/simulation.hpp"
 
 namespace vx::simulation {
@@ -125,6 +126,57 @@ TEST(LatticeDisplay, TheColourMapRunsBlueWhiteRedAndHeightGreys) {
   EXPECT_EQ(MapColour(-1.0, 1.0, MAP_HEIGHT), (graphics::FromComponents(0, 0, 0)));
   EXPECT_EQ(MapColour(1.0, 1.0, MAP_HEIGHT), (graphics::FromComponents(255, 255, 255)));
   EXPECT_EQ(MapColour(NAN, 1.0, MAP_HEIGHT), MapColour(0.0, 1.0, MAP_HEIGHT));
+}
+
+}  // namespace
+}  // namespace vx::simulation
+
+namespace vx::simulation {
+namespace {
+
+using graphics::Canvas;
+using graphics::Color;
+using graphics::PixelRect;
+
+TEST(SimulationDrawing, TheLatticeIsDrawnCellByCellWithHeldCellsGrey) {
+  graphics::Vram vram;
+  Canvas canvas = Canvas::Current(vram);
+  Lattice lattice;
+  ASSERT_TRUE(lattice.Init(4, 3, 0.1, BOUNDARY_REFLECTING));
+  ASSERT_TRUE(lattice.Set(ATTR_DISPLACEMENT, 1, 0, 1, 0, 5.0));
+  ASSERT_TRUE(lattice.Set(ATTR_DISPLACEMENT, 2, 2, 2, 2, -5.0));
+  ASSERT_TRUE(lattice.Set(ATTR_HELD, 3, 1, 3, 1, 1.0));
+  const LatticeView view{100, 50, 5, MAP_COLOUR, 2.0};
+  EXPECT_EQ(DrawLattice(canvas, lattice, view), (PixelRect{100, 50, 119, 64}));
+  EXPECT_EQ(canvas.Get(105, 50), graphics::FromComponents(255, 0, 0));   // cell (1, 0), top-left pixel
+  EXPECT_EQ(canvas.Get(109, 54), graphics::FromComponents(255, 0, 0));   // its bottom-right pixel
+  EXPECT_EQ(canvas.Get(112, 62), graphics::FromComponents(0, 0, 255));   // cell (2, 2)
+  EXPECT_EQ(canvas.Get(117, 57), kHeldColour);                           // cell (3, 1)
+  EXPECT_EQ(canvas.Get(100, 50), graphics::FromComponents(255, 255, 255));
+  EXPECT_EQ(canvas.Get(120, 50), graphics::kBlack);  // outside: untouched
+  EXPECT_EQ(canvas.Get(100, 65), graphics::kBlack);
+  // A lattice hanging off the bank is clipped, not written past it.
+  const LatticeView off{2595, 1995, 8, MAP_HEIGHT, 1.0};
+  DrawLattice(canvas, lattice, off);
+  EXPECT_EQ(canvas.Get(2599, 1999), MapColour(0.0, 1.0, MAP_HEIGHT));
+}
+
+TEST(SimulationDrawing, TheChainIsALineAcrossItsBoxNeverOutside) {
+  graphics::Vram vram;
+  Canvas canvas = Canvas::Current(vram);
+  Chain chain;
+  ASSERT_TRUE(chain.Init(11, 0.1, BOUNDARY_FIXED, BOUNDARY_FIXED));
+  ASSERT_TRUE(chain.Set(ATTR_DISPLACEMENT, 5, 5, 1000.0));  // far beyond the box
+  const PixelRect box{10, 10, 110, 50};
+  const Color ink{1, 2, 3};
+  const Color paper{200, 200, 200};
+  DrawChain(canvas, chain, box, 10.0, ink, paper);
+  EXPECT_EQ(canvas.Get(30, 30), ink);    // node 2 at rest on the middle row
+  EXPECT_EQ(canvas.Get(60, 10), ink);    // node 5, held at the top edge
+  EXPECT_EQ(canvas.Get(30, 20), paper);
+  EXPECT_EQ(canvas.Get(10, 30), ink);    // a fixed end's square
+  EXPECT_EQ(canvas.Get(60, 9), graphics::kBlack);
+  EXPECT_EQ(canvas.Get(9, 30), graphics::kBlack);
 }
 
 }  // namespace
