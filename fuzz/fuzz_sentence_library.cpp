@@ -3,6 +3,7 @@
 // template) and converted, and the names scanned with a pattern cut from
 // the input. A refused file must leave the library as it was, and nothing
 // may be read or written outside the texts.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,8 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto made = Generate(library, frame, i, &error);
     if (made && made->text.size() > SL_TEXT_BYTES_MAX) std::abort();
     if (made) {
-      for (const auto& [slot, value] : made->filled) frame.Set(slot, value);
-      if (!Convert(library, frame, &error)) std::abort();  // every slot is filled now
+      bool all_set = true;
+      for (const auto& [slot, value] : made->filled) all_set = frame.Set(slot, value) && all_set;
+      // Every slot is filled now: conversion gives the generated text.
+      const auto text = Convert(library, frame, &error);
+      if (all_set && (!text || *text != made->text)) std::abort();
     }
     frame.ClearAll();
   }
