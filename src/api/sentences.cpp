@@ -46,17 +46,24 @@ Frame* FrameArg(Call& call, int n) {
   return &S(call).frames[index];
 }
 
-std::string Lines(const auto& items, auto text_of) {
+// G_TXT holds 16000 bytes with its end mark.
+constexpr std::size_t kTxtBytesMax = 15999;
+
+// Lines joined with CR LF into G_TXT: as many whole lines as fit.
+void SetTxtLines(Call& call, const auto& items, auto text_of) {
   std::string out;
   for (const auto& item : items) {
+    const std::string line = text_of(item);
+    const std::size_t grown = out.size() + (out.empty() ? 0 : 2) + line.size();
+    if (grown > kTxtBytesMax) break;
     if (!out.empty()) out += "\r\n";
-    out += text_of(item);
+    out += line;
   }
-  return out;
+  call.SetTxt(out);
 }
 
-std::string SlotLines(const sentences::SlotValues& slots) {
-  return Lines(slots, [](const auto& s) { return s.first + "=" + s.second; });
+void SetTxtSlots(Call& call, const sentences::SlotValues& slots) {
+  SetTxtLines(call, slots, [](const auto& s) { return s.first + "=" + s.second; });
 }
 
 // Reads a library or band file: false with the failure reported.
@@ -146,7 +153,7 @@ void SL_BandCmd(Call& call) {
       break;
     }
     case BAND_LIST:
-      call.SetTxt(Lines(library.Bands(), [](const sentences::Band& b) { return b.name; }));
+      SetTxtLines(call, library.Bands(), [](const sentences::Band& b) { return b.name; });
       call.SetWork(1, static_cast<std::int32_t>(library.Bands().size()));
       break;
     default:
@@ -169,7 +176,7 @@ void SL_RefLib(Call& call) {
   const sentences::Template& t = library.Templates()[static_cast<std::size_t>(index)];
   const std::vector<std::string> slots = sentences::SlotNames(t);
   call.WriteText(out, t.text);
-  call.SetTxt(Lines(slots, [](const std::string& s) { return s; }));
+  SetTxtLines(call, slots, [](const std::string& s) { return s; });
   call.SetWork(1, static_cast<std::int32_t>(slots.size()));
   call.SetWork(2, t.weight);
   call.SetWork(3, index);
@@ -254,7 +261,7 @@ void SL_F_Get(Call& call) {
   call.String(1, slot);
   const std::int32_t out = call.Resource(2);
   if (out < 0) return;
-  call.SetTxt(SlotLines(frame->slots));
+  SetTxtSlots(call, frame->slots);
   call.SetWork(1, static_cast<std::int32_t>(frame->slots.size()));
   const std::string* value = slot.empty() ? &frame->template_name : frame->Get(slot);
   if (value == nullptr) return ReportFailure(call, "slot " + slot + " is not filled");
@@ -293,7 +300,7 @@ void SL_F_Generate(Call& call) {
   const std::optional<sentences::Generated> made = sentences::Generate(S(call).library, *frame, restart, &error);
   if (!made) return ReportFailure(call, error);
   call.WriteText(out, made->text);
-  call.SetTxt(SlotLines(made->filled));
+  SetTxtSlots(call, made->filled);
   call.SetWork(1, made->template_index);
   call.SetError(0);
 }

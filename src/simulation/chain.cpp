@@ -112,9 +112,9 @@ bool Chain::Drive(std::int32_t node, const Source& source) {
   if (source.Kind() == SOURCE_OFF) {
     if (it != sources_.end()) sources_.erase(it);
   } else if (it != sources_.end()) {
-    it->source = source;
+    *it = AttachedSource{node, source, time_};
   } else if (static_cast<std::int32_t>(sources_.size()) < SOURCES_MAX) {
-    sources_.push_back(AttachedSource{node, source});
+    sources_.push_back(AttachedSource{node, source, time_});
   } else {
     return false;
   }
@@ -198,7 +198,7 @@ bool Chain::Step() {
   for (std::size_t s = 0; s < sources_.size(); ++s) {
     const std::size_t node = At(sources_[s].index);
     before[s] = u[node];
-    u[node] = sources_[s].source.At(time_);
+    u[node] = sources_[s].At(time_);
   }
   Accelerate();
   for (std::size_t i = 0; i < n; ++i) v[i] = (v[i] + h * a[i]) * div[i] * moves[i];

@@ -51,6 +51,7 @@ void Lattice::Flatten() {
   time_ = 0.0;
   steps_ = 0;
   accel_valid_ = false;
+  for (AttachedSource& f : forces_) f.since = 0.0;  // they start again with the time
 }
 
 bool Lattice::Set(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
@@ -87,9 +88,9 @@ bool Lattice::Force(std::int32_t x, std::int32_t y, const Source& source) {
   if (source.Kind() == SOURCE_OFF) {
     if (it != forces_.end()) forces_.erase(it);
   } else if (it != forces_.end()) {
-    it->source = source;
+    *it = AttachedSource{index, source, time_};
   } else if (static_cast<std::int32_t>(forces_.size()) < SOURCES_MAX) {
-    forces_.push_back(AttachedSource{index, source});
+    forces_.push_back(AttachedSource{index, source, time_});
   } else {
     return false;
   }
@@ -154,7 +155,7 @@ void Lattice::Accelerate(double t) {
   }
   for (const AttachedSource& s : forces_) {
     const std::size_t i = static_cast<std::size_t>(s.index);
-    a_[i] += s.source.At(t) * inv_mass_[i];
+    a_[i] += s.At(t) * inv_mass_[i];
   }
   accel_valid_ = true;
 }

@@ -36,10 +36,14 @@ class Source {
   std::vector<std::int16_t> samples_;
 };
 
-// A source attached to one node or cell.
+// A source attached to one node or cell; its time counts from `since`, the
+// simulation time when it was attached.
 struct AttachedSource {
   std::int32_t index = 0;
   Source source;
+  double since = 0.0;
+
+  double At(double time) const { return source.At(time - since); }
 };
 
 }  // namespace vx::simulation

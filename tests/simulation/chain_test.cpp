@@ -191,6 +191,20 @@ TEST(ChainNodes, HeldNodesStayAndDrivenNodesFollowTheirSource) {
   EXPECT_FALSE(chain.Held(10));
 }
 
+TEST(ChainNodes, ASourceCountsItsTimeFromWhenItWasSet) {
+  Chain chain;
+  ASSERT_TRUE(chain.Init(20, 0.1, BOUNDARY_REFLECTING, BOUNDARY_REFLECTING));
+  Advance(chain, 7);
+  const std::vector<std::int16_t> samples{8192, 16384, 32767};
+  ASSERT_TRUE(chain.Drive(5, Source::Recorded(1.0, samples, 10.0)));  // one sample a step
+  ASSERT_TRUE(chain.Drive(6, Source::Sine(1.0, 1.0, 0.0)));
+  Advance(chain, 1);
+  EXPECT_DOUBLE_EQ(chain.Displacements()[5], 0.5);
+  EXPECT_NEAR(chain.Displacements()[6], std::sin(2 * std::numbers::pi * 0.1), 1e-12);
+  Advance(chain, 2);
+  EXPECT_DOUBLE_EQ(chain.Displacements()[5], 0.0);  // past the last sample
+}
+
 TEST(ChainNodes, SixteenSourcesAtMost) {
   Chain chain;
   for (std::int32_t i = 0; i < SOURCES_MAX; ++i) ASSERT_TRUE(chain.Drive(i, Source::Sine(1, 1, 0)));
