@@ -277,7 +277,10 @@ bool Library::Load(std::string_view bytes, bool bands_only, bool append, std::st
       const std::size_t blank = inside.find_first_of(" \t");
       const std::string_view keyword = inside.substr(0, blank);
       const std::string_view rest = blank == std::string_view::npos ? std::string_view{} : Trim(inside.substr(blank));
-      const auto [name, weight] = SplitWeight(rest);
+      // Plain variables: lambdas below capture the name.
+      const std::pair<std::string_view, std::int32_t> split = SplitWeight(rest);
+      const std::string_view name = split.first;
+      const std::int32_t weight = split.second;
       if (keyword != "band" && keyword != "template") {
         *error = LineError(line_no, "unknown section [" + std::string(keyword) + "] (band or template)");
         return false;
