@@ -32,6 +32,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
   RegisterPolygonApis(registry);
+  RegisterSimulationApis(registry);
+  RegisterSentenceApis(registry);
 }
 
 }  // namespace vx::api

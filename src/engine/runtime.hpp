@@ -35,6 +35,12 @@ struct Store;
 namespace geometry3d {
 struct Geometry3d;
 }  // namespace geometry3d
+namespace simulation {
+struct Simulation;
+}  // namespace simulation
+namespace sentences {
+struct SentenceState;
+}  // namespace sentences
 
 namespace host {
 class ControlHost;
@@ -78,6 +84,10 @@ struct Runtime {
   host::DialogHost* dialogs = nullptr;    // dialog APIs; null: answered as headless
   // 3D view, wire tables, matrix and vector banks; made on first use.
   std::shared_ptr<geometry3d::Geometry3d> geometry3d;
+  // The wave chain and lattice; made on first use.
+  std::shared_ptr<simulation::Simulation> simulation;
+  // The sentence library and its frames; made on first use.
+  std::shared_ptr<sentences::SentenceState> sentences;
   // Sound stores and devices, made on first use; last, so that the device
   // threads end before the inbox they post to goes.
   std::shared_ptr<audio::AudioSystem> audio;

@@ -25,6 +25,10 @@ cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
 # A copy runs, so that files an example writes beside itself (a MIDI file,
 # Gerber files) never land in the source tree.
 cp "$example" "$tmp/work/"
+# Files an example reads from beside itself share its name (sentences.sl).
+for companion in "${example%.vx}".*; do
+  [ "$companion" = "$example" ] || cp "$companion" "$tmp/work/"
+done
 (cd "$tmp" && VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" --headless \
    --vram-png "$tmp/page.png" -- "$tmp/work/$(basename "$example")" > "$tmp/stdout" 2> "$tmp/stderr")
 status=$?

@@ -1,0 +1,4 @@
+[band animal]
+cat
+[template t]
+A {animal:bird}.

@@ -1,0 +1,2 @@
+[band animal]
+owl
