@@ -32,6 +32,9 @@ void RegisterFamilies(Registry& registry) {
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
   RegisterPolygonApis(registry);
+  RegisterPolygonRenderApis(registry);
+  RegisterPolygonShapeApis(registry);
+  RegisterBlockApis(registry);
 }
 
 }  // namespace vx::api

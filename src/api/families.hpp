@@ -37,5 +37,8 @@ void RegisterRecognitionApis(Registry& registry);      // recognition.cpp
 void RegisterVectorApis(Registry& registry);       // geometry3d_vectors.cpp
 void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
 void RegisterPolygonApis(Registry& registry);      // geometry3d_polygons.cpp
+void RegisterPolygonRenderApis(Registry& registry);  // geometry3d_render.cpp
+void RegisterPolygonShapeApis(Registry& registry);   // geometry3d_shapes.cpp
+void RegisterBlockApis(Registry& registry);          // blocks.cpp
 
 }  // namespace vx::api
