@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <unordered_map>
 
 namespace vx::geometry3d {
 namespace {
@@ -38,62 +37,72 @@ double LightLevel(const Light& light, Vec3 at, Vec3 normal) {
   return light.ambient + (1.0 - light.ambient) * diffuse;
 }
 
-// Vertex positions rounded to a grid a ten-millionth of the scene wide, so
-// corners that are the same point but were computed apart still meet.
-struct GridKey {
-  std::int64_t x, y, z;
-  friend bool operator==(const GridKey&, const GridKey&) = default;
-};
-struct GridHash {
-  std::size_t operator()(const GridKey& k) const {
-    std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<std::uint64_t>(k.y) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
-    h ^= static_cast<std::uint64_t>(k.z) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
-    return static_cast<std::size_t>(h);
-  }
-};
-
+// Normals at the corners for smooth light: at each corner the normals of
+// the faces that share the point (positions rounded to a grid a
+// ten-millionth of the scene wide, so corners computed apart still meet),
+// weighted by face size, counting only faces within the crease angle of the
+// corner's own face, so the edges of boxes and the rims of cylinders stay
+// sharp.
 class SmoothNormals {
  public:
-  explicit SmoothNormals(std::span<const Face> faces) {
+  explicit SmoothNormals(std::span<const Face> faces) : normals_(faces.size() * 4) {
     double extent = 0;
     for (const Face& f : faces) {
       for (const Vec3 v : {f.base, f.edge_h, f.edge_v}) {
         extent = std::max({extent, std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
       }
     }
-    quantum_ = extent > 0 && std::isfinite(extent) ? extent * 1e-7 : 1.0;
-    sums_.reserve(faces.size() * 2);
-    for (const Face& f : faces) {
-      if (!KindOfShape(f.shape).drawn) continue;
-      const Vec3 n = Cross(f.edge_h, f.edge_v);  // weighted by the face's size
-      if (!Finite(n)) continue;
-      const bool triangle = KindOfShape(f.shape).triangle;
-      Add(f.base, n);
-      Add(f.base + f.edge_h, n);
-      Add(f.base + f.edge_v, n);
-      if (!triangle) Add(f.base + f.edge_h + f.edge_v, n);
-    }
-  }
-  Vec3 At(Vec3 p) const {
-    const auto it = sums_.find(Key(p));
-    return it == sums_.end() ? Vec3{} : it->second;
-  }
-
- private:
-  GridKey Key(Vec3 p) const {
+    const double quantum = extent > 0 && std::isfinite(extent) ? extent * 1e-7 : 1.0;
     auto q = [&](double v) {
-      const double r = std::round(v / quantum_);
+      const double r = std::round(v / quantum);
       return std::fabs(r) < 9e18 ? static_cast<std::int64_t>(r) : 0;
     };
-    return {q(p.x), q(p.y), q(p.z)};
+    struct Entry {
+      std::int64_t x, y, z;
+      std::uint32_t slot;  // face * 4 + corner
+    };
+    std::vector<Entry> entries;
+    std::vector<Vec3> face_normal(faces.size());
+    entries.reserve(faces.size() * 4);
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+      const Face& f = faces[i];
+      const ShapeKind kind = KindOfShape(f.shape);
+      face_normal[i] = Cross(f.edge_h, f.edge_v);
+      if (!kind.drawn || !Finite(face_normal[i])) continue;
+      const std::array<Vec3, 4> corner{f.base, f.base + f.edge_h, kind.triangle ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v,
+                                       f.base + f.edge_v};
+      for (std::uint32_t c = 0; c < (kind.triangle ? 3u : 4u); ++c) {
+        entries.push_back({q(corner[c].x), q(corner[c].y), q(corner[c].z), static_cast<std::uint32_t>(i * 4) + c});
+      }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+      return a.x != b.x ? a.x < b.x : (a.y != b.y ? a.y < b.y : a.z < b.z);
+    });
+    const double crease = std::cos(Pi() / 3);  // 60 degrees
+    for (std::size_t lo = 0; lo < entries.size();) {
+      std::size_t hi = lo + 1;
+      while (hi < entries.size() && entries[hi].x == entries[lo].x && entries[hi].y == entries[lo].y &&
+             entries[hi].z == entries[lo].z) {
+        ++hi;
+      }
+      for (std::size_t a = lo; a < hi; ++a) {
+        const Vec3 own = face_normal[entries[a].slot / 4];
+        const double own_length = Length(own);
+        Vec3 sum{};
+        for (std::size_t b = lo; b < hi; ++b) {
+          const Vec3 other = face_normal[entries[b].slot / 4];
+          if (Dot(own, other) >= crease * own_length * Length(other)) sum = sum + other;
+        }
+        normals_[entries[a].slot] = sum;
+      }
+      lo = hi;
+    }
   }
-  void Add(Vec3 p, Vec3 n) {
-    Vec3& sum = sums_[Key(p)];
-    sum = sum + n;
-  }
-  double quantum_ = 1;
-  std::unordered_map<GridKey, Vec3, GridHash> sums_;
+  // Not unit length; zero when the face had none.
+  Vec3 At(std::size_t face, int corner) const { return normals_[face * 4 + static_cast<std::size_t>(corner)]; }
+
+ private:
+  std::vector<Vec3> normals_;
 };
 
 }  // namespace
@@ -215,7 +224,7 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
         const auto c = static_cast<std::size_t>(i);
         Vec3 n = normal;
         if (smooth) {
-          const std::optional<Vec3> shared = Unit(smooth->At(corner[c]), 1e-300);
+          const std::optional<Vec3> shared = Unit(smooth->At(k, i), 1e-300);
           if (shared) n = Dot(*shared, normal) < 0 ? *shared * -1.0 : *shared;
           level[c] = static_cast<float>(LightLevel(light, corner[c], n));
         } else {
