@@ -50,6 +50,12 @@ Vec3 CurrentRgb(Call& call) {
   return {c.r / 255.0, c.g / 255.0, c.b / 255.0};
 }
 
+std::size_t Room(Call& call) { return P(call).main.Capacity() - P(call).main.Count(); }
+
+// Whether `count` more faces fit; the makers check before making anything,
+// so a maker asked for millions of faces costs nothing.
+bool Fits(Call& call, std::int64_t count) { return count >= 0 && static_cast<std::uint64_t>(count) <= Room(call); }
+
 // Appends all of `faces` or, when they do not fit, none.
 void AppendAll(Call& call, const std::vector<Face>& faces) {
   geometry3d::FaceStore& store = P(call).main;
@@ -92,7 +98,9 @@ void MkMeshPgn(Call& call) {
   const double cx = call.Double(2);
   const double cy = call.Double(3);
   const Vec3 corner = VecArgs(call, 4);
-  if (!Finite(cx) || !Finite(cy) || !Finite(corner)) return call.SetError(1);
+  if (!Finite(cx) || !Finite(cy) || !Finite(corner) || !Fits(call, std::int64_t{columns} * rows)) {
+    return call.SetError(1);
+  }
   AppendAll(call, geometry3d::MeshFaces(columns, rows, cx, cy, corner, CurrentRgb(call)));
 }
 
@@ -103,7 +111,10 @@ void MkBallPgn(Call& call) {
   const std::int32_t slices = call.Int(4);
   const std::int32_t stacks = call.Int(5);
   const bool markers = call.OptInt(6, 0) != 0;
-  if (!Finite(centre) || !Finite(radius) || radius == 0) return call.SetError(1);
+  if (!Finite(centre) || !Finite(radius) || radius == 0 ||
+      !Fits(call, std::int64_t{2} * slices * (std::int64_t{stacks} - 1) + (markers ? 2 : 0))) {
+    return call.SetError(1);
+  }
   AppendAll(call, geometry3d::BallFaces(centre, radius, slices, stacks, markers, CurrentRgb(call)));
 }
 
@@ -114,7 +125,10 @@ void MkTubePgn(Call& call) {
   const double length = call.Double(4);
   const std::int32_t slices = call.Int(5);
   const std::int32_t segments = call.OptInt(6, 1);
-  if (!Finite(bottom) || !Finite(radius) || !Finite(length) || radius == 0 || length == 0) return call.SetError(1);
+  if (!Finite(bottom) || !Finite(radius) || !Finite(length) || radius == 0 || length == 0 ||
+      !Fits(call, std::int64_t{2} * slices * segments)) {
+    return call.SetError(1);
+  }
   AppendAll(call, geometry3d::TubeFaces(bottom, radius, length, slices, segments, CurrentRgb(call)));
 }
 
@@ -124,7 +138,10 @@ void MkCylinder(Call& call) {
   const double radius = call.Double(3);
   const double length = call.Double(4);
   const std::int32_t slices = call.Int(5);
-  if (!Finite(bottom) || !Finite(radius) || !Finite(length) || radius == 0 || length == 0) return call.SetError(1);
+  if (!Finite(bottom) || !Finite(radius) || !Finite(length) || radius == 0 || length == 0 ||
+      !Fits(call, std::int64_t{4} * slices)) {
+    return call.SetError(1);
+  }
   AppendAll(call, geometry3d::CylinderFaces(bottom, radius, length, slices, CurrentRgb(call)));
 }
 
@@ -144,7 +161,9 @@ void BarnPgn(Call& call) {
 void PlateStretchPgn(Call& call) {
   const std::span<Face> run = RunArgs(call);
   const double thickness = call.Double(2);
-  if (run.empty() || !Finite(thickness) || thickness == 0) return call.SetError(1);
+  std::int64_t needed = 0;
+  for (const Face& f : run) needed += 1 + geometry3d::CornerCount(f);
+  if (run.empty() || !Finite(thickness) || thickness == 0 || !Fits(call, needed)) return call.SetError(1);
   AppendAll(call, geometry3d::PlateFaces(run, thickness));
 }
 
