@@ -60,6 +60,27 @@ class RendererTest : public ::testing::Test {
   DrawSettings settings_;
 };
 
+TEST(CameraFrame, ProjectsLikeTheView) {
+  View view;
+  ASSERT_TRUE(view.SetScreen({100, 50, 900, 650}));
+  ASSERT_TRUE(view.SetCentre(300, 200));
+  ASSERT_TRUE(view.SetEye({40, -300, 120}, {-20, 310, -90}, 80));
+  const Camera c = view.CameraFrame();
+  for (const Vec3 q : {Vec3{0, 0, 0}, Vec3{100, 50, -30}, Vec3{-400, 900, 200}, Vec3{30, -250, 110}}) {
+    const Projection p = view.Project(q);
+    ASSERT_TRUE(p.Projectable());
+    const Vec3 rel = q - c.eye;
+    const double w = Dot(c.forward, rel);
+    ASSERT_GT(w, 0);
+    EXPECT_NEAR(c.eye_x + c.scale * Dot(c.row_x, rel) / w, p.at.x, 1e-6);
+    EXPECT_NEAR(c.eye_y + c.scale * Dot(c.row_y, rel) / w, p.at.y, 1e-6);
+  }
+  EXPECT_EQ(c.left, 100);
+  EXPECT_EQ(c.bottom, 650);
+  // Behind the eye the depth is negative.
+  EXPECT_LT(Dot(c.forward, Vec3{40, -400, 150} - c.eye), 0);
+}
+
 const Vec3 kRed{1, 0, 0};
 const Vec3 kBlue{0, 0, 1};
 const Color kRedPixel{0, 0, 255};
