@@ -75,6 +75,11 @@ class SmoothNormals {
         entries.push_back({q(corner[c].x), q(corner[c].y), q(corner[c].z), static_cast<std::uint32_t>(i * 4) + c});
       }
     }
+    std::vector<Vec3> face_unit(faces.size());
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+      const double length = Length(face_normal[i]);
+      face_unit[i] = length > 0 ? face_normal[i] / length : Vec3{};
+    }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
       return a.x != b.x ? a.x < b.x : (a.y != b.y ? a.y < b.y : a.z < b.z);
     });
@@ -86,12 +91,11 @@ class SmoothNormals {
         ++hi;
       }
       for (std::size_t a = lo; a < hi; ++a) {
-        const Vec3 own = face_normal[entries[a].slot / 4];
-        const double own_length = Length(own);
+        const Vec3 own = face_unit[entries[a].slot / 4];
         Vec3 sum{};
         for (std::size_t b = lo; b < hi; ++b) {
-          const Vec3 other = face_normal[entries[b].slot / 4];
-          if (Dot(own, other) >= crease * own_length * Length(other)) sum = sum + other;
+          const std::size_t other = entries[b].slot / 4;
+          if (Dot(own, face_unit[other]) >= crease) sum = sum + face_normal[other];
         }
         normals_[entries[a].slot] = sum;
       }
