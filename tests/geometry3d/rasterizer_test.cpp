@@ -188,6 +188,25 @@ TEST_F(RendererTest, LightFallsOnTheSideThatFacesIt) {
   EXPECT_GT(At(ax, ay).g, At(bx, by).g);
 }
 
+TEST_F(RendererTest, SmoothLightBlendsAcrossGentleFoldsOnly) {
+  // Two white faces meeting along the vertical line x = 0, the right one
+  // folded toward the eye; parallel light from the eye's side.
+  settings_.light.directional = true;
+  settings_.light.direction = {0, 1, 0};
+  settings_.light.ambient = 0;
+  auto fold = [&](double degrees, std::int32_t mode) {
+    const double a = degrees * Pi() / 180;
+    const Face left = Quad({-60, 0, -40}, {60, 0, 0}, {0, 0, 80}, {1, 1, 1}, 0);
+    const Face right = Quad({0, 0, -40}, {60 * std::cos(a), -60 * std::sin(a), 0}, {0, 0, 80}, {1, 1, 1}, 0);
+    Draw({left, right}, mode);
+    const auto [ex, ey] = PixelOf({0, 0, 0});
+    return std::abs(At(ex - 2, ey).g - At(ex + 2, ey).g);
+  };
+  EXPECT_GT(fold(30, kDrawFlat), 25);    // 255 against 255 × cos 30°
+  EXPECT_LT(fold(30, kDrawSmooth), 6);   // both sides take the mean normal
+  EXPECT_GT(fold(80, kDrawSmooth), 100); // past the crease angle: a sharp edge
+}
+
 TEST_F(RendererTest, DepthBufferIsKeptBetweenDrawsUnlessCleared) {
   const Face near = Quad({-50, -100, -50}, {100, 0, 0}, {0, 0, 100}, kRed);
   const Face far = Quad({-80, 100, -80}, {160, 0, 0}, {0, 0, 160}, kBlue);
