@@ -75,6 +75,7 @@ std::optional<graphics::Image> ReadImageFile(const std::string& name) {
     if (r.status != graphics::BmpLoadStatus::kOk || image.Empty()) return std::nullopt;
     return image;
   }
+  if (magic[0] != 0xFF || magic[1] != 0xD8) return std::nullopt;  // neither BMP nor JPEG
   const std::optional<std::string> bytes = files::ReadAll(name, graphics::JPEG_FILE_BYTES_MAX + 1);
   if (!bytes || bytes->size() > graphics::JPEG_FILE_BYTES_MAX) return std::nullopt;
   const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
