@@ -129,7 +129,10 @@ struct Renderer::FaceShading {
   float base[3] = {0, 0, 0};        // blue, green, red, multiplied by the light level
   const TextureView* texture = nullptr;
   std::int32_t id = -1;
-  double depth_scale = 1;           // kShadeDepth: 1 / depth at full white
+  // kShadeDepth: grey = (1 / depth - depth_far) * depth_scale, so the
+  // nearest corner drawn is white and the farthest black.
+  double depth_far = 0;
+  double depth_scale = 1;
 };
 
 void Renderer::Begin(std::uint8_t* bank, const graphics::PixelRect& area, const Camera& camera, bool clear) {
@@ -197,6 +200,21 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
   std::optional<SmoothNormals> smooth;
   if (mode == kDrawSmooth) smooth.emplace(faces);
   const Light& light = settings.light;
+  // Mode 7 spreads the greys over the depths of the corners in front of
+  // the eye: 1 / depth from the farthest to the nearest.
+  std::array<double, 2> depth_range{0, 0};
+  if (mode == kDrawDepth) {
+    depth_range = {std::numeric_limits<double>::max(), 0};
+    for (const Face& f : faces) {
+      if (!KindOfShape(f.shape).drawn) continue;
+      for (const Vec3 q : {f.base, f.base + f.edge_h, f.base + f.edge_v, f.base + f.edge_h + f.edge_v}) {
+        const double w = Dot(camera_.forward, q - camera_.eye);
+        if (!(w >= near_) || !std::isfinite(w)) continue;
+        depth_range[0] = std::min(depth_range[0], 1.0 / w);
+        depth_range[1] = std::max(depth_range[1], 1.0 / w);
+      }
+    }
+  }
   for (std::size_t k = 0; k < faces.size(); ++k) {
     const Face& f = faces[k];
     const ShapeKind kind = KindOfShape(f.shape);
@@ -256,7 +274,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       shade.base[2] = static_cast<float>(light_rgb.x);
     } else if (mode == kDrawDepth) {
       shade.shader = kShadeDepth;
-      shade.depth_scale = camera_.scale;
+      shade.depth_far = depth_range[0];
+      shade.depth_scale = 255.0 / std::max(depth_range[1] - depth_range[0], 1e-300);
     } else if (mode == kDrawNormals) {
       shade.colour = graphics::Color{Byte((normal.z * 0.5 + 0.5) * 255), Byte((normal.y * 0.5 + 0.5) * 255),
                                      Byte((normal.x * 0.5 + 0.5) * 255)};
@@ -488,7 +507,7 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
             px[1] = static_cast<std::uint8_t>((px[1] + flat.g + 1) / 2);
             px[2] = static_cast<std::uint8_t>((px[2] + flat.r + 1) / 2);
           } else {
-            const std::uint8_t grey = Byte(255.0 * shade.depth_scale * z);
+            const std::uint8_t grey = Byte((z - shade.depth_far) * shade.depth_scale);
             px[0] = px[1] = px[2] = grey;
           }
         }

@@ -130,6 +130,22 @@ TEST_F(RendererTest, SharedEdgesAreCoveredExactlyOnce) {
   EXPECT_EQ(once, 100 * 100);  // the top and left edges in, the others out
 }
 
+TEST_F(RendererTest, DepthModeSpreadsGreysFromNearestToFarthest) {
+  const Face near = Quad({-50, -100, -50}, {100, 0, 0}, {0, 0, 0.001}, kRed);  // a sliver: its depth only
+  const Face wall = Quad({-80, 100, -80}, {160, 0, 0}, {0, 0, 160}, kBlue);
+  const Face slope = Quad({-100, -100, -60}, {40, 0, 0}, {0, 200, 0}, kBlue);  // from depth 400 to 600
+  Draw({near, wall, slope}, kDrawDepth);
+  const auto [cx, cy] = PixelOf({0, 100, 0});
+  EXPECT_EQ(At(cx, cy), (Color{0, 0, 0}));  // the farthest depth drawn
+  const auto [nx, ny] = PixelOf({-80, -95, -60});
+  const auto [mx, my] = PixelOf({-80, 0, -60});
+  const auto [fx, fy] = PixelOf({-80, 95, -60});
+  EXPECT_GT(At(nx, ny).g, 240);
+  EXPECT_LT(At(fx, fy).g, 15);
+  EXPECT_GT(At(nx, ny).g, At(mx, my).g);
+  EXPECT_GT(At(mx, my).g, At(fx, fy).g);
+}
+
 TEST_F(RendererTest, FacesReachingBehindTheEyeAreCutAtTheEyePlane) {
   // A floor under the eye from far behind it to far in front.
   const Face floor = Quad({-1000, -3000, -20}, {2000, 0, 0}, {0, 6000, 0}, kRed);
