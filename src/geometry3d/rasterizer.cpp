@@ -37,6 +37,23 @@ double LightLevel(const Light& light, Vec3 at, Vec3 normal) {
   return light.ambient + (1.0 - light.ambient) * diffuse;
 }
 
+struct GridKey {
+  std::int64_t x = 0, y = 0, z = 0;
+  friend bool operator==(const GridKey&, const GridKey&) = default;
+};
+struct GridHash {
+  std::uint64_t operator()(const GridKey& k) const {
+    auto mix = [](std::uint64_t h) {  // splitmix64's finaliser
+      h ^= h >> 30;
+      h *= 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 27;
+      h *= 0x94D049BB133111EBull;
+      return h ^ (h >> 31);
+    };
+    return mix(static_cast<std::uint64_t>(k.x) ^ mix(static_cast<std::uint64_t>(k.y) ^ mix(static_cast<std::uint64_t>(k.z))));
+  }
+};
+
 // Normals at the corners for smooth light: at each corner the normals of
 // the faces that share the point (positions rounded to a grid a
 // ten-millionth of the scene wide, so corners computed apart still meet),
@@ -57,47 +74,49 @@ class SmoothNormals {
       const double r = std::round(v / quantum);
       return std::fabs(r) < 9e18 ? static_cast<std::int64_t>(r) : 0;
     };
+    // Corners sorted by a hash of their grid point: equal points end up
+    // side by side, and the sort moves 16-byte records compared by one
+    // number. Points that only share the hash are told apart by `keys`.
     struct Entry {
-      std::int64_t x, y, z;
+      std::uint64_t hash;
       std::uint32_t slot;  // face * 4 + corner
     };
     std::vector<Entry> entries;
+    std::vector<GridKey> keys(faces.size() * 4);
     std::vector<Vec3> face_normal(faces.size());
+    std::vector<Vec3> face_unit(faces.size());
     entries.reserve(faces.size() * 4);
     for (std::size_t i = 0; i < faces.size(); ++i) {
       const Face& f = faces[i];
       const ShapeKind kind = KindOfShape(f.shape);
       face_normal[i] = Cross(f.edge_h, f.edge_v);
       if (!kind.drawn || !Finite(face_normal[i])) continue;
+      const double length = Length(face_normal[i]);
+      face_unit[i] = length > 0 ? face_normal[i] / length : Vec3{};
       const std::array<Vec3, 4> corner{f.base, f.base + f.edge_h, kind.triangle ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v,
                                        f.base + f.edge_v};
       for (std::uint32_t c = 0; c < (kind.triangle ? 3u : 4u); ++c) {
-        entries.push_back({q(corner[c].x), q(corner[c].y), q(corner[c].z), static_cast<std::uint32_t>(i * 4) + c});
+        const auto slot = static_cast<std::uint32_t>(i * 4) + c;
+        keys[slot] = {q(corner[c].x), q(corner[c].y), q(corner[c].z)};
+        entries.push_back({GridHash{}(keys[slot]), slot});
       }
     }
-    std::vector<Vec3> face_unit(faces.size());
-    for (std::size_t i = 0; i < faces.size(); ++i) {
-      const double length = Length(face_normal[i]);
-      face_unit[i] = length > 0 ? face_normal[i] / length : Vec3{};
-    }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      return a.x != b.x ? a.x < b.x : (a.y != b.y ? a.y < b.y : a.z < b.z);
-    });
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
     const double crease = std::cos(Pi() / 3);  // 60 degrees
     for (std::size_t lo = 0; lo < entries.size();) {
       std::size_t hi = lo + 1;
-      while (hi < entries.size() && entries[hi].x == entries[lo].x && entries[hi].y == entries[lo].y &&
-             entries[hi].z == entries[lo].z) {
-        ++hi;
-      }
+      while (hi < entries.size() && entries[hi].hash == entries[lo].hash) ++hi;
       for (std::size_t a = lo; a < hi; ++a) {
-        const Vec3 own = face_unit[entries[a].slot / 4];
+        const std::uint32_t own_slot = entries[a].slot;
+        const Vec3 own = face_unit[own_slot / 4];
         Vec3 sum{};
         for (std::size_t b = lo; b < hi; ++b) {
           const std::size_t other = entries[b].slot / 4;
-          if (Dot(own, face_unit[other]) >= crease) sum = sum + face_normal[other];
+          if (keys[entries[b].slot] == keys[own_slot] && Dot(own, face_unit[other]) >= crease) {
+            sum = sum + face_normal[other];
+          }
         }
-        normals_[entries[a].slot] = sum;
+        normals_[own_slot] = sum;
       }
       lo = hi;
     }
