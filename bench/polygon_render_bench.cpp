@@ -58,8 +58,8 @@ void DrawOurs(benchmark::State& state, std::int32_t mode) {
     renderer.DrawFaces(scene.faces, 0, settings, {});
     benchmark::DoNotOptimize(renderer.Stats().pixels);
   }
-  state.counters["faces/s"] = benchmark::Counter(static_cast<double>(scene.faces.size()) * state.iterations(),
-                                                 benchmark::Counter::kIsRate);
+  state.counters["faces/s"] =
+      benchmark::Counter(static_cast<double>(scene.faces.size()) * state.iterations(), benchmark::Counter::kIsRate);
   std::size_t covered = 0;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) covered += renderer.FaceAt(x, y) ? 1 : 0;
@@ -93,7 +93,8 @@ std::array<double, 16> ClipMatrix(const vx::geometry3d::Camera& c, double near_w
     Vec3 e{};
     e[j] = 1;
     const std::array<double, 4> v = clip(e);
-    for (int i = 0; i < 4; ++i) m[static_cast<std::size_t>(j * 4 + i)] = v[static_cast<std::size_t>(i)] - o[static_cast<std::size_t>(i)];
+    for (int i = 0; i < 4; ++i)
+      m[static_cast<std::size_t>(j * 4 + i)] = v[static_cast<std::size_t>(i)] - o[static_cast<std::size_t>(i)];
   }
   for (int i = 0; i < 4; ++i) m[static_cast<std::size_t>(12 + i)] = o[static_cast<std::size_t>(i)];
   return m;
@@ -115,14 +116,16 @@ void BM_MesaLlvmpipeBall60000Flat(benchmark::State& state) {
   vx::geometry3d::Light light;
   light.position = {-300, -400, 500};
   for (const Face& f : scene.faces) {
-    const Vec3 n = vx::geometry3d::Cross(f.edge_h, f.edge_v) / vx::geometry3d::Length(vx::geometry3d::Cross(f.edge_h, f.edge_v));
+    const Vec3 n =
+        vx::geometry3d::Cross(f.edge_h, f.edge_v) / vx::geometry3d::Length(vx::geometry3d::Cross(f.edge_h, f.edge_v));
     const Vec3 centre = vx::geometry3d::FaceCentre(f);
     const std::optional<Vec3> l = vx::geometry3d::Unit(light.position - centre, 1e-12);
     const double level = light.ambient + (1 - light.ambient) * std::max(0.0, l ? vx::geometry3d::Dot(n, *l) : 1.0);
     for (int k = 0; k < 3; ++k) {
       const Vec3 p = vx::geometry3d::Corner(f, k);
       positions.insert(positions.end(), {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
-      colours.insert(colours.end(), {static_cast<std::uint8_t>(f.rgb.x * level * 255), static_cast<std::uint8_t>(f.rgb.y * level * 255),
+      colours.insert(colours.end(), {static_cast<std::uint8_t>(f.rgb.x * level * 255),
+                                     static_cast<std::uint8_t>(f.rgb.y * level * 255),
                                      static_cast<std::uint8_t>(f.rgb.z * level * 255), 255});
     }
   }
@@ -148,8 +151,8 @@ void BM_MesaLlvmpipeBall60000Flat(benchmark::State& state) {
   }
   std::size_t covered = 0;
   for (std::size_t i = 0; i < frame.size(); i += 4) covered += frame[i] != 0 || frame[i + 1] != 0 ? 1 : 0;
-  state.counters["faces/s"] = benchmark::Counter(static_cast<double>(scene.faces.size()) * state.iterations(),
-                                                 benchmark::Counter::kIsRate);
+  state.counters["faces/s"] =
+      benchmark::Counter(static_cast<double>(scene.faces.size()) * state.iterations(), benchmark::Counter::kIsRate);
   state.counters["covered"] = static_cast<double>(covered);
   OSMesaDestroyContext(context);
 }

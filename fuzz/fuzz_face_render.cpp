@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   view.SetCentre(data[0] % kSide, data[1] % kSide);
   view.SetEye({signed_byte(2) * 10, signed_byte(3) * 10, signed_byte(4) * 10},
               {signed_byte(5) + 0.5, signed_byte(6), signed_byte(7)}, 5 + data[8] % 100);
-  std::vector<Face> faces = ParsePolygonFile(
-      std::string_view(reinterpret_cast<const char*>(data + kHeaderBytes), size - kHeaderBytes), 1.0);
+  std::vector<Face> faces =
+      ParsePolygonFile(std::string_view(reinterpret_cast<const char*>(data + kHeaderBytes), size - kHeaderBytes), 1.0);
   for (std::size_t i = 0; i < faces.size(); ++i) faces[i].shape = static_cast<std::int16_t>(data[9 + i % 3] % 20);
   const vx::graphics::PixelRect area{100, 100, 100 + kSide, 100 + kSide};
   Renderer renderer;

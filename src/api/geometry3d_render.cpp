@@ -42,7 +42,8 @@ bool Finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 // --- images for faces
 
 // "#bank" or "#bank,x,y,w,h": a bank or a rectangle of it, read live.
-std::optional<geometry3d::TextureView> BankTexture(Call& call, std::string_view text, std::array<std::uint8_t, 3>* one) {
+std::optional<geometry3d::TextureView> BankTexture(Call& call, std::string_view text,
+                                                   std::array<std::uint8_t, 3>* one) {
   long bank = 0, x = 0, y = 0, w = graphics::VRAM_WIDTH, h = graphics::VRAM_HEIGHT;
   const std::string copy(text.substr(1));
   const int n = std::sscanf(copy.c_str(), "%ld,%ld,%ld,%ld,%ld", &bank, &x, &y, &w, &h);
@@ -88,10 +89,11 @@ std::optional<graphics::Image> ReadImageFile(const std::string& name) {
   image = graphics::Image(width, height);
   graphics::JpegDecodeOptions options;
   options.window = graphics::ResampleWindow{0, width, 0, height};
-  const graphics::JpegDecoded decoded = graphics::DecodeJpeg(data, options, [&](int row, std::span<const std::uint8_t> px) {
-    if (row < 0 || row >= height) return;
-    std::copy_n(px.data(), std::min(px.size(), static_cast<std::size_t>(width) * 3), image.Row(row));
-  });
+  const graphics::JpegDecoded decoded =
+      graphics::DecodeJpeg(data, options, [&](int row, std::span<const std::uint8_t> px) {
+        if (row < 0 || row >= height) return;
+        std::copy_n(px.data(), std::min(px.size(), static_cast<std::size_t>(width) * 3), image.Row(row));
+      });
   if (!decoded.ok) return std::nullopt;
   return image;
 }
@@ -191,9 +193,14 @@ void ChgDrwPrmPgn(Call& call) {
   const std::int32_t value = call.Int(1);
   geometry3d::DrawSettings& d = G(call).draw;
   switch (which) {
-    case PARAM_MODE: d.mode = value; break;
-    case PARAM_EDGE_COLOUR: d.edge_colour = graphics::FromPacked(static_cast<std::uint32_t>(value)); break;
-    default: return call.SetError(1);
+    case PARAM_MODE:
+      d.mode = value;
+      break;
+    case PARAM_EDGE_COLOUR:
+      d.edge_colour = graphics::FromPacked(static_cast<std::uint32_t>(value));
+      break;
+    default:
+      return call.SetError(1);
   }
   call.SetError(0);
 }
@@ -374,20 +381,29 @@ void PolygonFunc(Call& call) {
       g.images.clear();
       g.image_bytes = 0;
       break;
-    default: return call.SetError(1);
+    default:
+      return call.SetError(1);
   }
   call.SetError(0);
 }
 
 constexpr Registration kRenderApis[] = {
-    {Id("DrwAllPgn"), DrwAllPgn},         {Id("DrwPgn"), DrwPgn},
-    {Id("InitPgnDraw"), InitPgnDraw},     {Id("ChgDrwPrmPgn"), ChgDrwPrmPgn},
-    {Id("GetPgnIdx"), GetPgnIdx},         {Id("Set2DDpth"), Set2DDpth},
-    {Id("Dsp2DPgn"), Dsp2DPgn},           {Id("SetLight"), SetLight},
-    {Id("MoveLight"), MoveLight},         {Id("GetLightPos"), GetLightPos},
-    {Id("PolSet3DLvlVect"), PolSet3DLvlVect}, {Id("PolSet3DLvlCol"), PolSet3DLvlCol},
-    {Id("PolSetShadow"), PolSetShadow},   {Id("SetMapOrgPgn"), SetMapOrgPgn},
-    {Id("SetMapZoomPgn"), SetMapZoomPgn}, {Id("PolygonDebug"), PolygonDebug},
+    {Id("DrwAllPgn"), DrwAllPgn},
+    {Id("DrwPgn"), DrwPgn},
+    {Id("InitPgnDraw"), InitPgnDraw},
+    {Id("ChgDrwPrmPgn"), ChgDrwPrmPgn},
+    {Id("GetPgnIdx"), GetPgnIdx},
+    {Id("Set2DDpth"), Set2DDpth},
+    {Id("Dsp2DPgn"), Dsp2DPgn},
+    {Id("SetLight"), SetLight},
+    {Id("MoveLight"), MoveLight},
+    {Id("GetLightPos"), GetLightPos},
+    {Id("PolSet3DLvlVect"), PolSet3DLvlVect},
+    {Id("PolSet3DLvlCol"), PolSet3DLvlCol},
+    {Id("PolSetShadow"), PolSetShadow},
+    {Id("SetMapOrgPgn"), SetMapOrgPgn},
+    {Id("SetMapZoomPgn"), SetMapZoomPgn},
+    {Id("PolygonDebug"), PolygonDebug},
     {Id("PolygonFunc"), PolygonFunc},
 };
 

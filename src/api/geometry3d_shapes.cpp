@@ -420,8 +420,7 @@ void BoomPgn(Call& call) {
   if (run.empty()) return call.SetError(1);
   const geometry3d::Bounds b = *geometry3d::BoundsOf(run);
   const Vec3 c = OptVecArgs(call, 3, (b.low + b.high) / 2.0);
-  OnRun(call, run, Finite(distance) && Finite(c),
-        [&](std::span<Face> f) { geometry3d::ExplodeFaces(f, c, distance); });
+  OnRun(call, run, Finite(distance) && Finite(c), [&](std::span<Face> f) { geometry3d::ExplodeFaces(f, c, distance); });
 }
 
 // SlideSpherePgn start, count, cx, cy, cz, longitude, latitude (degrees):
@@ -500,21 +499,36 @@ void GetMaxMinPgn(Call& call) {
 }
 
 constexpr Registration kShapeApis[] = {
-    {Id("MkMeshPgn"), MkMeshPgn},       {Id("MkBallPgn"), MkBallPgn},
-    {Id("MkTubePgn"), MkTubePgn},       {Id("MkCylinder"), MkCylinder},
-    {Id("BarnPgn"), BarnPgn},           {Id("PlateStretchPgn"), PlateStretchPgn},
-    {Id("PutPgn"), PutPgn},             {Id("MovPgn"), MovPgn},
-    {Id("MovPgnPgn"), MovPgnPgn},       {Id("LctPgn"), LctPgn},
-    {Id("JointPgn"), JointPgn},         {Id("ScrPgn"), ScrPgn},
-    {Id("ScrPgnPgn"), ScrPgnPgn},       {Id("AnglePgn"), AnglePgn},
-    {Id("MrrPgn"), MrrPgn},             {Id("VSizePgn"), VSizePgn},
-    {Id("MdfyPgn"), MdfyPgn},           {Id("FitPlanePgn"), FitPlanePgn},
-    {Id("FitTubePgn"), FitTubePgn},     {Id("FitColumnPgn"), FitColumnPgn},
-    {Id("FitSpherePgn"), FitSpherePgn}, {Id("FitSaucerPgn"), FitSaucerPgn},
-    {Id("BendPgn"), BendPgn},           {Id("ShrinkPgn"), ShrinkPgn},
-    {Id("BoomPgn"), BoomPgn},           {Id("SlideSpherePgn"), SlideSpherePgn},
-    {Id("PrtShapePgn"), PrtShapePgn},   {Id("ColChgPgn"), ColChgPgn},
-    {Id("SearchPgn"), SearchPgn},       {Id("GetMaxMinPgn"), GetMaxMinPgn},
+    {Id("MkMeshPgn"), MkMeshPgn},
+    {Id("MkBallPgn"), MkBallPgn},
+    {Id("MkTubePgn"), MkTubePgn},
+    {Id("MkCylinder"), MkCylinder},
+    {Id("BarnPgn"), BarnPgn},
+    {Id("PlateStretchPgn"), PlateStretchPgn},
+    {Id("PutPgn"), PutPgn},
+    {Id("MovPgn"), MovPgn},
+    {Id("MovPgnPgn"), MovPgnPgn},
+    {Id("LctPgn"), LctPgn},
+    {Id("JointPgn"), JointPgn},
+    {Id("ScrPgn"), ScrPgn},
+    {Id("ScrPgnPgn"), ScrPgnPgn},
+    {Id("AnglePgn"), AnglePgn},
+    {Id("MrrPgn"), MrrPgn},
+    {Id("VSizePgn"), VSizePgn},
+    {Id("MdfyPgn"), MdfyPgn},
+    {Id("FitPlanePgn"), FitPlanePgn},
+    {Id("FitTubePgn"), FitTubePgn},
+    {Id("FitColumnPgn"), FitColumnPgn},
+    {Id("FitSpherePgn"), FitSpherePgn},
+    {Id("FitSaucerPgn"), FitSaucerPgn},
+    {Id("BendPgn"), BendPgn},
+    {Id("ShrinkPgn"), ShrinkPgn},
+    {Id("BoomPgn"), BoomPgn},
+    {Id("SlideSpherePgn"), SlideSpherePgn},
+    {Id("PrtShapePgn"), PrtShapePgn},
+    {Id("ColChgPgn"), ColChgPgn},
+    {Id("SearchPgn"), SearchPgn},
+    {Id("GetMaxMinPgn"), GetMaxMinPgn},
 };
 
 }  // namespace

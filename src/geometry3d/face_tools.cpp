@@ -109,7 +109,7 @@ std::vector<Face> CylinderFaces(Vec3 bottom, double radius, double length, int s
     const double a1 = 2 * pi * ((i + 1) % slices) / slices;
     const Vec3 r0{radius * std::cos(a0), radius * std::sin(a0), 0};
     const Vec3 r1{radius * std::cos(a1), radius * std::sin(a1), 0};
-    Face lid = Triangle(top, top + r0, top + r1, rgb);      // faces +z
+    Face lid = Triangle(top, top + r0, top + r1, rgb);             // faces +z
     Face floor = Triangle(bottom, bottom + r1, bottom + r0, rgb);  // faces −z
     if (flip) {
       std::swap(lid.edge_h, lid.edge_v);
@@ -131,18 +131,18 @@ std::vector<Face> BarnFaces(Vec3 size, double roof_height, Vec3 corner, Vec3 rgb
   }
   const Vec3 x{size.x, 0, 0}, y{0, size.y, 0}, z{0, 0, size.z};
   std::vector<Face> out;
-  out.push_back(MakeFace(low, y, x, kShapeQuad, rgb));           // floor, −z
-  out.push_back(MakeFace(low, x, z, kShapeQuad, rgb));           // front wall, −y
-  out.push_back(MakeFace(low + y, z, x, kShapeQuad, rgb));       // back wall, +y
-  out.push_back(MakeFace(low, z, y, kShapeQuad, rgb));           // left wall, −x
-  out.push_back(MakeFace(low + x, y, z, kShapeQuad, rgb));       // right wall, +x
+  out.push_back(MakeFace(low, y, x, kShapeQuad, rgb));      // floor, −z
+  out.push_back(MakeFace(low, x, z, kShapeQuad, rgb));      // front wall, −y
+  out.push_back(MakeFace(low + y, z, x, kShapeQuad, rgb));  // back wall, +y
+  out.push_back(MakeFace(low, z, y, kShapeQuad, rgb));      // left wall, −x
+  out.push_back(MakeFace(low + x, y, z, kShapeQuad, rgb));  // right wall, +x
   const Vec3 ridge = low + z + Vec3{0, size.y / 2, roof_height};
   const Vec3 eave_front = low + z;
   const Vec3 eave_back = low + z + y;
   out.push_back(MakeFace(eave_front, x, ridge - eave_front, kShapeQuad, rgb));  // front slope
   out.push_back(MakeFace(eave_back, ridge - eave_back, x, kShapeQuad, rgb));    // back slope
-  out.push_back(Triangle(eave_front, ridge, eave_back, rgb));                    // left gable, −x
-  out.push_back(Triangle(eave_front + x, eave_back + x, ridge + x, rgb));        // right gable, +x
+  out.push_back(Triangle(eave_front, ridge, eave_back, rgb));                   // left gable, −x
+  out.push_back(Triangle(eave_front + x, eave_back + x, ridge + x, rgb));       // right gable, +x
   if (roof_height < 0) {  // a roof hanging down turns its slopes inward
     for (std::size_t k = 5; k < out.size(); ++k) std::swap(out[k].edge_h, out[k].edge_v);
   }
@@ -153,10 +153,14 @@ int CornerCount(const Face& f) { return f.shape == 1 || f.shape == 3 ? 3 : 4; }
 
 Vec3 Corner(const Face& f, int k) {
   switch (k) {
-    case 0: return f.base;
-    case 1: return f.base + f.edge_h;
-    case 2: return CornerCount(f) == 3 ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v;
-    default: return f.base + f.edge_v;
+    case 0:
+      return f.base;
+    case 1:
+      return f.base + f.edge_h;
+    case 2:
+      return CornerCount(f) == 3 ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v;
+    default:
+      return f.base + f.edge_v;
   }
 }
 

@@ -13,14 +13,12 @@ constexpr std::int64_t kSub = 1 << kSubBits;
 // Faces are cut this far outside the drawing area only: inside it the
 // fixed-point edge arithmetic cannot overflow, and most faces need no cut.
 constexpr double kGuardBand = 4096;
-constexpr int kClipVerticesMax = 16;  // 4 corners + one per cutting plane, with room
+constexpr int kClipVerticesMax = 16;      // 4 corners + one per cutting plane, with room
 constexpr double kEdgeDepthSlack = 1e-4;  // edges drawn over their own face
 
 enum Shader : int { kShadeFlat, kShadeSmooth, kShadeTexture, kShadeTranslucent, kShadeDepth };
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-  return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 bool Finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -50,7 +48,8 @@ struct GridHash {
       h *= 0x94D049BB133111EBull;
       return h ^ (h >> 31);
     };
-    return mix(static_cast<std::uint64_t>(k.x) ^ mix(static_cast<std::uint64_t>(k.y) ^ mix(static_cast<std::uint64_t>(k.z))));
+    return mix(static_cast<std::uint64_t>(k.x) ^
+               mix(static_cast<std::uint64_t>(k.y) ^ mix(static_cast<std::uint64_t>(k.z))));
   }
 };
 
@@ -93,7 +92,8 @@ class SmoothNormals {
       if (!kind.drawn || !Finite(face_normal[i])) continue;
       const double length = Length(face_normal[i]);
       face_unit[i] = length > 0 ? face_normal[i] / length : Vec3{};
-      const std::array<Vec3, 4> corner{f.base, f.base + f.edge_h, kind.triangle ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v,
+      const std::array<Vec3, 4> corner{f.base, f.base + f.edge_h,
+                                       kind.triangle ? f.base + f.edge_v : f.base + f.edge_h + f.edge_v,
                                        f.base + f.edge_v};
       for (std::uint32_t c = 0; c < (kind.triangle ? 3u : 4u); ++c) {
         const auto slot = static_cast<std::uint32_t>(i * 4) + c;
@@ -132,20 +132,27 @@ class SmoothNormals {
 
 ShapeKind KindOfShape(std::int32_t shape) {
   switch (shape) {
-    case 0: return {true, false, false, true};
-    case 1: return {true, true, false, true};
-    case 16: return {true, false, true, true};
-    case 2: return {true, false, false, false};
-    case 3: return {true, true, false, false};
-    case 18: return {true, false, true, false};
-    default: return {};
+    case 0:
+      return {true, false, false, true};
+    case 1:
+      return {true, true, false, true};
+    case 16:
+      return {true, false, true, true};
+    case 2:
+      return {true, false, false, false};
+    case 3:
+      return {true, true, false, false};
+    case 18:
+      return {true, false, true, false};
+    default:
+      return {};
   }
 }
 
 struct Renderer::FaceShading {
   int shader = kShadeFlat;
   graphics::Color colour;
-  float base[3] = {0, 0, 0};        // blue, green, red, multiplied by the light level
+  float base[3] = {0, 0, 0};  // blue, green, red, multiplied by the light level
   const TextureView* texture = nullptr;
   std::int32_t id = -1;
   // kShadeDepth: grey = (1 / depth - depth_far) * depth_scale, so the
@@ -197,9 +204,8 @@ void Renderer::SetDepthRect(const graphics::PixelRect& r, double distance) {
 
 std::optional<std::int32_t> Renderer::FaceAt(int x, int y) const {
   if (ids_.empty() || x < area_.left || x > area_.right || y < area_.top || y > area_.bottom) return std::nullopt;
-  const std::int32_t id =
-      ids_[static_cast<std::size_t>(y - area_.top) * static_cast<std::size_t>(area_.Width()) +
-           static_cast<std::size_t>(x - area_.left)];
+  const std::int32_t id = ids_[static_cast<std::size_t>(y - area_.top) * static_cast<std::size_t>(area_.Width()) +
+                               static_cast<std::size_t>(x - area_.left)];
   if (id < 0) return std::nullopt;
   return id;
 }
@@ -278,12 +284,14 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     FaceShading shade;
     shade.id = static_cast<std::int32_t>(first_index + k);
     const Vec3 rgb255 = Vec3{f.rgb.x * light_rgb.x, f.rgb.y * light_rgb.y, f.rgb.z * light_rgb.z} * 255.0;
-    shade.colour = graphics::Color{Byte(rgb255.z * flat_level), Byte(rgb255.y * flat_level), Byte(rgb255.x * flat_level)};
+    shade.colour =
+        graphics::Color{Byte(rgb255.z * flat_level), Byte(rgb255.y * flat_level), Byte(rgb255.x * flat_level)};
     shade.base[0] = static_cast<float>(rgb255.z);
     shade.base[1] = static_cast<float>(rgb255.y);
     shade.base[2] = static_cast<float>(rgb255.x);
     std::optional<TextureView> texture;
-    const bool texturable = mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
+    const bool texturable =
+        mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
     if (f.image != 0 && texturable && textures) texture = textures(f);
     if (texture && texture->width > 0 && texture->height > 0) {
       shade.shader = kShadeTexture;
@@ -337,11 +345,16 @@ struct Planes {
   double near, left, right, top, bottom;
   double Value(int plane, double cx, double cy, double w) const {
     switch (plane) {
-      case 0: return w - near;
-      case 1: return cx - left * w;
-      case 2: return right * w - cx;
-      case 3: return cy - top * w;
-      default: return bottom * w - cy;
+      case 0:
+        return w - near;
+      case 1:
+        return cx - left * w;
+      case 2:
+        return right * w - cx;
+      case 3:
+        return cy - top * w;
+      default:
+        return bottom * w - cy;
     }
   }
 };
@@ -372,8 +385,8 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
       if ((da >= 0) != (db >= 0)) {
         const double t = da / (da - db);
         const auto ft = static_cast<float>(t);
-        out[m++] = {a.cx + (b.cx - a.cx) * t, a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
-                    a.light + (b.light - a.light) * ft, a.s + (b.s - a.s) * ft, a.t + (b.t - a.t) * ft};
+        out[m++] = {a.cx + (b.cx - a.cx) * t,           a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
+                    a.light + (b.light - a.light) * ft, a.s + (b.s - a.s) * ft,   a.t + (b.t - a.t) * ft};
       }
     }
     n = m;
@@ -384,7 +397,11 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
   for (std::size_t i = 0; i < n; ++i) {
     const double inv_w = 1.0 / in[i].w;
     if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return;
-    screen[i] = {in[i].cx * inv_w, in[i].cy * inv_w, inv_w, in[i].light, static_cast<float>(in[i].s * inv_w),
+    screen[i] = {in[i].cx * inv_w,
+                 in[i].cy * inv_w,
+                 inv_w,
+                 in[i].light,
+                 static_cast<float>(in[i].s * inv_w),
                  static_cast<float>(in[i].t * inv_w)};
   }
   for (std::size_t i = 1; i + 1 < n; ++i) FillTriangle(screen[0], screen[i], screen[i + 1], shade);
@@ -393,11 +410,16 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
 void Renderer::FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                             const FaceShading& shade) {
   switch (shade.shader) {
-    case kShadeSmooth: return Raster<kShadeSmooth>(a, b, c, shade);
-    case kShadeTexture: return Raster<kShadeTexture>(a, b, c, shade);
-    case kShadeTranslucent: return Raster<kShadeTranslucent>(a, b, c, shade);
-    case kShadeDepth: return Raster<kShadeDepth>(a, b, c, shade);
-    default: return Raster<kShadeFlat>(a, b, c, shade);
+    case kShadeSmooth:
+      return Raster<kShadeSmooth>(a, b, c, shade);
+    case kShadeTexture:
+      return Raster<kShadeTexture>(a, b, c, shade);
+    case kShadeTranslucent:
+      return Raster<kShadeTranslucent>(a, b, c, shade);
+    case kShadeDepth:
+      return Raster<kShadeDepth>(a, b, c, shade);
+    default:
+      return Raster<kShadeFlat>(a, b, c, shade);
   }
 }
 
@@ -433,8 +455,7 @@ inline int Wrap(int v, int size) {
 }  // namespace
 
 template <int kShader>
-void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0,
-                      const FaceShading& shade) {
+void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0, const FaceShading& shade) {
   std::int64_t ax = std::llround(a.x * kSub), ay = std::llround(a.y * kSub);
   std::int64_t bx = std::llround(b0.x * kSub), by = std::llround(b0.y * kSub);
   std::int64_t cx = std::llround(c0.x * kSub), cy = std::llround(c0.y * kSub);
@@ -448,9 +469,11 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
     std::swap(by, cy);
     area2 = -area2;
   }
-  const int min_x = static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ax, bx, cx}) + kSub - 1, kSub), area_.left));
+  const int min_x =
+      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ax, bx, cx}) + kSub - 1, kSub), area_.left));
   const int max_x = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ax, bx, cx}), kSub), area_.right));
-  const int min_y = static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), area_.top));
+  const int min_y =
+      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), area_.top));
   const int max_y = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ay, by, cy}), kSub), area_.bottom));
   if (min_x > max_x || min_y > max_y) return;
 
@@ -490,7 +513,8 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
     float light = static_cast<float>(gl.At(min_x - x0, oy));
     float s_w = static_cast<float>(gs.At(min_x - x0, oy));
     float t_w = static_cast<float>(gt.At(min_x - x0, oy));
-    float* depth = depth_.data() + static_cast<std::size_t>(y - area_.top) * width + static_cast<std::size_t>(min_x - area_.left);
+    float* depth =
+        depth_.data() + static_cast<std::size_t>(y - area_.top) * width + static_cast<std::size_t>(min_x - area_.left);
     std::int32_t* ids = ids_.data() + (depth - depth_.data());
     std::uint8_t* px = graphics::PixelAt(bank_, min_x, y);
     bool entered = false;

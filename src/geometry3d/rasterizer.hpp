@@ -22,14 +22,14 @@ namespace vx::geometry3d {
 
 // Draw modes (DrwAllPgn, DrwPgn); any other value draws as kDrawFlat.
 enum DrawMode : std::int32_t {
-  kDrawFlat = 0,         // one lit colour per face
-  kDrawSmooth = 1,       // light computed at the corners and blended (Gouraud)
-  kDrawUnlit = 2,        // the face colour as it is
-  kDrawOutlined = 3,     // flat, with the edges in the edge colour
-  kDrawEdges = 4,        // edges only, each in its face's lit colour
-  kDrawDepth = 7,        // grey by nearness
-  kDrawNormals = 8,      // the normal seen, as a colour
-  kDrawTranslucent = 21, // flat, averaged with the picture, depth not written
+  kDrawFlat = 0,          // one lit colour per face
+  kDrawSmooth = 1,        // light computed at the corners and blended (Gouraud)
+  kDrawUnlit = 2,         // the face colour as it is
+  kDrawOutlined = 3,      // flat, with the edges in the edge colour
+  kDrawEdges = 4,         // edges only, each in its face's lit colour
+  kDrawDepth = 7,         // grey by nearness
+  kDrawNormals = 8,       // the normal seen, as a colour
+  kDrawTranslucent = 21,  // flat, averaged with the picture, depth not written
 };
 
 // Shape codes: 0, 1, 16 are lit, 2, 3, 18 take their colour unlit; 0 and 2

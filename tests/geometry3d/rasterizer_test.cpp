@@ -218,9 +218,9 @@ TEST_F(RendererTest, SmoothLightBlendsAcrossGentleFoldsOnly) {
     const auto [ex, ey] = PixelOf({0, 0, 0});
     return std::abs(At(ex - 2, ey).g - At(ex + 2, ey).g);
   };
-  EXPECT_GT(fold(30, kDrawFlat), 25);    // 255 against 255 × cos 30°
-  EXPECT_LT(fold(30, kDrawSmooth), 6);   // both sides take the mean normal
-  EXPECT_GT(fold(80, kDrawSmooth), 100); // past the crease angle: a sharp edge
+  EXPECT_GT(fold(30, kDrawFlat), 25);     // 255 against 255 × cos 30°
+  EXPECT_LT(fold(30, kDrawSmooth), 6);    // both sides take the mean normal
+  EXPECT_GT(fold(80, kDrawSmooth), 100);  // past the crease angle: a sharp edge
 }
 
 TEST_F(RendererTest, DepthBufferIsKeptBetweenDrawsUnlessCleared) {
@@ -244,10 +244,9 @@ TEST_F(RendererTest, DepthBufferIsKeptBetweenDrawsUnlessCleared) {
 }
 
 TEST_F(RendererTest, UnknownShapesAndFlatFacesAreSkipped) {
-  std::vector<Face> faces{Quad({0, 0, 0}, {10, 0, 0}, {0, 0, 10}, kRed, 100),
-                          Quad({0, 0, 0}, {10, 0, 0}, {20, 0, 0}, kRed, 0),
-                          Quad({NAN, 0, 0}, {10, 0, 0}, {0, 0, 10}, kRed, 0),
-                          Quad({1e300, 0, 0}, {1e300, 0, 0}, {0, 0, 1e300}, kRed, 0)};
+  std::vector<Face> faces{
+      Quad({0, 0, 0}, {10, 0, 0}, {0, 0, 10}, kRed, 100), Quad({0, 0, 0}, {10, 0, 0}, {20, 0, 0}, kRed, 0),
+      Quad({NAN, 0, 0}, {10, 0, 0}, {0, 0, 10}, kRed, 0), Quad({1e300, 0, 0}, {1e300, 0, 0}, {0, 0, 1e300}, kRed, 0)};
   Draw(faces);
   EXPECT_EQ(renderer_.Stats().faces_skipped, 4);
   EXPECT_EQ(renderer_.Stats().pixels, 0);
