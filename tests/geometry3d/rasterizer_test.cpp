@@ -276,5 +276,31 @@ TEST_F(RendererTest, ImagesAreMappedInPerspective) {
   EXPECT_EQ(At((ax + bx) / 2, (ay + by) / 2), kRedPixel);
 }
 
+TEST_F(RendererTest, ImageOriginAndRepeatsMoveTheImage) {
+  const std::uint8_t texels[] = {0, 0, 255, 255, 0, 0};  // red | blue
+  const TextureLookup lookup = [&](const Face&) { return std::optional<TextureView>(TextureView{texels, 6, 2, 1}); };
+  Face wall = Quad({-80, 0, -40}, {160, 0, 0}, {0, 0, 80}, {1, 1, 1});
+  wall.image = 1;
+  auto colour_at = [&](double x) {
+    const auto [px, py] = PixelOf({x, 0, 0});
+    return At(px, py);
+  };
+  settings_.mapping.zoom_u = 2;  // red, blue, red, blue across the wall
+  Draw({wall}, kDrawUnlit, true, {0, 0, kW - 1, kH - 1}, lookup);
+  EXPECT_EQ(colour_at(-70), kRedPixel);
+  EXPECT_EQ(colour_at(-30), kBluePixel);
+  EXPECT_EQ(colour_at(10), kRedPixel);
+  EXPECT_EQ(colour_at(50), kBluePixel);
+  settings_.mapping.zoom_u = 1;
+  settings_.mapping.origin_u = 1;  // VB shows the second pixel: blue | red
+  Draw({wall}, kDrawUnlit, true, {0, 0, kW - 1, kH - 1}, lookup);
+  EXPECT_EQ(colour_at(-50), kBluePixel);
+  EXPECT_EQ(colour_at(50), kRedPixel);
+  // Without an image the face keeps its colour.
+  const TextureLookup none = [](const Face&) { return std::optional<TextureView>(); };
+  Draw({wall}, kDrawUnlit, true, {0, 0, kW - 1, kH - 1}, none);
+  EXPECT_EQ(colour_at(0), (Color{255, 255, 255}));
+}
+
 }  // namespace
 }  // namespace vx::geometry3d
