@@ -34,6 +34,9 @@ void RegisterFamilies(Registry& registry) {
   RegisterPolygonApis(registry);
   RegisterSimulationApis(registry);
   RegisterSentenceApis(registry);
+  RegisterPolygonRenderApis(registry);
+  RegisterPolygonShapeApis(registry);
+  RegisterBlockApis(registry);
 }
 
 }  // namespace vx::api

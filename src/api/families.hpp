@@ -39,5 +39,8 @@ void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
 void RegisterPolygonApis(Registry& registry);      // geometry3d_polygons.cpp
 void RegisterSimulationApis(Registry& registry);   // simulation.cpp
 void RegisterSentenceApis(Registry& registry);     // sentences.cpp
+void RegisterPolygonRenderApis(Registry& registry);  // geometry3d_render.cpp
+void RegisterPolygonShapeApis(Registry& registry);   // geometry3d_shapes.cpp
+void RegisterBlockApis(Registry& registry);          // blocks.cpp
 
 }  // namespace vx::api

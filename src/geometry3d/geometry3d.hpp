@@ -3,9 +3,13 @@
 // the view, the wire colour, the wireframe model and the face stores.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "geometry3d/polygon_store.hpp"
+#include "geometry3d/rasterizer.hpp"
+#include "graphics/image_ops.hpp"
 #include "geometry3d/vector_math.hpp"
 #include "geometry3d/view.hpp"
 #include "geometry3d/wire_model.hpp"
@@ -33,6 +37,13 @@ struct Geometry3d {
   WireColour wire_colour;
   WireModel wire;
   PolygonStores polygons;
+  // Face drawing: the light, image mapping and draw mode the next draw uses,
+  // the renderer with its depth and id buffers, and the images read for
+  // faces, by name (cleared by InitPgnDraw).
+  DrawSettings draw;
+  Renderer renderer;
+  std::map<std::string, graphics::Image, std::less<>> images;
+  std::size_t image_bytes = 0;
 };
 
 // The runtime's 3D state, made on first use.

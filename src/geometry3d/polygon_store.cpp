@@ -173,6 +173,13 @@ std::vector<Face> ParsePolygonFile(std::string_view bytes, double scale) {
   return faces;
 }
 
+std::span<Face> FaceStore::Range(std::int64_t start, std::int64_t count) {
+  const auto n = static_cast<std::int64_t>(faces_.size());
+  if (start < 0 || count < 1 || start >= n) return {};
+  const std::int64_t end = count > n - start ? n : start + count;
+  return std::span<Face>(faces_).subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+}
+
 std::array<Face, 6> BoxFaces(Vec3 size, Vec3 corner, Vec3 rgb) {
   // A negative size extends the box the other way from the corner.
   Vec3 low = corner;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,9 @@ class FaceStore {
   // end and while the store has room; the number appended.
   std::size_t Copy(std::int64_t start, std::int64_t count, Vec3 offset);
   const std::vector<Face>& Faces() const { return faces_; }
+  // Faces [start, start + count), the count cut at the end; empty for a
+  // negative start, a count below 1 or a start at or past the end.
+  std::span<Face> Range(std::int64_t start, std::int64_t count);
 
  private:
   std::size_t capacity_;

@@ -123,6 +123,21 @@ Projection View::Project(Vec3 q) const {
   return out;
 }
 
+Camera View::CameraFrame() const {
+  Camera c;
+  c.eye = eye_;
+  const double side = Dot(eye_ - origin_, normal_);
+  c.forward = side < 0 ? normal_ : normal_ * -1.0;
+  c.scale = std::fabs(side);
+  c.row_x = axis_[0] * to_pixels_[0][0] + axis_[1] * to_pixels_[1][0];
+  c.row_y = axis_[0] * to_pixels_[0][1] + axis_[1] * to_pixels_[1][1];
+  c.eye_x = Dot(c.row_x, eye_ - origin_);
+  c.eye_y = Dot(c.row_y, eye_ - origin_);
+  c.left = screen_.left;
+  c.bottom = screen_.bottom;
+  return c;
+}
+
 // Liang-Barsky against 0 <= X <= width, 0 <= Y <= height; a ray runs on
 // from `from` through `to` without end.
 std::optional<Segment2> View::Clip(Pixel2 from, Pixel2 to, bool ray) const {

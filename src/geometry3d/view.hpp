@@ -55,6 +55,23 @@ struct Segment2 {
   Pixel2 b;
 };
 
+// The projection as linear algebra, for drawing many points fast: for a
+// point q with rel = q - eye, depth w = forward·rel (positive in front of the
+// eye) and view pixels X = eye_x + scale * (row_x·rel) / w,
+// Y = eye_y + scale * (row_y·rel) / w. Matches View::Project.
+struct Camera {
+  Vec3 eye;
+  Vec3 forward;  // unit normal of the screen plane, away from the eye
+  Vec3 row_x;
+  Vec3 row_y;
+  double eye_x = 0;
+  double eye_y = 0;
+  double scale = 0;  // the eye's distance from the screen plane
+  // The screen rectangle's left and bottom: surface x = left + X, y = bottom - Y.
+  double left = 0;
+  double bottom = 0;
+};
+
 class View {
  public:
   View();
@@ -70,6 +87,7 @@ class View {
   bool Move(double yaw, double pitch, std::optional<double> scale);
 
   Projection Project(Vec3 q) const;
+  Camera CameraFrame() const;
   // The part of segment a-b visible on the screen: both ends projected and
   // clipped, or a ray from the one projectable end toward the hidden one.
   // Empty when nothing of it shows.
