@@ -32,6 +32,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
   RegisterPolygonApis(registry);
+  RegisterCameraApis(registry);
+  RegisterSensorApis(registry);
 }
 
 }  // namespace vx::api
