@@ -130,6 +130,9 @@ bool VideoWriter::Drain() {
     int r = f->avcodec_receive_packet(codec_, packet_);
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
     if (r < 0) return Fail(ErrorText(r));
+    // Every frame lasts one tick of the rate; without a duration some
+    // containers (MP4) give the last frame none and players drop it.
+    if (packet_->duration <= 0) packet_->duration = 1;
     f->av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
     packet_->stream_index = stream_->index;
     r = f->av_interleaved_write_frame(format_, packet_);  // takes the packet's data
