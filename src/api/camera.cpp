@@ -337,6 +337,10 @@ void FileRead(Call& call) {
                       h <= graphics::VRAM_HEIGHT && t.x + w - 1 <= clip.right && t.y + h - 1 <= clip.bottom;
   if (inside) {
     std::uint8_t* bank = vram.Bank(t.bank);
+    if (bank == nullptr) {
+      Failed(call, "no such bank");
+      return;
+    }
     reader.Convert(bank + graphics::PixelOffset(t.x, t.y),
                    -static_cast<std::ptrdiff_t>(graphics::VRAM_ROW_BYTES), w, h);
     vram.MarkDirty(t.x, t.y, w, h);
@@ -375,9 +379,12 @@ void FileCreate(Call& call) {
   if (call.rt().error.Raised()) return;
   camera::VideoWriter& writer = Cam(call).writer;
   if (writer.IsOpen()) writer.Finish();
-  if (width > graphics::VRAM_WIDTH || height > graphics::VRAM_HEIGHT ||
-      !writer.Open(files::ToSystemPath(path), width, height, fps)) {
-    Failed(call, writer.IsOpen() || writer.Error().empty() ? "bad frame size" : writer.Error());
+  if (width > graphics::VRAM_WIDTH || height > graphics::VRAM_HEIGHT) {
+    Failed(call, "bad frame size");
+    return;
+  }
+  if (!writer.Open(files::ToSystemPath(path), width, height, fps)) {
+    Failed(call, writer.Error());
     return;
   }
   call.SetWork(1, writer.Width());

@@ -87,6 +87,8 @@ bool Load(FfmpegApi& f) {
   VX_BIND(util, av_frame_unref);
   VX_BIND(util, av_strerror);
   VX_BIND(util, av_log_set_level);
+  VX_BIND(util, av_dict_set);
+  VX_BIND(util, av_dict_free);
   VX_BIND(scale, sws_getCachedContext);
   VX_BIND(scale, sws_scale);
   VX_BIND(scale, sws_freeContext);
@@ -107,6 +109,8 @@ const std::string& LoadError() {
   Ffmpeg();
   return ErrorSlot();
 }
+
+std::string FileUrl(const std::string& path) { return "file:" + path; }
 
 std::string ErrorText(int code) {
   const FfmpegApi* f = Ffmpeg();

@@ -56,6 +56,8 @@ struct FfmpegApi {
   decltype(&::av_frame_unref) av_frame_unref = nullptr;
   decltype(&::av_strerror) av_strerror = nullptr;
   decltype(&::av_log_set_level) av_log_set_level = nullptr;
+  decltype(&::av_dict_set) av_dict_set = nullptr;
+  decltype(&::av_dict_free) av_dict_free = nullptr;
   // libswscale
   decltype(&::sws_getCachedContext) sws_getCachedContext = nullptr;
   decltype(&::sws_scale) sws_scale = nullptr;
@@ -66,6 +68,10 @@ struct FfmpegApi {
 // a library or a function is missing (LoadError says which).
 const FfmpegApi* Ffmpeg();
 const std::string& LoadError();
+
+// A local file as FFmpeg should open it: always through its file protocol,
+// so that a name never reaches the network or another protocol.
+std::string FileUrl(const std::string& path);
 
 // FFmpeg's words for an error code.
 std::string ErrorText(int code);

@@ -50,7 +50,12 @@ bool VideoReader::Open(const std::string& path) {
   error_.clear();
   const FfmpegApi* f = Ffmpeg();
   if (f == nullptr) return Fail("video library not available (" + LoadError() + ")");
-  int r = f->avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
+  // Files only: a playlist or reference inside the file may not reach the
+  // network or other protocols either.
+  AVDictionary* options = nullptr;
+  f->av_dict_set(&options, "protocol_whitelist", "file", 0);
+  int r = f->avformat_open_input(&format_, FileUrl(path).c_str(), nullptr, &options);
+  f->av_dict_free(&options);
   if (r < 0) {
     format_ = nullptr;
     return Fail(ErrorText(r));

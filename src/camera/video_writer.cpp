@@ -113,7 +113,7 @@ bool VideoWriter::Open(const std::string& path, int width, int height, int fps) 
   if (r < 0) return Fail(ErrorText(r));
 
   if ((container->flags & AVFMT_NOFILE) == 0) {
-    r = f->avio_open(&format_->pb, part_path_.c_str(), AVIO_FLAG_WRITE);
+    r = f->avio_open(&format_->pb, FileUrl(part_path_).c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
       format_->pb = nullptr;
       return Fail(ErrorText(r));
