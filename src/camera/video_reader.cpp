@@ -197,11 +197,17 @@ bool VideoReader::Seek(std::int64_t number) {
 bool VideoReader::Convert(std::uint8_t* top_row, std::ptrdiff_t stride, int width, int height) {
   if (!has_frame_ || width <= 0 || height <= 0) return false;
   const FfmpegApi* f = Ffmpeg();
-  const bool same_size = width == frame_->width && height == frame_->height;
+  // Same size: a plain conversion. Smaller: the average of the area each
+  // pixel covers (as the picture functions reduce). Larger: bilinear.
+  int flags = SWS_BILINEAR;
+  if (width == frame_->width && height == frame_->height) {
+    flags = SWS_POINT;
+  } else if (width <= frame_->width && height <= frame_->height) {
+    flags = SWS_AREA;
+  }
   scaler_ = f->sws_getCachedContext(scaler_, frame_->width, frame_->height,
                                     static_cast<AVPixelFormat>(frame_->format), width, height,
-                                    AV_PIX_FMT_BGR24, same_size ? SWS_POINT : SWS_BILINEAR,
-                                    nullptr, nullptr, nullptr);
+                                    AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr);
   if (scaler_ == nullptr) {
     error_ = "cannot convert this picture format";
     return false;
