@@ -11,7 +11,7 @@
 # is the best of RUNS runs (default 3).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
+build=$(cd "${1:-$here/../build}" && pwd)
 runs=${2:-3}
 binary=$build/vexmora
 [ -x "$binary" ] || { echo "no $binary: build the vexmora target" >&2; exit 1; }
