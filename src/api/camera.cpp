@@ -6,6 +6,7 @@
 // reach the window thread through the inbox (camera/camera_system.hpp): the
 // window thread never waits on the device. Failures leave G_ERROR 1 and say
 // why in G_ERR_TXT.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -165,8 +166,10 @@ void VideoCapture(Call& call) {
     Failed(call, "no frame yet");
     return;
   }
-  camera::PutFrame(call.rt().vram, t.bank, t.x, t.y, frame, t.width > 0 ? t.width : frame.width,
-                   t.height > 0 ? t.height : frame.height);
+  int w = 0;
+  int h = 0;
+  camera::DrawnSize(t, frame.width, frame.height, &w, &h);
+  camera::PutFrame(call.rt().vram, t.bank, t.x, t.y, frame, w, h);
   call.SetWork(1, static_cast<std::int32_t>(frame.number));
   call.SetError(0);
 }
@@ -329,8 +332,9 @@ void FileRead(Call& call) {
     Failed(call, reader.Error().empty() ? "end of video" : reader.Error());
     return;
   }
-  const int w = t.width > 0 ? t.width : reader.Info().width;
-  const int h = t.height > 0 ? t.height : reader.Info().height;
+  int w = 0;
+  int h = 0;
+  camera::DrawnSize(t, reader.Info().width, reader.Info().height, &w, &h);
   graphics::Vram& vram = call.rt().vram;
   const graphics::PixelRect clip = vram.Clip();
   const bool inside = t.x >= clip.left && t.y >= clip.top && w <= graphics::VRAM_WIDTH &&
@@ -346,7 +350,7 @@ void FileRead(Call& call) {
     vram.MarkDirty(t.x, t.y, w, h);
   } else {
     camera::Frame& frame = c.frame;
-    frame.Resize(std::min(w, graphics::VRAM_WIDTH), std::min(h, graphics::VRAM_HEIGHT));
+    frame.Resize(w, h);
     reader.Convert(frame.pixels.data(), static_cast<std::ptrdiff_t>(frame.Stride()), frame.width, frame.height);
     camera::PutPicture(vram, t.bank, t.x, t.y, frame.pixels.data(), frame.width, frame.height, frame.Stride());
   }

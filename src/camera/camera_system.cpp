@@ -142,8 +142,9 @@ void HandleFrameMessage(Runtime& rt, const host::Message& m) {
   c.capture->NoticeHandled();
   if (!c.capture->TakeFrame(c.frame)) return;
   if (c.drawing) {
-    const int w = c.target.width > 0 ? c.target.width : c.frame.width;
-    const int h = c.target.height > 0 ? c.target.height : c.frame.height;
+    int w = 0;
+    int h = 0;
+    DrawnSize(c.target, c.frame.width, c.frame.height, &w, &h);
     if (PutFrame(rt.vram, c.target.bank, c.target.x, c.target.y, c.frame, w, h)) {
       ++c.drawn;
       host::RequestRedraw(rt);
@@ -156,6 +157,18 @@ void HandleFrameMessage(Runtime& rt, const host::Message& m) {
 }
 
 // --- pictures into banks -------------------------------------------------------------
+
+void DrawnSize(const FrameTarget& t, int picture_width, int picture_height, int* w, int* h) {
+  if (t.width > 0 && t.height > 0) {
+    *w = t.width;
+    *h = t.height;
+    return;
+  }
+  const double fit = std::min({1.0, static_cast<double>(graphics::VRAM_WIDTH) / picture_width,
+                               static_cast<double>(graphics::VRAM_HEIGHT) / picture_height});
+  *w = t.width > 0 ? t.width : std::max(1, static_cast<int>(picture_width * fit));
+  *h = t.height > 0 ? t.height : std::max(1, static_cast<int>(picture_height * fit));
+}
 
 bool PutPicture(graphics::Vram& vram, int bank, int x, int y, const std::uint8_t* pixels, int width,
                 int height, std::size_t stride) {

@@ -126,6 +126,11 @@ bool Active(const Runtime& rt);
 // target and runs the frame label (lost when the engine is busy).
 void HandleFrameMessage(Runtime& rt, const host::Message& m);
 
+// The size a picture is drawn at for `target`: the size asked for, else
+// the picture's own, reduced with its proportions kept when it is larger
+// than a bank.
+void DrawnSize(const FrameTarget& target, int picture_width, int picture_height, int* w, int* h);
+
 // Copies `width` x `height` pixels (top-down rows `stride` bytes apart)
 // into bank `bank` with their top left corner at (x, y), cut to the
 // drawing clip, and marks the rectangle dirty. False when the bank does

@@ -258,6 +258,26 @@ TEST(CameraAddress, UsbSerialFromTheSysfsTree) {
   EXPECT_EQ(camera::UsbSerial(cls.string(), "../video0"), "");
 }
 
+TEST(CameraPictures, PicturesLargerThanABankAreReducedInProportion) {
+  camera::FrameTarget t;
+  int w = 0;
+  int h = 0;
+  camera::DrawnSize(t, 640, 480, &w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+  camera::DrawnSize(t, 5200, 1000, &w, &h);
+  EXPECT_EQ(w, 2600);
+  EXPECT_EQ(h, 500);
+  camera::DrawnSize(t, 1000, 8000, &w, &h);
+  EXPECT_EQ(w, 250);
+  EXPECT_EQ(h, 2000);
+  t.width = 320;
+  t.height = 240;
+  camera::DrawnSize(t, 8000, 8000, &w, &h);
+  EXPECT_EQ(w, 320) << "a size asked for is kept";
+  EXPECT_EQ(h, 240);
+}
+
 TEST(CameraPictures, CutToTheBankAndTheClip) {
   graphics::Vram vram;
   std::vector<std::uint8_t> picture(4 * 3 * 3);
