@@ -14,6 +14,8 @@ packages=(
   libx11-dev libxtst-dev              # KeyEvent, MouseCtrl (XTest) and other programs' windows
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
   libfluidsynth-dev timgm6mb-soundfont libasound2-dev  # MIDI output (synthesis, ALSA sequencer)
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libv4l-dev  # video files and cameras
+  ffmpeg                              # reference videos and frames for the video tests
   midicsv                             # Standard MIDI Files checked in the music tests
   imagemagick                         # reference BMP and JPEG files for the image tests
   libjpeg-turbo-progs                 # djpeg, the reference in bench/jpeg_scale_bench.sh

@@ -37,6 +37,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterPolygonRenderApis(registry);
   RegisterPolygonShapeApis(registry);
   RegisterBlockApis(registry);
+  RegisterCameraApis(registry);
+  RegisterSensorApis(registry);
 }
 
 }  // namespace vx::api

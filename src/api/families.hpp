@@ -42,5 +42,7 @@ void RegisterSentenceApis(Registry& registry);     // sentences.cpp
 void RegisterPolygonRenderApis(Registry& registry);  // geometry3d_render.cpp
 void RegisterPolygonShapeApis(Registry& registry);   // geometry3d_shapes.cpp
 void RegisterBlockApis(Registry& registry);          // blocks.cpp
+void RegisterCameraApis(Registry& registry);       // camera.cpp
+void RegisterSensorApis(Registry& registry);       // sensors.cpp
 
 }  // namespace vx::api

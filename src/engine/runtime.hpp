@@ -31,6 +31,9 @@ struct AudioSystem;
 namespace recognition {
 struct Store;
 }  // namespace recognition
+namespace camera {
+struct CameraSystem;
+}  // namespace camera
 
 namespace geometry3d {
 struct Geometry3d;
@@ -91,6 +94,9 @@ struct Runtime {
   // Sound stores and devices, made on first use; last, so that the device
   // threads end before the inbox they post to goes.
   std::shared_ptr<audio::AudioSystem> audio;
+  // Camera, video files and sensors, made on first use; after the audio, so
+  // that the capture thread ends first of all.
+  std::shared_ptr<camera::CameraSystem> camera;
 };
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "audio/audio_system.hpp"
+#include "camera/camera_system.hpp"
 #include "comm/serial_ports.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
@@ -76,6 +77,7 @@ int MainWindowProcedure::Handle(const Message& m) {
     case MessageKind::kAudioPlayed:
     case MessageKind::kAudioRecOpened:
     case MessageKind::kAudioRecFilled: audio::HandleDeviceMessage(rt_, m); break;
+    case MessageKind::kCameraFrame: camera::HandleFrameMessage(rt_, m); break;
   }
   AfterMessage();
   return result;
@@ -100,7 +102,7 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
          !rt_.main_window.inbox.Empty() || AnyTimerRunning() || audio::Active(rt_) ||
-         rt_.music.Playing() || AnyListeningPort() ||
+         rt_.music.Playing() || AnyListeningPort() || camera::Active(rt_) ||
          (rt_.comm.PipeRunning() && LabelEntry(rt_, "PIPE_RCV") > 0);
 }
 
