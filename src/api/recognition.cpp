@@ -6,7 +6,9 @@
 // with a decode region (initially 0, 1119 - 640, 1599), in script
 // coordinates. G_ERROR is 0 on success and 1 otherwise.
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,10 +66,6 @@ PixelRect OptRect(Call& call, int n) {
   return graphics::Intersect(r, surface);
 }
 
-std::uint8_t Luminance(const std::uint8_t* bgr) {
-  return static_cast<std::uint8_t>((bgr[0] * 29 + bgr[1] * 150 + bgr[2] * 77) >> 8);
-}
-
 // RcgSet plane [, x, y, w, h]: the current bank (or that rectangle of it)
 // into the plane at the same place, as grey; the decode region stays.
 void RcgSet(Call& call) {
@@ -80,7 +78,11 @@ void RcgSet(Call& call) {
     return;
   }
   for (int y = r.top; y <= r.bottom; ++y) {
-    for (int x = r.left; x <= r.right; ++x) plane->SetPixel(x, y, Luminance(graphics::PixelAt(bank, x, y)));
+    std::uint8_t* to = plane->Pixel(r.left, y);
+    rc::ForEachGrey(graphics::PixelAt(bank, r.left, y), r.right - r.left + 1, [to](int i, std::uint8_t g) {
+      std::uint8_t* p = to + static_cast<std::size_t>(i) * rc::PLANE_PIXEL_BYTES;
+      p[0] = p[1] = p[2] = g;
+    });
   }
   call.SetError(0);
 }
@@ -108,9 +110,10 @@ void RcgGet(Call& call) {
     return;
   }
   for (int y = r.top; y <= r.bottom; ++y) {
-    for (int x = r.left; x <= r.right; ++x) {
-      std::uint8_t* p = graphics::PixelAt(bank, x, y);
-      p[0] = p[1] = p[2] = plane->Grey(x, y);
+    std::uint8_t* to = graphics::PixelAt(bank, r.left, y);
+    const std::uint8_t* row = plane->Row(y);
+    for (int x = r.left; x <= r.right; ++x, to += 3) {
+      to[0] = to[1] = to[2] = row == nullptr ? 255 : row[static_cast<std::size_t>(x) * rc::PLANE_PIXEL_BYTES];
     }
   }
   v.MarkDirty(r);
@@ -221,6 +224,64 @@ void RcgScanOL(Call& call) {
   call.SetError(e.widths.empty() ? 1 : 0);
 }
 
+// The cells of the locating pass that look like code: a grey range of at
+// least `contrast` and, on average, a dark-light change on each row and
+// column. One pass over the rows takes every cell's range, so that blank
+// parts of the plane cost a read each; only cells with the contrast are
+// looked at again. Cells at the right and bottom edges are cut to the plane.
+std::vector<std::uint8_t> CodeCells(const rc::Plane& plane, int contrast) {
+  constexpr int cw = (rc::PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr int ch = (rc::PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr std::size_t step = rc::PLANE_PIXEL_BYTES;
+  std::vector<std::uint8_t> code(static_cast<std::size_t>(cw * ch), 0);
+  if (!plane.Used()) return code;
+  std::array<std::uint8_t, cw> lo{}, hi{};
+  for (int by = 0; by < ch; ++by) {
+    const int y0 = by * SEARCH_BLOCK, y1 = std::min(y0 + SEARCH_BLOCK, rc::PLANE_HEIGHT);
+    lo.fill(255);
+    hi.fill(0);
+    for (int y = y0; y < y1; ++y) {
+      const std::uint8_t* row = plane.Row(y);
+      for (int bx = 0; bx < cw; ++bx) {
+        const int x0 = bx * SEARCH_BLOCK, x1 = std::min(x0 + SEARCH_BLOCK, rc::PLANE_WIDTH);
+        std::uint8_t l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+        const std::uint8_t* cell = row + static_cast<std::size_t>(x0) * step;
+        if (std::memcmp(cell, cell + step, static_cast<std::size_t>(x1 - x0 - 1) * step) == 0) {
+          // One grey across the cell's row (blank paper): a single sample.
+          lo[static_cast<std::size_t>(bx)] = std::min(l, cell[0]);
+          hi[static_cast<std::size_t>(bx)] = std::max(h, cell[0]);
+          continue;
+        }
+        for (int x = x0; x < x1; ++x) {
+          const std::uint8_t v = row[static_cast<std::size_t>(x) * step];
+          l = std::min(l, v);
+          h = std::max(h, v);
+        }
+        lo[static_cast<std::size_t>(bx)] = l;
+        hi[static_cast<std::size_t>(bx)] = h;
+      }
+    }
+    for (int bx = 0; bx < cw; ++bx) {
+      const int l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+      if (h - l < contrast) continue;
+      const int mid = (l + h) / 2;
+      const int x0 = bx * SEARCH_BLOCK, x1 = std::min(x0 + SEARCH_BLOCK, rc::PLANE_WIDTH);
+      int changes = 0;
+      for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* row = plane.Row(y);
+        const std::uint8_t* above = y > y0 ? plane.Row(y - 1) : nullptr;
+        for (int x = x0; x < x1; ++x) {
+          const bool dark = row[static_cast<std::size_t>(x) * step] < mid;
+          if (x > x0) changes += dark != (row[static_cast<std::size_t>(x - 1) * step] < mid);
+          if (above != nullptr) changes += dark != (above[static_cast<std::size_t>(x) * step] < mid);
+        }
+      }
+      code[static_cast<std::size_t>(by * cw + bx)] = changes >= SEARCH_BLOCK ? 1 : 0;
+    }
+  }
+  return code;
+}
+
 // RcgSearch plane [, contrast (48)]: the locating pass. The plane is cut
 // into 24 x 24 cells; a cell looks like code when its grey range reaches the
 // contrast and it has, on average, a dark-light change on each of its rows
@@ -234,31 +295,7 @@ void RcgSearch(Call& call) {
   const int contrast = std::max(call.OptInt(1, 48), 1);
   constexpr int cw = (rc::PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
   constexpr int ch = (rc::PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
-  std::vector<std::uint8_t> code(cw * ch, 0);
-  if (plane->Used()) {
-    for (int by = 0; by < ch; ++by) {
-      for (int bx = 0; bx < cw; ++bx) {
-        int lo = 255, hi = 0;
-        for (int y = by * SEARCH_BLOCK; y < (by + 1) * SEARCH_BLOCK; ++y) {
-          for (int x = bx * SEARCH_BLOCK; x < (bx + 1) * SEARCH_BLOCK; ++x) {
-            lo = std::min<int>(lo, plane->Grey(x, y));
-            hi = std::max<int>(hi, plane->Grey(x, y));
-          }
-        }
-        if (hi - lo < contrast) continue;
-        const int mid = (lo + hi) / 2;
-        int changes = 0;
-        for (int k = 0; k < SEARCH_BLOCK; ++k) {
-          for (int j = 1; j < SEARCH_BLOCK; ++j) {
-            const int x = bx * SEARCH_BLOCK, y = by * SEARCH_BLOCK;
-            changes += (plane->Grey(x + j, y + k) < mid) != (plane->Grey(x + j - 1, y + k) < mid);
-            changes += (plane->Grey(x + k, y + j) < mid) != (plane->Grey(x + k, y + j - 1) < mid);
-          }
-        }
-        code[static_cast<std::size_t>(by * cw + bx)] = changes >= SEARCH_BLOCK ? 1 : 0;
-      }
-    }
-  }
+  const std::vector<std::uint8_t> code = CodeCells(*plane, contrast);
   // Largest group of code cells.
   std::vector<int> group(code.size(), -1);
   int best = -1, best_cells = 0;
