@@ -1,0 +1,81 @@
+// zxing_read NAMES OUT: the peer reader of bench/recognition_bench.sh. Reads
+// NAME.bmp for every line of NAMES with zxing-cpp in this process, writes
+// "NAME TEXT" lines to OUT and prints the seconds spent loading and decoding
+// (start-up excluded), so the per-image time compares like for like.
+#define ZX_USE_UTF8 1
+#include <ZXing/ReadBarcode.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgr;  // rows top-down
+};
+
+std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
+  return v;
+}
+
+// Uncompressed 24-bit BMP, as ImageMagick writes BMP3 TrueColor.
+bool LoadBmp(const std::string& path, Image& image) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> b{std::istreambuf_iterator<char>(in), {}};
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Le(b, 28, 2) != 24 || Le(b, 30, 4) != 0) return false;
+  const std::uint32_t offset = Le(b, 10, 4);
+  const int width = static_cast<int>(Le(b, 18, 4));
+  const int raw_height = static_cast<int>(Le(b, 22, 4));
+  const bool top_down = raw_height < 0;
+  const int height = top_down ? -raw_height : raw_height;
+  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+  if (width <= 0 || height <= 0 || offset + stride * static_cast<std::size_t>(height) > b.size()) return false;
+  image.width = width;
+  image.height = height;
+  image.bgr.resize(static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    const std::size_t from = offset + stride * static_cast<std::size_t>(top_down ? y : height - 1 - y);
+    std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(from), width * 3,
+                image.bgr.begin() + static_cast<std::ptrdiff_t>(y) * width * 3);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: zxing_read NAMES OUT\n";
+    return 2;
+  }
+  std::ifstream names(argv[1]);
+  std::ofstream out(argv[2]);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::ITF | ZXing::BarcodeFormat::QRCode);
+  std::chrono::duration<double> spent{};
+  std::string name;
+  while (std::getline(names, name)) {
+    const auto start = std::chrono::steady_clock::now();
+    Image image;
+    std::string text;
+    if (LoadBmp(name + ".bmp", image)) {
+      const ZXing::ImageView view(image.bgr.data(), image.width, image.height, ZXing::ImageFormat::BGR);
+      const ZXing::Result r = ZXing::ReadBarcode(view, hints);
+      if (r.isValid()) text = r.text();
+    }
+    spent += std::chrono::steady_clock::now() - start;
+    out << name << ' ' << text << '\n';
+  }
+  std::printf("%.6f\n", spent.count());
+  return 0;
+}
