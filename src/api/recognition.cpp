@@ -20,7 +20,9 @@
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/raster.hpp"
+#include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
+#include "platform/files.hpp"
 #include "recognition/barcode.hpp"
 #include "recognition/qr.hpp"
 #include "recognition/store.hpp"
@@ -35,6 +37,10 @@ using graphics::PixelRect;
 constexpr std::size_t TXT_TEXT_MAX = 15999;  // G_TXT with its terminating NUL
 constexpr int CCL_KEPT_MAX = 4096;           // components listed by RcgCcl
 constexpr int SEARCH_BLOCK = 24;             // RcgSearch's texture cells
+
+constexpr const char* QR_DEBUG_CONVERTED = "tmp00.cvt.debug.bmp";
+constexpr const char* QR_DEBUG_MARKS = "tmp00.smark_fill.debug.bmp";
+constexpr std::uint8_t DEBUG_MARK_GREY = 128;
 
 enum SymbolKind : std::int32_t { SYMBOL_EAN13 = 1, SYMBOL_ITF = 3, SYMBOL_QR = 10 };
 
@@ -345,12 +351,15 @@ void RcgSearch(Call& call) {
   call.SetError(0);
 }
 
-// RcgDebug plane: G_WORK1-4 = the plane's decode region; G_TXT one line
-// per plane, "plane,x1,y1,x2,y2,used" (used 1 when the plane holds a picture).
+// RcgDebug plane [, save]: G_WORK1-4 = the plane's decode region; G_TXT one
+// line per plane, "plane,x1,y1,x2,y2,used" (used 1 when the plane holds a
+// picture). With `save`, non-zero turns the saving of the readers' debug
+// pictures on and 0 off.
 void RcgDebug(Call& call) {
   int index = 0;
   if (PlaneArg(call, 0, &index) == nullptr) return;
   rc::Store& s = S(call);
+  if (call.Has(1)) s.debug = call.Int(1) != 0;
   std::string text;
   for (int i = 0; i < rc::PLANE_COUNT; ++i) {
     const rc::Region& r = s.regions[static_cast<std::size_t>(i)];
@@ -381,6 +390,40 @@ void RcgBCD(Call& call) {
   call.SetError(r.kind == rc::BARCODE_NONE ? 1 : 0);
 }
 
+// With RcgDebug's saving on, the QR pre-processing leaves its pictures in
+// the current directory: the black-and-white work image, and the same with
+// every finder mark found filled in grey (all of them, so a failed search
+// shows what it found). A file that cannot be written is noted in the log.
+void SaveQrDebugPictures(Call& call, const rc::Picture& picture, const std::vector<rc::FinderMark>& marks) {
+  if (!S(call).debug || picture.width <= 0 || picture.height <= 0) return;
+  const rc::Plane& work = S(call).planes[rc::PLANE_WORK];
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES, 255);
+  for (int y = 0; y < picture.height; ++y) {
+    const std::uint8_t* row = work.Row(y);
+    std::uint8_t* to = graphics::PixelAt(bank.data(), 0, y);
+    for (int x = 0; x < picture.width && row != nullptr; ++x, to += 3) {
+      to[0] = to[1] = to[2] = row[static_cast<std::size_t>(x) * rc::PLANE_PIXEL_BYTES];
+    }
+  }
+  const PixelRect area{0, 0, picture.width - 1, picture.height - 1};
+  std::string log;
+  if (!files::WriteAll(QR_DEBUG_CONVERTED, graphics::EncodeBmp(bank.data(), area))) {
+    log += std::string("debug picture not written: ") + QR_DEBUG_CONVERTED + " \r\n";
+  }
+  for (const rc::FinderMark& m : marks) {
+    const int half = static_cast<int>(m.size / 2);
+    const int x0 = std::max(static_cast<int>(m.x) - half, 0), x1 = std::min(static_cast<int>(m.x) + half, area.right);
+    const int y0 = std::max(static_cast<int>(m.y) - half, 0), y1 = std::min(static_cast<int>(m.y) + half, area.bottom);
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) std::fill_n(graphics::PixelAt(bank.data(), x, y), 3, DEBUG_MARK_GREY);
+    }
+  }
+  if (!files::WriteAll(QR_DEBUG_MARKS, graphics::EncodeBmp(bank.data(), area))) {
+    log += std::string("debug picture not written: ") + QR_DEBUG_MARKS + " \r\n";
+  }
+  call.AppendDebugLog(log);
+}
+
 rc::Picture CurrentPicture(Call& call) {
   graphics::Vram& v = call.rt().vram;
   return rc::Picture{v.Current(), std::min(v.width, rc::PLANE_WIDTH), std::min(v.height, rc::PLANE_HEIGHT)};
@@ -401,6 +444,7 @@ void QRPrePrc(Call& call) {
   std::string log;
   const bool ok = rc::PreprocessQr(picture, threshold, work, marks, log);
   call.AppendDebugLog(log);
+  SaveQrDebugPictures(call, picture, marks);
   if (!ok) {
     call.SetError(1);
     return;
@@ -429,8 +473,10 @@ void QRRead(Call& call) {
     return;
   }
   std::string log;
-  const rc::QrOutcome r = rc::ReadQr(picture, threshold, S(call).planes[rc::PLANE_WORK], log);
+  std::vector<rc::FinderMark> marks;
+  const rc::QrOutcome r = rc::ReadQr(picture, threshold, S(call).planes[rc::PLANE_WORK], log, &marks);
   call.AppendDebugLog(log);
+  SaveQrDebugPictures(call, picture, marks);
   if (!r.ok) {
     call.SetError(1);
     return;

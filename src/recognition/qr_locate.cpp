@@ -415,11 +415,14 @@ bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vecto
   return Locate(picture, threshold, work, marks, log, binary);
 }
 
-QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log) {
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log,
+                 std::vector<FinderMark>* found) {
   log += "start of QR_Decord() \r\n";
   Binary b;
   std::vector<FinderMark> marks;
-  if (!Locate(picture, threshold, work, marks, log, b)) return {};
+  const bool located = Locate(picture, threshold, work, marks, log, b);
+  if (found != nullptr) *found = marks;
+  if (!located) return {};
 
   // The corner mark faces the longest side.
   const std::array<Vec, 3> p = {Vec{marks[0].x, marks[0].y}, Vec{marks[1].x, marks[1].y}, Vec{marks[2].x, marks[2].y}};
