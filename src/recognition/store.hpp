@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace vx::recognition {
@@ -47,10 +48,13 @@ class Plane {
   std::vector<std::uint8_t> bytes_;
 };
 
+struct PlateReading;
+
 struct Store {
   std::array<Plane, PLANE_COUNT + 1> planes;        // the last one is the QR work image
   std::array<Region, PLANE_COUNT> regions{};        // decode region per script plane
   bool debug = false;                               // RcgDebug: save work images as BMP files
+  std::shared_ptr<PlateReading> plate;              // the last plate reading, for CarNbrRslt and the rest
 };
 
 inline constexpr int UNIFORM_RUN = 16;  // pixels compared at once for runs of one colour
