@@ -17,6 +17,8 @@ constexpr double STROKE_HEIGHT_MAX = 0.9;
 constexpr double NOISE_AREA = 0.0004;        // of the plate area: smaller dark specks are noise
 constexpr double FRAME_WIDTH = 0.6;          // a dark part wider than this share is the frame
 constexpr double FIELD_MARGIN = 0.2;         // of the character height, around a field
+constexpr std::size_t PARTS_MAX = 120;       // dark parts a plate may be cut into
+constexpr double FIELD_PICTURE_WIDTH_MAX = 4000;  // pixels of characters in a field picture
 
 struct Range {
   double lo, hi;
@@ -408,7 +410,9 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
         parts.push_back(Box{left, top, right - left + 1, bottom - top + 1});
       },
       true);
-  if (parts.empty()) return layout;
+  // A plate holds a few dozen parts at most; a picture broken into more is
+  // texture, not characters.
+  if (parts.empty() || parts.size() > PARTS_MAX) return layout;
   if (style == PlateStyle::kLatin) {
     SetField(layout, FIELD_REGION, MergedColumns(parts));
     return layout;
@@ -458,7 +462,11 @@ GreyImage FieldPicture(const PlateLayout& layout, const std::vector<Box>& charac
   Box all;
   int tallest = 1;
   for (const Box& b : characters) all = Union(all, b), tallest = std::max(tallest, b.h);
-  const double zoom = static_cast<double>(height) / tallest;
+  double zoom = static_cast<double>(height) / tallest;
+  double spread = 0;
+  for (const Box& b : characters) spread += b.w;
+  // Many wide, flat parts (not a plate's characters) stay within bounds.
+  zoom = std::min(zoom, FIELD_PICTURE_WIDTH_MAX / std::max(spread, 1.0));
   const int margin = std::max(static_cast<int>(height * FIELD_MARGIN * 2), 4);
   const int gap = std::max(static_cast<int>(height * FIELD_MARGIN), 2);
   int w = 2 * margin - gap;

@@ -188,6 +188,29 @@ TEST(PlateSegment, FieldsOfTheStandardLayout) {
   EXPECT_GT(serial.h, 2 * klass.h / 1.5);            // serial digits are the big ones
 }
 
+TEST(PlateSegment, TextureAndEmptyPicturesGiveNoFields) {
+  // A checkerboard breaks into hundreds of parts: no fields, no pictures.
+  GreyImage board(PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
+  for (int y = 0; y < board.height; ++y) {
+    for (int x = 0; x < board.width; ++x) board.At(x, y) = ((x / 8 + y / 8) % 2 == 0) ? 20 : 230;
+  }
+  PlateLayout l = SegmentPlate(board, PlateStyle::kJapanese);
+  for (const Box& b : l.fields) EXPECT_TRUE(b.Empty());
+  EXPECT_TRUE(FieldPicture(l, l.characters[FIELD_SERIAL], 48).Empty());
+  l = SegmentPlate(GreyImage(), PlateStyle::kLatin);
+  EXPECT_TRUE(l.fields[FIELD_REGION].Empty());
+  // Wide flat parts are cut to a bounded picture.
+  GreyImage strips(PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
+  for (int y = 20; y < 200; y += 12) {
+    for (int x = 20; x < 240; ++x) strips.At(x, y) = strips.At(x, y + 1) = strips.At(x, y + 2) = 0;
+  }
+  l = SegmentPlate(strips, PlateStyle::kLatin);
+  ASSERT_FALSE(l.characters[FIELD_REGION].empty());
+  const GreyImage field = FieldPicture(l, l.characters[FIELD_REGION], 48);
+  EXPECT_GT(field.width, 0);
+  EXPECT_LE(field.width, 4200);
+}
+
 TEST(PlateText, SerialsAndRegionNames) {
   EXPECT_EQ(FormatSerial("1234"), "12-34");
   EXPECT_EQ(FormatSerial("123"), "\x81\x45" "123");
