@@ -248,6 +248,14 @@ std::vector<std::uint8_t> CodeCells(const rc::Plane& plane, int contrast) {
     hi.fill(0);
     for (int y = y0; y < y1; ++y) {
       const std::uint8_t* row = plane.Row(y);
+      if (std::memcmp(row, row + step, static_cast<std::size_t>(rc::PLANE_WIDTH - 1) * step) == 0) {
+        // A blank row: one grey for every cell.
+        for (int bx = 0; bx < cw; ++bx) {
+          lo[static_cast<std::size_t>(bx)] = std::min(lo[static_cast<std::size_t>(bx)], row[0]);
+          hi[static_cast<std::size_t>(bx)] = std::max(hi[static_cast<std::size_t>(bx)], row[0]);
+        }
+        continue;
+      }
       for (int bx = 0; bx < cw; ++bx) {
         const int x0 = bx * SEARCH_BLOCK, x1 = std::min(x0 + SEARCH_BLOCK, rc::PLANE_WIDTH);
         std::uint8_t l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];

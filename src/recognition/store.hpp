@@ -57,7 +57,8 @@ struct Store {
   std::shared_ptr<PlateReading> plate;              // the last plate reading, for CarNbrRslt and the rest
 };
 
-inline constexpr int UNIFORM_RUN = 16;  // pixels compared at once for runs of one colour
+inline constexpr int UNIFORM_RUN = 16;        // pixels compared at once for runs of one colour
+inline constexpr int UNIFORM_STRETCH = 512;   // the same for the blank start of a row
 
 inline std::uint8_t GreyOfBgr(const std::uint8_t* bgr) {
   return static_cast<std::uint8_t>((bgr[0] * 29 + bgr[1] * 150 + bgr[2] * 77) >> 8);
@@ -68,14 +69,19 @@ inline std::uint8_t GreyOfBgr(const std::uint8_t* bgr) {
 template <typename Put>
 void ForEachGrey(const std::uint8_t* bgr, int count, Put put) {
   int i = 0;
-  for (; i + UNIFORM_RUN <= count; i += UNIFORM_RUN) {
+  while (i + UNIFORM_RUN <= count) {
     const std::uint8_t* run = bgr + static_cast<std::size_t>(i) * 3;
-    if (std::memcmp(run, run + 3, (UNIFORM_RUN - 1) * 3) == 0) {
+    // A long blank stretch in one comparison, else a short run.
+    const int length = i + UNIFORM_STRETCH <= count && std::memcmp(run, run + 3, (UNIFORM_STRETCH - 1) * 3) == 0
+                           ? UNIFORM_STRETCH
+                           : UNIFORM_RUN;
+    if (length == UNIFORM_STRETCH || std::memcmp(run, run + 3, (UNIFORM_RUN - 1) * 3) == 0) {
       const std::uint8_t g = GreyOfBgr(run);
-      for (int k = 0; k < UNIFORM_RUN; ++k) put(i + k, g);
+      for (int k = 0; k < length; ++k) put(i + k, g);
     } else {
       for (int k = 0; k < UNIFORM_RUN; ++k) put(i + k, GreyOfBgr(run + k * 3));
     }
+    i += length;
   }
   for (; i < count; ++i) put(i, GreyOfBgr(bgr + static_cast<std::size_t>(i) * 3));
 }
