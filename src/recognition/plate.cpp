@@ -393,6 +393,7 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   PlateLayout layout;
   const int w = rectified.width, h = rectified.height;
   layout.binary = GreyImage(w, h);
+  layout.grey = rectified;
   if (rectified.Empty()) return layout;
   const int t = OtsuThreshold(rectified);
   std::vector<Box> parts;
@@ -413,6 +414,22 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   // A plate holds a few dozen parts at most; a picture broken into more is
   // texture, not characters.
   if (parts.empty() || parts.size() > PARTS_MAX) return layout;
+  // Strokes black, ground white in the grey copy as well.
+  double dark = 0, light = 0, dark_n = 0, light_n = 0;
+  for (std::size_t i = 0; i < rectified.pixels.size(); ++i) {
+    if (rectified.pixels[i] < t) {
+      dark += rectified.pixels[i], ++dark_n;
+    } else {
+      light += rectified.pixels[i], ++light_n;
+    }
+  }
+  dark /= std::max(dark_n, 1.0);
+  light /= std::max(light_n, 1.0);
+  if (light - dark > 1) {
+    for (std::uint8_t& v : layout.grey.pixels) {
+      v = static_cast<std::uint8_t>(std::lround(std::clamp((v - dark) * 255 / (light - dark), 0.0, 255.0)));
+    }
+  }
   if (style == PlateStyle::kLatin) {
     SetField(layout, FIELD_REGION, MergedColumns(parts));
     return layout;
@@ -457,6 +474,20 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   return layout;
 }
 
+// The plate's grey (stretched by SegmentPlate: strokes black, ground white)
+// at a point between pixels, bilinear; the binary picture where there is no
+// grey one. Grey keeps the strokes' shape under blur better than the
+// thresholded picture does.
+std::uint8_t GreyAt(const PlateLayout& layout, double x, double y) {
+  const GreyImage& g = layout.grey.Empty() ? layout.binary : layout.grey;
+  const int x0 = std::clamp(static_cast<int>(std::floor(x)), 0, g.width - 1);
+  const int y0 = std::clamp(static_cast<int>(std::floor(y)), 0, g.height - 1);
+  const int x1 = std::min(x0 + 1, g.width - 1), y1 = std::min(y0 + 1, g.height - 1);
+  const double fx = std::clamp(x - x0, 0.0, 1.0), fy = std::clamp(y - y0, 0.0, 1.0);
+  const double v = (g.At(x0, y0) * (1 - fx) + g.At(x1, y0) * fx) * (1 - fy) + (g.At(x0, y1) * (1 - fx) + g.At(x1, y1) * fx) * fy;
+  return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
+}
+
 GreyImage FieldPicture(const PlateLayout& layout, const std::vector<Box>& characters, int height) {
   if (characters.empty() || layout.binary.Empty()) return {};
   Box all;
@@ -479,10 +510,10 @@ GreyImage FieldPicture(const PlateLayout& layout, const std::vector<Box>& charac
     const int top = margin + static_cast<int>(std::lround((b.y - all.y) * zoom));
     const int bh = static_cast<int>(std::lround(b.h * zoom));
     for (int y = 0; y < bh && top + y < h; ++y) {
-      const int sy = std::min(b.y + static_cast<int>(y / zoom), b.y + b.h - 1);
+      const double sy = std::clamp(b.y + (y + 0.5) / zoom - 0.5, static_cast<double>(b.y), b.y + b.h - 1.0);
       for (int x = 0; x < bw; ++x) {
-        const int sx = std::min(b.x + static_cast<int>(x / zoom), b.x + b.w - 1);
-        out.At(left + x, top + y) = layout.binary.At(sx, sy);
+        const double sx = std::clamp(b.x + (x + 0.5) / zoom - 0.5, static_cast<double>(b.x), b.x + b.w - 1.0);
+        out.At(left + x, top + y) = GreyAt(layout, sx, sy);
       }
     }
     left += bw + gap;

@@ -82,13 +82,14 @@ enum PlateField { FIELD_REGION = 0, FIELD_CLASS = 1, FIELD_KANA = 2, FIELD_SERIA
 
 struct PlateLayout {
   GreyImage binary;                      // dark strokes 0, the rest 255; frame removed
+  GreyImage grey;                        // the rectified plate, strokes stretched to black, ground to white
   std::array<Box, FIELD_COUNT> fields{};  // empty when a field holds nothing
   std::array<std::vector<Box>, FIELD_COUNT> characters{};  // stroke groups, left to right
 };
 PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style);
 
-// Characters of a field cut out for the OCR engine: dark on white, side by
-// side with even gaps (what lies between them, dots and hyphens, left
+// Characters of a field cut out for the OCR engine from the stretched grey
+// plate (bilinear): dark on white, side by side with even gaps (what lies between them, dots and hyphens, left
 // out), scaled so that the tallest is `height` pixels, with a white margin.
 GreyImage FieldPicture(const PlateLayout& layout, const std::vector<Box>& characters, int height);
 // The characters at least `share` as tall as the tallest.
