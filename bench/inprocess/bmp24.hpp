@@ -1,20 +1,14 @@
-// zxing_read NAMES OUT: the peer reader of bench/recognition_bench.sh. Reads
-// NAME.bmp for every line of NAMES with zxing-cpp in this process, writes
-// "NAME TEXT" lines to OUT and prints the seconds spent loading and decoding
-// (start-up excluded), so the per-image time compares like for like.
-#define ZX_USE_UTF8 1
-#include <ZXing/ReadBarcode.h>
-
-#include <chrono>
+#pragma once
+// Uncompressed 24-bit BMP files, as ImageMagick writes BMP3 TrueColor: the
+// pictures both in-process readers of recognition_bench.sh load.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-namespace {
+namespace bench {
 
 struct Image {
   int width = 0;
@@ -22,14 +16,14 @@ struct Image {
   std::vector<std::uint8_t> bgr;  // rows top-down
 };
 
-std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
+inline std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
   std::uint32_t v = 0;
   for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
   return v;
 }
 
 // Uncompressed 24-bit BMP, as ImageMagick writes BMP3 TrueColor.
-bool LoadBmp(const std::string& path, Image& image) {
+inline bool LoadBmp(const std::string& path, Image& image) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<std::uint8_t> b{std::istreambuf_iterator<char>(in), {}};
   if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Le(b, 28, 2) != 24 || Le(b, 30, 4) != 0) return false;
@@ -51,31 +45,4 @@ bool LoadBmp(const std::string& path, Image& image) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: zxing_read NAMES OUT\n";
-    return 2;
-  }
-  std::ifstream names(argv[1]);
-  std::ofstream out(argv[2]);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::ITF | ZXing::BarcodeFormat::QRCode);
-  std::chrono::duration<double> spent{};
-  std::string name;
-  while (std::getline(names, name)) {
-    const auto start = std::chrono::steady_clock::now();
-    Image image;
-    std::string text;
-    if (LoadBmp(name + ".bmp", image)) {
-      const ZXing::ImageView view(image.bgr.data(), image.width, image.height, ZXing::ImageFormat::BGR);
-      const ZXing::Result r = ZXing::ReadBarcode(view, hints);
-      if (r.isValid()) text = r.text();
-    }
-    spent += std::chrono::steady_clock::now() - start;
-    out << name << ' ' << text << '\n';
-  }
-  std::printf("%.6f\n", spent.count());
-  return 0;
-}
+}  // namespace bench
