@@ -25,6 +25,16 @@ struct Range {
 };
 constexpr Range kJapaneseAspect{1.4, 2.8};
 constexpr Range kLatinAspect{1.4, 6.5};
+// Text blocks found by their edges, and how much larger the plate is.
+constexpr Range kJapaneseTextAspect{1.3, 3.2};
+constexpr Range kLatinTextAspect{2.0, 9.0};
+constexpr double JP_TEXT_TO_PLATE_W = 1.12;
+constexpr double JP_TEXT_TO_PLATE_H = 1.2;
+constexpr double LATIN_TEXT_TO_PLATE_W = 1.15;
+constexpr double LATIN_TEXT_TO_PLATE_H = 1.5;
+constexpr int EDGE_STEP = 60;     // grey step across two pixels that counts as a stroke edge
+constexpr int TEXT_JOIN_X = 8;    // search pixels joined along a row
+constexpr int TEXT_JOIN_Y = 6;    // and across rows
 
 // Plane grey of a region, averaged over scale x scale cells.
 GreyImage Downsampled(const Plane& plane, const Region& r, int scale) {
@@ -166,6 +176,38 @@ PlateQuad QuadOf(const std::vector<int>& pixels, int w, Range aspect) {
   const double fill = static_cast<double>(pixels.size()) / std::max(best, 1.0);
   if (ratio < aspect.lo || ratio > aspect.hi || fill < FILL_MIN || std::abs(q.angle) > M_PI / 4) q.width = 0;
   return q;
+}
+
+// Pixels near strong vertical edges, joined along rows (the gaps between
+// characters) and a little across them (the gap between a Japanese plate's
+// lines): 1 where text may be.
+std::vector<std::uint8_t> TextBlocks(const GreyImage& g) {
+  const int w = g.width, h = g.height;
+  std::vector<std::uint8_t> edge(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 1; x + 1 < w; ++x) {
+      edge[static_cast<std::size_t>(y * w + x)] = std::abs(g.At(x + 1, y) - g.At(x - 1, y)) >= EDGE_STEP ? 1 : 0;
+    }
+  }
+  // Dilation along rows, then down columns, by running counts.
+  std::vector<std::uint8_t> rows(edge.size(), 0), out(edge.size(), 0);
+  for (int y = 0; y < h; ++y) {
+    int count = 0;
+    for (int x = -TEXT_JOIN_X; x < w; ++x) {
+      if (x + TEXT_JOIN_X < w) count += edge[static_cast<std::size_t>(y * w + x + TEXT_JOIN_X)];
+      if (x - TEXT_JOIN_X - 1 >= 0) count -= edge[static_cast<std::size_t>(y * w + x - TEXT_JOIN_X - 1)];
+      if (x >= 0) rows[static_cast<std::size_t>(y * w + x)] = count > 0 ? 1 : 0;
+    }
+  }
+  for (int x = 0; x < w; ++x) {
+    int count = 0;
+    for (int y = -TEXT_JOIN_Y; y < h; ++y) {
+      if (y + TEXT_JOIN_Y < h) count += rows[static_cast<std::size_t>((y + TEXT_JOIN_Y) * w + x)];
+      if (y - TEXT_JOIN_Y - 1 >= 0) count -= rows[static_cast<std::size_t>((y - TEXT_JOIN_Y - 1) * w + x)];
+      if (y >= 0) out[static_cast<std::size_t>(y * w + x)] = count > 0 ? 1 : 0;
+    }
+  }
+  return out;
 }
 
 // Dark strokes of character size inside a quad.
@@ -334,26 +376,45 @@ std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, Plat
   const Range aspect = style == PlateStyle::kJapanese ? kJapaneseAspect : kLatinAspect;
   const int min_width = std::max(PLATE_MIN_WIDTH / scale, 8);
   std::vector<PlateQuad> found;
+  // A quad in search pixels, taken when it is new and holds strokes.
+  const auto consider = [&](PlateQuad q) {
+    if (q.width < min_width) return;
+    q.cx = r.x1 + q.cx * scale;  // hull corners are pixel corners already
+    q.cy = r.y1 + q.cy * scale;
+    q.width *= scale;
+    q.height *= scale;
+    for (const PlateQuad& other : found) {
+      if (std::hypot(other.cx - q.cx, other.cy - q.cy) < other.height / 2) return;  // seen already
+    }
+    q.strokes = CountStrokes(plane, q);
+    if (q.strokes >= STROKES_MIN) found.push_back(q);
+  };
   // Light parts at Otsu's threshold, then at one halfway to white: a light
   // plate on a light car body only comes apart at the second.
   for (const int t : {threshold, (threshold + 255) / 2}) {
     Components(
         g.width, g.height, [&](int p) { return g.pixels[static_cast<std::size_t>(p)] >= t; },
         [&](const std::vector<int>& pixels) {
-          if (static_cast<int>(pixels.size()) < min_width * min_width / 4) return;
-          PlateQuad q = QuadOf(pixels, g.width, aspect);
-          if (q.width < min_width) return;
-          q.cx = r.x1 + q.cx * scale;  // hull corners are pixel corners already
-          q.cy = r.y1 + q.cy * scale;
-          q.width *= scale;
-          q.height *= scale;
-          for (const PlateQuad& other : found) {
-            if (std::hypot(other.cx - q.cx, other.cy - q.cy) < other.height / 2) return;  // seen already
-          }
-          q.strokes = CountStrokes(plane, q);
-          if (q.strokes >= STROKES_MIN) found.push_back(q);
+          if (static_cast<int>(pixels.size()) >= min_width * min_width / 4) consider(QuadOf(pixels, g.width, aspect));
         });
   }
+  // Where the plate's light does not stand apart from its surroundings (no
+  // frame line, a light body), its characters still do: the vertical edges
+  // of their strokes, joined into one block, give the text's rectangle,
+  // grown to the plate around it.
+  const std::vector<std::uint8_t> text = TextBlocks(g);
+  const Range text_aspect = style == PlateStyle::kJapanese ? kJapaneseTextAspect : kLatinTextAspect;
+  const double grow_w = style == PlateStyle::kJapanese ? JP_TEXT_TO_PLATE_W : LATIN_TEXT_TO_PLATE_W;
+  const double grow_h = style == PlateStyle::kJapanese ? JP_TEXT_TO_PLATE_H : LATIN_TEXT_TO_PLATE_H;
+  Components(
+      g.width, g.height, [&](int p) { return text[static_cast<std::size_t>(p)] != 0; },
+      [&](const std::vector<int>& pixels) {
+        if (static_cast<int>(pixels.size()) < min_width * min_width / 8) return;
+        PlateQuad q = QuadOf(pixels, g.width, text_aspect);
+        q.width *= grow_w;
+        q.height *= grow_h;
+        consider(q);
+      });
   std::stable_sort(found.begin(), found.end(), [](const PlateQuad& a, const PlateQuad& b) { return a.strokes > b.strokes; });
   if (found.size() > PLATE_CANDIDATES_MAX) found.resize(PLATE_CANDIDATES_MAX);
   if (search != nullptr) {
