@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # recognition_bench.sh BINARY [PER_KIND]: decode rate and time per image of
-# the barcode and QR readers against zbarimg, over a generated set of
+# the barcode and QR readers — run by a script in the real binary, and in
+# process (build/bench/vexmora_read: the same calls without the script) —
+# against zbarimg and zxing-cpp (in process, by build/bench/zxing_read next
+# to the binary, or $ZXING_READ), over a generated set of
 # EAN-13, Interleaved 2 of 5 and QR images (PER_KIND each, 50 by default):
 # module sizes, rotations up to 15 degrees, blur and noise, made with zint,
 # qrencode and ImageMagick. Prints one table.
 set -euo pipefail
 binary=$(realpath "$1")
+zxing_read=${ZXING_READ:-$(dirname "$binary")/bench/zxing_read}
+[ -x "$zxing_read" ] && zxing_read=$(realpath "$zxing_read")
+inprocess_read=$(dirname "$binary")/bench/vexmora_read
+[ -x "$inprocess_read" ] && inprocess_read=$(realpath "$inprocess_read")
 per_kind=${2:-50}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -86,6 +93,15 @@ while read -r name; do
 done < names.txt
 zbar_time=$(echo "$(date +%s.%N) - $start" | bc)
 
+inprocess_time=""
+if [ -x "$inprocess_read" ]; then
+  inprocess_time=$("$inprocess_read" names.txt inprocess.txt)
+fi
+zxing_time=""
+if [ -x "$zxing_read" ]; then
+  zxing_time=$("$zxing_read" names.txt zxing.txt)
+fi
+
 rate() {  # rate FILE KIND
   local ok=0 n=0
   while read -r kind name expected; do
@@ -101,3 +117,13 @@ printf '%-10s %10s %10s %10s %14.1f\n' vexmora "$(rate ours.txt ean)" "$(rate ou
   "$(echo "$ours_time * 1000 / $total" | bc -l)"
 printf '%-10s %10s %10s %10s %14.1f\n' zbarimg "$(rate zbar.txt ean)" "$(rate zbar.txt itf)" "$(rate zbar.txt qr)" \
   "$(echo "$zbar_time * 1000 / $total" | bc -l)"
+if [ -n "$inprocess_time" ]; then
+  printf '%-10s %10s %10s %10s %14.1f\n' "vx in-proc" "$(rate inprocess.txt ean)" "$(rate inprocess.txt itf)" \
+    "$(rate inprocess.txt qr)" "$(echo "$inprocess_time * 1000 / $total" | bc -l)"
+fi
+if [ -n "$zxing_time" ]; then
+  printf '%-10s %10s %10s %10s %14.1f\n' zxing-cpp "$(rate zxing.txt ean)" "$(rate zxing.txt itf)" "$(rate zxing.txt qr)" \
+    "$(echo "$zxing_time * 1000 / $total" | bc -l)"
+else
+  echo "zxing-cpp: $zxing_read not built (libzxing-dev missing)"
+fi

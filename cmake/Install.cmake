@@ -62,7 +62,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # FluidSynth and the window layer's Qt are loaded at run time, so
 # dpkg-shlibdeps does not see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0")
+    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

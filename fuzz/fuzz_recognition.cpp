@@ -1,12 +1,16 @@
-// Arbitrary bytes as a small picture for both readers: the barcode reader on
-// a plane (region and scan lines from the first bytes) and the QR reader on a
-// bank. Nothing may crash, read outside the picture or run away.
+// Arbitrary bytes as a small picture for the readers: the barcode reader on
+// a plane (region and scan lines from the first bytes), the QR reader on a
+// bank, and the plate locator with its rectifying and cutting (the OCR
+// engine is left out). Nothing may crash, read outside the picture or run
+// away.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "recognition/barcode.hpp"
+#include "recognition/plate.hpp"
 #include "recognition/qr.hpp"
 #include "recognition/store.hpp"
 
@@ -42,6 +46,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const BarcodeResult r = ReadBarcode(plane, region);
   if (r.text.size() > BARCODE_TEXT_MAX) __builtin_trap();
+  const PlateStyle style = (data[0] & 1) != 0 ? PlateStyle::kLatin : PlateStyle::kJapanese;
+  // The plate locator on the picture's part of the region (the rest of the
+  // plane is blank and only costs time).
+  const Region cut = Normalized(region);
+  const Region around{std::max(cut.x1, 0), std::max(cut.y1, 1119), std::min(cut.x2, extent - 1),
+                      std::min(cut.y2, 1119 + extent - 1)};
+  const bool inside = around.x1 <= around.x2 && around.y1 <= around.y2;
+  for (const PlateQuad& quad : inside ? FindPlates(plane, around, style) : std::vector<PlateQuad>()) {
+    int w = 0, h = 0;
+    RectifiedSize(quad, style, w, h);
+    const PlateLayout layout = SegmentPlate(Rectify(plane, quad, w, h), style);
+    for (const auto& characters : layout.characters) {
+      const GreyImage field = FieldPicture(layout, characters, 48);
+      if (field.pixels.size() != static_cast<std::size_t>(field.width) * static_cast<std::size_t>(field.height)) {
+        __builtin_trap();
+      }
+    }
+  }
   std::string log;
   const QrOutcome q = ReadQr(Picture{bank.data(), extent + 20, extent + 20}, threshold, work, log);
   if (q.text.size() > QR_TEXT_MAX) __builtin_trap();

@@ -25,8 +25,9 @@ packages=(
   lua5.4 tcl python3                  # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   libqrencode-dev                     # QR symbols drawn by MkBCD
+  libtesseract-dev libtesseract5 tesseract-ocr-jpn tesseract-ocr-eng  # plate reading (loaded on first use)
   zint qrencode                       # reference barcodes and QR codes for the recognition tests
-  zbar-tools                          # recognition benchmark peer (zbarimg)
+  zbar-tools libzxing-dev             # recognition benchmark peers (zbarimg, zxing-cpp in process)
   man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
   socat                               # the far end of serial-port tests (pseudo-terminal pairs)
   portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra

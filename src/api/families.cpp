@@ -29,6 +29,7 @@ void RegisterFamilies(Registry& registry) {
   RegisterPcbApis(registry);
   RegisterMusicApis(registry);
   RegisterRecognitionApis(registry);
+  RegisterPlateApis(registry);
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
   RegisterPolygonApis(registry);

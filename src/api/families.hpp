@@ -34,6 +34,7 @@ void RegisterAudioSignalApis(Registry& registry);  // audio_signal.cpp
 void RegisterPcbApis(Registry& registry);              // pcb.cpp
 void RegisterMusicApis(Registry& registry);            // music.cpp
 void RegisterRecognitionApis(Registry& registry);      // recognition.cpp
+void RegisterPlateApis(Registry& registry);        // plates.cpp
 void RegisterVectorApis(Registry& registry);       // geometry3d_vectors.cpp
 void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
 void RegisterPolygonApis(Registry& registry);      // geometry3d_polygons.cpp

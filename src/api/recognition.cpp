@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,11 @@
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/raster.hpp"
+#include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
+#include "platform/files.hpp"
 #include "recognition/barcode.hpp"
+#include "recognition/locate.hpp"
 #include "recognition/qr.hpp"
 #include "recognition/store.hpp"
 #include "recognition/symbols.hpp"
@@ -32,7 +36,10 @@ using graphics::PixelRect;
 
 constexpr std::size_t TXT_TEXT_MAX = 15999;  // G_TXT with its terminating NUL
 constexpr int CCL_KEPT_MAX = 4096;           // components listed by RcgCcl
-constexpr int SEARCH_BLOCK = 24;             // RcgSearch's texture cells
+
+constexpr const char* QR_DEBUG_CONVERTED = "tmp00.cvt.debug.bmp";
+constexpr const char* QR_DEBUG_MARKS = "tmp00.smark_fill.debug.bmp";
+constexpr std::uint8_t DEBUG_MARK_GREY = 128;
 
 enum SymbolKind : std::int32_t { SYMBOL_EAN13 = 1, SYMBOL_ITF = 3, SYMBOL_QR = 10 };
 
@@ -64,10 +71,6 @@ PixelRect OptRect(Call& call, int n) {
   return graphics::Intersect(r, surface);
 }
 
-std::uint8_t Luminance(const std::uint8_t* bgr) {
-  return static_cast<std::uint8_t>((bgr[0] * 29 + bgr[1] * 150 + bgr[2] * 77) >> 8);
-}
-
 // RcgSet plane [, x, y, w, h]: the current bank (or that rectangle of it)
 // into the plane at the same place, as grey; the decode region stays.
 void RcgSet(Call& call) {
@@ -80,7 +83,11 @@ void RcgSet(Call& call) {
     return;
   }
   for (int y = r.top; y <= r.bottom; ++y) {
-    for (int x = r.left; x <= r.right; ++x) plane->SetPixel(x, y, Luminance(graphics::PixelAt(bank, x, y)));
+    std::uint8_t* to = plane->Pixel(r.left, y);
+    rc::ForEachGrey(graphics::PixelAt(bank, r.left, y), r.right - r.left + 1, [to](int i, std::uint8_t g) {
+      std::uint8_t* p = to + static_cast<std::size_t>(i) * rc::PLANE_PIXEL_BYTES;
+      p[0] = p[1] = p[2] = g;
+    });
   }
   call.SetError(0);
 }
@@ -108,9 +115,10 @@ void RcgGet(Call& call) {
     return;
   }
   for (int y = r.top; y <= r.bottom; ++y) {
-    for (int x = r.left; x <= r.right; ++x) {
-      std::uint8_t* p = graphics::PixelAt(bank, x, y);
-      p[0] = p[1] = p[2] = plane->Grey(x, y);
+    std::uint8_t* to = graphics::PixelAt(bank, r.left, y);
+    const std::uint8_t* row = plane->Row(y);
+    for (int x = r.left; x <= r.right; ++x, to += 3) {
+      to[0] = to[1] = to[2] = row == nullptr ? 255 : row[static_cast<std::size_t>(x) * rc::PLANE_PIXEL_BYTES];
     }
   }
   v.MarkDirty(r);
@@ -231,89 +239,28 @@ void RcgSearch(Call& call) {
   int index = 0;
   rc::Plane* plane = PlaneArg(call, 0, &index);
   if (plane == nullptr) return;
-  const int contrast = std::max(call.OptInt(1, 48), 1);
-  constexpr int cw = (rc::PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
-  constexpr int ch = (rc::PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
-  std::vector<std::uint8_t> code(cw * ch, 0);
-  if (plane->Used()) {
-    for (int by = 0; by < ch; ++by) {
-      for (int bx = 0; bx < cw; ++bx) {
-        int lo = 255, hi = 0;
-        for (int y = by * SEARCH_BLOCK; y < (by + 1) * SEARCH_BLOCK; ++y) {
-          for (int x = bx * SEARCH_BLOCK; x < (bx + 1) * SEARCH_BLOCK; ++x) {
-            lo = std::min<int>(lo, plane->Grey(x, y));
-            hi = std::max<int>(hi, plane->Grey(x, y));
-          }
-        }
-        if (hi - lo < contrast) continue;
-        const int mid = (lo + hi) / 2;
-        int changes = 0;
-        for (int k = 0; k < SEARCH_BLOCK; ++k) {
-          for (int j = 1; j < SEARCH_BLOCK; ++j) {
-            const int x = bx * SEARCH_BLOCK, y = by * SEARCH_BLOCK;
-            changes += (plane->Grey(x + j, y + k) < mid) != (plane->Grey(x + j - 1, y + k) < mid);
-            changes += (plane->Grey(x + k, y + j) < mid) != (plane->Grey(x + k, y + j - 1) < mid);
-          }
-        }
-        code[static_cast<std::size_t>(by * cw + bx)] = changes >= SEARCH_BLOCK ? 1 : 0;
-      }
-    }
-  }
-  // Largest group of code cells.
-  std::vector<int> group(code.size(), -1);
-  int best = -1, best_cells = 0;
-  rc::Region best_box;
-  std::vector<int> stack;
-  for (int start = 0; start < cw * ch; ++start) {
-    if (code[static_cast<std::size_t>(start)] == 0 || group[static_cast<std::size_t>(start)] >= 0) continue;
-    int cells = 0;
-    rc::Region box{start % cw, start / cw, start % cw, start / cw};
-    group[static_cast<std::size_t>(start)] = start;
-    stack.assign(1, start);
-    while (!stack.empty()) {
-      const int c = stack.back();
-      stack.pop_back();
-      ++cells;
-      const int cx = c % cw, cy = c / cw;
-      box = rc::Region{std::min(box.x1, cx), std::min(box.y1, cy), std::max(box.x2, cx), std::max(box.y2, cy)};
-      const int around[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-      for (const auto& d : around) {
-        const int nx = cx + d[0], ny = cy + d[1];
-        if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
-        const int n = ny * cw + nx;
-        if (code[static_cast<std::size_t>(n)] != 0 && group[static_cast<std::size_t>(n)] < 0) {
-          group[static_cast<std::size_t>(n)] = start;
-          stack.push_back(n);
-        }
-      }
-    }
-    if (cells > best_cells) {
-      best = start;
-      best_cells = cells;
-      best_box = box;
-    }
-  }
-  if (best < 0) {
+  const std::optional<rc::Region> region = rc::LocateCode(*plane, std::max(call.OptInt(1, 48), 1));
+  if (!region) {
     call.SetError(1);
     return;
   }
-  const rc::Region region = rc::Normalized(rc::Region{(best_box.x1 - 2) * SEARCH_BLOCK, (best_box.y1 - 2) * SEARCH_BLOCK,
-                                                      (best_box.x2 + 3) * SEARCH_BLOCK - 1,
-                                                      (best_box.y2 + 3) * SEARCH_BLOCK - 1});
-  S(call).regions[static_cast<std::size_t>(index)] = region;
-  call.SetWork(1, region.x1);
-  call.SetWork(2, region.y1);
-  call.SetWork(3, region.x2);
-  call.SetWork(4, region.y2);
+  S(call).regions[static_cast<std::size_t>(index)] = *region;
+  call.SetWork(1, region->x1);
+  call.SetWork(2, region->y1);
+  call.SetWork(3, region->x2);
+  call.SetWork(4, region->y2);
   call.SetError(0);
 }
 
-// RcgDebug plane: G_WORK1-4 = the plane's decode region; G_TXT one line
-// per plane, "plane,x1,y1,x2,y2,used" (used 1 when the plane holds a picture).
+// RcgDebug plane [, save]: G_WORK1-4 = the plane's decode region; G_TXT one
+// line per plane, "plane,x1,y1,x2,y2,used" (used 1 when the plane holds a
+// picture). With `save`, non-zero turns the saving of the readers' debug
+// pictures on and 0 off.
 void RcgDebug(Call& call) {
   int index = 0;
   if (PlaneArg(call, 0, &index) == nullptr) return;
   rc::Store& s = S(call);
+  if (call.Has(1)) s.debug = call.Int(1) != 0;
   std::string text;
   for (int i = 0; i < rc::PLANE_COUNT; ++i) {
     const rc::Region& r = s.regions[static_cast<std::size_t>(i)];
@@ -344,6 +291,40 @@ void RcgBCD(Call& call) {
   call.SetError(r.kind == rc::BARCODE_NONE ? 1 : 0);
 }
 
+// With RcgDebug's saving on, the QR pre-processing leaves its pictures in
+// the current directory: the black-and-white work image, and the same with
+// every finder mark found filled in grey (all of them, so a failed search
+// shows what it found). A file that cannot be written is noted in the log.
+void SaveQrDebugPictures(Call& call, const rc::Picture& picture, const std::vector<rc::FinderMark>& marks) {
+  if (!S(call).debug || picture.width <= 0 || picture.height <= 0) return;
+  const rc::Plane& work = S(call).planes[rc::PLANE_WORK];
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES, 255);
+  for (int y = 0; y < picture.height; ++y) {
+    const std::uint8_t* row = work.Row(y);
+    std::uint8_t* to = graphics::PixelAt(bank.data(), 0, y);
+    for (int x = 0; x < picture.width && row != nullptr; ++x, to += 3) {
+      to[0] = to[1] = to[2] = row[static_cast<std::size_t>(x) * rc::PLANE_PIXEL_BYTES];
+    }
+  }
+  const PixelRect area{0, 0, picture.width - 1, picture.height - 1};
+  std::string log;
+  if (!files::WriteAll(QR_DEBUG_CONVERTED, graphics::EncodeBmp(bank.data(), area))) {
+    log += std::string("debug picture not written: ") + QR_DEBUG_CONVERTED + " \r\n";
+  }
+  for (const rc::FinderMark& m : marks) {
+    const int half = static_cast<int>(m.size / 2);
+    const int x0 = std::max(static_cast<int>(m.x) - half, 0), x1 = std::min(static_cast<int>(m.x) + half, area.right);
+    const int y0 = std::max(static_cast<int>(m.y) - half, 0), y1 = std::min(static_cast<int>(m.y) + half, area.bottom);
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) std::fill_n(graphics::PixelAt(bank.data(), x, y), 3, DEBUG_MARK_GREY);
+    }
+  }
+  if (!files::WriteAll(QR_DEBUG_MARKS, graphics::EncodeBmp(bank.data(), area))) {
+    log += std::string("debug picture not written: ") + QR_DEBUG_MARKS + " \r\n";
+  }
+  call.AppendDebugLog(log);
+}
+
 rc::Picture CurrentPicture(Call& call) {
   graphics::Vram& v = call.rt().vram;
   return rc::Picture{v.Current(), std::min(v.width, rc::PLANE_WIDTH), std::min(v.height, rc::PLANE_HEIGHT)};
@@ -364,6 +345,7 @@ void QRPrePrc(Call& call) {
   std::string log;
   const bool ok = rc::PreprocessQr(picture, threshold, work, marks, log);
   call.AppendDebugLog(log);
+  SaveQrDebugPictures(call, picture, marks);
   if (!ok) {
     call.SetError(1);
     return;
@@ -392,8 +374,10 @@ void QRRead(Call& call) {
     return;
   }
   std::string log;
-  const rc::QrOutcome r = rc::ReadQr(picture, threshold, S(call).planes[rc::PLANE_WORK], log);
+  std::vector<rc::FinderMark> marks;
+  const rc::QrOutcome r = rc::ReadQr(picture, threshold, S(call).planes[rc::PLANE_WORK], log, &marks);
   call.AppendDebugLog(log);
+  SaveQrDebugPictures(call, picture, marks);
   if (!r.ok) {
     call.SetError(1);
     return;

@@ -66,7 +66,9 @@ struct Picture {
 // True when there are exactly three.
 bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
                   std::string& log);
-// Pre-processing, then decoding from the work image.
-QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log);
+// Pre-processing, then decoding from the work image. `marks`, when given,
+// gets the finder marks found (also when there are not three).
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log,
+                 std::vector<FinderMark>* marks = nullptr);
 
 }  // namespace vx::recognition

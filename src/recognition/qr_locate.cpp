@@ -10,6 +10,7 @@ namespace {
 
 constexpr int BLOCK = 8;            // local threshold cell
 constexpr int FLAT_RANGE = 24;      // a cell with less contrast takes its neighbours' threshold
+constexpr int CONTENT_MARGIN = 4;   // cells kept around the part of the picture with contrast
 constexpr std::size_t CANDIDATES_MAX = 4096;
 
 template <typename... A>
@@ -19,28 +20,87 @@ void Log(std::string& log, const char* format, A... args) {
   log += buffer;
 }
 
-// Black-and-white picture, row by row top-down, 1 for dark.
+// Black-and-white part of a picture, row by row top-down, 1 for dark; the
+// part starts at (left, top) of the picture and everything around it is
+// light.
 struct Binary {
+  int left = 0;
+  int top = 0;
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> dark;
   bool At(int x, int y) const {
+    x -= left;
+    y -= top;
     return x >= 0 && y >= 0 && x < width && y < height && dark[static_cast<std::size_t>(y * width + x)] != 0;
   }
+};
+
+// Grey pixels of a rectangle of the picture.
+struct GreyArea {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> grey;
 };
 
 std::vector<std::uint8_t> GreyOf(const Picture& p) {
   std::vector<std::uint8_t> g(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
   for (int y = 0; y < p.height; ++y) {
     // Bank rows are bottom-up, 2600 pixels of blue, green, red.
-    const std::uint8_t* row = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3;
-    for (int x = 0; x < p.width; ++x) {
-      const std::uint8_t* px = row + static_cast<std::size_t>(x) * 3;
-      g[static_cast<std::size_t>(y * p.width + x)] =
-          static_cast<std::uint8_t>((px[0] * 29 + px[1] * 150 + px[2] * 77) >> 8);
-    }
+    const std::uint8_t* px = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3;
+    std::uint8_t* out = g.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width);
+    ForEachGrey(px, p.width, [out](int x, std::uint8_t grey) { out[x] = grey; });
   }
   return g;
+}
+
+// The part of the picture that holds contrast: the bounding box of the
+// BLOCK cells whose grey range exceeds FLAT_RANGE, grown by CONTENT_MARGIN
+// cells so that quiet zones and the local threshold's neighbourhood stay
+// inside. A symbol on a blank page is worked on alone; flat surroundings
+// could hold no finder mark anyway. Empty for a flat picture.
+GreyArea ContentOf(const Picture& p) {
+  const std::vector<std::uint8_t> g = GreyOf(p);
+  const int bw = (p.width + BLOCK - 1) / BLOCK;
+  const int bh = (p.height + BLOCK - 1) / BLOCK;
+  int left = bw, right = -1, top = bh, bottom = -1;
+  std::vector<std::uint8_t> lo(static_cast<std::size_t>(bw)), hi(static_cast<std::size_t>(bw));
+  for (int by = 0; by < bh; ++by) {
+    std::fill(lo.begin(), lo.end(), 255);
+    std::fill(hi.begin(), hi.end(), 0);
+    for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
+      const std::uint8_t* row = g.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width);
+      for (int bx = 0; bx < bw; ++bx) {
+        std::uint8_t l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
+          l = std::min(l, row[x]);
+          h = std::max(h, row[x]);
+        }
+        lo[static_cast<std::size_t>(bx)] = l;
+        hi[static_cast<std::size_t>(bx)] = h;
+      }
+    }
+    for (int bx = 0; bx < bw; ++bx) {
+      if (hi[static_cast<std::size_t>(bx)] - lo[static_cast<std::size_t>(bx)] <= FLAT_RANGE) continue;
+      left = std::min(left, bx), right = std::max(right, bx);
+      top = std::min(top, by), bottom = std::max(bottom, by);
+    }
+  }
+  GreyArea a;
+  if (right < 0) return a;
+  a.left = std::max(left - CONTENT_MARGIN, 0) * BLOCK;
+  a.top = std::max(top - CONTENT_MARGIN, 0) * BLOCK;
+  a.width = std::min((right + 1 + CONTENT_MARGIN) * BLOCK, p.width) - a.left;
+  a.height = std::min((bottom + 1 + CONTENT_MARGIN) * BLOCK, p.height) - a.top;
+  a.grey.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
+  for (int y = 0; y < a.height; ++y) {
+    const std::uint8_t* from = g.data() + static_cast<std::size_t>(a.top + y) * static_cast<std::size_t>(p.width) +
+                               static_cast<std::size_t>(a.left);
+    std::copy(from, from + a.width, a.grey.begin() + static_cast<std::ptrdiff_t>(y) * a.width);
+  }
+  return a;
 }
 
 // 3 x 3 box average: noise off module edges before a second try.
@@ -61,9 +121,10 @@ std::vector<std::uint8_t> Smoothed(const std::vector<std::uint8_t>& g, int w, in
   return out;
 }
 
-Binary Threshold(const Picture& p, int fixed, bool smooth) {
-  Binary b{p.width, p.height, {}};
-  const std::vector<std::uint8_t> g = smooth ? Smoothed(GreyOf(p), p.width, p.height) : GreyOf(p);
+Binary Threshold(const GreyArea& area, int fixed, bool smooth) {
+  const Picture p{nullptr, area.width, area.height};
+  Binary b{area.left, area.top, area.width, area.height, {}};
+  const std::vector<std::uint8_t> g = smooth ? Smoothed(area.grey, p.width, p.height) : area.grey;
   b.dark.assign(g.size(), 0);
   if (fixed > 0) {
     for (std::size_t i = 0; i < g.size(); ++i) b.dark[i] = g[i] < fixed ? 1 : 0;
@@ -194,13 +255,14 @@ std::vector<FinderMark> FindMarks(const Binary& b) {
   std::vector<FinderMark> found;
   std::vector<int> starts;
   std::vector<int> lengths;
-  for (int y = 0; y < b.height; ++y) {
+  const int right = b.left + b.width;
+  for (int y = b.top; y < b.top + b.height; ++y) {
     starts.clear();
     lengths.clear();
-    for (int x = 0; x < b.width;) {
+    for (int x = b.left; x < right;) {
       const bool colour = b.At(x, y);
       const int start = x;
-      while (x < b.width && b.At(x, y) == colour) ++x;
+      while (x < right && b.At(x, y) == colour) ++x;
       if (starts.empty() && !colour) continue;  // runs from the first dark one
       starts.push_back(start);
       lengths.push_back(x - start);
@@ -308,8 +370,9 @@ QrMatrix Transposed(const QrMatrix& m) {
 void FillWork(const Binary& b, Plane& work) {
   work.Fill(255);
   for (int y = 0; y < b.height; ++y) {
+    const std::uint8_t* dark = b.dark.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.width);
     for (int x = 0; x < b.width; ++x) {
-      if (b.At(x, y)) work.SetPixel(x, y, 0);
+      if (dark[x] != 0) work.SetPixel(b.left + x, b.top + y, 0);
     }
   }
 }
@@ -318,11 +381,12 @@ bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<Find
             Binary& binary) {
   const int width = std::clamp(picture.width, 0, PLANE_WIDTH);
   const int height = std::clamp(picture.height, 0, PLANE_HEIGHT);
-  binary = Threshold(Picture{picture.bank, width, height}, threshold, false);
+  const GreyArea content = ContentOf(Picture{picture.bank, width, height});
+  binary = Threshold(content, threshold, false);
   marks = FindMarks(binary);
   if (marks.size() < 3) {
     // Noise can break the runs of small modules: once more, smoothed.
-    Binary smoothed = Threshold(Picture{picture.bank, width, height}, threshold, true);
+    Binary smoothed = Threshold(content, threshold, true);
     std::vector<FinderMark> again = FindMarks(smoothed);
     if (again.size() == 3) {
       binary = std::move(smoothed);
@@ -351,11 +415,14 @@ bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vecto
   return Locate(picture, threshold, work, marks, log, binary);
 }
 
-QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log) {
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log,
+                 std::vector<FinderMark>* found) {
   log += "start of QR_Decord() \r\n";
   Binary b;
   std::vector<FinderMark> marks;
-  if (!Locate(picture, threshold, work, marks, log, b)) return {};
+  const bool located = Locate(picture, threshold, work, marks, log, b);
+  if (found != nullptr) *found = marks;
+  if (!located) return {};
 
   // The corner mark faces the longest side.
   const std::array<Vec, 3> p = {Vec{marks[0].x, marks[0].y}, Vec{marks[1].x, marks[1].y}, Vec{marks[2].x, marks[2].y}};

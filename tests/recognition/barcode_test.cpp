@@ -1,9 +1,11 @@
 // Barcode reading on planes drawn from module patterns.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "recognition/barcode.hpp"
+#include "recognition/locate.hpp"
 #include "recognition/store.hpp"
 #include "recognition/symbols.hpp"
 
@@ -83,6 +85,36 @@ TEST(BarcodeRead, EmptyPlaneReportsTheLastAttempt) {
 }
 
 // Element lists made by hand.
+TEST(LocateCode, FindsTheSymbolAnywhereOnThePlane) {
+  // Bars at 1200-1500 rows, from x = 1800 at 3 pixels a module (285 wide):
+  // the region holds them with two cells of quiet zone, and the reader reads
+  // them there.
+  const Plane p = Draw(Ean("490123456789"), 3, 1800);
+  const std::optional<Region> r = LocateCode(p, 48);
+  ASSERT_TRUE(r.has_value());
+  EXPECT_LE(r->x1, 1800 - 24);
+  EXPECT_GE(r->x1, 1800 - 3 * 24 - 24);
+  EXPECT_GE(r->x2, 1800 + 285 + 24);
+  EXPECT_LE(r->x2, 1800 + 285 + 4 * 24);
+  EXPECT_LE(r->y1, 1200);
+  EXPECT_GE(r->y2, 1499);
+  EXPECT_EQ(ReadBarcode(p, *r).text, "4901234567894");
+  // Blank, flat and unused planes have no code.
+  Plane flat;
+  EXPECT_FALSE(LocateCode(flat, 48).has_value());
+  flat.Fill(90);
+  EXPECT_FALSE(LocateCode(flat, 48).has_value());
+  // Beside a long straight edge (a column of cells with one change a row)
+  // the symbol's larger group wins.
+  Plane both = p;
+  for (int y = 0; y < PLANE_HEIGHT; ++y) {
+    for (int x = 0; x < 700; ++x) both.SetPixel(x, y, 0);
+  }
+  const std::optional<Region> again = LocateCode(both, 48);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(*again, *r);
+}
+
 Elements Widths(std::vector<int> w, int quiet) { return Elements{std::move(w), quiet}; }
 
 TEST(Ean13Decoder, MessagesByteForByte) {

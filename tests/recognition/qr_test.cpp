@@ -213,5 +213,58 @@ TEST(QrImage, BlankPictureFailsQuietly) {
   EXPECT_EQ(log.substr(0, 23), "start of QR_Decord() \r\n");
 }
 
+TEST(QrImage, SymbolAtThePageEdgeWithMarksElsewhere) {
+  // The reader works on the part of the page with contrast: a symbol in the
+  // bottom-right corner and a speck in the top-left make that part the
+  // whole page, a symbol alone leaves most of it out; both must read, and
+  // the work image must hold the symbol where the page has it.
+  std::string error;
+  const QrMatrix m = EncodeQr("corner", QR_LEVEL_M, error);
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
+  const int module = 4;
+  const int half = m.size * module / 2;
+  const int cx = 2600 - half - 4 * module, cy = 2000 - half - 4 * module;
+  for (bool speck : {false, true}) {
+    DrawMatrix(bank.data(), m, module, 0, cx, cy);
+    if (speck) {
+      for (int y = 3; y < 9; ++y) {
+        for (int x = 5; x < 11; ++x) std::fill_n(graphics::PixelAt(bank.data(), x, y), 3, std::uint8_t{0});
+      }
+    }
+    Plane work;
+    std::string log;
+    const QrOutcome r = ReadQr(Picture{bank.data(), 2600, 2000}, 0, work, log);
+    EXPECT_TRUE(r.ok) << speck << "\n" << log;
+    EXPECT_EQ(r.text, "corner");
+    const int left = cx - half, top = cy - half;
+    EXPECT_EQ(work.Grey(left + 3 * module + 1, top + 3 * module + 1), 0);  // centre of the top-left mark
+    EXPECT_EQ(work.Grey(left + module + 1, top + module + 1), 255);        // its light ring
+    EXPECT_EQ(work.Grey(left - 2, top - 2), 255);                          // quiet zone
+    EXPECT_EQ(work.Grey(7, 5), speck ? 0 : 255);
+  }
+}
+
+TEST(GreyRows, RunsOfOneColourGiveTheSameGreyAsEachPixel) {
+  std::mt19937 random(7);
+  for (int count : {0, 1, 15, 16, 17, 33, 64, 101, 511, 512, 530, 1100, 2600}) {
+    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(count) * 3);
+    const unsigned rarity = count > 500 ? 400 : 7;  // long rows get long blank stretches
+    for (int i = 0; i < count; ++i) {
+      // Runs of one colour broken by single odd pixels at random places.
+      const bool odd = random() % rarity == 0;
+      const std::uint8_t colour[3] = {static_cast<std::uint8_t>(odd ? random() : 200),
+                                      static_cast<std::uint8_t>(odd ? random() : 90),
+                                      static_cast<std::uint8_t>(odd ? random() : 17)};
+      std::copy(colour, colour + 3, bgr.begin() + i * 3);
+    }
+    std::vector<int> got(static_cast<std::size_t>(count), -1);
+    ForEachGrey(bgr.data(), count, [&](int i, std::uint8_t g) { got[static_cast<std::size_t>(i)] = g; });
+    for (int i = 0; i < count; ++i) {
+      const std::uint8_t* p = bgr.data() + i * 3;
+      EXPECT_EQ(got[static_cast<std::size_t>(i)], (p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8) << count << " " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vx::recognition

@@ -47,7 +47,9 @@ SharedLibrary::~SharedLibrary() {
 
 SharedLibrary& SharedLibrary::Resident(const char* soname) {
   static std::mutex guard;
-  static std::map<std::string, SharedLibrary*, std::less<>> opened;
+  // Never destroyed, like the libraries: the table stays reachable to the
+  // end, so leak checkers do not count resident libraries as lost.
+  static auto& opened = *new std::map<std::string, SharedLibrary*, std::less<>>();
   const std::lock_guard lock(guard);
   auto found = opened.find(soname);
   if (found == opened.end()) found = opened.emplace(soname, new SharedLibrary(soname)).first;

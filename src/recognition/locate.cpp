@@ -1,0 +1,122 @@
+#include "recognition/locate.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace vx::recognition {
+namespace {
+
+// The cells of the locating pass that look like code: a grey range of at
+// least `contrast` and, on average, a dark-light change on each row and
+// column. One pass over the rows takes every cell's range, so that blank
+// parts of the plane cost a read each; only cells with the contrast are
+// looked at again. Cells at the right and bottom edges are cut to the plane.
+std::vector<std::uint8_t> CodeCells(const Plane& plane, int contrast) {
+  constexpr int cw = (PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr int ch = (PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr std::size_t step = PLANE_PIXEL_BYTES;
+  std::vector<std::uint8_t> code(static_cast<std::size_t>(cw * ch), 0);
+  if (!plane.Used()) return code;
+  std::array<std::uint8_t, cw> lo{}, hi{};
+  for (int by = 0; by < ch; ++by) {
+    const int y0 = by * SEARCH_BLOCK, y1 = std::min(y0 + SEARCH_BLOCK, PLANE_HEIGHT);
+    lo.fill(255);
+    hi.fill(0);
+    for (int y = y0; y < y1; ++y) {
+      const std::uint8_t* row = plane.Row(y);
+      if (std::memcmp(row, row + step, static_cast<std::size_t>(PLANE_WIDTH - 1) * step) == 0) {
+        // A blank row: one grey for every cell.
+        for (int bx = 0; bx < cw; ++bx) {
+          lo[static_cast<std::size_t>(bx)] = std::min(lo[static_cast<std::size_t>(bx)], row[0]);
+          hi[static_cast<std::size_t>(bx)] = std::max(hi[static_cast<std::size_t>(bx)], row[0]);
+        }
+        continue;
+      }
+      for (int bx = 0; bx < cw; ++bx) {
+        const int x0 = bx * SEARCH_BLOCK, x1 = std::min(x0 + SEARCH_BLOCK, PLANE_WIDTH);
+        std::uint8_t l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+        const std::uint8_t* cell = row + static_cast<std::size_t>(x0) * step;
+        if (std::memcmp(cell, cell + step, static_cast<std::size_t>(x1 - x0 - 1) * step) == 0) {
+          // One grey across the cell's row (blank paper): a single sample.
+          lo[static_cast<std::size_t>(bx)] = std::min(l, cell[0]);
+          hi[static_cast<std::size_t>(bx)] = std::max(h, cell[0]);
+          continue;
+        }
+        for (int x = x0; x < x1; ++x) {
+          const std::uint8_t v = row[static_cast<std::size_t>(x) * step];
+          l = std::min(l, v);
+          h = std::max(h, v);
+        }
+        lo[static_cast<std::size_t>(bx)] = l;
+        hi[static_cast<std::size_t>(bx)] = h;
+      }
+    }
+    for (int bx = 0; bx < cw; ++bx) {
+      const int l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+      if (h - l < contrast) continue;
+      const int mid = (l + h) / 2;
+      const int x0 = bx * SEARCH_BLOCK, x1 = std::min(x0 + SEARCH_BLOCK, PLANE_WIDTH);
+      int changes = 0;
+      for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* row = plane.Row(y);
+        const std::uint8_t* above = y > y0 ? plane.Row(y - 1) : nullptr;
+        for (int x = x0; x < x1; ++x) {
+          const bool dark = row[static_cast<std::size_t>(x) * step] < mid;
+          if (x > x0) changes += dark != (row[static_cast<std::size_t>(x - 1) * step] < mid);
+          if (above != nullptr) changes += dark != (above[static_cast<std::size_t>(x) * step] < mid);
+        }
+      }
+      code[static_cast<std::size_t>(by * cw + bx)] = changes >= SEARCH_BLOCK ? 1 : 0;
+    }
+  }
+  return code;
+}
+
+}  // namespace
+
+std::optional<Region> LocateCode(const Plane& plane, int contrast) {
+  constexpr int cw = (PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr int ch = (PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  const std::vector<std::uint8_t> code = CodeCells(plane, contrast);
+  // Largest group of code cells.
+  std::vector<int> group(code.size(), -1);
+  int best = -1, best_cells = 0;
+  Region best_box;
+  std::vector<int> stack;
+  for (int start = 0; start < cw * ch; ++start) {
+    if (code[static_cast<std::size_t>(start)] == 0 || group[static_cast<std::size_t>(start)] >= 0) continue;
+    int cells = 0;
+    Region box{start % cw, start / cw, start % cw, start / cw};
+    group[static_cast<std::size_t>(start)] = start;
+    stack.assign(1, start);
+    while (!stack.empty()) {
+      const int c = stack.back();
+      stack.pop_back();
+      ++cells;
+      const int cx = c % cw, cy = c / cw;
+      box = Region{std::min(box.x1, cx), std::min(box.y1, cy), std::max(box.x2, cx), std::max(box.y2, cy)};
+      const int around[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+      for (const auto& d : around) {
+        const int nx = cx + d[0], ny = cy + d[1];
+        if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+        const int n = ny * cw + nx;
+        if (code[static_cast<std::size_t>(n)] != 0 && group[static_cast<std::size_t>(n)] < 0) {
+          group[static_cast<std::size_t>(n)] = start;
+          stack.push_back(n);
+        }
+      }
+    }
+    if (cells > best_cells) {
+      best = start;
+      best_cells = cells;
+      best_box = box;
+    }
+  }
+  if (best < 0) return std::nullopt;
+  return Normalized(Region{(best_box.x1 - 2) * SEARCH_BLOCK, (best_box.y1 - 2) * SEARCH_BLOCK,
+                           (best_box.x2 + 3) * SEARCH_BLOCK - 1, (best_box.y2 + 3) * SEARCH_BLOCK - 1});
+}
+
+}  // namespace vx::recognition

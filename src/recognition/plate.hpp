@@ -1,0 +1,110 @@
+#pragma once
+// Number-plate reading on a recognition plane: plate candidates are found as
+// light connected components of plate shape that hold dark strokes (many
+// vertical edges), each is rectified into an upright picture of standard
+// size, cut into character fields, and the fields are read by an OCR engine.
+//
+// Two styles: Japanese plates (two lines: region name and class number
+// above, one hiragana and the serial number below, in the standard layout)
+// and Latin-alphabet plates (one or two lines of capitals and digits).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recognition/store.hpp"
+
+namespace vx::recognition {
+
+inline constexpr int PLATE_JP_WIDTH = 440;       // rectified Japanese plate (2:1, 330 x 165 mm)
+inline constexpr int PLATE_JP_HEIGHT = 220;
+inline constexpr int PLATE_LATIN_HEIGHT = 110;   // rectified Latin plate; width from its aspect
+inline constexpr int PLATE_LATIN_WIDTH_MAX = 660;
+inline constexpr int PLATE_WORK_SIDE = 900;      // longer side of the search picture
+inline constexpr int PLATE_MIN_WIDTH = 60;       // plate width in plane pixels
+inline constexpr std::size_t PLATE_CANDIDATES_MAX = 8;
+inline constexpr std::size_t PLATE_TEXT_MAX = 255;
+
+enum class PlateStyle { kJapanese, kLatin };
+
+// Grey picture, rows top-down.
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;
+  GreyImage() = default;
+  GreyImage(int w, int h, std::uint8_t fill = 255)
+      : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+  std::uint8_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+  std::uint8_t& At(int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
+  bool Empty() const { return width <= 0 || height <= 0; }
+};
+
+struct Box {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  bool Empty() const { return w <= 0 || h <= 0; }
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+// A turned rectangle in plane pixels: centre, the angle of its long side
+// (radians, -pi/4 to pi/4, y down) and its sides.
+struct PlateQuad {
+  double cx = 0;
+  double cy = 0;
+  double angle = 0;
+  double width = 0;
+  double height = 0;
+  int strokes = 0;  // dark strokes found inside when it was checked
+  // Corners top-left, top-right, bottom-right, bottom-left.
+  std::array<std::array<double, 2>, 4> Corners() const;
+};
+
+// The candidates in the region, best first (most strokes), at most
+// PLATE_CANDIDATES_MAX. `search`, when given, gets the black-and-white
+// search picture (light 255) at `scale` plane pixels per pixel.
+std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, PlateStyle style,
+                                  GreyImage* search = nullptr, int* scale = nullptr);
+
+// The quad sampled upright (bilinear) into a width x height picture.
+GreyImage Rectify(const Plane& plane, const PlateQuad& quad, int width, int height);
+// The rectified size for a quad of this style.
+void RectifiedSize(const PlateQuad& quad, PlateStyle style, int& width, int& height);
+
+// Otsu's threshold of a picture's grey values (dark is below it).
+int OtsuThreshold(const GreyImage& image);
+
+// Fields of a rectified plate: Japanese region, class, kana, serial; Latin
+// only the first (its text lines).
+enum PlateField { FIELD_REGION = 0, FIELD_CLASS = 1, FIELD_KANA = 2, FIELD_SERIAL = 3, FIELD_COUNT = 4 };
+
+struct PlateLayout {
+  GreyImage binary;                      // dark strokes 0, the rest 255; frame removed
+  GreyImage grey;                        // the rectified plate, strokes stretched to black, ground to white
+  std::array<Box, FIELD_COUNT> fields{};  // empty when a field holds nothing
+  std::array<std::vector<Box>, FIELD_COUNT> characters{};  // stroke groups, left to right
+};
+PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style);
+
+// Characters of a field cut out for the OCR engine from the stretched grey
+// plate (bilinear): dark on white, side by side with even gaps (what lies between them, dots and hyphens, left
+// out), scaled so that the tallest is `height` pixels, with a white margin.
+GreyImage FieldPicture(const PlateLayout& layout, const std::vector<Box>& characters, int height);
+// The characters at least `share` as tall as the tallest.
+std::vector<Box> TallCharacters(const std::vector<Box>& characters, double share);
+// Every kana and kanji of the known region names (UTF-8), for the OCR
+// engine's character list.
+const std::string& RegionCharacters();
+
+// Serial digits as the plate shows them: four as "12-34", fewer led by
+// middle dots (Shift-JIS "・"); other texts unchanged.
+std::string FormatSerial(const std::string& digits);
+
+// The nearest known region name to a read text (both UTF-8; only its kana
+// and kanji count), with the edit distance in characters; empty when none
+// is within half the name's length.
+std::string NearestRegion(const std::string& utf8, int& distance);
+
+}  // namespace vx::recognition
