@@ -32,6 +32,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterVectorApis(registry);
   RegisterWire3dApis(registry);
   RegisterPolygonApis(registry);
+  RegisterPrintingApis(registry);
+  RegisterSpeechApis(registry);
 }
 
 }  // namespace vx::api

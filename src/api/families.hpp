@@ -37,5 +37,7 @@ void RegisterRecognitionApis(Registry& registry);      // recognition.cpp
 void RegisterVectorApis(Registry& registry);       // geometry3d_vectors.cpp
 void RegisterWire3dApis(Registry& registry);       // geometry3d_wire.cpp
 void RegisterPolygonApis(Registry& registry);      // geometry3d_polygons.cpp
+void RegisterPrintingApis(Registry& registry);     // printing.cpp
+void RegisterSpeechApis(Registry& registry);       // speech.cpp
 
 }  // namespace vx::api

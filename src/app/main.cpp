@@ -29,6 +29,7 @@
 #include "platform/qt/qt_debugger.hpp"
 #include "platform/qt/qt_dialogs.hpp"
 #include "platform/qt/qt_host.hpp"
+#include "platform/qt/qt_printers.hpp"
 #include "platform/qt/qt_window_system.hpp"
 
 namespace {
@@ -120,6 +121,11 @@ int RunProgram(const host::LaunchOptions& options, bool headless, QtApplicationS
   // Headless, dialogs answer at once without a dialog host.
   qt::QtDialogs dialogs;
   if (!headless) rt.dialogs = &dialogs;
+  // Printing needs the application object (fonts), never a window of its
+  // own; print dialogs only where a window is shown.
+  qt::QtPrinters printers([&qt_app] { qt_app.Start(); },
+                          [&controls, headless]() -> QWidget* { return headless ? nullptr : controls.MainWindow(); });
+  rt.printers = &printers;
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());

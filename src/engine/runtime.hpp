@@ -36,6 +36,14 @@ namespace geometry3d {
 struct Geometry3d;
 }  // namespace geometry3d
 
+namespace printing {
+class Printers;
+struct Printing;
+}  // namespace printing
+namespace speech {
+class Speech;
+}  // namespace speech
+
 namespace host {
 class ControlHost;
 class DialogHost;
@@ -81,6 +89,10 @@ struct Runtime {
   // Sound stores and devices, made on first use; last, so that the device
   // threads end before the inbox they post to goes.
   std::shared_ptr<audio::AudioSystem> audio;
+  printing::Printers* printers = nullptr;  // printers and PDF files; null: printing fails
+  std::shared_ptr<printing::Printing> printing;  // page setup and the open job; made on first use
+  // Text to speech, made on first use; last, so that its thread ends first.
+  std::shared_ptr<speech::Speech> speech;
 };
 
 }  // namespace vx

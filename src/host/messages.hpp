@@ -54,6 +54,7 @@ enum class MessageKind : std::uint16_t {
   kAudioPlayed,     // a playback buffer came back; code: buffer, value: device generation
   kAudioRecOpened,  // the recording device is open; value: device generation
   kAudioRecFilled,  // a recording buffer is full; code: buffer, x: samples, value: generation
+  kSpeechDone,      // an utterance ended; code: its id, value: SpeechEnd
 };
 
 enum SizeKind : std::int32_t {
