@@ -69,6 +69,9 @@ class QtPrintJob final : public printing::PrintJob {
     painter_.scale(device_->logicalDpiX() / static_cast<double>(dpi_),
                    device_->logicalDpiY() / static_cast<double>(dpi_));
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Bank pictures are drawings: the PDF keeps their exact pixels rather
+    // than a JPEG of them.
+    painter_.setRenderHint(QPainter::LosslessImageRendering, true);
     painter_.setRenderHint(QPainter::Antialiasing, true);
     return true;
   }
