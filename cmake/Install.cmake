@@ -62,7 +62,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # FluidSynth is loaded at run time, so dpkg-shlibdeps does not see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm")
+    "fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libespeak-ng1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
