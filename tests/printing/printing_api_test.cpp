@@ -179,6 +179,14 @@ TEST_F(PrintingApiTest, AFailedEndReportsTheReasonAndClosesTheJob) {
   EXPECT_TRUE(printers.record.aborted);
 }
 
+TEST_F(PrintingApiTest, AJobLeftOpenWhenTheRunEndsIsCompletedNotLost) {
+  Call("PrtStart", "");
+  Call("PrtGFg", "2, 0, 0, 100, 100");
+  rt.printing.reset();
+  EXPECT_TRUE(printers.record.finished);
+  EXPECT_FALSE(printers.record.aborted);
+}
+
 TEST_F(PrintingApiTest, ARectangleOfABankIsPrintedWithItsPixelsAtTheScale) {
   Paint(10, 20, 30, 15);
   Call("PrtStart", "");
