@@ -18,7 +18,6 @@
 #include "graphics/image_ops.hpp"
 #include "printing/printing.hpp"
 #include "text/encoding.hpp"
-#include "text/messages.hpp"
 
 namespace vx::api {
 namespace {
