@@ -33,6 +33,8 @@ packages=(
   portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra
   sox                                 # reference WAV files and sound benchmarks
   gerbv                               # reads our Gerber and drill files back in the tests
+  libespeak-ng-dev libespeak-ng1 espeak-ng-data  # speech (loaded when a script first speaks)
+  poppler-utils                       # printed PDF pages rendered and read back in the tests
 )
 
 missing=()

@@ -40,6 +40,8 @@ void RegisterFamilies(Registry& registry) {
   RegisterBlockApis(registry);
   RegisterCameraApis(registry);
   RegisterSensorApis(registry);
+  RegisterPrintingApis(registry);
+  RegisterSpeechApis(registry);
 }
 
 }  // namespace vx::api

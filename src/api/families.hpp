@@ -45,5 +45,7 @@ void RegisterPolygonShapeApis(Registry& registry);   // geometry3d_shapes.cpp
 void RegisterBlockApis(Registry& registry);          // blocks.cpp
 void RegisterCameraApis(Registry& registry);       // camera.cpp
 void RegisterSensorApis(Registry& registry);       // sensors.cpp
+void RegisterPrintingApis(Registry& registry);     // printing.cpp
+void RegisterSpeechApis(Registry& registry);       // speech.cpp
 
 }  // namespace vx::api

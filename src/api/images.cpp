@@ -15,6 +15,7 @@
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
 #include "api/families.hpp"
+#include "api/printing.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/picture_files.hpp"
@@ -33,6 +34,7 @@ using graphics::Vram;
 
 constexpr std::string_view kNot24Bit = "Not 24 bit data(%d) [5439]";
 constexpr std::string_view kShortRead = "ERROR[OpenBitmap-1] [5481]";
+constexpr std::string_view kNegativePosition = "Position must be over or equal zero. [5402]";
 constexpr double kLoadJpgScaleMin = 0.01;
 // A side longer than this only ever marks the whole surface.
 constexpr std::int64_t kDirtyExtentMax = 1 << 24;
@@ -90,14 +92,14 @@ std::optional<PixelRect> InsideRect(Vram& v, std::int32_t x, std::int32_t y, std
 // The common tail of the BMP loaders: the last picture size and the dirty
 // area once the headers are read, then the refusals and their messages.
 // G_ERROR 0 only when the whole picture was read.
-void ReportBmp(Call& call, const BmpLoadResult& r, int x, int y) {
+void ReportBmp(Call& call, const BmpLoadResult& r, int x, int y, bool into_bank = true) {
   if (r.status == BmpLoadStatus::kUnreadable) {
     call.SetError(1);
     return;
   }
   Pictures(call).last_width = static_cast<int>(r.header.Columns());
   Pictures(call).last_height = static_cast<int>(std::min<std::int64_t>(r.header.Rows(), INT32_MAX));
-  V(call).MarkDirty(x, y, Extent(r.header.Columns()), Extent(r.header.Rows()));
+  if (into_bank) V(call).MarkDirty(x, y, Extent(r.header.Columns()), Extent(r.header.Rows()));
   switch (r.status) {
     case BmpLoadStatus::kNot24Bit:
       Message(call, Printf(kNot24Bit, r.header.bit_count));
@@ -140,9 +142,33 @@ RectAndFile FetchRectAndFile(Call& call) {
   return args;
 }
 
+// While a print job is open the picture goes on the page at (x, y), which
+// must not be negative; the bank is left alone.
+void PrintBmpFile(Call& call, std::int32_t x, std::int32_t y, std::int32_t max_w, std::int32_t max_h,
+                  const std::string& file) {
+  if (x < 0 || y < 0) {
+    Message(call, kNegativePosition);
+    call.SetError(1);
+    return;
+  }
+  graphics::FileSource source(file);
+  if (!source.Ok()) {
+    call.SetError(1);
+    return;
+  }
+  graphics::Image picture;
+  const BmpLoadResult r = graphics::ReadBmpImage(source, std::clamp(max_w, 0, graphics::VRAM_WIDTH),
+                                                 std::clamp(max_h, 0, graphics::VRAM_HEIGHT), &picture);
+  if (r.status == BmpLoadStatus::kOk || r.status == BmpLoadStatus::kShortRead) {
+    PrintOnPage(call.rt(), x, y, picture);
+  }
+  ReportBmp(call, r, x, y, false);
+}
+
 // LoadBMPImage x, y, max width, max height, file.
 void LoadBMPImage(Call& call) {
   const auto [x, y, max_w, max_h, file] = FetchRectAndFile(call);
+  if (PrintJobOpen(call.rt())) return PrintBmpFile(call, x, y, max_w, max_h, file);
   LoadBmpFile(call, x, y, max_w, max_h, file, nullptr);
 }
 

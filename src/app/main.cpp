@@ -25,6 +25,7 @@
 #include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "platform/shared_library.hpp"
+#include "printing/printing.hpp"
 
 namespace {
 
@@ -91,6 +92,14 @@ host::WindowLayer& WindowLayer() {
   return *layer;
 }
 
+// Printers of a headless run, from the window layer on the first print.
+class LayerPrinters : public printing::Printers {
+ public:
+  std::unique_ptr<printing::PrintJob> Open(const printing::PrintRequest& request, std::string* error) override {
+    return WindowLayer().HeadlessPrinters().Open(request, error);
+  }
+};
+
 // A headless run: the engine with in-process window services; Qt comes up
 // (on the offscreen platform) only when a script first needs a widget, a
 // timer or a window service, or when its start leaves labels to run from
@@ -110,7 +119,10 @@ int RunHeadless(const host::LaunchOptions& options) {
     std::unique_ptr<host::HeadlessLayer>& layer;
     ~LayerEnd() { layer.reset(); }
   } layer_end{layer};
-  // Dialogs answer at once without a dialog host.
+  // Dialogs answer at once without a dialog host. Printing brings the
+  // layer up (it needs Qt's application object, never a window).
+  LayerPrinters printers;
+  rt.printers = &printers;
 
   const std::string program_dir = host::ResolveProgramDirectory(
       std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());

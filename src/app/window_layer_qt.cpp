@@ -25,6 +25,7 @@
 #include "platform/qt/qt_debugger.hpp"
 #include "platform/qt/qt_dialogs.hpp"
 #include "platform/qt/qt_host.hpp"
+#include "platform/qt/qt_printers.hpp"
 #include "platform/qt/qt_window_system.hpp"
 #include "text/encoding.hpp"
 
@@ -110,6 +111,9 @@ class QtWindowLayer : public host::WindowLayer {
     rt.controls = &controls;
     QtDialogs dialogs;
     rt.dialogs = &dialogs;
+    // Print dialogs belong to the main window.
+    QtPrinters printers([] {}, [&controls]() -> QWidget* { return controls.MainWindow(); });
+    rt.printers = &printers;
 
     const std::string program_dir = host::ResolveProgramDirectory(
         std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
@@ -133,10 +137,23 @@ class QtWindowLayer : public host::WindowLayer {
 
   std::unique_ptr<host::HeadlessLayer> BringUpHeadless(Runtime& rt, host::InProcessWindowSystem& window_system,
                                                        host::DeferredControls& controls) override {
-    qInstallMessageHandler(QuietQtMessages);
-    static const Application* const application = new Application(kProgramName);
-    (void)application;
+    StartHeadlessApplication();
     return std::make_unique<QtHeadlessLayer>(rt, window_system, controls);
+  }
+
+  printing::Printers& HeadlessPrinters() override {
+    static QtPrinters printers([] { StartHeadlessApplication(); }, []() -> QWidget* { return nullptr; });
+    return printers;
+  }
+
+ private:
+  static void StartHeadlessApplication() {
+    static const bool started = [] {
+      qInstallMessageHandler(QuietQtMessages);
+      new Application(kProgramName);  // lives until the run's _Exit
+      return true;
+    }();
+    (void)started;
   }
 };
 

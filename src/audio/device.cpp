@@ -16,6 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPaceStep = std::chrono::milliseconds(10);
+constexpr auto kIdleRestart = std::chrono::milliseconds(250);
 // The longest recording source the file back end keeps (about 6 minutes of
 // 44.1 kHz stereo).
 constexpr std::size_t kFileInputSamplesMax = 32u * 1024 * 1024;
@@ -30,13 +31,17 @@ class Pacer {
 
   // False when stopped while waiting.
   bool Advance(std::size_t samples, const std::atomic<bool>& stop) {
+    // A device left without sound for a while (speech between sentences)
+    // starts again in real time, as a sound card does, rather than
+    // catching up on the time it stood idle.
+    if (started_ && Clock::now() > Due() + kIdleRestart) started_ = false;
     if (!started_) {
       start_ = Clock::now();
       started_ = true;
+      done_ = 0;
     }
     done_ += samples;
-    const auto due = start_ + std::chrono::duration_cast<Clock::duration>(
-                                  std::chrono::duration<double>(done_ / samples_per_second_));
+    const auto due = Due();
     while (Clock::now() < due) {
       if (stop.load()) return false;
       std::this_thread::sleep_until(std::min(due, Clock::now() + kPaceStep));
@@ -45,6 +50,11 @@ class Pacer {
   }
 
  private:
+  Clock::time_point Due() const {
+    return start_ + std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(done_ / samples_per_second_));
+  }
+
   double samples_per_second_;
   bool started_ = false;
   Clock::time_point start_;

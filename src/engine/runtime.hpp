@@ -45,6 +45,14 @@ namespace sentences {
 struct SentenceState;
 }  // namespace sentences
 
+namespace printing {
+class Printers;
+struct Printing;
+}  // namespace printing
+namespace speech {
+class Speech;
+}  // namespace speech
+
 namespace host {
 class ControlHost;
 class DialogHost;
@@ -97,6 +105,10 @@ struct Runtime {
   // Camera, video files and sensors, made on first use; after the audio, so
   // that the capture thread ends first of all.
   std::shared_ptr<camera::CameraSystem> camera;
+  printing::Printers* printers = nullptr;  // printers and PDF files; null: printing fails
+  std::shared_ptr<printing::Printing> printing;  // page setup and the open job; made on first use
+  // Text to speech, made on first use; last, so that its thread ends first.
+  std::shared_ptr<speech::Speech> speech;
 };
 
 }  // namespace vx

@@ -17,6 +17,7 @@
 #include "host/drop_images.hpp"
 #include "host/keys.hpp"
 #include "platform/files.hpp"
+#include "speech/speech_runtime.hpp"
 
 namespace vx::host {
 namespace {
@@ -78,6 +79,7 @@ int MainWindowProcedure::Handle(const Message& m) {
     case MessageKind::kAudioRecOpened:
     case MessageKind::kAudioRecFilled: audio::HandleDeviceMessage(rt_, m); break;
     case MessageKind::kCameraFrame: camera::HandleFrameMessage(rt_, m); break;
+    case MessageKind::kSpeechDone: speech::HandleNotice(rt_, m); break;
   }
   AfterMessage();
   return result;
@@ -102,7 +104,7 @@ bool MainWindowProcedure::CanRunLabels() const {
   if (rt_.error.Raised() || rt_.program.ProcCount() <= 1) return false;
   return rt_.session.pending_labels.Count() > 0 || rt_.main_window.deferred.Count() > 0 ||
          !rt_.main_window.inbox.Empty() || AnyTimerRunning() || audio::Active(rt_) ||
-         rt_.music.Playing() || AnyListeningPort() || camera::Active(rt_) ||
+         rt_.music.Playing() || AnyListeningPort() || camera::Active(rt_) || speech::Active(rt_) ||
          (rt_.comm.PipeRunning() && LabelEntry(rt_, "PIPE_RCV") > 0);
 }
 

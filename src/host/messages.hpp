@@ -55,6 +55,7 @@ enum class MessageKind : std::uint16_t {
   kAudioRecOpened,  // the recording device is open; value: device generation
   kAudioRecFilled,  // a recording buffer is full; code: buffer, x: samples, value: generation
   kCameraFrame,     // a camera frame is waiting; code: camera generation, value: 1 the camera ended
+  kSpeechDone,      // an utterance ended; code: its id, value: SpeechEnd
 };
 
 enum SizeKind : std::int32_t {

@@ -12,6 +12,9 @@
 namespace vx {
 struct Runtime;
 }
+namespace vx::printing {
+class Printers;
+}
 
 namespace vx::host {
 
@@ -34,6 +37,9 @@ class WindowLayer {
   // serve `controls` and `window_system` from now on.
   virtual std::unique_ptr<HeadlessLayer> BringUpHeadless(Runtime& rt, InProcessWindowSystem& window_system,
                                                          DeferredControls& controls) = 0;
+  // Printers and PDF files for a headless run: Qt's application object
+  // comes up (text needs its fonts), never a window or a print dialog.
+  virtual printing::Printers& HeadlessPrinters() = 0;
 };
 
 // The layer library's one exported function, returning its layer.

@@ -115,5 +115,24 @@ TEST(FileBackEnd, OutputsRunningAtOnceWriteFilesOfTheirOwn) {
   EXPECT_EQ(Le32(dir.Read("out.wav"), 42), 0u);
 }
 
+// Sound handed over after the device stood idle is played in real time
+// again, not written at once to make up for the pause.
+TEST(FileBackEnd, AnIdleDeviceStartsAgainInRealTime) {
+  test::TempFolder dir;
+  auto backend = MakeFileBackend(dir.Path("out.wav"), "");
+  DeviceFormat mono;
+  mono.Set(8000, false);
+  auto out = backend->OpenOutput(mono);
+  ASSERT_TRUE(out);
+  std::atomic<bool> stop{false};
+  std::array<std::int16_t, 400> short_block{};  // 50 ms
+  out->Transfer(short_block, stop);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  std::array<std::int16_t, 1600> block{};  // 200 ms
+  const auto started = std::chrono::steady_clock::now();
+  out->Transfer(block, stop);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
+}
+
 }  // namespace
 }  // namespace vx::audio

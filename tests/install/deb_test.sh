@@ -26,7 +26,8 @@ dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//' > "$tmp/
 # it draws text with.
 for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libfreetype6 \
                libfontconfig1 libpng16-16 libjpeg62-turbo libx11-6 libxtst6 \
-               fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation libfluidsynth3; do
+               fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation libfluidsynth3 \
+               libespeak-ng1 libqt6printsupport6; do
   check "the package depends on $package" grep -qxF "$package" "$tmp/depends"
 done
 

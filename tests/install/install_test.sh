@@ -97,6 +97,13 @@ cp "$tmp/own/default.vx" "$prefix/bin/default.vx"
 check "default.vx beside the executable comes first" test "$(cat "$tmp/err")" = "[start] own"
 rm "$prefix/bin/default.vx"
 
+# The installed program finds its print-support module: a missing printer is
+# refused by name, not for want of the module.
+printf ':Initial\r\nCALL PrtStart\r\nCALL MsgBx G_ERR_TXT, "prt"\r\nExit\r\n' > "$tmp/prt.vx"
+(cd "$tmp" && VEXMORA_PRINTER=cups:no_such_printer "$prefix/bin/vexmora" --headless prt.vx 2> "$tmp/err")
+check "the installed program loads its print-support module" \
+  test "$(cat "$tmp/err")" = "[prt] no printer named no_such_printer"
+
 # In a real X server, the window of the installed program carries the icon
 # from the installed theme, and its class is the one the desktop entry names.
 printf ':Initial\nENDP\n' > "$tmp/stay.vx"

@@ -26,7 +26,8 @@
 #                  tests/vram/check_png.py
 #   NAME.check     a bash script run in the work directory at the end (PNG
 #                  names the picture, COMPARE the pixel comparer
-#                  tests/images/compare_png.py); it must succeed
+#                  tests/images/compare_png.py, COMPARE_PAGE a printed page
+#                  checker, tests/printing/compare_page.py); it must succeed
 set -u
 binary=$1
 script=$2
@@ -47,6 +48,7 @@ if [ -d "$base.input" ]; then cp -R "$base.input/." "$work/"; fi
 
 export CONVERT=/usr/bin/convert
 export COMPARE="python3 $tests/images/compare_png.py"
+export COMPARE_PAGE="python3 $tests/printing/compare_page.py"
 if [ -f "$base.prepare" ] && ! (cd "$work" && bash "$base.prepare"); then
   echo "$name.prepare failed"
   exit 1

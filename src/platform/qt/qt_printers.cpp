@@ -1,0 +1,290 @@
+#include "platform/qt/qt_printers.hpp"
+
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPen>
+
+#include <array>
+#include <unistd.h>
+
+#include "platform/process.hpp"
+#include "platform/qt/printsupport/print_module.hpp"
+#include "platform/shared_library.hpp"
+
+namespace vx::qt {
+namespace {
+
+using printing::Paper;
+
+constexpr const char* kModuleName = "libvexmora-printsupport.so";
+constexpr std::size_t kModuleErrorMax = 512;
+// The face text is printed in: a Japanese Gothic that also has Latin
+// letters; fontconfig stands in another when it is missing.
+constexpr const char* kTextFamily = "IPAGothic";
+
+QPageSize::PageSizeId PageSizeOf(Paper paper) {
+  switch (paper) {
+    case Paper::kA3: return QPageSize::A3;
+    case Paper::kA5: return QPageSize::A5;
+    case Paper::kB4: return QPageSize::JisB4;
+    case Paper::kB5: return QPageSize::JisB5;
+    case Paper::kLetter: return QPageSize::Letter;
+    case Paper::kLegal: return QPageSize::Legal;
+    case Paper::kA4: break;
+  }
+  return QPageSize::A4;
+}
+
+QColor ToQColor(graphics::Color c) { return QColor(c.r, c.g, c.b); }
+
+// What the job does besides painting: finishing and abandoning differ for
+// files and printers.
+class DeviceEnd {
+ public:
+  virtual ~DeviceEnd() = default;
+  // After the painter has ended.
+  virtual bool Finished(std::string* error) = 0;
+  // Ends `painter` and throws the document away.
+  virtual void Abandon(QPainter& painter) = 0;
+};
+
+class QtPrintJob final : public printing::PrintJob {
+ public:
+  QtPrintJob(std::unique_ptr<QPagedPaintDevice> device, std::unique_ptr<DeviceEnd> end, int dpi)
+      : device_(std::move(device)), end_(std::move(end)), dpi_(dpi) {}
+  ~QtPrintJob() override {
+    if (painter_.isActive()) Abort();
+  }
+
+  bool Begin() {
+    if (!painter_.begin(device_.get())) return false;
+    // Dots of the requested resolution, whatever the device settled on.
+    painter_.scale(device_->logicalDpiX() / static_cast<double>(dpi_),
+                   device_->logicalDpiY() / static_cast<double>(dpi_));
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Bank pictures are drawings: the PDF keeps their exact pixels rather
+    // than a JPEG of them.
+    painter_.setRenderHint(QPainter::LosslessImageRendering, true);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    return true;
+  }
+
+  bool NewPage() override { return device_->newPage(); }
+
+  void Picture(double x, double y, double scale, const graphics::Image& picture) override {
+    const QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 3,
+                       QImage::Format_BGR888);
+    painter_.drawImage(QRectF(x, y, picture.width * scale, picture.height * scale), image);
+  }
+
+  void Text(double x, double y, std::string_view utf8, int height, graphics::Color colour) override {
+    QFont font(QString::fromLatin1(kTextFamily));
+    font.setPixelSize(height);
+    painter_.setFont(font);
+    painter_.setPen(ToQColor(colour));
+    const QFontMetricsF metrics(font, device_.get());
+    painter_.drawText(QPointF(x, y + metrics.ascent()),
+                      QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  }
+
+  void Line(double x1, double y1, double x2, double y2, int pen, graphics::Color colour) override {
+    painter_.setPen(QPen(ToQColor(colour), pen, Qt::SolidLine, Qt::SquareCap));
+    painter_.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+  }
+
+  void Box(double x, double y, double width, double height, int pen, graphics::Color colour) override {
+    if (pen == 0) {
+      painter_.fillRect(QRectF(x, y, width, height), ToQColor(colour));
+      return;
+    }
+    // The frame lies inside the rectangle.
+    painter_.setPen(QPen(ToQColor(colour), pen, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawRect(QRectF(x + pen / 2.0, y + pen / 2.0, width - pen, height - pen));
+  }
+
+  bool Finish(std::string* error) override {
+    const bool painted = painter_.end();
+    if (!end_->Finished(error)) return false;
+    if (!painted) {
+      *error = "the page could not be completed";
+      return false;
+    }
+    return true;
+  }
+
+  void Abort() override { end_->Abandon(painter_); }
+
+ private:
+  std::unique_ptr<QPagedPaintDevice> device_;
+  std::unique_ptr<DeviceEnd> end_;
+  int dpi_;
+  QPainter painter_;
+};
+
+// --- PDF files
+
+// QPdfWriter only points at its file; the file lives with the writer.
+class PdfWriterDevice final : public QPdfWriter {
+ public:
+  explicit PdfWriterDevice(std::unique_ptr<QFile> file) : QPdfWriter(file.get()), file_(std::move(file)) {}
+  QFile* File() { return file_.get(); }
+
+ private:
+  std::unique_ptr<QFile> file_;
+};
+
+class PdfFileEnd final : public DeviceEnd {
+ public:
+  explicit PdfFileEnd(PdfWriterDevice* writer) : writer_(writer) {}
+  bool Finished(std::string* error) override {
+    QFile* f = writer_->File();
+    f->flush();
+    const bool ok = f->error() == QFileDevice::NoError;
+    if (!ok) *error = "cannot write " + f->fileName().toStdString() + ": " + f->errorString().toStdString();
+    f->close();
+    return ok;
+  }
+  void Abandon(QPainter& painter) override {
+    painter.end();
+    QFile* f = writer_->File();
+    if (f->isOpen()) f->close();
+    f->remove();
+  }
+
+ private:
+  PdfWriterDevice* writer_;  // owned by the job, which outlives this
+};
+
+// --- printers, through the print-support module
+
+struct PrintModule {
+  decltype(&::vexmora_open_printer) open = nullptr;
+  decltype(&::vexmora_printer_failed) failed = nullptr;
+  decltype(&::vexmora_printer_abort) abort = nullptr;
+};
+
+// The module beside the executable (a build tree) or in the library
+// folder of an installation.
+std::string ModulePath() {
+  const std::string exe = process::ExecutablePath();
+  const std::string dir = exe.substr(0, exe.find_last_of('/') + 1);
+  const std::array<std::string, 2> candidates = {dir + kModuleName,
+                                                 dir + VEXMORA_MODULE_DIR_FROM_BIN "/" + kModuleName};
+  for (const std::string& path : candidates) {
+    if (::access(path.c_str(), R_OK) == 0) return path;
+  }
+  return {};
+}
+
+const PrintModule* LoadModule(std::string* error) {
+  static PrintModule module;
+  static std::string failure;
+  static const bool loaded = [] {
+    const std::string path = ModulePath();
+    if (path.empty()) {
+      failure = std::string("printing to printers is not installed (") + kModuleName + " not found)";
+      return false;
+    }
+    platform::SharedLibrary& library = platform::SharedLibrary::Resident(path.c_str());
+    bool ok = library.Loaded();
+    ok = ok && library.Bind("vexmora_open_printer", &module.open);
+    ok = ok && library.Bind("vexmora_printer_failed", &module.failed);
+    ok = ok && library.Bind("vexmora_printer_abort", &module.abort);
+    if (!ok) failure = "cannot load " + path + ": " + library.Error();
+    return ok;
+  }();
+  if (!loaded) {
+    *error = failure;
+    return nullptr;
+  }
+  return &module;
+}
+
+class PrinterEnd final : public DeviceEnd {
+ public:
+  PrinterEnd(const PrintModule& module, QPagedPaintDevice* printer) : module_(module), printer_(printer) {}
+  bool Finished(std::string* error) override {
+    if (module_.failed(printer_) == 0) return true;
+    *error = "the printer refused the job";
+    return false;
+  }
+  void Abandon(QPainter& painter) override {
+    module_.abort(printer_);
+    painter.end();
+  }
+
+ private:
+  const PrintModule& module_;
+  QPagedPaintDevice* printer_;  // owned by the job, which outlives this
+};
+
+}  // namespace
+
+QtPrinters::QtPrinters(std::function<void()> start_qt, std::function<QWidget*()> parent)
+    : start_qt_(std::move(start_qt)), parent_(std::move(parent)) {}
+
+std::unique_ptr<printing::PrintJob> QtPrinters::Open(const printing::PrintRequest& request,
+                                                     std::string* error) {
+  if (start_qt_) start_qt_();
+  if (request.destination.kind == printing::Destination::Kind::kPdfFile) return OpenPdf(request, error);
+  return OpenPrinter(request, error);
+}
+
+std::unique_ptr<printing::PrintJob> QtPrinters::OpenPdf(const printing::PrintRequest& request,
+                                                        std::string* error) {
+  const QString path = QString::fromUtf8(request.destination.name.c_str());
+  auto file = std::make_unique<QFile>(path);
+  if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    *error = "cannot create " + request.destination.name + ": " + file->errorString().toStdString();
+    return nullptr;
+  }
+  auto writer = std::make_unique<PdfWriterDevice>(std::move(file));
+  writer->setResolution(request.setup.dpi);
+  writer->setPageSize(QPageSize(PageSizeOf(request.setup.paper)));
+  writer->setPageOrientation(request.setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+  writer->setTitle(QString::fromUtf8(request.title.c_str()));
+  writer->setCreator(QStringLiteral("vexmora"));
+  auto end = std::make_unique<PdfFileEnd>(writer.get());
+  auto job = std::make_unique<QtPrintJob>(std::move(writer), std::move(end), request.setup.dpi);
+  if (!job->Begin()) {
+    *error = "cannot start the PDF file " + request.destination.name;
+    job->Abort();
+    return nullptr;
+  }
+  return job;
+}
+
+std::unique_ptr<printing::PrintJob> QtPrinters::OpenPrinter(const printing::PrintRequest& request,
+                                                            std::string* error) {
+  const PrintModule* module = LoadModule(error);
+  if (module == nullptr) return nullptr;
+  QWidget* parent = request.dialog && parent_ ? parent_() : nullptr;
+  std::array<char, kModuleErrorMax> reason{};
+  QPagedPaintDevice* printer =
+      module->open(request.destination.name.c_str(), request.title.c_str(), request.setup.dpi,
+                   PageSizeOf(request.setup.paper), request.setup.landscape ? 1 : 0, parent != nullptr ? 1 : 0,
+                   parent, reason.data(), reason.size());
+  if (printer == nullptr) {
+    *error = reason.data();
+    return nullptr;
+  }
+  std::unique_ptr<QPagedPaintDevice> owned(printer);
+  auto end = std::make_unique<PrinterEnd>(*module, printer);
+  auto job = std::make_unique<QtPrintJob>(std::move(owned), std::move(end), request.setup.dpi);
+  if (!job->Begin()) {
+    *error = "the printer refused the job";
+    return nullptr;
+  }
+  return job;
+}
+
+}  // namespace vx::qt
