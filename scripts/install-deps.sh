@@ -19,7 +19,7 @@ packages=(
   libjpeg-turbo-progs                 # djpeg, the reference in bench/jpeg_scale_bench.sh
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   openbox                             # a window manager for the end-to-end stacking test
-  lua5.4 tcl python3                  # script benchmarks against peers
+  lua5.4 tcl8.6 python3 python3-pil   # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   libqrencode-dev                     # QR symbols drawn by MkBCD
   zint qrencode                       # reference barcodes and QR codes for the recognition tests
