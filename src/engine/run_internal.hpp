@@ -42,6 +42,12 @@ inline void StoreLong(Runtime& rt, ResourceEntry& e, std::int32_t value) {
   if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
 }
 
+// The double-variable write of WriteDouble for an entry already in hand.
+inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
+  e.double_value = value;
+  if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
+}
+
 // Numeric operand: the expression compiled at load, else the prepared text.
 // A failure sets the pending error and gives 0.0.
 inline double EvaluateNumber(Runtime& rt, Procedure& proc) {

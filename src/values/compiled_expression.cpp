@@ -15,12 +15,14 @@ namespace {
 using namespace expr::rules;
 
 enum class Op : std::uint8_t {
-  kPush,    // push `value`
-  kLoad,    // push the value of name `index`
-  kGuard,   // fail when name `index` is a variable (it stands before "(")
-  kApply,   // top = function(top)
-  kBinary,  // pop r; top = top `oper` r
-  kFail,    // the text rules fail here
+  kPush,         // push `value`
+  kLoad,         // push the value of name `index`
+  kGuard,        // fail when name `index` is a variable (it stands before "(")
+  kApply,        // top = function(top)
+  kBinary,       // pop r; top = top `oper` r
+  kBinaryConst,  // top = top `oper` value: a push and a binary in one
+  kBinaryLoad,   // top = top `oper` name `index`: a load and a binary in one
+  kFail,         // the text rules fail here
 };
 
 struct Instruction {
@@ -31,13 +33,19 @@ struct Instruction {
   double value = 0.0;
 };
 
-// Where a name was found the last time it was looked up, and the state of
-// the tables then. A binding made while the name table was not yet built is
-// never trusted: the next evaluation looks again.
+// Where a name was found the last time the names were looked up.
 struct NameBinding {
+  const double* value = nullptr;  // its name-table pair's value
+  std::int32_t resource = -1;     // resource index when not in the name table
   std::string name;
-  std::int32_t slot = -1;      // name-table slot
-  std::int32_t resource = -1;  // resource index when not in the name table
+};
+
+// The state of the tables when the names were last looked up. Pairs are
+// only added or cleared, never moved, while the generation and the size
+// stay, so a pointer to a pair's value holds as long as these do. A binding
+// made while the name table was not yet built is never trusted: the next
+// evaluation looks again.
+struct TableState {
   bool bound = false;
   std::uint64_t generation = 0;
   std::size_t table_size = 0;
@@ -50,6 +58,7 @@ struct CompiledExpression {
   std::vector<Instruction> code;
   std::vector<NameBinding> names;
   std::vector<double> stack;  // as deep as the code needs
+  TableState state;
 };
 
 void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const { delete compiled; }
@@ -98,14 +107,30 @@ class Compiler {
       if (++depth_ > max_depth_) max_depth_ = depth_;
     } else if (in.op == Op::kBinary) {
       --depth_;
+      if (Fuse(in.oper)) return;
     }
     out_->code.push_back(in);
+  }
+
+  // A binary whose right operand was pushed by the instruction just before
+  // it takes that operand itself: most operands are a name or a literal,
+  // and the operator then needs no trip through the stack. The left operand
+  // lies below, so the fused push is never the only value.
+  bool Fuse(char oper) {
+    std::vector<Instruction>& code = out_->code;
+    if (code.size() < 2) return false;
+    Instruction& last = code.back();
+    if (last.op == Op::kPush) last.op = Op::kBinaryConst;
+    else if (last.op == Op::kLoad) last.op = Op::kBinaryLoad;
+    else return false;
+    last.oper = oper;
+    return true;
   }
 
   std::int32_t Binding(std::string_view name) {
     auto [it, added] = binding_of_.try_emplace(std::string(name),
                                                static_cast<std::int32_t>(out_->names.size()));
-    if (added) out_->names.push_back({std::string(name)});
+    if (added) out_->names.push_back({nullptr, -1, std::string(name)});
     return it->second;
   }
 
@@ -202,30 +227,42 @@ double Fail(Runtime& rt) {
   return 0.0;
 }
 
-void Bind(Runtime& rt, NameBinding& b) {
-  const NameTable& names = rt.names;
-  if (b.bound && b.generation == names.Generation() && b.table_size == names.Size() &&
-      b.resource_count == rt.program.RscCount()) {
-    return;
-  }
-  b.slot = names.Find(b.name);
-  b.resource = b.slot >= 0 ? -1 : rt.program.FindResource(b.name);
-  b.bound = names.Built();
-  b.generation = names.Generation();
-  b.table_size = names.Size();
-  b.resource_count = rt.program.RscCount();
+bool BindingsCurrent(const Runtime& rt, const TableState& state) {
+  return state.bound && state.generation == rt.names.Generation() &&
+         state.table_size == rt.names.Size() && state.resource_count == rt.program.RscCount();
 }
 
-bool Load(Runtime& rt, NameBinding& b, double* out) {
-  Bind(rt, b);
-  if (b.slot >= 0) {
-    *out = rt.names.Value(static_cast<std::size_t>(b.slot));
+// Looks every name up again: the tables changed since the last evaluation
+// (or the name table was not built then).
+[[gnu::noinline]] void BindAll(Runtime& rt, CompiledExpression& compiled) {
+  const NameTable& names = rt.names;
+  for (NameBinding& b : compiled.names) {
+    const std::int32_t slot = names.Find(b.name);
+    b.value = slot >= 0 ? names.ValuePointer(static_cast<std::size_t>(slot)) : nullptr;
+    b.resource = slot >= 0 ? -1 : rt.program.FindResource(b.name);
+  }
+  compiled.state = {names.Built(), names.Generation(), names.Size(), rt.program.RscCount()};
+}
+
+// A name that is no variable: a resource such as a control, whose value is
+// read every time because it changes under the script. Reading it could in
+// principle reach the tables, so the bindings are checked again after it.
+[[gnu::noinline]] bool LoadResource(Runtime& rt, CompiledExpression& compiled,
+                                    std::int32_t index, double* out) {
+  const std::int32_t resource = compiled.names[index].resource;
+  if (resource < 0) return false;
+  *out = values::ReadAsDouble(rt, resource);
+  if (!BindingsCurrent(rt, compiled.state)) BindAll(rt, compiled);
+  return true;
+}
+
+[[gnu::always_inline]] inline bool Load(Runtime& rt, CompiledExpression& compiled,
+                                        std::int32_t index, double* out) {
+  if (const double* value = compiled.names[index].value) {
+    *out = *value;
     return true;
   }
-  if (b.resource < 0) return false;
-  // Controls change under the script, so their value is read every time.
-  *out = values::ReadAsDouble(rt, b.resource);
-  return true;
+  return LoadResource(rt, compiled, index, out);
 }
 
 }  // namespace
@@ -235,16 +272,16 @@ namespace expr {
 CompiledExpressionPtr Compile(std::string_view prepared) { return Compiler(prepared).Run(); }
 
 double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
+  if (!BindingsCurrent(rt, compiled.state)) [[unlikely]] BindAll(rt, compiled);
   double* sp = compiled.stack.data();
   for (const Instruction& in : compiled.code) {
     switch (in.op) {
       case Op::kPush: *sp++ = in.value; break;
       case Op::kLoad:
-        if (!Load(rt, compiled.names[in.index], sp++)) return Fail(rt);
+        if (!Load(rt, compiled, in.index, sp++)) return Fail(rt);
         break;
       case Op::kGuard:
-        Bind(rt, compiled.names[in.index]);
-        if (compiled.names[in.index].slot >= 0) return Fail(rt);
+        if (compiled.names[in.index].value != nullptr) return Fail(rt);
         break;
       case Op::kApply:
         if (!ApplyFunction(in.function, sp[-1], &sp[-1])) return Fail(rt);
@@ -253,6 +290,15 @@ double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
         --sp;
         if (!ApplyOperator(in.oper, sp[-1], *sp, &sp[-1])) return Fail(rt);
         break;
+      case Op::kBinaryConst:
+        if (!ApplyOperator(in.oper, sp[-1], in.value, &sp[-1])) return Fail(rt);
+        break;
+      case Op::kBinaryLoad: {
+        double r;
+        if (!Load(rt, compiled, in.index, &r) || !ApplyOperator(in.oper, sp[-1], r, &sp[-1]))
+          return Fail(rt);
+        break;
+      }
       case Op::kFail: return Fail(rt);
     }
   }
