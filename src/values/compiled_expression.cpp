@@ -54,16 +54,95 @@ struct TableState {
 
 }  // namespace
 
+// A whole expression of one of the commonest shapes (a literal, a variable,
+// a variable and an operator with a literal or another variable) computed
+// without the instruction loop. False when it cannot give the result (a
+// name that is no variable, an operator that fails): the loop then runs
+// and reports as usual.
+using ShapePath = bool (*)(const CompiledExpression& compiled, double* out);
+
 struct CompiledExpression {
   std::vector<Instruction> code;
   std::vector<NameBinding> names;
   std::vector<double> stack;  // as deep as the code needs
   TableState state;
+  ShapePath shape = nullptr;
 };
 
 void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const { delete compiled; }
 
 namespace {
+
+// --- shapes ------------------------------------------------------------
+
+const double* Variable(const CompiledExpression& c, std::int32_t index) {
+  return c.names[index].value;
+}
+
+bool LiteralShape(const CompiledExpression& c, double* out) {
+  *out = c.code[0].value;
+  return true;
+}
+
+bool VariableShape(const CompiledExpression& c, double* out) {
+  const double* v = Variable(c, c.code[0].index);
+  if (v == nullptr) return false;
+  *out = *v;
+  return true;
+}
+
+// The operator is a template argument, so each form compiles to the one
+// operation it needs.
+template <char Oper>
+struct VariableWithLiteral {
+  static bool Run(const CompiledExpression& c, double* out) {
+    const double* l = Variable(c, c.code[0].index);
+    return l != nullptr && ApplyOperator(Oper, *l, c.code[1].value, out);
+  }
+};
+
+template <char Oper>
+struct VariableWithVariable {
+  static bool Run(const CompiledExpression& c, double* out) {
+    const double* l = Variable(c, c.code[0].index);
+    const double* r = Variable(c, c.code[1].index);
+    return l != nullptr && r != nullptr && ApplyOperator(Oper, *l, *r, out);
+  }
+};
+
+template <template <char> class Form>
+ShapePath ForOperator(char oper) {
+  switch (static_cast<unsigned char>(oper)) {
+    case '+': return &Form<'+'>::Run;
+    case '-': return &Form<'-'>::Run;
+    case '*': return &Form<'*'>::Run;
+    case '/': return &Form<'/'>::Run;
+    case kLess: return &Form<static_cast<char>(kLess)>::Run;
+    case kGreater: return &Form<static_cast<char>(kGreater)>::Run;
+    case kLessEqual: return &Form<static_cast<char>(kLessEqual)>::Run;
+    case kGreaterEqual: return &Form<static_cast<char>(kGreaterEqual)>::Run;
+    case kEqual: return &Form<static_cast<char>(kEqual)>::Run;
+    case kNotEqual: return &Form<static_cast<char>(kNotEqual)>::Run;
+    case kLogicalOr: return &Form<static_cast<char>(kLogicalOr)>::Run;
+    case kLogicalAnd: return &Form<static_cast<char>(kLogicalAnd)>::Run;
+    case kShiftLeft: return &Form<static_cast<char>(kShiftLeft)>::Run;
+    case kShiftRight: return &Form<static_cast<char>(kShiftRight)>::Run;
+    case kBitOr: return &Form<static_cast<char>(kBitOr)>::Run;
+    case kBitAnd: return &Form<static_cast<char>(kBitAnd)>::Run;
+    case kBitXor: return &Form<static_cast<char>(kBitXor)>::Run;
+    case kModulo: return &Form<static_cast<char>(kModulo)>::Run;
+    default: return nullptr;
+  }
+}
+
+ShapePath ShapeOf(const std::vector<Instruction>& code) {
+  if (code.size() == 1 && code[0].op == Op::kPush) return &LiteralShape;
+  if (code.size() == 1 && code[0].op == Op::kLoad) return &VariableShape;
+  if (code.size() != 2 || code[0].op != Op::kLoad) return nullptr;
+  if (code[1].op == Op::kBinaryConst) return ForOperator<VariableWithLiteral>(code[1].oper);
+  if (code[1].op == Op::kBinaryLoad) return ForOperator<VariableWithVariable>(code[1].oper);
+  return nullptr;
+}
 
 // Reads the prepared text by the same steps as the text evaluator, but
 // emits what each step would compute instead of computing it.
@@ -86,6 +165,7 @@ class Compiler {
     }
     if (step == Step::kFail) Emit({Op::kFail});
     out_->stack.resize(max_depth_ + 1);
+    out_->shape = ShapeOf(out_->code);
     return std::move(out_);
   }
 
@@ -273,6 +353,8 @@ CompiledExpressionPtr Compile(std::string_view prepared) { return Compiler(prepa
 
 double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
   if (!BindingsCurrent(rt, compiled.state)) [[unlikely]] BindAll(rt, compiled);
+  double result;
+  if (compiled.shape != nullptr && compiled.shape(compiled, &result)) return result;
   double* sp = compiled.stack.data();
   for (const Instruction& in : compiled.code) {
     switch (in.op) {

@@ -251,5 +251,54 @@ TEST_F(DifferentialTest, CompiledAgreesWithTextRulesWithTheNameTable) {
   EXPECT_GT(failures_, 1000);
 }
 
+// The commonest shapes (a literal, a name, a name and an operator with a
+// literal or a name) take a path of their own; every operator over every
+// kind of name, failures included, must still agree with the text rules.
+TEST_F(DifferentialTest, ShortShapesAgreeWithTextRules) {
+  const std::vector<std::string> lefts = {"A", "B", "C", "D", "S", "E", "K", "F", "NOPE", "abs"};
+  const std::vector<std::string> rights = {"A",   "B",   "C",   "S",    "E",
+                                           "NOPE", "0",  "2",   "0.5",  "0.00000000000000000001",
+                                           "'A'", "0xFFFFFFFF", "31", "3000000000"};
+  const char* operators[] = {"+",  "-",  "*",  "/",  "%",  "<",  ">",  "<=", ">=",
+                             "==", "!=", "&&", "||", "<<", ">>", "&",  "|",  "^"};
+  for (int table = 0; table < 2; ++table) {
+    if (table == 1) values::BuildNameTable(rt);
+    for (const std::string& l : lefts) {
+      ExpectAgreement(l, "name");
+      for (const char* op : operators) {
+        for (const std::string& r : rights) {
+          std::string prepared = l + op + r;
+          rt.error.Clear();
+          ASSERT_TRUE(expr::PrepareExpression(rt, prepared)) << l + op + r;
+          ExpectAgreement(prepared, l + op + r);
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+    ExpectAgreement("((42))", "literal");
+  }
+}
+
+TEST_F(CompiledExpressionTest, ShortShapesReadTheCurrentValues) {
+  const auto x = DeclareDouble("X", 8.0);
+  const auto n = DeclareLong("N", 3);
+  values::BuildNameTable(rt);
+  CompiledExpressionPtr half = expr::Compile(Prepare("X/2"));
+  CompiledExpressionPtr ratio = expr::Compile(Prepare("X/N"));
+  CompiledExpressionPtr below = expr::Compile(Prepare("N<10"));
+  CompiledExpressionPtr name = expr::Compile(Prepare("N"));
+  EXPECT_EQ(Run(*half).value, 4.0);
+  EXPECT_EQ(Run(*ratio).value, 8.0 / 3.0);
+  EXPECT_EQ(Run(*below).value, 1.0);
+  values::WriteDouble(rt, x, -1.0);
+  values::WriteInteger(rt, n, 0);
+  EXPECT_EQ(Run(*half).value, -0.5);
+  EXPECT_EQ(Run(*ratio), Failure());  // division by 0 still fails
+  EXPECT_EQ(Run(*name).value, 0.0);
+  values::WriteInteger(rt, n, 10);
+  EXPECT_EQ(Run(*below).value, 0.0);
+  EXPECT_EQ(Run(*ratio).value, -0.1);
+}
+
 }  // namespace
 }  // namespace vx::test
