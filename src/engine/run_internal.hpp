@@ -10,6 +10,7 @@
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
 #include "values/compiled_expression.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 
 namespace vx::engine::detail {
@@ -57,7 +58,8 @@ inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
 
 // String operand, into the run's text work buffer.
 inline std::string_view EvaluateString(Runtime& rt, const Procedure& proc) {
-  expr::EvaluateStringExpression(rt, proc.text, rt.run.text);
+  expr::EvaluateCompiledString(rt, expr::CompiledStringFor(proc.text_expression, proc.text),
+                               rt.run.text);
   return rt.run.text;
 }
 
