@@ -55,8 +55,8 @@ struct TableState {
 }  // namespace
 
 // A whole expression of one of the commonest shapes (a literal, a variable,
-// a variable and an operator with a literal or another variable) computed
-// without the instruction loop. False when it cannot give the result (a
+// a variable and an operator with a literal or another variable, a chain of
+// such operators) computed without the instruction loop and its stack. False when it cannot give the result (a
 // name that is no variable, an operator that fails): the loop then runs
 // and reports as usual.
 using ShapePath = bool (*)(const CompiledExpression& compiled, double* out);
@@ -135,13 +135,48 @@ ShapePath ForOperator(char oper) {
   }
 }
 
+// A chain: a literal or a variable, then operators each with a literal or a
+// variable, left to right ((A+B)%1000, I%1000==0), in one accumulator.
+bool ChainShape(const CompiledExpression& c, double* out) {
+  const Instruction* in = c.code.data();
+  const Instruction* const end = in + c.code.size();
+  double acc;
+  if (in->op == Op::kPush) {
+    acc = in->value;
+  } else {
+    const double* v = Variable(c, in->index);
+    if (v == nullptr) return false;
+    acc = *v;
+  }
+  for (++in; in != end; ++in) {
+    double r = in->value;
+    if (in->op == Op::kBinaryLoad) {
+      const double* v = Variable(c, in->index);
+      if (v == nullptr) return false;
+      r = *v;
+    }
+    if (!ApplyOperator(in->oper, acc, r, &acc)) return false;
+  }
+  *out = acc;
+  return true;
+}
+
+bool IsChain(const std::vector<Instruction>& code) {
+  if (code.empty() || (code[0].op != Op::kPush && code[0].op != Op::kLoad)) return false;
+  for (std::size_t i = 1; i < code.size(); ++i) {
+    if (code[i].op != Op::kBinaryConst && code[i].op != Op::kBinaryLoad) return false;
+  }
+  return true;
+}
+
 ShapePath ShapeOf(const std::vector<Instruction>& code) {
   if (code.size() == 1 && code[0].op == Op::kPush) return &LiteralShape;
   if (code.size() == 1 && code[0].op == Op::kLoad) return &VariableShape;
-  if (code.size() != 2 || code[0].op != Op::kLoad) return nullptr;
-  if (code[1].op == Op::kBinaryConst) return ForOperator<VariableWithLiteral>(code[1].oper);
-  if (code[1].op == Op::kBinaryLoad) return ForOperator<VariableWithVariable>(code[1].oper);
-  return nullptr;
+  if (code.size() == 2 && code[0].op == Op::kLoad) {
+    if (code[1].op == Op::kBinaryConst) return ForOperator<VariableWithLiteral>(code[1].oper);
+    if (code[1].op == Op::kBinaryLoad) return ForOperator<VariableWithVariable>(code[1].oper);
+  }
+  return IsChain(code) ? &ChainShape : nullptr;
 }
 
 // Reads the prepared text by the same steps as the text evaluator, but
