@@ -1,12 +1,11 @@
 #include "values/expression.hpp"
 
-#include "values/compiled_string.hpp"
-
 #include <vector>
 
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
 #include "text/sjis.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression_rules.hpp"
 #include "values/values.hpp"
 
