@@ -22,7 +22,7 @@ packages=(
   libosmesa6-dev                      # Mesa off-screen rendering, the reference in bench/polygon_render_bench.cpp
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   openbox                             # a window manager for the end-to-end stacking test
-  lua5.4 tcl python3                  # script benchmarks against peers
+  lua5.4 tcl8.6 python3 python3-pil   # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   libqrencode-dev                     # QR symbols drawn by MkBCD
   libtesseract-dev libtesseract5 tesseract-ocr-jpn tesseract-ocr-eng  # plate reading (loaded on first use)

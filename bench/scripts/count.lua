@@ -3,3 +3,4 @@ I = 0
 while I < 10000000 do
   I = I + 1
 end
+print("checksum " .. I)

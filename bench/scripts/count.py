@@ -2,3 +2,4 @@
 I = 0
 while I < 10000000:
     I = I + 1
+print("checksum", I)

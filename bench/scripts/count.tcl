@@ -3,3 +3,4 @@ set I 0
 while {$I < 10000000} {
   set I [expr {$I + 1}]
 }
+puts "checksum $I"

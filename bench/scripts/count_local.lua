@@ -3,3 +3,4 @@ local i = 0
 while i < 10000000 do
   i = i + 1
 end
+print("checksum " .. i)

@@ -3,6 +3,7 @@ def main():
     i = 0
     while i < 10000000:
         i = i + 1
+    print("checksum", i)
 
 
 main()

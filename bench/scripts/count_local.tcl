@@ -4,5 +4,6 @@ proc main {} {
   while {$i < 10000000} {
     set i [expr {$i + 1}]
   }
+  puts "checksum $i"
 }
 main

@@ -12,3 +12,4 @@ while I < 1000000 do
   B = math.fmod(I, 256)
   I = I + 1
 end
+print("checksum " .. I .. " " .. math.floor(X * 2) .. " " .. S .. " " .. #S .. " " .. N .. " " .. B)

@@ -15,3 +15,4 @@ while I < 1000000:
     step()
     B = operator.and_(I, 255)
     I = I + 1
+print("checksum", I, int(X * 2), S, len(S), N, B)

@@ -13,3 +13,4 @@ while {$I < 1000000} {
   set B [::tcl::mathop::& $I 255]
   set I [expr {$I + 1}]
 }
+puts "checksum $I [expr {int($X * 2)}] $S [string length $S] $N $B"

@@ -13,3 +13,4 @@ while i < 1000000 do
   b = fmod(i, 256)
   i = i + 1
 end
+print("checksum " .. i .. " " .. math.floor(x * 2) .. " " .. s .. " " .. #s .. " " .. n .. " " .. b)

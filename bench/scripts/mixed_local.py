@@ -16,6 +16,7 @@ def main():
         step()
         b = and_(i, 255)
         i = i + 1
+    print("checksum", i, int(x * 2), s, len(s), n[0], b)
 
 
 main()

@@ -13,6 +13,8 @@ proc main {} {
     set b [::tcl::mathop::& $i 255]
     set i [expr {$i + 1}]
   }
+  global N
+  puts "checksum $i [expr {int($x * 2)}] $s [string length $s] $N $b"
 }
 set N 0
 main

@@ -6,6 +6,7 @@
 #include "api/arguments.hpp"
 #include "engine/runtime.hpp"
 #include "values/compiled_expression.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 
 namespace vx {
@@ -28,6 +29,11 @@ struct CachedArgument {
   NumericForm numeric = NumericForm::kNotYet;
   std::string prepared;
   CompiledExpressionPtr compiled;
+  CompiledStringPtr text_form;  // the argument as a string expression
+  // The output resource the first word names, while the resource table
+  // keeps this size.
+  std::int32_t resource = -1;
+  std::int32_t resource_count = -1;
 };
 
 }  // namespace
@@ -141,19 +147,23 @@ double GetDoubleArg(Runtime& rt, ArgumentCache& cache, int n) {
 }
 
 int GetStringArg(Runtime& rt, ArgumentCache& cache, int n, std::string& out) {
-  const CachedArgument& a = cache.At(n);
+  CachedArgument& a = cache.At(n);
   const std::string_view argument = Use(rt, cache, a);
   out.clear();
   if (!detail::BeginFetch(rt, a.blank, msg::Id::kParamMissing)) return 0;
-  expr::EvaluateStringExpression(rt, argument, out);
+  expr::EvaluateCompiledString(rt, expr::CompiledStringFor(a.text_form, argument), out);
   return 1;
 }
 
 std::int32_t GetResourceArg(Runtime& rt, ArgumentCache& cache, int n) {
-  const CachedArgument& a = cache.At(n);
+  CachedArgument& a = cache.At(n);
   Use(rt, cache, a);
   if (!detail::BeginFetch(rt, a.blank, msg::Id::kResourceParamMissing)) return -1;
-  return detail::FindOutputResource(rt, cache.Word(a));
+  if (a.resource >= 0 && a.resource_count == rt.program.RscCount()) return a.resource;
+  // An unknown name is looked up (and reported) on every call.
+  a.resource = detail::FindOutputResource(rt, cache.Word(a));
+  a.resource_count = rt.program.RscCount();
+  return a.resource;
 }
 
 std::int32_t GetResourceArgOrNone(Runtime& rt, ArgumentCache& cache, int n) {

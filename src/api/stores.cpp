@@ -49,14 +49,29 @@ double NumericArray::Element(std::int32_t row, std::int32_t column) const {
 
 bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
-  // NaN compares false with everything, which would break the sort's
-  // ordering; it sorts behind every number instead.
-  SortKeepingOrder(rows_, static_cast<std::size_t>(count),
-                   [](const ArrayRow& a, const ArrayRow& b) {
-                     if (std::isnan(a[0])) return false;
-                     if (std::isnan(b[0])) return true;
-                     return a[0] < b[0];
-                   });
+  // The keys are sorted beside their positions, small and contiguous, and
+  // the rows moved once. NaN compares false with everything, which would
+  // break the sort's ordering; it sorts behind every number instead. Equal
+  // keys (0.0 and -0.0 among them) keep their order by position.
+  struct Key {
+    double value;
+    std::uint32_t nan;
+    std::uint32_t position;
+  };
+  std::vector<Key> keys(static_cast<std::size_t>(count));
+  for (std::uint32_t i = 0; i < keys.size(); ++i) {
+    const double v = rows_[i][0];
+    keys[i] = {std::isnan(v) ? 0.0 : v, std::isnan(v) ? 1u : 0u, i};
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.nan != b.nan) return a.nan < b.nan;
+    if (a.value < b.value) return true;
+    if (b.value < a.value) return false;
+    return a.position < b.position;
+  });
+  std::vector<ArrayRow> sorted(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) sorted[i] = rows_[keys[i].position];
+  std::copy(sorted.begin(), sorted.end(), rows_.begin());
   return true;
 }
 

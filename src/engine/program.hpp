@@ -14,6 +14,7 @@
 #include "api/argument_cache.hpp"
 #include "platform/files.hpp"
 #include "values/compiled_expression.hpp"
+#include "values/compiled_string.hpp"
 
 namespace vx {
 
@@ -147,6 +148,7 @@ struct Procedure {
   // Caches filled at load or on first use; they never change results.
   CompiledExpressionPtr expression;
   ArgumentCachePtr arguments;
+  mutable CompiledStringPtr text_expression;  // `text` as a string expression
 };
 
 struct Label {

@@ -10,6 +10,7 @@
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
 #include "values/compiled_expression.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 
 namespace vx::engine::detail {
@@ -42,6 +43,12 @@ inline void StoreLong(Runtime& rt, ResourceEntry& e, std::int32_t value) {
   if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
 }
 
+// The double-variable write of WriteDouble for an entry already in hand.
+inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
+  e.double_value = value;
+  if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
+}
+
 // Numeric operand: the expression compiled at load, else the prepared text.
 // A failure sets the pending error and gives 0.0.
 inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
@@ -51,7 +58,8 @@ inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
 
 // String operand, into the run's text work buffer.
 inline std::string_view EvaluateString(Runtime& rt, const Procedure& proc) {
-  expr::EvaluateStringExpression(rt, proc.text, rt.run.text);
+  expr::EvaluateCompiledString(rt, expr::CompiledStringFor(proc.text_expression, proc.text),
+                               rt.run.text);
   return rt.run.text;
 }
 

@@ -105,19 +105,49 @@ bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
   return true;
 }
 
-// Assignments of a number to a long variable, the loop's commonest work,
-// skip the general dispatch by destination kind. False for every other
-// assignment.
-[[gnu::always_inline]] inline bool MoveToLong(Runtime& rt, Procedure& proc) {
+// Assignments of a number to a long or double variable, the loop's
+// commonest work, skip the general dispatch by destination kind. False for
+// every other assignment.
+[[gnu::always_inline]] inline bool MoveToNumber(Runtime& rt, Procedure& proc) {
   if (!rt.program.ValidResource(proc.b) || (rt.run.trace_flags & TRACE_ASSIGNMENTS)) return false;
   ResourceEntry& dest = rt.program.Resource(proc.b);
-  if (dest.kind != R_KD_VAL_LONG) return false;
-  detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
-  return true;
+  if (dest.kind == R_KD_VAL_LONG) {
+    detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
+    return true;
+  }
+  if (dest.kind == R_KD_VAL_DOUBLE) {
+    detail::StoreDouble(rt, dest, detail::EvaluateNumber(rt, proc));
+    return true;
+  }
+  return false;
 }
 
 void Move(Runtime& rt, Procedure& proc) {
-  if (!MoveToLong(rt, proc)) detail::Assign(rt, proc);
+  if (!MoveToNumber(rt, proc)) detail::Assign(rt, proc);
+}
+
+// The block form of If: true when the then part that follows runs, false
+// when the jump skips it. A failed condition goes on; the loop then ends
+// the run with the error.
+[[gnu::always_inline]] inline bool BlockIfHolds(Runtime& rt, Procedure& proc) {
+  const double v = detail::EvaluateNumber(rt, proc);
+  return v > 0.0 || rt.error.Raised();
+}
+
+// CALLSUB to a defined label, with room on the stack and no call trace:
+// the entry to jump to, else 0 (the general path reports or traces).
+[[gnu::always_inline]] inline std::int32_t PlainCallSub(Runtime& rt, std::int32_t p,
+                                                        const Procedure& proc) {
+  RunState& run = rt.run;
+  if (run.depth >= CALL_STACK_MAX || (run.trace_flags & TRACE_CALLS) || proc.target < 0 ||
+      proc.target >= rt.program.LblCount()) {
+    return 0;
+  }
+  const std::int32_t entry = rt.program.LabelAt(proc.target).entry;
+  if (entry == 0) return 0;
+  run.stack[run.depth] = {p + 1, proc.target};
+  ++run.depth;
+  return entry;
 }
 
 // A failed condition goes on; the loop then ends the run with the error.
@@ -194,9 +224,40 @@ int Run(Runtime& rt, std::int32_t p) {
     jumped = false;
     switch (proc.code) {
       case P_DTV_MOVE:
-        if (!MoveToLong(rt, proc)) {
+        if (!MoveToNumber(rt, proc)) {
           detail::Assign(rt, proc);
           count = rt.program.ProcCount();
+        }
+        break;
+      case P_DTV_IF:
+        if (proc.b == IF_TAIL_BLOCK) {
+          if (!BlockIfHolds(rt, proc)) {
+            next = proc.target;
+            jumped = true;
+          }
+        } else {
+          const Flow flow = detail::ExecuteIf(rt, p, proc);
+          next = flow.next;
+          jumped = flow.jump;
+          count = rt.program.ProcCount();
+        }
+        break;
+      case P_DTV_CALLSUB:
+        if (const std::int32_t entry = PlainCallSub(rt, p, proc)) {
+          next = entry;
+          jumped = true;
+        } else {
+          const Flow flow = detail::CallSub(rt, p, proc.target, msg::Id::kNoLabelCallSub);
+          next = flow.next;
+          jumped = flow.jump;
+        }
+        break;
+      case P_DTV_ENDP:
+        if (rt.run.depth > 0) {
+          --rt.run.depth;
+          next = rt.run.stack[rt.run.depth].return_index;
+        } else {
+          next = detail::END_OF_RUN;
         }
         break;
       case P_DTV_WHILE:

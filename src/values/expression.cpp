@@ -5,6 +5,7 @@
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
 #include "text/sjis.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression_rules.hpp"
 #include "values/values.hpp"
 
@@ -424,6 +425,47 @@ void AppendTerm(std::string& out, std::string_view piece) {
   if (out.size() + piece.size() <= STRING_EXPRESSION_MAX) out.append(piece);
 }
 
+// What a string expression is made of, term by term: everything but the
+// resources' texts is fixed by the text alone.
+enum class TermKind { kLiteral, kName, kNoSeparator };
+
+// Calls `emit(kind, text)` for each term in order: a literal with its bytes,
+// a resource term with its name, and a missing separator last. Stops when
+// `emit` returns false.
+template <typename Emit>
+void ForEachStringTerm(std::string_view text, std::string& piece, Emit&& emit) {
+  text = UpToNul(text);
+  std::string term;
+  std::size_t pos = SkipSpaces(text, 0);
+  while (pos < text.size()) {
+    pos = CollectTerm(text, pos, term);
+    const std::size_t quote = OpeningQuote(term);
+    if (quote != std::string_view::npos) {
+      ReadLiteral(term, quote + 1, piece);
+      if (!emit(TermKind::kLiteral, std::string_view(piece))) return;
+    } else if (!term.empty()) {
+      if (!emit(TermKind::kName, FirstWord(term))) return;
+    }
+    pos = SkipSpaces(text, pos);
+    if (pos >= text.size()) break;
+    if (text[pos] != '+') {
+      emit(TermKind::kNoSeparator, std::string_view());
+      return;
+    }
+    pos = SkipSpaces(text, pos + 1);
+  }
+}
+
+bool NoResource(Runtime& rt, std::string_view name) {
+  rt.error.Set(msg::Format(msg::Id::kStringExprNoResource, name));
+  return false;
+}
+
+bool NoSeparator(Runtime& rt) {
+  rt.error.Set(msg::Text(msg::Id::kStringExprNoSeparator));
+  return false;
+}
+
 }  // namespace
 
 bool PrepareExpression(Runtime& rt, std::string& text) {
@@ -449,36 +491,84 @@ double EvaluateExpression(Runtime& rt, std::string_view text) {
 }
 
 bool EvaluateStringExpression(Runtime& rt, std::string_view text, std::string& out) {
-  text = UpToNul(text);
   out.clear();
-  std::string term;
   std::string piece;
   std::string buffer;
-  std::size_t pos = SkipSpaces(text, 0);
-  while (pos < text.size()) {
-    pos = CollectTerm(text, pos, term);
-    const std::size_t quote = OpeningQuote(term);
-    if (quote != std::string_view::npos) {
-      ReadLiteral(term, quote + 1, piece);
-      AppendTerm(out, piece);
-    } else if (!term.empty()) {
-      const std::string_view name = FirstWord(term);
-      const std::int32_t index = rt.program.FindResource(name);
-      if (index < 0) {
-        rt.error.Set(msg::Format(msg::Id::kStringExprNoResource, name));
-        return false;
+  bool ok = true;
+  ForEachStringTerm(text, piece, [&](TermKind kind, std::string_view term) {
+    switch (kind) {
+      case TermKind::kLiteral: AppendTerm(out, term); return true;
+      case TermKind::kName: {
+        const std::int32_t index = rt.program.FindResource(term);
+        if (index < 0) return ok = NoResource(rt, term);
+        AppendTerm(out, ResourceText(rt, index, buffer));
+        return true;
       }
-      AppendTerm(out, ResourceText(rt, index, buffer));
+      case TermKind::kNoSeparator: return ok = NoSeparator(rt);
     }
-    pos = SkipSpaces(text, pos);
-    if (pos >= text.size()) break;
-    if (text[pos] != '+') {
-      rt.error.Set(msg::Text(msg::Id::kStringExprNoSeparator));
-      return false;
+    return true;
+  });
+  return ok;
+}
+
+}  // namespace vx::expr
+
+namespace vx {
+
+namespace {
+
+struct StringTerm {
+  expr::TermKind kind = expr::TermKind::kLiteral;
+  std::string text;  // the literal's bytes, or the resource name
+  // Where the name was found, while the resource table keeps this size.
+  std::int32_t resource = -1;
+  std::int32_t resource_count = -1;
+};
+
+}  // namespace
+
+struct CompiledString {
+  std::vector<StringTerm> terms;
+  std::string buffer;  // resource texts that are built (numbers)
+};
+
+void CompiledStringDeleter::operator()(CompiledString* compiled) const { delete compiled; }
+
+namespace expr {
+
+CompiledStringPtr CompileString(std::string_view text) {
+  CompiledStringPtr compiled(new CompiledString());
+  std::string piece;
+  ForEachStringTerm(text, piece, [&](TermKind kind, std::string_view term) {
+    compiled->terms.push_back({kind, std::string(term)});
+    return true;
+  });
+  return compiled;
+}
+
+bool EvaluateCompiledString(Runtime& rt, CompiledString& compiled, std::string& out) {
+  out.clear();
+  for (StringTerm& term : compiled.terms) {
+    switch (term.kind) {
+      case TermKind::kLiteral: AppendTerm(out, term.text); break;
+      case TermKind::kName:
+        if (term.resource_count != rt.program.RscCount()) {
+          term.resource = rt.program.FindResource(term.text);
+          term.resource_count = rt.program.RscCount();
+        }
+        if (term.resource < 0) return NoResource(rt, term.text);
+        AppendTerm(out, ResourceText(rt, term.resource, compiled.buffer));
+        break;
+      case TermKind::kNoSeparator: return NoSeparator(rt);
     }
-    pos = SkipSpaces(text, pos + 1);
   }
   return true;
 }
 
-}  // namespace vx::expr
+CompiledString& CompiledStringFor(CompiledStringPtr& slot, std::string_view text) {
+  if (!slot) slot = CompileString(text);
+  return *slot;
+}
+
+}  // namespace expr
+}  // namespace vx

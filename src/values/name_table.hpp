@@ -21,6 +21,8 @@ class NameTable {
   std::size_t Size() const { return pairs_.size(); }
   const Pair& At(std::size_t slot) const { return pairs_[slot]; }
   double Value(std::size_t slot) const { return pairs_[slot].value; }
+  // Stays valid until the table is cleared or grows.
+  const double* ValuePointer(std::size_t slot) const { return &pairs_[slot].value; }
 
   // The first pair named `name` byte for byte, or -1.
   std::int32_t Find(std::string_view name) const;

@@ -26,6 +26,24 @@ ResourceEntry* Entry(Runtime& rt, std::int32_t index) {
   return rt.program.ValidResource(index) ? &rt.program.Resource(index) : nullptr;
 }
 
+// Whether strtod reads anything from the text: a sign may come first, then
+// a digit, a point and a digit, or "inf" or "nan" in any letter case.
+bool StartsNumber(std::string_view text) {
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (digit(text[0])) return true;
+  if (text[0] == '.') return text.size() > 1 && digit(text[1]);
+  const auto starts = [&text](std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k) {
+      if (std::tolower(static_cast<unsigned char>(text[k])) != word[k]) return false;
+    }
+    return true;
+  };
+  return starts("inf") || starts("nan");
+}
+
 double ScanDoubleOrZero(std::string_view text) {
   double d = 0.0;
   return ScanDouble(text, &d) ? d : 0.0;
@@ -159,6 +177,8 @@ bool ScanDouble(std::string_view text, double* out) {
   // once leading blanks are skipped.
   std::size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  // Most texts are no number at all: strtod is spared them (and the copy).
+  if (!StartsNumber(text.substr(i))) return false;
   char buffer[512];
   const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
   if (n > 0) std::memcpy(buffer, text.data() + i, n);
@@ -189,7 +209,8 @@ bool ScanLong(std::string_view text, std::int32_t* out) {
 }
 
 std::string FormatLong(std::string_view format, std::int32_t value) {
-  if (format.empty() || !SingleConversion(format, "diouxXc")) return Print(std::string("%d"), value);
+  if (format.empty()) return std::to_string(value);  // what "%d" prints, without printf
+  if (!SingleConversion(format, "diouxXc")) return Print(std::string("%d"), value);
   return Print(WithoutLengthLetters(format), value);
 }
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace vx::api {
 namespace {
@@ -42,6 +45,31 @@ TEST(NumericArrayTest, SortMovesWholeRowsAndKeepsNaNLast) {
   EXPECT_TRUE(std::isnan(a.Element(3, 0)));
   EXPECT_EQ(a.Element(3, 1), 99);
   EXPECT_EQ(a.Element(4, 0), -5);
+}
+
+TEST(NumericArrayTest, SortKeepsTheOrderOfEqualKeys) {
+  // Random keys with many repeats, NaNs and both zeros, against a stable
+  // sort that puts NaN last; column 1 tells the rows apart.
+  std::mt19937 rng(5);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double pool[] = {nan, -0.0, 0.0, 1.5, -2.0, 7.0, -nan};
+  for (int count : {0, 1, 2, 17, 1000, 10000}) {
+    NumericArray a;
+    std::vector<ArrayRow> rows;
+    for (int i = 0; i < ARRAY_ROWS; ++i) {
+      const ArrayRow row = {pool[rng() % 7], static_cast<double>(i), 0, 0, 0, 0};
+      a.SetRow(i, row);
+      rows.push_back(row);
+    }
+    std::stable_sort(rows.begin(), rows.begin() + count, [](const ArrayRow& x, const ArrayRow& y) {
+      return !std::isnan(x[0]) && (std::isnan(y[0]) || x[0] < y[0]);
+    });
+    ASSERT_TRUE(a.SortRows(count));
+    for (int i = 0; i < ARRAY_ROWS; ++i) {
+      ASSERT_EQ(a.Element(i, 1), rows[i][1]) << "count " << count << " row " << i;
+      ASSERT_EQ(std::signbit(a.Element(i, 0)), std::signbit(rows[i][0])) << "row " << i;
+    }
+  }
 }
 
 TEST(NumericArrayTest, SortRefusesCountsOutsideTheStore) {

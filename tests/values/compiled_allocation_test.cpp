@@ -8,6 +8,7 @@
 
 #include "support/runtime_fixture.hpp"
 #include "values/compiled_expression.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 #include "values/values.hpp"
 
@@ -70,6 +71,26 @@ TEST_F(CompiledAllocationTest, EvaluationAllocatesNothing) {
   EXPECT_FALSE(rt.error.Raised());
   EXPECT_DOUBLE_EQ(first, (3 + 12) / 1.5 + 4 + 1 + 1 + 2 + 1);
   EXPECT_DOUBLE_EQ(sum, 100 * first);
+}
+
+TEST_F(CompiledAllocationTest, StringEvaluationIntoAReservedTextAllocatesNothing) {
+  DeclareLong("N", -12345);
+  DeclareDouble("X", 0.5);
+  DeclareString("S", 64, "text");
+  CompiledStringPtr code = expr::CompileString(R"("<"+N+":"+X+"\x41"+S+">")");
+  std::string out;
+  out.reserve(1024);
+  ASSERT_TRUE(expr::EvaluateCompiledString(rt, *code, out));  // finds the names
+
+  g_allocations = 0;
+  g_counting = true;
+  bool ok = true;
+  for (int i = 0; i < 100; ++i) ok = expr::EvaluateCompiledString(rt, *code, out) && ok;
+  g_counting = false;
+
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(g_allocations, 0u);
+  EXPECT_EQ(out, "<-12345:0.500000Atext>");
 }
 
 }  // namespace

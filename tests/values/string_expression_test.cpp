@@ -4,6 +4,7 @@
 
 #include "support/runtime_fixture.hpp"
 #include "text/messages.hpp"
+#include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 #include "values/values.hpp"
 
@@ -19,13 +20,33 @@ class StringExpressionTest : public RuntimeTest {
     std::string out = "stale";
     EXPECT_TRUE(expr::EvaluateStringExpression(rt, text, out)) << text;
     EXPECT_FALSE(rt.error.Raised()) << text;
+    ExpectCompiledAgrees(text, true, out);
     return out;
   }
   // The failure's message, with what was built before it in `out`.
   std::string Failure(std::string_view text, std::string& out) {
     rt.error.Clear();
     EXPECT_FALSE(expr::EvaluateStringExpression(rt, text, out)) << text;
-    return rt.error.Text();
+    const std::string message = rt.error.Text();
+    ExpectCompiledAgrees(text, false, out);
+    rt.error.Set(message);
+    return message;
+  }
+
+  // Every case is evaluated by the compiled form too, twice (the second
+  // time through the remembered resources), with the same result, text
+  // and message.
+  void ExpectCompiledAgrees(std::string_view text, bool ok, const std::string& expected) {
+    const std::string message = rt.error.Text();
+    CompiledStringPtr compiled = expr::CompileString(text);
+    for (int round = 0; round < 2; ++round) {
+      rt.error.Clear();
+      std::string out = "stale";
+      EXPECT_EQ(expr::EvaluateCompiledString(rt, *compiled, out), ok) << text;
+      EXPECT_EQ(out, expected) << text;
+      EXPECT_EQ(rt.error.Text(), message) << text;
+    }
+    rt.error.Clear();
   }
 };
 
@@ -114,6 +135,23 @@ TEST_F(StringExpressionTest, ResultStaysBelow131072Bytes) {
 
 TEST_F(StringExpressionTest, TextEndsAtNul) {
   EXPECT_EQ(Eval(std::string_view("\"a\"\0+\"b\"", 8)), "a");
+}
+
+TEST_F(StringExpressionTest, CompiledFormFollowsTheResourcesOfTheMoment) {
+  CompiledStringPtr compiled = expr::CompileString(R"("<"+LATER+">"+U_STR1)");
+  std::string out;
+  EXPECT_FALSE(expr::EvaluateCompiledString(rt, *compiled, out));
+  EXPECT_EQ(rt.error.Text(), msg::Format(msg::Id::kStringExprNoResource, "LATER"));
+  EXPECT_EQ(out, "<");
+  rt.error.Clear();
+  const auto later = DeclareLong("LATER", 12);
+  EXPECT_TRUE(expr::EvaluateCompiledString(rt, *compiled, out));
+  EXPECT_EQ(out, "<12>bc");
+  values::WriteInteger(rt, later, -2147483647 - 1);
+  values::SetTextByName(rt, "U_STR1", "", true);
+  EXPECT_TRUE(expr::EvaluateCompiledString(rt, *compiled, out));
+  EXPECT_EQ(out, "<-2147483648>");
+  EXPECT_FALSE(rt.error.Raised());
 }
 
 }  // namespace

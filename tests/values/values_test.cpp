@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
+#include <string>
 
 #include "engine/system_variables.hpp"
 #include "support/runtime_fixture.hpp"
@@ -92,6 +96,35 @@ TEST_F(ValuesTest, PrintedForms) {
   EXPECT_EQ(ReadAsInteger(rt, l), 17);
   values::WriteText(rt, l, "xyz");
   EXPECT_EQ(ReadAsInteger(rt, l), 0);
+}
+
+TEST_F(ValuesTest, PlainLongsPrintAsPrintfDoes) {
+  for (std::int32_t v : {0, 7, -7, 1000000, std::numeric_limits<std::int32_t>::max(),
+                         std::numeric_limits<std::int32_t>::min()}) {
+    const auto l = DeclareLong("L" + std::to_string(rt.program.RscCount()), v);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%d", v);
+    EXPECT_EQ(Text(l), expected);
+  }
+}
+
+// Texts are read as numbers by strtod after leading white space; the quick
+// refusal of texts that hold no number must refuse exactly those.
+TEST(ScanDoubleTest, AgreesWithStrtod) {
+  const char* const texts[] = {"",     " ",     "12",    " \t\n-3.5x", "+.5",  "-.5", ".",    "+",
+                         "-",    "+-1",   ".e1",   "1e5",        "0x1A", "inf", "-INF", "Infinity",
+                         "in",   "nan",   "NaN(1)", "na",        "-nan", "n1",  "<12>", "abc",
+                         "\v7", "+ 1",   "..5",   "\x81\x40", "9.",   "-0",  "1e400", "0x"};
+  for (const char* raw : texts) {
+    const std::string text = raw;
+    char* end = nullptr;
+    const double expected = std::strtod(text.c_str(), &end);
+    const bool reads = end != text.c_str();
+    double got = 42.0;
+    EXPECT_EQ(values::ScanDouble(text, &got), reads) << raw;
+    if (reads) EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected)) << raw;
+    else EXPECT_EQ(got, 42.0) << raw;
+  }
 }
 
 TEST_F(ValuesTest, LongsReadTextBackWithTheirOwnFormat) {
