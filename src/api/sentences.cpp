@@ -192,7 +192,7 @@ void SL_ScanLib(Call& call) {
   call.String(1, pattern);
   const std::int32_t out = call.Resource(2);
   if (out < 0) return;
-  if (pattern.empty()) pattern = "*";
+  if (pattern.empty()) pattern.assign(1, '*');  // a literal here trips GCC 12 -Wrestrict at -O3
   const std::span<const sentences::Template> all = S(call).library.Templates();
   for (std::size_t i = start < 0 ? 0 : static_cast<std::size_t>(start); i < all.size(); ++i) {
     if (!sentences::WildcardMatch(all[i].name, pattern)) continue;
