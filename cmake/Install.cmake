@@ -23,7 +23,6 @@ add_custom_command(OUTPUT ${VEXMORA_DOC_BASE}
 add_custom_target(vexmora_doc_base ALL DEPENDS ${VEXMORA_DOC_BASE})
 
 install(TARGETS vexmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS vexmora_printsupport LIBRARY DESTINATION ${VEXMORA_MODULE_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/default.vx ${PROJECT_SOURCE_DIR}/launcher.vx DESTINATION ${VEXMORA_DATA_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${VEXMORA_DATA_DIR}/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/api/ DESTINATION ${VEXMORA_DATA_DIR}/doc/api)
@@ -60,10 +59,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# FluidSynth and the window layer's Qt are loaded at run time, so
-# dpkg-shlibdeps does not see them.
+# FluidSynth, FFmpeg, Tesseract, espeak-ng and the Qt of the window layer
+# and print support are loaded at run time: dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1")
+    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), libqt6printsupport6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -12,9 +12,9 @@
 #include <QPen>
 
 #include <array>
-#include <unistd.h>
+#include <span>
+#include <string>
 
-#include "platform/process.hpp"
 #include "platform/qt/printsupport/print_module.hpp"
 #include "platform/shared_library.hpp"
 
@@ -23,7 +23,7 @@ namespace {
 
 using printing::Paper;
 
-constexpr const char* kModuleName = "libvexmora-printsupport.so";
+constexpr const char* kModuleName = "the print-support module";
 constexpr std::size_t kModuleErrorMax = 512;
 // The face text is printed in: a Japanese Gothic that also has Latin
 // letters; fontconfig stands in another when it is missing.
@@ -171,34 +171,24 @@ struct PrintModule {
   decltype(&::vexmora_printer_abort) abort = nullptr;
 };
 
-// The module beside the executable (a build tree) or in the library
-// folder of an installation.
-std::string ModulePath() {
-  const std::string exe = process::ExecutablePath();
-  const std::string dir = exe.substr(0, exe.find_last_of('/') + 1);
-  const std::array<std::string, 2> candidates = {dir + kModuleName,
-                                                 dir + VEXMORA_MODULE_DIR_FROM_BIN "/" + kModuleName};
-  for (const std::string& path : candidates) {
-    if (::access(path.c_str(), R_OK) == 0) return path;
-  }
-  return {};
-}
+// The module's library image, carried inside the executable.
+extern "C" const unsigned char vexmora_print_module_image[];
+extern "C" const unsigned char vexmora_print_module_image_end[];
 
 const PrintModule* LoadModule(std::string* error) {
   static PrintModule module;
   static std::string failure;
   static const bool loaded = [] {
-    const std::string path = ModulePath();
-    if (path.empty()) {
-      failure = std::string("printing to printers is not installed (") + kModuleName + " not found)";
-      return false;
-    }
-    platform::SharedLibrary& library = platform::SharedLibrary::Resident(path.c_str());
-    bool ok = library.Loaded();
-    ok = ok && library.Bind("vexmora_open_printer", &module.open);
-    ok = ok && library.Bind("vexmora_printer_failed", &module.failed);
-    ok = ok && library.Bind("vexmora_printer_abort", &module.abort);
-    if (!ok) failure = "cannot load " + path + ": " + library.Error();
+    const std::span<const unsigned char> image(vexmora_print_module_image, vexmora_print_module_image_end);
+    // Kept for the process: printers may still hold the library's objects
+    // while the program runs down.
+    platform::SharedLibrary* library =
+        platform::SharedLibrary::FromImage(image, "vexmora-printsupport").release();
+    bool ok = library->Loaded();
+    ok = ok && library->Bind("vexmora_open_printer", &module.open);
+    ok = ok && library->Bind("vexmora_printer_failed", &module.failed);
+    ok = ok && library->Bind("vexmora_printer_abort", &module.abort);
+    if (!ok) failure = std::string("cannot load ") + kModuleName + ": " + library->Error();
     return ok;
   }();
   if (!loaded) {

@@ -1,9 +1,9 @@
 #pragma once
 // Print jobs through Qt: PDF files with QPdfWriter (part of Qt's GUI
 // library), printers (CUPS) with QPrinter. Qt's print support library is
-// not linked: it lives in a small module (libvexmora-printsupport.so, see
-// printsupport/) opened when a script first prints to a printer, so that a
-// start never maps it.
+// not linked: it lives in a small module (see printsupport/), carried
+// inside the executable and opened when a script first prints to a
+// printer, so that a start never maps it.
 #include <functional>
 #include <memory>
 #include <string>

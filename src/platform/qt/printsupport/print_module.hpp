@@ -1,7 +1,7 @@
 #pragma once
-// The C entry points of libvexmora-printsupport.so, the module that holds
-// everything of Qt's print support library the program uses. The program
-// opens it with dlopen and binds these by name; the objects it hands out
+// The C entry points of the print-support module, which holds everything
+// of Qt's print support library the program uses. The executable carries
+// the module's image and opens it from memory, binding these by name; the objects it hands out
 // are Qt objects of the same Qt the program runs with.
 #include <cstddef>
 
