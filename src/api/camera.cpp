@@ -195,7 +195,7 @@ void GetVideoStat(Call& call) {
     call.SetError(0);
     return;
   }
-  const bool ended = c.capture->Ended();
+  const bool ended = c.capture->Finished();
   call.SetWork(1, ended ? camera::CAMERA_ENDED : camera::CAMERA_RUNNING);
   call.SetWork(2, Clamp32(c.capture->Received()));
   call.SetWork(3, Clamp32(c.capture->Dropped()));

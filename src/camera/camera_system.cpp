@@ -51,6 +51,7 @@ void Capture::Run() {
         std::lock_guard<std::mutex> lock(mutex_);
         end_reason_ = source_->Error();
       }
+      finished_ = true;
       Post(kNoticeEnded);
       ended_ = true;  // after the notice: whoever sees the end finds the notice queued
       return;

@@ -68,7 +68,12 @@ class Capture {
   // The newest frame (copied), whether taken before or not.
   bool CopyLatest(Frame& out);
   void NoticeHandled() { notice_pending_ = false; }
+  // True once the end notice is queued: a run kept alive by the camera may
+  // stop waiting for frames.
   bool Ended() const { return ended_; }
+  // True once the source has ended and its reason is known, before the end
+  // notice is queued, so that a label run by that notice sees the end.
+  bool Finished() const { return finished_; }
   std::string EndReason();
   std::int64_t Received() const { return received_; }
   std::int64_t Dropped() const { return dropped_; }
@@ -86,6 +91,7 @@ class Capture {
   bool fresh_ = false;
   std::string end_reason_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> finished_{false};
   std::atomic<bool> ended_{false};
   std::atomic<bool> notice_pending_{false};
   std::atomic<std::int64_t> received_{0};

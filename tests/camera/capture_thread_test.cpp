@@ -46,6 +46,26 @@ class ScriptedSource final : public CameraSource {
   int given_ = 0;
 };
 
+// A label run by the end notice asks for the camera's state at once: the
+// end and its reason are known before the notice is queued. Nobody takes
+// the frame notice, so the last post is the end notice.
+TEST(CaptureThread, TheEndIsKnownBeforeItsNoticeArrives) {
+  host::Inbox inbox;
+  std::atomic<Capture*> watched{nullptr};
+  std::atomic<int> finished_at_last_post{-1};
+  inbox.SetWake([&] {
+    if (const Capture* c = watched.load()) finished_at_last_post = c->Finished() ? 1 : 0;
+  });
+  Capture capture(std::make_unique<ScriptedSource>(2000, false), inbox, 1);
+  watched = &capture;
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!capture.Ended() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(capture.Ended());
+  EXPECT_EQ(finished_at_last_post, 1);
+  EXPECT_EQ(capture.EndReason(), "the device went away");
+  inbox.SetWake({});
+}
+
 TEST(CaptureThread, NoticesCoalesceAndTheEndComesLast) {
   host::Inbox inbox;
   Capture capture(std::make_unique<ScriptedSource>(200, false), inbox, 7);
