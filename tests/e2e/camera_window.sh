@@ -73,7 +73,7 @@ kill -0 \$pid 2>/dev/null && { echo "the program did not end with the video"; ki
 wait \$pid
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 121 -s "-screen 0 1280x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+xvfb-run -a -n 161 -s "-screen 0 1280x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 read -r word received clicked after < <(tr -d '\r' < "$tmp/events.txt") || { echo "no end event"; exit 1; }
 failed=0

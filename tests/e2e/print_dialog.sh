@@ -30,7 +30,7 @@ done
 wait $pid
 DRIVER
 
-(cd "$tmp/work" && timeout 60 xvfb-run -a -n 122 -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
+(cd "$tmp/work" && timeout 60 xvfb-run -a -n 181 -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
    -u VEXMORA_PRINTER HOME="$tmp/home" VEXMORA_PROGRAM_DIR="$tmp/prog" \
    bash "$tmp/driver.sh" "$binary" -- print_dialog.vx) 2> "$tmp/stderr"
 status=$?
