@@ -46,23 +46,53 @@ class ScriptedSource final : public CameraSource {
   int given_ = 0;
 };
 
+// Gives nothing until the gate opens, then `frames` frames, then ends.
+class GatedSource final : public CameraSource {
+ public:
+  GatedSource(int frames, const std::atomic<bool>& gate) : frames_(frames), gate_(gate) {}
+  std::string Name() const override { return "gated"; }
+  int Width() const override { return 4; }
+  int Height() const override { return 2; }
+  double Fps() const override { return 1000; }
+  CaptureResult Capture(Frame& out, int) override {
+    if (!gate_) {
+      std::this_thread::sleep_for(1ms);
+      return CaptureResult::kNone;
+    }
+    if (given_ == frames_) return CaptureResult::kEnded;
+    out.Resize(4, 2);
+    out.number = given_++;
+    return CaptureResult::kFrame;
+  }
+  bool GetControl(std::string_view, ControlInfo*) override { return false; }
+  bool SetControl(std::string_view, std::int32_t) override { return false; }
+  std::string Error() const override { return "end of video"; }
+
+ private:
+  int frames_;
+  const std::atomic<bool>& gate_;
+  int given_ = 0;
+};
+
 // A label run by the end notice asks for the camera's state at once: the
 // end and its reason are known before the notice is queued. Nobody takes
 // the frame notice, so the last post is the end notice.
 TEST(CaptureThread, TheEndIsKnownBeforeItsNoticeArrives) {
   host::Inbox inbox;
+  std::atomic<bool> gate{false};
   std::atomic<Capture*> watched{nullptr};
   std::atomic<int> finished_at_last_post{-1};
   inbox.SetWake([&] {
     if (const Capture* c = watched.load()) finished_at_last_post = c->Finished() ? 1 : 0;
   });
-  Capture capture(std::make_unique<ScriptedSource>(2000, false), inbox, 1);
+  Capture capture(std::make_unique<GatedSource>(3, gate), inbox, 1);
   watched = &capture;
+  gate = true;
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (!capture.Ended() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
   ASSERT_TRUE(capture.Ended());
   EXPECT_EQ(finished_at_last_post, 1);
-  EXPECT_EQ(capture.EndReason(), "the device went away");
+  EXPECT_EQ(capture.EndReason(), "end of video");
   inbox.SetWake({});
 }
 
