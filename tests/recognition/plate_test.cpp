@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kFlatX = 100, kFlatY = 100;  // where the flat plate is drawn in the bank
 
-struct PlateSpec {
+struct DrawnPlate {
   std::string region = "品川";  // UTF-8
   std::string klass = "330";
   std::string kana = "さ";
@@ -46,18 +46,18 @@ graphics::FontSpec Font(int height, int weight = 700) {
 
 // The flat plate, drawn into a white bank with the program's text engine:
 // the standard layout of a Japanese plate, or one line of a Latin one.
-void DrawFlat(const PlateSpec& spec, std::vector<std::uint8_t>& bank, int& width, int& height) {
+void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& width, int& height) {
   std::fill(bank.begin(), bank.end(), std::uint8_t{200});
   graphics::TextEngine engine;
   EXPECT_TRUE(engine.Ready());
   graphics::Canvas canvas(bank.data(), graphics::PixelRect{0, 0, 2599, 1999});
   const graphics::Color ink{20, 60, 20};
-  width = spec.latin.empty() ? 440 : 520;
-  height = spec.latin.empty() ? 220 : 112;
+  width = plate.latin.empty() ? 440 : 520;
+  height = plate.latin.empty() ? 220 : 112;
   const graphics::Paint white{graphics::Color{250, 250, 250}};
   const graphics::Paint frame{ink};
   for (int y = 0; y < height; ++y) canvas.Span(kFlatY + y, kFlatX, kFlatX + width - 1, white);
-  for (int k = 6; k < 9 && spec.frame; ++k) {  // the frame line, a little inside the edge
+  for (int k = 6; k < 9 && plate.frame; ++k) {  // the frame line, a little inside the edge
     canvas.Span(kFlatY + k, kFlatX + k, kFlatX + width - 1 - k, frame);
     canvas.Span(kFlatY + height - 1 - k, kFlatX + k, kFlatX + width - 1 - k, frame);
     for (int y = k; y < height - k; ++y) {
@@ -68,42 +68,42 @@ void DrawFlat(const PlateSpec& spec, std::vector<std::uint8_t>& bank, int& width
   auto draw = [&](const std::string& utf8, int x, int y, int size, int weight = 700) {
     engine.Draw(canvas, kFlatX + x, kFlatY + y, ink, Font(size, weight), text::Utf8ToCp932(utf8));
   };
-  if (!spec.latin.empty()) {
-    draw(spec.latin, 40, 16, 80);
+  if (!plate.latin.empty()) {
+    draw(plate.latin, 40, 16, 80);
     return;
   }
   // The region name ends left of the middle, the class number starts right of it.
-  const int region_width = engine.Measure(Font(50), text::Utf8ToCp932(spec.region)).width;
-  draw(spec.region, 205 - region_width, 22, 50);
-  draw(spec.klass, 245, 22, 50);
-  draw(spec.kana, 30, 120, 60, 400);
-  draw(spec.serial, 115, 95, 100);
+  const int region_width = engine.Measure(Font(50), text::Utf8ToCp932(plate.region)).width;
+  draw(plate.region, 205 - region_width, 22, 50);
+  draw(plate.klass, 245, 22, 50);
+  draw(plate.kana, 30, 120, 60, 400);
+  draw(plate.serial, 115, 95, 100);
 }
 
 // The flat plate turned, scaled and put on a grey scene with clutter, then
 // blurred and noisy.
-Plane Scene(const PlateSpec& spec) {
+Plane Scene(const DrawnPlate& plate) {
   std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
   int width = 0, height = 0;
-  DrawFlat(spec, bank, width, height);
+  DrawFlat(plate, bank, width, height);
   Plane plane;
-  plane.Fill(spec.ground);
+  plane.Fill(plate.ground);
   // Clutter: dark and light bars that are not plates.
   for (int y = 900; y < 960; ++y) {
     for (int x = 300; x < 1500; ++x) plane.SetPixel(x, y, (x / 40) % 2 == 0 ? 30 : 160);
   }
-  const double a = spec.degrees * M_PI / 180, c = std::cos(a), s = std::sin(a);
-  const int reach = static_cast<int>(width * spec.scale) + 10;
-  for (int y = spec.cy - reach; y <= spec.cy + reach; ++y) {
-    for (int x = spec.cx - reach; x <= spec.cx + reach; ++x) {
-      const double dx = (x + 0.5 - spec.cx) / spec.scale, dy = (y + 0.5 - spec.cy) / spec.scale;
+  const double a = plate.degrees * M_PI / 180, c = std::cos(a), s = std::sin(a);
+  const int reach = static_cast<int>(width * plate.scale) + 10;
+  for (int y = plate.cy - reach; y <= plate.cy + reach; ++y) {
+    for (int x = plate.cx - reach; x <= plate.cx + reach; ++x) {
+      const double dx = (x + 0.5 - plate.cx) / plate.scale, dy = (y + 0.5 - plate.cy) / plate.scale;
       const double u = c * dx + s * dy + width / 2.0, v = -s * dx + c * dy + height / 2.0;
       if (u < 0 || v < 0 || u >= width || v >= height) continue;
       plane.SetPixel(x, y, graphics::PixelAt(bank.data(), kFlatX + static_cast<int>(u), kFlatY + static_cast<int>(v))[1]);
     }
   }
-  const int x0 = spec.cx - reach - 2, x1 = spec.cx + reach + 2, y0 = spec.cy - reach - 2, y1 = spec.cy + reach + 2;
-  for (int pass = 0; pass < spec.blur; ++pass) {
+  const int x0 = plate.cx - reach - 2, x1 = plate.cx + reach + 2, y0 = plate.cy - reach - 2, y1 = plate.cy + reach + 2;
+  for (int pass = 0; pass < plate.blur; ++pass) {
     Plane copy = plane;
     for (int y = y0; y <= y1; ++y) {
       for (int x = x0; x <= x1; ++x) {
@@ -115,9 +115,9 @@ Plane Scene(const PlateSpec& spec) {
       }
     }
   }
-  if (spec.noise > 0) {
-    std::mt19937 random(static_cast<unsigned>(spec.cx * 7 + spec.degrees * 100));
-    std::normal_distribution<double> noise(0, spec.noise);
+  if (plate.noise > 0) {
+    std::mt19937 random(static_cast<unsigned>(plate.cx * 7 + plate.degrees * 100));
+    std::normal_distribution<double> noise(0, plate.noise);
     for (int y = y0; y <= y1; ++y) {
       for (int x = x0; x <= x1; ++x) {
         plane.SetPixel(x, y, static_cast<std::uint8_t>(std::clamp(plane.Grey(x, y) + noise(random), 0.0, 255.0)));
@@ -138,15 +138,15 @@ std::string Sjis(const std::string& utf8) { return text::Utf8ToCp932(utf8); }
 
 TEST(PlateLocate, FindsATurnedPlateWithItsAngleAndSize) {
   for (double degrees : {0.0, 7.0, -12.0}) {
-    PlateSpec spec;
-    spec.degrees = degrees;
-    spec.scale = 1.3;
-    const Plane plane = Scene(spec);
+    DrawnPlate plate;
+    plate.degrees = degrees;
+    plate.scale = 1.3;
+    const Plane plane = Scene(plate);
     const std::vector<PlateQuad> found = FindPlates(plane, kWholeScene, PlateStyle::kJapanese);
     ASSERT_FALSE(found.empty()) << degrees;
     const PlateQuad& q = found[0];
-    EXPECT_NEAR(q.cx, spec.cx, 6) << degrees;
-    EXPECT_NEAR(q.cy, spec.cy, 6) << degrees;
+    EXPECT_NEAR(q.cx, plate.cx, 6) << degrees;
+    EXPECT_NEAR(q.cy, plate.cy, 6) << degrees;
     EXPECT_NEAR(q.angle * 180 / M_PI, degrees, 1.0);
     // The light inside of the frame line: 422 x 202 scaled.
     EXPECT_NEAR(q.width, 422 * 1.3, 422 * 1.3 * 0.03) << degrees;
@@ -172,7 +172,7 @@ TEST(PlateLocate, NothingOnBlankOrPatternedPlanes) {
 }
 
 TEST(PlateSegment, FieldsOfTheStandardLayout) {
-  const Plane plane = Scene(PlateSpec{});
+  const Plane plane = Scene(DrawnPlate{});
   const std::vector<PlateQuad> found = FindPlates(plane, kWholeScene, PlateStyle::kJapanese);
   ASSERT_FALSE(found.empty());
   const GreyImage flat = Rectify(plane, found[0], PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
@@ -236,19 +236,19 @@ TEST(PlateOcr, MissingLibraryOrLanguageIsAnError) {
   std::string error;
   EXPECT_FALSE(absent.Ready("eng", error));
   EXPECT_EQ(error.rfind("OCR library not available: ", 0), 0u) << error;
-  const PlateReading r = ReadPlate(Scene(PlateSpec{}), kWholeScene, PlateStyle::kJapanese, absent);
+  const PlateReading r = ReadPlate(Scene(DrawnPlate{}), kWholeScene, PlateStyle::kJapanese, absent);
   EXPECT_EQ(r.status, PLATE_NO_OCR);
   EXPECT_TRUE(r.text.empty());
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
   OcrEngine no_data(OCR_LIBRARY, "/nonexistent-tessdata/");
   EXPECT_FALSE(no_data.Ready("jpn", error));
   EXPECT_EQ(error, "OCR language data missing: jpn");
-  EXPECT_EQ(ReadPlate(Scene(PlateSpec{}), kWholeScene, PlateStyle::kLatin, no_data).status, PLATE_NO_OCR);
+  EXPECT_EQ(ReadPlate(Scene(DrawnPlate{}), kWholeScene, PlateStyle::kLatin, no_data).status, PLATE_NO_OCR);
 }
 
 TEST(PlateRead, StraightJapanesePlate) {
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
-  const PlateReading r = ReadPlate(Scene(PlateSpec{}), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  const PlateReading r = ReadPlate(Scene(DrawnPlate{}), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.fields[FIELD_REGION].text, Sjis("品川"));
   EXPECT_EQ(r.fields[FIELD_CLASS].text, "330");
@@ -262,14 +262,14 @@ TEST(PlateRead, StraightJapanesePlate) {
 TEST(PlateRead, PlateWithoutFrameOnALightBody) {
   // The plate's light runs into the body's: found by its characters' edges.
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
-  PlateSpec spec;
-  spec.region = "横浜";
-  spec.kana = "な";
-  spec.serial = "56-78";
-  spec.frame = false;
-  spec.ground = 238;
-  spec.degrees = -5;
-  const PlateReading r = ReadPlate(Scene(spec), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  DrawnPlate plate;
+  plate.region = "横浜";
+  plate.kana = "な";
+  plate.serial = "56-78";
+  plate.frame = false;
+  plate.ground = 238;
+  plate.degrees = -5;
+  const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, Sjis("横浜 330 な 56-78"));
   EXPECT_NEAR(r.quad.angle * 180 / M_PI, -5, 2);
@@ -298,17 +298,17 @@ TEST(PlateRead, ReadRateOverDistortedPlates) {
   const double noises[] = {0, 6, 0, 12, 18, 6};
   int whole = 0, fields = 0, total = 0;
   for (std::size_t i = 0; i < plates.size(); ++i) {
-    PlateSpec spec;
-    spec.region = plates[i][0];
-    spec.klass = plates[i][1];
-    spec.kana = plates[i][2];
-    spec.serial = plates[i][3];
-    spec.degrees = angles[i % 6];
-    spec.blur = blurs[(i / 2) % 6];
-    spec.noise = noises[(i + 1) % 6];
-    spec.scale = 0.8 + 0.1 * static_cast<double>(i % 5);
-    const PlateReading r = ReadPlate(Scene(spec), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
-    const std::string want[4] = {Sjis(spec.region), spec.klass, Sjis(spec.kana), spec.serial};
+    DrawnPlate plate;
+    plate.region = plates[i][0];
+    plate.klass = plates[i][1];
+    plate.kana = plates[i][2];
+    plate.serial = plates[i][3];
+    plate.degrees = angles[i % 6];
+    plate.blur = blurs[(i / 2) % 6];
+    plate.noise = noises[(i + 1) % 6];
+    plate.scale = 0.8 + 0.1 * static_cast<double>(i % 5);
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    const std::string want[4] = {Sjis(plate.region), plate.klass, Sjis(plate.kana), plate.serial};
     bool all = r.status == PLATE_READ;
     for (int f = 0; f < FIELD_COUNT; ++f) {
       const bool same = r.fields[static_cast<std::size_t>(f)].text == want[f];
@@ -317,7 +317,7 @@ TEST(PlateRead, ReadRateOverDistortedPlates) {
     }
     whole += all ? 1 : 0;
     ++total;
-    if (!all) std::printf("missed: %s -> %s\n", text::Cp932ToUtf8(Sjis(spec.region + " " + spec.klass + " " + spec.kana + " " + spec.serial)).c_str(),
+    if (!all) std::printf("missed: %s -> %s\n", text::Cp932ToUtf8(Sjis(plate.region + " " + plate.klass + " " + plate.kana + " " + plate.serial)).c_str(),
                           text::Cp932ToUtf8(r.text).c_str());
   }
   std::printf("Japanese plates read whole: %d/%d, fields: %d/%d\n", whole, total, fields, total * 4);
@@ -330,12 +330,12 @@ TEST(PlateRead, LatinPlates) {
   const char* texts[] = {"AB12CDE", "KX7 4PL", "M 4821", "ZR90 WY", "HT 3356", "GBQ 720"};
   int read = 0;
   for (std::size_t i = 0; i < std::size(texts); ++i) {
-    PlateSpec spec;
-    spec.latin = texts[i];
-    spec.degrees = (i % 2 == 0 ? 1 : -1) * 3.0 * static_cast<double>(i);
-    spec.blur = static_cast<int>(i % 3);
-    spec.noise = 5.0 * static_cast<double>(i % 3);
-    const PlateReading r = ReadPlate(Scene(spec), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
+    DrawnPlate plate;
+    plate.latin = texts[i];
+    plate.degrees = (i % 2 == 0 ? 1 : -1) * 3.0 * static_cast<double>(i);
+    plate.blur = static_cast<int>(i % 3);
+    plate.noise = 5.0 * static_cast<double>(i % 3);
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
     std::string want;
     for (const char* p = texts[i]; *p != 0; ++p) {
       if (*p != ' ') want += *p;
