@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # camera_window.sh BINARY: the file camera plays a three-second video into
-# the bank of a real window (xvfb-run) while the window stays responsive: a
+# the bank of a real window (Xvfb) while the window stays responsive: a
 # click in the middle of the playback runs its label between frames, the
 # frame label keeps running after it, and the window shows the last frame
 # when the video ends.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool ffmpeg; do
+for tool in Xvfb xdotool ffmpeg; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -73,7 +73,7 @@ kill -0 \$pid 2>/dev/null && { echo "the program did not end with the video"; ki
 wait \$pid
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 161 -s "-screen 0 1280x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1280x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 read -r word received clicked after < <(tr -d '\r' < "$tmp/events.txt") || { echo "no end event"; exit 1; }
 failed=0

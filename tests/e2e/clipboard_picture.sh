@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # clipboard_picture.sh BINARY: runs clipboard_picture.vx with a display
-# (xvfb-run) so that pictures go through the X clipboard and the grab reads
+# (Xvfb) so that pictures go through the X clipboard and the grab reads
 # the X screen, then checks the results, the bank and the exit code.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-command -v xvfb-run >/dev/null || { echo "missing xvfb-run (scripts/install-deps.sh installs it)"; exit 1; }
+command -v Xvfb >/dev/null || { echo "missing Xvfb (scripts/install-deps.sh installs it)"; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -13,7 +13,7 @@ mkdir -p "$tmp/prog" "$tmp/work"
 cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
 cp "$here/clipboard_picture.vx" "$tmp/work/"
 
-(cd "$tmp/work" && timeout 60 xvfb-run -a -n 121 -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
+(cd "$tmp/work" && timeout 60 "$here/with_x_server.sh" 1024x768x24 env -u QT_QPA_PLATFORM \
    VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --vram-png "$tmp/vram.png" -- clipboard_picture.vx) \
    2> "$tmp/stderr"
 status=$?

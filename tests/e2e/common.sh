@@ -1,4 +1,4 @@
-# Sourced by the drivers that run inside xvfb-run.
+# Sourced by the drivers that run inside an X server (with_x_server.sh).
 
 # wait_for_window FILE WORD: waits up to ten seconds for a visible window
 # titled Vexmora whose script has written WORD into FILE, and prints the

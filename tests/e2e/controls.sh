@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# controls.sh BINARY: runs controls.vx in a real X server (xvfb-run), clicks
+# controls.sh BINARY: runs controls.vx in a real X server (Xvfb), clicks
 # its push button, types into its text box and clicks the button again with
 # xdotool, then checks what the script wrote and the exit code.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -44,7 +44,7 @@ wait \$pid
 echo "exit \$?" > "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 111 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 # The button gets no notification details, so G_INFO keeps what the script
 # put there; the second click sees what was typed.

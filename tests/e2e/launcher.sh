@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # launcher.sh BINARY: starts the program without a command line in a real X
-# server (xvfb-run): default.vx chains to the launcher of the examples. The
+# server (Xvfb): default.vx chains to the launcher of the examples. The
 # second example is chosen with a click and run with the Run button;
 # its window title shows that the launcher chained to it.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -44,4 +44,4 @@ find "Controls and timers" > /dev/null || { echo "the example did not start"; [ 
 kill \$pid
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 117 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # other_windows.sh BINARY POST_MESSAGE: instances in a real X server
-# (xvfb-run). A second one finds the first's window by its title, lists the
+# (Xvfb). A second one finds the first's window by its title, lists the
 # instances, moves and sizes the window and posts the first an EVENT; a
 # foreign program posts another through X; a third instance asks it to
 # close, which its WIN_CLOSE label turns into its end. WM_CLASS names the
@@ -9,7 +9,7 @@ set -u
 binary=$1
 post_message=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool xprop; do
+for tool in Xvfb xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -46,7 +46,7 @@ wait \$target
 echo "target \$?" >> "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 131 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp"/*.stderr 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp"/*.stderr 2>/dev/null; exit 1; }
 
 status=0
 check() {  # check WHAT EXPECTED ACTUAL

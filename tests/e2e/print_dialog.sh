@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# print_dialog.sh BINARY: with a display (xvfb-run) and no VEXMORA_PRINTER,
+# print_dialog.sh BINARY: with a display (Xvfb) and no VEXMORA_PRINTER,
 # PrtStart shows the print dialog. Escape cancels the first job (G_ERROR 1,
 # "printing cancelled"); Enter accepts the second, which Qt writes as a PDF
 # file (its printer when CUPS has none) that holds the page drawn.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-command -v xvfb-run >/dev/null || { echo "missing xvfb-run (scripts/install-deps.sh installs it)"; exit 1; }
+command -v Xvfb >/dev/null || { echo "missing Xvfb (scripts/install-deps.sh installs it)"; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -30,7 +30,7 @@ done
 wait $pid
 DRIVER
 
-(cd "$tmp/work" && timeout 60 xvfb-run -a -n 181 -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM \
+(cd "$tmp/work" && timeout 60 "$here/with_x_server.sh" 1024x768x24 env -u QT_QPA_PLATFORM \
    -u VEXMORA_PRINTER HOME="$tmp/home" VEXMORA_PROGRAM_DIR="$tmp/prog" \
    bash "$tmp/driver.sh" "$binary" -- print_dialog.vx) 2> "$tmp/stderr"
 status=$?

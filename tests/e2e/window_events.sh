@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# window_events.sh BINARY CLOSE_WINDOW: runs window_events.vx in a real X server (xvfb-run),
+# window_events.sh BINARY CLOSE_WINDOW: runs window_events.vx in a real X server (Xvfb),
 # clicks, types and closes the window with xdotool, then checks what the
 # script wrote and the exit code.
 set -u
 binary=$1
 close_window=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -35,7 +35,7 @@ wait \$pid
 echo "exit \$?" > "$tmp/exit"
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 101 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 expected=$'start\r\nclick 40 30\r\nchar 97\r\nkey 39\r\nclose 1\r\n'
 actual=$(cat "$tmp/work/events.txt" 2>/dev/null)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # window_state.sh BINARY CLOSE_WINDOW DROP_FILE: runs window_state.vx in a real X
-# server (xvfb-run). The main window goes topmost and back by TopWindow and
+# server (Xvfb). The main window goes topmost and back by TopWindow and
 # ShowWindow and must stay one X window (the id the script reports, which
 # keys keep reaching) with _NET_WM_STATE_ABOVE set and cleared; clicks
 # beside a check box's caption and on a progress bar belong to them; after a
@@ -11,7 +11,7 @@ binary=$1
 close_window=$2
 drop_file=$3
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool xprop; do
+for tool in Xvfb xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -88,7 +88,7 @@ if kill -0 \$pid 2>/dev/null; then echo "still running"; cat state.txt; kill \$p
 wait \$pid
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 141 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 status=0
 check() {  # check WHAT EXPECTED ACTUAL

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # window_topmost_wm.sh BINARY: runs window_state.vx in a real X server
-# (xvfb-run) under a window manager (openbox). TopWindow and ShowWindow ask
+# (Xvfb) under a window manager (openbox). TopWindow and ShowWindow ask
 # the manager to keep the window above the others and to stop: the manager's
 # _NET_WM_STATE on the window follows, while the window stays the one X
 # window the script reports and keys keep reaching it.
 set -u
 binary=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xdotool xprop openbox; do
+for tool in Xvfb xdotool xprop openbox; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
@@ -67,7 +67,7 @@ state "not top" no
 finish 0
 DRIVE
 chmod +x "$tmp/drive.sh"
-xvfb-run -a -n 151 -s "-screen 0 1600x1000x24" "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
+"$here/with_x_server.sh" 1600x1000x24 "$tmp/drive.sh" || { cat "$tmp/stderr" 2>/dev/null; exit 1; }
 
 status=0
 check() {  # check WHAT EXPECTED ACTUAL

@@ -122,7 +122,7 @@ done
 kill \$pid
 DRIVE
 chmod +x "$tmp/window.sh"
-timeout 60 xvfb-run -a -n 171 -s "-screen 0 1024x768x24" "$tmp/window.sh"
+timeout 60 "$(dirname "$0")/../e2e/with_x_server.sh" 1024x768x24 "$tmp/window.sh"
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/vexmora.desktop")
 check "the window's class is the desktop entry's StartupWMClass" \
   grep -q "^WM_CLASS(STRING) = \"vexmora\", \"$wm_class\"" "$tmp/window.props"
