@@ -1,6 +1,9 @@
 #include "api/stores.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <numeric>
 
@@ -23,6 +26,45 @@ void SortKeepingOrder(std::vector<T>& items, std::size_t count, Less less) {
   sorted.reserve(count);
   for (std::size_t i : order) sorted.push_back(std::move(items[i]));
   std::move(sorted.begin(), sorted.end(), items.begin());
+}
+
+
+// A double as an unsigned key in the same order: negative numbers have all
+// bits flipped, the others the sign bit set. Both zeros are one key, and
+// NaN (which compares false with everything) sorts behind every number.
+std::uint64_t OrderedKey(double v) {
+  if (std::isnan(v)) return ~std::uint64_t{0};
+  const auto bits = std::bit_cast<std::uint64_t>(v == 0.0 ? 0.0 : v);
+  return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// Positions of the first `count` rows in ascending order of column 0, equal
+// keys keeping their order: a least-significant-byte-first radix sort, which
+// is stable by nature and skips the bytes all keys share (small whole
+// numbers differ only in a few).
+std::vector<std::uint32_t> OrderByKey(const std::vector<ArrayRow>& rows, std::size_t count) {
+  struct Item {
+    std::uint64_t key;
+    std::uint32_t position;
+  };
+  constexpr int kBytes = 8;
+  std::vector<Item> items(count), spare(count);
+  std::array<std::array<std::uint32_t, 256>, kBytes> histogram{};
+  for (std::uint32_t i = 0; i < count; ++i) {
+    items[i] = {OrderedKey(rows[i][0]), i};
+    for (int b = 0; b < kBytes; ++b) ++histogram[b][(items[i].key >> (8 * b)) & 0xFF];
+  }
+  for (int b = 0; b < kBytes; ++b) {
+    const std::array<std::uint32_t, 256>& counts = histogram[b];
+    if (count == 0 || counts[(items[0].key >> (8 * b)) & 0xFF] == count) continue;
+    std::array<std::uint32_t, 256> start;
+    std::exclusive_scan(counts.begin(), counts.end(), start.begin(), std::uint32_t{0});
+    for (const Item& item : items) spare[start[(item.key >> (8 * b)) & 0xFF]++] = item;
+    items.swap(spare);
+  }
+  std::vector<std::uint32_t> order(count);
+  for (std::size_t i = 0; i < count; ++i) order[i] = items[i].position;
+  return order;
 }
 
 }  // namespace
@@ -49,28 +91,9 @@ double NumericArray::Element(std::int32_t row, std::int32_t column) const {
 
 bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
-  // The keys are sorted beside their positions, small and contiguous, and
-  // the rows moved once. NaN compares false with everything, which would
-  // break the sort's ordering; it sorts behind every number instead. Equal
-  // keys (0.0 and -0.0 among them) keep their order by position.
-  struct Key {
-    double value;
-    std::uint32_t nan;
-    std::uint32_t position;
-  };
-  std::vector<Key> keys(static_cast<std::size_t>(count));
-  for (std::uint32_t i = 0; i < keys.size(); ++i) {
-    const double v = rows_[i][0];
-    keys[i] = {std::isnan(v) ? 0.0 : v, std::isnan(v) ? 1u : 0u, i};
-  }
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-    if (a.nan != b.nan) return a.nan < b.nan;
-    if (a.value < b.value) return true;
-    if (b.value < a.value) return false;
-    return a.position < b.position;
-  });
-  std::vector<ArrayRow> sorted(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) sorted[i] = rows_[keys[i].position];
+  const std::vector<std::uint32_t> order = OrderByKey(rows_, static_cast<std::size_t>(count));
+  std::vector<ArrayRow> sorted(order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
   std::copy(sorted.begin(), sorted.end(), rows_.begin());
   return true;
 }

@@ -1,5 +1,6 @@
 #include "api/stores.hpp"
 
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,6 +71,37 @@ TEST(NumericArrayTest, SortKeepsTheOrderOfEqualKeys) {
       ASSERT_EQ(std::signbit(a.Element(i, 0)), std::signbit(rows[i][0])) << "row " << i;
     }
   }
+}
+
+TEST(NumericArrayTest, SortOrdersEveryKindOfNumber) {
+  // Keys that differ in every byte: both signs, infinities, subnormals,
+  // large and tiny magnitudes and small whole numbers, against a stable sort.
+  std::mt19937_64 rng(11);
+  const double specials[] = {std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                             1e-300, -1e-300, 0.0, -0.0};
+  NumericArray a;
+  std::vector<ArrayRow> rows;
+  for (int i = 0; i < ARRAY_ROWS; ++i) {
+    double key;
+    switch (rng() % 4) {
+      case 0: key = specials[rng() % std::size(specials)]; break;
+      case 1: key = static_cast<double>(static_cast<int>(rng() % 200) - 100); break;
+      case 2: key = std::ldexp(static_cast<double>(rng() % 1000000) - 500000.0, static_cast<int>(rng() % 200) - 100); break;
+      default: key = std::bit_cast<double>(rng()); break;  // any bits, NaNs included
+    }
+    const ArrayRow row = {key, static_cast<double>(i), 0, 0, 0, 0};
+    a.SetRow(i, row);
+    rows.push_back(row);
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const ArrayRow& x, const ArrayRow& y) {
+    return !std::isnan(x[0]) && (std::isnan(y[0]) || x[0] < y[0]);
+  });
+  ASSERT_TRUE(a.SortRows(ARRAY_ROWS));
+  for (int i = 0; i < ARRAY_ROWS; ++i) ASSERT_EQ(a.Element(i, 1), rows[i][1]) << "row " << i;
 }
 
 TEST(NumericArrayTest, SortRefusesCountsOutsideTheStore) {
