@@ -5,7 +5,7 @@
 #include "api/argument_fetch.hpp"
 #include "api/arguments.hpp"
 #include "engine/runtime.hpp"
-#include "values/compiled_expression.hpp"
+#include "values/compiled_expression_internal.hpp"
 #include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 
@@ -117,7 +117,7 @@ double EvaluateNumber(Runtime& rt, CachedArgument& a, std::string_view argument)
     a.numeric = NumericForm::kPrepared;
   }
   if (a.numeric == NumericForm::kUncachable) return expr::EvaluateExpression(rt, argument);
-  if (a.compiled) return expr::EvaluateCompiled(rt, *a.compiled);
+  if (a.compiled) return expr::Evaluate(rt, *a.compiled);
   return expr::EvaluatePrepared(rt, a.prepared);
 }
 

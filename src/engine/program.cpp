@@ -96,6 +96,7 @@ ResourceEntry* Program::NewResource() {
   if (pending_commit_) return &resources_.back();
   if (RscCount() >= RESOURCE_MAX) return nullptr;
   resources_.emplace_back();
+  ++resource_count_;
   pending_commit_ = true;
   return &resources_.back();
 }
@@ -147,6 +148,7 @@ void Program::AddInitialLabelIfMissing() {
 void Program::Clear() {
   // Last to first, as the buffers were allocated.
   while (!resources_.empty()) resources_.pop_back();
+  resource_count_ = 0;
   while (procedures_.size() > 1) procedures_.pop_back();
   procedures_.front() = Procedure();
   labels_.clear();

@@ -170,7 +170,7 @@ class Program {
  public:
   Program();
 
-  std::int32_t RscCount() const { return static_cast<std::int32_t>(resources_.size()); }
+  std::int32_t RscCount() const { return resource_count_; }
   std::int32_t ProcCount() const { return static_cast<std::int32_t>(procedures_.size()); }
   std::int32_t LblCount() const { return static_cast<std::int32_t>(labels_.size()); }
 
@@ -219,6 +219,7 @@ class Program {
 
  private:
   std::vector<ResourceEntry> resources_;
+  std::int32_t resource_count_ = 0;  // resources_.size(), read in every expression
   std::vector<Procedure> procedures_;
   std::vector<Label> labels_;
   std::unordered_map<std::string, std::int32_t, TransparentStringHash, std::equal_to<>>

@@ -9,7 +9,7 @@
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "text/messages.hpp"
-#include "values/compiled_expression.hpp"
+#include "values/compiled_expression_internal.hpp"
 #include "values/compiled_string.hpp"
 #include "values/expression.hpp"
 
@@ -51,8 +51,8 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
 
 // Numeric operand: the expression compiled at load, else the prepared text.
 // A failure sets the pending error and gives 0.0.
-inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
-  if (proc.expression) return expr::EvaluateCompiled(rt, *proc.expression);
+[[gnu::always_inline]] inline double EvaluateNumber(Runtime& rt, Procedure& proc) {
+  if (proc.expression) return expr::Evaluate(rt, *proc.expression);
   return expr::EvaluatePrepared(rt, proc.text);
 }
 

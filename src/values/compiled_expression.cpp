@@ -1,4 +1,5 @@
 #include "values/compiled_expression.hpp"
+#include "values/compiled_expression_internal.hpp"
 
 #include <string>
 #include <unordered_map>
@@ -13,127 +14,16 @@ namespace vx {
 namespace {
 
 using namespace expr::rules;
-
-enum class Op : std::uint8_t {
-  kPush,         // push `value`
-  kLoad,         // push the value of name `index`
-  kGuard,        // fail when name `index` is a variable (it stands before "(")
-  kApply,        // top = function(top)
-  kBinary,       // pop r; top = top `oper` r
-  kBinaryConst,  // top = top `oper` value: a push and a binary in one
-  kBinaryLoad,   // top = top `oper` name `index`: a load and a binary in one
-  kFail,         // the text rules fail here
-};
-
-struct Instruction {
-  Op op = Op::kFail;
-  char oper = 0;
-  Function function = Function::kUnknown;
-  std::int32_t index = 0;
-  double value = 0.0;
-};
-
-// Where a name was found the last time the names were looked up.
-struct NameBinding {
-  const double* value = nullptr;  // its name-table pair's value
-  std::int32_t resource = -1;     // resource index when not in the name table
-  std::string name;
-};
-
-// The state of the tables when the names were last looked up. Pairs are
-// only added or cleared, never moved, while the generation and the size
-// stay, so a pointer to a pair's value holds as long as these do. A binding
-// made while the name table was not yet built is never trusted: the next
-// evaluation looks again.
-struct TableState {
-  bool bound = false;
-  std::uint64_t generation = 0;
-  std::size_t table_size = 0;
-  std::int32_t resource_count = 0;
-};
+using expr::detail::Instruction;
+using expr::detail::NameBinding;
+using expr::detail::Op;
+using expr::detail::Shape;
 
 }  // namespace
-
-// A whole expression of one of the commonest shapes (a literal, a variable,
-// a variable and an operator with a literal or another variable, a chain of
-// such operators) computed without the instruction loop and its stack. False when it cannot give the result (a
-// name that is no variable, an operator that fails): the loop then runs
-// and reports as usual.
-using ShapePath = bool (*)(const CompiledExpression& compiled, double* out);
-
-struct CompiledExpression {
-  std::vector<Instruction> code;
-  std::vector<NameBinding> names;
-  std::vector<double> stack;  // as deep as the code needs
-  TableState state;
-  ShapePath shape = nullptr;
-};
 
 void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const { delete compiled; }
 
 namespace {
-
-// --- shapes ------------------------------------------------------------
-
-const double* Variable(const CompiledExpression& c, std::int32_t index) {
-  return c.names[index].value;
-}
-
-bool LiteralShape(const CompiledExpression& c, double* out) {
-  *out = c.code[0].value;
-  return true;
-}
-
-bool VariableShape(const CompiledExpression& c, double* out) {
-  const double* v = Variable(c, c.code[0].index);
-  if (v == nullptr) return false;
-  *out = *v;
-  return true;
-}
-
-// The operator is a template argument, so each form compiles to the one
-// operation it needs.
-template <char Oper>
-struct VariableWithLiteral {
-  static bool Run(const CompiledExpression& c, double* out) {
-    const double* l = Variable(c, c.code[0].index);
-    return l != nullptr && ApplyOperator(Oper, *l, c.code[1].value, out);
-  }
-};
-
-template <char Oper>
-struct VariableWithVariable {
-  static bool Run(const CompiledExpression& c, double* out) {
-    const double* l = Variable(c, c.code[0].index);
-    const double* r = Variable(c, c.code[1].index);
-    return l != nullptr && r != nullptr && ApplyOperator(Oper, *l, *r, out);
-  }
-};
-
-template <template <char> class Form>
-ShapePath ForOperator(char oper) {
-  switch (static_cast<unsigned char>(oper)) {
-    case '+': return &Form<'+'>::Run;
-    case '-': return &Form<'-'>::Run;
-    case '*': return &Form<'*'>::Run;
-    case '/': return &Form<'/'>::Run;
-    case kLess: return &Form<static_cast<char>(kLess)>::Run;
-    case kGreater: return &Form<static_cast<char>(kGreater)>::Run;
-    case kLessEqual: return &Form<static_cast<char>(kLessEqual)>::Run;
-    case kGreaterEqual: return &Form<static_cast<char>(kGreaterEqual)>::Run;
-    case kEqual: return &Form<static_cast<char>(kEqual)>::Run;
-    case kNotEqual: return &Form<static_cast<char>(kNotEqual)>::Run;
-    case kLogicalOr: return &Form<static_cast<char>(kLogicalOr)>::Run;
-    case kLogicalAnd: return &Form<static_cast<char>(kLogicalAnd)>::Run;
-    case kShiftLeft: return &Form<static_cast<char>(kShiftLeft)>::Run;
-    case kShiftRight: return &Form<static_cast<char>(kShiftRight)>::Run;
-    case kBitOr: return &Form<static_cast<char>(kBitOr)>::Run;
-    case kBitAnd: return &Form<static_cast<char>(kBitAnd)>::Run;
-    case kBitXor: return &Form<static_cast<char>(kBitXor)>::Run;
-    case kModulo: return &Form<static_cast<char>(kModulo)>::Run;
-    default: return nullptr;
-  }
-}
 
 // A chain: a literal or a variable, then operators each with a literal or a
 // variable, left to right ((A+B)%1000, I%1000==0), in one accumulator.
@@ -144,16 +34,14 @@ bool ChainShape(const CompiledExpression& c, double* out) {
   if (in->op == Op::kPush) {
     acc = in->value;
   } else {
-    const double* v = Variable(c, in->index);
-    if (v == nullptr) return false;
-    acc = *v;
+    if (in->operand == nullptr) return false;
+    acc = *in->operand;
   }
   for (++in; in != end; ++in) {
     double r = in->value;
     if (in->op == Op::kBinaryLoad) {
-      const double* v = Variable(c, in->index);
-      if (v == nullptr) return false;
-      r = *v;
+      if (in->operand == nullptr) return false;
+      r = *in->operand;
     }
     if (!ApplyOperator(in->oper, acc, r, &acc)) return false;
   }
@@ -169,14 +57,51 @@ bool IsChain(const std::vector<Instruction>& code) {
   return true;
 }
 
-ShapePath ShapeOf(const std::vector<Instruction>& code) {
-  if (code.size() == 1 && code[0].op == Op::kPush) return &LiteralShape;
-  if (code.size() == 1 && code[0].op == Op::kLoad) return &VariableShape;
+Shape ShapeOf(const std::vector<Instruction>& code) {
+  if (code.size() == 1 && code[0].op == Op::kPush) return Shape::kLiteral;
+  if (code.size() == 1 && code[0].op == Op::kLoad) return Shape::kVariable;
   if (code.size() == 2 && code[0].op == Op::kLoad) {
-    if (code[1].op == Op::kBinaryConst) return ForOperator<VariableWithLiteral>(code[1].oper);
-    if (code[1].op == Op::kBinaryLoad) return ForOperator<VariableWithVariable>(code[1].oper);
+    if (code[1].op == Op::kBinaryConst) return Shape::kVariableLiteral;
+    if (code[1].op == Op::kBinaryLoad) return Shape::kVariableVariable;
   }
-  return IsChain(code) ? &ChainShape : nullptr;
+  return IsChain(code) ? Shape::kChain : Shape::kNone;
+}
+
+// --- the instruction loop's dispatch --------------------------------------
+
+// Each binary instruction is one case of the loop for its form and its
+// operator, so the operator's arithmetic is compiled into the case.
+enum class Form : std::uint8_t { kStack, kConst, kLoad };
+
+constexpr std::uint8_t OperatorSlot(unsigned char oper) {
+  switch (oper) {
+    case '+': return 0;
+    case '-': return 1;
+    case '*': return 2;
+    case '/': return 3;
+    default: return oper >= kFirstCode && oper <= kLastCode ? 4 + (oper - kFirstCode) : 19;
+  }
+}
+constexpr std::uint8_t kOperatorSlots = 20;
+
+enum Dispatch : std::uint8_t { kDoPush, kDoLoad, kDoGuard, kDoApply, kDoFail, kFirstBinary = 8 };
+
+constexpr std::uint8_t BinaryDispatch(Form form, unsigned char oper) {
+  return static_cast<std::uint8_t>(kFirstBinary + static_cast<int>(form) * kOperatorSlots + OperatorSlot(oper));
+}
+
+std::uint8_t DispatchOf(const Instruction& in) {
+  switch (in.op) {
+    case Op::kPush: return kDoPush;
+    case Op::kLoad: return kDoLoad;
+    case Op::kGuard: return kDoGuard;
+    case Op::kApply: return kDoApply;
+    case Op::kBinary: return BinaryDispatch(Form::kStack, static_cast<unsigned char>(in.oper));
+    case Op::kBinaryConst: return BinaryDispatch(Form::kConst, static_cast<unsigned char>(in.oper));
+    case Op::kBinaryLoad: return BinaryDispatch(Form::kLoad, static_cast<unsigned char>(in.oper));
+    case Op::kFail: return kDoFail;
+  }
+  return kDoFail;
 }
 
 // Reads the prepared text by the same steps as the text evaluator, but
@@ -200,7 +125,11 @@ class Compiler {
     }
     if (step == Step::kFail) Emit({Op::kFail});
     out_->stack.resize(max_depth_ + 1);
+    for (Instruction& in : out_->code) in.dispatch = DispatchOf(in);
     out_->shape = ShapeOf(out_->code);
+    out_->fast.literal = out_->code.size() == 1 ? out_->code[0].value
+                         : out_->code.size() == 2 ? out_->code[1].value : 0.0;
+    out_->fast.oper = out_->code.size() == 2 ? out_->code[1].oper : 0;
     return std::move(out_);
   }
 
@@ -342,13 +271,31 @@ double Fail(Runtime& rt) {
   return 0.0;
 }
 
-bool BindingsCurrent(const Runtime& rt, const TableState& state) {
-  return state.bound && state.generation == rt.names.Generation() &&
-         state.table_size == rt.names.Size() && state.resource_count == rt.program.RscCount();
+// The operands of the inline shapes, once every name is bound: a shape
+// whose operand is no variable is left to the instruction loop.
+void BindShape(CompiledExpression& compiled) {
+  expr::detail::FastPart& fast = compiled.fast;
+  const auto value_of = [&](std::size_t i) { return compiled.names[compiled.code[i].index].value; };
+  fast.shape = compiled.shape;
+  fast.left = fast.right = nullptr;
+  switch (compiled.shape) {
+    case Shape::kVariable:
+    case Shape::kVariableLiteral: fast.left = value_of(0); break;
+    case Shape::kVariableVariable:
+      fast.left = value_of(0);
+      fast.right = value_of(1);
+      if (fast.right == nullptr) fast.shape = Shape::kNone;
+      break;
+    default: break;
+  }
+  if (fast.shape != Shape::kLiteral && fast.shape != Shape::kChain && fast.left == nullptr) {
+    fast.shape = Shape::kNone;
+  }
 }
 
 // Looks every name up again: the tables changed since the last evaluation
-// (or the name table was not built then).
+// (or the name table was not built then, which is recorded as generation 0
+// so that the next evaluation looks again).
 [[gnu::noinline]] void BindAll(Runtime& rt, CompiledExpression& compiled) {
   const NameTable& names = rt.names;
   for (NameBinding& b : compiled.names) {
@@ -356,7 +303,12 @@ bool BindingsCurrent(const Runtime& rt, const TableState& state) {
     b.value = slot >= 0 ? names.ValuePointer(static_cast<std::size_t>(slot)) : nullptr;
     b.resource = slot >= 0 ? -1 : rt.program.FindResource(b.name);
   }
-  compiled.state = {names.Built(), names.Generation(), names.Size(), rt.program.RscCount()};
+  for (Instruction& in : compiled.code) {
+    if (in.op == Op::kLoad || in.op == Op::kBinaryLoad) in.operand = compiled.names[in.index].value;
+  }
+  BindShape(compiled);
+  compiled.fast.generation = names.Built() ? names.Generation() : 0;
+  compiled.fast.resource_count = rt.program.RscCount();
 }
 
 // A name that is no variable: a resource such as a control, whose value is
@@ -367,17 +319,17 @@ bool BindingsCurrent(const Runtime& rt, const TableState& state) {
   const std::int32_t resource = compiled.names[index].resource;
   if (resource < 0) return false;
   *out = values::ReadAsDouble(rt, resource);
-  if (!BindingsCurrent(rt, compiled.state)) BindAll(rt, compiled);
+  if (!expr::detail::BindingsCurrent(rt, compiled.fast)) BindAll(rt, compiled);
   return true;
 }
 
 [[gnu::always_inline]] inline bool Load(Runtime& rt, CompiledExpression& compiled,
-                                        std::int32_t index, double* out) {
-  if (const double* value = compiled.names[index].value) {
-    *out = *value;
+                                        const Instruction& in, double* out) {
+  if (in.operand != nullptr) [[likely]] {
+    *out = *in.operand;
     return true;
   }
-  return LoadResource(rt, compiled, index, out);
+  return LoadResource(rt, compiled, in.index, out);
 }
 
 }  // namespace
@@ -387,38 +339,59 @@ namespace expr {
 CompiledExpressionPtr Compile(std::string_view prepared) { return Compiler(prepared).Run(); }
 
 double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
-  if (!BindingsCurrent(rt, compiled.state)) [[unlikely]] BindAll(rt, compiled);
+  if (!detail::BindingsCurrent(rt, compiled.fast)) [[unlikely]] BindAll(rt, compiled);
   double result;
-  if (compiled.shape != nullptr && compiled.shape(compiled, &result)) return result;
+  if (detail::EvaluateShape(compiled.fast, &result)) return result;
+  if (compiled.shape == Shape::kChain && ChainShape(compiled, &result)) return result;
   double* sp = compiled.stack.data();
+#define VX_BINARY_CASES(OPER)                                                                \
+  case BinaryDispatch(Form::kStack, OPER):                                                   \
+    --sp;                                                                                    \
+    if (!ApplyOperator(static_cast<char>(OPER), sp[-1], *sp, &sp[-1])) return Fail(rt);      \
+    break;                                                                                   \
+  case BinaryDispatch(Form::kConst, OPER):                                                   \
+    if (!ApplyOperator(static_cast<char>(OPER), sp[-1], in.value, &sp[-1])) return Fail(rt); \
+    break;                                                                                   \
+  case BinaryDispatch(Form::kLoad, OPER): {                                                  \
+    double r;                                                                                \
+    if (!Load(rt, compiled, in, &r) || !ApplyOperator(static_cast<char>(OPER), sp[-1], r, &sp[-1])) \
+      return Fail(rt);                                                                       \
+    break;                                                                                   \
+  }
   for (const Instruction& in : compiled.code) {
-    switch (in.op) {
-      case Op::kPush: *sp++ = in.value; break;
-      case Op::kLoad:
-        if (!Load(rt, compiled, in.index, sp++)) return Fail(rt);
+    switch (in.dispatch) {
+      case kDoPush: *sp++ = in.value; break;
+      case kDoLoad:
+        if (!Load(rt, compiled, in, sp++)) return Fail(rt);
         break;
-      case Op::kGuard:
+      case kDoGuard:
         if (compiled.names[in.index].value != nullptr) return Fail(rt);
         break;
-      case Op::kApply:
+      case kDoApply:
         if (!ApplyFunction(in.function, sp[-1], &sp[-1])) return Fail(rt);
         break;
-      case Op::kBinary:
-        --sp;
-        if (!ApplyOperator(in.oper, sp[-1], *sp, &sp[-1])) return Fail(rt);
-        break;
-      case Op::kBinaryConst:
-        if (!ApplyOperator(in.oper, sp[-1], in.value, &sp[-1])) return Fail(rt);
-        break;
-      case Op::kBinaryLoad: {
-        double r;
-        if (!Load(rt, compiled, in.index, &r) || !ApplyOperator(in.oper, sp[-1], r, &sp[-1]))
-          return Fail(rt);
-        break;
-      }
-      case Op::kFail: return Fail(rt);
+      VX_BINARY_CASES('+')
+      VX_BINARY_CASES('-')
+      VX_BINARY_CASES('*')
+      VX_BINARY_CASES('/')
+      VX_BINARY_CASES(kLess)
+      VX_BINARY_CASES(kGreater)
+      VX_BINARY_CASES(kLessEqual)
+      VX_BINARY_CASES(kGreaterEqual)
+      VX_BINARY_CASES(kEqual)
+      VX_BINARY_CASES(kNotEqual)
+      VX_BINARY_CASES(kLogicalOr)
+      VX_BINARY_CASES(kLogicalAnd)
+      VX_BINARY_CASES(kShiftLeft)
+      VX_BINARY_CASES(kShiftRight)
+      VX_BINARY_CASES(kBitOr)
+      VX_BINARY_CASES(kBitAnd)
+      VX_BINARY_CASES(kBitXor)
+      VX_BINARY_CASES(kModulo)
+      default: return Fail(rt);  // kDoFail, and an operator no case has
     }
   }
+#undef VX_BINARY_CASES
   return sp[-1];
 }
 

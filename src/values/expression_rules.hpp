@@ -137,7 +137,7 @@ inline double Truth(bool b) { return b ? 1.0 : 0.0; }
 
 // accumulator = l op r. False when the expression fails: a divisor within
 // 1e-20 of zero, or the code that names no operator.
-inline bool ApplyOperator(char op, double l, double r, double* out) {
+[[gnu::always_inline]] inline bool ApplyOperator(char op, double l, double r, double* out) {
   switch (static_cast<unsigned char>(op)) {
     case '+': *out = l + r; return true;
     case '-': *out = l - r; return true;

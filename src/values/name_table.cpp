@@ -17,6 +17,7 @@ void NameTable::Clear() {
 void NameTable::Add(std::string_view name, double value, std::int32_t resource) {
   pairs_.push_back({name, value, resource});
   first_.emplace(name, static_cast<std::int32_t>(pairs_.size() - 1));
+  ++generation_;
 }
 
 }  // namespace vx

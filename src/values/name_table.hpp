@@ -27,13 +27,17 @@ class NameTable {
   // The first pair named `name` byte for byte, or -1.
   std::int32_t Find(std::string_view name) const;
 
-  // Bumped at every rebuild and clear, so cached bindings can tell.
+  // Bumped at every change of the pairs (clear, add, built), so cached
+  // bindings and value pointers can tell with one comparison.
   std::uint64_t Generation() const { return generation_; }
 
   void Clear();
   void Add(std::string_view name, double value, std::int32_t resource);
   void SetValue(std::size_t slot, double value) { pairs_[slot].value = value; }
-  void MarkBuilt() { built_ = true; }
+  void MarkBuilt() {
+    built_ = true;
+    ++generation_;
+  }
 
  private:
   std::vector<Pair> pairs_;
