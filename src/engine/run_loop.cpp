@@ -151,7 +151,7 @@ void Move(Runtime& rt, Procedure& proc) {
 }
 
 // A failed condition goes on; the loop then ends the run with the error.
-bool WhileHolds(Runtime& rt, Procedure& proc) {
+[[gnu::always_inline]] inline bool WhileHolds(Runtime& rt, Procedure& proc) {
   const double v = detail::EvaluateNumber(rt, proc);
   return v != 0.0 || rt.error.Raised();
 }
@@ -207,17 +207,32 @@ int EndWithError(Runtime& rt, std::int32_t p) {
   return 0;
 }
 
+// What the loop reads before every procedure, kept in locals: the program's
+// procedures and whether single steps or the timing trace watch every one.
+// Only code that reaches outside the loop (APIs, dialogs, the window system,
+// general assignments) could change these; they are taken again after it.
+struct LoopView {
+  Procedure* procs = nullptr;
+  std::int32_t count = 0;
+  bool watching = false;
+
+  void Refresh(Runtime& rt) {
+    count = rt.program.ProcCount();
+    procs = count > 0 ? &rt.program.Proc(0) : nullptr;
+    watching = rt.run.single_step || rt.run.timing_trace;
+  }
+};
+
 int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
-  // Only code that reaches outside the loop (APIs, dialogs, the window
-  // system) could change the program; the count is taken again after it.
-  std::int32_t count = rt.program.ProcCount();
+  LoopView view;
+  view.Refresh(rt);
   for (;;) {
-    if (p < 1 || p >= count) return jumped ? 0 : 1;
-    Procedure& proc = rt.program.Proc(p);
-    if ((proc.break_mark | rt.run.single_step | rt.run.timing_trace) != 0) {
+    if (p < 1 || p >= view.count) return jumped ? 0 : 1;
+    Procedure& proc = view.procs[p];
+    if ((proc.break_mark != 0) | view.watching) {
       if (!BeforeProcedure(rt, p, proc)) return 1;
-      count = rt.program.ProcCount();
+      view.Refresh(rt);
     }
     // The loop's commonest statements are handled here, the rest by Execute.
     std::int32_t next = p + 1;
@@ -226,7 +241,7 @@ int Run(Runtime& rt, std::int32_t p) {
       case P_DTV_MOVE:
         if (!MoveToNumber(rt, proc)) {
           detail::Assign(rt, proc);
-          count = rt.program.ProcCount();
+          view.Refresh(rt);
         }
         break;
       case P_DTV_IF:
@@ -239,7 +254,7 @@ int Run(Runtime& rt, std::int32_t p) {
           const Flow flow = detail::ExecuteIf(rt, p, proc);
           next = flow.next;
           jumped = flow.jump;
-          count = rt.program.ProcCount();
+          view.Refresh(rt);
         }
         break;
       case P_DTV_CALLSUB:
@@ -266,15 +281,31 @@ int Run(Runtime& rt, std::int32_t p) {
           jumped = true;
         }
         break;
-      case P_DTV_ENDWHILE:
-        next = proc.target;
-        jumped = true;
+      case P_DTV_ENDWHILE: {
+        // The loop's condition is tested here rather than by a jump back to
+        // its While, unless the While is watched (a break mark, single
+        // steps, the timing trace), which must see every pass.
+        const std::int32_t head = proc.target;
+        Procedure* loop = head >= 1 && head < view.count ? &view.procs[head] : nullptr;
+        if (loop == nullptr || loop->code != P_DTV_WHILE || (loop->break_mark != 0) | view.watching) {
+          next = head;
+          jumped = true;
+          break;
+        }
+        if (WhileHolds(rt, *loop)) {
+          next = head + 1;
+        } else {
+          next = loop->target;
+          jumped = true;
+        }
+        if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, head);
         break;
+      }
       default: {
         const Flow flow = Execute(rt, p, proc);
         next = flow.next;
         jumped = flow.jump;
-        count = rt.program.ProcCount();
+        view.Refresh(rt);
         break;
       }
     }

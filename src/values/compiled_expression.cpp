@@ -25,30 +25,6 @@ void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const {
 
 namespace {
 
-// A chain: a literal or a variable, then operators each with a literal or a
-// variable, left to right ((A+B)%1000, I%1000==0), in one accumulator.
-bool ChainShape(const CompiledExpression& c, double* out) {
-  const Instruction* in = c.code.data();
-  const Instruction* const end = in + c.code.size();
-  double acc;
-  if (in->op == Op::kPush) {
-    acc = in->value;
-  } else {
-    if (in->operand == nullptr) return false;
-    acc = *in->operand;
-  }
-  for (++in; in != end; ++in) {
-    double r = in->value;
-    if (in->op == Op::kBinaryLoad) {
-      if (in->operand == nullptr) return false;
-      r = *in->operand;
-    }
-    if (!ApplyOperator(in->oper, acc, r, &acc)) return false;
-  }
-  *out = acc;
-  return true;
-}
-
 bool IsChain(const std::vector<Instruction>& code) {
   if (code.empty() || (code[0].op != Op::kPush && code[0].op != Op::kLoad)) return false;
   for (std::size_t i = 1; i < code.size(); ++i) {
@@ -271,26 +247,30 @@ double Fail(Runtime& rt) {
   return 0.0;
 }
 
-// The operands of the inline shapes, once every name is bound: a shape
+// The inline case of the expression, once every name is bound: a shape
 // whose operand is no variable is left to the instruction loop.
 void BindShape(CompiledExpression& compiled) {
   expr::detail::FastPart& fast = compiled.fast;
-  const auto value_of = [&](std::size_t i) { return compiled.names[compiled.code[i].index].value; };
-  fast.shape = compiled.shape;
-  fast.left = fast.right = nullptr;
+  const std::vector<Instruction>& code = compiled.code;
+  fast.left = !code.empty() && code[0].op == Op::kLoad ? code[0].operand : nullptr;
+  fast.right = code.size() == 2 && code[1].op == Op::kBinaryLoad ? code[1].operand : nullptr;
+  using expr::detail::FastCase;
   switch (compiled.shape) {
+    case Shape::kLiteral: fast.evaluation = FastCase::kLiteral; return;
+    case Shape::kChain: fast.evaluation = FastCase::kChain; return;
     case Shape::kVariable:
-    case Shape::kVariableLiteral: fast.left = value_of(0); break;
-    case Shape::kVariableVariable:
-      fast.left = value_of(0);
-      fast.right = value_of(1);
-      if (fast.right == nullptr) fast.shape = Shape::kNone;
-      break;
-    default: break;
+      fast.evaluation = fast.left != nullptr ? FastCase::kVariable : FastCase::kNone;
+      return;
+    case Shape::kVariableLiteral:
+    case Shape::kVariableVariable: {
+      const bool right_is_variable = compiled.shape == Shape::kVariableVariable;
+      const bool bound = fast.left != nullptr && (!right_is_variable || fast.right != nullptr);
+      fast.evaluation = bound ? expr::detail::TwoOperandCase(right_is_variable, fast.oper) : FastCase::kNone;
+      return;
+    }
+    case Shape::kNone: break;
   }
-  if (fast.shape != Shape::kLiteral && fast.shape != Shape::kChain && fast.left == nullptr) {
-    fast.shape = Shape::kNone;
-  }
+  fast.evaluation = FastCase::kNone;
 }
 
 // Looks every name up again: the tables changed since the last evaluation
@@ -341,8 +321,7 @@ CompiledExpressionPtr Compile(std::string_view prepared) { return Compiler(prepa
 double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
   if (!detail::BindingsCurrent(rt, compiled.fast)) [[unlikely]] BindAll(rt, compiled);
   double result;
-  if (detail::EvaluateShape(compiled.fast, &result)) return result;
-  if (compiled.shape == Shape::kChain && ChainShape(compiled, &result)) return result;
+  if (detail::EvaluateShape(compiled, &result)) return result;
   double* sp = compiled.stack.data();
 #define VX_BINARY_CASES(OPER)                                                                \
   case BinaryDispatch(Form::kStack, OPER):                                                   \

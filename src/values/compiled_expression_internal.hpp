@@ -51,8 +51,40 @@ enum class Shape : std::uint8_t {
   kVariable,
   kVariableLiteral,
   kVariableVariable,
-  kChain,  // operators left to right on literals and variables (out of line)
+  kChain,  // operators left to right on literals and variables
 };
+
+// The operators that get inline cases of their own in the two-operand
+// shapes; the others go through ApplyOperator's switch.
+#define VX_INLINE_OPERATORS(X)                                                      \
+  X(Add, '+') X(Subtract, '-') X(Multiply, '*') X(Less, rules::kLess)               \
+  X(Greater, rules::kGreater) X(LessEqual, rules::kLessEqual)                       \
+  X(GreaterEqual, rules::kGreaterEqual) X(Equal, rules::kEqual) X(NotEqual, rules::kNotEqual)
+
+// A bound shape and, for two operands, its operator: one case of the inline
+// evaluation.
+enum class FastCase : std::uint8_t {
+  kNone,  // an operand is no variable, or the shape is not inline
+  kLiteral,
+  kVariable,
+  kChain,
+  kVariableLiteral,   // any other operator
+  kVariableVariable,  // any other operator
+#define VX_CASE_NAMES(NAME, OPER) kVariableLiteral##NAME, kVariableVariable##NAME,
+  VX_INLINE_OPERATORS(VX_CASE_NAMES)
+#undef VX_CASE_NAMES
+};
+
+// The case for a two-operand shape with the given operator.
+constexpr FastCase TwoOperandCase(bool right_is_variable, char oper) {
+#define VX_CASE_OF(NAME, OPER)                                                             \
+  if (static_cast<unsigned char>(oper) == static_cast<unsigned char>(OPER)) {              \
+    return right_is_variable ? FastCase::kVariableVariable##NAME : FastCase::kVariableLiteral##NAME; \
+  }
+  VX_INLINE_OPERATORS(VX_CASE_OF)
+#undef VX_CASE_OF
+  return right_is_variable ? FastCase::kVariableVariable : FastCase::kVariableLiteral;
+}
 
 // The bound shape and the state of the tables it was bound in. Pairs only
 // move when the name table changes, which bumps its generation, so pointers
@@ -62,7 +94,7 @@ enum class Shape : std::uint8_t {
 struct FastPart {
   std::uint64_t generation = 0;
   std::int32_t resource_count = -1;
-  Shape shape = Shape::kNone;  // kNone while an operand is no variable
+  FastCase evaluation = FastCase::kNone;
   char oper = 0;
   const double* left = nullptr;
   const double* right = nullptr;
@@ -71,17 +103,6 @@ struct FastPart {
 
 inline bool BindingsCurrent(const Runtime& rt, const FastPart& fast) {
   return fast.generation == rt.names.Generation() && fast.resource_count == rt.program.RscCount();
-}
-
-// The inline shapes; false when the expression needs the instruction loop.
-[[gnu::always_inline]] inline bool EvaluateShape(const FastPart& fast, double* out) {
-  switch (fast.shape) {
-    case Shape::kLiteral: *out = fast.literal; return true;
-    case Shape::kVariable: *out = *fast.left; return true;
-    case Shape::kVariableLiteral: return rules::ApplyOperator(fast.oper, *fast.left, fast.literal, out);
-    case Shape::kVariableVariable: return rules::ApplyOperator(fast.oper, *fast.left, *fast.right, out);
-    default: return false;
-  }
 }
 
 }  // namespace expr::detail
@@ -95,11 +116,58 @@ struct CompiledExpression {
 };
 
 namespace expr {
+namespace detail {
+
+// A chain: a literal or a variable, then operators each with a literal or a
+// variable, left to right ((A+B)%1000, I%1000==0), in one accumulator.
+[[gnu::always_inline]] inline bool EvaluateChain(const CompiledExpression& c, double* out) {
+  const Instruction* in = c.code.data();
+  const Instruction* const end = in + c.code.size();
+  double acc = in->value;
+  if (in->op == Op::kLoad) {
+    if (in->operand == nullptr) return false;
+    acc = *in->operand;
+  }
+  for (++in; in != end; ++in) {
+    double r = in->value;
+    if (in->op == Op::kBinaryLoad) {
+      if (in->operand == nullptr) return false;
+      r = *in->operand;
+    }
+    if (!rules::ApplyOperator(in->oper, acc, r, &acc)) return false;
+  }
+  *out = acc;
+  return true;
+}
+
+// The inline shapes, with the bindings current; false when the expression
+// needs the instruction loop.
+[[gnu::always_inline]] inline bool EvaluateShape(const CompiledExpression& c, double* out) {
+  const FastPart& fast = c.fast;
+  switch (fast.evaluation) {
+    case FastCase::kLiteral: *out = fast.literal; return true;
+    case FastCase::kVariable: *out = *fast.left; return true;
+    case FastCase::kChain: return EvaluateChain(c, out);
+    case FastCase::kVariableLiteral: return rules::ApplyOperator(fast.oper, *fast.left, fast.literal, out);
+    case FastCase::kVariableVariable: return rules::ApplyOperator(fast.oper, *fast.left, *fast.right, out);
+#define VX_INLINE_CASES(NAME, OPER)                                                  \
+  case FastCase::kVariableLiteral##NAME:                                             \
+    return rules::ApplyOperator(static_cast<char>(OPER), *fast.left, fast.literal, out); \
+  case FastCase::kVariableVariable##NAME:                                            \
+    return rules::ApplyOperator(static_cast<char>(OPER), *fast.left, *fast.right, out);
+      VX_INLINE_OPERATORS(VX_INLINE_CASES)
+#undef VX_INLINE_CASES
+    case FastCase::kNone: break;
+  }
+  return false;
+}
+
+}  // namespace detail
 
 // EvaluateCompiled with the commonest shapes done in place.
 [[gnu::always_inline]] inline double Evaluate(Runtime& rt, CompiledExpression& compiled) {
   double result;
-  if (detail::BindingsCurrent(rt, compiled.fast) && detail::EvaluateShape(compiled.fast, &result)) [[likely]] {
+  if (detail::BindingsCurrent(rt, compiled.fast) && detail::EvaluateShape(compiled, &result)) [[likely]] {
     return result;
   }
   return EvaluateCompiled(rt, compiled);

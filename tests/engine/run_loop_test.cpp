@@ -550,6 +550,47 @@ TEST_F(RunLoop, BreakMarksAndSingleStepsStopBeforeTheProcedure) {
   EXPECT_EQ(rt.run.exit_request, EXIT_QUIT);
 }
 
+TEST_F(RunLoop, EveryPassOfAWhileIsSeenByBreakMarksAndSingleSteps) {
+  // The end of a loop tests the condition itself, unless the While is
+  // watched: then every pass stops on the While's line as a jump back would.
+  RecordingDebugger debugger;
+  rt.debugger = &debugger;
+  ASSERT_EQ(Load("Data long I 0\n:Initial\nENDP\n:Go\nwhile I < 3\nI = I + 1\nendwhile\nENDP\n"), 1);
+  std::int32_t head = 1;
+  while (head < rt.program.ProcCount() && rt.program.Proc(head).code != P_DTV_WHILE) ++head;
+  ASSERT_LT(head, rt.program.ProcCount());
+  const std::string at_head = std::to_string(head) + ":";
+  const std::string in_body = std::to_string(head + 1) + ":";
+  const std::string at_end = std::to_string(head + 2) + ":";
+  const std::string after = std::to_string(head + 3) + ":";
+  rt.program.Proc(head).break_mark = 1;
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(debugger.calls, (Strings{at_head, at_head, at_head, at_head}));
+  EXPECT_EQ(Long("I"), 3);
+  debugger.calls.clear();
+  rt.program.Proc(head).break_mark = 0;
+  values::WriteInteger(rt, rt.program.FindResource("I"), 1);
+  rt.run.single_step = true;
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(debugger.calls, (Strings{at_head, in_body, at_end, at_head, in_body, at_end, at_head, after}));
+}
+
+TEST_F(RunLoop, AWhileConditionFailingOnALaterPassNamesTheWhile) {
+  ASSERT_EQ(Load(R"(Data long I 0
+Data long D 2
+:Initial
+while 10 / D > 0
+  D = D - 1
+endwhile
+I = 9
+ENDP
+)"), 1);
+  EXPECT_EQ(Long("D"), 0);
+  EXPECT_EQ(Long("I"), 0);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (4) : 計算式エラー [")) << Messages()[0];
+}
+
 TEST_F(RunLoop, TimingTraceWritesOneLinePerProcedureUpToTheLimit) {
   ASSERT_EQ(Load("Data long X 0\n:Initial\nENDP\n:Go\nX = 1\nX = 2\nENDP\n"), 1);
   rt.run.timing_trace = true;
