@@ -49,18 +49,23 @@ double ScanDoubleOrZero(std::string_view text) {
   return ScanDouble(text, &d) ? d : 0.0;
 }
 
-// The value a string variable contributes to expressions.
-double StringNumericValue(const ResourceEntry& e) {
-  if (e.flags & FLAG_VALUE_SIZE) return static_cast<double>(e.Text().size());
-  return ScanDoubleOrZero(e.Text());
+// The value a string variable holding `text` contributes to expressions.
+double StringNumericValue(const ResourceEntry& e, std::string_view text) {
+  if (e.flags & FLAG_VALUE_SIZE) return static_cast<double>(text.size());
+  return ScanDoubleOrZero(text);
 }
 
-// Copies `text` into the entry's buffer, cut to capacity - 1 bytes.
-void StoreText(ResourceEntry& e, std::string_view text) {
-  if (!e.text || e.text_capacity <= 0) return;
-  const std::size_t n = std::min<std::size_t>(text.size(), e.text_capacity - 1);
+double StringNumericValue(const ResourceEntry& e) { return StringNumericValue(e, e.Text()); }
+
+// Copies `text` into the entry's buffer, cut to capacity - 1 bytes and at
+// its first NUL; the text the entry now holds.
+std::string_view StoreText(ResourceEntry& e, std::string_view text) {
+  if (!e.text || e.text_capacity <= 0) return {};
+  std::size_t n = std::min<std::size_t>(text.size(), e.text_capacity - 1);
   if (n > 0) std::memmove(e.text.get(), text.data(), n);
   e.text[n] = '\0';
+  if (const void* nul = std::memchr(e.text.get(), '\0', n)) n = static_cast<const char*>(nul) - e.text.get();
+  return {e.text.get(), n};
 }
 
 // printf-style format check: exactly one conversion among `allowed`, with
@@ -179,8 +184,16 @@ bool ScanDouble(std::string_view text, double* out) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   // Most texts are no number at all: strtod is spared them (and the copy).
   if (!StartsNumber(text.substr(i))) return false;
+  // strtod reads only signs, points, letters and digits (hexadecimal,
+  // exponents, "infinity", "nan(...)" with underscores): the copy stops at
+  // the first other byte, which no number can contain.
   char buffer[512];
-  const std::size_t n = std::min(text.size() - i, sizeof buffer - 1);
+  const auto numeric = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '+' ||
+           c == '-' || c == '.' || c == '_' || c == '(' || c == ')';
+  };
+  std::size_t n = 0;
+  while (n < sizeof buffer - 1 && i + n < text.size() && numeric(text[i + n])) ++n;
   if (n > 0) std::memcpy(buffer, text.data() + i, n);
   buffer[n] = '\0';
   char* end = nullptr;
@@ -347,7 +360,12 @@ void WriteText(Runtime& rt, std::int32_t index, std::string_view text) {
       if (ScanLong(text, &v)) rt.window->SetPosition(*e, v);
       break;
     }
-    case R_KD_VAL_TXT: StoreText(*e, text); break;
+    case R_KD_VAL_TXT: {
+      // The numeric value comes from the text just stored, not a new scan.
+      const std::string_view stored = StoreText(*e, text);
+      if (e->name_index < rt.names.Size()) rt.names.SetValue(e->name_index, StringNumericValue(*e, stored));
+      return;
+    }
     case R_KD_VAL_LONG: e->long_value = ScanWithOwnFormat(e->Text(), text); break;
     case R_KD_VAL_DOUBLE: e->double_value = ScanDoubleOrZero(text); break;
     case R_KD_FILE: files::WriteAll(e->Text(), text); break;

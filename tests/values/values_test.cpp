@@ -114,7 +114,10 @@ TEST(ScanDoubleTest, AgreesWithStrtod) {
   const char* const texts[] = {"",     " ",     "12",    " \t\n-3.5x", "+.5",  "-.5", ".",    "+",
                          "-",    "+-1",   ".e1",   "1e5",        "0x1A", "inf", "-INF", "Infinity",
                          "in",   "nan",   "NaN(1)", "na",        "-nan", "n1",  "<12>", "abc",
-                         "\v7", "+ 1",   "..5",   "\x81\x40", "9.",   "-0",  "1e400", "0x"};
+                         "\v7", "+ 1",   "..5",   "\x81\x40", "9.",   "-0",  "1e400", "0x",
+                         // numbers followed by bytes no number holds
+                         "3=45><", "1.5e3 rest", "nan(ab_9)x", "0x1p3;", "12\x81", "7,5", "1e+5]",
+                         "-0x.8p1 ", "infinity!", "2e", "5e-", "0x1.8P+1:"};
   for (const char* raw : texts) {
     const std::string text = raw;
     char* end = nullptr;
