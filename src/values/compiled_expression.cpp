@@ -47,7 +47,7 @@ Shape ShapeOf(const std::vector<Instruction>& code) {
 
 // Each binary instruction is one case of the loop for its form and its
 // operator, so the operator's arithmetic is compiled into the case.
-enum class Form : std::uint8_t { kStack, kConst, kLoad };
+enum class Form : std::uint8_t { kStack, kConst, kLoad, kPairConst, kPairLoad };
 
 constexpr std::uint8_t OperatorSlot(unsigned char oper) {
   switch (oper) {
@@ -75,9 +75,34 @@ std::uint8_t DispatchOf(const Instruction& in) {
     case Op::kBinary: return BinaryDispatch(Form::kStack, static_cast<unsigned char>(in.oper));
     case Op::kBinaryConst: return BinaryDispatch(Form::kConst, static_cast<unsigned char>(in.oper));
     case Op::kBinaryLoad: return BinaryDispatch(Form::kLoad, static_cast<unsigned char>(in.oper));
+    case Op::kPairConst: return BinaryDispatch(Form::kPairConst, static_cast<unsigned char>(in.oper));
+    case Op::kPairLoad: return BinaryDispatch(Form::kPairLoad, static_cast<unsigned char>(in.oper));
     case Op::kFail: return kDoFail;
   }
   return kDoFail;
+}
+
+// A name pushed just before an operator that takes a literal or another
+// name along is that operator's whole left operand (postfix code puts the
+// left operand's code right before the right's, and only a bare name ends
+// in a load), so the two become one instruction that pushes the result.
+// Used for code the inline shapes do not cover.
+void PairOperands(std::vector<Instruction>& code) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    Instruction in = code[i];
+    if (in.op == Op::kLoad && i + 1 < code.size() &&
+        (code[i + 1].op == Op::kBinaryConst || code[i + 1].op == Op::kBinaryLoad)) {
+      const Instruction& binary = code[i + 1];
+      in.op = binary.op == Op::kBinaryConst ? Op::kPairConst : Op::kPairLoad;
+      in.oper = binary.oper;
+      in.value = binary.value;
+      in.index2 = binary.index;
+      ++i;
+    }
+    code[out++] = in;
+  }
+  code.resize(out);
 }
 
 // Reads the prepared text by the same steps as the text evaluator, but
@@ -101,8 +126,9 @@ class Compiler {
     }
     if (step == Step::kFail) Emit({Op::kFail});
     out_->stack.resize(max_depth_ + 1);
-    for (Instruction& in : out_->code) in.dispatch = DispatchOf(in);
     out_->shape = ShapeOf(out_->code);
+    if (out_->shape == Shape::kNone) PairOperands(out_->code);
+    for (Instruction& in : out_->code) in.dispatch = DispatchOf(in);
     out_->fast.literal = out_->code.size() == 1 ? out_->code[0].value
                          : out_->code.size() == 2 ? out_->code[1].value : 0.0;
     out_->fast.oper = out_->code.size() == 2 ? out_->code[1].oper : 0;
@@ -284,7 +310,10 @@ void BindShape(CompiledExpression& compiled) {
     b.resource = slot >= 0 ? -1 : rt.program.FindResource(b.name);
   }
   for (Instruction& in : compiled.code) {
-    if (in.op == Op::kLoad || in.op == Op::kBinaryLoad) in.operand = compiled.names[in.index].value;
+    const bool named = in.op == Op::kLoad || in.op == Op::kBinaryLoad || in.op == Op::kPairConst ||
+                       in.op == Op::kPairLoad;
+    in.operand = named ? compiled.names[in.index].value : nullptr;
+    in.operand2 = in.op == Op::kPairLoad ? compiled.names[in.index2].value : nullptr;
   }
   BindShape(compiled);
   compiled.fast.generation = names.Built() ? names.Generation() : 0;
@@ -312,6 +341,17 @@ void BindShape(CompiledExpression& compiled) {
   return LoadResource(rt, compiled, in.index, out);
 }
 
+// The right operand of a kPairLoad. Reading the left one may have bound the
+// names again, so the pointer is read after it.
+[[gnu::always_inline]] inline bool LoadSecond(Runtime& rt, CompiledExpression& compiled,
+                                              const Instruction& in, double* out) {
+  if (in.operand2 != nullptr) [[likely]] {
+    *out = *in.operand2;
+    return true;
+  }
+  return LoadResource(rt, compiled, in.index2, out);
+}
+
 }  // namespace
 
 namespace expr {
@@ -335,6 +375,21 @@ double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
     double r;                                                                                \
     if (!Load(rt, compiled, in, &r) || !ApplyOperator(static_cast<char>(OPER), sp[-1], r, &sp[-1])) \
       return Fail(rt);                                                                       \
+    break;                                                                                   \
+  }                                                                                          \
+  case BinaryDispatch(Form::kPairConst, OPER): {                                             \
+    double l;                                                                                \
+    if (!Load(rt, compiled, in, &l) || !ApplyOperator(static_cast<char>(OPER), l, in.value, sp)) \
+      return Fail(rt);                                                                       \
+    ++sp;                                                                                    \
+    break;                                                                                   \
+  }                                                                                          \
+  case BinaryDispatch(Form::kPairLoad, OPER): {                                              \
+    double l, r;                                                                             \
+    if (!Load(rt, compiled, in, &l) || !LoadSecond(rt, compiled, in, &r) ||                  \
+        !ApplyOperator(static_cast<char>(OPER), l, r, sp))                                   \
+      return Fail(rt);                                                                       \
+    ++sp;                                                                                    \
     break;                                                                                   \
   }
   for (const Instruction& in : compiled.code) {

@@ -25,6 +25,8 @@ enum class Op : std::uint8_t {
   kBinary,       // pop r; top = top `oper` r
   kBinaryConst,  // top = top `oper` value: a push and a binary in one
   kBinaryLoad,   // top = top `oper` name `index`: a load and a binary in one
+  kPairConst,    // push name `index` `oper` value: a load and a kBinaryConst
+  kPairLoad,     // push name `index` `oper` name `index2`: a load and a kBinaryLoad
   kFail,         // the text rules fail here
 };
 
@@ -34,8 +36,10 @@ struct Instruction {
   rules::Function function = rules::Function::kUnknown;
   std::int32_t index = 0;
   double value = 0.0;
-  const double* operand = nullptr;  // kLoad, kBinaryLoad: the bound value, if a variable
-  std::uint8_t dispatch = 0;        // the op and its operator as one case of the loop
+  const double* operand = nullptr;  // the bound value of name `index`, if a variable
+  std::int32_t index2 = 0;           // kPairLoad: the right operand's name
+  const double* operand2 = nullptr;  // and its bound value
+  std::uint8_t dispatch = 0;         // the op and its operator as one case of the loop
 };
 
 // Where a name was found the last time the names were looked up.
