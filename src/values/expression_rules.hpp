@@ -77,7 +77,7 @@ inline bool UsableName(std::string_view name) {
 
 // Doubles to 32-bit integers: truncation toward zero. Values outside the
 // range saturate and NaN gives 0, so no conversion is ever undefined.
-inline std::int32_t ToInt32(double d) {
+[[gnu::always_inline]] inline std::int32_t ToInt32(double d) {
   if (std::isnan(d)) return 0;
   if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
   if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
