@@ -105,21 +105,54 @@ bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
   return true;
 }
 
+// Stores an assignment's value through its bound destination.
+[[gnu::always_inline]] inline void StoreBound(const expr::detail::FastPart& fast, double v) {
+  ResourceEntry& dest = *fast.destination;
+  if (dest.kind == R_KD_VAL_LONG) {
+    dest.long_value = detail::TruncateToInt32(v);
+    if (fast.destination_value != nullptr) *fast.destination_value = dest.long_value;
+  } else {
+    dest.double_value = v;
+    if (fast.destination_value != nullptr) *fast.destination_value = v;
+  }
+}
+
+// Binds the destination of an assignment just evaluated, while the tables
+// its expression was bound in still stand.
+void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& dest) {
+  expr::detail::FastPart& fast = compiled.fast;
+  if (!expr::detail::BindingsCurrent(rt, fast)) return;
+  fast.destination = &dest;
+  fast.destination_value =
+      dest.name_index < rt.names.Size() ? rt.names.MutableValuePointer(dest.name_index) : nullptr;
+}
+
 // Assignments of a number to a long or double variable, the loop's
-// commonest work, skip the general dispatch by destination kind. False for
+// commonest work, skip the general dispatch by destination kind: once bound,
+// an inline shape is evaluated and stored with no lookup at all. False for
 // every other assignment.
 [[gnu::always_inline]] inline bool MoveToNumber(Runtime& rt, Procedure& proc) {
-  if (!rt.program.ValidResource(proc.b) || (rt.run.trace_flags & TRACE_ASSIGNMENTS)) return false;
+  if (rt.run.trace_flags & TRACE_ASSIGNMENTS) return false;
+  if (proc.expression) {
+    CompiledExpression& compiled = *proc.expression;
+    double v;
+    if (compiled.fast.destination != nullptr && expr::detail::BindingsCurrent(rt, compiled.fast) &&
+        expr::detail::EvaluateShape(compiled, &v)) [[likely]] {
+      StoreBound(compiled.fast, v);
+      return true;
+    }
+  }
+  if (!rt.program.ValidResource(proc.b)) return false;
   ResourceEntry& dest = rt.program.Resource(proc.b);
+  if (dest.kind != R_KD_VAL_LONG && dest.kind != R_KD_VAL_DOUBLE) return false;
+  const double v = detail::EvaluateNumber(rt, proc);
   if (dest.kind == R_KD_VAL_LONG) {
-    detail::StoreLong(rt, dest, detail::TruncateToInt32(detail::EvaluateNumber(rt, proc)));
-    return true;
+    detail::StoreLong(rt, dest, detail::TruncateToInt32(v));
+  } else {
+    detail::StoreDouble(rt, dest, v);
   }
-  if (dest.kind == R_KD_VAL_DOUBLE) {
-    detail::StoreDouble(rt, dest, detail::EvaluateNumber(rt, proc));
-    return true;
-  }
-  return false;
+  if (proc.expression && !rt.error.Raised()) BindDestination(rt, *proc.expression, dest);
+  return true;
 }
 
 void Move(Runtime& rt, Procedure& proc) {

@@ -316,6 +316,8 @@ void BindShape(CompiledExpression& compiled) {
     in.operand2 = in.op == Op::kPairLoad ? compiled.names[in.index2].value : nullptr;
   }
   BindShape(compiled);
+  compiled.fast.destination = nullptr;
+  compiled.fast.destination_value = nullptr;
   compiled.fast.generation = names.Built() ? names.Generation() : 0;
   compiled.fast.resource_count = rt.program.RscCount();
 }

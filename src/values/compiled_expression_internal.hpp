@@ -103,6 +103,11 @@ struct FastPart {
   const double* left = nullptr;
   const double* right = nullptr;
   double literal = 0.0;
+  // Where an assignment of this expression stores, bound by the run loop
+  // under the same tables (null until then, and after every binding): a
+  // long or double variable and its name-table value, if it has one.
+  ResourceEntry* destination = nullptr;
+  double* destination_value = nullptr;
 };
 
 inline bool BindingsCurrent(const Runtime& rt, const FastPart& fast) {

@@ -23,6 +23,7 @@ class NameTable {
   double Value(std::size_t slot) const { return pairs_[slot].value; }
   // Stays valid until the table is cleared or grows.
   const double* ValuePointer(std::size_t slot) const { return &pairs_[slot].value; }
+  double* MutableValuePointer(std::size_t slot) { return &pairs_[slot].value; }
 
   // The first pair named `name` byte for byte, or -1.
   std::int32_t Find(std::string_view name) const;

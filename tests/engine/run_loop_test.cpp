@@ -9,6 +9,7 @@
 #include "engine/system_variables.hpp"
 #include "support/script_fixture.hpp"
 #include "text/messages.hpp"
+#include "values/values.hpp"
 
 namespace vx {
 namespace {
@@ -589,6 +590,25 @@ ENDP
   EXPECT_EQ(Long("I"), 0);
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_TRUE(Messages()[0].starts_with("[Error] Line (4) : 計算式エラー [")) << Messages()[0];
+}
+
+TEST_F(RunLoop, BoundAssignmentsFollowTheTablesAndTheTrace) {
+  // After its first run an assignment stores through its bound destination;
+  // a rebuilt name table, and the assignment trace, must still be honoured.
+  ASSERT_EQ(Load("Data long I 0\nData double D 0\n:Initial\nENDP\n:Go\nI = I + 1\nD = I / 4\nENDP\n"), 1);
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(Long("I"), 2);
+  EXPECT_EQ(Double("D"), 0.5);
+  values::BuildNameTable(rt);
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(Long("I"), 4);
+  EXPECT_EQ(Double("D"), 1.0);  // read through the rebuilt table's value of I
+  rt.run.trace_flags = TRACE_ASSIGNMENTS;
+  EXPECT_EQ(Run("Go"), 1);
+  EXPECT_EQ(Text("G_SYSTEM_LOG"), "I = [new value]\r\nD = [new value]\r\n");
+  EXPECT_EQ(Double("D"), 1.25);
 }
 
 TEST_F(RunLoop, TimingTraceWritesOneLinePerProcedureUpToTheLimit) {
