@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vx::recognition {
@@ -29,24 +30,66 @@ struct Region {
   friend bool operator==(const Region&, const Region&) = default;
 };
 
+// A plane remembers the bounding rectangle of what may differ from the grey
+// it was last filled with (its ground), so that readers and the next fill
+// touch only that part. Every write widens the rectangle: SetPixel by the
+// pixel, WriteRow by the span it hands out.
 class Plane {
  public:
   // Grey value of (x, y), clamped to the plane; 255 while the plane is unused.
-  std::uint8_t Grey(int x, int y) const;
+  std::uint8_t Grey(int x, int y) const {
+    if (bytes_.empty()) return 255;
+    x = x < 0 ? 0 : (x >= PLANE_WIDTH ? PLANE_WIDTH - 1 : x);
+    y = y < 0 ? 0 : (y >= PLANE_HEIGHT ? PLANE_HEIGHT - 1 : y);
+    return bytes_[(static_cast<std::size_t>(y) * PLANE_WIDTH + static_cast<std::size_t>(x)) * PLANE_PIXEL_BYTES];
+  }
   void SetPixel(int x, int y, std::uint8_t grey);  // all three bytes; ignores outside points
-  std::uint8_t* Pixel(int x, int y);              // allocates; no bounds check
+  // Memory of `count` pixels of row y from column x, for writing them (and
+  // only them); allocates. The span must lie inside the plane.
+  std::uint8_t* WriteRow(int x, int y, int count);
   // Row y (0 to PLANE_HEIGHT - 1) for reading; null while the plane is unused.
   const std::uint8_t* Row(int y) const {
     return bytes_.empty() ? nullptr : bytes_.data() + static_cast<std::size_t>(y) * PLANE_WIDTH * PLANE_PIXEL_BYTES;
   }
   const std::uint8_t* Data() const { return bytes_.empty() ? nullptr : bytes_.data(); }
   bool Used() const { return !bytes_.empty(); }
+  // Every pixel `grey`; only the written part is rewritten when the ground
+  // already is that grey.
   void Fill(std::uint8_t grey);
-  void Release() { std::vector<std::uint8_t>().swap(bytes_); }
+  void Release();
+  // The grey every pixel outside Written() has (255 while unused), and the
+  // rectangle outside which all pixels have it; nullopt when nothing was
+  // written since the last fill.
+  std::uint8_t Ground() const { return ground_; }
+  std::optional<Region> Written() const;
+  // Counts the rectangle (cut to the plane) as written, for writers that
+  // change the ground of a part without WriteRow or SetPixel.
+  void Widen(int x1, int y1, int x2, int y2);
 
  private:
+  void Allocate();
   std::vector<std::uint8_t> bytes_;
+  std::uint8_t ground_ = 255;
+  // Written rectangle, inclusive; empty while x1 > x2.
+  int x1_ = PLANE_WIDTH, y1_ = PLANE_HEIGHT, x2_ = -1, y2_ = -1;
 };
+
+// Source picture as a drawing bank: bottom-up rows of PLANE_WIDTH pixels
+// of blue, green, red; the readers use its top-left width x height.
+struct Picture {
+  const std::uint8_t* bank = nullptr;
+  int width = 0;
+  int height = 0;
+  // Every pixel outside `drawn` has one colour, whose grey is `ground`;
+  // nullopt: every pixel has it.
+  std::optional<Region> drawn = Region{0, 0, PLANE_WIDTH - 1, PLANE_HEIGHT - 1};
+  std::uint8_t ground = 255;
+};
+
+// The grey of the picture's rectangle `r` (inside the plane and the
+// picture) into the plane at the same place. A copy of the whole plane
+// fills it with the ground and copies only the drawn part.
+void CopyPictureGrey(Plane& plane, const Picture& picture, const Region& r);
 
 struct PlateReading;
 
