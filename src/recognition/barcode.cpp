@@ -31,7 +31,7 @@ double Bilinear(const Plane& plane, double x, double y) {
   const double ax = x - fx;
   const double ay = y - fy;
   int g00, g10, g01, g11;
-  const std::uint8_t* data = plane.Data();
+  const std::uint8_t* data = plane.Rows(iy, iy + 1);
   if (data != nullptr && ix >= 0 && iy >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
     constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
     const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
@@ -94,26 +94,36 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
     // j * s / substeps is s * (j / substeps) to the last bit when s is a
     // power of two: the quotients come from a table, not a division each.
     const std::array<double, SAMPLES_MAX>& step = SubstepTable(substeps);
-    const std::uint8_t* data = plane.Data();
+    // Samples stay inside the region; the pixels below its last row are
+    // read too.
+    const std::uint8_t* data = plane.Rows(r.y1, r.y2 + 1);
     constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
     for (int j = 0; j < SAMPLES_MAX; ++j) {
       const double px = x + sx * step[static_cast<std::size_t>(j)];
       const double py = y + sy * step[static_cast<std::size_t>(j)];
       if (!Inside(r, px, py)) break;
       // Bilinear inlined for points with all four pixels on the plane,
-      // where truncation is the floor.
+      // where truncation is the floor. The value lies between the darkest
+      // and lightest of the four (rounding moves it by far less than one
+      // grey), so four greys all below or all above the threshold settle
+      // the sample without it.
       const int ix = static_cast<int>(px), iy = static_cast<int>(py);
-      double value;
       if (data != nullptr && px >= 0 && py >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
-        const double ax = px - ix, ay = py - iy;
         const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
-        const double top = p[0] * (1.0 - ax) + p[PLANE_PIXEL_BYTES] * ax;
-        const double bottom = p[row] * (1.0 - ax) + p[row + PLANE_PIXEL_BYTES] * ax;
-        value = top * (1.0 - ay) + bottom * ay;
+        const int g00 = p[0], g10 = p[PLANE_PIXEL_BYTES], g01 = p[row], g11 = p[row + PLANE_PIXEL_BYTES];
+        const int lo = std::min(std::min(g00, g10), std::min(g01, g11));
+        const int hi = std::max(std::max(g00, g10), std::max(g01, g11));
+        if (hi < threshold || lo > threshold) {
+          samples[count++] = hi < threshold;
+          continue;
+        }
+        const double ax = px - ix, ay = py - iy;
+        const double top = g00 * (1.0 - ax) + g10 * ax;
+        const double bottom = g01 * (1.0 - ax) + g11 * ax;
+        samples[count++] = top * (1.0 - ay) + bottom * ay < threshold;
       } else {
-        value = Bilinear(plane, px, py);
+        samples[count++] = Bilinear(plane, px, py) < threshold;
       }
-      samples[count++] = value < threshold;
     }
   } else {
     for (int j = 0; j < SAMPLES_MAX; ++j) {

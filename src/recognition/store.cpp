@@ -7,14 +7,41 @@ namespace vx::recognition {
 
 namespace {
 std::size_t Offset(int x, int y) {
-  return (static_cast<std::size_t>(y) * PLANE_WIDTH + static_cast<std::size_t>(x)) * PLANE_PIXEL_BYTES;
+  return static_cast<std::size_t>(y) * Plane::ROW_BYTES + static_cast<std::size_t>(x) * PLANE_PIXEL_BYTES;
 }
 }  // namespace
 
 void Plane::Allocate() {
-  if (bytes_.empty()) {
-    bytes_.assign(static_cast<std::size_t>(PLANE_WIDTH) * PLANE_HEIGHT * PLANE_PIXEL_BYTES, 255);
-    ground_ = 255;
+  if (bytes_) return;
+  // Not value-initialised: the pages are taken when a row is first written.
+  bytes_.reset(new std::uint8_t[static_cast<std::size_t>(PLANE_HEIGHT) * ROW_BYTES]);
+  ready_ = std::make_unique<std::uint8_t[]>(PLANE_HEIGHT);
+  ground_ = 255;
+}
+
+Plane& Plane::operator=(const Plane& other) {
+  if (this == &other) return *this;
+  Release();
+  if (other.bytes_) {
+    Allocate();
+    for (std::size_t y = 0; y < PLANE_HEIGHT; ++y) {
+      ready_[y] = other.ready_[y];
+      if (ready_[y] != 0) std::memcpy(bytes_.get() + y * ROW_BYTES, other.bytes_.get() + y * ROW_BYTES, ROW_BYTES);
+    }
+  }
+  ground_ = other.ground_;
+  x1_ = other.x1_, y1_ = other.y1_, x2_ = other.x2_, y2_ = other.y2_;
+  return *this;
+}
+
+void Plane::Prepare(int y1, int y2) const {
+  y1 = std::max(y1, 0);
+  y2 = std::min(y2, PLANE_HEIGHT - 1);
+  for (int y = y1; y <= y2; ++y) {
+    std::uint8_t& ready = ready_[static_cast<std::size_t>(y)];
+    if (ready != 0) continue;
+    std::memset(bytes_.get() + static_cast<std::size_t>(y) * ROW_BYTES, ground_, ROW_BYTES);
+    ready = 1;
   }
 }
 
@@ -28,8 +55,9 @@ void Plane::Widen(int x1, int y1, int x2, int y2) {
 
 std::uint8_t* Plane::WriteRow(int x, int y, int count) {
   Allocate();
+  Prepare(y, y);
   Widen(x, y, x + count - 1, y);
-  return bytes_.data() + Offset(x, y);
+  return bytes_.get() + Offset(x, y);
 }
 
 void Plane::SetPixel(int x, int y, std::uint8_t grey) {
@@ -39,19 +67,23 @@ void Plane::SetPixel(int x, int y, std::uint8_t grey) {
 }
 
 void Plane::Fill(std::uint8_t grey) {
-  if (bytes_.empty() || grey != ground_) {
-    Allocate();
-    std::memset(bytes_.data(), grey, bytes_.size());
+  Allocate();
+  if (grey != ground_) {
+    // Every row is the new ground until it is asked for.
+    std::fill_n(ready_.get(), PLANE_HEIGHT, std::uint8_t{0});
   } else if (const std::optional<Region> w = Written()) {
     const std::size_t span = static_cast<std::size_t>(w->x2 - w->x1 + 1) * PLANE_PIXEL_BYTES;
-    for (int y = w->y1; y <= w->y2; ++y) std::memset(bytes_.data() + Offset(w->x1, y), grey, span);
+    for (int y = w->y1; y <= w->y2; ++y) {
+      if (ready_[static_cast<std::size_t>(y)] != 0) std::memset(bytes_.get() + Offset(w->x1, y), grey, span);
+    }
   }
   ground_ = grey;
   x1_ = PLANE_WIDTH, y1_ = PLANE_HEIGHT, x2_ = -1, y2_ = -1;
 }
 
 void Plane::Release() {
-  std::vector<std::uint8_t>().swap(bytes_);
+  bytes_.reset();
+  ready_.reset();
   ground_ = 255;
   x1_ = PLANE_WIDTH, y1_ = PLANE_HEIGHT, x2_ = -1, y2_ = -1;
 }

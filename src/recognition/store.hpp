@@ -33,15 +33,27 @@ struct Region {
 // A plane remembers the bounding rectangle of what may differ from the grey
 // it was last filled with (its ground), so that readers and the next fill
 // touch only that part. Every write widens the rectangle: SetPixel by the
-// pixel, WriteRow by the span it hands out.
+// pixel, WriteRow by the span it hands out. Rows get their memory written
+// (with the ground) when first asked for, so a plane whose picture is small
+// never touches most of its memory, and a fill with another grey is only
+// a note. Not for use from two threads at once (reading prepares rows).
 class Plane {
  public:
+  static constexpr std::size_t ROW_BYTES = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+
+  Plane() = default;
+  Plane(const Plane& other) { *this = other; }
+  Plane& operator=(const Plane& other);
+  Plane(Plane&&) = default;
+  Plane& operator=(Plane&&) = default;
+
   // Grey value of (x, y), clamped to the plane; 255 while the plane is unused.
   std::uint8_t Grey(int x, int y) const {
-    if (bytes_.empty()) return 255;
+    if (!bytes_) return 255;
     x = x < 0 ? 0 : (x >= PLANE_WIDTH ? PLANE_WIDTH - 1 : x);
     y = y < 0 ? 0 : (y >= PLANE_HEIGHT ? PLANE_HEIGHT - 1 : y);
-    return bytes_[(static_cast<std::size_t>(y) * PLANE_WIDTH + static_cast<std::size_t>(x)) * PLANE_PIXEL_BYTES];
+    if (ready_[static_cast<std::size_t>(y)] == 0) return ground_;
+    return bytes_[static_cast<std::size_t>(y) * ROW_BYTES + static_cast<std::size_t>(x) * PLANE_PIXEL_BYTES];
   }
   void SetPixel(int x, int y, std::uint8_t grey);  // all three bytes; ignores outside points
   // Memory of `count` pixels of row y from column x, for writing them (and
@@ -49,10 +61,18 @@ class Plane {
   std::uint8_t* WriteRow(int x, int y, int count);
   // Row y (0 to PLANE_HEIGHT - 1) for reading; null while the plane is unused.
   const std::uint8_t* Row(int y) const {
-    return bytes_.empty() ? nullptr : bytes_.data() + static_cast<std::size_t>(y) * PLANE_WIDTH * PLANE_PIXEL_BYTES;
+    if (!bytes_) return nullptr;
+    if (ready_[static_cast<std::size_t>(y)] == 0) Prepare(y, y);
+    return bytes_.get() + static_cast<std::size_t>(y) * ROW_BYTES;
   }
-  const std::uint8_t* Data() const { return bytes_.empty() ? nullptr : bytes_.data(); }
-  bool Used() const { return !bytes_.empty(); }
+  // The plane's memory (rows of ROW_BYTES) with rows y1 to y2 ready for
+  // reading; null while the plane is unused.
+  const std::uint8_t* Rows(int y1, int y2) const {
+    if (!bytes_) return nullptr;
+    Prepare(y1, y2);
+    return bytes_.get();
+  }
+  bool Used() const { return bytes_ != nullptr; }
   // Every pixel `grey`; only the written part is rewritten when the ground
   // already is that grey.
   void Fill(std::uint8_t grey);
@@ -68,7 +88,10 @@ class Plane {
 
  private:
   void Allocate();
-  std::vector<std::uint8_t> bytes_;
+  void Prepare(int y1, int y2) const;  // rows y1 to y2 (cut to the plane) written out
+  std::unique_ptr<std::uint8_t[]> bytes_;  // left unwritten when taken
+  // Per row: 0 while the memory does not hold it yet (it is all ground).
+  mutable std::unique_ptr<std::uint8_t[]> ready_;
   std::uint8_t ground_ = 255;
   // Written rectangle, inclusive; empty while x1 > x2.
   int x1_ = PLANE_WIDTH, y1_ = PLANE_HEIGHT, x2_ = -1, y2_ = -1;

@@ -26,19 +26,24 @@ constexpr Region kWholePlane{0, 0, PLANE_WIDTH - 1, PLANE_HEIGHT - 1};
 
 std::size_t At(int x, int y) { return static_cast<std::size_t>(y) * PLANE_WIDTH + static_cast<std::size_t>(x); }
 
-// Every byte of the plane against the expected greys, and every pixel
-// outside the written part against the ground.
+// Every pixel of the plane against the expected greys (all three bytes in
+// the written rows, which reading leaves as they were prepared), and every
+// pixel outside the written part against the ground.
 void ExpectPlane(const Plane& plane, const std::vector<std::uint8_t>& expected, const std::string& step) {
   ASSERT_TRUE(plane.Used()) << step;
   const std::optional<Region> w = plane.Written();
   int wrong = 0, outside = 0;
   for (int y = 0; y < PLANE_HEIGHT; ++y) {
-    const std::uint8_t* row = plane.Row(y);
+    const bool written_row = w && y >= w->y1 && y <= w->y2;
+    const std::uint8_t* row = written_row ? plane.Row(y) : nullptr;
     for (int x = 0; x < PLANE_WIDTH; ++x) {
-      const std::uint8_t* p = row + static_cast<std::size_t>(x) * PLANE_PIXEL_BYTES;
       const std::uint8_t g = expected[At(x, y)];
-      wrong += p[0] != g || p[1] != g || p[2] != g;
-      const bool inside = w && x >= w->x1 && x <= w->x2 && y >= w->y1 && y <= w->y2;
+      wrong += plane.Grey(x, y) != g;
+      if (row != nullptr) {
+        const std::uint8_t* p = row + static_cast<std::size_t>(x) * PLANE_PIXEL_BYTES;
+        wrong += p[0] != g || p[1] != g || p[2] != g;
+      }
+      const bool inside = written_row && x >= w->x1 && x <= w->x2;
       outside += !inside && g != plane.Ground();
     }
   }
@@ -139,6 +144,15 @@ TEST(PlaneWrittenPart, EveryWriterKeepsTheBound) {
     }
     ExpectPlane(plane, expected, "step " + std::to_string(step) + " kind " + std::to_string(kind));
   }
+
+  // A copy holds the same picture, rows not yet written out included.
+  plane.Fill(static_cast<std::uint8_t>(plane.Ground() + 1));
+  std::fill(expected.begin(), expected.end(), plane.Ground());
+  plane.SetPixel(PLANE_WIDTH - 1, 0, 1);
+  expected[At(PLANE_WIDTH - 1, 0)] = 1;
+  const Plane copy = plane;
+  ExpectPlane(copy, expected, "copy");
+  ExpectPlane(plane, expected, "copied");
 
   plane.Release();
   EXPECT_FALSE(plane.Used());
@@ -359,22 +373,29 @@ TEST(ScanLines, SamplesAsThePlainWayInEveryDirection) {
   // edges, scanned in the reader's directions and in steeper ones.
   std::mt19937 random(5);
   Plane plane;
-  for (int y = PLANE_HEIGHT - 300; y < PLANE_HEIGHT; ++y) {
-    for (int x = PLANE_WIDTH - 500; x < PLANE_WIDTH; ++x) {
-      const double v = 128 + 100 * std::sin((x * 0.9 + y * 0.2) / 3.0) + static_cast<int>(random() % 30);
-      plane.SetPixel(x, y, static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)));
+  // The same pattern again in the middle of the plane: the row below it
+  // is read by samples on its last row and was never written.
+  for (const int bottom : {PLANE_HEIGHT - 1, 1299}) {
+    for (int y = bottom - 299; y <= bottom; ++y) {
+      for (int x = PLANE_WIDTH - 500; x < PLANE_WIDTH; ++x) {
+        const double v = 128 + 100 * std::sin((x * 0.9 + y * 0.2) / 3.0) + static_cast<int>(random() % 30);
+        plane.SetPixel(x, y, static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)));
+      }
     }
   }
   const std::vector<Region> regions = {{PLANE_WIDTH - 500, PLANE_HEIGHT - 300, PLANE_WIDTH - 1, PLANE_HEIGHT - 1},
                                        {PLANE_WIDTH - 337, PLANE_HEIGHT - 211, PLANE_WIDTH - 1, PLANE_HEIGHT - 1},
-                                       {PLANE_WIDTH - 90, PLANE_HEIGHT - 80, PLANE_WIDTH - 1, PLANE_HEIGHT - 1}};
+                                       {PLANE_WIDTH - 90, PLANE_HEIGHT - 80, PLANE_WIDTH - 1, PLANE_HEIGHT - 1},
+                                       {PLANE_WIDTH - 500, 1000, PLANE_WIDTH - 1, 1299},
+                                       {PLANE_WIDTH - 200, 1260, PLANE_WIDTH - 1, 1299}};
   const std::vector<std::pair<int, int>> directions = {{1, 0},  {2, -1}, {2, 1}, {2, 2},  {-2, 2}, {0, 1},
                                                        {-1, 2}, {1, 2},  {3, 1}, {5, -3}, {-16, 7}, {1, 16}};
   for (const Region& r : regions) {
     for (const auto& [dx, dy] : directions) {
-      for (int i = 0; i < 4; ++i) {
+      for (int i = 0; i < 6; ++i) {
+        // Starts anywhere, and on the region's last rows.
         const int x = r.x1 + static_cast<int>(random() % static_cast<unsigned>(r.x2 - r.x1 + 1));
-        const int y = r.y1 + static_cast<int>(random() % static_cast<unsigned>(r.y2 - r.y1 + 1));
+        const int y = i < 2 ? r.y2 - i : r.y1 + static_cast<int>(random() % static_cast<unsigned>(r.y2 - r.y1 + 1));
         const Elements e = ScanElements(plane, r, x, y, dx, dy);
         const std::vector<int> plain = PlainWidths(plane, r, x, y, dx, dy);
         // ScanElements starts at the first light run after the leading dark
