@@ -98,6 +98,9 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
     // read too.
     const std::uint8_t* data = plane.Rows(r.y1, r.y2 + 1);
     constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+    // The last pixel looked at, and whether its four greys settled it
+    // (-1 no, else the sample): a line takes several samples per pixel.
+    int settled_x = -1, settled_y = -1, settled = -1;
     for (int j = 0; j < SAMPLES_MAX; ++j) {
       const double px = x + sx * step[static_cast<std::size_t>(j)];
       const double py = y + sy * step[static_cast<std::size_t>(j)];
@@ -108,13 +111,19 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
       // grey), so four greys all below or all above the threshold settle
       // the sample without it.
       const int ix = static_cast<int>(px), iy = static_cast<int>(py);
+      if (ix == settled_x && iy == settled_y && settled >= 0) {
+        samples[count++] = settled != 0;
+        continue;
+      }
       if (data != nullptr && px >= 0 && py >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
         const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
         const int g00 = p[0], g10 = p[PLANE_PIXEL_BYTES], g01 = p[row], g11 = p[row + PLANE_PIXEL_BYTES];
         const int lo = std::min(std::min(g00, g10), std::min(g01, g11));
         const int hi = std::max(std::max(g00, g10), std::max(g01, g11));
-        if (hi < threshold || lo > threshold) {
-          samples[count++] = hi < threshold;
+        settled_x = ix, settled_y = iy;
+        settled = hi < threshold ? 1 : (lo > threshold ? 0 : -1);
+        if (settled >= 0) {
+          samples[count++] = settled != 0;
           continue;
         }
         const double ax = px - ix, ay = py - iy;
