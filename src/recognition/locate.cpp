@@ -7,60 +7,76 @@
 namespace vx::recognition {
 namespace {
 
-// The first byte of each of `count` plane pixels. A plain loop: packing
-// every third byte into vectors costs more than it saves without byte
-// shuffles.
-#if defined(__GNUC__) && !defined(__clang__)
-__attribute__((optimize("no-tree-vectorize")))
-#endif
-void GreysOf(const std::uint8_t* pixels, std::size_t count, std::uint8_t* out) {
-  for (std::size_t i = 0; i < count; ++i) out[i] = pixels[i * PLANE_PIXEL_BYTES];
+// Widens lo and hi to the greys of one row of a whole cell. Four running
+// ranges, joined at the end, keep the compares independent.
+void RangeOfCellRow(const std::uint8_t* cell, std::uint8_t& lo, std::uint8_t& hi) {
+  static_assert(SEARCH_BLOCK % 4 == 0);
+  std::array<std::uint8_t, 4> l{lo, lo, lo, lo}, h{hi, hi, hi, hi};
+  for (int i = 0; i < SEARCH_BLOCK; i += 4) {
+    for (std::size_t k = 0; k < 4; ++k) {
+      const std::uint8_t v = cell[(static_cast<std::size_t>(i) + k) * PLANE_PIXEL_BYTES];
+      l[k] = std::min(l[k], v);
+      h[k] = std::max(h[k], v);
+    }
+  }
+  lo = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
+  hi = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
 }
 
 // The cells of the locating pass that look like code: a grey range of at
 // least `contrast` and, on average, a dark-light change on each row and
 // column. Cells outside what was written since the plane's last fill hold
 // one grey and cannot qualify, so only the cells over the written part are
-// looked at, a band of SEARCH_BLOCK rows at a time: the band's greys are
-// taken out of the plane once, then every cell's range is taken and only
-// cells with the contrast are looked at again. Cells at the right and
-// bottom edges are cut to the plane.
+// looked at: one pass over their rows takes every cell's range, then only
+// cells with the contrast are looked at again, row by row as dark flags.
+// Cells at the right and bottom edges are cut to the plane.
 std::vector<std::uint8_t> CodeCells(const Plane& plane, int contrast) {
   constexpr int cw = (PLANE_WIDTH + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
   constexpr int ch = (PLANE_HEIGHT + SEARCH_BLOCK - 1) / SEARCH_BLOCK;
+  constexpr std::size_t step = PLANE_PIXEL_BYTES;
   std::vector<std::uint8_t> code(static_cast<std::size_t>(cw * ch), 0);
   const std::optional<Region> written = plane.Written();
   if (!plane.Used() || !written) return code;
   const int first_bx = written->x1 / SEARCH_BLOCK, last_bx = written->x2 / SEARCH_BLOCK;
   const int first_x = first_bx * SEARCH_BLOCK, end_x = std::min((last_bx + 1) * SEARCH_BLOCK, PLANE_WIDTH);
-  const std::size_t span = static_cast<std::size_t>(end_x - first_x);
-  std::vector<std::uint8_t> band(span * SEARCH_BLOCK);
-  std::array<std::uint8_t, SEARCH_BLOCK> dark{}, dark_above{};
+  std::array<std::uint8_t, cw> lo{}, hi{};
   for (int by = written->y1 / SEARCH_BLOCK; by <= written->y2 / SEARCH_BLOCK; ++by) {
-    const int y0 = by * SEARCH_BLOCK, rows = std::min(SEARCH_BLOCK, PLANE_HEIGHT - y0);
-    for (int r = 0; r < rows; ++r) {
-      GreysOf(plane.Row(y0 + r) + static_cast<std::size_t>(first_x) * PLANE_PIXEL_BYTES, span,
-              band.data() + static_cast<std::size_t>(r) * span);
+    const int y0 = by * SEARCH_BLOCK, y1 = std::min(y0 + SEARCH_BLOCK, PLANE_HEIGHT);
+    lo.fill(255);
+    hi.fill(0);
+    for (int y = y0; y < y1; ++y) {
+      const std::uint8_t* row = plane.Row(y);
+      for (int x0 = first_x; x0 < end_x; x0 += SEARCH_BLOCK) {
+        const std::size_t bx = static_cast<std::size_t>(x0 / SEARCH_BLOCK);
+        const std::uint8_t* cell = row + static_cast<std::size_t>(x0) * step;
+        const int n = std::min(SEARCH_BLOCK, PLANE_WIDTH - x0);
+        if (n == SEARCH_BLOCK) {
+          RangeOfCellRow(cell, lo[bx], hi[bx]);
+          continue;
+        }
+        std::uint8_t l = lo[bx], h = hi[bx];
+        for (int i = 0; i < n; ++i) {
+          const std::uint8_t v = cell[static_cast<std::size_t>(i) * step];
+          l = std::min(l, v);
+          h = std::max(h, v);
+        }
+        lo[bx] = l;
+        hi[bx] = h;
+      }
     }
     for (int bx = first_bx; bx <= last_bx; ++bx) {
-      const std::size_t x0 = static_cast<std::size_t>((bx - first_bx) * SEARCH_BLOCK);
-      const std::size_t width = std::min<std::size_t>(SEARCH_BLOCK, span - x0);
-      std::uint8_t lo = 255, hi = 0;
-      for (int r = 0; r < rows; ++r) {
-        const std::uint8_t* cell = band.data() + static_cast<std::size_t>(r) * span + x0;
-        for (std::size_t i = 0; i < width; ++i) {
-          lo = std::min(lo, cell[i]);
-          hi = std::max(hi, cell[i]);
-        }
-      }
-      if (hi - lo < contrast) continue;
-      const int mid = (lo + hi) / 2;
+      const int l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
+      if (h - l < contrast) continue;
+      const int mid = (l + h) / 2;
+      const int x0 = bx * SEARCH_BLOCK;
+      const std::size_t width = static_cast<std::size_t>(std::min(x0 + SEARCH_BLOCK, PLANE_WIDTH) - x0);
       int changes = 0;
-      for (int r = 0; r < rows; ++r) {
-        const std::uint8_t* cell = band.data() + static_cast<std::size_t>(r) * span + x0;
-        for (std::size_t i = 0; i < width; ++i) dark[i] = cell[i] < mid ? 1 : 0;
+      std::array<std::uint8_t, SEARCH_BLOCK> dark{}, dark_above{};
+      for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* cell = plane.Row(y) + static_cast<std::size_t>(x0) * step;
+        for (std::size_t i = 0; i < width; ++i) dark[i] = cell[i * step] < mid ? 1 : 0;
         for (std::size_t i = 1; i < width; ++i) changes += dark[i] != dark[i - 1];
-        if (r > 0) {
+        if (y > y0) {
           for (std::size_t i = 0; i < width; ++i) changes += dark[i] != dark_above[i];
         }
         dark_above = dark;
