@@ -113,7 +113,7 @@ std::optional<Color> Vram::UniformColour(int index) const {
 
 BankPixels Vram::Pixels(int index) {
   if (const std::optional<Color> uniform = UniformColour(index)) return BankPixels(*uniform);
-  return BankPixels(Bank(index));
+  return BankPixels(WrittenOut(index));  // read only: nothing counts as drawn
 }
 
 bool Vram::ClearBank(int index, Color c) {

@@ -63,7 +63,11 @@ TEST(BankDrawnPart, ClearedBanksHoldNothingDrawn) {
   EXPECT_EQ(v.GroundOf(0).colour, kTeal);
   EXPECT_TRUE(v.GroundOf(0).drawn.Empty());
   EXPECT_EQ(StrayPixels(v, 0), 0);
-  // Asking for the memory to write without telling what counts everything.
+  // Reading counts nothing as drawn; asking for the memory to write without
+  // telling what counts everything.
+  v.BankTracked(0);
+  EXPECT_TRUE(v.Pixels(0).memory != nullptr);
+  EXPECT_TRUE(v.GroundOf(0).drawn.Empty());
   v.Bank(0);
   EXPECT_EQ(v.GroundOf(0).drawn, kWholeBank);
   // Extension banks start black with nothing drawn.
