@@ -90,49 +90,53 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
 
   std::array<bool, SAMPLES_MAX> samples;
   std::size_t count = 0;
-  if (PowerOfTwoOrZero(sx) && PowerOfTwoOrZero(sy)) {
+  if (PowerOfTwoOrZero(sx) && PowerOfTwoOrZero(sy) && r.x1 >= 0 && r.y1 >= 0) {
     // j * s / substeps is s * (j / substeps) to the last bit when s is a
     // power of two: the quotients come from a table, not a division each.
+    // Inside a region on the plane no sample is negative, so truncation is
+    // the floor.
     const std::array<double, SAMPLES_MAX>& step = SubstepTable(substeps);
     // Samples stay inside the region; the pixels below its last row are
     // read too.
     const std::uint8_t* data = plane.Rows(r.y1, r.y2 + 1);
     constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
-    // The last pixel looked at, and whether its four greys settled it
-    // (-1 no, else the sample): a line takes several samples per pixel.
-    int settled_x = -1, settled_y = -1, settled = -1;
+    // The last pixel looked at: whether its four greys settled it (-1 no,
+    // else the sample), and those greys; a line takes several samples per
+    // pixel.
+    int cell_x = -1, cell_y = -1, settled = -1;
+    double g00 = 0, g10 = 0, g01 = 0, g11 = 0;
+    const double left = r.x1, right = r.x2, top_row = r.y1, bottom_row = r.y2;
     for (int j = 0; j < SAMPLES_MAX; ++j) {
       const double px = x + sx * step[static_cast<std::size_t>(j)];
       const double py = y + sy * step[static_cast<std::size_t>(j)];
-      if (!Inside(r, px, py)) break;
-      // Bilinear inlined for points with all four pixels on the plane,
-      // where truncation is the floor. The value lies between the darkest
-      // and lightest of the four (rounding moves it by far less than one
-      // grey), so four greys all below or all above the threshold settle
-      // the sample without it.
+      if (!(px >= left && px <= right && py >= top_row && py <= bottom_row)) break;
+      // Bilinear inlined for points with all four pixels on the plane. The
+      // value lies between the darkest and lightest of the four (rounding
+      // moves it by far less than one grey), so four greys all below or
+      // all above the threshold settle the sample without it.
       const int ix = static_cast<int>(px), iy = static_cast<int>(py);
-      if (ix == settled_x && iy == settled_y && settled >= 0) {
+      if (ix != cell_x || iy != cell_y) {
+        if (data == nullptr || px < 0 || py < 0 || ix >= PLANE_WIDTH - 1 || iy >= PLANE_HEIGHT - 1) {
+          samples[count++] = Bilinear(plane, px, py) < threshold;
+          cell_x = cell_y = -1;
+          continue;
+        }
+        const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
+        const int a = p[0], b = p[PLANE_PIXEL_BYTES], c = p[row], d = p[row + PLANE_PIXEL_BYTES];
+        const int lo = std::min(std::min(a, b), std::min(c, d));
+        const int hi = std::max(std::max(a, b), std::max(c, d));
+        cell_x = ix, cell_y = iy;
+        settled = hi < threshold ? 1 : (lo > threshold ? 0 : -1);
+        g00 = a, g10 = b, g01 = c, g11 = d;
+      }
+      if (settled >= 0) {
         samples[count++] = settled != 0;
         continue;
       }
-      if (data != nullptr && px >= 0 && py >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
-        const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
-        const int g00 = p[0], g10 = p[PLANE_PIXEL_BYTES], g01 = p[row], g11 = p[row + PLANE_PIXEL_BYTES];
-        const int lo = std::min(std::min(g00, g10), std::min(g01, g11));
-        const int hi = std::max(std::max(g00, g10), std::max(g01, g11));
-        settled_x = ix, settled_y = iy;
-        settled = hi < threshold ? 1 : (lo > threshold ? 0 : -1);
-        if (settled >= 0) {
-          samples[count++] = settled != 0;
-          continue;
-        }
-        const double ax = px - ix, ay = py - iy;
-        const double top = g00 * (1.0 - ax) + g10 * ax;
-        const double bottom = g01 * (1.0 - ax) + g11 * ax;
-        samples[count++] = top * (1.0 - ay) + bottom * ay < threshold;
-      } else {
-        samples[count++] = Bilinear(plane, px, py) < threshold;
-      }
+      const double ax = px - ix, ay = py - iy;
+      const double top = g00 * (1.0 - ax) + g10 * ax;
+      const double bottom = g01 * (1.0 - ax) + g11 * ax;
+      samples[count++] = top * (1.0 - ay) + bottom * ay < threshold;
     }
   } else {
     for (int j = 0; j < SAMPLES_MAX; ++j) {

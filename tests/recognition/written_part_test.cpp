@@ -369,15 +369,15 @@ std::vector<int> PlainWidths(const Plane& plane, const Region& r, int x, int y, 
 }
 
 TEST(ScanLines, SamplesAsThePlainWayInEveryDirection) {
-  // A blurred, noisy, turned pattern reaching the plane's right and bottom
-  // edges, scanned in the reader's directions and in steeper ones.
+  // A blurred, noisy, turned pattern reaching the plane's left, right and
+  // bottom edges, scanned in the reader's directions and in steeper ones.
   std::mt19937 random(5);
   Plane plane;
   // The same pattern again in the middle of the plane: the row below it
   // is read by samples on its last row and was never written.
   for (const int bottom : {PLANE_HEIGHT - 1, 1299}) {
     for (int y = bottom - 299; y <= bottom; ++y) {
-      for (int x = PLANE_WIDTH - 500; x < PLANE_WIDTH; ++x) {
+      for (int x = 0; x < PLANE_WIDTH; x = x == 130 ? PLANE_WIDTH - 500 : x + 1) {
         const double v = 128 + 100 * std::sin((x * 0.9 + y * 0.2) / 3.0) + static_cast<int>(random() % 30);
         plane.SetPixel(x, y, static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)));
       }
@@ -387,14 +387,16 @@ TEST(ScanLines, SamplesAsThePlainWayInEveryDirection) {
                                        {PLANE_WIDTH - 337, PLANE_HEIGHT - 211, PLANE_WIDTH - 1, PLANE_HEIGHT - 1},
                                        {PLANE_WIDTH - 90, PLANE_HEIGHT - 80, PLANE_WIDTH - 1, PLANE_HEIGHT - 1},
                                        {PLANE_WIDTH - 500, 1000, PLANE_WIDTH - 1, 1299},
-                                       {PLANE_WIDTH - 200, 1260, PLANE_WIDTH - 1, 1299}};
+                                       {PLANE_WIDTH - 200, 1260, PLANE_WIDTH - 1, 1299},
+                                       {-7, 1000, 120, 1299}};  // a region reaching off the plane
   const std::vector<std::pair<int, int>> directions = {{1, 0},  {2, -1}, {2, 1}, {2, 2},  {-2, 2}, {0, 1},
                                                        {-1, 2}, {1, 2},  {3, 1}, {5, -3}, {-16, 7}, {1, 16}};
   for (const Region& r : regions) {
     for (const auto& [dx, dy] : directions) {
       for (int i = 0; i < 6; ++i) {
-        // Starts anywhere, and on the region's last rows.
-        const int x = r.x1 + static_cast<int>(random() % static_cast<unsigned>(r.x2 - r.x1 + 1));
+        // Starts anywhere, on the region's last rows, and near its left
+        // edge (lines heading left cross it).
+        const int x = i == 2 ? r.x1 + 9 : r.x1 + static_cast<int>(random() % static_cast<unsigned>(r.x2 - r.x1 + 1));
         const int y = i < 2 ? r.y2 - i : r.y1 + static_cast<int>(random() % static_cast<unsigned>(r.y2 - r.y1 + 1));
         const Elements e = ScanElements(plane, r, x, y, dx, dy);
         const std::vector<int> plain = PlainWidths(plane, r, x, y, dx, dy);
@@ -404,6 +406,22 @@ TEST(ScanLines, SamplesAsThePlainWayInEveryDirection) {
         EXPECT_TRUE(std::equal(e.widths.rbegin(), e.widths.rend(), plain.rbegin()))
             << "direction " << dx << "," << dy << " from " << x << "," << y;
       }
+    }
+  }
+  // Columns alternating either side of the threshold at the plane's left
+  // edge: every sample needs the interpolation, and lines heading left
+  // leave the plane inside a region that reaches past it.
+  Plane stripes;
+  for (int y = 490; y < 560; ++y) {
+    for (int x = 0; x < 60; ++x) stripes.SetPixel(x, y, static_cast<std::uint8_t>(x % 2 == 0 ? 90 + y % 7 : 170 - x));
+  }
+  const Region off_edge{-7, 500, 40, 540};
+  for (const auto& [dx, dy] : std::vector<std::pair<int, int>>{{-2, 2}, {-1, 2}, {-2, 1}, {1, 0}}) {
+    for (int x : {0, 1, 2, 5}) {
+      const Elements e = ScanElements(stripes, off_edge, x, 500, dx, dy);
+      const std::vector<int> plain = PlainWidths(stripes, off_edge, x, 500, dx, dy);
+      ASSERT_LE(e.widths.size(), plain.size());
+      EXPECT_TRUE(std::equal(e.widths.rbegin(), e.widths.rend(), plain.rbegin())) << dx << "," << dy << " from " << x;
     }
   }
 }
