@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # recognition_bench.sh BINARY [PER_KIND]: decode rate and time per image of
 # the barcode and QR readers — run by a script in the real binary, and in
-# process (build/bench/vexmora_read: the same calls without the script) —
+# process (bench/vexmora_read next to the binary: the script's steps through
+# the same code, without the interpreter) —
 # against zbarimg and zxing-cpp (in process, by build/bench/zxing_read next
 # to the binary, or $ZXING_READ), over a generated set of
 # EAN-13, Interleaved 2 of 5 and QR images (PER_KIND each, 50 by default):

@@ -125,8 +125,10 @@ void LoadBmpFile(Call& call, std::int32_t x, std::int32_t y, std::int32_t max_w,
     call.SetError(1);
     return;
   }
-  const graphics::Surface surface = graphics::SurfaceOf(V(call), V(call).Current());
-  ReportBmp(call, graphics::LoadBmp(source, surface, x, y, max_w, max_h, transparent), x, y);
+  const graphics::Surface surface = graphics::SurfaceOf(V(call), V(call).BankTracked(-1));
+  const BmpLoadResult r = graphics::LoadBmp(source, surface, x, y, max_w, max_h, transparent);
+  V(call).AddDrawn(-1, r.placed);
+  ReportBmp(call, r, x, y);
 }
 
 // The "x, y, width, height, file" that the BMP functions begin with; the

@@ -71,24 +71,32 @@ PixelRect OptRect(Call& call, int n) {
   return graphics::Intersect(r, surface);
 }
 
+// The current bank as the readers' picture, with what it holds besides
+// its clear colour; reading it counts nothing as drawn.
+rc::Picture CurrentPicture(Call& call) {
+  graphics::Vram& v = call.rt().vram;
+  rc::Picture p{v.BankTracked(-1), std::min(v.width, rc::PLANE_WIDTH), std::min(v.height, rc::PLANE_HEIGHT)};
+  const graphics::Vram::Ground ground = v.GroundOf(-1);
+  const std::uint8_t bgr[3] = {ground.colour.b, ground.colour.g, ground.colour.r};
+  p.ground = rc::GreyOfBgr(bgr);
+  p.drawn = ground.drawn.Empty() ? std::nullopt
+                                 : std::optional<rc::Region>(rc::Region{ground.drawn.left, ground.drawn.top,
+                                                                        ground.drawn.right, ground.drawn.bottom});
+  return p;
+}
+
 // RcgSet plane [, x, y, w, h]: the current bank (or that rectangle of it)
 // into the plane at the same place, as grey; the decode region stays.
 void RcgSet(Call& call) {
   rc::Plane* plane = PlaneArg(call, 0);
   if (plane == nullptr) return;
   const PixelRect r = OptRect(call, 1);
-  const std::uint8_t* bank = call.rt().vram.Current();
-  if (bank == nullptr || r.Empty()) {
+  const rc::Picture picture = CurrentPicture(call);
+  if (picture.bank == nullptr || r.Empty()) {
     call.SetError(1);
     return;
   }
-  for (int y = r.top; y <= r.bottom; ++y) {
-    std::uint8_t* to = plane->Pixel(r.left, y);
-    rc::ForEachGrey(graphics::PixelAt(bank, r.left, y), r.right - r.left + 1, [to](int i, std::uint8_t g) {
-      std::uint8_t* p = to + static_cast<std::size_t>(i) * rc::PLANE_PIXEL_BYTES;
-      p[0] = p[1] = p[2] = g;
-    });
-  }
+  rc::CopyPictureGrey(*plane, picture, rc::Region{r.left, r.top, r.right, r.bottom});
   call.SetError(0);
 }
 
@@ -264,8 +272,11 @@ void RcgDebug(Call& call) {
   std::string text;
   for (int i = 0; i < rc::PLANE_COUNT; ++i) {
     const rc::Region& r = s.regions[static_cast<std::size_t>(i)];
-    text += std::to_string(i) + "," + std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) +
-            "," + std::to_string(r.y2) + "," + (s.planes[static_cast<std::size_t>(i)].Used() ? "1" : "0") + "\r\n";
+    for (const int value : {i, r.x1, r.y1, r.x2, r.y2}) {
+      text += std::to_string(value);
+      text += ',';
+    }
+    text += s.planes[static_cast<std::size_t>(i)].Used() ? "1\r\n" : "0\r\n";
   }
   const rc::Region& r = s.regions[static_cast<std::size_t>(index)];
   call.SetTxt(text);
@@ -323,11 +334,6 @@ void SaveQrDebugPictures(Call& call, const rc::Picture& picture, const std::vect
     log += std::string("debug picture not written: ") + QR_DEBUG_MARKS + " \r\n";
   }
   call.AppendDebugLog(log);
-}
-
-rc::Picture CurrentPicture(Call& call) {
-  graphics::Vram& v = call.rt().vram;
-  return rc::Picture{v.Current(), std::min(v.width, rc::PLANE_WIDTH), std::min(v.height, rc::PLANE_HEIGHT)};
 }
 
 // QRPrePrc [threshold]: the current picture made black and white (with a

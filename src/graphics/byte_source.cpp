@@ -33,8 +33,15 @@ std::size_t FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out
       offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     return 0;
   }
-  if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
-  return std::fread(out.data(), 1, out.size(), file_.get());
+  // Reads that continue the last one need no seek: a seek costs a system
+  // call and drops what the stream has buffered.
+  if (offset != next_ && fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+    next_ = NO_POSITION;
+    return 0;
+  }
+  const std::size_t n = std::fread(out.data(), 1, out.size(), file_.get());
+  next_ = n == out.size() ? offset + n : NO_POSITION;
+  return n;
 }
 
 }  // namespace vx::graphics

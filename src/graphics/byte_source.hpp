@@ -41,8 +41,10 @@ class FileSource final : public ByteSource {
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
 
  private:
+  static constexpr std::uint64_t NO_POSITION = ~std::uint64_t{0};
   files::FilePtr file_;
   std::uint64_t size_ = 0;
+  std::uint64_t next_ = NO_POSITION;  // where the stream stands after the last read
 };
 
 }  // namespace vx::graphics

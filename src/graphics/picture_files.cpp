@@ -67,8 +67,13 @@ BmpLoadResult LoadBmp(ByteSource& file, const Surface& surface, int x, int y, in
   window.row_end = std::min({h.Rows(), static_cast<std::int64_t>(max_height),
                              static_cast<std::int64_t>(surface.height) - y});
   const BmpRead read = ReadBmpRows(file, h, window, [&](std::int64_t row, std::span<const std::uint8_t> bgr) {
-    WriteRow(PixelAt(surface.bank, static_cast<int>(x + window.col_begin), static_cast<int>(y + row)), bgr,
-             transparent);
+    const int left = static_cast<int>(x + window.col_begin), top = static_cast<int>(y + row);
+    WriteRow(PixelAt(surface.bank, left, top), bgr, transparent);
+    const int right = left + static_cast<int>(bgr.size() / VRAM_PIXEL_BYTES) - 1;
+    PixelRect& p = result.placed;
+    p = p.Empty() ? PixelRect{left, top, right, top}
+                  : PixelRect{std::min(p.left, left), std::min(p.top, top), std::max(p.right, right),
+                              std::max(p.bottom, top)};
   });
   result.status = StatusOf(read);
   return result;

@@ -32,6 +32,7 @@ enum class BmpLoadStatus {
 struct BmpLoadResult {
   BmpLoadStatus status = BmpLoadStatus::kUnreadable;
   BmpHeader header;
+  PixelRect placed;  // the bounding rectangle of the rows LoadBmp wrote
 };
 
 // The LoadBMPImage placement: min(width, max_width) columns, of which the

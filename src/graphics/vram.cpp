@@ -32,19 +32,75 @@ std::uint8_t* Vram::Memory(int index) {
   return nullptr;
 }
 
-std::uint8_t* Vram::Bank(int index) {
+namespace {
+// The rectangle of a bank in one colour, rows of any length.
+void FillRect(std::uint8_t* bank, const PixelRect& r, Color c) {
+  for (int y = r.top; y <= r.bottom; ++y) {
+    std::uint8_t* p = PixelAt(bank, r.left, y);
+    if (c.b == c.g && c.g == c.r) {
+      std::memset(p, c.b, static_cast<std::size_t>(r.right - r.left + 1) * VRAM_PIXEL_BYTES);
+      continue;
+    }
+    for (int x = r.left; x <= r.right; ++x, p += VRAM_PIXEL_BYTES) {
+      p[0] = c.b;
+      p[1] = c.g;
+      p[2] = c.r;
+    }
+  }
+}
+}  // namespace
+
+std::uint8_t* Vram::WrittenOut(int index) {
   index = Resolve(index);
   if (index >= count_) return nullptr;
   std::uint8_t* memory = Memory(index);
   if (memory == nullptr) return nullptr;
   BankState& state = state_[index];
+  if (state.zeroed) {
+    state.ground = kBlack;
+    state.drawn = PixelRect{};
+  }
   if (state.uniform) {
-    if (!(state.zeroed && state.colour == kBlack)) FillBank(memory, state.colour);
+    if (state.ground == state.colour) {
+      FillRect(memory, state.drawn, state.colour);
+    } else {
+      FillBank(memory, state.colour);
+    }
+    state.ground = state.colour;
+    state.drawn = PixelRect{};
     state.uniform = false;
     ++materialisations_;
   }
   state.zeroed = false;  // the caller may write
   return memory;
+}
+
+std::uint8_t* Vram::Bank(int index) {
+  std::uint8_t* memory = WrittenOut(index);
+  if (memory != nullptr) state_[Resolve(index)].drawn = PixelRect{0, 0, VRAM_WIDTH - 1, VRAM_HEIGHT - 1};
+  return memory;
+}
+
+std::uint8_t* Vram::BankTracked(int index) { return WrittenOut(index); }
+
+void Vram::AddDrawn(int index, const PixelRect& r) {
+  index = Resolve(index);
+  if (index >= count_) return;
+  const PixelRect cut{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, VRAM_WIDTH - 1),
+                      std::min(r.bottom, VRAM_HEIGHT - 1)};
+  if (cut.Empty()) return;
+  PixelRect& d = state_[index].drawn;
+  d = d.Empty() ? cut
+                : PixelRect{std::min(d.left, cut.left), std::min(d.top, cut.top), std::max(d.right, cut.right),
+                            std::max(d.bottom, cut.bottom)};
+}
+
+Vram::Ground Vram::GroundOf(int index) const {
+  index = Resolve(index);
+  if (index >= count_) return Ground{};
+  const BankState& state = state_[index];
+  if (state.uniform) return Ground{state.colour, PixelRect{}};
+  return Ground{state.ground, state.drawn};
 }
 
 std::optional<Color> Vram::UniformColour(int index) const {
@@ -57,7 +113,7 @@ std::optional<Color> Vram::UniformColour(int index) const {
 
 BankPixels Vram::Pixels(int index) {
   if (const std::optional<Color> uniform = UniformColour(index)) return BankPixels(*uniform);
-  return BankPixels(Bank(index));
+  return BankPixels(WrittenOut(index));  // read only: nothing counts as drawn
 }
 
 bool Vram::ClearBank(int index, Color c) {

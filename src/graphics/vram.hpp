@@ -118,8 +118,22 @@ class Vram {
   // any negative index the current bank, anything else (or memory the
   // system refused) null. A bank held as one colour is written out first,
   // so the memory shows that colour and may be drawn into.
+  // The whole bank counts as drawn (see Ground).
   std::uint8_t* Bank(int index);
   std::uint8_t* Current() { return Bank(current_); }
+  // The same memory for a reader, or for a writer that reports every pixel
+  // it changes with AddDrawn: nothing counts as drawn by asking.
+  std::uint8_t* BankTracked(int index);
+  void AddDrawn(int index, const PixelRect& r);
+  // What a bank holds: `colour` (the colour it was last cleared to) at every
+  // pixel outside `drawn`, the bounding rectangle of what may have changed
+  // since; `drawn` is empty for a one-colour bank. Readers that look only
+  // inside it skip a blank page. Invalid for a bank that does not exist.
+  struct Ground {
+    Color colour;
+    PixelRect drawn;
+  };
+  Ground GroundOf(int index) const;
   bool Exists(int index) const { return index < count_; }
   // The colour of a bank held as one colour (nothing written to its memory
   // since); nullopt for a bank with its own pixels or none at all. The same
@@ -178,7 +192,13 @@ class Vram {
     bool uniform = true;    // one colour all over: `colour`, whatever memory says
     Color colour = kBlack;
     bool zeroed = true;     // the memory is still the zero pages it came as
+    // The memory holds `ground` outside `drawn`. A bank made one colour
+    // again keeps them, so that writing it out rewrites only `drawn` when
+    // the colour is the same.
+    Color ground = kBlack;
+    PixelRect drawn;
   };
+  std::uint8_t* WrittenOut(int index);  // Bank without counting anything as drawn
   int Resolve(int index) const { return index < 0 ? current_ : index; }
   std::uint8_t* Memory(int index);  // allocated on first need, never filled here
 

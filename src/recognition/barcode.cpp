@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 namespace vx::recognition {
 namespace {
@@ -20,6 +21,8 @@ Decoded Fail(std::string text) { return Decoded{false, std::move(text)}; }
 
 bool Inside(const Region& r, double x, double y) { return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2; }
 
+// The plane's grey at (x, y), bilinear between the four pixels around it
+// (clamped to the plane at its edges).
 double Bilinear(const Plane& plane, double x, double y) {
   const double fx = std::floor(x);
   const double fy = std::floor(y);
@@ -27,9 +30,35 @@ double Bilinear(const Plane& plane, double x, double y) {
   const int iy = static_cast<int>(fy);
   const double ax = x - fx;
   const double ay = y - fy;
-  const double top = plane.Grey(ix, iy) * (1.0 - ax) + plane.Grey(ix + 1, iy) * ax;
-  const double bottom = plane.Grey(ix, iy + 1) * (1.0 - ax) + plane.Grey(ix + 1, iy + 1) * ax;
+  int g00, g10, g01, g11;
+  const std::uint8_t* data = plane.Rows(iy, iy + 1);
+  if (data != nullptr && ix >= 0 && iy >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
+    constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+    const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
+    g00 = p[0], g10 = p[PLANE_PIXEL_BYTES], g01 = p[row], g11 = p[row + PLANE_PIXEL_BYTES];
+  } else {
+    g00 = plane.Grey(ix, iy), g10 = plane.Grey(ix + 1, iy);
+    g01 = plane.Grey(ix, iy + 1), g11 = plane.Grey(ix + 1, iy + 1);
+  }
+  const double top = g00 * (1.0 - ax) + g10 * ax;
+  const double bottom = g01 * (1.0 - ax) + g11 * ax;
   return top * (1.0 - ay) + bottom * ay;
+}
+
+bool PowerOfTwoOrZero(double v) {
+  int exponent = 0;
+  return v == 0 || std::frexp(std::abs(v), &exponent) == 0.5;
+}
+
+// j / substeps for every sample j; the scans of one region share it.
+const std::array<double, SAMPLES_MAX>& SubstepTable(int substeps) {
+  thread_local int made_for = 0;
+  thread_local std::array<double, SAMPLES_MAX> table;
+  if (made_for != substeps) {
+    for (int j = 0; j < SAMPLES_MAX; ++j) table[static_cast<std::size_t>(j)] = static_cast<double>(j) / substeps;
+    made_for = substeps;
+  }
+  return table;
 }
 
 // Threshold halfway between the darkest and lightest pixel of the line.
@@ -59,14 +88,65 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
   const int span = r.x2 - r.x1;
   const int substeps = std::max(span > 0 ? SUBSTEP_SPAN / span : 0, 1);
 
-  std::vector<bool> dark;
-  dark.reserve(SAMPLES_MAX);
-  for (int j = 0; j < SAMPLES_MAX; ++j) {
-    const double px = x + j * sx / substeps;
-    const double py = y + j * sy / substeps;
-    if (!Inside(r, px, py)) break;
-    dark.push_back(Bilinear(plane, px, py) < threshold);
+  std::array<bool, SAMPLES_MAX> samples;
+  std::size_t count = 0;
+  if (PowerOfTwoOrZero(sx) && PowerOfTwoOrZero(sy) && r.x1 >= 0 && r.y1 >= 0) {
+    // j * s / substeps is s * (j / substeps) to the last bit when s is a
+    // power of two: the quotients come from a table, not a division each.
+    // Inside a region on the plane no sample is negative, so truncation is
+    // the floor.
+    const std::array<double, SAMPLES_MAX>& step = SubstepTable(substeps);
+    // Samples stay inside the region; the pixels below its last row are
+    // read too.
+    const std::uint8_t* data = plane.Rows(r.y1, r.y2 + 1);
+    constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+    // The last pixel looked at: whether its four greys settled it (-1 no,
+    // else the sample), and those greys; a line takes several samples per
+    // pixel.
+    int cell_x = -1, cell_y = -1, settled = -1;
+    double g00 = 0, g10 = 0, g01 = 0, g11 = 0;
+    const double left = r.x1, right = r.x2, top_row = r.y1, bottom_row = r.y2;
+    for (int j = 0; j < SAMPLES_MAX; ++j) {
+      const double px = x + sx * step[static_cast<std::size_t>(j)];
+      const double py = y + sy * step[static_cast<std::size_t>(j)];
+      if (!(px >= left && px <= right && py >= top_row && py <= bottom_row)) break;
+      // Bilinear inlined for points with all four pixels on the plane. The
+      // value lies between the darkest and lightest of the four (rounding
+      // moves it by far less than one grey), so four greys all below or
+      // all above the threshold settle the sample without it.
+      const int ix = static_cast<int>(px), iy = static_cast<int>(py);
+      if (ix != cell_x || iy != cell_y) {
+        if (data == nullptr || px < 0 || py < 0 || ix >= PLANE_WIDTH - 1 || iy >= PLANE_HEIGHT - 1) {
+          samples[count++] = Bilinear(plane, px, py) < threshold;
+          cell_x = cell_y = -1;
+          continue;
+        }
+        const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
+        const int a = p[0], b = p[PLANE_PIXEL_BYTES], c = p[row], d = p[row + PLANE_PIXEL_BYTES];
+        const int lo = std::min(std::min(a, b), std::min(c, d));
+        const int hi = std::max(std::max(a, b), std::max(c, d));
+        cell_x = ix, cell_y = iy;
+        settled = hi < threshold ? 1 : (lo > threshold ? 0 : -1);
+        g00 = a, g10 = b, g01 = c, g11 = d;
+      }
+      if (settled >= 0) {
+        samples[count++] = settled != 0;
+        continue;
+      }
+      const double ax = px - ix, ay = py - iy;
+      const double top = g00 * (1.0 - ax) + g10 * ax;
+      const double bottom = g01 * (1.0 - ax) + g11 * ax;
+      samples[count++] = top * (1.0 - ay) + bottom * ay < threshold;
+    }
+  } else {
+    for (int j = 0; j < SAMPLES_MAX; ++j) {
+      const double px = x + j * sx / substeps;
+      const double py = y + j * sy / substeps;
+      if (!Inside(r, px, py)) break;
+      samples[count++] = Bilinear(plane, px, py) < threshold;
+    }
   }
+  const std::span<const bool> dark(samples.data(), count);
 
   std::size_t j = 0;
   while (j < dark.size() && dark[j]) ++j;

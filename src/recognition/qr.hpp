@@ -54,13 +54,6 @@ struct FinderMark {
   int hits = 0;
 };
 
-// Source picture as a bank: bottom-up rows of blue, green, red.
-struct Picture {
-  const std::uint8_t* bank = nullptr;
-  int width = 0;
-  int height = 0;
-};
-
 // Pre-processing: the picture turned black (0) and white (255) into `work`
 // (threshold 1-255, or 0 for a local threshold), then the finder marks.
 // True when there are exactly three.

@@ -45,50 +45,56 @@ struct GreyArea {
   std::vector<std::uint8_t> grey;
 };
 
-std::vector<std::uint8_t> GreyOf(const Picture& p) {
-  std::vector<std::uint8_t> g(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
-  for (int y = 0; y < p.height; ++y) {
-    // Bank rows are bottom-up, 2600 pixels of blue, green, red.
-    const std::uint8_t* px = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3;
-    std::uint8_t* out = g.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width);
-    ForEachGrey(px, p.width, [out](int x, std::uint8_t grey) { out[x] = grey; });
-  }
-  return g;
+// Grey of `count` pixels of picture row y from column x.
+void GreyRow(const Picture& p, int x, int y, int count, std::uint8_t* out) {
+  // Bank rows are bottom-up, 2600 pixels of blue, green, red.
+  const std::uint8_t* px = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3 +
+                           static_cast<std::size_t>(x) * 3;
+  ForEachGrey(px, count, [out](int i, std::uint8_t grey) { out[i] = grey; });
 }
 
 // The part of the picture that holds contrast: the bounding box of the
 // BLOCK cells whose grey range exceeds FLAT_RANGE, grown by CONTENT_MARGIN
 // cells so that quiet zones and the local threshold's neighbourhood stay
 // inside. A symbol on a blank page is worked on alone; flat surroundings
-// could hold no finder mark anyway. Empty for a flat picture.
+// could hold no finder mark anyway. Cells wholly outside the picture's
+// drawn part are one colour, so only the cells over it are looked at.
+// Empty for a flat picture.
 GreyArea ContentOf(const Picture& p) {
-  const std::vector<std::uint8_t> g = GreyOf(p);
-  const int bw = (p.width + BLOCK - 1) / BLOCK;
-  const int bh = (p.height + BLOCK - 1) / BLOCK;
-  int left = bw, right = -1, top = bh, bottom = -1;
-  std::vector<std::uint8_t> lo(static_cast<std::size_t>(bw)), hi(static_cast<std::size_t>(bw));
-  for (int by = 0; by < bh; ++by) {
+  GreyArea a;
+  if (!p.drawn) return a;
+  const int x1 = std::max(p.drawn->x1, 0), x2 = std::min(p.drawn->x2, p.width - 1);
+  const int y1 = std::max(p.drawn->y1, 0), y2 = std::min(p.drawn->y2, p.height - 1);
+  if (x1 > x2 || y1 > y2) return a;
+  const int first_bx = x1 / BLOCK, last_bx = x2 / BLOCK;
+  const int first_x = first_bx * BLOCK, end_x = std::min((last_bx + 1) * BLOCK, p.width);
+  int left = last_bx + 1, right = -1, top = y2 / BLOCK + 1, bottom = -1;
+  std::vector<std::uint8_t> g(static_cast<std::size_t>(end_x - first_x));
+  std::vector<std::uint8_t> lo(static_cast<std::size_t>(last_bx - first_bx + 1));
+  std::vector<std::uint8_t> hi(lo.size());
+  for (int by = y1 / BLOCK; by <= y2 / BLOCK; ++by) {
     std::fill(lo.begin(), lo.end(), 255);
     std::fill(hi.begin(), hi.end(), 0);
     for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
-      const std::uint8_t* row = g.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width);
-      for (int bx = 0; bx < bw; ++bx) {
-        std::uint8_t l = lo[static_cast<std::size_t>(bx)], h = hi[static_cast<std::size_t>(bx)];
-        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
-          l = std::min(l, row[x]);
-          h = std::max(h, row[x]);
+      GreyRow(p, first_x, y, end_x - first_x, g.data());
+      for (std::size_t c = 0; c < lo.size(); ++c) {
+        std::uint8_t l = lo[c], h = hi[c];
+        const std::size_t from = c * BLOCK, to = std::min(from + BLOCK, g.size());
+        for (std::size_t i = from; i < to; ++i) {
+          l = std::min(l, g[i]);
+          h = std::max(h, g[i]);
         }
-        lo[static_cast<std::size_t>(bx)] = l;
-        hi[static_cast<std::size_t>(bx)] = h;
+        lo[c] = l;
+        hi[c] = h;
       }
     }
-    for (int bx = 0; bx < bw; ++bx) {
-      if (hi[static_cast<std::size_t>(bx)] - lo[static_cast<std::size_t>(bx)] <= FLAT_RANGE) continue;
+    for (std::size_t c = 0; c < lo.size(); ++c) {
+      if (hi[c] - lo[c] <= FLAT_RANGE) continue;
+      const int bx = first_bx + static_cast<int>(c);
       left = std::min(left, bx), right = std::max(right, bx);
       top = std::min(top, by), bottom = std::max(bottom, by);
     }
   }
-  GreyArea a;
   if (right < 0) return a;
   a.left = std::max(left - CONTENT_MARGIN, 0) * BLOCK;
   a.top = std::max(top - CONTENT_MARGIN, 0) * BLOCK;
@@ -96,9 +102,7 @@ GreyArea ContentOf(const Picture& p) {
   a.height = std::min((bottom + 1 + CONTENT_MARGIN) * BLOCK, p.height) - a.top;
   a.grey.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
   for (int y = 0; y < a.height; ++y) {
-    const std::uint8_t* from = g.data() + static_cast<std::size_t>(a.top + y) * static_cast<std::size_t>(p.width) +
-                               static_cast<std::size_t>(a.left);
-    std::copy(from, from + a.width, a.grey.begin() + static_cast<std::ptrdiff_t>(y) * a.width);
+    GreyRow(p, a.left, a.top + y, a.width, a.grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width));
   }
   return a;
 }
@@ -368,11 +372,12 @@ QrMatrix Transposed(const QrMatrix& m) {
 }
 
 void FillWork(const Binary& b, Plane& work) {
-  work.Fill(255);
+  work.Fill(255);  // rewrites only what the last picture left
   for (int y = 0; y < b.height; ++y) {
     const std::uint8_t* dark = b.dark.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.width);
-    for (int x = 0; x < b.width; ++x) {
-      if (dark[x] != 0) work.SetPixel(b.left + x, b.top + y, 0);
+    std::uint8_t* to = work.WriteRow(b.left, b.top + y, b.width);
+    for (int x = 0; x < b.width; ++x, to += PLANE_PIXEL_BYTES) {
+      if (dark[x] != 0) to[0] = to[1] = to[2] = 0;
     }
   }
 }
@@ -381,7 +386,10 @@ bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<Find
             Binary& binary) {
   const int width = std::clamp(picture.width, 0, PLANE_WIDTH);
   const int height = std::clamp(picture.height, 0, PLANE_HEIGHT);
-  const GreyArea content = ContentOf(Picture{picture.bank, width, height});
+  Picture cut = picture;
+  cut.width = width;
+  cut.height = height;
+  const GreyArea content = ContentOf(cut);
   binary = Threshold(content, threshold, false);
   marks = FindMarks(binary);
   if (marks.size() < 3) {

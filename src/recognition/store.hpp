@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vx::recognition {
@@ -29,24 +30,89 @@ struct Region {
   friend bool operator==(const Region&, const Region&) = default;
 };
 
+// A plane remembers the bounding rectangle of what may differ from the grey
+// it was last filled with (its ground), so that readers and the next fill
+// touch only that part. Every write widens the rectangle: SetPixel by the
+// pixel, WriteRow by the span it hands out. Rows get their memory written
+// (with the ground) when first asked for, so a plane whose picture is small
+// never touches most of its memory, and a fill with another grey is only
+// a note. Not for use from two threads at once (reading prepares rows).
 class Plane {
  public:
+  static constexpr std::size_t ROW_BYTES = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+
+  Plane() = default;
+  Plane(const Plane& other) { *this = other; }
+  Plane& operator=(const Plane& other);
+  Plane(Plane&&) = default;
+  Plane& operator=(Plane&&) = default;
+
   // Grey value of (x, y), clamped to the plane; 255 while the plane is unused.
-  std::uint8_t Grey(int x, int y) const;
+  std::uint8_t Grey(int x, int y) const {
+    if (!bytes_) return 255;
+    x = x < 0 ? 0 : (x >= PLANE_WIDTH ? PLANE_WIDTH - 1 : x);
+    y = y < 0 ? 0 : (y >= PLANE_HEIGHT ? PLANE_HEIGHT - 1 : y);
+    if (ready_[static_cast<std::size_t>(y)] == 0) return ground_;
+    return bytes_[static_cast<std::size_t>(y) * ROW_BYTES + static_cast<std::size_t>(x) * PLANE_PIXEL_BYTES];
+  }
   void SetPixel(int x, int y, std::uint8_t grey);  // all three bytes; ignores outside points
-  std::uint8_t* Pixel(int x, int y);              // allocates; no bounds check
+  // Memory of `count` pixels of row y from column x, for writing them (and
+  // only them); allocates. The span must lie inside the plane.
+  std::uint8_t* WriteRow(int x, int y, int count);
   // Row y (0 to PLANE_HEIGHT - 1) for reading; null while the plane is unused.
   const std::uint8_t* Row(int y) const {
-    return bytes_.empty() ? nullptr : bytes_.data() + static_cast<std::size_t>(y) * PLANE_WIDTH * PLANE_PIXEL_BYTES;
+    if (!bytes_) return nullptr;
+    if (ready_[static_cast<std::size_t>(y)] == 0) Prepare(y, y);
+    return bytes_.get() + static_cast<std::size_t>(y) * ROW_BYTES;
   }
-  const std::uint8_t* Data() const { return bytes_.empty() ? nullptr : bytes_.data(); }
-  bool Used() const { return !bytes_.empty(); }
+  // The plane's memory (rows of ROW_BYTES) with rows y1 to y2 ready for
+  // reading; null while the plane is unused.
+  const std::uint8_t* Rows(int y1, int y2) const {
+    if (!bytes_) return nullptr;
+    Prepare(y1, y2);
+    return bytes_.get();
+  }
+  bool Used() const { return bytes_ != nullptr; }
+  // Every pixel `grey`; only the written part is rewritten when the ground
+  // already is that grey.
   void Fill(std::uint8_t grey);
-  void Release() { std::vector<std::uint8_t>().swap(bytes_); }
+  void Release();
+  // The grey every pixel outside Written() has (255 while unused), and the
+  // rectangle outside which all pixels have it; nullopt when nothing was
+  // written since the last fill.
+  std::uint8_t Ground() const { return ground_; }
+  std::optional<Region> Written() const;
+  // Counts the rectangle (cut to the plane) as written, for writers that
+  // change the ground of a part without WriteRow or SetPixel.
+  void Widen(int x1, int y1, int x2, int y2);
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  void Allocate();
+  void Prepare(int y1, int y2) const;  // rows y1 to y2 (cut to the plane) written out
+  std::unique_ptr<std::uint8_t[]> bytes_;  // left unwritten when taken
+  // Per row: 0 while the memory does not hold it yet (it is all ground).
+  mutable std::unique_ptr<std::uint8_t[]> ready_;
+  std::uint8_t ground_ = 255;
+  // Written rectangle, inclusive; empty while x1 > x2.
+  int x1_ = PLANE_WIDTH, y1_ = PLANE_HEIGHT, x2_ = -1, y2_ = -1;
 };
+
+// Source picture as a drawing bank: bottom-up rows of PLANE_WIDTH pixels
+// of blue, green, red; the readers use its top-left width x height.
+struct Picture {
+  const std::uint8_t* bank = nullptr;
+  int width = 0;
+  int height = 0;
+  // Every pixel outside `drawn` has one colour, whose grey is `ground`;
+  // nullopt: every pixel has it.
+  std::optional<Region> drawn = Region{0, 0, PLANE_WIDTH - 1, PLANE_HEIGHT - 1};
+  std::uint8_t ground = 255;
+};
+
+// The grey of the picture's rectangle `r` (inside the plane and the
+// picture) into the plane at the same place. A copy of the whole plane
+// fills it with the ground and copies only the drawn part.
+void CopyPictureGrey(Plane& plane, const Picture& picture, const Region& r);
 
 struct PlateReading;
 
