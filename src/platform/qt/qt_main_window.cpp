@@ -147,7 +147,8 @@ void MainWindow::paintEvent(QPaintEvent* event) {
   // A bank still of one colour shows as that colour: nothing to copy.
   const std::optional<graphics::Color> uniform =
       copy.copy ? rt_.vram.UniformColour(-1) : std::optional<graphics::Color>();
-  const std::uint8_t* bank = copy.copy && !uniform ? rt_.vram.Current() : nullptr;
+  // Painting only reads the bank, so it must not count the bank as drawn.
+  const std::uint8_t* bank = copy.copy && !uniform ? rt_.vram.BankTracked(-1) : nullptr;
   if (uniform) {
     const QRect block(copy.left, copy.top, copy.width, copy.height);
     const QRegion outside = QRegion(area) - QRegion(block);
