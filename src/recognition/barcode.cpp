@@ -21,6 +21,14 @@ Decoded Fail(std::string text) { return Decoded{false, std::move(text)}; }
 
 bool Inside(const Region& r, double x, double y) { return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2; }
 
+// The grey at fraction (ax, ay) between four pixels: g00 and g10 on the
+// upper row, g01 and g11 below them.
+double Interpolate(double g00, double g10, double g01, double g11, double ax, double ay) {
+  const double top = g00 * (1.0 - ax) + g10 * ax;
+  const double bottom = g01 * (1.0 - ax) + g11 * ax;
+  return top * (1.0 - ay) + bottom * ay;
+}
+
 // The plane's grey at (x, y), bilinear between the four pixels around it
 // (clamped to the plane at its edges).
 double Bilinear(const Plane& plane, double x, double y) {
@@ -33,16 +41,14 @@ double Bilinear(const Plane& plane, double x, double y) {
   int g00, g10, g01, g11;
   const std::uint8_t* data = plane.Rows(iy, iy + 1);
   if (data != nullptr && ix >= 0 && iy >= 0 && ix < PLANE_WIDTH - 1 && iy < PLANE_HEIGHT - 1) {
-    constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+    constexpr std::size_t row = Plane::ROW_BYTES;
     const std::uint8_t* p = data + static_cast<std::size_t>(iy) * row + static_cast<std::size_t>(ix) * PLANE_PIXEL_BYTES;
     g00 = p[0], g10 = p[PLANE_PIXEL_BYTES], g01 = p[row], g11 = p[row + PLANE_PIXEL_BYTES];
   } else {
     g00 = plane.Grey(ix, iy), g10 = plane.Grey(ix + 1, iy);
     g01 = plane.Grey(ix, iy + 1), g11 = plane.Grey(ix + 1, iy + 1);
   }
-  const double top = g00 * (1.0 - ax) + g10 * ax;
-  const double bottom = g01 * (1.0 - ax) + g11 * ax;
-  return top * (1.0 - ay) + bottom * ay;
+  return Interpolate(g00, g10, g01, g11, ax, ay);
 }
 
 bool PowerOfTwoOrZero(double v) {
@@ -99,7 +105,7 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
     // Samples stay inside the region; the pixels below its last row are
     // read too.
     const std::uint8_t* data = plane.Rows(r.y1, r.y2 + 1);
-    constexpr std::size_t row = static_cast<std::size_t>(PLANE_WIDTH) * PLANE_PIXEL_BYTES;
+    constexpr std::size_t row = Plane::ROW_BYTES;
     // The last pixel looked at: whether its four greys settled it (-1 no,
     // else the sample), and those greys; a line takes several samples per
     // pixel.
@@ -133,10 +139,7 @@ Elements ScanElements(const Plane& plane, const Region& r, int x, int y, int dx,
         samples[count++] = settled != 0;
         continue;
       }
-      const double ax = px - ix, ay = py - iy;
-      const double top = g00 * (1.0 - ax) + g10 * ax;
-      const double bottom = g01 * (1.0 - ax) + g11 * ax;
-      samples[count++] = top * (1.0 - ay) + bottom * ay < threshold;
+      samples[count++] = Interpolate(g00, g10, g01, g11, px - ix, py - iy) < threshold;
     }
   } else {
     for (int j = 0; j < SAMPLES_MAX; ++j) {
