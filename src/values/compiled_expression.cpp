@@ -127,11 +127,12 @@ class Compiler {
     if (step == Step::kFail) Emit({Op::kFail});
     out_->stack.resize(max_depth_ + 1);
     out_->shape = ShapeOf(out_->code);
+    // The literal and operator of the one- and two-instruction shapes.
+    const std::vector<Instruction>& code = out_->code;
+    out_->fast.literal = code.size() == 1 ? code[0].value : code.size() == 2 ? code[1].value : 0.0;
+    out_->fast.oper = code.size() == 2 ? code[1].oper : 0;
     if (out_->shape == Shape::kNone) PairOperands(out_->code);
     for (Instruction& in : out_->code) in.dispatch = DispatchOf(in);
-    out_->fast.literal = out_->code.size() == 1 ? out_->code[0].value
-                         : out_->code.size() == 2 ? out_->code[1].value : 0.0;
-    out_->fast.oper = out_->code.size() == 2 ? out_->code[1].oper : 0;
     return std::move(out_);
   }
 
