@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "camera/camera_system.hpp"
 #include "host/messages.hpp"
@@ -16,18 +18,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Gives `frames` frames as fast as asked (or none at all when `stall`),
-// then fails as an unplugged device does.
+// Gives `frames` frames as fast as asked (none at all when `stall`, and
+// none while a `gate` is given and closed), then fails with `reason`, as an
+// unplugged device or the end of a video does.
 class ScriptedSource final : public CameraSource {
  public:
-  ScriptedSource(int frames, bool stall) : frames_(frames), stall_(stall) {}
+  ScriptedSource(int frames, bool stall, std::string reason = "the device went away",
+                 const std::atomic<bool>* gate = nullptr)
+      : frames_(frames), stall_(stall), reason_(std::move(reason)), gate_(gate) {}
   std::string Name() const override { return "scripted"; }
   int Width() const override { return 4; }
   int Height() const override { return 2; }
   double Fps() const override { return 1000; }
   CaptureResult Capture(Frame& out, int wait_ms) override {
-    if (stall_) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    if (stall_ || (gate_ != nullptr && !*gate_)) {
+      std::this_thread::sleep_for(stall_ ? std::chrono::milliseconds(wait_ms) : 1ms);
       return CaptureResult::kNone;
     }
     if (given_ == frames_) return CaptureResult::kEnded;
@@ -38,41 +43,16 @@ class ScriptedSource final : public CameraSource {
   }
   bool GetControl(std::string_view, ControlInfo*) override { return false; }
   bool SetControl(std::string_view, std::int32_t) override { return false; }
-  std::string Error() const override { return "the device went away"; }
+  std::string Error() const override { return reason_; }
 
  private:
   int frames_;
   bool stall_;
+  std::string reason_;
+  const std::atomic<bool>* gate_;
   int given_ = 0;
 };
 
-// Gives nothing until the gate opens, then `frames` frames, then ends.
-class GatedSource final : public CameraSource {
- public:
-  GatedSource(int frames, const std::atomic<bool>& gate) : frames_(frames), gate_(gate) {}
-  std::string Name() const override { return "gated"; }
-  int Width() const override { return 4; }
-  int Height() const override { return 2; }
-  double Fps() const override { return 1000; }
-  CaptureResult Capture(Frame& out, int) override {
-    if (!gate_) {
-      std::this_thread::sleep_for(1ms);
-      return CaptureResult::kNone;
-    }
-    if (given_ == frames_) return CaptureResult::kEnded;
-    out.Resize(4, 2);
-    out.number = given_++;
-    return CaptureResult::kFrame;
-  }
-  bool GetControl(std::string_view, ControlInfo*) override { return false; }
-  bool SetControl(std::string_view, std::int32_t) override { return false; }
-  std::string Error() const override { return "end of video"; }
-
- private:
-  int frames_;
-  const std::atomic<bool>& gate_;
-  int given_ = 0;
-};
 
 // A label run by the end notice asks for the camera's state at once: the
 // end and its reason are known before the notice is queued. Nobody takes
@@ -85,7 +65,7 @@ TEST(CaptureThread, TheEndIsKnownBeforeItsNoticeArrives) {
   inbox.SetWake([&] {
     if (const Capture* c = watched.load()) finished_at_last_post = c->Finished() ? 1 : 0;
   });
-  Capture capture(std::make_unique<GatedSource>(3, gate), inbox, 1);
+  Capture capture(std::make_unique<ScriptedSource>(3, false, "end of video", &gate), inbox, 1);
   watched = &capture;
   gate = true;
   const auto deadline = std::chrono::steady_clock::now() + 10s;
