@@ -21,6 +21,12 @@ KIND_TO_NAME = {
 }
 
 
+def api_ids():
+    """API name to id, from the table the families register by."""
+    text = (ROOT / "src" / "api" / "api_ids.hpp").read_text(errors="replace")
+    return {name: int(number) for name, number in re.findall(r'\{"([^"]+)", (\d+)\}', text)}
+
+
 def registered_apis():
     names = []
     for source in sorted((ROOT / "src" / "api").glob("*.cpp")):
@@ -171,6 +177,7 @@ def main():
     OUT.mkdir(parents=True, exist_ok=True)
     for old in OUT.iterdir():
         old.unlink()
+    ids = api_ids()
     for name in registered_apis():
         if name in scripts:
             tokens = scripts[name]
@@ -179,7 +186,8 @@ def main():
         else:
             tokens = []
         line = "\t".join([name] + with_fixture_files(tokens)) + "\n"
-        (OUT / name.replace("$", "_")).write_bytes(line.encode("cp932", errors="replace"))
+        # Named by id: the call's first word names the API.
+        (OUT / f"api_{ids[name]:03d}").write_bytes(line.encode("cp932", errors="replace"))
 
 
 if __name__ == "__main__":
