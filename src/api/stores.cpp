@@ -42,7 +42,7 @@ std::uint64_t OrderedKey(double v) {
 // keys keeping their order: a least-significant-byte-first radix sort, which
 // is stable by nature and skips the bytes all keys share (small whole
 // numbers differ only in a few).
-std::vector<std::uint32_t> OrderByKey(const std::vector<ArrayRow>& rows, std::size_t count) {
+std::vector<std::uint32_t> OrderByKey(std::span<const ArrayRow> rows, std::size_t count) {
   struct Item {
     std::uint64_t key;
     std::uint32_t position;
@@ -69,6 +69,16 @@ std::vector<std::uint32_t> OrderByKey(const std::vector<ArrayRow>& rows, std::si
 
 }  // namespace
 
+// The zero rows, or none at all when memory is short: a store that cannot
+// exist is a fault of the machine, not of the script.
+NumericArray::RowMemory NumericArray::ZeroRows() {
+  void* memory = std::calloc(ARRAY_ROWS, sizeof(ArrayRow));
+  if (memory == nullptr) std::abort();
+  return RowMemory(static_cast<ArrayRow*>(memory));
+}
+
+NumericArray::NumericArray() : rows_(ZeroRows()) {}
+
 const ArrayRow* NumericArray::Row(std::int32_t row) const {
   return ValidRow(row) ? &rows_[row] : nullptr;
 }
@@ -91,14 +101,15 @@ double NumericArray::Element(std::int32_t row, std::int32_t column) const {
 
 bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
-  const std::vector<std::uint32_t> order = OrderByKey(rows_, static_cast<std::size_t>(count));
+  const std::vector<std::uint32_t> order = OrderByKey(Rows(), static_cast<std::size_t>(count));
   std::vector<ArrayRow> sorted(order.size());
   for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
-  std::copy(sorted.begin(), sorted.end(), rows_.begin());
+  std::copy(sorted.begin(), sorted.end(), rows_.get());
   return true;
 }
 
-void NumericArray::Clear() { std::fill(rows_.begin(), rows_.end(), ArrayRow{}); }
+// Fresh zero pages again, rather than writing zeros over every page.
+void NumericArray::Clear() { rows_ = ZeroRows(); }
 
 std::string_view StringArray::Get(std::int32_t index) const {
   return ValidIndex(index) ? std::string_view(entries_[index]) : std::string_view();

@@ -6,6 +6,9 @@
 // refuses.
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +28,7 @@ using ArrayRow = std::array<double, ARRAY_COLUMNS>;
 
 class NumericArray {
  public:
-  NumericArray() : rows_(ARRAY_ROWS) {}
+  NumericArray();
 
   static bool ValidRow(std::int32_t row) { return row >= 0 && row < ARRAY_ROWS; }
   static bool ValidColumn(std::int32_t column) { return column >= 0 && column < ARRAY_COLUMNS; }
@@ -41,7 +44,15 @@ class NumericArray {
   void Clear();
 
  private:
-  std::vector<ArrayRow> rows_;
+  struct FreeRows {
+    void operator()(ArrayRow* rows) const { std::free(rows); }
+  };
+  // Taken from calloc: a block this size comes as fresh zero pages, so a
+  // run that never uses the array never touches its 480 KB.
+  using RowMemory = std::unique_ptr<ArrayRow[], FreeRows>;
+  static RowMemory ZeroRows();
+  RowMemory rows_;
+  std::span<ArrayRow> Rows() { return {rows_.get(), static_cast<std::size_t>(ARRAY_ROWS)}; }
 };
 
 class StringArray {

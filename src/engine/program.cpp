@@ -58,7 +58,7 @@ std::string_view ResourceEntry::Text() const {
 }
 
 bool ResourceEntry::AllocateText(std::int32_t bytes) {
-  text.reset(new (std::nothrow) char[static_cast<std::size_t>(bytes)]());
+  text.reset(static_cast<char*>(std::calloc(static_cast<std::size_t>(bytes), 1)));
   text_capacity = text ? bytes : 0;
   return text != nullptr;
 }

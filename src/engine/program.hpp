@@ -5,6 +5,7 @@
 // delivery read them; nothing changes their shape while a script runs.
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,6 +60,12 @@ inline bool IsControlKind(std::uint16_t kind) { return kind <= R_KD_SCR_BAR; }
 inline constexpr std::uint32_t FLAG_VALUE_SIZE = 1u;  // string variables: value = length
 inline constexpr std::uint32_t NO_NAME_INDEX = 0xFFFFFFFFu;
 
+// Memory from calloc: a large text buffer comes as fresh zero pages, and
+// only the pages written become resident.
+struct FreeText {
+  void operator()(char* text) const { std::free(text); }
+};
+
 struct ResourceEntry {
   std::uint16_t created = 0;
   std::array<char, NAME_FIELD_BYTES> name{};
@@ -71,7 +78,7 @@ struct ResourceEntry {
   std::uint32_t name_index = NO_NAME_INDEX;
   // String buffer (kind 13), path (17), print format (14, 15), caption
   // (controls) or settings text (22); `capacity` bytes, NUL-terminated.
-  std::unique_ptr<char[]> text;
+  std::unique_ptr<char[], FreeText> text;
   std::int32_t text_capacity = 0;
   std::int32_t x = 0, y = 0, width = 0, height = 0;
   std::uint32_t option = 0;
