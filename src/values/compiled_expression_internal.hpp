@@ -72,6 +72,7 @@ enum class FastCase : std::uint8_t {
   kLiteral,
   kVariable,
   kChain,
+  kCode,              // the instruction loop, with every name a bound variable
   kVariableLiteral,   // any other operator
   kVariableVariable,  // any other operator
 #define VX_CASE_NAMES(NAME, OPER) kVariableLiteral##NAME, kVariableVariable##NAME,
@@ -120,7 +121,7 @@ struct CompiledExpression {
   expr::detail::FastPart fast;
   std::vector<expr::detail::Instruction> code;
   std::vector<expr::detail::NameBinding> names;
-  std::vector<double> stack;  // as deep as the code needs
+  mutable std::vector<double> stack;  // scratch of every evaluation, as deep as the code needs
   expr::detail::Shape shape = expr::detail::Shape::kNone;
 };
 
@@ -149,14 +150,20 @@ namespace detail {
   return true;
 }
 
+// The instruction loop for code whose names are all bound variables, with
+// the bindings current; false where the expression fails, which
+// EvaluateCompiled then reports.
+bool RunBoundCode(const CompiledExpression& c, double* out);
+
 // The inline shapes, with the bindings current; false when the expression
-// needs the instruction loop.
+// needs the careful instruction loop.
 [[gnu::always_inline]] inline bool EvaluateShape(const CompiledExpression& c, double* out) {
   const FastPart& fast = c.fast;
   switch (fast.evaluation) {
     case FastCase::kLiteral: *out = fast.literal; return true;
     case FastCase::kVariable: *out = *fast.left; return true;
     case FastCase::kChain: return EvaluateChain(c, out);
+    case FastCase::kCode: return RunBoundCode(c, out);
     case FastCase::kVariableLiteral: return rules::ApplyOperator(fast.oper, *fast.left, fast.literal, out);
     case FastCase::kVariableVariable: return rules::ApplyOperator(fast.oper, *fast.left, *fast.right, out);
 #define VX_INLINE_CASES(NAME, OPER)                                                  \
