@@ -127,21 +127,36 @@ void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& d
       dest.name_index < rt.names.Size() ? rt.names.MutableValuePointer(dest.name_index) : nullptr;
 }
 
-// Assignments of a number to a long or double variable, the loop's
-// commonest work, skip the general dispatch by destination kind: once bound,
-// an inline shape is evaluated and stored with no lookup at all. False for
-// every other assignment.
-[[gnu::always_inline]] inline bool MoveToNumber(Runtime& rt, Procedure& proc) {
-  if (rt.run.trace_flags & TRACE_ASSIGNMENTS) return false;
-  if (proc.expression) {
-    CompiledExpression& compiled = *proc.expression;
-    double v;
-    if (compiled.fast.destination != nullptr && expr::detail::BindingsCurrent(rt, compiled.fast) &&
-        expr::detail::EvaluateShape(compiled, &v)) [[likely]] {
-      StoreBound(compiled.fast, v);
-      return true;
-    }
+// The statement's expression evaluated inline under current bindings:
+// false when it needs the general path, which also reports failures, so a
+// true result leaves no error behind.
+[[gnu::always_inline]] inline bool EvaluateBound(Runtime& rt, const Procedure& proc, double* v) {
+  if (!proc.expression) return false;
+  const CompiledExpression& compiled = *proc.expression;
+  return expr::detail::BindingsCurrent(rt, compiled.fast) && expr::detail::EvaluateShape(compiled, v);
+}
+
+// An assignment of a number to a long or double variable whose destination
+// is bound, evaluated inline: no lookup at all, and no error can follow.
+// False for every other assignment, and while assignments are traced.
+[[gnu::always_inline]] inline bool MoveBound(Runtime& rt, Procedure& proc) {
+  if (!proc.expression) return false;
+  const CompiledExpression& compiled = *proc.expression;
+  double v;
+  if (compiled.fast.destination == nullptr || !expr::detail::BindingsCurrent(rt, compiled.fast) ||
+      !expr::detail::EvaluateShape(compiled, &v)) {
+    return false;
   }
+  StoreBound(compiled.fast, v);
+  return true;
+}
+
+// Assignments of a number to a long or double variable, the loop's
+// commonest work, skip the general dispatch by destination kind, and bind
+// their destination for MoveBound. False for every other assignment.
+bool MoveToNumber(Runtime& rt, Procedure& proc) {
+  if (rt.run.trace_flags & TRACE_ASSIGNMENTS) return false;
+  if (MoveBound(rt, proc)) return true;
   if (!rt.program.ValidResource(proc.b)) return false;
   ResourceEntry& dest = rt.program.Resource(proc.b);
   if (dest.kind != R_KD_VAL_LONG && dest.kind != R_KD_VAL_DOUBLE) return false;
@@ -248,11 +263,13 @@ struct LoopView {
   Procedure* procs = nullptr;
   std::int32_t count = 0;
   bool watching = false;
+  bool tracing_assignments = false;
 
   void Refresh(Runtime& rt) {
     count = rt.program.ProcCount();
     procs = count > 0 ? &rt.program.Proc(0) : nullptr;
     watching = rt.run.single_step || rt.run.timing_trace;
+    tracing_assignments = (rt.run.trace_flags & TRACE_ASSIGNMENTS) != 0;
   }
 };
 
@@ -268,10 +285,17 @@ int Run(Runtime& rt, std::int32_t p) {
       view.Refresh(rt);
     }
     // The loop's commonest statements are handled here, the rest by Execute.
+    // Their inline forms go straight on: they raise no error, end no run
+    // and change nothing the view holds.
     std::int32_t next = p + 1;
     jumped = false;
+    double condition;
     switch (proc.code) {
       case P_DTV_MOVE:
+        if (!view.tracing_assignments && MoveBound(rt, proc)) [[likely]] {
+          p = next;
+          continue;
+        }
         if (!MoveToNumber(rt, proc)) {
           detail::Assign(rt, proc);
           view.Refresh(rt);
@@ -279,6 +303,15 @@ int Run(Runtime& rt, std::int32_t p) {
         break;
       case P_DTV_IF:
         if (proc.b == IF_TAIL_BLOCK) {
+          if (EvaluateBound(rt, proc, &condition)) [[likely]] {
+            if (condition > 0.0) {
+              p = next;
+            } else {
+              p = proc.target;
+              jumped = true;
+            }
+            continue;
+          }
           if (!BlockIfHolds(rt, proc)) {
             next = proc.target;
             jumped = true;
@@ -291,9 +324,10 @@ int Run(Runtime& rt, std::int32_t p) {
         }
         break;
       case P_DTV_CALLSUB:
-        if (const std::int32_t entry = PlainCallSub(rt, p, proc)) {
-          next = entry;
+        if (const std::int32_t entry = PlainCallSub(rt, p, proc)) [[likely]] {
+          p = entry;
           jumped = true;
+          continue;
         } else {
           const Flow flow = detail::CallSub(rt, p, proc.target, msg::Id::kNoLabelCallSub);
           next = flow.next;
@@ -303,12 +337,22 @@ int Run(Runtime& rt, std::int32_t p) {
       case P_DTV_ENDP:
         if (rt.run.depth > 0) {
           --rt.run.depth;
-          next = rt.run.stack[rt.run.depth].return_index;
+          p = rt.run.stack[rt.run.depth].return_index;
+          continue;
         } else {
           next = detail::END_OF_RUN;
         }
         break;
       case P_DTV_WHILE:
+        if (EvaluateBound(rt, proc, &condition)) [[likely]] {
+          if (condition != 0.0) {
+            p = next;
+          } else {
+            p = proc.target;
+            jumped = true;
+          }
+          continue;
+        }
         if (!WhileHolds(rt, proc)) {
           next = proc.target;
           jumped = true;
@@ -324,6 +368,15 @@ int Run(Runtime& rt, std::int32_t p) {
           next = head;
           jumped = true;
           break;
+        }
+        if (EvaluateBound(rt, *loop, &condition)) [[likely]] {
+          if (condition != 0.0) {
+            p = head + 1;
+          } else {
+            p = loop->target;
+            jumped = true;
+          }
+          continue;
         }
         if (WhileHolds(rt, *loop)) {
           next = head + 1;
