@@ -155,6 +155,18 @@ int GetStringArg(Runtime& rt, ArgumentCache& cache, int n, std::string& out) {
   return 1;
 }
 
+std::string_view GetStringView(Runtime& rt, ArgumentCache& cache, int n, std::string& scratch) {
+  CachedArgument& a = cache.At(n);
+  const std::string_view argument = Use(rt, cache, a);
+  scratch.clear();
+  if (!detail::BeginFetch(rt, a.blank, msg::Id::kParamMissing)) return scratch;
+  CompiledString& compiled = expr::CompiledStringFor(a.text_form, argument);
+  std::string_view view;
+  if (expr::ViewSingleVariable(rt, compiled, &view)) return view;
+  expr::EvaluateCompiledString(rt, compiled, scratch);
+  return scratch;
+}
+
 std::int32_t GetResourceArg(Runtime& rt, ArgumentCache& cache, int n) {
   CachedArgument& a = cache.At(n);
   Use(rt, cache, a);

@@ -45,6 +45,10 @@ bool IsPresent(const ArgumentCache& cache, int n);
 std::int32_t GetIntArg(Runtime& rt, ArgumentCache& cache, int n);
 double GetDoubleArg(Runtime& rt, ArgumentCache& cache, int n);
 int GetStringArg(Runtime& rt, ArgumentCache& cache, int n, std::string& out);
+// GetStringArg without the copy where the argument is one text variable:
+// then a view of its buffer, else `scratch` holding the value. The view
+// holds until a variable is written.
+std::string_view GetStringView(Runtime& rt, ArgumentCache& cache, int n, std::string& scratch);
 std::int32_t GetResourceArg(Runtime& rt, ArgumentCache& cache, int n);
 std::int32_t GetResourceArgOrNone(Runtime& rt, ArgumentCache& cache, int n);
 

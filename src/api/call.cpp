@@ -61,6 +61,13 @@ bool Call::String(int n, std::string& out) {
   return present != 0;
 }
 
+std::string_view Call::TextView(int n, int k) {
+  std::string& buffer = Large(k);
+  if (cache_) return args::GetStringView(rt_, *cache_, n, buffer);
+  String(n, buffer);
+  return buffer;
+}
+
 std::int32_t Call::Resource(int n) {
   return cache_ ? args::GetResourceArg(rt_, *cache_, n) : args::GetResourceArg(rt_, args_, n);
 }

@@ -41,6 +41,10 @@ class Call {
   double Double(int n);
   // False when missing. A small work buffer keeps at most 4095 bytes.
   bool String(int n, std::string& out);
+  // Text argument n for reading only: a view of the variable's own buffer
+  // when the argument is one text variable, else its value in large work
+  // buffer k. Valid until a variable is written or buffer k is taken again.
+  std::string_view TextView(int n, int k);
   std::int32_t Resource(int n);  // -1 when missing or unknown
   // -1 without any message when the argument is missing or unknown.
   std::int32_t ResourceOrNone(int n);

@@ -30,6 +30,10 @@ std::string_view TextArg(Call& call, int n, int k) {
   return buffer;
 }
 
+// Text argument n for handlers that read all their texts before they write
+// anything: a variable's own bytes where it can be, else as TextArg.
+std::string_view ReadOnlyText(Call& call, int n, int k) { return call.TextView(n, k); }
+
 // The whole buffer of a string variable (its capacity, terminator included),
 // or an empty span for any other resource.
 std::span<char> VariableBuffer(Call& call, std::int32_t index) {
@@ -52,8 +56,8 @@ void WriteFlag(Call& call, std::int32_t out, bool value) { call.WriteInt(out, va
 // yes/no answer is written as 1 or 0.
 template <typename Compute>
 void TwoTextsToInt(Call& call, Compute compute) {
-  const std::string_view a = TextArg(call, 0, 0);
-  const std::string_view b = TextArg(call, 1, 1);
+  const std::string_view a = ReadOnlyText(call, 0, 0);
+  const std::string_view b = ReadOnlyText(call, 1, 1);
   const std::int32_t out = call.Resource(2);
   if (out < 0) return;
   call.WriteInt(out, static_cast<std::int32_t>(compute(a, b)));
@@ -96,9 +100,9 @@ using ReplaceFunction = strops::Replaced (*)(std::string_view, std::string_view,
 
 // StrReplace and StrReplaceSj: the text to the output, the count to G_WORK1.
 void ReplaceWith(Call& call, ReplaceFunction replace) {
-  const std::string_view text = TextArg(call, 0, 0);
-  const std::string_view find = TextArg(call, 1, 1);
-  const std::string_view replacement = TextArg(call, 2, 2);
+  const std::string_view text = ReadOnlyText(call, 0, 0);
+  const std::string_view find = ReadOnlyText(call, 1, 1);
+  const std::string_view replacement = ReadOnlyText(call, 2, 2);
   const std::int32_t out = call.Resource(3);
   if (out < 0) return;
   const std::int32_t count = call.OptInt(4, 0);
@@ -440,8 +444,7 @@ void SJisToUTF8(Call& call) {
 
 // strlen T, R: the length of the text in bytes.
 void Strlen(Call& call) {
-  std::string& text = call.Large(0);
-  call.String(0, text);
+  const std::string_view text = ReadOnlyText(call, 0, 0);
   const std::int32_t out = call.Resource(1);
   if (out < 0) return;
   call.WriteInt(out, static_cast<std::int32_t>(text.size()));

@@ -26,6 +26,12 @@ CompiledStringPtr CompileString(std::string_view text);
 // failed (pending error set), `out` then holding what was built before.
 bool EvaluateCompiledString(Runtime& rt, CompiledString& compiled, std::string& out);
 
+// The value of an expression that is one text variable and nothing else,
+// as a view of the variable's own buffer: no copy. False for every other
+// expression (evaluate those), including a name that is not found. The view
+// holds until the variable is next written.
+bool ViewSingleVariable(Runtime& rt, CompiledString& compiled, std::string_view* out);
+
 // The compiled form in `slot`, made from `text` on first use.
 CompiledString& CompiledStringFor(CompiledStringPtr& slot, std::string_view text);
 

@@ -546,16 +546,37 @@ CompiledStringPtr CompileString(std::string_view text) {
   return compiled;
 }
 
+namespace {
+
+// Looks the term's name up again once the resource table has changed.
+void Resolve(Runtime& rt, StringTerm& term) {
+  if (term.resource_count == rt.program.RscCount()) return;
+  term.resource = rt.program.FindResource(term.text);
+  term.resource_count = rt.program.RscCount();
+}
+
+}  // namespace
+
+bool ViewSingleVariable(Runtime& rt, CompiledString& compiled, std::string_view* out) {
+  if (compiled.terms.size() != 1 || compiled.terms[0].kind != TermKind::kName) return false;
+  StringTerm& term = compiled.terms[0];
+  Resolve(rt, term);
+  if (term.resource < 0) return false;
+  const ResourceEntry& e = rt.program.Resource(term.resource);
+  if (e.kind != R_KD_VAL_TXT) return false;
+  const std::string_view text = e.Text();
+  if (text.size() > STRING_EXPRESSION_MAX) return false;  // what AppendTerm leaves out
+  *out = text;
+  return true;
+}
+
 bool EvaluateCompiledString(Runtime& rt, CompiledString& compiled, std::string& out) {
   out.clear();
   for (StringTerm& term : compiled.terms) {
     switch (term.kind) {
       case TermKind::kLiteral: AppendTerm(out, term.text); break;
       case TermKind::kName:
-        if (term.resource_count != rt.program.RscCount()) {
-          term.resource = rt.program.FindResource(term.text);
-          term.resource_count = rt.program.RscCount();
-        }
+        Resolve(rt, term);
         if (term.resource < 0) return NoResource(rt, term.text);
         AppendTerm(out, ResourceText(rt, term.resource, compiled.buffer));
         break;
