@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "engine/lifecycle.hpp"
@@ -609,6 +610,39 @@ TEST_F(RunLoop, BoundAssignmentsFollowTheTablesAndTheTrace) {
   EXPECT_EQ(Run("Go"), 1);
   EXPECT_EQ(Text("G_SYSTEM_LOG"), "I = [new value]\r\nD = [new value]\r\n");
   EXPECT_EQ(Double("D"), 1.25);
+}
+
+TEST_F(RunLoop, BoundLongAssignmentsTruncateAndSaturateAsTheGeneralPath) {
+  // The bound store keeps a whole number's value as it came; everything
+  // else must still be truncated toward zero, saturated, NaN made 0 and a
+  // negative zero made +0, in the long and in the value expressions read.
+  ASSERT_EQ(Load("Data long L 0\nData double X 0\nData double D 0\n:Initial\nENDP\n"
+                 ":Go\nL = X\nD = L\nENDP\n"),
+            1);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double given;
+    std::int32_t stored;
+  } cases[] = {{7, 7},
+               {2.9, 2},
+               {-2.9, -2},
+               {-0.5, 0},
+               {-0.0, 0},
+               {2147483647.5, 2147483647},
+               {-2147483648.5, std::numeric_limits<std::int32_t>::min()},
+               {3e9, std::numeric_limits<std::int32_t>::max()},
+               {-3e9, std::numeric_limits<std::int32_t>::min()},
+               {nan, 0},
+               {-7, -7}};
+  for (const auto& c : cases) {
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass stores through the binding
+      values::WriteDouble(rt, Index("X"), c.given);
+      EXPECT_EQ(Run("Go"), 1);
+      EXPECT_EQ(Long("L"), c.stored) << c.given;
+      EXPECT_EQ(Double("D"), c.stored) << c.given;
+      EXPECT_EQ(std::signbit(Double("D")), c.stored < 0) << c.given;
+    }
+  }
 }
 
 TEST_F(RunLoop, TimingTraceWritesOneLinePerProcedureUpToTheLimit) {
