@@ -59,10 +59,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# FluidSynth, FFmpeg, Tesseract, espeak-ng and the Qt of the window layer
-# and print support are loaded at run time: dpkg-shlibdeps cannot see them.
+# FluidSynth, FFmpeg, Tesseract, espeak-ng, PortAudio, ALSA, FFTW,
+# libqrencode, Xlib, XTest and the Qt of the window layer and print support
+# are loaded at run time: dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), libqt6printsupport6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1")
+    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), libqt6printsupport6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1, libportaudio2, libasound2, libfftw3-double3, libqrencode4, libx11-6, libxtst6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -53,6 +53,16 @@ std::span<std::int16_t> Slice(Call& call, std::int32_t bank, std::int32_t from, 
                                              static_cast<std::size_t>(to - from));
 }
 
+// False, with G_ERROR 1 and the reason in G_ERR_TXT, when spectra cannot
+// be taken on this machine.
+bool SpectraAvailable(Call& call) {
+  const std::string& why = audio::SpectrumError();
+  if (why.empty()) return true;
+  call.SetErrText(why);
+  call.SetError(1);
+  return false;
+}
+
 // One spectrum row from the frame at `from` (samples past the store are 0).
 void SpectrumRowFrom(Call& call, std::int32_t row, std::int32_t bank, std::int32_t from,
                      double gain) {
@@ -78,7 +88,7 @@ void MkWaveSPC(Call& call) {
   const std::int32_t step = call.Int(2);
   const std::int32_t rows = std::clamp(call.OptInt(3, audio::SPECTRUM_ROWS), 0, audio::SPECTRUM_ROWS);
   const double gain = call.OptDouble(4, 1.0);
-  if (!audio::ValidBank(bank)) return;
+  if (!audio::ValidBank(bank) || !SpectraAvailable(call)) return;
   for (std::int32_t r = 0; r < rows; ++r) {
     SpectrumRowFrom(call, r, bank, static_cast<std::int32_t>(std::clamp<std::int64_t>(
                                        std::int64_t{from} + std::int64_t{r} * step, -1, WAVE_SAMPLES)),
@@ -93,7 +103,7 @@ void WaveMagToSpc(Call& call) {
   const std::int32_t bank = call.Int(1);
   const std::int32_t from = call.Int(2);
   const double gain = call.OptDouble(3, 1.0);
-  if (!audio::ValidBank(bank)) return;
+  if (!audio::ValidBank(bank) || !SpectraAvailable(call)) return;
   SpectrumRowFrom(call, row, bank, from, gain);
 }
 
@@ -121,7 +131,7 @@ void SpectAnalyze(Call& call) {
   if (out < 0) return;
   const std::int32_t level_out = call.OptResource(4);
   std::int32_t to = from + std::max(length, 0);
-  if (!Range(bank, from, &to) || to - from < 4) {
+  if (!Range(bank, from, &to) || to - from < 4 || !SpectraAvailable(call)) {
     call.WriteDouble(out, 0.0);
     return;
   }
@@ -198,14 +208,20 @@ void AnlzWave(Call& call) {
   call.SetWork(3, static_cast<std::int32_t>(sum / static_cast<double>(s.size())));
   call.SetDblWork(1, audio::LevelDb(rms / 32768.0));
   double strongest = 0.0;
+  bool complete = true;
   if (s.size() >= 4) {
     audio::Spectrum spectrum;
     std::vector<double> mags(s.size() / 2);
-    spectrum.Magnitudes(s, mags);
-    strongest = audio::PeakBin(mags) * Rate(call) / static_cast<double>(s.size());
+    complete = spectrum.Magnitudes(s, mags);
+    if (complete) strongest = audio::PeakBin(mags) * Rate(call) / static_cast<double>(s.size());
   }
   call.SetDblWork(2, strongest);
   call.SetDblWork(3, CrossingFrequency(RisingCrossings(s), Rate(call)));
+  // Without spectra the other figures still stand; G_ERROR says one is missing.
+  if (!complete) {
+    SpectraAvailable(call);
+    return;
+  }
   call.SetError(0);
 }
 

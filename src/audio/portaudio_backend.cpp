@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#endif
-#ifdef VEXMORA_HAVE_ALSA
-#include <alsa/asoundlib.h>
+
+#include "audio/alsa_api.hpp"
+#include "platform/shared_library.hpp"
 #endif
 
 namespace vx::audio {
@@ -22,27 +22,71 @@ namespace {
 // Frames handed to PortAudio per call, so that a reset is noticed soon.
 constexpr std::size_t kStepFrames = 512;
 
-#ifdef VEXMORA_HAVE_ALSA
-// ALSA reports every device it probes and cannot open on standard error,
-// which is the script's own output in a headless run.
-void QuietAlsaReport(const char*, int, const char*, int, const char*, ...) {}
-#endif
+// PortAudio, with JACK and the rest of its host APIs, is loaded when a
+// script first opens a sound device; without it there is no sound card,
+// as on a machine without one.
+constexpr const char* kPortAudioLibrary = "libportaudio.so.2";
+
+struct PaApi {
+  decltype(&::Pa_Initialize) Pa_Initialize = nullptr;
+  decltype(&::Pa_Terminate) Pa_Terminate = nullptr;
+  decltype(&::Pa_GetDeviceCount) Pa_GetDeviceCount = nullptr;
+  decltype(&::Pa_GetDeviceInfo) Pa_GetDeviceInfo = nullptr;
+  decltype(&::Pa_GetDefaultInputDevice) Pa_GetDefaultInputDevice = nullptr;
+  decltype(&::Pa_GetDefaultOutputDevice) Pa_GetDefaultOutputDevice = nullptr;
+  decltype(&::Pa_OpenStream) Pa_OpenStream = nullptr;
+  decltype(&::Pa_StartStream) Pa_StartStream = nullptr;
+  decltype(&::Pa_AbortStream) Pa_AbortStream = nullptr;
+  decltype(&::Pa_CloseStream) Pa_CloseStream = nullptr;
+  decltype(&::Pa_ReadStream) Pa_ReadStream = nullptr;
+  decltype(&::Pa_WriteStream) Pa_WriteStream = nullptr;
+};
+
+bool LoadPortAudio(PaApi& api) {
+  platform::SharedLibrary& library = platform::SharedLibrary::Resident(kPortAudioLibrary);
+  if (!library.Loaded()) return false;
+  bool ok = true;
+#define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
+  VX_BIND(Pa_Initialize);
+  VX_BIND(Pa_Terminate);
+  VX_BIND(Pa_GetDeviceCount);
+  VX_BIND(Pa_GetDeviceInfo);
+  VX_BIND(Pa_GetDefaultInputDevice);
+  VX_BIND(Pa_GetDefaultOutputDevice);
+  VX_BIND(Pa_OpenStream);
+  VX_BIND(Pa_StartStream);
+  VX_BIND(Pa_AbortStream);
+  VX_BIND(Pa_CloseStream);
+  VX_BIND(Pa_ReadStream);
+  VX_BIND(Pa_WriteStream);
+#undef VX_BIND
+  return ok;
+}
+
+// The loaded functions, or null when the library or one of them is missing.
+const PaApi* PortAudio() {
+  static PaApi api;
+  static const bool loaded = LoadPortAudio(api);
+  return loaded ? &api : nullptr;
+}
+
+// Only called once PortAudio() has returned the functions.
+const PaApi& Pa() { return *PortAudio(); }
 
 // One initialisation of the library for the back end's lifetime.
 class Library {
  public:
   Library() : ok_(Start()) {}
   static bool Start() {
-#ifdef VEXMORA_HAVE_ALSA
-    snd_lib_error_set_handler(QuietAlsaReport);
-#endif
+    if (PortAudio() == nullptr) return false;
+    SilenceAlsaErrors();
     // The host APIs PortAudio probes (JACK among them) report servers they
     // cannot reach on standard error, which in a headless run is the
     // script's own output: it is muted while they are probed.
     const int saved = dup(STDERR_FILENO);
     const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (saved >= 0 && quiet >= 0) dup2(quiet, STDERR_FILENO);
-    const bool ok = Pa_Initialize() == paNoError;
+    const bool ok = Pa().Pa_Initialize() == paNoError;
     if (saved >= 0) {
       dup2(saved, STDERR_FILENO);
       close(saved);
@@ -51,7 +95,7 @@ class Library {
     return ok;
   }
   ~Library() {
-    if (ok_) Pa_Terminate();
+    if (ok_) Pa().Pa_Terminate();
   }
   bool Ok() const { return ok_; }
 
@@ -64,8 +108,8 @@ class PaEndpoint final : public Endpoint {
   PaEndpoint(PaStream* stream, bool input, int channels)
       : stream_(stream), input_(input), channels_(channels) {}
   ~PaEndpoint() override {
-    Pa_AbortStream(stream_);
-    Pa_CloseStream(stream_);
+    Pa().Pa_AbortStream(stream_);
+    Pa().Pa_CloseStream(stream_);
   }
   std::int32_t Transfer(std::span<std::int16_t> buffer, const std::atomic<bool>& stop) override {
     const std::size_t frames = buffer.size() / static_cast<std::size_t>(channels_);
@@ -73,8 +117,8 @@ class PaEndpoint final : public Endpoint {
     while (done < frames && !stop.load()) {
       const std::size_t n = std::min(kStepFrames, frames - done);
       std::int16_t* at = buffer.data() + done * static_cast<std::size_t>(channels_);
-      const PaError e = input_ ? Pa_ReadStream(stream_, at, static_cast<unsigned long>(n))
-                               : Pa_WriteStream(stream_, at, static_cast<unsigned long>(n));
+      const PaError e = input_ ? Pa().Pa_ReadStream(stream_, at, static_cast<unsigned long>(n))
+                               : Pa().Pa_WriteStream(stream_, at, static_cast<unsigned long>(n));
       // Under- and overflows lose a moment of sound, not the stream.
       if (e != paNoError && e != paOutputUnderflowed && e != paInputOverflowed) return -1;
       done += n;
@@ -92,13 +136,13 @@ class PortAudioBackend final : public Backend {
  public:
   std::string Name() const override { return "portaudio"; }
   bool Usable() const {
-    return library_.Ok() && Pa_GetDefaultOutputDevice() != paNoDevice;
+    return library_.Ok() && Pa().Pa_GetDefaultOutputDevice() != paNoDevice;
   }
   int InputDeviceCount() override {
     int count = 0;
-    const int n = Pa_GetDeviceCount();
+    const int n = Pa().Pa_GetDeviceCount();
     for (int i = 0; i < n; ++i) {
-      const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+      const PaDeviceInfo* info = Pa().Pa_GetDeviceInfo(i);
       if (info != nullptr && info->maxInputChannels > 0) ++count;
     }
     return count;
@@ -108,20 +152,20 @@ class PortAudioBackend final : public Backend {
 
  private:
   std::unique_ptr<Endpoint> Open(const DeviceFormat& f, bool input) {
-    const PaDeviceIndex device = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+    const PaDeviceIndex device = input ? Pa().Pa_GetDefaultInputDevice() : Pa().Pa_GetDefaultOutputDevice();
     if (device == paNoDevice || f.rate == 0) return nullptr;
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    const PaDeviceInfo* info = Pa().Pa_GetDeviceInfo(device);
     PaStreamParameters p{};
     p.device = device;
     p.channelCount = f.channels;
     p.sampleFormat = paInt16;
     p.suggestedLatency = info ? (input ? info->defaultHighInputLatency : info->defaultHighOutputLatency) : 0.1;
     PaStream* stream = nullptr;
-    const PaError e = Pa_OpenStream(&stream, input ? &p : nullptr, input ? nullptr : &p, f.rate,
+    const PaError e = Pa().Pa_OpenStream(&stream, input ? &p : nullptr, input ? nullptr : &p, f.rate,
                                     paFramesPerBufferUnspecified, paNoFlag, nullptr, nullptr);
     if (e != paNoError) return nullptr;
-    if (Pa_StartStream(stream) != paNoError) {
-      Pa_CloseStream(stream);
+    if (Pa().Pa_StartStream(stream) != paNoError) {
+      Pa().Pa_CloseStream(stream);
       return nullptr;
     }
     return std::make_unique<PaEndpoint>(stream, input, f.channels);

@@ -7,27 +7,75 @@
 #include <numbers>
 
 #include "audio/wave_stores.hpp"
+#include "platform/shared_library.hpp"
 
 namespace vx::audio {
+namespace {
+
+// FFTW is loaded with the first spectrum, so runs that take none never map it.
+constexpr const char* kFftwLibrary = "libfftw3.so.3";
+
+struct FftwApi {
+  decltype(&::fftw_alloc_real) fftw_alloc_real = nullptr;
+  decltype(&::fftw_alloc_complex) fftw_alloc_complex = nullptr;
+  decltype(&::fftw_free) fftw_free = nullptr;
+  decltype(&::fftw_plan_dft_r2c_1d) fftw_plan_dft_r2c_1d = nullptr;
+  decltype(&::fftw_execute) fftw_execute = nullptr;
+  decltype(&::fftw_destroy_plan) fftw_destroy_plan = nullptr;
+};
+
+struct Loaded {
+  FftwApi api;
+  std::string error;  // empty once every function is bound
+};
+
+const Loaded& Load() {
+  static const Loaded loaded = [] {
+    Loaded l;
+    platform::SharedLibrary& library = platform::SharedLibrary::Resident(kFftwLibrary);
+    bool ok = library.Loaded();
+#define VX_BIND(fn) ok = ok && library.Bind(#fn, &l.api.fn)
+    VX_BIND(fftw_alloc_real);
+    VX_BIND(fftw_alloc_complex);
+    VX_BIND(fftw_free);
+    VX_BIND(fftw_plan_dft_r2c_1d);
+    VX_BIND(fftw_execute);
+    VX_BIND(fftw_destroy_plan);
+#undef VX_BIND
+    if (!ok) l.error = "spectra are not available: " + library.Error();
+    return l;
+  }();
+  return loaded;
+}
+
+// Only called once SpectrumError() has come back empty.
+const FftwApi& Fftw() { return Load().api; }
+
+}  // namespace
+
+const std::string& SpectrumError() { return Load().error; }
 
 Spectrum::Spectrum() = default;
 
-Spectrum::~Spectrum() {
-  if (plan_) fftw_destroy_plan(static_cast<fftw_plan>(plan_));
-  fftw_free(in_);
-  fftw_free(out_);
+Spectrum::~Spectrum() { Release(); }
+
+void Spectrum::Release() {
+  if (plan_) Fftw().fftw_destroy_plan(static_cast<fftw_plan>(plan_));
+  if (in_) Fftw().fftw_free(in_);
+  if (out_) Fftw().fftw_free(out_);
+  plan_ = nullptr;
+  in_ = nullptr;
+  out_ = nullptr;
 }
 
 void Spectrum::Prepare(std::size_t n) {
   if (n == n_) return;
-  if (plan_) fftw_destroy_plan(static_cast<fftw_plan>(plan_));
-  fftw_free(in_);
-  fftw_free(out_);
+  Release();
   n_ = n;
-  in_ = fftw_alloc_real(n);
-  auto* out = fftw_alloc_complex(n / 2 + 1);
+  in_ = Fftw().fftw_alloc_real(n);
+  auto* out = Fftw().fftw_alloc_complex(n / 2 + 1);
   out_ = out;
-  plan_ = fftw_plan_dft_r2c_1d(static_cast<int>(n), in_, out, FFTW_ESTIMATE);
+  plan_ = Fftw().fftw_plan_dft_r2c_1d(static_cast<int>(n), in_, out, FFTW_ESTIMATE);
   window_.resize(n);
   double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -38,20 +86,22 @@ void Spectrum::Prepare(std::size_t n) {
   window_gain_ = sum > 0 ? 2.0 / (sum * 32768.0) : 1.0;
 }
 
-void Spectrum::Magnitudes(std::span<const std::int16_t> frame, std::span<double> out) {
-  if (frame.size() < 2) {
+bool Spectrum::Magnitudes(std::span<const std::int16_t> frame, std::span<double> out) {
+  const bool available = SpectrumError().empty();
+  if (frame.size() < 2 || !available) {
     std::fill(out.begin(), out.end(), 0.0);
-    return;
+    return available;
   }
   Prepare(frame.size());
   for (std::size_t i = 0; i < n_; ++i) in_[i] = frame[i] * window_[i];
-  fftw_execute(static_cast<fftw_plan>(plan_));
+  Fftw().fftw_execute(static_cast<fftw_plan>(plan_));
   const auto* bins = static_cast<const fftw_complex*>(out_);
   const std::size_t count = std::min(out.size(), n_ / 2);
   for (std::size_t k = 0; k < count; ++k) {
     out[k] = std::hypot(bins[k][0], bins[k][1]) * window_gain_;
   }
   std::fill(out.begin() + static_cast<std::ptrdiff_t>(count), out.end(), 0.0);
+  return true;
 }
 
 double LevelDb(double magnitude) {

@@ -1,19 +1,19 @@
 // ALSA sequencer back end: messages go to an external synthesizer's port,
 // named "CLIENT:PORT" by number or by name (as aconnect shows them).
-#include <alsa/asoundlib.h>
-
 #include <memory>
 #include <string>
 
+#include "audio/alsa_api.hpp"
 #include "music/midi_output.hpp"
 
 namespace vx::music {
 namespace {
 
-void DropAlsaError(const char*, int, const char*, int, const char*, ...) {}
+// Only used once the library has loaded (OpenAlsaOutput checks).
+const audio::AlsaApi& Asound() { return *audio::Alsa(); }
 
 struct SeqCloser {
-  void operator()(snd_seq_t* s) const { snd_seq_close(s); }
+  void operator()(snd_seq_t* s) const { Asound().snd_seq_close(s); }
 };
 
 class AlsaOutput final : public MidiOutput {
@@ -40,7 +40,7 @@ class AlsaOutput final : public MidiOutput {
     snd_seq_ev_set_source(&ev, port_);
     snd_seq_ev_set_subs(&ev);
     snd_seq_ev_set_direct(&ev);
-    snd_seq_event_output_direct(seq_.get(), &ev);
+    Asound().snd_seq_event_output_direct(seq_.get(), &ev);
   }
 
   // A sequencer port has no device volume; the synthesizer behind it keeps
@@ -54,26 +54,25 @@ class AlsaOutput final : public MidiOutput {
 
 }  // namespace
 
-void SilenceAlsaErrors() { snd_lib_error_set_handler(DropAlsaError); }
-
 OpenedOutput OpenAlsaOutput(std::string_view address) {
-  SilenceAlsaErrors();
+  if (audio::Alsa() == nullptr) return {nullptr, OpenError::kMidiNoDevice, audio::AlsaLoadError()};
+  audio::SilenceAlsaErrors();
   snd_seq_t* raw = nullptr;
-  if (snd_seq_open(&raw, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
+  if (Asound().snd_seq_open(&raw, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) {
     return {nullptr, OpenError::kMidiNoDevice, "no ALSA sequencer"};
   }
   std::unique_ptr<snd_seq_t, SeqCloser> seq(raw);
-  snd_seq_set_client_name(raw, "vexmora");
-  const int port = snd_seq_create_simple_port(
+  Asound().snd_seq_set_client_name(raw, "vexmora");
+  const int port = Asound().snd_seq_create_simple_port(
       raw, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
   if (port < 0) return {nullptr, OpenError::kNoMem, "cannot create a port"};
   snd_seq_addr_t target;
   const std::string name(address);
-  if (snd_seq_parse_address(raw, &target, name.c_str()) < 0) {
+  if (Asound().snd_seq_parse_address(raw, &target, name.c_str()) < 0) {
     return {nullptr, OpenError::kBadDeviceId, "no port " + name};
   }
-  if (snd_seq_connect_to(raw, port, target.client, target.port) < 0) {
+  if (Asound().snd_seq_connect_to(raw, port, target.client, target.port) < 0) {
     return {nullptr, OpenError::kAllocated, "cannot connect to " + name};
   }
   return {std::make_unique<AlsaOutput>(seq.release(), port), OpenError::kNone, {}};

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "audio/alsa_api.hpp"
 #include "audio/device.hpp"
 #include "music/midi_output.hpp"
 #include "platform/shared_library.hpp"
@@ -94,7 +95,7 @@ void SilenceLibraryLogs() {
     Fluid().fluid_set_log_function(level, nullptr, nullptr);
   }
   // Probing sound cards through ALSA prints to standard error otherwise.
-  SilenceAlsaErrors();
+  audio::SilenceAlsaErrors();
 }
 
 struct SettingsDeleter {

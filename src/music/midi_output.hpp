@@ -57,9 +57,6 @@ OpenedOutput OpenRecordOutput(const std::string& path);
 OpenedOutput OpenFluidSynthOutput(std::string_view wav_path, std::uint32_t tick);
 OpenedOutput OpenAlsaOutput(std::string_view address);
 
-// ALSA's own error printing, which would land on standard error.
-void SilenceAlsaErrors();
-
 // The General MIDI sound font to use, or empty when none is installed.
 std::string FindSoundFont();
 

@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "platform/shared_library.hpp"
 #include "platform/x11_display.hpp"
 #endif
 
@@ -13,11 +14,47 @@ namespace vx::x11 {
 #ifdef VEXMORA_HAVE_XTEST
 namespace {
 
+// libXtst is loaded with the first synthesised event.
+constexpr const char* kXTestLibrary = "libXtst.so.6";
+
+struct XTestApi {
+  decltype(&::XTestQueryExtension) XTestQueryExtension = nullptr;
+  decltype(&::XTestFakeKeyEvent) XTestFakeKeyEvent = nullptr;
+  decltype(&::XTestFakeButtonEvent) XTestFakeButtonEvent = nullptr;
+  decltype(&::XTestFakeMotionEvent) XTestFakeMotionEvent = nullptr;
+  decltype(&::XTestFakeRelativeMotionEvent) XTestFakeRelativeMotionEvent = nullptr;
+};
+
+bool LoadXTest(XTestApi& api) {
+  platform::SharedLibrary& library = platform::SharedLibrary::Resident(kXTestLibrary);
+  if (!library.Loaded()) return false;
+  bool ok = true;
+#define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
+  VX_BIND(XTestQueryExtension);
+  VX_BIND(XTestFakeKeyEvent);
+  VX_BIND(XTestFakeButtonEvent);
+  VX_BIND(XTestFakeMotionEvent);
+  VX_BIND(XTestFakeRelativeMotionEvent);
+#undef VX_BIND
+  return ok;
+}
+
+// Null when libXtst or one of its functions is missing.
+const XTestApi* XTestLibrary() {
+  static XTestApi api;
+  static const bool loaded = LoadXTest(api);
+  return loaded ? &api : nullptr;
+}
+
+// Only called on a connection Open has returned, so once XTest has loaded.
+const XTestApi& XTest() { return *XTestLibrary(); }
+
 // A connection for one request; null without a display or XTest.
 DisplayPtr Open() {
   DisplayPtr d = OpenDisplay();
+  if (!d || XTestLibrary() == nullptr) return nullptr;
   int event_base = 0, error_base = 0, major = 0, minor = 0;
-  if (d && !XTestQueryExtension(d.get(), &event_base, &error_base, &major, &minor)) d.reset();
+  if (!XTest().XTestQueryExtension(d.get(), &event_base, &error_base, &major, &minor)) d.reset();
   return d;
 }
 
@@ -67,34 +104,34 @@ bool SendKey(std::int32_t virtual_key, bool press) {
   DisplayPtr d = Open();
   const KeySym sym = KeySymOf(virtual_key);
   if (!d || sym == NoSymbol) return false;
-  const KeyCode code = XKeysymToKeycode(d.get(), sym);
+  const KeyCode code = Xlib().XKeysymToKeycode(d.get(), sym);
   if (code == 0) return false;
-  XTestFakeKeyEvent(d.get(), code, press ? True : False, CurrentTime);
-  XFlush(d.get());
+  XTest().XTestFakeKeyEvent(d.get(), code, press ? True : False, CurrentTime);
+  Xlib().XFlush(d.get());
   return true;
 }
 
 bool SendButton(bool right, bool press) {
   DisplayPtr d = Open();
   if (!d) return false;
-  XTestFakeButtonEvent(d.get(), right ? 3 : 1, press ? True : False, CurrentTime);
-  XFlush(d.get());
+  XTest().XTestFakeButtonEvent(d.get(), right ? 3 : 1, press ? True : False, CurrentTime);
+  Xlib().XFlush(d.get());
   return true;
 }
 
 bool MovePointerBy(int dx, int dy) {
   DisplayPtr d = Open();
   if (!d) return false;
-  XTestFakeRelativeMotionEvent(d.get(), dx, dy, CurrentTime);
-  XFlush(d.get());
+  XTest().XTestFakeRelativeMotionEvent(d.get(), dx, dy, CurrentTime);
+  Xlib().XFlush(d.get());
   return true;
 }
 
 bool MovePointerTo(int x, int y) {
   DisplayPtr d = Open();
   if (!d) return false;
-  XTestFakeMotionEvent(d.get(), -1, x, y, CurrentTime);
-  XFlush(d.get());
+  XTest().XTestFakeMotionEvent(d.get(), -1, x, y, CurrentTime);
+  Xlib().XFlush(d.get());
   return true;
 }
 

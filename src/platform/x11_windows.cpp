@@ -46,15 +46,15 @@ int CountError(Display*, XErrorEvent*) {
 // count instead of Xlib's default, which ends the process.
 class ErrorTrap {
  public:
-  explicit ErrorTrap(Display* d) : d_(d), previous_(XSetErrorHandler(CountError)) { trapped_errors = 0; }
+  explicit ErrorTrap(Display* d) : d_(d), previous_(Xlib().XSetErrorHandler(CountError)) { trapped_errors = 0; }
   ~ErrorTrap() {
-    XSync(d_, False);
-    XSetErrorHandler(previous_);
+    Xlib().XSync(d_, False);
+    Xlib().XSetErrorHandler(previous_);
   }
   ErrorTrap(const ErrorTrap&) = delete;
   ErrorTrap& operator=(const ErrorTrap&) = delete;
   bool Failed() {
-    XSync(d_, False);
+    Xlib().XSync(d_, False);
     return trapped_errors != 0;
   }
 
@@ -64,10 +64,10 @@ class ErrorTrap {
 };
 
 struct XFreer {
-  void operator()(void* p) const { XFree(p); }
+  void operator()(void* p) const { Xlib().XFree(p); }
 };
 
-Atom AtomOf(Display* d, const char* name) { return XInternAtom(d, name, False); }
+Atom AtomOf(Display* d, const char* name) { return Xlib().XInternAtom(d, name, False); }
 
 // The bytes of an 8-bit property, or the items of a 32-bit one widened to
 // longs as Xlib hands them over.
@@ -77,7 +77,7 @@ bool ReadProperty(Display* d, Window w, Atom property, Atom type, int format, st
   int actual_format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* raw = nullptr;
-  const int status = XGetWindowProperty(d, w, property, 0, kPropertyUnitsMax, False, type, &actual_type,
+  const int status = Xlib().XGetWindowProperty(d, w, property, 0, kPropertyUnitsMax, False, type, &actual_type,
                                         &actual_format, &count, &after, &raw);
   std::unique_ptr<unsigned char, XFreer> data(raw);
   if (status != Success || data == nullptr || actual_type != type || actual_format != format) return false;
@@ -97,7 +97,7 @@ std::vector<Window> WindowListProperty(Display* d, const char* name) {
 
 bool HasProperty(Display* d, Window w, Atom property) {
   int count = 0;
-  std::unique_ptr<Atom, XFreer> props(XListProperties(d, w, &count));
+  std::unique_ptr<Atom, XFreer> props(Xlib().XListProperties(d, w, &count));
   return props && std::find(props.get(), props.get() + count, property) != props.get() + count;
 }
 
@@ -141,10 +141,10 @@ std::string Title(Display* d, Window w) {
 
 bool ClassHint(Display* d, Window w, std::string* class_name) {
   XClassHint hint{nullptr, nullptr};
-  if (XGetClassHint(d, w, &hint) == 0) return false;
+  if (Xlib().XGetClassHint(d, w, &hint) == 0) return false;
   if (hint.res_class != nullptr) class_name->assign(hint.res_class);
-  if (hint.res_name != nullptr) XFree(hint.res_name);
-  if (hint.res_class != nullptr) XFree(hint.res_class);
+  if (hint.res_name != nullptr) Xlib().XFree(hint.res_name);
+  if (hint.res_class != nullptr) Xlib().XFree(hint.res_class);
   return true;
 }
 
@@ -159,7 +159,7 @@ std::int32_t ProcessId(Display* d, Window w) {
 // Dialogs name the window they belong to; tool windows say what they are.
 bool IsSecondary(Display* d, Window w) {
   Window owner = None;
-  if (XGetTransientForHint(d, w, &owner) != 0 && owner != None) return true;
+  if (Xlib().XGetTransientForHint(d, w, &owner) != 0 && owner != None) return true;
   std::vector<unsigned long> types;
   ReadProperty(d, w, AtomOf(d, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, nullptr, &types);
   const unsigned long dialog = AtomOf(d, "_NET_WM_WINDOW_TYPE_DIALOG");
@@ -174,7 +174,7 @@ Window ClientOf(Display* d, Window frame) {
   if (HasProperty(d, frame, wm_state)) return frame;
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;
-  if (XQueryTree(d, frame, &root, &parent, &children, &count) == 0) return frame;
+  if (Xlib().XQueryTree(d, frame, &root, &parent, &children, &count) == 0) return frame;
   std::unique_ptr<Window, XFreer> owned(children);
   for (unsigned int i = 0; i < count; ++i) {
     if (HasProperty(d, children[i], wm_state)) return children[i];
@@ -193,11 +193,11 @@ std::vector<Window> Clients(Display* d) {
   if (!windows.empty()) return windows;
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;
-  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0) return {};
+  if (Xlib().XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0) return {};
   std::unique_ptr<Window, XFreer> owned(children);
   for (unsigned int i = count; i-- > 0;) {
     XWindowAttributes a;
-    if (XGetWindowAttributes(d, children[i], &a) == 0) continue;
+    if (Xlib().XGetWindowAttributes(d, children[i], &a) == 0) continue;
     if (a.map_state != IsViewable || a.override_redirect) continue;  // menus, tips, helpers
     windows.push_back(ClientOf(d, children[i]));
   }
@@ -212,7 +212,7 @@ bool IsClientWindow(Display* d, std::uint64_t handle) {
   if (w == DefaultRootWindow(d)) return false;
   ErrorTrap trap(d);
   XWindowAttributes a;
-  if (XGetWindowAttributes(d, w, &a) == 0 || trap.Failed()) return false;
+  if (Xlib().XGetWindowAttributes(d, w, &a) == 0 || trap.Failed()) return false;
   std::string class_name;
   return (ClassHint(d, w, &class_name) || HasProperty(d, w, XA_WM_NAME)) && !trap.Failed();
 }
@@ -225,7 +225,7 @@ void SendClientMessage(Display* d, Window target, Window about, Atom type, const
   ev.xclient.message_type = type;
   ev.xclient.format = 32;
   for (int i = 0; i < 5; ++i) ev.xclient.data.l[i] = data[i];
-  XSendEvent(d, target, False, mask, &ev);
+  Xlib().XSendEvent(d, target, False, mask, &ev);
 }
 
 void SendToManager(Display* d, Window w, const char* type, const long (&data)[5]) {
@@ -242,7 +242,7 @@ void SetMaximized(Display* d, Window w, bool on) {
 bool SupportsDelete(Display* d, Window w, Atom delete_atom) {
   Atom* protocols = nullptr;
   int count = 0;
-  if (XGetWMProtocols(d, w, &protocols, &count) == 0) return false;
+  if (Xlib().XGetWMProtocols(d, w, &protocols, &count) == 0) return false;
   std::unique_ptr<Atom, XFreer> owned(protocols);
   return std::find(protocols, protocols + count, delete_atom) != protocols + count;
 }
@@ -253,13 +253,13 @@ bool Raise(Display* d, Window w) {
     const long data[5] = {kSourcePager, CurrentTime, 0, 0, 0};
     SendToManager(d, w, "_NET_ACTIVE_WINDOW", data);
   }
-  XMapRaised(d, w);
+  Xlib().XMapRaised(d, w);
   if (trap.Failed()) return false;
   // Focus can only go to a viewable window; a window manager may still
   // refuse it, which is not a failure of ours.
   XWindowAttributes a;
-  if (XGetWindowAttributes(d, w, &a) != 0 && a.map_state == IsViewable) {
-    XSetInputFocus(d, w, RevertToParent, CurrentTime);
+  if (Xlib().XGetWindowAttributes(d, w, &a) != 0 && a.map_state == IsViewable) {
+    Xlib().XSetInputFocus(d, w, RevertToParent, CurrentTime);
   }
   return true;
 }
@@ -274,17 +274,17 @@ bool Apply(Display* d, Window w, host::WindowOp op, std::int32_t a, std::int32_t
         SetMaximized(d, w, true);
       } else {  // nobody to ask: cover the screen ourselves
         const int screen = DefaultScreen(d);
-        XMoveResizeWindow(d, w, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
+        Xlib().XMoveResizeWindow(d, w, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
                           static_cast<unsigned>(DisplayHeight(d, screen)));
       }
       break;
     case host::WindowOp::kMinimize:
-      XIconifyWindow(d, w, DefaultScreen(d));
-      if (!managed) XUnmapWindow(d, w);  // iconic without a manager means unseen
+      Xlib().XIconifyWindow(d, w, DefaultScreen(d));
+      if (!managed) Xlib().XUnmapWindow(d, w);  // iconic without a manager means unseen
       break;
     case host::WindowOp::kRestore:
       if (managed) SetMaximized(d, w, false);
-      XMapWindow(d, w);
+      Xlib().XMapWindow(d, w);
       break;
     case host::WindowOp::kClose: {
       const Atom delete_atom = AtomOf(d, "WM_DELETE_WINDOW");
@@ -293,10 +293,10 @@ bool Apply(Display* d, Window w, host::WindowOp op, std::int32_t a, std::int32_t
       SendClientMessage(d, w, w, AtomOf(d, "WM_PROTOCOLS"), data, NoEventMask);
       break;
     }
-    case host::WindowOp::kMove: XMoveWindow(d, w, a, b); break;
+    case host::WindowOp::kMove: Xlib().XMoveWindow(d, w, a, b); break;
     case host::WindowOp::kResize:
       if (a < 1 || b < 1 || a > 32767 || b > 32767) return false;
-      XResizeWindow(d, w, static_cast<unsigned>(a), static_cast<unsigned>(b));
+      Xlib().XResizeWindow(d, w, static_cast<unsigned>(a), static_cast<unsigned>(b));
       break;
     default: return false;
   }
@@ -313,14 +313,14 @@ void WriteState(Display* d, Window w, Atom state, bool on) {
     if (item != state) atoms.push_back(static_cast<Atom>(item));
   }
   if (on) atoms.push_back(state);
-  XChangeProperty(d, w, property, XA_ATOM, 32, PropModeReplace,
+  Xlib().XChangeProperty(d, w, property, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(atoms.data()), static_cast<int>(atoms.size()));
 }
 
 bool SetAbove(Display* d, Window w, bool on) {
   ErrorTrap trap(d);
   XWindowAttributes a;
-  if (XGetWindowAttributes(d, w, &a) == 0 || trap.Failed()) return false;
+  if (Xlib().XGetWindowAttributes(d, w, &a) == 0 || trap.Failed()) return false;
   const Atom above = AtomOf(d, "_NET_WM_STATE_ABOVE");
   const bool managed = ManagerRunning(d);
   // A manager owns the state of the windows it manages (those with WM_STATE,
@@ -330,7 +330,7 @@ bool SetAbove(Display* d, Window w, bool on) {
     SendToManager(d, w, "_NET_WM_STATE", data);
   } else {
     WriteState(d, w, above, on);
-    if (!managed && on && a.map_state == IsViewable) XRaiseWindow(d, w);
+    if (!managed && on && a.map_state == IsViewable) Xlib().XRaiseWindow(d, w);
   }
   return !trap.Failed();
 }

@@ -6,8 +6,35 @@
 #include <array>
 #include <memory>
 
+#include "platform/shared_library.hpp"
+
 namespace vx::recognition {
 namespace {
+
+// libqrencode is loaded when the first QR symbol is drawn.
+constexpr const char* kQrencodeLibrary = "libqrencode.so.4";
+
+struct QrencodeApi {
+  decltype(&::QRcode_encodeString) QRcode_encodeString = nullptr;
+  decltype(&::QRcode_free) QRcode_free = nullptr;
+};
+
+struct Loaded {
+  QrencodeApi api;
+  std::string error;  // empty once every function is bound
+};
+
+const Loaded& Load() {
+  static const Loaded loaded = [] {
+    Loaded l;
+    platform::SharedLibrary& library = platform::SharedLibrary::Resident(kQrencodeLibrary);
+    const bool ok = library.Loaded() && library.Bind("QRcode_encodeString", &l.api.QRcode_encodeString) &&
+                    library.Bind("QRcode_free", &l.api.QRcode_free);
+    if (!ok) l.error = "QR codes are not available: " + library.Error();
+    return l;
+  }();
+  return loaded;
+}
 
 constexpr std::array<const char*, 10> kWidths = {"3211", "2221", "2122", "1411", "1132",
                                                  "1231", "1114", "1312", "1213", "3112"};
@@ -28,7 +55,7 @@ void Append(std::string& out, const char* w, bool backwards, bool dark_first) {
 }
 
 struct QrFree {
-  void operator()(QRcode* code) const { QRcode_free(code); }
+  void operator()(QRcode* code) const { Load().api.QRcode_free(code); }
 };
 
 }  // namespace
@@ -89,10 +116,14 @@ QrMatrix EncodeQr(std::string_view text, int level, std::string& error) {
     error = "QR text must be 1 to 7089 bytes";
     return {};
   }
+  if (!Load().error.empty()) {
+    error = Load().error;
+    return {};
+  }
   static constexpr QRecLevel kLevels[4] = {QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H};
   const std::string copy(text);
   std::unique_ptr<QRcode, QrFree> code(
-      QRcode_encodeString(copy.c_str(), 0, kLevels[std::clamp(level, 0, 3)], QR_MODE_KANJI, 1));
+      Load().api.QRcode_encodeString(copy.c_str(), 0, kLevels[std::clamp(level, 0, 3)], QR_MODE_KANJI, 1));
   if (!code) {
     error = "the text does not fit in a QR code";
     return {};

@@ -1,6 +1,7 @@
 #pragma once
 // Module patterns of the symbols MkBCD draws: EAN-13 and Interleaved 2 of 5
-// as a row of modules (1 dark), QR codes through libqrencode.
+// as a row of modules (1 dark), QR codes through libqrencode (loaded on
+// first use).
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,8 @@ std::string EanModules(std::string_view text, std::string& digits, std::string& 
 // Start, pairs and stop; an odd count gets a leading 0.
 std::string ItfModules(std::string_view text, std::string& error);
 // A QR symbol of the text at level 0-3 (L, M, Q, H); Shift-JIS kanji are
-// encoded in kanji mode. size 0 with `error` set on failure.
+// encoded in kanji mode. size 0 with `error` set on failure, also when
+// libqrencode cannot be loaded.
 QrMatrix EncodeQr(std::string_view text, int level, std::string& error);
 
 }  // namespace vx::recognition

@@ -109,6 +109,29 @@ printf ':Initial\r\nExit\r\n' > "$tmp/work/plain_exit.vx"
 check "a headless run without controls exits with 0" test $? -eq 0
 check "a headless run without controls maps no Qt library" \
   bash -c "! grep -q 'file=libQt6' '$tmp/loads'"
+
+# Sound devices (PortAudio, which brings JACK, and ALSA), spectra (FFTW), QR
+# symbols (libqrencode) and the X server (Xlib, XTest, xcb) are reached
+# through libraries loaded on first use: the executable names none of them,
+# a run that needs none maps none, and one that draws a QR code and takes a
+# spectrum maps those two alone.
+on_first_use='libportaudio|libjack|libasound|libfftw3|libqrencode|libX11|libXtst|libxcb'
+check "the executable does not link the libraries it loads on first use" \
+  bash -c "! readelf -d '$binary' | grep -Eq 'NEEDED.*\[($on_first_use)[.-]'"
+check "a headless run without controls maps none of the libraries loaded on first use" \
+  bash -c "! grep -Eq 'file=($on_first_use)[.-]' '$tmp/loads'"
+printf 'Data double F 0\r\n:Initial\r\nCALL MkBCD 10, "lazy", 10, 10\r\nCALL DebugFunc 0, "QR " + G_ERROR\r\nCALL MkTone 0, 0, 6000, 441, 16000\r\nCALL SpectAnalyze 0, 0, 6000, F\r\nCALL DebugFunc 0, "FFT " + G_ERROR + " " + F\r\nExit\r\n' \
+  > "$tmp/work/qr_fft.vx"
+(cd "$tmp/work" && LD_DEBUG=files LD_DEBUG_OUTPUT="$tmp/qr_fft" VEXMORA_PROGRAM_DIR="$tmp/prog" \
+  "$binary" --headless qr_fft.vx 2> "$tmp/err")
+check "a run drawing a QR code and taking a spectrum exits with 0" test $? -eq 0
+check "the QR code and the spectrum succeed" \
+  test "$(tr -d '\r' < "$tmp/err")" = "$(printf '[Debug] QR 0\n[Debug] FFT 0 441.000000')"
+cat "$tmp"/qr_fft.* > "$tmp/loads" 2> /dev/null
+check "the QR code maps libqrencode" grep -q 'file=libqrencode\.so' "$tmp/loads"
+check "the spectrum maps FFTW" grep -q 'file=libfftw3\.so' "$tmp/loads"
+check "neither maps the sound devices' or the X server's libraries" \
+  bash -c "! grep -Eq 'file=(libportaudio|libjack|libasound|libX11|libXtst|libxcb)[.-]' '$tmp/loads'"
 printf 'Data FILE OUT "control.txt"\r\nData string LINE 40\r\nMakeTextBox NAME 10, 10, 100, 24\r\n:Initial\r\nNAME = "typed"\r\nLINE = NAME\r\nAddTo LINE OUT\r\nExit\r\n' \
   > "$tmp/work/with_control.vx"
 (cd "$tmp/work" && LD_DEBUG=files VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless with_control.vx \

@@ -22,12 +22,13 @@ check "the package is for this architecture" \
   test "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)"
 # The package names in Depends, one a line, without their versions.
 dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//' > "$tmp/depends"
-# The libraries the executable links, found by dpkg-shlibdeps, and the fonts
-# it draws text with.
+# The libraries the executable links, found by dpkg-shlibdeps, those it
+# loads on first use, named by hand, and the fonts it draws text with.
 for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libfreetype6 \
                libfontconfig1 libpng16-16 libjpeg62-turbo libx11-6 libxtst6 \
                fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation libfluidsynth3 \
-               libespeak-ng1 libqt6printsupport6; do
+               libespeak-ng1 libqt6printsupport6 libportaudio2 libasound2 libfftw3-double3 \
+               libqrencode4; do
   check "the package depends on $package" grep -qxF "$package" "$tmp/depends"
 done
 
