@@ -38,17 +38,15 @@ std::uint64_t OrderedKey(double v) {
   return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
-// Positions of the first `count` rows in ascending order of column 0, equal
-// keys keeping their order: a least-significant-byte-first radix sort, which
-// is stable by nature and skips the bytes all keys share (small whole
-// numbers differ only in a few).
-std::vector<std::uint32_t> OrderByKey(std::span<const ArrayRow> rows, std::size_t count) {
-  struct Item {
-    std::uint64_t key;
-    std::uint32_t position;
-  };
+// Orders `items` (the first `count` rows' keys and positions) in ascending
+// order of key, equal keys keeping their order: a least-significant-byte-
+// first radix sort, which is stable by nature and skips the bytes all keys
+// share (small whole numbers differ only in a few). `spare` is its scratch.
+void OrderByKey(std::span<const ArrayRow> rows, std::size_t count, std::vector<NumericArray::SortItem>& items,
+                std::vector<NumericArray::SortItem>& spare) {
   constexpr int kBytes = 8;
-  std::vector<Item> items(count), spare(count);
+  items.resize(count);
+  spare.resize(count);
   std::array<std::array<std::uint32_t, 256>, kBytes> histogram{};
   for (std::uint32_t i = 0; i < count; ++i) {
     items[i] = {OrderedKey(rows[i][0]), i};
@@ -59,12 +57,9 @@ std::vector<std::uint32_t> OrderByKey(std::span<const ArrayRow> rows, std::size_
     if (count == 0 || counts[(items[0].key >> (8 * b)) & 0xFF] == count) continue;
     std::array<std::uint32_t, 256> start;
     std::exclusive_scan(counts.begin(), counts.end(), start.begin(), std::uint32_t{0});
-    for (const Item& item : items) spare[start[(item.key >> (8 * b)) & 0xFF]++] = item;
+    for (const NumericArray::SortItem& item : items) spare[start[(item.key >> (8 * b)) & 0xFF]++] = item;
     items.swap(spare);
   }
-  std::vector<std::uint32_t> order(count);
-  for (std::size_t i = 0; i < count; ++i) order[i] = items[i].position;
-  return order;
 }
 
 }  // namespace
@@ -101,10 +96,10 @@ double NumericArray::Element(std::int32_t row, std::int32_t column) const {
 
 bool NumericArray::SortRows(std::int32_t count) {
   if (count < 0 || count > ARRAY_ROWS) return false;
-  const std::vector<std::uint32_t> order = OrderByKey(Rows(), static_cast<std::size_t>(count));
-  std::vector<ArrayRow> sorted(order.size());
-  for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
-  std::copy(sorted.begin(), sorted.end(), rows_.get());
+  OrderByKey(Rows(), static_cast<std::size_t>(count), sort_items_, sort_spare_);
+  sort_rows_.resize(sort_items_.size());
+  for (std::size_t i = 0; i < sort_items_.size(); ++i) sort_rows_[i] = rows_[sort_items_[i].position];
+  std::copy(sort_rows_.begin(), sort_rows_.end(), rows_.get());
   return true;
 }
 

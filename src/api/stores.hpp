@@ -43,6 +43,11 @@ class NumericArray {
   bool SortRows(std::int32_t count);
   void Clear();
 
+  struct SortItem {
+    std::uint64_t key;
+    std::uint32_t position;
+  };
+
  private:
   struct FreeRows {
     void operator()(ArrayRow* rows) const { std::free(rows); }
@@ -52,6 +57,10 @@ class NumericArray {
   using RowMemory = std::unique_ptr<ArrayRow[], FreeRows>;
   static RowMemory ZeroRows();
   RowMemory rows_;
+  // SortRows' scratch, kept so that repeated sorts reuse their memory
+  // rather than fault in fresh pages every time.
+  std::vector<SortItem> sort_items_, sort_spare_;
+  std::vector<ArrayRow> sort_rows_;
   std::span<ArrayRow> Rows() { return {rows_.get(), static_cast<std::size_t>(ARRAY_ROWS)}; }
 };
 
