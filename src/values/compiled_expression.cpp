@@ -390,39 +390,53 @@ bool RunBoundCode(const CompiledExpression& compiled, double* out) {
 
   const Instruction* in = compiled.code.data();
   const Instruction* const end = in + compiled.code.size();
+  // The top of the stack stays in `top`; only values below it are in
+  // memory, so a chain of operators never waits on a store and a reload.
+  // The first push stores a value nobody reads, which the stack has room
+  // for: it holds one slot more than the code's depth.
   double* sp = compiled.stack.data();
+  double top = 0.0;
+  double r;
 #define VX_NEXT()                   \
   do {                              \
     if (++in == end) goto done;     \
     goto* kTable[in->dispatch];     \
   } while (0)
-#define VX_OPERATOR_LABELS(SLOT, OPER)                                                      \
-  stack_##SLOT : --sp;                                                                      \
-  if (!ApplyOperator(static_cast<char>(OPER), sp[-1], *sp, &sp[-1])) return false;          \
-  VX_NEXT();                                                                                \
-  constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), sp[-1], in->value, &sp[-1])) return false; \
-  VX_NEXT();                                                                                \
-  named_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), sp[-1], *in->operand, &sp[-1])) return false; \
-  VX_NEXT();                                                                                \
-  pair_constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), *in->operand, in->value, sp)) return false; \
-  ++sp;                                                                                     \
-  VX_NEXT();                                                                                \
-  pair_named_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), *in->operand, *in->operand2, sp)) return false; \
-  ++sp;                                                                                     \
+#define VX_OPERATOR_LABELS(SLOT, OPER)                                                        \
+  stack_##SLOT : --sp;                                                                        \
+  if (!ApplyOperator(static_cast<char>(OPER), *sp, top, &r)) return false;                    \
+  top = r;                                                                                    \
+  VX_NEXT();                                                                                  \
+  constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), top, in->value, &r)) return false; \
+  top = r;                                                                                    \
+  VX_NEXT();                                                                                  \
+  named_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), top, *in->operand, &r)) return false; \
+  top = r;                                                                                    \
+  VX_NEXT();                                                                                  \
+  pair_constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), *in->operand, in->value, &r)) return false; \
+  *sp++ = top;                                                                                \
+  top = r;                                                                                    \
+  VX_NEXT();                                                                                  \
+  pair_named_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), *in->operand, *in->operand2, &r)) return false; \
+  *sp++ = top;                                                                                \
+  top = r;                                                                                    \
   VX_NEXT();
 
   goto* kTable[in->dispatch];
 push:
-  *sp++ = in->value;
+  *sp++ = top;
+  top = in->value;
   VX_NEXT();
 load:
-  *sp++ = *in->operand;
+  *sp++ = top;
+  top = *in->operand;
   VX_NEXT();
 guard:
   if (compiled.names[in->index].value != nullptr) return false;
   VX_NEXT();
 apply:
-  if (!ApplyFunction(in->function, sp[-1], &sp[-1])) return false;
+  if (!ApplyFunction(in->function, top, &r)) return false;
+  top = r;
   VX_NEXT();
   VX_OPERATOR_LABELS(0, '+')
   VX_OPERATOR_LABELS(1, '-')
@@ -447,7 +461,7 @@ apply:
 fail:
   return false;
 done:
-  *out = sp[-1];
+  *out = top;
   return true;
 }
 
