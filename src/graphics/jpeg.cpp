@@ -1,8 +1,5 @@
 #include "graphics/jpeg.hpp"
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <cstddef>
-#include <cstdio>
 #include <csetjmp>
 #include <cstdlib>
 #include <cmath>
@@ -12,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include <jpeglib.h>
+#include "graphics/jpeg_api.hpp"
 
 namespace vx::graphics {
 namespace {
@@ -40,15 +37,17 @@ void OnFatal(j_common_ptr cinfo) {
 // Warnings (corrupt data that libjpeg works around) are not printed.
 void OnMessage(j_common_ptr) {}
 
-void InitErrors(ErrorJump& err) {
-  jpeg_std_error(&err.pub);
+void InitErrors(const JpegApi& j, ErrorJump& err) {
+  j.jpeg_std_error(&err.pub);
   err.pub.error_exit = OnFatal;
   err.pub.output_message = OnMessage;
   err.message[0] = '\0';
   err.own_message = nullptr;
 }
 
-std::string MessageOf(const ErrorJump& err) {
+std::string MessageOf(const JpegApi* api, bool created, const ErrorJump& err) {
+  if (api == nullptr) return JpegLoadError();
+  if (!created) return "out of memory";
   return err.own_message != nullptr ? std::string(err.own_message) : std::string(err.message);
 }
 
@@ -69,30 +68,34 @@ void OnProgress(j_common_ptr cinfo) {
   }
 }
 
+// Without libjpeg nothing is created and Message() gives the loader's reason.
 class Decompressor {
  public:
   Decompressor() {
-    InitErrors(err_);
+    if (api_ == nullptr) return;
+    InitErrors(*api_, err_);
     cinfo_.err = &err_.pub;
     progress_.progress_monitor = OnProgress;
-    created_ = Guard(err_, [&] { jpeg_create_decompress(&cinfo_); });
+    created_ = Guard(err_, [&] { api_->jpeg_CreateDecompress(&cinfo_, JPEG_LIB_VERSION, sizeof(cinfo_)); });
     if (created_) {
       cinfo_.mem->max_memory_to_use = JPEG_WORK_MEMORY_MAX;
       cinfo_.progress = &progress_;
     }
   }
   ~Decompressor() {
-    if (created_) jpeg_destroy_decompress(&cinfo_);
+    if (created_) api_->jpeg_destroy_decompress(&cinfo_);
   }
   Decompressor(const Decompressor&) = delete;
   Decompressor& operator=(const Decompressor&) = delete;
 
   bool Created() const { return created_; }
+  const JpegApi& Api() const { return *api_; }  // once Created()
   jpeg_decompress_struct& Info() { return cinfo_; }
   ErrorJump& Errors() { return err_; }
-  std::string Message() const { return created_ ? MessageOf(err_) : std::string("out of memory"); }
+  std::string Message() const { return MessageOf(api_, created_, err_); }
 
  private:
+  const JpegApi* api_ = Jpeg();
   jpeg_decompress_struct cinfo_{};
   ErrorJump err_{};
   jpeg_progress_mgr progress_{};
@@ -114,8 +117,8 @@ bool ReadHeader(Decompressor& d, std::span<const std::uint8_t> data, std::string
     return false;
   }
   if (!Guard(d.Errors(), [&] {
-        jpeg_mem_src(&d.Info(), data.data(), static_cast<unsigned long>(data.size()));
-        jpeg_read_header(&d.Info(), TRUE);
+        d.Api().jpeg_mem_src(&d.Info(), data.data(), static_cast<unsigned long>(data.size()));
+        d.Api().jpeg_read_header(&d.Info(), TRUE);
       })) {
     *error = d.Message();
     return false;
@@ -186,6 +189,7 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   }
   Decompressor d;
   if (!ReadHeader(d, data, &result.error)) return result;
+  const JpegApi& j = d.Api();
   jpeg_decompress_struct& c = d.Info();
   result.info = InfoOf(c);
   const std::int64_t pixels = static_cast<std::int64_t>(c.image_width) * c.image_height;
@@ -202,7 +206,7 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   // full-size picture is held.
   if (!Guard(d.Errors(), [&] {
         c.out_color_space = OutputSpace(c.jpeg_color_space);
-        jpeg_calc_output_dimensions(&c);
+        j.jpeg_calc_output_dimensions(&c);
       })) {
     result.error = d.Message();
     return result;
@@ -226,9 +230,9 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   const bool direct = c.out_color_space == JCS_EXT_BGR;
   std::vector<std::uint8_t> bgr(direct ? 0 : static_cast<std::size_t>(width) * 3);
   const bool decoded = Guard(d.Errors(), [&] {
-    jpeg_start_decompress(&c);
+    j.jpeg_start_decompress(&c);
     while (c.output_scanline < c.output_height && scaler.Wants(static_cast<int>(c.output_scanline))) {
-      const JDIMENSION got = jpeg_read_scanlines(&c, rows.data(), kRowsPerRead);
+      const JDIMENSION got = j.jpeg_read_scanlines(&c, rows.data(), kRowsPerRead);
       for (JDIMENSION i = 0; i < got; ++i) {
         if (direct) {
           scaler.Push(std::span<const std::uint8_t>(rows[i], stride), sink);
@@ -238,7 +242,7 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
         }
       }
     }
-    jpeg_abort_decompress(&c);
+    j.jpeg_abort_decompress(&c);
   });
   if (!decoded) {
     result.error = d.Message();
@@ -253,25 +257,28 @@ namespace {
 class Compressor {
  public:
   Compressor() {
-    InitErrors(err_);
+    if (api_ == nullptr) return;
+    InitErrors(*api_, err_);
     cinfo_.err = &err_.pub;
-    created_ = Guard(err_, [&] { jpeg_create_compress(&cinfo_); });
+    created_ = Guard(err_, [&] { api_->jpeg_CreateCompress(&cinfo_, JPEG_LIB_VERSION, sizeof(cinfo_)); });
   }
   ~Compressor() {
-    if (created_) jpeg_destroy_compress(&cinfo_);
+    if (created_) api_->jpeg_destroy_compress(&cinfo_);
     std::free(buffer_);
   }
   Compressor(const Compressor&) = delete;
   Compressor& operator=(const Compressor&) = delete;
 
   bool Created() const { return created_; }
+  const JpegApi& Api() const { return *api_; }  // once Created()
   jpeg_compress_struct& Info() { return cinfo_; }
   ErrorJump& Errors() { return err_; }
   unsigned char** Buffer() { return &buffer_; }
   unsigned long* Size() { return &size_; }
-  std::string Message() const { return created_ ? MessageOf(err_) : std::string("out of memory"); }
+  std::string Message() const { return MessageOf(api_, created_, err_); }
 
  private:
+  const JpegApi* api_ = Jpeg();
   jpeg_compress_struct cinfo_{};
   ErrorJump err_{};
   unsigned char* buffer_ = nullptr;  // libjpeg's memory destination grows it with malloc
@@ -291,16 +298,17 @@ bool EncodeJpeg(const std::uint8_t* bank, const PixelRect& area, std::string* ou
     *error = comp.Message();
     return false;
   }
+  const JpegApi& j = comp.Api();
   jpeg_compress_struct& c = comp.Info();
   std::vector<JSAMPLE> rgb(static_cast<std::size_t>(area.Width()) * 3);
   const bool encoded = Guard(comp.Errors(), [&] {
-    jpeg_mem_dest(&c, comp.Buffer(), comp.Size());
+    j.jpeg_mem_dest(&c, comp.Buffer(), comp.Size());
     c.image_width = static_cast<JDIMENSION>(area.Width());
     c.image_height = static_cast<JDIMENSION>(area.Height());
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
+    j.jpeg_set_defaults(&c);
+    j.jpeg_start_compress(&c, TRUE);
     JSAMPROW row = rgb.data();
     for (int y = area.top; y <= area.bottom; ++y) {
       const std::uint8_t* p = PixelAt(bank, area.left, y);
@@ -309,9 +317,9 @@ bool EncodeJpeg(const std::uint8_t* bank, const PixelRect& area, std::string* ou
         rgb[i * 3 + 1] = p[i * 3 + 1];
         rgb[i * 3 + 2] = p[i * 3];
       }
-      jpeg_write_scanlines(&c, &row, 1);
+      j.jpeg_write_scanlines(&c, &row, 1);
     }
-    jpeg_finish_compress(&c);
+    j.jpeg_finish_compress(&c);
   });
   if (!encoded) {
     *error = comp.Message();

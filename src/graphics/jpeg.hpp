@@ -1,6 +1,8 @@
 #pragma once
 // JPEG pictures through libjpeg (the IJG API): the header alone, decoding
-// with area-averaging scaling, and encoding a rectangle of a bank.
+// with area-averaging scaling, and encoding a rectangle of a bank. libjpeg
+// is opened with the first picture (graphics/jpeg_api.hpp); without it
+// every call fails with the loader's reason as its message.
 //
 // libjpeg reports fatal errors by calling a handler that must not return;
 // ours jumps back into this codec, which cleans up and returns the message.

@@ -1,0 +1,58 @@
+#include "graphics/jpeg_api.hpp"
+
+#include "platform/shared_library.hpp"
+
+namespace vx::graphics {
+namespace {
+
+struct Loaded {
+  JpegApi api;
+  bool ok = false;
+  std::string error;
+};
+
+const Loaded& Load() {
+  static const Loaded loaded = [] {
+    Loaded l;
+    l.ok = LoadJpeg(JPEG_LIBRARY, l.api, l.error);
+    return l;
+  }();
+  return loaded;
+}
+
+}  // namespace
+
+bool LoadJpeg(const char* soname, JpegApi& api, std::string& error) {
+  platform::SharedLibrary& library = platform::SharedLibrary::Resident(soname);
+  if (!library.Loaded()) {
+    error = "JPEG pictures are not available: " + library.Error();
+    return false;
+  }
+  bool ok = true;
+#define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
+  VX_BIND(jpeg_std_error);
+  VX_BIND(jpeg_CreateDecompress);
+  VX_BIND(jpeg_destroy_decompress);
+  VX_BIND(jpeg_mem_src);
+  VX_BIND(jpeg_read_header);
+  VX_BIND(jpeg_calc_output_dimensions);
+  VX_BIND(jpeg_start_decompress);
+  VX_BIND(jpeg_read_scanlines);
+  VX_BIND(jpeg_abort_decompress);
+  VX_BIND(jpeg_CreateCompress);
+  VX_BIND(jpeg_destroy_compress);
+  VX_BIND(jpeg_mem_dest);
+  VX_BIND(jpeg_set_defaults);
+  VX_BIND(jpeg_start_compress);
+  VX_BIND(jpeg_write_scanlines);
+  VX_BIND(jpeg_finish_compress);
+#undef VX_BIND
+  if (!ok) error = "JPEG pictures are not available: " + library.Error();
+  return ok;
+}
+
+const JpegApi* Jpeg() { return Load().ok ? &Load().api : nullptr; }
+
+const std::string& JpegLoadError() { return Load().error; }
+
+}  // namespace vx::graphics
