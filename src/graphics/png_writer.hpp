@@ -9,7 +9,8 @@
 namespace vx::graphics {
 
 // The top-left width x height pixels of the bank (cut to the bank), rows top
-// first. False when the file cannot be written or the size is empty.
+// first. False when the file cannot be written, the size is empty or libpng
+// cannot be loaded (PngLoadError in graphics/png_api.hpp says why).
 bool WritePng(std::FILE* file, const BankPixels& bank, int width, int height);
 // The same to a file named by a system path (UTF-8).
 bool WritePngFile(const std::string& system_path, const BankPixels& bank, int width, int height);

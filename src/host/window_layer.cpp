@@ -4,13 +4,20 @@
 
 #include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
+#include "graphics/png_api.hpp"
 #include "host/vram_png.hpp"
 
 namespace vx::host {
 
 int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
   if (!options.vram_png.empty() && !WriteVramPng(rt, options.vram_png)) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
+    // Without libpng nothing was tried: say why rather than blame the file.
+    if (graphics::Png() == nullptr) {
+      std::fprintf(stderr, "vexmora: cannot write %s: %s\n", options.vram_png.c_str(),
+                   graphics::PngLoadError().c_str());
+    } else {
+      std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
+    }
   }
   return ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
 }
