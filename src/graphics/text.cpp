@@ -1,17 +1,12 @@
 #include "graphics/text.hpp"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_SYNTHESIS_H
-#include FT_TRUETYPE_TABLES_H
-#include <fontconfig/fontconfig.h>
-
 #include <algorithm>
 #include <array>
 #include <map>
 #include <set>
 #include <unordered_map>
 
+#include "graphics/font_api.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::graphics {
@@ -188,6 +183,7 @@ std::u32string DecodeSjis(std::string_view sjis_text) {
 }
 
 struct TextEngine::Impl {
+  const FontApi* api = nullptr;  // set by Start() once both libraries are bound
   FT_Library library = nullptr;
   FcConfig* config = nullptr;
   bool tried = false;
@@ -198,20 +194,23 @@ struct TextEngine::Impl {
 
   ~Impl() {
     glyphs.clear();
-    for (auto& [key, face] : faces) FT_Done_Face(face->face);
+    for (auto& [key, face] : faces) api->FT_Done_Face(face->face);
     faces.clear();
-    if (library != nullptr) FT_Done_FreeType(library);
-    if (config != nullptr) FcConfigDestroy(config);
+    if (library != nullptr) api->FT_Done_FreeType(library);
+    if (config != nullptr) api->FcConfigDestroy(config);
   }
 
   bool Start() {
     if (tried) return ready;
     tried = true;
-    if (FT_Init_FreeType(&library) != 0) {
+    // Without FreeType or fontconfig text fails as it does without fonts.
+    api = Fonts();
+    if (api == nullptr) return false;
+    if (api->FT_Init_FreeType(&library) != 0) {
       library = nullptr;
       return false;
     }
-    config = FcInitLoadConfigAndFonts();
+    config = api->FcInitLoadConfigAndFonts();
     ready = config != nullptr;
     return ready;
   }
@@ -221,8 +220,8 @@ struct TextEngine::Impl {
     auto it = faces.find(key);
     if (it != faces.end()) return it->second.get();
     FT_Face face = nullptr;
-    if (FT_New_Face(library, path.c_str(), index, &face) != 0) return nullptr;
-    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    if (api->FT_New_Face(library, path.c_str(), index, &face) != 0) return nullptr;
+    api->FT_Select_Charmap(face, FT_ENCODING_UNICODE);
     auto loaded = std::make_unique<LoadedFace>();
     loaded->face = face;
     LoadedFace* raw = loaded.get();
@@ -235,33 +234,33 @@ struct TextEngine::Impl {
     auto it = resolved.find(key);
     if (it != resolved.end()) return it->second;
     ResolvedFace result;
-    FcPattern* pattern = FcPatternCreate();
+    FcPattern* pattern = api->FcPatternCreate();
     if (pattern != nullptr) {
-      FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-      if (japanese) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-      FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(std::clamp(weight, 1, 1000)));
-      FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-      FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-      FcConfigSubstitute(config, pattern, FcMatchPattern);
-      FcDefaultSubstitute(pattern);
+      api->FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+      if (japanese) api->FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+      api->FcPatternAddInteger(pattern, FC_WEIGHT, api->FcWeightFromOpenType(std::clamp(weight, 1, 1000)));
+      api->FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+      api->FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+      api->FcConfigSubstitute(config, pattern, FcMatchPattern);
+      api->FcDefaultSubstitute(pattern);
       FcResult outcome = FcResultNoMatch;
-      FcPattern* match = FcFontMatch(config, pattern, &outcome);
+      FcPattern* match = api->FcFontMatch(config, pattern, &outcome);
       if (match != nullptr) {
         FcChar8* file = nullptr;
         int index = 0;
         FcBool embolden = FcFalse;
         int found_weight = FC_WEIGHT_REGULAR;
-        FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
-        FcPatternGetInteger(match, FC_WEIGHT, 0, &found_weight);
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+        api->FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        api->FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
+        api->FcPatternGetInteger(match, FC_WEIGHT, 0, &found_weight);
+        if (api->FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
           result.face = Load(reinterpret_cast<const char*>(file), index);
         }
         // Faces without a bold cut (the IPA fonts) are made bold by hand.
         result.embolden = embolden == FcTrue || (weight >= 600 && found_weight < FC_WEIGHT_DEMIBOLD);
-        FcPatternDestroy(match);
+        api->FcPatternDestroy(match);
       }
-      FcPatternDestroy(pattern);
+      api->FcPatternDestroy(pattern);
     }
     resolved.emplace(key, result);
     return result;
@@ -273,8 +272,8 @@ struct TextEngine::Impl {
 
   bool SetSize(LoadedFace& f, PixelSize size) {
     if (f.size_height == size.height && f.size_width == size.width) return true;
-    if (FT_Set_Pixel_Sizes(f.face, static_cast<FT_UInt>(size.width),
-                           static_cast<FT_UInt>(size.height)) != 0) {
+    if (api->FT_Set_Pixel_Sizes(f.face, static_cast<FT_UInt>(size.width),
+                                static_cast<FT_UInt>(size.height)) != 0) {
       return false;
     }
     f.size_height = size.height;
@@ -282,13 +281,13 @@ struct TextEngine::Impl {
     return true;
   }
 
-  static PixelSize SizeFor(const LoadedFace& f, const FontSpec& font) {
+  PixelSize SizeFor(const LoadedFace& f, const FontSpec& font) const {
     const int height = std::clamp(font.height < 1 ? TEXT_HEIGHT_DEFAULT : font.height, 1,
                                   TEXT_HEIGHT_MAX);
     const int width = std::clamp(font.width, 0, TEXT_WIDTH_MAX);
     if (width == 0) return PixelSize{height, 0};
     if (font.japanese) return PixelSize{height, std::min(2 * width, 2 * TEXT_WIDTH_MAX)};
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f.face, FT_SFNT_OS2));
+    const auto* os2 = static_cast<const TT_OS2*>(api->FT_Get_Sfnt_Table(f.face, FT_SFNT_OS2));
     if (os2 == nullptr || os2->xAvgCharWidth <= 0 || f.face->units_per_EM == 0) {
       return PixelSize{height, 2 * width};
     }
@@ -312,14 +311,14 @@ struct TextEngine::Impl {
     if (it != glyphs.end() && (it->second.rendered || !bitmap)) return &it->second;
     if (it == glyphs.end() && glyphs.size() >= GLYPH_CACHE_MAX) glyphs.clear();
     if (!SetSize(f, size)) return nullptr;
-    const FT_UInt index = FT_Get_Char_Index(f.face, code);
-    if (FT_Load_Glyph(f.face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return nullptr;
+    const FT_UInt index = api->FT_Get_Char_Index(f.face, code);
+    if (api->FT_Load_Glyph(f.face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return nullptr;
     FT_GlyphSlot slot = f.face->glyph;
-    if (bold) FT_GlyphSlot_Embolden(slot);
+    if (bold) api->FT_GlyphSlot_Embolden(slot);
     Glyph g;
     g.advance = RoundPixels(slot->advance.x);
     if (bitmap) {
-      if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
+      if (api->FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return nullptr;
       const FT_Bitmap& bm = slot->bitmap;
       g.rendered = true;
       g.left = slot->bitmap_left;
@@ -346,9 +345,9 @@ struct TextEngine::Impl {
   // The face that has `code`: the requested one, else the Japanese fallback,
   // else the requested one's missing-glyph box.
   ResolvedFace FaceFor(const ResolvedFace& primary, const FontSpec& font, char32_t code) {
-    if (FT_Get_Char_Index(primary.face->face, code) != 0) return primary;
+    if (api->FT_Get_Char_Index(primary.face->face, code) != 0) return primary;
     ResolvedFace fallback = Resolve(std::string(kJapaneseFallback), font.weight, true);
-    if (fallback.face != nullptr && FT_Get_Char_Index(fallback.face->face, code) != 0) {
+    if (fallback.face != nullptr && api->FT_Get_Char_Index(fallback.face->face, code) != 0) {
       return fallback;
     }
     return primary;
@@ -431,33 +430,34 @@ TextSize TextEngine::Draw(Canvas& canvas, int x, int y, Color colour, const Font
 std::vector<std::string> TextEngine::Families(bool japanese_only) {
   std::set<std::string> names;
   if (!impl_->Start()) return {};
-  FcPattern* pattern = FcPatternCreate();
+  const FontApi* api = impl_->api;
+  FcPattern* pattern = api->FcPatternCreate();
   FcLangSet* langs = nullptr;
   if (pattern == nullptr) return {};
   if (japanese_only) {
-    langs = FcLangSetCreate();
-    FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>("ja"));
-    FcPatternAddLangSet(pattern, FC_LANG, langs);
+    langs = api->FcLangSetCreate();
+    api->FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>("ja"));
+    api->FcPatternAddLangSet(pattern, FC_LANG, langs);
   }
-  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, nullptr);
-  FcFontSet* set = FcFontList(impl_->config, pattern, objects);
+  FcObjectSet* objects = api->FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, nullptr);
+  FcFontSet* set = api->FcFontList(impl_->config, pattern, objects);
   if (set != nullptr) {
     for (int i = 0; i < set->nfont; ++i) {
       FcChar8* family = nullptr;
       std::string chosen;
-      for (int k = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, k, &family) == FcResultMatch; ++k) {
+      for (int k = 0; api->FcPatternGetString(set->fonts[i], FC_FAMILY, k, &family) == FcResultMatch; ++k) {
         FcChar8* lang = nullptr;
-        const bool is_ja = FcPatternGetString(set->fonts[i], FC_FAMILYLANG, k, &lang) == FcResultMatch &&
+        const bool is_ja = api->FcPatternGetString(set->fonts[i], FC_FAMILYLANG, k, &lang) == FcResultMatch &&
                            lang != nullptr && std::string_view(reinterpret_cast<char*>(lang)) == "ja";
         if (chosen.empty() || (japanese_only && is_ja)) chosen = reinterpret_cast<char*>(family);
       }
       if (!chosen.empty()) names.insert(chosen);
     }
-    FcFontSetDestroy(set);
+    api->FcFontSetDestroy(set);
   }
-  FcObjectSetDestroy(objects);
-  if (langs != nullptr) FcLangSetDestroy(langs);
-  FcPatternDestroy(pattern);
+  api->FcObjectSetDestroy(objects);
+  if (langs != nullptr) api->FcLangSetDestroy(langs);
+  api->FcPatternDestroy(pattern);
   return std::vector<std::string>(names.begin(), names.end());
 }
 

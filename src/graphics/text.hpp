@@ -1,6 +1,7 @@
 #pragma once
 // Text drawn straight into a bank with FreeType, faces found with
-// fontconfig, so it works the same with or without a display.
+// fontconfig, so it works the same with or without a display. Both are
+// opened with the first text (graphics/font_api.hpp).
 //
 // Scripts name Windows faces ("ＭＳ 明朝", "ＭＳ ゴシック", "Arial"...); an alias
 // table maps them to faces that are installed here (the IPA fonts for the
@@ -53,8 +54,8 @@ class TextEngine {
   TextEngine(const TextEngine&) = delete;
   TextEngine& operator=(const TextEngine&) = delete;
 
-  // False when FreeType or fontconfig could not start, or no face at all
-  // is installed; then nothing is drawn and sizes are 0.
+  // False when FreeType or fontconfig could not be loaded or started, or
+  // no face at all is installed; then nothing is drawn and sizes are 0.
   bool Ready();
 
   TextSize Measure(const FontSpec& font, std::string_view sjis_text);
