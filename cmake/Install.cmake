@@ -60,10 +60,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # FluidSynth, FFmpeg, Tesseract, espeak-ng, PortAudio, ALSA, FFTW,
-# libqrencode, Xlib, XTest and the Qt of the window layer and print support
-# are loaded at run time: dpkg-shlibdeps cannot see them.
+# libqrencode, Xlib, XTest, FreeType, fontconfig, libpng, libjpeg and the Qt
+# of the window layer and print support are loaded at run time:
+# dpkg-shlibdeps cannot see them. The versions are the oldest that hold
+# every function bound.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), libqt6printsupport6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1, libportaudio2, libasound2, libfftw3-double3, libqrencode4, libx11-6, libxtst6")
+    "libqt6core6 (>= ${Qt6_VERSION}), libqt6gui6 (>= ${Qt6_VERSION}), libqt6widgets6 (>= ${Qt6_VERSION}), libqt6printsupport6 (>= ${Qt6_VERSION}), qt6-qpa-plugins, fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation, libfluidsynth3, timgm6mb-soundfont | fluid-soundfont-gm, libavformat59, libavcodec59, libswscale6, libavutil57, libv4l-0, libtesseract5, tesseract-ocr-jpn, tesseract-ocr-eng, libespeak-ng1, libportaudio2, libasound2, libfftw3-double3, libqrencode4, libx11-6, libxtst6, libfreetype6 (>= 2.2.1), libfontconfig1 (>= 2.12.6), libpng16-16 (>= 1.6.2-1), libjpeg62-turbo (>= 1.3.1)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -24,11 +24,10 @@ check "the package is for this architecture" \
 dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//' > "$tmp/depends"
 # The libraries the executable links, found by dpkg-shlibdeps, those it
 # loads on first use, named by hand, and the fonts it draws text with.
-for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libfreetype6 \
-               libfontconfig1 libpng16-16 libjpeg62-turbo libx11-6 libxtst6 \
+for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libx11-6 libxtst6 \
                fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation libfluidsynth3 \
                libespeak-ng1 libqt6printsupport6 libportaudio2 libasound2 libfftw3-double3 \
-               libqrencode4; do
+               libqrencode4 libfreetype6 libfontconfig1 libpng16-16 libjpeg62-turbo; do
   check "the package depends on $package" grep -qxF "$package" "$tmp/depends"
 done
 
