@@ -111,11 +111,13 @@ check "a headless run without controls maps no Qt library" \
   bash -c "! grep -q 'file=libQt6' '$tmp/loads'"
 
 # Sound devices (PortAudio, which brings JACK, and ALSA), spectra (FFTW), QR
-# symbols (libqrencode) and the X server (Xlib, XTest, xcb) are reached
-# through libraries loaded on first use: the executable names none of them,
-# a run that needs none maps none, and one that draws a QR code and takes a
-# spectrum maps those two alone.
+# symbols (libqrencode), the X server (Xlib, XTest, xcb), text (FreeType and
+# fontconfig, which bring brotli and expat), PNG output (libpng) and JPEG
+# pictures (libjpeg) are reached through libraries loaded on first use: the
+# executable names none of them, a run that needs none maps none, and one
+# that draws a QR code and takes a spectrum maps those two alone.
 on_first_use='libportaudio|libjack|libasound|libfftw3|libqrencode|libX11|libXtst|libxcb'
+on_first_use+='|libfreetype|libfontconfig|libbrotli[a-z]*|libexpat|libz|libpng16|libjpeg'
 check "the executable does not link the libraries it loads on first use" \
   bash -c "! readelf -d '$binary' | grep -Eq 'NEEDED.*\[($on_first_use)[.-]'"
 check "a headless run without controls maps none of the libraries loaded on first use" \
@@ -132,6 +134,56 @@ check "the QR code maps libqrencode" grep -q 'file=libqrencode\.so' "$tmp/loads"
 check "the spectrum maps FFTW" grep -q 'file=libfftw3\.so' "$tmp/loads"
 check "neither maps the sound devices' or the X server's libraries" \
   bash -c "! grep -Eq 'file=(libportaudio|libjack|libasound|libX11|libXtst|libxcb)[.-]' '$tmp/loads'"
+
+# Drawing text maps FreeType and fontconfig (FreeType brings libpng for its
+# colour glyphs) and not libjpeg; a JPEG written and read back maps libjpeg
+# and no text library nor libpng; the drawing bank written with --vram-png
+# maps libpng and neither of the others.
+run_mapping() {  # name, then command-line words; standard error in $tmp/err, loads in $tmp/loads
+  local name=$1
+  shift
+  rm -f "$tmp/$name".*
+  (cd "$tmp/work" && LD_DEBUG=files LD_DEBUG_OUTPUT="$tmp/$name" VEXMORA_PROGRAM_DIR="$tmp/prog" \
+    "$binary" --headless "$@" 2> "$tmp/err")
+  status=$?
+  cat "$tmp/$name".* > "$tmp/loads" 2> /dev/null
+}
+printf ':Initial\r\nCALL DrawText 0, 0, "lazy"\r\nCALL DebugFunc 0, "text " + G_WORK1 + " " + G_WORK2\r\nExit\r\n' \
+  > "$tmp/work/text.vx"
+run_mapping text text.vx
+check "a run drawing text exits with 0" test "$status" -eq 0
+tr -d '\r' < "$tmp/err" > "$tmp/err.txt"
+check "the text is measured" grep -Eqx '\[Debug\] text [1-9][0-9]* [1-9][0-9]*' "$tmp/err.txt"
+check "the text maps FreeType" grep -q 'file=libfreetype\.so' "$tmp/loads"
+check "the text maps fontconfig" grep -q 'file=libfontconfig\.so' "$tmp/loads"
+check "the text does not map libjpeg" bash -c "! grep -Eq 'file=libjpeg[.-]' '$tmp/loads'"
+printf 'Data long W 0\r\nData long H 0\r\n:Initial\r\nCALL SaveJpg "lazy.jpg", 0, 0, 8, 6\r\nCALL JpgSize "lazy.jpg", W, H\r\nCALL DebugFunc 0, "jpeg " + G_ERROR + " " + W + " " + H\r\nExit\r\n' \
+  > "$tmp/work/jpeg.vx"
+run_mapping jpeg jpeg.vx
+check "a run writing and reading a JPEG exits with 0" test "$status" -eq 0
+check "the JPEG is written and read back" test "$(tr -d '\r' < "$tmp/err")" = "[Debug] jpeg 0 8 6"
+check "the JPEG maps libjpeg" grep -q 'file=libjpeg\.so' "$tmp/loads"
+check "the JPEG maps neither text library nor libpng" \
+  bash -c "! grep -Eq 'file=(libfreetype|libfontconfig|libpng16)[.-]' '$tmp/loads'"
+run_mapping vram_png --vram-png "$tmp/bank.png" plain_exit.vx
+check "a run with --vram-png exits with 0" test "$status" -eq 0
+check "--vram-png writes a PNG file" test "$(head -c 4 "$tmp/bank.png" | tail -c 3)" = PNG
+check "--vram-png maps libpng" grep -q 'file=libpng16\.so' "$tmp/loads"
+check "--vram-png maps neither text library nor libjpeg" \
+  bash -c "! grep -Eq 'file=(libfreetype|libfontconfig|libjpeg)[.-]' '$tmp/loads'"
+# Without libpng (a file that is not a library found first under its name)
+# the script still runs to its end and the bank is not written, with the
+# loader's reason.
+mkdir -p "$tmp/nopng"
+echo "not a library" > "$tmp/nopng/libpng16.so.16"
+printf ':Initial\r\nDebug ran\r\nExit\r\n' > "$tmp/work/ran.vx"
+(cd "$tmp/work" && LD_LIBRARY_PATH="$tmp/nopng" VEXMORA_PROGRAM_DIR="$tmp/prog" \
+  "$binary" --headless --vram-png "$tmp/none.png" ran.vx 2> "$tmp/err")
+check "a run with --vram-png but without libpng exits with 0" test $? -eq 0
+check "without libpng the script runs and the reason is given" \
+  test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: PNG output is not available: %s: file too short' \
+    "$tmp/none.png" "$tmp/nopng/libpng16.so.16")"
+check "without libpng no file is left" test ! -e "$tmp/none.png"
 printf 'Data FILE OUT "control.txt"\r\nData string LINE 40\r\nMakeTextBox NAME 10, 10, 100, 24\r\n:Initial\r\nNAME = "typed"\r\nLINE = NAME\r\nAddTo LINE OUT\r\nExit\r\n' \
   > "$tmp/work/with_control.vx"
 (cd "$tmp/work" && LD_DEBUG=files VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless with_control.vx \
