@@ -292,96 +292,144 @@ struct LoopView {
   }
 };
 
+// One past the highest statement code.
+constexpr std::uint16_t kStatementCodes = P_DTV_DEBUG + 1;
+
 int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   LoopView view;
   view.Refresh(rt);
+  Procedure* proc = nullptr;
+  std::int32_t next = 0;
+  double condition = 0.0;
+
+  // Where each statement's inline form starts: after an inline form, the
+  // next statement is dispatched from there directly (when nothing watches
+  // it), so that each such jump is predicted from its own place. Statements
+  // without one start at the general switch.
+  static const void* const kInlineForm[kStatementCodes] = {
+      &&general,  &&general,   &&general, &&execute, &&endp,     &&general,   &&general,
+      &&move,     &&if_,       &&jump,    &&while_,  &&endwhile, &&jump,      &&jump,
+      &&general,  &&general,   &&callsub, &&general, &&general,  &&general,   &&general,
+      &&general,  &&general,   &&general, &&general};
+  static_assert(P_DTV_MOVE == 7 && P_DTV_IF == 8 && P_DTV_ELSE_IF == 9 && P_DTV_WHILE == 10 &&
+                P_DTV_ENDWHILE == 11 && P_DTV_BREAK == 12 && P_DTV_CONTINUE == 13 &&
+                P_DTV_CALLSUB == 16 && P_DTV_EXECUTE == 3 && P_DTV_ENDP == 4);
+#define VX_NEXT_STATEMENT()                                                        \
+  do {                                                                             \
+    if (p < 1 || p >= view.count) return jumped ? 0 : 1;                          \
+    proc = &view.procs[p];                                                        \
+    if ((proc->break_mark != 0) | view.watching | (proc->code >= kStatementCodes)) \
+      goto watched_or_general;                                                     \
+    next = p + 1;                                                                  \
+    jumped = false;                                                                \
+    goto* kInlineForm[proc->code];                                                 \
+  } while (0)
+
   for (;;) {
     if (p < 1 || p >= view.count) return jumped ? 0 : 1;
-    Procedure& proc = view.procs[p];
-    if ((proc.break_mark != 0) | view.watching) {
-      if (!BeforeProcedure(rt, p, proc)) return 1;
+    proc = &view.procs[p];
+  watched_or_general:
+    if ((proc->break_mark != 0) | view.watching) {
+      if (!BeforeProcedure(rt, p, *proc)) return 1;
       view.Refresh(rt);
     }
     // The loop's commonest statements are handled here, the rest by Execute.
     // Their inline forms go straight on: they raise no error, end no run
     // and change nothing the view holds.
-    std::int32_t next = p + 1;
+    next = p + 1;
     jumped = false;
-    double condition;
-    switch (proc.code) {
+  general:
+    switch (proc->code) {
       case P_DTV_MOVE:
-        if (!view.tracing_assignments && MoveBound(rt, proc)) [[likely]] {
+      move:
+        if (!view.tracing_assignments && MoveBound(rt, *proc)) [[likely]] {
           p = next;
-          continue;
+          VX_NEXT_STATEMENT();
         }
-        if (!MoveToNumber(rt, proc)) {
-          detail::Assign(rt, proc);
+        if (!MoveToNumber(rt, *proc)) {
+          detail::Assign(rt, *proc);
           view.Refresh(rt);
         }
         break;
+      case P_DTV_EXECUTE:
+      execute:
+        p = next;
+        VX_NEXT_STATEMENT();
+      case P_DTV_ELSE_IF:
+      case P_DTV_BREAK:
+      case P_DTV_CONTINUE:
+      jump:
+        p = proc->target;
+        jumped = true;
+        VX_NEXT_STATEMENT();
       case P_DTV_IF:
-        if (proc.b == IF_TAIL_BLOCK) {
-          if (EvaluateBound(rt, proc, &condition)) [[likely]] {
+      if_:
+        if (proc->b == IF_TAIL_BLOCK) {
+          if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
             if (condition > 0.0) {
               p = next;
             } else {
-              p = proc.target;
+              p = proc->target;
               jumped = true;
             }
-            continue;
+            VX_NEXT_STATEMENT();
           }
-          if (!BlockIfHolds(rt, proc)) {
-            next = proc.target;
+          if (!BlockIfHolds(rt, *proc)) {
+            next = proc->target;
             jumped = true;
           }
         } else {
-          const Flow flow = detail::ExecuteIf(rt, p, proc);
+          const Flow flow = detail::ExecuteIf(rt, p, *proc);
           next = flow.next;
           jumped = flow.jump;
           view.Refresh(rt);
         }
         break;
       case P_DTV_CALLSUB:
-        if (const std::int32_t entry = PlainCallSub(rt, p, proc)) [[likely]] {
+      callsub:
+        if (const std::int32_t entry = PlainCallSub(rt, p, *proc)) [[likely]] {
           p = entry;
           jumped = true;
-          continue;
+          VX_NEXT_STATEMENT();
         } else {
-          const Flow flow = detail::CallSub(rt, p, proc.target, msg::Id::kNoLabelCallSub);
+          const Flow flow = detail::CallSub(rt, p, proc->target, msg::Id::kNoLabelCallSub);
           next = flow.next;
           jumped = flow.jump;
         }
         break;
       case P_DTV_ENDP:
+      endp:
         if (rt.run.depth > 0) {
           --rt.run.depth;
           p = rt.run.stack[rt.run.depth].return_index;
-          continue;
+          VX_NEXT_STATEMENT();
         } else {
           next = detail::END_OF_RUN;
         }
         break;
       case P_DTV_WHILE:
-        if (EvaluateBound(rt, proc, &condition)) [[likely]] {
+      while_:
+        if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
           if (condition != 0.0) {
             p = next;
           } else {
-            p = proc.target;
+            p = proc->target;
             jumped = true;
           }
-          continue;
+          VX_NEXT_STATEMENT();
         }
-        if (!WhileHolds(rt, proc)) {
-          next = proc.target;
+        if (!WhileHolds(rt, *proc)) {
+          next = proc->target;
           jumped = true;
         }
         break;
-      case P_DTV_ENDWHILE: {
+      case P_DTV_ENDWHILE:
+      endwhile: {
         // The loop's condition is tested here rather than by a jump back to
         // its While, unless the While is watched (a break mark, single
         // steps, the timing trace), which must see every pass.
-        const std::int32_t head = proc.target;
+        const std::int32_t head = proc->target;
         Procedure* loop = head >= 1 && head < view.count ? &view.procs[head] : nullptr;
         if (loop == nullptr || loop->code != P_DTV_WHILE || (loop->break_mark != 0) | view.watching) {
           next = head;
@@ -395,7 +443,7 @@ int Run(Runtime& rt, std::int32_t p) {
             p = loop->target;
             jumped = true;
           }
-          continue;
+          VX_NEXT_STATEMENT();
         }
         if (WhileHolds(rt, *loop)) {
           next = head + 1;
@@ -407,7 +455,7 @@ int Run(Runtime& rt, std::int32_t p) {
         break;
       }
       default: {
-        const Flow flow = Execute(rt, p, proc);
+        const Flow flow = Execute(rt, p, *proc);
         next = flow.next;
         jumped = flow.jump;
         view.Refresh(rt);
@@ -419,6 +467,7 @@ int Run(Runtime& rt, std::int32_t p) {
     if (next == detail::END_OF_RUN) return 1;
     p = next;
   }
+#undef VX_NEXT_STATEMENT
 }
 
 }  // namespace
