@@ -7,20 +7,9 @@ namespace {
 
 void DropAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
-struct Loaded {
-  AlsaApi api;
-  bool ok = false;
-  std::string error;
-};
+bool BindAlsa(AlsaApi& api, std::string& error) { return LoadAlsa(ALSA_LIBRARY, api, error); }
 
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    l.ok = LoadAlsa(ALSA_LIBRARY, l.api, l.error);
-    return l;
-  }();
-  return loaded;
-}
+const platform::BoundApi<AlsaApi>& Load() { return platform::BindOnce<AlsaApi, BindAlsa>(); }
 
 }  // namespace
 

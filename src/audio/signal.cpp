@@ -24,29 +24,23 @@ struct FftwApi {
   decltype(&::fftw_destroy_plan) fftw_destroy_plan = nullptr;
 };
 
-struct Loaded {
-  FftwApi api;
-  std::string error;  // empty once every function is bound
-};
-
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    platform::SharedLibrary& library = platform::SharedLibrary::Resident(kFftwLibrary);
-    bool ok = library.Loaded();
-#define VX_BIND(fn) ok = ok && library.Bind(#fn, &l.api.fn)
-    VX_BIND(fftw_alloc_real);
-    VX_BIND(fftw_alloc_complex);
-    VX_BIND(fftw_free);
-    VX_BIND(fftw_plan_dft_r2c_1d);
-    VX_BIND(fftw_execute);
-    VX_BIND(fftw_destroy_plan);
+bool BindFftw(FftwApi& api, std::string& error) {
+  platform::SharedLibrary& library = platform::SharedLibrary::Resident(kFftwLibrary);
+  bool ok = library.Loaded();
+#define VX_BIND(fn) ok = ok && library.Bind(#fn, &api.fn)
+  VX_BIND(fftw_alloc_real);
+  VX_BIND(fftw_alloc_complex);
+  VX_BIND(fftw_free);
+  VX_BIND(fftw_plan_dft_r2c_1d);
+  VX_BIND(fftw_execute);
+  VX_BIND(fftw_destroy_plan);
 #undef VX_BIND
-    if (!ok) l.error = "spectra are not available: " + library.Error();
-    return l;
-  }();
-  return loaded;
+  if (!ok) error = "spectra are not available: " + library.Error();
+  return ok;
 }
+
+// Its error is empty once every function is bound.
+const platform::BoundApi<FftwApi>& Load() { return platform::BindOnce<FftwApi, BindFftw>(); }
 
 // Only called once SpectrumError() has come back empty.
 const FftwApi& Fftw() { return Load().api; }

@@ -7,20 +7,9 @@ namespace {
 
 constexpr const char* kUnavailable = "text is not available: ";
 
-struct Loaded {
-  FontApi api;
-  bool ok = false;
-  std::string error;
-};
+bool BindFonts(FontApi& api, std::string& error) { return LoadFontLibraries(FREETYPE_LIBRARY, FONTCONFIG_LIBRARY, api, error); }
 
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    l.ok = LoadFontLibraries(FREETYPE_LIBRARY, FONTCONFIG_LIBRARY, l.api, l.error);
-    return l;
-  }();
-  return loaded;
-}
+const platform::BoundApi<FontApi>& Load() { return platform::BindOnce<FontApi, BindFonts>(); }
 
 bool BindFreeType(platform::SharedLibrary& library, FontApi& api) {
   bool ok = true;

@@ -5,20 +5,9 @@
 namespace vx::graphics {
 namespace {
 
-struct Loaded {
-  JpegApi api;
-  bool ok = false;
-  std::string error;
-};
+bool BindJpeg(JpegApi& api, std::string& error) { return LoadJpeg(JPEG_LIBRARY, api, error); }
 
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    l.ok = LoadJpeg(JPEG_LIBRARY, l.api, l.error);
-    return l;
-  }();
-  return loaded;
-}
+const platform::BoundApi<JpegApi>& Load() { return platform::BindOnce<JpegApi, BindJpeg>(); }
 
 }  // namespace
 

@@ -5,20 +5,9 @@
 namespace vx::graphics {
 namespace {
 
-struct Loaded {
-  PngApi api;
-  bool ok = false;
-  std::string error;
-};
+bool BindPng(PngApi& api, std::string& error) { return LoadPng(PNG_LIBRARY, api, error); }
 
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    l.ok = LoadPng(PNG_LIBRARY, l.api, l.error);
-    return l;
-  }();
-  return loaded;
-}
+const platform::BoundApi<PngApi>& Load() { return platform::BindOnce<PngApi, BindPng>(); }
 
 }  // namespace
 

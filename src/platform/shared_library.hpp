@@ -45,4 +45,24 @@ class SharedLibrary {
   std::string error_;
 };
 
+// A table of functions bound from a library for the rest of the process,
+// whether binding worked and, if not, why.
+template <typename Api>
+struct BoundApi {
+  Api api;
+  bool ok = false;
+  std::string error;
+};
+
+// The table `kBind(api, error)` fills, bound on the first call only.
+template <typename Api, bool (*kBind)(Api&, std::string&)>
+const BoundApi<Api>& BindOnce() {
+  static const BoundApi<Api> bound = [] {
+    BoundApi<Api> b;
+    b.ok = kBind(b.api, b.error);
+    return b;
+  }();
+  return bound;
+}
+
 }  // namespace vx::platform

@@ -19,22 +19,16 @@ struct QrencodeApi {
   decltype(&::QRcode_free) QRcode_free = nullptr;
 };
 
-struct Loaded {
-  QrencodeApi api;
-  std::string error;  // empty once every function is bound
-};
-
-const Loaded& Load() {
-  static const Loaded loaded = [] {
-    Loaded l;
-    platform::SharedLibrary& library = platform::SharedLibrary::Resident(kQrencodeLibrary);
-    const bool ok = library.Loaded() && library.Bind("QRcode_encodeString", &l.api.QRcode_encodeString) &&
-                    library.Bind("QRcode_free", &l.api.QRcode_free);
-    if (!ok) l.error = "QR codes are not available: " + library.Error();
-    return l;
-  }();
-  return loaded;
+bool BindQrencode(QrencodeApi& api, std::string& error) {
+  platform::SharedLibrary& library = platform::SharedLibrary::Resident(kQrencodeLibrary);
+  const bool ok = library.Loaded() && library.Bind("QRcode_encodeString", &api.QRcode_encodeString) &&
+                  library.Bind("QRcode_free", &api.QRcode_free);
+  if (!ok) error = "QR codes are not available: " + library.Error();
+  return ok;
 }
+
+// Its error is empty once every function is bound.
+const platform::BoundApi<QrencodeApi>& Load() { return platform::BindOnce<QrencodeApi, BindQrencode>(); }
 
 constexpr std::array<const char*, 10> kWidths = {"3211", "2221", "2122", "1411", "1132",
                                                  "1231", "1114", "1312", "1213", "3112"};
