@@ -42,9 +42,12 @@ struct PaApi {
   decltype(&::Pa_WriteStream) Pa_WriteStream = nullptr;
 };
 
-bool LoadPortAudio(PaApi& api) {
+bool LoadPortAudio(PaApi& api, std::string& error) {
   platform::SharedLibrary& library = platform::SharedLibrary::Resident(kPortAudioLibrary);
-  if (!library.Loaded()) return false;
+  if (!library.Loaded()) {
+    error = library.Error();
+    return false;
+  }
   bool ok = true;
 #define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
   VX_BIND(Pa_Initialize);
@@ -60,14 +63,14 @@ bool LoadPortAudio(PaApi& api) {
   VX_BIND(Pa_ReadStream);
   VX_BIND(Pa_WriteStream);
 #undef VX_BIND
+  if (!ok) error = library.Error();
   return ok;
 }
 
 // The loaded functions, or null when the library or one of them is missing.
 const PaApi* PortAudio() {
-  static PaApi api;
-  static const bool loaded = LoadPortAudio(api);
-  return loaded ? &api : nullptr;
+  const platform::BoundApi<PaApi>& bound = platform::BindOnce<PaApi, LoadPortAudio>();
+  return bound.ok ? &bound.api : nullptr;
 }
 
 // Only called once PortAudio() has returned the functions.

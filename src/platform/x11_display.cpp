@@ -8,9 +8,12 @@
 namespace vx::x11 {
 namespace {
 
-bool Load(XlibApi& api) {
+bool Load(XlibApi& api, std::string& error) {
   platform::SharedLibrary& library = platform::SharedLibrary::Resident(XLIB_LIBRARY);
-  if (!library.Loaded()) return false;
+  if (!library.Loaded()) {
+    error = library.Error();
+    return false;
+  }
   bool ok = true;
 #define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
   VX_BIND(XOpenDisplay);
@@ -40,15 +43,15 @@ bool Load(XlibApi& api) {
   VX_BIND(XMoveResizeWindow);
   VX_BIND(XSetInputFocus);
 #undef VX_BIND
+  if (!ok) error = library.Error();
   return ok;
 }
 
 }  // namespace
 
 const XlibApi* LoadXlib() {
-  static XlibApi api;
-  static const bool loaded = Load(api);
-  return loaded ? &api : nullptr;
+  const platform::BoundApi<XlibApi>& bound = platform::BindOnce<XlibApi, Load>();
+  return bound.ok ? &bound.api : nullptr;
 }
 
 DisplayPtr OpenDisplay() {

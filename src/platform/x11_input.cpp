@@ -25,9 +25,12 @@ struct XTestApi {
   decltype(&::XTestFakeRelativeMotionEvent) XTestFakeRelativeMotionEvent = nullptr;
 };
 
-bool LoadXTest(XTestApi& api) {
+bool LoadXTest(XTestApi& api, std::string& error) {
   platform::SharedLibrary& library = platform::SharedLibrary::Resident(kXTestLibrary);
-  if (!library.Loaded()) return false;
+  if (!library.Loaded()) {
+    error = library.Error();
+    return false;
+  }
   bool ok = true;
 #define VX_BIND(fn) ok = library.Bind(#fn, &api.fn) && ok
   VX_BIND(XTestQueryExtension);
@@ -36,14 +39,14 @@ bool LoadXTest(XTestApi& api) {
   VX_BIND(XTestFakeMotionEvent);
   VX_BIND(XTestFakeRelativeMotionEvent);
 #undef VX_BIND
+  if (!ok) error = library.Error();
   return ok;
 }
 
 // Null when libXtst or one of its functions is missing.
 const XTestApi* XTestLibrary() {
-  static XTestApi api;
-  static const bool loaded = LoadXTest(api);
-  return loaded ? &api : nullptr;
+  const platform::BoundApi<XTestApi>& bound = platform::BindOnce<XTestApi, LoadXTest>();
+  return bound.ok ? &bound.api : nullptr;
 }
 
 // Only called on a connection Open has returned, so once XTest has loaded.
