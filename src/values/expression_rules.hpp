@@ -78,10 +78,11 @@ inline bool UsableName(std::string_view name) {
 // Doubles to 32-bit integers: truncation toward zero. Values outside the
 // range saturate and NaN gives 0, so no conversion is ever undefined.
 [[gnu::always_inline]] inline std::int32_t ToInt32(double d) {
+  // Whatever truncates into the range converts as it is; NaN fails both
+  // comparisons.
+  if (d > -2147483649.0 && d < 2147483648.0) [[likely]] return static_cast<std::int32_t>(d);
   if (std::isnan(d)) return 0;
-  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(d);
+  return d > 0.0 ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int32_t>::min();
 }
 
 struct Literal {

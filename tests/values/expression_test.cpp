@@ -170,6 +170,13 @@ TEST_F(ExpressionTest, IntegerOperators) {
   EXPECT_EQ(Value("3000000000|0"), 2147483647.0);
   EXPECT_EQ(Value("(0-3000000000)|0"), -2147483648.0);
   EXPECT_EQ(Value("sqrt(-1)|5"), 5.0);
+  // At the range's edges: fractions beyond either end truncate into it.
+  EXPECT_EQ(Value("2147483647.9|0"), 2147483647.0);
+  EXPECT_EQ(Value("2147483648|0"), 2147483647.0);
+  EXPECT_EQ(Value("(0-2147483648.9)|0"), -2147483648.0);
+  EXPECT_EQ(Value("(0-2147483649)|0"), -2147483648.0);
+  EXPECT_EQ(Value("INT(0-2147483648.5)"), -2147483648.0);
+  EXPECT_EQ(Value("INT(0-0.5)"), 0.0);
 }
 
 TEST_F(ExpressionTest, Division) {
