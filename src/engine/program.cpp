@@ -114,6 +114,7 @@ void Program::CommitResource(std::int32_t line, PendingError& error) {
 Procedure* Program::NewProcedure() {
   if (ProcCount() >= PROCEDURE_MAX) return nullptr;
   procedures_.emplace_back();
+  ++revision_;
   return &procedures_.back();
 }
 
@@ -154,6 +155,7 @@ void Program::Clear() {
   labels_.clear();
   first_by_name_.clear();
   pending_commit_ = false;
+  ++revision_;
 }
 
 }  // namespace vx

@@ -143,7 +143,7 @@ enum IfTail : std::int32_t {
 
 
 struct Procedure {
-  std::uint16_t break_mark = 0;
+  std::uint16_t break_mark = 0;  // set through Program::SetBreakMark
   std::uint16_t code = P_DTV_EXECUTE;
   std::int32_t a = 0;
   std::int32_t b = 0;
@@ -189,6 +189,16 @@ class Program {
   Label& LabelAt(std::int32_t index) { return labels_[index]; }
   const Label& LabelAt(std::int32_t index) const { return labels_[index]; }
 
+  // A procedure's break mark, where the debugging dialog stops before it.
+  void SetBreakMark(std::int32_t index, bool on) {
+    procedures_[index].break_mark = on ? 1 : 0;
+    ++revision_;
+  }
+
+  // Changes with every change of the procedures or their break marks, so
+  // that code derived from them can tell it is stale.
+  std::uint32_t Revision() const { return revision_; }
+
   // The first entry named `name` byte for byte, or -1.
   std::int32_t FindResource(std::string_view name) const;
 
@@ -232,6 +242,7 @@ class Program {
   std::unordered_map<std::string, std::int32_t, TransparentStringHash, std::equal_to<>>
       first_by_name_;
   bool pending_commit_ = false;
+  std::uint32_t revision_ = 0;
 };
 
 // Case-insensitive comparison of ASCII letters; other bytes must be equal.

@@ -49,6 +49,34 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
   if (e.name_index < rt.names.Size()) rt.names.SetValue(e.name_index, value);
 }
 
+// A long variable given `v` that is no nonzero whole number in range:
+// truncated and saturated. Out of line, so that the common case is a branch
+// the compiler cannot turn into a select.
+[[gnu::noinline]] void StoreTruncatedLong(ResourceEntry& dest, double* value, double v);
+
+// Stores an assignment's value through its bound destination. A long
+// variable given a nonzero whole number in range keeps `v` itself as its
+// name-table value (zero is stored as +0 by the other path): a counter's
+// next pass reads that value at once, and the two conversions of a
+// truncation would lie on the path from one pass to the next.
+[[gnu::always_inline]] inline void StoreBound(const expr::detail::FastPart& fast, double v) {
+  ResourceEntry& dest = *fast.destination;
+  if (dest.kind == R_KD_VAL_LONG) {
+    if (v > -2147483649.0 && v < 2147483648.0) [[likely]] {
+      const auto whole = static_cast<std::int32_t>(v);
+      if (whole != 0 && static_cast<double>(whole) == v) [[likely]] {
+        dest.long_value = whole;
+        if (fast.destination_value != nullptr) *fast.destination_value = v;
+        return;
+      }
+    }
+    StoreTruncatedLong(dest, fast.destination_value, v);
+  } else {
+    dest.double_value = v;
+    if (fast.destination_value != nullptr) *fast.destination_value = v;
+  }
+}
+
 // Numeric operand: the expression compiled at load, else the prepared text.
 // A failure sets the pending error and gives 0.0.
 [[gnu::always_inline]] inline double EvaluateNumber(Runtime& rt, Procedure& proc) {

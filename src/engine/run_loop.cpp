@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "api/arguments.hpp"
+#include "engine/fused_code.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
 #include "platform/files.hpp"
@@ -28,6 +29,11 @@ std::string LineMessage(std::int32_t line, std::string_view message) {
   std::string out(head);
   out += message;
   return out;
+}
+
+void StoreTruncatedLong(ResourceEntry& dest, double* value, double v) {
+  dest.long_value = TruncateToInt32(v);
+  if (value != nullptr) *value = dest.long_value;
 }
 
 }  // namespace detail
@@ -105,37 +111,6 @@ bool BeforeProcedure(Runtime& rt, std::int32_t p, const Procedure& proc) {
   return true;
 }
 
-// A long variable given `v` that is no nonzero whole number in range:
-// truncated and saturated. Out of line, so that the common case is a branch
-// the compiler cannot turn into a select.
-[[gnu::noinline]] void StoreTruncatedLong(ResourceEntry& dest, double* value, double v) {
-  dest.long_value = detail::TruncateToInt32(v);
-  if (value != nullptr) *value = dest.long_value;
-}
-
-// Stores an assignment's value through its bound destination. A long
-// variable given a nonzero whole number in range keeps `v` itself as its
-// name-table value (zero is stored as +0 by the other path): a counter's
-// next pass reads that value at once, and the two conversions of a
-// truncation would lie on the path from one pass to the next.
-[[gnu::always_inline]] inline void StoreBound(const expr::detail::FastPart& fast, double v) {
-  ResourceEntry& dest = *fast.destination;
-  if (dest.kind == R_KD_VAL_LONG) {
-    if (v > -2147483649.0 && v < 2147483648.0) [[likely]] {
-      const auto whole = static_cast<std::int32_t>(v);
-      if (whole != 0 && static_cast<double>(whole) == v) [[likely]] {
-        dest.long_value = whole;
-        if (fast.destination_value != nullptr) *fast.destination_value = v;
-        return;
-      }
-    }
-    StoreTruncatedLong(dest, fast.destination_value, v);
-  } else {
-    dest.double_value = v;
-    if (fast.destination_value != nullptr) *fast.destination_value = v;
-  }
-}
-
 // Binds the destination of an assignment just evaluated, while the tables
 // its expression was bound in still stand.
 void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& dest) {
@@ -166,7 +141,7 @@ void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& d
       !expr::detail::EvaluateShape(compiled, &v)) {
     return false;
   }
-  StoreBound(compiled.fast, v);
+  detail::StoreBound(compiled.fast, v);
   return true;
 }
 
@@ -275,7 +250,8 @@ int EndWithError(Runtime& rt, std::int32_t p) {
 }
 
 // What the loop reads before every procedure, kept in locals: the program's
-// procedures and whether single steps or the timing trace watch every one.
+// procedures, whether single steps or the timing trace watch every one, and
+// whether the fused statements may run (nothing watches or traces them).
 // Only code that reaches outside the loop (APIs, dialogs, the window system,
 // general assignments) could change these; they are taken again after it.
 struct LoopView {
@@ -283,69 +259,46 @@ struct LoopView {
   std::int32_t count = 0;
   bool watching = false;
   bool tracing_assignments = false;
+  bool fused = false;
 
   void Refresh(Runtime& rt) {
     count = rt.program.ProcCount();
     procs = count > 0 ? &rt.program.Proc(0) : nullptr;
     watching = rt.run.single_step || rt.run.timing_trace;
     tracing_assignments = (rt.run.trace_flags & TRACE_ASSIGNMENTS) != 0;
+    fused = !watching && rt.run.trace_flags == 0;
   }
 };
-
-// One past the highest statement code.
-constexpr std::uint16_t kStatementCodes = P_DTV_DEBUG + 1;
 
 int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   LoopView view;
   view.Refresh(rt);
-  Procedure* proc = nullptr;
-  std::int32_t next = 0;
   double condition = 0.0;
-
-  // Where each statement's inline form starts: after an inline form, the
-  // next statement is dispatched from there directly (when nothing watches
-  // it), so that each such jump is predicted from its own place. Statements
-  // without one start at the general switch.
-  static const void* const kInlineForm[kStatementCodes] = {
-      &&general,  &&general,   &&general, &&execute, &&endp,     &&general,   &&general,
-      &&move,     &&if_,       &&jump,    &&while_,  &&endwhile, &&jump,      &&jump,
-      &&general,  &&general,   &&callsub, &&general, &&general,  &&general,   &&general,
-      &&general,  &&general,   &&general, &&general};
-  static_assert(P_DTV_MOVE == 7 && P_DTV_IF == 8 && P_DTV_ELSE_IF == 9 && P_DTV_WHILE == 10 &&
-                P_DTV_ENDWHILE == 11 && P_DTV_BREAK == 12 && P_DTV_CONTINUE == 13 &&
-                P_DTV_CALLSUB == 16 && P_DTV_EXECUTE == 3 && P_DTV_ENDP == 4);
-#define VX_NEXT_STATEMENT()                                                        \
-  do {                                                                             \
-    if (p < 1 || p >= view.count) return jumped ? 0 : 1;                          \
-    proc = &view.procs[p];                                                        \
-    if ((proc->break_mark != 0) | view.watching | (proc->code >= kStatementCodes)) \
-      goto watched_or_general;                                                     \
-    next = p + 1;                                                                  \
-    jumped = false;                                                                \
-    goto* kInlineForm[proc->code];                                                 \
-  } while (0)
 
   for (;;) {
     if (p < 1 || p >= view.count) return jumped ? 0 : 1;
-    proc = &view.procs[p];
-  watched_or_general:
+    if (view.fused) {
+      // The fused statements run up to one they leave to the loop; going
+      // off the end there is the normal end of a run.
+      p = RunFused(rt, p);
+      if (p < 1 || p >= view.count) return 1;
+    }
+    Procedure* const proc = &view.procs[p];
     if ((proc->break_mark != 0) | view.watching) {
       if (!BeforeProcedure(rt, p, *proc)) return 1;
       view.Refresh(rt);
     }
-    // The loop's commonest statements are handled here, the rest by Execute.
-    // Their inline forms go straight on: they raise no error, end no run
-    // and change nothing the view holds.
-    next = p + 1;
+    // The loop's commonest statements have inline forms here, the rest go
+    // to Execute. The inline forms go straight on: they raise no error, end
+    // no run and change nothing the view holds.
+    std::int32_t next = p + 1;
     jumped = false;
-  general:
     switch (proc->code) {
       case P_DTV_MOVE:
-      move:
         if (!view.tracing_assignments && MoveBound(rt, *proc)) [[likely]] {
           p = next;
-          VX_NEXT_STATEMENT();
+          continue;
         }
         if (!MoveToNumber(rt, *proc)) {
           detail::Assign(rt, *proc);
@@ -353,18 +306,15 @@ int Run(Runtime& rt, std::int32_t p) {
         }
         break;
       case P_DTV_EXECUTE:
-      execute:
         p = next;
-        VX_NEXT_STATEMENT();
+        continue;
       case P_DTV_ELSE_IF:
       case P_DTV_BREAK:
       case P_DTV_CONTINUE:
-      jump:
         p = proc->target;
         jumped = true;
-        VX_NEXT_STATEMENT();
+        continue;
       case P_DTV_IF:
-      if_:
         if (proc->b == IF_TAIL_BLOCK) {
           if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
             if (condition > 0.0) {
@@ -373,7 +323,7 @@ int Run(Runtime& rt, std::int32_t p) {
               p = proc->target;
               jumped = true;
             }
-            VX_NEXT_STATEMENT();
+            continue;
           }
           if (!BlockIfHolds(rt, *proc)) {
             next = proc->target;
@@ -387,11 +337,10 @@ int Run(Runtime& rt, std::int32_t p) {
         }
         break;
       case P_DTV_CALLSUB:
-      callsub:
         if (const std::int32_t entry = PlainCallSub(rt, p, *proc)) [[likely]] {
           p = entry;
           jumped = true;
-          VX_NEXT_STATEMENT();
+          continue;
         } else {
           const Flow flow = detail::CallSub(rt, p, proc->target, msg::Id::kNoLabelCallSub);
           next = flow.next;
@@ -399,17 +348,14 @@ int Run(Runtime& rt, std::int32_t p) {
         }
         break;
       case P_DTV_ENDP:
-      endp:
         if (rt.run.depth > 0) {
           --rt.run.depth;
           p = rt.run.stack[rt.run.depth].return_index;
-          VX_NEXT_STATEMENT();
-        } else {
-          next = detail::END_OF_RUN;
+          continue;
         }
+        next = detail::END_OF_RUN;
         break;
       case P_DTV_WHILE:
-      while_:
         if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
           if (condition != 0.0) {
             p = next;
@@ -417,15 +363,14 @@ int Run(Runtime& rt, std::int32_t p) {
             p = proc->target;
             jumped = true;
           }
-          VX_NEXT_STATEMENT();
+          continue;
         }
         if (!WhileHolds(rt, *proc)) {
           next = proc->target;
           jumped = true;
         }
         break;
-      case P_DTV_ENDWHILE:
-      endwhile: {
+      case P_DTV_ENDWHILE: {
         // The loop's condition is tested here rather than by a jump back to
         // its While, unless the While is watched (a break mark, single
         // steps, the timing trace), which must see every pass.
@@ -443,7 +388,7 @@ int Run(Runtime& rt, std::int32_t p) {
             p = loop->target;
             jumped = true;
           }
-          VX_NEXT_STATEMENT();
+          continue;
         }
         if (WhileHolds(rt, *loop)) {
           next = head + 1;
@@ -467,7 +412,6 @@ int Run(Runtime& rt, std::int32_t p) {
     if (next == detail::END_OF_RUN) return 1;
     p = next;
   }
-#undef VX_NEXT_STATEMENT
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/fused_code.hpp"
+
 namespace vx {
 
 struct Runtime;
@@ -97,6 +99,7 @@ struct RunState {
   std::uint32_t trace_flags = 0;
 
   EngineLock lock;
+  FusedCode fused;
 
   // Work buffers, reserved once.
   std::string text;          // string expressions and source texts

@@ -18,6 +18,15 @@ using expr::detail::Instruction;
 using expr::detail::NameBinding;
 using expr::detail::Op;
 using expr::detail::Shape;
+using expr::detail::BinaryDispatch;
+using expr::detail::Form;
+using expr::detail::kDoApply;
+using expr::detail::kDoFail;
+using expr::detail::kDoGuard;
+using expr::detail::kDoLoad;
+using expr::detail::kDoPush;
+using expr::detail::kFirstBinary;
+using expr::detail::kOperatorSlots;
 
 }  // namespace
 
@@ -44,27 +53,6 @@ Shape ShapeOf(const std::vector<Instruction>& code) {
 }
 
 // --- the instruction loop's dispatch --------------------------------------
-
-// Each binary instruction is one case of the loop for its form and its
-// operator, so the operator's arithmetic is compiled into the case.
-enum class Form : std::uint8_t { kStack, kConst, kLoad, kPairConst, kPairLoad };
-
-constexpr std::uint8_t OperatorSlot(unsigned char oper) {
-  switch (oper) {
-    case '+': return 0;
-    case '-': return 1;
-    case '*': return 2;
-    case '/': return 3;
-    default: return oper >= kFirstCode && oper <= kLastCode ? 4 + (oper - kFirstCode) : 19;
-  }
-}
-constexpr std::uint8_t kOperatorSlots = 20;
-
-enum Dispatch : std::uint8_t { kDoPush, kDoLoad, kDoGuard, kDoApply, kDoFail, kFirstBinary = 8 };
-
-constexpr std::uint8_t BinaryDispatch(Form form, unsigned char oper) {
-  return static_cast<std::uint8_t>(kFirstBinary + static_cast<int>(form) * kOperatorSlots + OperatorSlot(oper));
-}
 
 std::uint8_t DispatchOf(const Instruction& in) {
   switch (in.op) {
@@ -515,24 +503,7 @@ double EvaluateCompiled(Runtime& rt, CompiledExpression& compiled) {
       case kDoApply:
         if (!ApplyFunction(in.function, sp[-1], &sp[-1])) return Fail(rt);
         break;
-      VX_BINARY_CASES('+')
-      VX_BINARY_CASES('-')
-      VX_BINARY_CASES('*')
-      VX_BINARY_CASES('/')
-      VX_BINARY_CASES(kLess)
-      VX_BINARY_CASES(kGreater)
-      VX_BINARY_CASES(kLessEqual)
-      VX_BINARY_CASES(kGreaterEqual)
-      VX_BINARY_CASES(kEqual)
-      VX_BINARY_CASES(kNotEqual)
-      VX_BINARY_CASES(kLogicalOr)
-      VX_BINARY_CASES(kLogicalAnd)
-      VX_BINARY_CASES(kShiftLeft)
-      VX_BINARY_CASES(kShiftRight)
-      VX_BINARY_CASES(kBitOr)
-      VX_BINARY_CASES(kBitAnd)
-      VX_BINARY_CASES(kBitXor)
-      VX_BINARY_CASES(kModulo)
+      VX_EACH_OPERATOR(VX_BINARY_CASES)
       default: return Fail(rt);  // kDoFail, and an operator no case has
     }
   }

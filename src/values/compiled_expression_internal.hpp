@@ -30,6 +30,36 @@ enum class Op : std::uint8_t {
   kFail,         // the text rules fail here
 };
 
+// Each binary instruction is one case of the instruction loops for its
+// form and its operator, so the operator's arithmetic is compiled into the
+// case: `dispatch` is that case.
+enum class Form : std::uint8_t { kStack, kConst, kLoad, kPairConst, kPairLoad };
+
+constexpr std::uint8_t OperatorSlot(unsigned char oper) {
+  switch (oper) {
+    case '+': return 0;
+    case '-': return 1;
+    case '*': return 2;
+    case '/': return 3;
+    default:
+      return oper >= rules::kFirstCode && oper <= rules::kLastCode ? 4 + (oper - rules::kFirstCode) : 19;
+  }
+}
+inline constexpr std::uint8_t kOperatorSlots = 20;
+
+enum Dispatch : std::uint8_t { kDoPush, kDoLoad, kDoGuard, kDoApply, kDoFail, kFirstBinary = 8 };
+
+constexpr std::uint8_t BinaryDispatch(Form form, unsigned char oper) {
+  return static_cast<std::uint8_t>(kFirstBinary + static_cast<int>(form) * kOperatorSlots + OperatorSlot(oper));
+}
+
+// Every binary operator.
+#define VX_EACH_OPERATOR(X)                                                                \
+  X('+') X('-') X('*') X('/') X(rules::kLess) X(rules::kGreater) X(rules::kLessEqual)      \
+  X(rules::kGreaterEqual) X(rules::kEqual) X(rules::kNotEqual) X(rules::kLogicalOr)        \
+  X(rules::kLogicalAnd) X(rules::kShiftLeft) X(rules::kShiftRight) X(rules::kBitOr)        \
+  X(rules::kBitAnd) X(rules::kBitXor) X(rules::kModulo)
+
 struct Instruction {
   Op op = Op::kFail;
   char oper = 0;
@@ -80,6 +110,20 @@ enum class FastCase : std::uint8_t {
 #undef VX_CASE_NAMES
 };
 
+// Every case but kNone, in the order of the enumeration: the inline
+// evaluation and the run loop's fused statements have one form per case.
+#define VX_FAST_CASES(X)                                                                  \
+  X(kLiteral) X(kVariable) X(kChain) X(kCode) X(kVariableLiteral) X(kVariableVariable)    \
+  X(kVariableLiteralAdd) X(kVariableVariableAdd) X(kVariableLiteralSubtract)              \
+  X(kVariableVariableSubtract) X(kVariableLiteralMultiply) X(kVariableVariableMultiply)   \
+  X(kVariableLiteralLess) X(kVariableVariableLess) X(kVariableLiteralGreater)             \
+  X(kVariableVariableGreater) X(kVariableLiteralLessEqual) X(kVariableVariableLessEqual)  \
+  X(kVariableLiteralGreaterEqual) X(kVariableVariableGreaterEqual)                        \
+  X(kVariableLiteralEqual) X(kVariableVariableEqual) X(kVariableLiteralNotEqual)          \
+  X(kVariableVariableNotEqual)
+inline constexpr int kFastCases = 24;
+static_assert(static_cast<int>(FastCase::kVariableVariableNotEqual) == kFastCases);
+
 // The case for a two-operand shape with the given operator.
 constexpr FastCase TwoOperandCase(bool right_is_variable, char oper) {
 #define VX_CASE_OF(NAME, OPER)                                                             \
@@ -129,7 +173,8 @@ namespace expr {
 namespace detail {
 
 // A chain: a literal or a variable, then operators each with a literal or a
-// variable, left to right ((A+B)%1000, I%1000==0), in one accumulator.
+// variable, left to right ((A+B)%1000, I%1000==0), in one accumulator. Each
+// operator is one case of the switch, operand kind and operator together.
 [[gnu::always_inline]] inline bool EvaluateChain(const CompiledExpression& c, double* out) {
   const Instruction* in = c.code.data();
   const Instruction* const end = in + c.code.size();
@@ -139,12 +184,21 @@ namespace detail {
     acc = *in->operand;
   }
   for (++in; in != end; ++in) {
-    double r = in->value;
-    if (in->op == Op::kBinaryLoad) {
-      if (in->operand == nullptr) return false;
-      r = *in->operand;
+    switch (in->dispatch) {
+#define VX_CHAIN_CASES(OPER)                                                                 \
+  case BinaryDispatch(Form::kConst, OPER):                                                   \
+    if (!rules::ApplyOperator(static_cast<char>(OPER), acc, in->value, &acc)) return false;  \
+    break;                                                                                   \
+  case BinaryDispatch(Form::kLoad, OPER):                                                    \
+    if (in->operand == nullptr ||                                                            \
+        !rules::ApplyOperator(static_cast<char>(OPER), acc, *in->operand, &acc)) {           \
+      return false;                                                                          \
+    }                                                                                        \
+    break;
+      VX_EACH_OPERATOR(VX_CHAIN_CASES)
+#undef VX_CHAIN_CASES
+      default: return false;
     }
-    if (!rules::ApplyOperator(in->oper, acc, r, &acc)) return false;
   }
   *out = acc;
   return true;
@@ -155,24 +209,57 @@ namespace detail {
 // EvaluateCompiled then reports.
 bool RunBoundCode(const CompiledExpression& c, double* out);
 
+// The operator of a two-operand case with an inline operator, else 0.
+constexpr char InlineOperatorOf(FastCase k) {
+#define VX_OPERATOR_OF(NAME, OPER)                                                     \
+  if (k == FastCase::kVariableLiteral##NAME || k == FastCase::kVariableVariable##NAME) { \
+    return static_cast<char>(OPER);                                                    \
+  }
+  VX_INLINE_OPERATORS(VX_OPERATOR_OF)
+#undef VX_OPERATOR_OF
+  return 0;
+}
+
+// Whether a two-operand case reads a second variable.
+constexpr bool RightIsVariable(FastCase k) {
+  if (k == FastCase::kVariableVariable) return true;
+#define VX_VARIABLE_VARIABLE(NAME, OPER) \
+  if (k == FastCase::kVariableVariable##NAME) return true;
+  VX_INLINE_OPERATORS(VX_VARIABLE_VARIABLE)
+#undef VX_VARIABLE_VARIABLE
+  return false;
+}
+
+// One inline case, with the bindings current; false when the expression
+// needs the careful instruction loop.
+template <FastCase K>
+[[gnu::always_inline]] inline bool EvaluateCase(const CompiledExpression& c, double* out) {
+  const FastPart& fast = c.fast;
+  if constexpr (K == FastCase::kLiteral) {
+    *out = fast.literal;
+    return true;
+  } else if constexpr (K == FastCase::kVariable) {
+    *out = *fast.left;
+    return true;
+  } else if constexpr (K == FastCase::kChain) {
+    return EvaluateChain(c, out);
+  } else if constexpr (K == FastCase::kCode) {
+    return RunBoundCode(c, out);
+  } else {
+    constexpr char kOperator = InlineOperatorOf(K);
+    const char oper = kOperator != 0 ? kOperator : fast.oper;
+    return rules::ApplyOperator(oper, *fast.left, RightIsVariable(K) ? *fast.right : fast.literal, out);
+  }
+}
+
 // The inline shapes, with the bindings current; false when the expression
 // needs the careful instruction loop.
 [[gnu::always_inline]] inline bool EvaluateShape(const CompiledExpression& c, double* out) {
-  const FastPart& fast = c.fast;
-  switch (fast.evaluation) {
-    case FastCase::kLiteral: *out = fast.literal; return true;
-    case FastCase::kVariable: *out = *fast.left; return true;
-    case FastCase::kChain: return EvaluateChain(c, out);
-    case FastCase::kCode: return RunBoundCode(c, out);
-    case FastCase::kVariableLiteral: return rules::ApplyOperator(fast.oper, *fast.left, fast.literal, out);
-    case FastCase::kVariableVariable: return rules::ApplyOperator(fast.oper, *fast.left, *fast.right, out);
-#define VX_INLINE_CASES(NAME, OPER)                                                  \
-  case FastCase::kVariableLiteral##NAME:                                             \
-    return rules::ApplyOperator(static_cast<char>(OPER), *fast.left, fast.literal, out); \
-  case FastCase::kVariableVariable##NAME:                                            \
-    return rules::ApplyOperator(static_cast<char>(OPER), *fast.left, *fast.right, out);
-      VX_INLINE_OPERATORS(VX_INLINE_CASES)
-#undef VX_INLINE_CASES
+  switch (c.fast.evaluation) {
+#define VX_SHAPE_CASE(K) \
+  case FastCase::K: return EvaluateCase<FastCase::K>(c, out);
+    VX_FAST_CASES(VX_SHAPE_CASE)
+#undef VX_SHAPE_CASE
     case FastCase::kNone: break;
   }
   return false;

@@ -539,11 +539,11 @@ TEST_F(RunLoop, BreakMarksAndSingleStepsStopBeforeTheProcedure) {
   RecordingDebugger debugger;
   rt.debugger = &debugger;
   ASSERT_EQ(Load("Data long X 0\n:Initial\nENDP\n:Go\nX = 1\nX = 2\nENDP\n"), 1);
-  rt.program.Proc(3).break_mark = 1;
+  rt.program.SetBreakMark(3, true);
   EXPECT_EQ(Run("Go"), 1);
   EXPECT_EQ(debugger.calls, (Strings{"3:"}));
   debugger.calls.clear();
-  rt.program.Proc(3).break_mark = 0;
+  rt.program.SetBreakMark(3, false);
   rt.run.single_step = true;
   EXPECT_EQ(Run("Go"), 1);
   EXPECT_EQ(debugger.calls, (Strings{"2:", "3:", "4:"}));
@@ -565,12 +565,12 @@ TEST_F(RunLoop, EveryPassOfAWhileIsSeenByBreakMarksAndSingleSteps) {
   const std::string in_body = std::to_string(head + 1) + ":";
   const std::string at_end = std::to_string(head + 2) + ":";
   const std::string after = std::to_string(head + 3) + ":";
-  rt.program.Proc(head).break_mark = 1;
+  rt.program.SetBreakMark(head, true);
   EXPECT_EQ(Run("Go"), 1);
   EXPECT_EQ(debugger.calls, (Strings{at_head, at_head, at_head, at_head}));
   EXPECT_EQ(Long("I"), 3);
   debugger.calls.clear();
-  rt.program.Proc(head).break_mark = 0;
+  rt.program.SetBreakMark(head, false);
   values::WriteInteger(rt, rt.program.FindResource("I"), 1);
   rt.run.single_step = true;
   EXPECT_EQ(Run("Go"), 1);

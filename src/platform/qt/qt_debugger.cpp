@@ -72,7 +72,7 @@ QListWidget* MakeBreakList(Runtime& rt, std::int32_t current, QWidget* parent) {
   QObject::connect(list, &QListWidget::itemChanged, [&rt](QListWidgetItem* item) {
     const int p = item->data(Qt::UserRole).toInt();
     if (p >= 1 && p < rt.program.ProcCount())
-      rt.program.Proc(p).break_mark = item->checkState() == Qt::Checked ? 1 : 0;
+      rt.program.SetBreakMark(p, item->checkState() == Qt::Checked);
   });
   return list;
 }

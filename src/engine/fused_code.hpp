@@ -1,0 +1,50 @@
+#pragma once
+// Fused statements: the run loop's plain numeric work (assignments of
+// numbers to long and double variables, increments, conditions, loops, jumps
+// and subroutine calls to labels) turned, statement by statement, into records
+// that name their next statements and bound operands directly, and run one
+// after another without the run loop's checks in between.
+//
+// A record is made on the first visit under the current tables and holds
+// until the name table, the resource count or the procedures (their break
+// marks included) change; the run loop enters the fused code only while
+// nothing watches or traces single statements. Whatever a record cannot do
+// (any other statement, an operand not yet bound, a failing operator, a
+// full call stack) ends the fused run at that statement, which the run loop
+// then executes itself, reporting as ever.
+#include <cstdint>
+#include <vector>
+
+namespace vx {
+
+struct Runtime;
+struct CompiledExpression;
+struct ResourceEntry;
+
+namespace engine {
+
+struct FusedStatement {
+  std::uint8_t form = 0;  // 0: made on the next visit
+  std::int32_t on_true = 0;   // the next statement, or where a holding condition goes
+  std::int32_t on_false = 0;  // where a failing condition goes; a call's label
+  const CompiledExpression* expression = nullptr;
+  ResourceEntry* counter = nullptr;  // what an increment adds to
+  double* counter_value = nullptr;   // and its name-table value, if it has one
+};
+
+struct FusedCode {
+  std::vector<FusedStatement> statements;  // one per procedure index, and one past the last
+  // The tables the records were made under.
+  std::uint64_t names_generation = 0;
+  std::int32_t resource_count = -1;
+  std::uint32_t program_revision = 0;
+};
+
+// Runs fused statements from `p` (a procedure index of the program): the
+// index of the first statement the run loop must execute itself. That is
+// `p` itself when its statement does not fuse, and one past the last
+// procedure when the run went off the end.
+std::int32_t RunFused(Runtime& rt, std::int32_t p);
+
+}  // namespace engine
+}  // namespace vx
