@@ -2,6 +2,9 @@
 // Shared by the parts of the run loop: where execution goes next, and the
 // operand evaluation every directive uses.
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 #include <string>
 #include <string_view>
@@ -54,6 +57,17 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
 // the compiler cannot turn into a select.
 [[gnu::noinline]] void StoreTruncatedLong(ResourceEntry& dest, double* value, double v);
 
+// The truncation of `v` where it is a whole number in the 32-bit range;
+// for anything else a number that differs from `v` (the processor's
+// conversion gives INT_MIN for what is out of range and NaN).
+[[gnu::always_inline]] inline std::int32_t WholeOrOther(double v) {
+#if defined(__SSE2__)
+  return _mm_cvttsd_si32(_mm_set_sd(v));
+#else
+  return v > -2147483649.0 && v < 2147483648.0 ? static_cast<std::int32_t>(v) : 0;
+#endif
+}
+
 // Stores an assignment's value through its bound destination. A long
 // variable given a nonzero whole number in range keeps `v` itself as its
 // name-table value (zero is stored as +0 by the other path): a counter's
@@ -62,18 +76,16 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
 [[gnu::always_inline]] inline void StoreBound(const expr::detail::FastPart& fast, double v) {
   ResourceEntry& dest = *fast.destination;
   if (dest.kind == R_KD_VAL_LONG) {
-    if (v > -2147483649.0 && v < 2147483648.0) [[likely]] {
-      const auto whole = static_cast<std::int32_t>(v);
-      if (whole != 0 && static_cast<double>(whole) == v) [[likely]] {
-        dest.long_value = whole;
-        if (fast.destination_value != nullptr) *fast.destination_value = v;
-        return;
-      }
+    const std::int32_t whole = WholeOrOther(v);
+    if (whole != 0 && static_cast<double>(whole) == v) [[likely]] {
+      dest.long_value = whole;
+      *fast.destination_value = v;
+      return;
     }
     StoreTruncatedLong(dest, fast.destination_value, v);
   } else {
     dest.double_value = v;
-    if (fast.destination_value != nullptr) *fast.destination_value = v;
+    *fast.destination_value = v;
   }
 }
 

@@ -33,7 +33,7 @@ std::string LineMessage(std::int32_t line, std::string_view message) {
 
 void StoreTruncatedLong(ResourceEntry& dest, double* value, double v) {
   dest.long_value = TruncateToInt32(v);
-  if (value != nullptr) *value = dest.long_value;
+  *value = dest.long_value;
 }
 
 }  // namespace detail
@@ -117,8 +117,9 @@ void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& d
   expr::detail::FastPart& fast = compiled.fast;
   if (!expr::detail::BindingsCurrent(rt, fast)) return;
   fast.destination = &dest;
-  fast.destination_value =
-      dest.name_index < rt.names.Size() ? rt.names.MutableValuePointer(dest.name_index) : nullptr;
+  fast.destination_value = dest.name_index < rt.names.Size()
+                               ? rt.names.MutableValuePointer(dest.name_index)
+                               : &fast.unread_value;
 }
 
 // The statement's expression evaluated inline under current bindings:

@@ -150,9 +150,12 @@ struct FastPart {
   double literal = 0.0;
   // Where an assignment of this expression stores, bound by the run loop
   // under the same tables (null until then, and after every binding): a
-  // long or double variable and its name-table value, if it has one.
+  // long or double variable and its name-table value. A variable without a
+  // name-table pair has its value stored in `unread_value` instead, which
+  // nothing reads, so that the store needs no test.
   ResourceEntry* destination = nullptr;
   double* destination_value = nullptr;
+  double unread_value = 0.0;
 };
 
 inline bool BindingsCurrent(const Runtime& rt, const FastPart& fast) {

@@ -629,6 +629,8 @@ TEST_F(RunLoop, BoundLongAssignmentsTruncateAndSaturateAsTheGeneralPath) {
                {-0.5, 0},
                {-0.0, 0},
                {2147483647.5, 2147483647},
+               {2147483648.0, 2147483647},
+               {-2147483648.0, std::numeric_limits<std::int32_t>::min()},
                {-2147483648.5, std::numeric_limits<std::int32_t>::min()},
                {3e9, std::numeric_limits<std::int32_t>::max()},
                {-3e9, std::numeric_limits<std::int32_t>::min()},
