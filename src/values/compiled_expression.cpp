@@ -120,7 +120,10 @@ class Compiler {
     out_->fast.literal = code.size() == 1 ? code[0].value : code.size() == 2 ? code[1].value : 0.0;
     out_->fast.oper = code.size() == 2 ? code[1].oper : 0;
     if (out_->shape == Shape::kNone) PairOperands(out_->code);
-    for (Instruction& in : out_->code) in.dispatch = DispatchOf(in);
+    for (Instruction& in : out_->code) {
+      in.dispatch = DispatchOf(in);
+      in.whole = ToInt32(in.value);
+    }
     return std::move(out_);
   }
 
@@ -395,13 +398,13 @@ bool RunBoundCode(const CompiledExpression& compiled, double* out) {
   if (!ApplyOperator(static_cast<char>(OPER), *sp, top, &r)) return false;                    \
   top = r;                                                                                    \
   VX_NEXT();                                                                                  \
-  constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), top, in->value, &r)) return false; \
+  constant_##SLOT : if (!ApplyToLiteral<OPER>(top, *in, &r)) return false;                   \
   top = r;                                                                                    \
   VX_NEXT();                                                                                  \
   named_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), top, *in->operand, &r)) return false; \
   top = r;                                                                                    \
   VX_NEXT();                                                                                  \
-  pair_constant_##SLOT : if (!ApplyOperator(static_cast<char>(OPER), *in->operand, in->value, &r)) return false; \
+  pair_constant_##SLOT : if (!ApplyToLiteral<OPER>(*in->operand, *in, &r)) return false;     \
   *sp++ = top;                                                                                \
   top = r;                                                                                    \
   VX_NEXT();                                                                                  \

@@ -70,7 +70,19 @@ struct Instruction {
   std::int32_t index2 = 0;           // kPairLoad: the right operand's name
   const double* operand2 = nullptr;  // and its bound value
   std::uint8_t dispatch = 0;         // the op and its operator as one case of the loop
+  std::int32_t whole = 0;            // `value` as a 32-bit integer, for the integer operators
 };
+
+// l OPER the instruction's literal; an integer operator takes the literal
+// as converted once, at compile time.
+template <unsigned char OPER>
+[[gnu::always_inline]] inline bool ApplyToLiteral(double l, const Instruction& in, double* out) {
+  if constexpr (rules::IsIntegerOperator(OPER)) {
+    return rules::ApplyIntegerOperator(static_cast<char>(OPER), rules::ToInt32(l), in.whole, out);
+  } else {
+    return rules::ApplyOperator(static_cast<char>(OPER), l, in.value, out);
+  }
+}
 
 // Where a name was found the last time the names were looked up.
 struct NameBinding {
@@ -190,7 +202,7 @@ namespace detail {
     switch (in->dispatch) {
 #define VX_CHAIN_CASES(OPER)                                                                 \
   case BinaryDispatch(Form::kConst, OPER):                                                   \
-    if (!rules::ApplyOperator(static_cast<char>(OPER), acc, in->value, &acc)) return false;  \
+    if (!ApplyToLiteral<OPER>(acc, *in, &acc)) return false;                                 \
     break;                                                                                   \
   case BinaryDispatch(Form::kLoad, OPER):                                                    \
     if (in->operand == nullptr ||                                                            \

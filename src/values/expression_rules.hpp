@@ -136,6 +136,28 @@ inline bool ApplyFunction(Function f, double v, double* out) {
 
 inline double Truth(bool b) { return b ? 1.0 : 0.0; }
 
+// The operators on 32-bit integers: true when `op` is one of them.
+constexpr bool IsIntegerOperator(unsigned char op) { return op >= kShiftLeft && op <= kModulo; }
+
+// An integer operator on operands already made 32-bit integers.
+[[gnu::always_inline]] inline bool ApplyIntegerOperator(char op, std::int32_t a, std::int32_t b,
+                                                        double* out) {
+  const auto ua = static_cast<std::uint32_t>(a);
+  switch (static_cast<unsigned char>(op)) {
+    // Shifted as unsigned so that no bit pattern is undefined.
+    case kShiftLeft: *out = static_cast<std::int32_t>(ua << (b & 31)); return true;
+    case kShiftRight: *out = a >> (b & 31); return true;
+    case kBitOr: *out = a | b; return true;
+    case kBitAnd: *out = a & b; return true;
+    case kBitXor: *out = a ^ b; return true;
+    case kModulo:
+      // x % 0 is 0 rather than a trap; INT_MIN % -1 is 0, its true value.
+      *out = (b == 0 || b == -1) ? 0 : a % b;
+      return true;
+    default: return false;
+  }
+}
+
 // accumulator = l op r. False when the expression fails: a divisor within
 // 1e-20 of zero, or the code that names no operator.
 [[gnu::always_inline]] inline bool ApplyOperator(char op, double l, double r, double* out) {
@@ -157,22 +179,7 @@ inline double Truth(bool b) { return b ? 1.0 : 0.0; }
     case kLogicalAnd: *out = Truth(l > 0.0 && r > 0.0); return true;
     default: break;
   }
-  const std::int32_t a = ToInt32(l);
-  const std::int32_t b = ToInt32(r);
-  const auto ua = static_cast<std::uint32_t>(a);
-  switch (static_cast<unsigned char>(op)) {
-    // Shifted as unsigned so that no bit pattern is undefined.
-    case kShiftLeft: *out = static_cast<std::int32_t>(ua << (b & 31)); return true;
-    case kShiftRight: *out = a >> (b & 31); return true;
-    case kBitOr: *out = a | b; return true;
-    case kBitAnd: *out = a & b; return true;
-    case kBitXor: *out = a ^ b; return true;
-    case kModulo:
-      // x % 0 is 0 rather than a trap; INT_MIN % -1 is 0, its true value.
-      *out = (b == 0 || b == -1) ? 0 : a % b;
-      return true;
-    default: return false;
-  }
+  return ApplyIntegerOperator(op, ToInt32(l), ToInt32(r), out);
 }
 
 }  // namespace vx::expr::rules

@@ -281,7 +281,10 @@ TEST_F(DifferentialTest, ShortShapesAgreeWithTextRules) {
     ExpectAgreement("((42))", "literal");
     // Chains: each operator takes a literal or a name, left to right.
     for (const char* chain : {"(A+B)%1000", "A%1000==0", "2*A-C/B", "1+2+3", "A-B-C-B",
-                              "(C*C-B*B)", "A/B/0", "A+NOPE+1", "A+E+1", "(A+S)%0x10<<2"}) {
+                              "(C*C-B*B)", "A/B/0", "A+NOPE+1", "A+E+1", "(A+S)%0x10<<2",
+                              // integer operators take their literal converted at compile time
+                              "(A*C)%2.9", "(B*3)%0", "(B*3)%0.5", "(A*3)%3000000000",
+                              "(C*B)%0xFFFFFFFF", "(B-A)>>31|0", "(A+C)&3000000000^7"}) {
       std::string prepared = chain;
       rt.error.Clear();
       ASSERT_TRUE(expr::PrepareExpression(rt, prepared)) << chain;
