@@ -122,18 +122,9 @@ void BindDestination(Runtime& rt, CompiledExpression& compiled, ResourceEntry& d
                                : &fast.unread_value;
 }
 
-// The statement's expression evaluated inline under current bindings:
-// false when it needs the general path, which also reports failures, so a
-// true result leaves no error behind.
-[[gnu::always_inline]] inline bool EvaluateBound(Runtime& rt, const Procedure& proc, double* v) {
-  if (!proc.expression) return false;
-  const CompiledExpression& compiled = *proc.expression;
-  return expr::detail::BindingsCurrent(rt, compiled.fast) && expr::detail::EvaluateShape(compiled, v);
-}
-
 // An assignment of a number to a long or double variable whose destination
 // is bound, evaluated inline: no lookup at all, and no error can follow.
-// False for every other assignment, and while assignments are traced.
+// False for every other assignment.
 [[gnu::always_inline]] inline bool MoveBound(Runtime& rt, Procedure& proc) {
   if (!proc.expression) return false;
   const CompiledExpression& compiled = *proc.expression;
@@ -167,30 +158,6 @@ bool MoveToNumber(Runtime& rt, Procedure& proc) {
 
 void Move(Runtime& rt, Procedure& proc) {
   if (!MoveToNumber(rt, proc)) detail::Assign(rt, proc);
-}
-
-// The block form of If: true when the then part that follows runs, false
-// when the jump skips it. A failed condition goes on; the loop then ends
-// the run with the error.
-[[gnu::always_inline]] inline bool BlockIfHolds(Runtime& rt, Procedure& proc) {
-  const double v = detail::EvaluateNumber(rt, proc);
-  return v > 0.0 || rt.error.Raised();
-}
-
-// CALLSUB to a defined label, with room on the stack and no call trace:
-// the entry to jump to, else 0 (the general path reports or traces).
-[[gnu::always_inline]] inline std::int32_t PlainCallSub(Runtime& rt, std::int32_t p,
-                                                        const Procedure& proc) {
-  RunState& run = rt.run;
-  if (run.depth >= CALL_STACK_MAX || (run.trace_flags & TRACE_CALLS) || proc.target < 0 ||
-      proc.target >= rt.program.LblCount()) {
-    return 0;
-  }
-  const std::int32_t entry = rt.program.LabelAt(proc.target).entry;
-  if (entry == 0) return 0;
-  run.stack[run.depth] = {p + 1, proc.target};
-  ++run.depth;
-  return entry;
 }
 
 // A failed condition goes on; the loop then ends the run with the error.
@@ -254,19 +221,18 @@ int EndWithError(Runtime& rt, std::int32_t p) {
 // procedures, whether single steps or the timing trace watch every one, and
 // whether the fused statements may run (nothing watches or traces them).
 // Only code that reaches outside the loop (APIs, dialogs, the window system,
-// general assignments) could change these; they are taken again after it.
+// general assignments) could change these; they are taken again after each
+// statement the loop executes itself.
 struct LoopView {
   Procedure* procs = nullptr;
   std::int32_t count = 0;
   bool watching = false;
-  bool tracing_assignments = false;
   bool fused = false;
 
   void Refresh(Runtime& rt) {
     count = rt.program.ProcCount();
     procs = count > 0 ? &rt.program.Proc(0) : nullptr;
     watching = rt.run.single_step || rt.run.timing_trace;
-    tracing_assignments = (rt.run.trace_flags & TRACE_ASSIGNMENTS) != 0;
     fused = !watching && rt.run.trace_flags == 0;
   }
 };
@@ -275,7 +241,6 @@ int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   LoopView view;
   view.Refresh(rt);
-  double condition = 0.0;
 
   for (;;) {
     if (p < 1 || p >= view.count) return jumped ? 0 : 1;
@@ -285,133 +250,17 @@ int Run(Runtime& rt, std::int32_t p) {
       p = RunFused(rt, p);
       if (p < 1 || p >= view.count) return 1;
     }
-    Procedure* const proc = &view.procs[p];
-    if ((proc->break_mark != 0) | view.watching) {
-      if (!BeforeProcedure(rt, p, *proc)) return 1;
-      view.Refresh(rt);
+    Procedure& proc = view.procs[p];
+    if ((proc.break_mark != 0) | view.watching) {
+      if (!BeforeProcedure(rt, p, proc)) return 1;
     }
-    // The loop's commonest statements have inline forms here, the rest go
-    // to Execute. The inline forms go straight on: they raise no error, end
-    // no run and change nothing the view holds.
-    std::int32_t next = p + 1;
-    jumped = false;
-    switch (proc->code) {
-      case P_DTV_MOVE:
-        if (!view.tracing_assignments && MoveBound(rt, *proc)) [[likely]] {
-          p = next;
-          continue;
-        }
-        if (!MoveToNumber(rt, *proc)) {
-          detail::Assign(rt, *proc);
-          view.Refresh(rt);
-        }
-        break;
-      case P_DTV_EXECUTE:
-        p = next;
-        continue;
-      case P_DTV_ELSE_IF:
-      case P_DTV_BREAK:
-      case P_DTV_CONTINUE:
-        p = proc->target;
-        jumped = true;
-        continue;
-      case P_DTV_IF:
-        if (proc->b == IF_TAIL_BLOCK) {
-          if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
-            if (condition > 0.0) {
-              p = next;
-            } else {
-              p = proc->target;
-              jumped = true;
-            }
-            continue;
-          }
-          if (!BlockIfHolds(rt, *proc)) {
-            next = proc->target;
-            jumped = true;
-          }
-        } else {
-          const Flow flow = detail::ExecuteIf(rt, p, *proc);
-          next = flow.next;
-          jumped = flow.jump;
-          view.Refresh(rt);
-        }
-        break;
-      case P_DTV_CALLSUB:
-        if (const std::int32_t entry = PlainCallSub(rt, p, *proc)) [[likely]] {
-          p = entry;
-          jumped = true;
-          continue;
-        } else {
-          const Flow flow = detail::CallSub(rt, p, proc->target, msg::Id::kNoLabelCallSub);
-          next = flow.next;
-          jumped = flow.jump;
-        }
-        break;
-      case P_DTV_ENDP:
-        if (rt.run.depth > 0) {
-          --rt.run.depth;
-          p = rt.run.stack[rt.run.depth].return_index;
-          continue;
-        }
-        next = detail::END_OF_RUN;
-        break;
-      case P_DTV_WHILE:
-        if (EvaluateBound(rt, *proc, &condition)) [[likely]] {
-          if (condition != 0.0) {
-            p = next;
-          } else {
-            p = proc->target;
-            jumped = true;
-          }
-          continue;
-        }
-        if (!WhileHolds(rt, *proc)) {
-          next = proc->target;
-          jumped = true;
-        }
-        break;
-      case P_DTV_ENDWHILE: {
-        // The loop's condition is tested here rather than by a jump back to
-        // its While, unless the While is watched (a break mark, single
-        // steps, the timing trace), which must see every pass.
-        const std::int32_t head = proc->target;
-        Procedure* loop = head >= 1 && head < view.count ? &view.procs[head] : nullptr;
-        if (loop == nullptr || loop->code != P_DTV_WHILE || (loop->break_mark != 0) | view.watching) {
-          next = head;
-          jumped = true;
-          break;
-        }
-        if (EvaluateBound(rt, *loop, &condition)) [[likely]] {
-          if (condition != 0.0) {
-            p = head + 1;
-          } else {
-            p = loop->target;
-            jumped = true;
-          }
-          continue;
-        }
-        if (WhileHolds(rt, *loop)) {
-          next = head + 1;
-        } else {
-          next = loop->target;
-          jumped = true;
-        }
-        if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, head);
-        break;
-      }
-      default: {
-        const Flow flow = Execute(rt, p, *proc);
-        next = flow.next;
-        jumped = flow.jump;
-        view.Refresh(rt);
-        break;
-      }
-    }
+    const Flow flow = Execute(rt, p, proc);
+    view.Refresh(rt);
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
     if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
-    if (next == detail::END_OF_RUN) return 1;
-    p = next;
+    if (flow.next == detail::END_OF_RUN) return 1;
+    p = flow.next;
+    jumped = flow.jump;
   }
 }
 
