@@ -54,8 +54,8 @@ enum class Making { kMade, kNotYet };
 
 class Maker {
  public:
-  Maker(Runtime& rt, std::int32_t p, FusedStatement& out)
-      : rt_(rt), p_(p), count_(rt.program.ProcCount()), out_(out) {}
+  Maker(Runtime& rt, FusedStatement* statements, std::int32_t p)
+      : rt_(rt), statements_(statements), p_(p), count_(rt.program.ProcCount()), out_(statements[p]) {}
 
   // Fills the record, or leaves it to be made on a later visit.
   Making Make() {
@@ -68,6 +68,7 @@ class Maker {
  private:
   Making MakeStatement() {
     out_.form = kExit;
+    out_.index = p_;
     if (p_ < 1 || p_ >= count_) return Making::kMade;
     const Procedure& proc = rt_.program.Proc(p_);
     if (proc.break_mark != 0) return Making::kMade;
@@ -100,14 +101,14 @@ class Maker {
   Making Jump(std::int32_t target) {
     if (!Lands(target)) return Making::kMade;
     out_.form = kJump;
-    out_.on_true = target;
+    out_.on_true = At(target);
     return Making::kMade;
   }
 
   // The next statement, which may be one past the last.
   Making GoOn() {
     out_.form = kJump;
-    out_.on_true = p_ + 1;
+    out_.on_true = At(p_ + 1);
     return Making::kMade;
   }
 
@@ -115,8 +116,8 @@ class Maker {
     const std::int32_t entry = LabelEntry(label);
     if (entry < 1 || entry >= count_) return Making::kMade;
     out_.form = kCallSub;
-    out_.on_true = entry;
-    out_.on_false = label;
+    out_.on_true = At(entry);
+    out_.label = label;
     return Making::kMade;
   }
 
@@ -177,8 +178,8 @@ class Maker {
     if (CaseOf(compiled) == FastCase::kNone) return Making::kMade;
     out_.form = EvaluatingForm(kind, CaseOf(compiled));
     out_.expression = &compiled;
-    out_.on_true = on_true;
-    out_.on_false = on_false;
+    out_.on_true = At(on_true);
+    out_.on_false = At(on_false);
     return Making::kMade;
   }
 
@@ -192,7 +193,14 @@ class Maker {
     return Condition(loop, kWhileHolds, true, head + 1, loop.target);
   }
 
+  // The record of a statement index, which lies within the program or one
+  // past its end (a record of its own that ends the run).
+  const FusedStatement* At(std::int32_t index) const {
+    return &statements_[index >= 0 && index <= count_ ? index : 0];
+  }
+
   Runtime& rt_;
+  FusedStatement* statements_;
   std::int32_t p_;
   std::int32_t count_;
   FusedStatement& out_;
@@ -220,34 +228,36 @@ std::int32_t RunFused(Runtime& rt, std::int32_t p) {
 
   // Each form goes to the next statement's form itself, so that every such
   // jump is predicted from its own place.
-#define VX_GO(INDEX)       \
+#define VX_GO(NEXT)        \
   do {                     \
-    p = (INDEX);           \
-    s = &statements[p];    \
+    s = (NEXT);            \
     goto* kForms[s->form]; \
   } while (0)
 
-  VX_GO(p);
+  VX_GO(&statements[p]);
 
-make:
-  if (Maker(rt, p, statements[p]).Make() == Making::kNotYet) return p;
+make: {
+  // A record not made yet knows no index of its own.
+  const auto index = static_cast<std::int32_t>(s - statements);
+  if (Maker(rt, statements, index).Make() == Making::kNotYet) return index;
   goto* kForms[s->form];
+}
 
 exit_:
-  return p;
+  return s->index;
 jump:
   VX_GO(s->on_true);
 callsub:
-  if (run.depth >= CALL_STACK_MAX) return p;  // the run loop reports the overflow
-  run.stack[run.depth] = {p + 1, s->on_false};
+  if (run.depth >= CALL_STACK_MAX) return s->index;  // the run loop reports the overflow
+  run.stack[run.depth] = {s->index + 1, s->label};
   ++run.depth;
   VX_GO(s->on_true);
 endp: {
-  if (run.depth <= 0) return p;  // the end of the run
+  if (run.depth <= 0) return s->index;  // the end of the run
   --run.depth;
   const std::int32_t back = run.stack[run.depth].return_index;
   if (back < 1 || back >= count) return back;
-  VX_GO(back);
+  VX_GO(&statements[back]);
 }
 
 increment_long: {
@@ -255,31 +265,31 @@ increment_long: {
   ResourceEntry& e = *s->counter;
   e.long_value = static_cast<std::int32_t>(static_cast<std::uint32_t>(e.long_value) + 1u);
   if (s->counter_value != nullptr) *s->counter_value = e.long_value;
-  VX_GO(p + 1);
+  VX_GO(s + 1);
 }
 increment_double: {
   ResourceEntry& e = *s->counter;
   e.double_value += 1.0;
   if (s->counter_value != nullptr) *s->counter_value = e.double_value;
-  VX_GO(p + 1);
+  VX_GO(s + 1);
 }
 
   // A failing expression is left to the run loop, which reports it.
 #define VX_EVALUATED_FORMS(K)                                                              \
   assign_##K : {                                                                           \
     double v;                                                                              \
-    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return p;            \
+    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return s->index;     \
     detail::StoreBound(s->expression->fast, v);                                            \
   }                                                                                        \
-  VX_GO(p + 1);                                                                            \
+  VX_GO(s + 1);                                                                            \
   if_##K : {                                                                               \
     double v;                                                                              \
-    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return p;            \
+    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return s->index;     \
     VX_GO(v > 0.0 ? s->on_true : s->on_false);                                             \
   }                                                                                        \
   while_##K : {                                                                            \
     double v;                                                                              \
-    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return p;            \
+    if (!expr::detail::EvaluateCase<FastCase::K>(*s->expression, &v)) return s->index;     \
     VX_GO(v != 0.0 ? s->on_true : s->on_false);                                            \
   }
   VX_FAST_CASES(VX_EVALUATED_FORMS)

@@ -25,15 +25,21 @@ namespace engine {
 
 struct FusedStatement {
   std::uint8_t form = 0;  // 0: made on the next visit
-  std::int32_t on_true = 0;   // the next statement, or where a holding condition goes
-  std::int32_t on_false = 0;  // where a failing condition goes; a call's label
+  std::int32_t index = 0;  // the statement's procedure index
+  std::int32_t label = 0;  // a call's label
+  // The next statement, or where a holding condition goes; and where a
+  // failing one goes.
+  const FusedStatement* on_true = nullptr;
+  const FusedStatement* on_false = nullptr;
   const CompiledExpression* expression = nullptr;
   ResourceEntry* counter = nullptr;  // what an increment adds to
   double* counter_value = nullptr;   // and its name-table value, if it has one
 };
 
 struct FusedCode {
-  std::vector<FusedStatement> statements;  // one per procedure index, and one past the last
+  // One per procedure index, and one past the last; records point at each
+  // other, so the vector is only ever replaced whole.
+  std::vector<FusedStatement> statements;
   // The tables the records were made under.
   std::uint64_t names_generation = 0;
   std::int32_t resource_count = -1;

@@ -34,10 +34,13 @@ void CompiledExpressionDeleter::operator()(CompiledExpression* compiled) const {
 
 namespace {
 
+// A chain's evaluation has a case for exactly these instructions and
+// nothing else (EvaluateChain).
 bool IsChain(const std::vector<Instruction>& code) {
   if (code.empty() || (code[0].op != Op::kPush && code[0].op != Op::kLoad)) return false;
   for (std::size_t i = 1; i < code.size(); ++i) {
     if (code[i].op != Op::kBinaryConst && code[i].op != Op::kBinaryLoad) return false;
+    if (!expr::detail::IsBinaryOperator(static_cast<unsigned char>(code[i].oper))) return false;
   }
   return true;
 }
@@ -287,7 +290,11 @@ void BindShape(CompiledExpression& compiled) {
   using expr::detail::FastCase;
   switch (compiled.shape) {
     case Shape::kLiteral: fast.evaluation = FastCase::kLiteral; return;
-    case Shape::kChain: fast.evaluation = FastCase::kChain; return;
+    case Shape::kChain:
+      // A literal in first place is read through the same pointer.
+      if (code[0].op == Op::kPush) fast.left = &code[0].value;
+      fast.evaluation = AllOperandsBound(code) ? FastCase::kChain : FastCase::kNone;
+      return;
     case Shape::kVariable:
       fast.evaluation = fast.left != nullptr ? FastCase::kVariable : FastCase::kNone;
       return;

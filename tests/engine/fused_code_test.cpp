@@ -129,6 +129,36 @@ ENDP
   EXPECT_EQ(Long("N"), 147);
 }
 
+TEST_F(FusedCode, ChainsStartingWithALiteralOrReadingAString) {
+  // A chain whose first operand is a literal reads it in place; one that
+  // reads a string variable (no name-table value) is left to the careful
+  // evaluation. Integer operators meet fractions, negatives and saturation.
+  ExpectSameBothWays(R"(Data long I 0
+Data long X 0
+Data long Y 0
+Data long Z 0
+Data double D 0
+Data string S 10
+:Initial
+ENDP
+:Go
+S = "5"
+while I < 9
+  X = (S + I) * 2
+  Y = (7 - I) % 3 << 2
+  Z = (3000000000 + I) | 0
+  D = (0.5 - I) * 3 % 4
+  I = I + 1
+endwhile
+ENDP
+)",
+                     "Go", {"I", "X", "Y", "Z", "D"});
+  EXPECT_EQ(Long("X"), 26);
+  EXPECT_EQ(Long("Y"), -4);  // (7 - 8) % 3 is -1, shifted
+  EXPECT_EQ(Long("Z"), 2147483647);
+  EXPECT_EQ(Double("D"), -2.0);  // -22.5 truncated to -22, % 4
+}
+
 TEST_F(FusedCode, IncrementsWrapAndAreSeenByExpressions) {
   ExpectSameBothWays(R"(Data long I 2147483640
 Data long N 0
