@@ -2,27 +2,70 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <memory>
 
 namespace vx::text {
 namespace {
 
 constexpr const char* kCp932 = "CP932";
 
-struct IconvCloser {
-  void operator()(iconv_t cd) const { iconv_close(cd); }
+// The directions text is converted in.
+enum class Direction : std::uint8_t { kCp932ToUtf8, kUtf8ToCp932, kCp932ToUtf16, kUtf16ToCp932 };
+struct Encodings {
+  const char* to;
+  const char* from;
+};
+constexpr std::array<Encodings, 4> kEncodings = {{
+    {"UTF-8", kCp932},
+    {kCp932, "UTF-8"},
+    {"UTF-16LE", kCp932},
+    {kCp932, "UTF-16LE"},
+}};
+
+// One open descriptor per direction and thread, opened on first use:
+// opening one looks the converter up and allocates its buffers, which a
+// conversion of a few bytes should not pay for every time.
+class Descriptors {
+ public:
+  Descriptors() { open_.fill(NotOpen()); }
+  ~Descriptors() {
+    for (iconv_t cd : open_) {
+      if (cd != NotOpen()) iconv_close(cd);
+    }
+  }
+  Descriptors(const Descriptors&) = delete;
+  Descriptors& operator=(const Descriptors&) = delete;
+
+  // The descriptor in its initial shift state, or NotOpen().
+  iconv_t For(Direction direction) {
+    iconv_t& cd = open_[static_cast<std::size_t>(direction)];
+    if (cd == NotOpen()) {
+      const Encodings& e = kEncodings[static_cast<std::size_t>(direction)];
+      cd = iconv_open(e.to, e.from);
+    } else {
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    return cd;
+  }
+
+  // What iconv_open gives for a failure.
+  static iconv_t NotOpen() { return reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  std::array<iconv_t, kEncodings.size()> open_;
 };
 
-// Converts `in` from one encoding to another. With `lenient`, a sequence that
-// cannot be converted is replaced by `replacement` and skipped by one byte
-// (or one code unit of `unit` bytes).
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   bool lenient, std::string_view replacement, std::size_t unit) {
-  iconv_t raw = iconv_open(to, from);
-  if (raw == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser> cd(raw);
+// Converts `in` in one direction. With `lenient`, a sequence that cannot be
+// converted is replaced by `replacement` and skipped by one byte (or one
+// code unit of `unit` bytes).
+std::optional<std::string> Convert(Direction direction, std::string_view in, bool lenient,
+                                   std::string_view replacement, std::size_t unit) {
+  thread_local Descriptors descriptors;
+  const iconv_t cd = descriptors.For(direction);
+  if (cd == Descriptors::NotOpen()) return std::nullopt;
 
   std::string out;
   out.reserve(in.size() * 2 + 8);
@@ -32,7 +75,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
   while (true) {
     char* dst = buffer;
     std::size_t dst_left = sizeof buffer;
-    const std::size_t rc = iconv(cd.get(), src_left ? &src : nullptr, &src_left, &dst, &dst_left);
+    const std::size_t rc = iconv(cd, src_left ? &src : nullptr, &src_left, &dst, &dst_left);
     out.append(buffer, dst - buffer);
     if (rc != static_cast<std::size_t>(-1)) {
       if (src_left == 0) break;
@@ -53,23 +96,23 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 }  // namespace
 
 std::optional<std::string> Cp932ToUtf8Strict(std::string_view cp932) {
-  return Convert("UTF-8", kCp932, cp932, false, {}, 1);
+  return Convert(Direction::kCp932ToUtf8, cp932, false, {}, 1);
 }
 
 std::optional<std::string> Utf8ToCp932Strict(std::string_view utf8) {
-  return Convert(kCp932, "UTF-8", utf8, false, {}, 1);
+  return Convert(Direction::kUtf8ToCp932, utf8, false, {}, 1);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
-  return Convert("UTF-8", kCp932, cp932, true, "?", 1).value_or(std::string());
+  return Convert(Direction::kCp932ToUtf8, cp932, true, "?", 1).value_or(std::string());
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
-  return Convert(kCp932, "UTF-8", utf8, true, "?", 1).value_or(std::string());
+  return Convert(Direction::kUtf8ToCp932, utf8, true, "?", 1).value_or(std::string());
 }
 
 std::optional<std::u16string> Cp932ToUtf16(std::string_view cp932) {
-  auto bytes = Convert("UTF-16LE", kCp932, cp932, false, {}, 1);
+  auto bytes = Convert(Direction::kCp932ToUtf16, cp932, false, {}, 1);
   if (!bytes) return std::nullopt;
   std::u16string out(bytes->size() / 2, u'\0');
   std::memcpy(out.data(), bytes->data(), out.size() * 2);
@@ -78,7 +121,7 @@ std::optional<std::u16string> Cp932ToUtf16(std::string_view cp932) {
 
 std::optional<std::string> Utf16ToCp932(std::u16string_view utf16) {
   std::string_view raw(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
-  return Convert(kCp932, "UTF-16LE", raw, false, {}, 2);
+  return Convert(Direction::kUtf16ToCp932, raw, false, {}, 2);
 }
 
 }  // namespace vx::text

@@ -1,6 +1,7 @@
 #include "text/messages.hpp"
 
 #include <array>
+#include <mutex>
 #include <string>
 
 #include "text/encoding.hpp"
@@ -67,16 +68,6 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Id::kCount)> kUt
     "日", "月", "火", "水", "木", "金", "土",
 };
 
-// Converted once; every text is plain CP932, so conversion cannot fail.
-const std::array<std::string, kUtf8.size()>& SjisTable() {
-  static const auto table = [] {
-    std::array<std::string, kUtf8.size()> out;
-    for (std::size_t i = 0; i < kUtf8.size(); ++i) out[i] = text::Utf8ToCp932(kUtf8[i]);
-    return out;
-  }();
-  return table;
-}
-
 std::string Substitute(std::string_view pattern, std::string_view arg) {
   std::string out(pattern);
   for (std::size_t i = 0; i + 1 < out.size(); ++i) {
@@ -90,7 +81,15 @@ std::string Substitute(std::string_view pattern, std::string_view arg) {
 
 }  // namespace
 
-std::string_view Text(Id id) { return SjisTable()[static_cast<std::size_t>(id)]; }
+// Each text is converted on its first use (a run needs a handful of them);
+// every text is plain CP932, so conversion cannot fail.
+std::string_view Text(Id id) {
+  static std::array<std::string, kUtf8.size()> converted;
+  static std::array<std::once_flag, kUtf8.size()> once;
+  const auto i = static_cast<std::size_t>(id);
+  std::call_once(once[i], [i] { converted[i] = text::Utf8ToCp932(kUtf8[i]); });
+  return converted[i];
+}
 
 std::string_view Utf8(Id id) { return kUtf8[static_cast<std::size_t>(id)]; }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "platform/files.hpp"
 #include "text/encoding.hpp"
 #include "text/messages.hpp"
@@ -48,6 +52,37 @@ TEST(Encoding, BadBytesAreReplacedLeniently) {
   EXPECT_EQ(text::Cp932ToUtf8("a\x81"), "a?");
   EXPECT_FALSE(text::Utf8ToCp932Strict("\xF0\x9F\x98\x80"));  // no CP932 emoji
   EXPECT_EQ(text::Utf8ToCp932("x\xC3"), "x?");
+}
+
+TEST(Encoding, AFailedConversionLeavesTheNextOneWhole) {
+  // Each direction keeps its converter open between calls: a conversion
+  // stopped in the middle of a character must not leak into the next.
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_FALSE(text::Cp932ToUtf8Strict("abc\x95"));
+    EXPECT_EQ(text::Cp932ToUtf8Strict("\x5C\x95\x5C"), "\\表");
+    EXPECT_FALSE(text::Utf8ToCp932Strict("\xE8\xA1"));
+    EXPECT_EQ(text::Utf8ToCp932Strict("表"), "\x95\x5C");
+    EXPECT_FALSE(text::Utf16ToCp932(u"\xD800"));  // a lone surrogate
+    EXPECT_EQ(text::Utf16ToCp932(u"表"), "\x95\x5C");
+  }
+}
+
+TEST(Encoding, ThreadsConvertAtTheSameTime) {
+  // Converters and converted messages are each made once, by whichever
+  // thread comes first.
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&wrong] {
+      for (int i = 0; i < 200; ++i) {
+        const auto id = static_cast<msg::Id>(i % static_cast<int>(msg::Id::kCount));
+        if (text::Cp932ToUtf8Strict(msg::Text(id)) != msg::Utf8(id)) ++wrong;
+        if (text::Utf8ToCp932("表示") != "\x95\x5C\x8E\xA6") ++wrong;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(Messages, ShiftJisBytesAndFormatting) {
