@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -58,11 +59,20 @@ class Descriptors {
   std::array<iconv_t, kEncodings.size()> open_;
 };
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // Converts `in` in one direction. With `lenient`, a sequence that cannot be
 // converted is replaced by `replacement` and skipped by one byte (or one
 // code unit of `unit` bytes).
 std::optional<std::string> Convert(Direction direction, std::string_view in, bool lenient,
                                    std::string_view replacement, std::size_t unit) {
+  // CP932 and UTF-8 agree on ASCII, which is what most paths and texts
+  // are: no converter needs to be loaded for them.
+  const bool ascii_both_ways =
+      direction == Direction::kCp932ToUtf8 || direction == Direction::kUtf8ToCp932;
+  if (ascii_both_ways && IsAscii(in)) return std::string(in);
   thread_local Descriptors descriptors;
   const iconv_t cd = descriptors.For(direction);
   if (cd == Descriptors::NotOpen()) return std::nullopt;

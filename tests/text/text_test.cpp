@@ -47,6 +47,20 @@ TEST(Encoding, Cp932RoundTripsThroughUtf8AndUtf16) {
   EXPECT_EQ(text::Utf16ToCp932(*utf16), sjis);
 }
 
+TEST(Encoding, AsciiIsTheSameInEveryEncoding) {
+  // Pure ASCII skips the converters; the UTF-16 directions still use them,
+  // so the two ways must agree byte for byte, NUL and backslash included.
+  std::string ascii;
+  for (int c = 0; c < 0x80; ++c) ascii.push_back(static_cast<char>(c));
+  EXPECT_EQ(text::Cp932ToUtf8Strict(ascii), ascii);
+  EXPECT_EQ(text::Utf8ToCp932Strict(ascii), ascii);
+  const auto utf16 = text::Cp932ToUtf16(ascii);
+  ASSERT_TRUE(utf16);
+  ASSERT_EQ(utf16->size(), ascii.size());
+  for (std::size_t i = 0; i < ascii.size(); ++i) EXPECT_EQ((*utf16)[i], static_cast<char16_t>(i));
+  EXPECT_EQ(text::Utf16ToCp932(*utf16), ascii);
+}
+
 TEST(Encoding, BadBytesAreReplacedLeniently) {
   EXPECT_FALSE(text::Cp932ToUtf8Strict("a\x81"));
   EXPECT_EQ(text::Cp932ToUtf8("a\x81"), "a?");
