@@ -1,6 +1,8 @@
 #include "api/api_table.hpp"
 
-#include <unordered_map>
+#include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "api/api_ids.hpp"
 
@@ -15,17 +17,24 @@ constexpr bool StoredInIdOrder() {
 }
 static_assert(StoredInIdOrder(), "the table is kept in id order: position = id - 1");
 
-// Built on first use and never changed afterwards; the names are unique, so
-// a hash lookup finds the same entry as a search of the table would.
-const std::unordered_map<std::string_view, int>& IdsByName() {
-  static const std::unordered_map<std::string_view, int> ids = [] {
-    std::unordered_map<std::string_view, int> map;
-    map.reserve(kApiEntries.size());
-    for (const ApiEntry& entry : kApiEntries) map.emplace(entry.name, entry.id);
-    return map;
-  }();
-  return ids;
+// Positions in the table in the order of their names, worked out by the
+// compiler: a lookup is a binary search with nothing built at run time.
+constexpr std::array<std::uint16_t, API_COUNT> PositionsByName() {
+  std::array<std::uint16_t, API_COUNT> positions{};
+  for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = static_cast<std::uint16_t>(i);
+  std::sort(positions.begin(), positions.end(),
+            [](std::uint16_t a, std::uint16_t b) { return kApiEntries[a].name < kApiEntries[b].name; });
+  return positions;
 }
+constexpr std::array<std::uint16_t, API_COUNT> kPositionsByName = PositionsByName();
+
+constexpr bool NamesUnique() {
+  for (std::size_t i = 1; i < kPositionsByName.size(); ++i) {
+    if (kApiEntries[kPositionsByName[i - 1]].name == kApiEntries[kPositionsByName[i]].name) return false;
+  }
+  return true;
+}
+static_assert(NamesUnique(), "each name finds one entry");
 
 }  // namespace
 
@@ -37,10 +46,13 @@ std::string_view NameOf(int id) {
 }
 
 std::optional<ApiLookup> LookupApi(std::string_view name) {
-  const auto& ids = IdsByName();
-  const auto it = ids.find(name);
-  if (it == ids.end()) return std::nullopt;
-  return ApiLookup{it->second, it->second - 1};
+  const auto it = std::lower_bound(kPositionsByName.begin(), kPositionsByName.end(), name,
+                                   [](std::uint16_t position, std::string_view n) {
+                                     return kApiEntries[position].name < n;
+                                   });
+  if (it == kPositionsByName.end() || kApiEntries[*it].name != name) return std::nullopt;
+  const int id = kApiEntries[*it].id;
+  return ApiLookup{id, id - 1};
 }
 
 }  // namespace vx::api
