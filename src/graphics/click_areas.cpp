@@ -57,8 +57,11 @@ void ClickAreas::Set(int index, std::int32_t left, std::int32_t top, std::int32_
   a.extra = extra;
 }
 
+const ClickArea ClickAreas::kUnused{};
+
 void ClickAreas::ClearAll() {
-  for (ClickArea& a : areas_) a = ClickArea{};
+  if (!areas_) return;
+  for (ClickArea& a : *areas_) a = ClickArea{};
 }
 
 int ClickAreas::FirstHit(std::int64_t x, std::int64_t y, std::uint32_t mask) const {

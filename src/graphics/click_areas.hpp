@@ -4,6 +4,7 @@
 // left-button handler and the hover check hit-test them with FirstHit.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,12 +51,16 @@ bool TakesPart(const ClickArea& area, std::uint32_t mask);
 class ClickAreas {
  public:
   static bool ValidIndex(std::int64_t index) { return index >= 0 && index < CLICK_AREA_COUNT; }
-  ClickArea& At(int index) { return areas_[static_cast<std::size_t>(index)]; }
-  const ClickArea& At(int index) const { return areas_[static_cast<std::size_t>(index)]; }
+  ClickArea& At(int index) { return Areas()[static_cast<std::size_t>(index)]; }
+  const ClickArea& At(int index) const {
+    return areas_ ? (*areas_)[static_cast<std::size_t>(index)] : kUnused;
+  }
 
   void Set(int index, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
            std::string_view text, std::int32_t active, std::uint32_t group, std::int32_t extra);
-  void Clear(int index) { areas_[static_cast<std::size_t>(index)] = ClickArea{}; }
+  void Clear(int index) {
+    if (areas_) (*areas_)[static_cast<std::size_t>(index)] = ClickArea{};
+  }
   void ClearAll();
 
   // The first area (by index) that takes part and contains the point, or -1.
@@ -70,7 +75,16 @@ class ClickAreas {
   IconGrid grid;
 
  private:
-  std::array<ClickArea, CLICK_AREA_COUNT> areas_{};
+  using Table = std::array<ClickArea, CLICK_AREA_COUNT>;
+  Table& Areas() {
+    if (!areas_) areas_ = std::make_unique<Table>();
+    return *areas_;
+  }
+
+  // Made when a script first sets an area: most never do, and the table is
+  // 32 KB that every start would otherwise write.
+  std::unique_ptr<Table> areas_;
+  static const ClickArea kUnused;
 };
 
 // One "$name:value" item of an area's text.

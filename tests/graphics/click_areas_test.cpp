@@ -26,6 +26,25 @@ TEST(ClickAreaTable, RectanglesIncludeTheirEdgesAndTheFirstAreaWins) {
   EXPECT_EQ(t.FirstHit(18, 18, 0), -1);
 }
 
+TEST(ClickAreaTable, ATableNeverSetHasNoAreas) {
+  // The table is made on the first write; until then every question has
+  // the answer of a table of unused areas.
+  ClickAreas t;
+  const ClickAreas& read = t;
+  EXPECT_FALSE(read.At(499).Used());
+  EXPECT_EQ(read.At(0).text, "");
+  EXPECT_EQ(t.FirstHit(0, 0, 0), -1);
+  EXPECT_TRUE(t.AllHits(0, 0, 0).empty());
+  EXPECT_EQ(t.Nearest(0, 0, 0, -1, nullptr), -1);
+  t.Clear(5);
+  t.ClearAll();
+  EXPECT_EQ(t.FirstHit(0, 0, 0), -1);
+  t.Set(499, 0, 0, 1, 1, "last", 1, 0, 0);
+  EXPECT_EQ(t.FirstHit(0, 0, 0), 499);
+  t.ClearAll();
+  EXPECT_EQ(t.FirstHit(0, 0, 0), -1);
+}
+
 TEST(ClickAreaTable, CirclesUseHalfTheShorterSide) {
   ClickAreas t;
   t.Set(0, 0, 0, 10, 20, "", 1, 0, 0);
