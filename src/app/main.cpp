@@ -175,9 +175,11 @@ int main(int argc, char** argv) {
   if (!headless) return WindowLayer().RunWithWindow(options);
 
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // The locale Qt would adopt, whether or not Qt comes up.
-  std::setlocale(LC_ALL, "");
-  std::setlocale(LC_NUMERIC, "C");
+  // The parts of the locale Qt would adopt that this program's own code
+  // depends on (character classes and the system's error texts), whether
+  // or not Qt comes up; loading every category would cost a dozen files.
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_MESSAGES, "");
   const int exit_code = RunHeadless(options);
   // The window layer, if it came up, is never torn down (see the layer);
   // everything of ours is gone by now and the process ends here.
