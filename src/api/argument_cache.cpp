@@ -136,7 +136,7 @@ std::int32_t GetIntArg(Runtime& rt, ArgumentCache& cache, int n) {
   CachedArgument& a = cache.At(n);
   const std::string_view argument = Use(rt, cache, a);
   if (!detail::BeginFetch(rt, a.blank, msg::Id::kIntParamMissing)) return 0;
-  return detail::TruncateToInt32(EvaluateNumber(rt, a, argument));
+  return expr::rules::ToInt32(EvaluateNumber(rt, a, argument));
 }
 
 double GetDoubleArg(Runtime& rt, ArgumentCache& cache, int n) {

@@ -44,8 +44,5 @@ std::string_view FirstWord(std::string_view argument);
 // The resource named `word`, or -1 with パラメータエラー(対応するリソースがありません[word]).
 std::int32_t FindOutputResource(Runtime& rt, std::string_view word);
 
-// Doubles to 32-bit integers: toward zero, saturating, NaN as 0.
-std::int32_t TruncateToInt32(double value);
-
 }  // namespace args::detail
 }  // namespace vx

@@ -1,12 +1,10 @@
 #include "api/arguments.hpp"
 
-#include <cmath>
-#include <limits>
-
 #include "api/argument_fetch.hpp"
 #include "engine/runtime.hpp"
 #include "text/sjis.hpp"
 #include "values/expression.hpp"
+#include "values/expression_rules.hpp"
 
 namespace vx::args {
 namespace detail {
@@ -69,13 +67,6 @@ std::int32_t FindOutputResource(Runtime& rt, std::string_view word) {
   return index;
 }
 
-std::int32_t TruncateToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(value);
-}
-
 }  // namespace detail
 
 namespace {
@@ -126,7 +117,7 @@ std::string_view ArgText(std::string_view text, int n) {
 std::int32_t GetIntArg(Runtime& rt, std::string_view text, int n) {
   const std::string_view argument = CopyArgument(rt, text, n);
   if (!BeginFetch(rt, IsBlank(argument), msg::Id::kIntParamMissing)) return 0;
-  return detail::TruncateToInt32(expr::EvaluateExpression(rt, argument));
+  return expr::rules::ToInt32(expr::EvaluateExpression(rt, argument));
 }
 
 double GetDoubleArg(Runtime& rt, std::string_view text, int n) {

@@ -2,10 +2,6 @@
 // Shared by the parts of the run loop: where execution goes next, and the
 // operand evaluation every directive uses.
 #include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#include <limits>
 #include <string>
 #include <string_view>
 
@@ -30,15 +26,6 @@ inline Flow GoOn(std::int32_t p) { return {p + 1, false}; }
 inline Flow JumpTo(std::int32_t index) { return {index, true}; }
 inline Flow EndRun() { return {END_OF_RUN, false}; }
 
-// Truncation toward zero; values beyond the 32-bit range saturate and NaN
-// gives 0, where a plain conversion would be undefined.
-inline std::int32_t TruncateToInt32(double d) {
-  if (!(d == d)) return 0;
-  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(d);
-}
-
 // The long-variable write of WriteInteger for an entry already in hand:
 // assignments to counters are the commonest statement of all.
 inline void StoreLong(Runtime& rt, ResourceEntry& e, std::int32_t value) {
@@ -57,17 +44,6 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
 // the compiler cannot turn into a select.
 [[gnu::noinline]] void StoreTruncatedLong(ResourceEntry& dest, double* value, double v);
 
-// The truncation of `v` where it is a whole number in the 32-bit range;
-// for anything else a number that differs from `v` (the processor's
-// conversion gives INT_MIN for what is out of range and NaN).
-[[gnu::always_inline]] inline std::int32_t WholeOrOther(double v) {
-#if defined(__SSE2__)
-  return _mm_cvttsd_si32(_mm_set_sd(v));
-#else
-  return v > -2147483649.0 && v < 2147483648.0 ? static_cast<std::int32_t>(v) : 0;
-#endif
-}
-
 // Stores an assignment's value through its bound destination. A long
 // variable given a nonzero whole number in range keeps `v` itself as its
 // name-table value (zero is stored as +0 by the other path): a counter's
@@ -76,7 +52,9 @@ inline void StoreDouble(Runtime& rt, ResourceEntry& e, double value) {
 [[gnu::always_inline]] inline void StoreBound(const expr::detail::FastPart& fast, double v) {
   ResourceEntry& dest = *fast.destination;
   if (dest.kind == R_KD_VAL_LONG) {
-    const std::int32_t whole = WholeOrOther(v);
+    // The processor's truncation differs from `v` for anything that is no
+    // whole number in range.
+    const std::int32_t whole = expr::rules::ProcessorTruncation(v);
     if (whole != 0 && static_cast<double>(whole) == v) [[likely]] {
       dest.long_value = whole;
       *fast.destination_value = v;

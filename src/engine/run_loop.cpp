@@ -32,7 +32,7 @@ std::string LineMessage(std::int32_t line, std::string_view message) {
 }
 
 void StoreTruncatedLong(ResourceEntry& dest, double* value, double v) {
-  dest.long_value = TruncateToInt32(v);
+  dest.long_value = expr::rules::ToInt32(v);
   *value = dest.long_value;
 }
 
@@ -148,7 +148,7 @@ bool MoveToNumber(Runtime& rt, Procedure& proc) {
   if (dest.kind != R_KD_VAL_LONG && dest.kind != R_KD_VAL_DOUBLE) return false;
   const double v = detail::EvaluateNumber(rt, proc);
   if (dest.kind == R_KD_VAL_LONG) {
-    detail::StoreLong(rt, dest, detail::TruncateToInt32(v));
+    detail::StoreLong(rt, dest, expr::rules::ToInt32(v));
   } else {
     detail::StoreDouble(rt, dest, v);
   }

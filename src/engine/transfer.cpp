@@ -214,7 +214,7 @@ void Assign(Runtime& rt, Procedure& proc) {
   switch (dest->kind) {
     case R_KD_VAL_LONG: {
       const double v = EvaluateNumber(rt, proc);
-      StoreLong(rt, *dest, TruncateToInt32(v));
+      StoreLong(rt, *dest, expr::rules::ToInt32(v));
       break;
     }
     case R_KD_CK_BOX:
@@ -222,7 +222,7 @@ void Assign(Runtime& rt, Procedure& proc) {
     case R_KD_RDO_BTN:
     case R_KD_STEPTIMER: {
       const double v = EvaluateNumber(rt, proc);
-      values::WriteInteger(rt, proc.b, TruncateToInt32(v));
+      values::WriteInteger(rt, proc.b, expr::rules::ToInt32(v));
       break;
     }
     case R_KD_VAL_DOUBLE: {
@@ -243,7 +243,7 @@ void Assign(Runtime& rt, Procedure& proc) {
     case R_KD_TRACK_BAR:
     case R_KD_SCR_BAR: {
       const double v = EvaluateNumber(rt, proc);
-      rt.window->SetPosition(*dest, TruncateToInt32(v));
+      rt.window->SetPosition(*dest, expr::rules::ToInt32(v));
       break;
     }
     case R_KD_VAL_CLIPBD: rt.window->SetClipboardText(EvaluateString(rt, proc)); break;

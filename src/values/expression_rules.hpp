@@ -79,15 +79,23 @@ inline bool UsableName(std::string_view name) {
   return !name.empty() && name.size() <= NAME_MAX_BYTES;
 }
 
+// The processor's truncation toward zero: INT_MIN for everything it cannot
+// convert (out of range, NaN), which is also the truncation of a few values.
+[[gnu::always_inline]] inline std::int32_t ProcessorTruncation(double d) {
+#if defined(__SSE2__)
+  return _mm_cvttsd_si32(_mm_set_sd(d));
+#else
+  return d > -2147483649.0 && d < 2147483648.0 ? static_cast<std::int32_t>(d)
+                                               : std::numeric_limits<std::int32_t>::min();
+#endif
+}
+
 // Doubles to 32-bit integers: truncation toward zero. Values outside the
 // range saturate and NaN gives 0, so no conversion is ever undefined.
 [[gnu::always_inline]] inline std::int32_t ToInt32(double d) {
-#if defined(__SSE2__)
-  // The processor's truncation gives INT_MIN for everything it cannot
-  // convert, so any other result is the answer at once.
-  const std::int32_t truncated = _mm_cvttsd_si32(_mm_set_sd(d));
+  // Any result but INT_MIN is the answer at once.
+  const std::int32_t truncated = ProcessorTruncation(d);
   if (truncated != std::numeric_limits<std::int32_t>::min()) [[likely]] return truncated;
-#endif
   // Whatever truncates into the range converts as it is; NaN fails both
   // comparisons.
   if (d > -2147483649.0 && d < 2147483648.0) return static_cast<std::int32_t>(d);

@@ -9,18 +9,12 @@
 #include <limits>
 
 #include "engine/runtime.hpp"
+#include "values/expression_rules.hpp"
 
 namespace vx::values {
 namespace {
 
 constexpr std::size_t kControlNumberBytes = 31;  // text controls read as numbers
-
-std::int32_t TruncateToInt32(double d) {
-  if (std::isnan(d)) return 0;
-  if (d >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-  if (d <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(d);
-}
 
 ResourceEntry* Entry(Runtime& rt, std::int32_t index) {
   return rt.program.ValidResource(index) ? &rt.program.Resource(index) : nullptr;
@@ -247,7 +241,7 @@ std::int32_t ReadAsInteger(Runtime& rt, std::int32_t index) {
       return ScanLong(e->Text(), &v) ? v : 0;
     }
     case R_KD_VAL_LONG: return e->long_value;
-    case R_KD_VAL_DOUBLE: return TruncateToInt32(e->double_value);
+    case R_KD_VAL_DOUBLE: return expr::rules::ToInt32(e->double_value);
     default: return 0;
   }
 }
@@ -338,7 +332,7 @@ void WriteDouble(Runtime& rt, std::int32_t index, double value) {
     case R_KD_EDITBOX:
     case R_KD_CMB_BOX: rt.window->SetControlText(*e, FormatDouble({}, value)); break;
     case R_KD_VAL_TXT: StoreText(*e, FormatDouble({}, value)); break;
-    case R_KD_VAL_LONG: e->long_value = TruncateToInt32(value); break;
+    case R_KD_VAL_LONG: e->long_value = expr::rules::ToInt32(value); break;
     case R_KD_VAL_DOUBLE: e->double_value = value; break;
     default: break;
   }
@@ -400,7 +394,7 @@ void SetDouble(Runtime& rt, std::int32_t index, double value) {
   ResourceEntry* e = Entry(rt, index);
   if (!e) return;
   if (e->kind == R_KD_VAL_DOUBLE) e->double_value = value;
-  else if (e->kind == R_KD_VAL_LONG) e->long_value = TruncateToInt32(value);
+  else if (e->kind == R_KD_VAL_LONG) e->long_value = expr::rules::ToInt32(value);
   else return;
   Refresh(rt, *e);
 }
