@@ -65,9 +65,7 @@ std::string_view CutAtChar(std::string_view text, std::size_t max) {
 
 // ---- Classification and comparison ------------------------------------
 
-bool AllAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return U8(c) < 0x80; });
-}
+bool AllAscii(std::string_view text) { return sjis::IsAscii(text); }
 
 int ClassBits(std::string_view text) {
   int bits = 0;

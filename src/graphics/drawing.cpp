@@ -9,6 +9,7 @@
 #include "graphics/shapes.hpp"
 #include "host/display.hpp"
 #include "platform/files.hpp"
+#include "text/sjis.hpp"
 
 namespace vx::graphics {
 namespace {
@@ -62,12 +63,8 @@ void DrawTextAt(Vram& vram, Canvas& canvas, int x, int y, std::string_view text,
 
 }  // namespace
 
-bool IsAllAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 FontSpec FontFor(const Vram& vram, std::string_view text, int height, int width) {
-  const bool ascii = IsAllAscii(text);
+  const bool ascii = sjis::IsAscii(text);
   const FontChoice& choice = ascii ? vram.ascii_font : vram.japanese_font;
   FontSpec font;
   font.face = choice.face;

@@ -23,8 +23,6 @@ inline constexpr int ICON_STATE_PRESSED = 1;
 inline constexpr int ICON_STATE_HIGHLIGHT = 2;
 inline constexpr int ICON_STATE_DISABLED = 3;
 
-bool IsAllAscii(std::string_view text);
-
 // The font for a text: the ASCII face and weight (ASCII character set) when
 // the text is pure ASCII, else the Japanese face and weight (Shift-JIS).
 FontSpec FontFor(const Vram& vram, std::string_view text, int height, int width);

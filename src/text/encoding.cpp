@@ -2,11 +2,12 @@
 
 #include <iconv.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+#include "text/sjis.hpp"
 
 namespace vx::text {
 namespace {
@@ -59,10 +60,6 @@ class Descriptors {
   std::array<iconv_t, kEncodings.size()> open_;
 };
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Converts `in` in one direction. With `lenient`, a sequence that cannot be
 // converted is replaced by `replacement` and skipped by one byte (or one
 // code unit of `unit` bytes).
@@ -72,7 +69,7 @@ std::optional<std::string> Convert(Direction direction, std::string_view in, boo
   // are: no converter needs to be loaded for them.
   const bool ascii_both_ways =
       direction == Direction::kCp932ToUtf8 || direction == Direction::kUtf8ToCp932;
-  if (ascii_both_ways && IsAscii(in)) return std::string(in);
+  if (ascii_both_ways && sjis::IsAscii(in)) return std::string(in);
   thread_local Descriptors descriptors;
   const iconv_t cd = descriptors.For(direction);
   if (cd == Descriptors::NotOpen()) return std::nullopt;

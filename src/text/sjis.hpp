@@ -24,6 +24,14 @@ inline constexpr bool IsLeadStrict(std::uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Whether every byte is ASCII: such a text is the same in CP932 and UTF-8.
+inline constexpr bool IsAscii(std::string_view t) {
+  for (char c : t) {
+    if (Byte(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 inline constexpr bool IsLeadNarrow(char c) { return IsLeadNarrow(Byte(c)); }
 inline constexpr bool IsLeadWide(char c) { return IsLeadWide(Byte(c)); }
 inline constexpr bool IsLeadStrict(char c) { return IsLeadStrict(Byte(c)); }
