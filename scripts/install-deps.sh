@@ -18,8 +18,8 @@ packages=(
   ffmpeg                              # reference videos and frames for the video tests
   midicsv                             # Standard MIDI Files checked in the music tests
   imagemagick                         # reference BMP and JPEG files for the image tests
-  libjpeg-turbo-progs                 # djpeg, the reference in bench/jpeg_scale_bench.sh
-  libosmesa6-dev                      # Mesa off-screen rendering, the reference in bench/polygon_render_bench.cpp
+  libjpeg-turbo-progs                 # djpeg, the reference in bench/graphics/jpeg_scale_bench.sh
+  libosmesa6-dev                      # Mesa off-screen rendering, the reference in bench/geometry3d/polygon_render_bench.cpp
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   openbox                             # a window manager for the end-to-end stacking test
   lua5.4 tcl8.6 python3 python3-pil   # script benchmarks against peers

@@ -9,7 +9,7 @@
 #include "api/api_table.hpp"
 #include "api/argument_cache.hpp"
 #include "engine/runtime.hpp"
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 #include "values/values.hpp"
 
 namespace vx {

@@ -1,7 +1,7 @@
 // Sound speed: the refill of a 32,000-sample playback buffer (mono and
 // stereo with volumes), a filter pass over a whole bank (the RC filter of
 // AudioCtrl and the biquad of LPFltr), and the FFT spectrum of the whole
-// main wave. bench/audio_vs_sox.sh times the same work in sox.
+// main wave. bench/audio/audio_vs_sox.sh times the same work in sox.
 #include <benchmark/benchmark.h>
 
 #include <cmath>

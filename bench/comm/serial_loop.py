@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """serial_loop.py [BINARY]: how fast a script answers on a serial line.
 
-Runs bench/serial_echo.vx on one end of a socat pseudo-terminal pair and,
+Runs bench/comm/serial_echo.vx on one end of a socat pseudo-terminal pair and,
 on the other end, measures (1) the round trip of one byte: its arrival, the
 port's label running, and the echo coming back, and (2) the throughput of
 echoing 1 MB in blocks of 4 KiB."""

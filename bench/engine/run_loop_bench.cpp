@@ -14,7 +14,7 @@
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/startup.hpp"
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Picture loading and saving speed: a 2600 x 2000 JPEG decoded at scales 1
 // to 8 (the file named by VEXMORA_BENCH_JPEG when set, as
-// bench/jpeg_scale_bench.sh does to compare with djpeg); a full-bank BMP
+// bench/graphics/jpeg_scale_bench.sh does to compare with djpeg); a full-bank BMP
 // read and written; a bank area rotated and zoomed.
 #include <benchmark/benchmark.h>
 

@@ -13,7 +13,7 @@
 #include "api/argument_cache.hpp"
 #include "api/arguments.hpp"
 #include "engine/runtime.hpp"
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 #include "values/values.hpp"
 
 namespace vx {

@@ -9,7 +9,7 @@ plausible values). Run it again after adding an API family.
 import pathlib
 import re
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
+ROOT = pathlib.Path(__file__).resolve().parents[2]
 OUT = ROOT / "fuzz" / "seeds" / "fuzz_api_calls"
 
 KIND_TO_NAME = {
@@ -29,7 +29,7 @@ def api_ids():
 
 def registered_apis():
     names = []
-    for source in sorted((ROOT / "src" / "api").glob("*.cpp")):
+    for source in sorted((ROOT / "src").glob("*/api*.cpp")):
         names += re.findall(r'\{Id\("([A-Za-z0-9_$]+)"\)', source.read_text(errors="replace"))
     return sorted(set(names))
 
@@ -92,7 +92,7 @@ def token_from_name(name):
 
 def calls_in_scripts():
     found = {}
-    scripts = sorted((ROOT / "tests" / "scripts").glob("*.vx")) + sorted(
+    scripts = sorted((ROOT / "tests").glob("*/*.vx")) + sorted(
         (ROOT / "examples").glob("*.vx"))
     for path in scripts:
         script = path.read_bytes().decode("cp932", errors="replace")

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "api/registry_store.hpp"
-#include "api/saved_files.hpp"
-#include "api/sort_list.hpp"
+#include "files/saved_files.hpp"
+#include "files/sort_list.hpp"
+#include "system/registry_store.hpp"
 
 namespace {
 

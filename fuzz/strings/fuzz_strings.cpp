@@ -20,8 +20,8 @@
 
 #include "../tests/support/null_window_system.hpp"
 #include "api/api_table.hpp"
-#include "api/string_ops.hpp"
 #include "engine/runtime.hpp"
+#include "strings/string_ops.hpp"
 #include "values/values.hpp"
 
 namespace {

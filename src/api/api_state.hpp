@@ -32,7 +32,7 @@ class WorkBuffers {
   std::array<std::string, WORK_BUFFER_COUNT> small_;
 };
 
-// The C-library style generator of rand; see api/random.hpp.
+// The C-library style generator of rand; see system/random.hpp.
 struct RandomState {
   std::uint32_t state = 1;
 };

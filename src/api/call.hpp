@@ -89,8 +89,9 @@ struct Registration {
   Handler handler;
 };
 
-// Registration of a family's handlers by id; each family file defines one
-// Register...Apis function (families.hpp), called once from families.cpp.
+// Registration of a family's handlers by id; each family's handler file
+// ends in its table and one Register...Apis function, and app/families.cpp
+// calls them all.
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -99,6 +100,11 @@ class Registry {
     for (const Registration& row : table) Add(row.id, row.handler);
   }
 };
+
+// Registers every family's handlers; the dispatcher calls it once, when it
+// first needs its table. Defined above the families (app/families.cpp), so
+// that the mechanism names none of them.
+void RegisterFamilies(Registry& registry);
 
 }  // namespace api
 }  // namespace vx

@@ -3,7 +3,6 @@
 #include "api/api_table.hpp"
 #include "api/arguments.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 
 namespace vx::api {

@@ -10,12 +10,11 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "api/os_results.hpp"
-#include "api/saved_files.hpp"
-#include "api/sort_list.hpp"
-#include "api/stores.hpp"
+#include "arrays/stores.hpp"
 #include "engine/runtime.hpp"
+#include "files/saved_files.hpp"
+#include "files/sort_list.hpp"
 #include "platform/files.hpp"
 #include "values/values.hpp"
 

@@ -6,7 +6,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/filters.hpp"
 #include "audio/wav_file.hpp"

@@ -15,7 +15,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/signal.hpp"
 #include "audio/wav_file.hpp"

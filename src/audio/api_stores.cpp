@@ -12,7 +12,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"

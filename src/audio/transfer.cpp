@@ -5,10 +5,12 @@
 #include <cstdio>
 
 #include "audio/audio_system.hpp"
+#include "audio/wave_stores.hpp"
+#include "engine/delivery.hpp"
+#include "engine/messages.hpp"
 #include "engine/runtime.hpp"
+#include "engine/sample_banks.hpp"
 #include "engine/system_variables.hpp"
-#include "host/delivery.hpp"
-#include "host/messages.hpp"
 #include "values/values.hpp"
 
 namespace vx::audio {
@@ -284,3 +286,12 @@ void HandleDeviceMessage(Runtime& rt, const host::Message& m) {
 }
 
 }  // namespace vx::audio
+
+namespace vx {
+
+std::span<const std::int16_t> SampleBank(Runtime& rt, std::int32_t bank) {
+  if (!audio::ValidBank(bank)) return {};
+  return audio::System(rt).stores.Bank(bank);
+}
+
+}  // namespace vx

@@ -13,11 +13,10 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "camera/camera_system.hpp"
+#include "engine/dialogs.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
-#include "host/dialogs.hpp"
 #include "platform/files.hpp"
 
 namespace vx::api {

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/delivery.hpp"
+#include "engine/messages.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/canvas.hpp"
 #include "graphics/vram.hpp"
-#include "host/delivery.hpp"
-#include "host/messages.hpp"
 
 namespace vx::camera {
 namespace {

@@ -9,7 +9,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "comm/pipe_server.hpp"
 #include "comm/port_resources.hpp"
 #include "comm/serial_ports.hpp"

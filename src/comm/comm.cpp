@@ -2,8 +2,8 @@
 
 #include "comm/pipe_server.hpp"
 #include "comm/serial_ports.hpp"
+#include "engine/messages.hpp"
 #include "engine/program.hpp"
-#include "host/messages.hpp"
 #include "values/values.hpp"
 
 namespace vx::comm {

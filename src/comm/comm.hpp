@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 
 namespace vx::host {
 class Inbox;

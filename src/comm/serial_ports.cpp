@@ -11,7 +11,6 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/source_text.hpp"
 #include "platform/files.hpp"
 
 namespace vx::comm {
@@ -19,16 +18,6 @@ namespace {
 
 constexpr std::size_t kReadChunk = 4096;
 constexpr int kComNumberMax = 256;
-
-struct OptionWord {
-  std::string_view word;
-  std::uint32_t bit;
-};
-
-constexpr OptionWord kOptionWords[] = {
-    {"even", PORT_EVEN},   {"odd", PORT_ODD},         {"2stop", PORT_TWO_STOP},
-    {"xflow", PORT_XFLOW}, {"rtsflow", PORT_RTS_ON},  {"dtr_on", PORT_DTR_ON},
-};
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -67,26 +56,6 @@ struct SerialPorts::Context {
     if (wake_fd >= 0) ::close(wake_fd);
   }
 };
-
-std::uint32_t ParsePortOptions(std::string_view text) {
-  std::uint32_t bits = 0;
-  for (const OptionWord& option : kOptionWords) {
-    if (source::FindIgnoreCase(text, option.word) != source::NPOS) bits |= option.bit;
-  }
-  return bits;
-}
-
-posix::LineSettings SettingsFor(std::int32_t baud, std::uint32_t options) {
-  posix::LineSettings s;
-  s.baud = baud;
-  s.even_parity = (options & PORT_EVEN) != 0;
-  s.odd_parity = !s.even_parity && (options & PORT_ODD) != 0;
-  s.two_stop_bits = (options & PORT_TWO_STOP) != 0;
-  s.xon_xoff = (options & PORT_XFLOW) != 0;
-  s.rts_on = (options & PORT_RTS_ON) != 0;
-  s.dtr_on = (options & PORT_DTR_ON) != 0;
-  return s;
-}
 
 std::string DevicePath(std::string_view device_name) {
   if (const int n = ComNumber(device_name); n > 0) {

@@ -28,21 +28,11 @@ inline constexpr int PORT_LOCK_WAIT_MS = 500;
 // the count written so far.
 inline constexpr int PORT_WRITE_STALL_MS = 200;
 
-// Option bits of a port, from its options text.
-enum PortOptionBit : std::uint32_t {
-  PORT_EVEN = 1,
-  PORT_ODD = 2,
-  PORT_TWO_STOP = 4,
-  PORT_XFLOW = 8,
-  PORT_RTS_ON = 16,
-  PORT_DTR_ON = 32,
-};
-
-// Each word found anywhere in the text, without regard to case.
-std::uint32_t ParsePortOptions(std::string_view text);
-
-// Settings "Even" and "Odd" together mean even parity.
-posix::LineSettings SettingsFor(std::int32_t baud, std::uint32_t options);
+// A port's option bits and its line settings (platform/posix/serial_line.hpp).
+using posix::PortOptionBit;
+using enum posix::PortOptionBit;
+using posix::ParsePortOptions;
+using posix::SettingsFor;
 
 // The system path of a device name: "COMn" (also "\\.\COMn") is
 // $VEXMORA_COMn when set, else /dev/ttyS(n-1); anything else is a path.

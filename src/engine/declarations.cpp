@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "api/arguments.hpp"
-#include "comm/serial_ports.hpp"
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_compiler.hpp"
+#include "platform/posix/serial_line.hpp"
 #include "values/values.hpp"
 
 namespace vx::loader {
@@ -207,7 +207,7 @@ void ScriptCompiler::DeclareCom(std::string_view name, std::string_view list) {
   OptionalString(list, 2, options);
   entry->port_handle = -1;
   entry->long_value = port;
-  entry->flags |= comm::ParsePortOptions(options);
+  entry->flags |= posix::ParsePortOptions(options);
   AllocateText(*entry, PathCapacity(settings.size()), settings);
   CommitResource();
 }

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "camera/camera_system.hpp"
+#include "engine/family_hooks.hpp"
 #include "engine/loader.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
@@ -156,7 +156,7 @@ int ReloadScript(Runtime& rt, std::string_view path) {
   std::string script(path.substr(0, std::min(path.size(), STARTUP_PATH_MAX)));
   SetScriptDirectory(rt, script);
   rt.startup.script_path = script;
-  camera::Release(rt);  // the capture window and the camera go with the old script
+  RunFamilyHooks(rt, &FamilyHooks::reload);  // e.g. the camera goes with the old script
   SelectScriptSource(rt, script);
   return LoadScript(rt, script);
 }

@@ -16,13 +16,12 @@
 #include <vector>
 
 #include "api/api_ids.hpp"
-#include "api/calendar.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
-#include "api/file_tools.hpp"
 #include "api/os_results.hpp"
-#include "api/saved_files.hpp"
 #include "engine/runtime.hpp"
+#include "files/file_tools.hpp"
+#include "files/saved_files.hpp"
+#include "platform/calendar.hpp"
 #include "text/sjis.hpp"
 #include "values/values.hpp"
 

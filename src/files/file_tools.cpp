@@ -1,4 +1,4 @@
-#include "api/file_tools.hpp"
+#include "files/file_tools.hpp"
 
 #include <cstdio>
 

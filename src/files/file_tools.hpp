@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "api/calendar.hpp"
+#include "platform/calendar.hpp"
 
 namespace vx::api::filetools {
 

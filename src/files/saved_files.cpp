@@ -1,4 +1,4 @@
-#include "api/saved_files.hpp"
+#include "files/saved_files.hpp"
 
 #include "text/sjis.hpp"
 

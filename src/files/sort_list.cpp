@@ -1,8 +1,8 @@
-#include "api/sort_list.hpp"
+#include "files/sort_list.hpp"
 
 #include <algorithm>
 
-#include "api/saved_files.hpp"
+#include "files/saved_files.hpp"
 
 namespace vx::api {
 

@@ -5,7 +5,6 @@
 // written. Scripts that probe for blocks can test G_ERROR and go on.
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 
 namespace vx::api {
 namespace {

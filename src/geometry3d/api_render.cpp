@@ -14,7 +14,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "geometry3d/face_tools.hpp"
 #include "geometry3d/geometry3d.hpp"

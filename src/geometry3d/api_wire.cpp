@@ -10,14 +10,13 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
-#include "audio/audio_system.hpp"
-#include "audio/wave_stores.hpp"
 #include "engine/runtime.hpp"
+#include "engine/sample_banks.hpp"
 #include "geometry3d/geometry3d.hpp"
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
@@ -415,9 +414,10 @@ void Draw3DWave(Call& call) {
   const Vec3 origin = VecArgs(call, 3);
   const double dx = call.Double(6);
   const double scale = call.Double(7);
-  const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(from) + count, audio::WAVE_SAMPLES);
-  if (!audio::ValidBank(bank) || from < 0 || to - from < 2) return call.SetError(1);
-  const std::span<const std::int16_t> samples = audio::System(call.rt()).stores.Bank(bank);
+  const std::span<const std::int16_t> samples = SampleBank(call.rt(), bank);
+  const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(from) + count,
+                                                 static_cast<std::int64_t>(samples.size()));
+  if (samples.empty() || from < 0 || to - from < 2) return call.SetError(1);
   Vec3 previous{origin.x, origin.y, origin.z + samples[static_cast<std::size_t>(from)] * scale};
   for (std::int64_t i = from + 1; i < to; ++i) {
     const Vec3 next{origin.x + static_cast<double>(i - from) * dx, origin.y,

@@ -11,7 +11,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/click_areas.hpp"

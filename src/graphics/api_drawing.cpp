@@ -15,7 +15,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"

@@ -16,7 +16,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/image_analysis.hpp"
 #include "graphics/image_state.hpp"

@@ -14,11 +14,10 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
-#include "api/printing.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/picture_files.hpp"
+#include "graphics/print_page.hpp"
 #include "platform/files.hpp"
 #include "text/messages.hpp"
 #include "values/values.hpp"

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/display.hpp"
 #include "graphics/effects.hpp"
 #include "graphics/shapes.hpp"
-#include "host/display.hpp"
 #include "platform/files.hpp"
 #include "text/sjis.hpp"
 

@@ -6,7 +6,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "host/controls.hpp"

@@ -12,10 +12,9 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
-#include "api/stores.hpp"
+#include "arrays/stores.hpp"
+#include "engine/dialogs.hpp"
 #include "engine/runtime.hpp"
-#include "host/dialogs.hpp"
 #include "platform/files.hpp"
 #include "values/values.hpp"
 

@@ -10,10 +10,9 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
+#include "engine/messages.hpp"
 #include "engine/runtime.hpp"
 #include "host/instances.hpp"
-#include "host/messages.hpp"
 #include "host/top_windows.hpp"
 #include "platform/x11_input.hpp"
 

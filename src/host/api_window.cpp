@@ -11,14 +11,13 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
+#include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
-#include "engine/program.hpp"
+#include "engine/window_system.hpp"
 #include "host/instances.hpp"
 #include "host/main_window_state.hpp"
 #include "host/top_windows.hpp"
-#include "host/window_system.hpp"
 #include "platform/x11_input.hpp"
 #include "values/values.hpp"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/delivery.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
-#include "host/delivery.hpp"
 #include "values/values.hpp"
 
 namespace vx::host {
@@ -105,6 +105,10 @@ int CreateControls(Runtime& rt) {
     if (e.size > 0) SetResourceFont(rt, i, e.size);
   }
   return 1;
+}
+
+void AfterInitialLabel(Runtime& rt) {
+  if (rt.controls) rt.controls->AfterLabel();
 }
 
 void DestroyControls(Runtime& rt) {

@@ -93,6 +93,8 @@ class ControlHost {
 int CreateControls(Runtime& rt);
 // Destroys the windows and timers and forgets their handles.
 void DestroyControls(Runtime& rt);
+// After a program's Initial label: what the controls do after every label.
+void AfterInitialLabel(Runtime& rt);
 // Font code for kinds 0 to 8: 0 for an index out of range, else 1.
 int SetResourceFont(Runtime& rt, std::int32_t index, std::int32_t font_code);
 

@@ -1,4 +1,4 @@
-#include "host/delivery.hpp"
+#include "engine/delivery.hpp"
 
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"

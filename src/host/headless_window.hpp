@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "engine/run_state.hpp"
+#include "engine/window_system.hpp"
 #include "host/controls.hpp"
-#include "host/window_system.hpp"
 
 namespace vx::host {
 

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 #include "platform/user_dirs.hpp"
 
 namespace vx::host {

@@ -1,7 +1,7 @@
 #pragma once
 // The platform-neutral part of the main window: the window layer (Qt, or a
 // test) turns what happens to the window into messages of a small
-// vocabulary (host/messages.hpp) and hands them to the procedure, which
+// vocabulary (engine/messages.hpp) and hands them to the procedure, which
 // decides which label runs, with which system variables, and when the
 // window is repainted. After every message the procedure follows a reload
 // or chain request once the engine is free.
@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 
 namespace vx {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 #include "host/window_port.hpp"
 
 namespace vx::host {

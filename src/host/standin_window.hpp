@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/display.hpp"
+#include "engine/display.hpp"
 #include "host/window_port.hpp"
 
 namespace vx::host {

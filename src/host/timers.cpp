@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "engine/delivery.hpp"
 #include "engine/runtime.hpp"
 #include "host/controls.hpp"
-#include "host/delivery.hpp"
 
 namespace vx::host {
 namespace {

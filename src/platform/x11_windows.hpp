@@ -4,7 +4,7 @@
 // own window; without a display every operation fails.
 #include <cstdint>
 
-#include "host/top_windows.hpp"
+#include "platform/top_windows.hpp"
 
 namespace vx::x11 {
 

@@ -12,7 +12,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
 #include "preproc/disk_files.hpp"

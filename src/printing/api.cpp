@@ -3,7 +3,7 @@
 // boxes). LoadBMPImage prints instead of loading while a job is open (see
 // PrintBmpFile). Statuses go to G_ERROR (0 success, 1 failure) with the
 // reason in G_ERR_TXT.
-#include "api/printing.hpp"
+#include "graphics/print_page.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,7 +13,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/image_ops.hpp"
 #include "printing/printing.hpp"

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_controls.hpp"
+#include "qt/controls.hpp"
 
 #include <QAbstractSlider>
 #include <QButtonGroup>

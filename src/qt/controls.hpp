@@ -14,7 +14,7 @@
 
 #include "host/controls.hpp"
 #include "host/headless_window.hpp"
-#include "platform/qt/qt_timers.hpp"
+#include "qt/timers.hpp"
 
 class QButtonGroup;
 

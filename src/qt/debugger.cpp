@@ -1,4 +1,4 @@
-#include "platform/qt/qt_debugger.hpp"
+#include "qt/debugger.hpp"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_dialogs.hpp"
+#include "qt/dialogs.hpp"
 
 #include <QColorDialog>
 #include <QCursor>
@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "host/controls.hpp"
-#include "platform/qt/qt_controls.hpp"
+#include "qt/controls.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {

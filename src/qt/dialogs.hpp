@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "host/dialogs.hpp"
+#include "engine/dialogs.hpp"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_host.hpp"
+#include "qt/host.hpp"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "host/main_window.hpp"
-#include "platform/qt/qt_main_window.hpp"
+#include "qt/main_window.hpp"
 
 namespace vx::qt {
 

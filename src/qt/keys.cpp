@@ -1,4 +1,4 @@
-#include "platform/qt/qt_keys.hpp"
+#include "qt/keys.hpp"
 
 #include "host/keys.hpp"
 

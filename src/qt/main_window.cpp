@@ -1,4 +1,4 @@
-#include "platform/qt/qt_main_window.hpp"
+#include "qt/main_window.hpp"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,8 +29,8 @@
 #include "host/keys.hpp"
 #include "host/main_window.hpp"
 #include "platform/files.hpp"
-#include "platform/qt/qt_keys.hpp"
 #include "platform/x11_windows.hpp"
+#include "qt/keys.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "host/display.hpp"
-#include "host/messages.hpp"
+#include "engine/display.hpp"
+#include "engine/messages.hpp"
 #include "host/window_port.hpp"
 
 namespace vx {

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_printers.hpp"
+#include "qt/printers.hpp"
 
 #include <QFile>
 #include <QFont>
@@ -15,8 +15,8 @@
 #include <span>
 #include <string>
 
-#include "platform/qt/printsupport/print_module.hpp"
 #include "platform/shared_library.hpp"
+#include "qt/printsupport/print_module.hpp"
 
 namespace vx::qt {
 namespace {

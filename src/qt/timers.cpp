@@ -1,4 +1,4 @@
-#include "platform/qt/qt_timers.hpp"
+#include "qt/timers.hpp"
 
 #include <algorithm>
 

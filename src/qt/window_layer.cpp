@@ -21,12 +21,12 @@
 #include "host/top_windows.hpp"
 #include "host/window_layer.hpp"
 #include "platform/process.hpp"
-#include "platform/qt/qt_controls.hpp"
-#include "platform/qt/qt_debugger.hpp"
-#include "platform/qt/qt_dialogs.hpp"
-#include "platform/qt/qt_host.hpp"
-#include "platform/qt/qt_printers.hpp"
-#include "platform/qt/qt_window_system.hpp"
+#include "qt/controls.hpp"
+#include "qt/debugger.hpp"
+#include "qt/dialogs.hpp"
+#include "qt/host.hpp"
+#include "qt/printers.hpp"
+#include "qt/window_system.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_window_system.hpp"
+#include "qt/window_system.hpp"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,7 +20,7 @@
 #include "graphics/bmp.hpp"
 #include "graphics/byte_source.hpp"
 #include "host/launch.hpp"
-#include "platform/qt/qt_debugger.hpp"
+#include "qt/debugger.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::qt {

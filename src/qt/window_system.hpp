@@ -8,7 +8,7 @@
 
 #include "engine/run_state.hpp"
 #include "host/headless_window.hpp"
-#include "platform/qt/qt_controls.hpp"
+#include "qt/controls.hpp"
 
 class QImage;
 class QWidget;

@@ -14,12 +14,11 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
+#include "graphics/bmp.hpp"
 #include "graphics/canvas.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/raster.hpp"
-#include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
 #include "platform/files.hpp"
 #include "recognition/barcode.hpp"

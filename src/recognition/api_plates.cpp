@@ -15,12 +15,11 @@
 #include <vector>
 
 #include "api/api_ids.hpp"
-#include "api/calendar.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
+#include "platform/calendar.hpp"
 #include "platform/files.hpp"
 #include "recognition/plate_reader.hpp"
 #include "recognition/store.hpp"

@@ -13,7 +13,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "platform/files.hpp"

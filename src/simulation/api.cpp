@@ -16,7 +16,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "api/os_results.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wave_stores.hpp"

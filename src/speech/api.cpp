@@ -8,7 +8,6 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 #include "speech/speech.hpp"
 #include "speech/speech_runtime.hpp"

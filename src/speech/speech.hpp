@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "audio/device.hpp"
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 
 namespace vx::speech {
 

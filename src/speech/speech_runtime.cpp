@@ -1,8 +1,8 @@
 #include "speech/speech_runtime.hpp"
 
+#include "engine/delivery.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
-#include "host/delivery.hpp"
 
 namespace vx::speech {
 

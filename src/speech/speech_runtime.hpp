@@ -3,7 +3,7 @@
 // window thread.
 #include <string>
 
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 #include "speech/speech.hpp"
 
 namespace vx {

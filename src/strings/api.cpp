@@ -12,9 +12,8 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
-#include "api/string_ops.hpp"
 #include "engine/runtime.hpp"
+#include "strings/string_ops.hpp"
 #include "values/expression.hpp"
 #include "values/values.hpp"
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "api/string_ops.hpp"
+#include "strings/string_ops.hpp"
 
 namespace vx::strops {
 namespace {

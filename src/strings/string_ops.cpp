@@ -1,4 +1,4 @@
-#include "api/string_ops.hpp"
+#include "strings/string_ops.hpp"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "api/string_ops.hpp"
+#include "strings/string_ops.hpp"
 
 namespace vx::strops {
 namespace {

@@ -7,11 +7,10 @@
 #include <string>
 
 #include "api/api_ids.hpp"
-#include "api/calendar.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "api/os_results.hpp"
 #include "engine/runtime.hpp"
+#include "platform/calendar.hpp"
 #include "text/messages.hpp"
 
 namespace vx::api {

@@ -1,11 +1,10 @@
 // rand: reproducible pseudo-random numbers.
-#include "api/random.hpp"
+#include "system/random.hpp"
 
 #include <cstdlib>
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "engine/runtime.hpp"
 
 namespace vx::api {

@@ -1,4 +1,4 @@
-#include "api/registry_store.hpp"
+#include "system/registry_store.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "api/saved_files.hpp"
 #include "engine/program.hpp"
+#include "files/saved_files.hpp"
 #include "platform/files.hpp"
 #include "platform/user_dirs.hpp"
 #include "text/encoding.hpp"

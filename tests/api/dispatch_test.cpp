@@ -6,7 +6,6 @@
 
 #include "api/arguments.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 #include "api_test_support.hpp"
 
 namespace vx::test {

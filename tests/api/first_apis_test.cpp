@@ -1,8 +1,8 @@
 // strlen, CalcStr, BitTest, BitSet, BitLogic and rand through the dispatcher.
 #include <gtest/gtest.h>
 
-#include "api/random.hpp"
 #include "api_test_support.hpp"
+#include "system/random.hpp"
 
 namespace vx::test {
 namespace {

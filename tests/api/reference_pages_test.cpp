@@ -12,7 +12,6 @@
 
 #include "api/api_table.hpp"
 #include "api/call.hpp"
-#include "api/families.hpp"
 
 namespace vx::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "support/temp_folder.hpp"
 

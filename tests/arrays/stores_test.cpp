@@ -1,4 +1,4 @@
-#include "api/stores.hpp"
+#include "arrays/stores.hpp"
 
 #include <bit>
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include "api/api_test_support.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
+#include "engine/messages.hpp"
 #include "engine/system_variables.hpp"
-#include "host/messages.hpp"
 #include "graphics/canvas.hpp"
 #include "support/temp_folder.hpp"
 

@@ -10,9 +10,9 @@
 
 #include "api/api_test_support.hpp"
 #include "camera/camera_system.hpp"
+#include "engine/messages.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/vram.hpp"
-#include "host/messages.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vx::test {

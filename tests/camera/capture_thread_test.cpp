@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "camera/camera_system.hpp"
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 
 namespace vx::camera {
 namespace {

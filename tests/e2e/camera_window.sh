@@ -81,6 +81,6 @@ failed=0
 # The click came while frames were still arriving, and frames went on after it.
 [ "$clicked" -gt 0 ] || { echo "the click ran before any frame"; failed=1; }
 [ "$after" -gt 0 ] || { echo "no frame label ran after the click"; failed=1; }
-python3 "$here/../images/compare_png.py" "$tmp/window.png" 10 10 "$tmp/last.rgb" 160 120 2 || failed=1
+python3 "$here/../support/compare_png.py" "$tmp/window.png" 10 10 "$tmp/last.rgb" 160 120 2 || failed=1
 if grep -v "^QStandardPaths" "$tmp/stderr" | grep -q .; then echo "standard error:"; cat "$tmp/stderr"; failed=1; fi
 exit $failed

@@ -27,5 +27,5 @@ if [ "$actual" != "${expected%$'\n'}" ]; then
   echo "results.txt differs:"; printf '%s\n' "$actual" | cat -A; failed=1
 fi
 [ -f "$tmp/vram.png" ] || { echo "no picture was written"; exit 1; }
-python3 "$here/../vram/check_png.py" "$tmp/vram.png" "$here/clipboard_picture.pixels" || failed=1
+python3 "$here/../support/check_png.py" "$tmp/vram.png" "$here/clipboard_picture.pixels" || failed=1
 exit $failed

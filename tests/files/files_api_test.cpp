@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "platform/files.hpp"
 #include "support/temp_folder.hpp"

@@ -1,4 +1,4 @@
-#include "api/saved_files.hpp"
+#include "files/saved_files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/sort_list.hpp"
+#include "files/sort_list.hpp"
 
 namespace vx::api {
 namespace {

@@ -2,10 +2,10 @@
 // dispatcher: argument order, results and statuses.
 #include <gtest/gtest.h>
 
-#include "api_test_support.hpp"
+#include "../graphics/image_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/vram.hpp"
-#include "../graphics/image_test_support.hpp"
 
 namespace vx::test {
 namespace {

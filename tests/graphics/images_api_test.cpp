@@ -2,12 +2,12 @@
 // the clipboard and the screen.
 #include <gtest/gtest.h>
 
+#include "../graphics/image_test_support.hpp"
 #include "api/api_table.hpp"
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
-#include "../graphics/image_test_support.hpp"
 
 namespace vx::test {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "api/api_table.hpp"
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/vram.hpp"

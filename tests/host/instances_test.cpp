@@ -11,7 +11,7 @@
 #include <cstring>
 #include <thread>
 
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_folder.hpp"
 

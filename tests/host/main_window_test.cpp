@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
+#include "engine/delivery.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/jpeg.hpp"
-#include "host/delivery.hpp"
 #include "host/keys.hpp"
 #include "support/fake_window_port.hpp"
 #include "support/script_fixture.hpp"

@@ -1,7 +1,7 @@
 // The MIDI and music family through the dispatcher.
 #include <gtest/gtest.h>
 
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "music/instruments.hpp"
 #include "music/music.hpp"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "support/temp_folder.hpp"
 

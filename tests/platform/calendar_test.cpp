@@ -1,4 +1,4 @@
-#include "api/calendar.hpp"
+#include "platform/calendar.hpp"
 
 #include <gtest/gtest.h>
 

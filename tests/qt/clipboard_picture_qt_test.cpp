@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/qt/qt_window_system.hpp"
+#include "qt/window_system.hpp"
 
 namespace vx::test {
 namespace {

@@ -16,16 +16,16 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "engine/dialogs.hpp"
 #include "engine/run_loop.hpp"
 #include "engine/runtime.hpp"
 #include "engine/startup.hpp"
 #include "engine/system_variables.hpp"
 #include "host/controls.hpp"
 #include "host/timers.hpp"
-#include "host/dialogs.hpp"
-#include "platform/qt/qt_controls.hpp"
-#include "platform/qt/qt_debugger.hpp"
-#include "platform/qt/qt_window_system.hpp"
+#include "qt/controls.hpp"
+#include "qt/debugger.hpp"
+#include "qt/window_system.hpp"
 #include "support/script_fixture.hpp"
 #include "text/encoding.hpp"
 #include "values/values.hpp"

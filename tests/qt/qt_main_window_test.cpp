@@ -1,6 +1,6 @@
 // The Qt main window on the offscreen platform: real mouse and key events
 // through QTest reach the labels, and the bank is what the window shows.
-#include "platform/qt/qt_main_window.hpp"
+#include "qt/main_window.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,8 +14,8 @@
 #include "graphics/vram.hpp"
 #include "host/keys.hpp"
 #include "host/main_window.hpp"
-#include "platform/qt/qt_controls.hpp"
-#include "platform/qt/qt_keys.hpp"
+#include "qt/controls.hpp"
+#include "qt/keys.hpp"
 #include "support/script_fixture.hpp"
 
 namespace vx::test {

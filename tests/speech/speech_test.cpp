@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audio/device.hpp"
-#include "host/messages.hpp"
+#include "engine/messages.hpp"
 #include "speech/speech.hpp"
 
 namespace vx::test {

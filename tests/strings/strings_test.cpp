@@ -2,7 +2,7 @@
 // arguments, outputs, G_ERROR and the secondary results.
 #include <gtest/gtest.h>
 
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "text/encoding.hpp"
 

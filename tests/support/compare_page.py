@@ -13,7 +13,7 @@ most TOLERANCE. Prints the first differences; exit code 1 when any is off.
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "vram"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_png import read_png  # noqa: E402
 
 

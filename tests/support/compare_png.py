@@ -9,7 +9,7 @@ differences; the exit code is 1 when any pixel is off.
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "vram"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_png import read_png  # noqa: E402
 
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/display.hpp"
+#include "engine/display.hpp"
 #include "host/window_port.hpp"
 
 namespace vx::test {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/program.hpp"
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 
 namespace vx::test {
 

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "engine/program.hpp"
-#include "host/window_system.hpp"
+#include "engine/window_system.hpp"
 
 namespace vx::test {
 

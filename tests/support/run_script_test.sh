@@ -23,11 +23,11 @@
 #                  directory) compared with NAME.expected/NAME, where @WORK@
 #                  stands for the work directory
 #   NAME.pixels    the drawing bank, written with --vram-png, checked by
-#                  tests/vram/check_png.py
+#                  tests/support/check_png.py
 #   NAME.check     a bash script run in the work directory at the end (PNG
 #                  names the picture, COMPARE the pixel comparer
-#                  tests/images/compare_png.py, COMPARE_PAGE a printed page
-#                  checker, tests/printing/compare_page.py); it must succeed
+#                  tests/support/compare_png.py, COMPARE_PAGE a printed page
+#                  checker, tests/support/compare_page.py); it must succeed
 set -u
 binary=$1
 script=$2
@@ -47,8 +47,8 @@ cp "$script" "$work/$name.vx"
 if [ -d "$base.input" ]; then cp -R "$base.input/." "$work/"; fi
 
 export CONVERT=/usr/bin/convert
-export COMPARE="python3 $tests/images/compare_png.py"
-export COMPARE_PAGE="python3 $tests/printing/compare_page.py"
+export COMPARE="python3 $tests/support/compare_png.py"
+export COMPARE_PAGE="python3 $tests/support/compare_page.py"
 if [ -f "$base.prepare" ] && ! (cd "$work" && bash "$base.prepare"); then
   echo "$name.prepare failed"
   exit 1
@@ -114,7 +114,7 @@ if [ -f "$base.pixels" ] || [ -f "$base.check" ]; then
   fi
 fi
 if [ -f "$base.pixels" ]; then
-  python3 "$tests/vram/check_png.py" "$png" "$base.pixels" || failed=1
+  python3 "$tests/support/check_png.py" "$png" "$base.pixels" || failed=1
 fi
 if [ -f "$base.check" ] && ! (cd "$work" && PNG="$png" bash "$base.check"); then
   echo "$name.check failed"

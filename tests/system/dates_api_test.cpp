@@ -5,9 +5,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "api/calendar.hpp"
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
+#include "platform/calendar.hpp"
 
 namespace vx::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "api/registry_store.hpp"
+#include "system/registry_store.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "api/registry_store.hpp"
-#include "api_test_support.hpp"
+#include "api/api_test_support.hpp"
 #include "engine/system_variables.hpp"
 #include "platform/files.hpp"
 #include "support/temp_folder.hpp"
+#include "system/registry_store.hpp"
 
 namespace vx::test {
 namespace {

@@ -1,4 +1,4 @@
-// zxing_read NAMES OUT: the peer reader of bench/recognition_bench.sh. Reads
+// zxing_read NAMES OUT: the peer reader of bench/recognition/recognition_bench.sh. Reads
 // NAME.bmp for every line of NAMES with zxing-cpp in this process, writes
 // "NAME TEXT" lines to OUT and prints the seconds spent loading and decoding
 // (start-up excluded), so the per-image time compares like for like.

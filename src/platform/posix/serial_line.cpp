@@ -11,6 +11,28 @@
 namespace vx::posix {
 namespace {
 
+struct OptionWord {
+  std::string_view word;
+  std::uint32_t bit;
+};
+
+constexpr OptionWord kOptionWords[] = {
+    {"even", PORT_EVEN},   {"odd", PORT_ODD},         {"2stop", PORT_TWO_STOP},
+    {"xflow", PORT_XFLOW}, {"rtsflow", PORT_RTS_ON},  {"dtr_on", PORT_DTR_ON},
+};
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether a lower-case `word` occurs in `text`, ignoring ASCII case.
+bool ContainsWord(std::string_view text, std::string_view word) {
+  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+    std::size_t k = 0;
+    while (k < word.size() && LowerAscii(text[i + k]) == word[k]) ++k;
+    if (k == word.size()) return true;
+  }
+  return false;
+}
+
 struct SpeedRow {
   std::int32_t baud;
   speed_t constant;
@@ -110,6 +132,26 @@ int SerialLine::ModemStatus() const {
   int bits = 0;
   if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &bits) != 0) return -1;
   return bits;
+}
+
+std::uint32_t ParsePortOptions(std::string_view text) {
+  std::uint32_t bits = 0;
+  for (const OptionWord& option : kOptionWords) {
+    if (ContainsWord(text, option.word)) bits |= option.bit;
+  }
+  return bits;
+}
+
+LineSettings SettingsFor(std::int32_t baud, std::uint32_t options) {
+  LineSettings s;
+  s.baud = baud;
+  s.even_parity = (options & PORT_EVEN) != 0;
+  s.odd_parity = !s.even_parity && (options & PORT_ODD) != 0;
+  s.two_stop_bits = (options & PORT_TWO_STOP) != 0;
+  s.xon_xoff = (options & PORT_XFLOW) != 0;
+  s.rts_on = (options & PORT_RTS_ON) != 0;
+  s.dtr_on = (options & PORT_DTR_ON) != 0;
+  return s;
 }
 
 }  // namespace vx::posix

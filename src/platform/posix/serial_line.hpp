@@ -3,8 +3,23 @@
 // stop bits, software flow control and modem lines a script asked for.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vx::posix {
+
+// Option bits of a port, from its options text.
+enum PortOptionBit : std::uint32_t {
+  PORT_EVEN = 1,
+  PORT_ODD = 2,
+  PORT_TWO_STOP = 4,
+  PORT_XFLOW = 8,
+  PORT_RTS_ON = 16,
+  PORT_DTR_ON = 32,
+};
+
+// Each option word ("even", "odd", "2stop", "xflow", "rtsflow", "dtr_on")
+// found anywhere in the text, without regard to ASCII case.
+std::uint32_t ParsePortOptions(std::string_view text);
 
 struct LineSettings {
   std::int32_t baud = 9600;
@@ -50,5 +65,8 @@ class SerialLine {
 
 // The termios speed constant for a rate in baud, or 0 when there is none.
 unsigned SpeedConstant(std::int32_t baud);
+
+// Settings "Even" and "Odd" together mean even parity.
+LineSettings SettingsFor(std::int32_t baud, std::uint32_t options);
 
 }  // namespace vx::posix
