@@ -15,7 +15,8 @@ their fenced code blocks by the block's info string:
                           error, compared exactly
     ```vx-fragment        part of a script; never run
 
-Blocks with any other info string are left alone. A script is UTF-8 in the
+Blocks with any other info string are left alone, and so is everything
+inside an HTML comment (<!-- ... -->). A script is UTF-8 in the
 page; it is converted to CP932 and run as `VEXMORA --headless -- NAME.vx` in
 a fresh scratch folder (never the source tree), with the default.vx that
 sits beside VEXMORA as the start-up script. In an output block, @WORK@
@@ -101,6 +102,13 @@ def read_blocks(path, text):
     i = 0
     previous = None  # the last block, while only blank lines followed it
     while i < len(lines):
+        if lines[i].lstrip(" ").startswith("<!--") and len(lines[i]) - len(lines[i].lstrip(" ")) <= 3:
+            # An HTML comment (notes for contributors) holds no blocks.
+            while i < len(lines) and "-->" not in lines[i]:
+                i += 1
+            i += 1
+            previous = None
+            continue
         fence = opening_fence(lines[i])
         if fence is None:
             if lines[i].strip():

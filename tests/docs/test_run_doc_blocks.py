@@ -85,6 +85,18 @@ class ReadingPages(unittest.TestCase):
             with self.subTest(text=text), self.assertRaises(runner.PageError):
                 runner.read_blocks("p.md", text)
 
+    def test_html_comments_hold_no_blocks(self):
+        blocks = runner.read_blocks("p.md", page("""
+            <!-- notes:
+              ```vx exit=x
+              ```output
+            -->
+            ```vx
+            SAY b
+            ```
+            """))
+        self.assertEqual([(b.line, b.text) for b in blocks], [(5, "SAY b\n")])
+
     def test_a_closing_fence_needs_as_many_characters(self):
         blocks = runner.read_blocks("p.md", "````vx\n```\nSAY\n````\n")
         self.assertEqual(blocks[0].text, "```\nSAY\n")
