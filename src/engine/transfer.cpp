@@ -90,10 +90,11 @@ void WriteTextFile(Runtime& rt, const ResourceEntry& dest, std::string_view text
   ReportFileWrite(rt, out);
 }
 
-// A source file that cannot be read counts as a failed transfer.
-void ReportUnreadableSource(Runtime& rt) {
+// A source file that cannot be read counts as a failed transfer; `landed`
+// bytes reached the destination before.
+void ReportUnreadableSource(Runtime& rt, std::size_t landed = 0) {
   const int error = errno != 0 ? errno : ENOENT;
-  SetTransferCount(rt, 0);
+  SetTransferCount(rt, landed);
   SetStatus(rt, 1);
   values::WriteText(rt, sysvar::G_ERR_TXT, files::ErrorText(error));
 }
@@ -123,9 +124,15 @@ void TransferFile(Runtime& rt, const ResourceEntry& source, const ResourceEntry&
       files::OutputFile::Open(dest.Text(), append ? files::WriteMode::kAppend : files::WriteMode::kReplace);
   StreamBlocks(from.get(), size, [&](std::string_view b) { return to.Write(b); });
   if (std::ferror(from.get())) {
-    // The destination keeps what it had (a replacement is dropped).
+    // A replacement is dropped, so the destination keeps what it had; what
+    // an append wrote before stays.
+    std::size_t landed = 0;
+    if (append) {
+      to.Finish();
+      landed = static_cast<std::size_t>(to.BytesInTarget());
+    }
     errno = EIO;
-    return ReportUnreadableSource(rt);
+    return ReportUnreadableSource(rt, landed);
   }
   ReportFileWrite(rt, to);
 }
@@ -151,8 +158,8 @@ void SendFileToPort(Runtime& rt, const ResourceEntry& source, const ResourceEntr
 
 // Copy's effect on the destination; returns the count of bytes taken, or
 // nothing when the destination has set G_TRNS_CNT itself.
-std::optional<std::size_t> CopyTextInto(Runtime& rt, std::int32_t dest_index, ResourceEntry& dest,
-                         std::string_view text) {
+std::optional<std::size_t> CopyTextInto(Runtime& rt, std::int32_t dest_index,
+                                        ResourceEntry& dest, std::string_view text) {
   std::int32_t number = 0;
   switch (dest.kind) {
     case R_KD_BUTTON:
