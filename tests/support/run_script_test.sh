@@ -14,7 +14,8 @@
 #   NAME.env       VAR=VALUE lines set in the program's environment; @WORK@
 #                  stands for the work directory
 #   NAME.prepare   a bash script run in the work directory first (CONVERT
-#                  names ImageMagick's convert), to make picture files; its
+#                  names ImageMagick's convert, BINARY the program), to make
+#                  picture files; its
 #                  exit code 77 skips the test (what it needs is impossible
 #                  here), which the runner passes on
 #   NAME.wrapper   a bash script the program is run through, in the work
@@ -53,6 +54,7 @@ cp "$script" "$work/$name.vx"
 if [ -d "$base.input" ]; then cp -R "$base.input/." "$work/"; fi
 
 export CONVERT=/usr/bin/convert
+export BINARY="$binary"
 export COMPARE="python3 $tests/support/compare_png.py"
 export COMPARE_PAGE="python3 $tests/support/compare_page.py"
 if [ -f "$base.prepare" ]; then
