@@ -3,6 +3,7 @@
 // with a window or headless (where Qt comes up only when a script needs it).
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "host/vram_png.hpp"
 #include "host/window_layer.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "platform/process.hpp"
 #include "platform/shared_library.hpp"
 #include "printing/printing.hpp"
@@ -53,11 +55,8 @@ int Scramble(const std::string& in, const std::string& out) {
   std::size_t n = 0;
   while ((n = std::fread(block, 1, sizeof block, input.get())) > 0) plain.append(block, n);
   const std::string scrambled = ScrambleScript(plain);
-  files::FilePtr output(std::fopen(out.c_str(), "wb"));
-  const bool written = output && std::fwrite(scrambled.data(), 1, scrambled.size(), output.get()) ==
-                                     scrambled.size();
-  if (!written || std::fclose(output.release()) != 0) {
-    std::fprintf(stderr, "vexmora: cannot write %s\n", out.c_str());
+  if (const int error = files::ReplaceSystemFile(out, scrambled); error != 0) {
+    std::fprintf(stderr, "vexmora: cannot write %s: %s\n", out.c_str(), std::strerror(error));
     return 1;
   }
   return 0;
@@ -107,6 +106,7 @@ class LayerPrinters : public printing::Printers {
 // script cannot be read). With --vram-png the drawing bank is written out
 // at the end.
 int RunHeadless(const host::LaunchOptions& options) {
+  files::SetWriteFailureNotice(&host::TellFailedWrite);
   host::InProcessWindowSystem window_system;
   host::HeadlessDebugDialog debug_dialog;
   Runtime rt(window_system);
@@ -153,6 +153,9 @@ int RunHeadless(const host::LaunchOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit (ulimit -f) fails with EFBIG, to be
+  // reported like any other failed write, instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   const host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
   if (!options.error.empty()) {
     std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());

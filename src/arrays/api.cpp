@@ -278,6 +278,9 @@ void SetValue(Call& call) {
   call.String(1, value);
   const std::int32_t index = call.rt().program.FindResource(name);
   if (index < 0) return call.SetError(1);
+  // A FILE resource's value is the file: a write that fails is reported.
+  const ResourceEntry& e = call.rt().program.Resource(index);
+  if (e.kind == R_KD_FILE) return ReportSystemResult(call, files::ReplaceFile(e.Text(), value));
   values::WriteText(call.rt(), index, value);
   call.SetError(0);
 }

@@ -1,6 +1,7 @@
 // The sound family, devices and the buffer pair: playback, recording,
 // AudioInfo and the modes of AudioCtrl.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -109,9 +110,12 @@ int SavePairFile(Call& call) {
   AudioSystem& a = Sys(call);
   if (a.pair.Size() < 1) return 0;
   a.pair.filled = a.PairLength();
-  audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::WaveRate(call.rt())));
+  int error = 0;
+  const bool saved =
+      audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::WaveRate(call.rt())), &error);
   call.SetWork(1, a.pair.filled);
-  return 1;
+  if (!saved) call.SetErrText(files::ErrorText(error != 0 ? error : EIO));
+  return saved ? 1 : 0;
 }
 
 // Modes 5 and 6: k < count samples between the pair (from `pair_at`) and

@@ -5,6 +5,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -20,6 +21,13 @@ audio::AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
 std::uint32_t RateForWriting(Call& call) {
   return static_cast<std::uint32_t>(audio::WaveRate(call.rt()));
+}
+
+// The writers' G_ERROR: 0 when `written`, else 1, with the system's reason
+// in G_ERR_TXT when writing the file is what failed.
+void ReportWritten(Call& call, bool written, int write_error) {
+  if (write_error != 0) return ReportSystemResult(call, write_error);
+  call.SetError(written ? 0 : 1);
 }
 
 // LoadWaveF file, R count, [start = 0], [bank = -1], [skip = 0]. G_ERROR is
@@ -57,10 +65,13 @@ void SaveWaveF(Call& call) {
   const std::int32_t to = call.Int(2);
   const std::int32_t bits = call.Int(3);
   const std::int32_t bank = call.OptInt(4, -1);
-  if (from < 0 || from > to || to > audio::WAVE_SAMPLES || !audio::ValidBank(bank)) return;
+  if (from < 0 || from > to || to > audio::WAVE_SAMPLES || !audio::ValidBank(bank))
+    return call.SetError(1);
   auto wave = Sys(call).stores.Bank(bank).subspan(static_cast<std::size_t>(from),
                                                   static_cast<std::size_t>(to - from));
-  audio::SaveWave(path, wave, bits, RateForWriting(call));
+  int error = 0;
+  const bool saved = audio::SaveWave(path, wave, bits, RateForWriting(call), &error);
+  ReportWritten(call, saved, error);
 }
 
 // SaveWaveFGls file, from, to, threshold: the main wave's range without its
@@ -74,9 +85,12 @@ void SaveWaveFGls(Call& call) {
   auto wave = Sys(call).stores.Main();
   std::int32_t first = 0;
   std::int32_t last = 0;
-  if (!audio::QuietCutRange(wave, from, to, threshold, &first, &last)) return;
-  audio::SaveWave(path, wave.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first)),
-                  16, RateForWriting(call));
+  if (!audio::QuietCutRange(wave, from, to, threshold, &first, &last)) return call.SetError(1);
+  int error = 0;
+  const bool saved = audio::SaveWave(
+      path, wave.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first)), 16,
+      RateForWriting(call), &error);
+  ReportWritten(call, saved, error);
 }
 
 // GetWaveFInfo file, R text: the file's headers as text.
@@ -105,8 +119,10 @@ void ConvWaveF(Call& call) {
   std::string& out = call.Small(1);
   call.String(1, out);
   std::string log;
-  audio::ConvertToMono(in, out, Sys(call).stores, &log);
+  int error = 0;
+  const int result = audio::ConvertToMono(in, out, Sys(call).stores, &log, &error);
   if (!log.empty()) call.AppendDebugLog(log);
+  ReportWritten(call, result == 1, error);
 }
 
 // VolChgF in, out, k: a 16-bit file through the soft limiter with gain k.
@@ -116,7 +132,9 @@ void VolChgF(Call& call) {
   std::string& out = call.Small(1);
   call.String(1, out);
   const double k = call.Double(2);
-  audio::ChangeVolume(in, out, k, Sys(call).stores);
+  int error = 0;
+  const int result = audio::ChangeVolume(in, out, k, Sys(call).stores, &error);
+  ReportWritten(call, result == 1, error);
 }
 
 // JntWaveF a, b, out: a followed by b.
@@ -127,7 +145,9 @@ void JntWaveF(Call& call) {
   call.String(1, b);
   std::string& out = call.Small(2);
   call.String(2, out);
-  audio::JoinWaves(a, b, out);
+  int error = 0;
+  const int result = audio::JoinWaves(a, b, out, &error);
+  ReportWritten(call, result == 1, error);
 }
 
 constexpr Registration kAudioFileApis[] = {

@@ -12,6 +12,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -393,16 +394,16 @@ void LoadSpctF(Call& call) {
   (void)std::fread(table.data(), 1, table.size(), f.get());
 }
 
-// SaveSpctF file, rows: the first rows rows, raw.
+// SaveSpctF file, rows: the first rows rows, raw. G_ERROR 1 (the reason in
+// G_ERR_TXT) when the file cannot be written.
 void SaveSpctF(Call& call) {
   std::string& path = call.Small(0);
   call.String(0, path);
   const std::int32_t rows = std::clamp(call.Int(1), 0, audio::SPECTRUM_ROWS);
-  files::FilePtr f = files::Open(path, "wb");
-  if (!f) return;
   auto table = Sys(call).stores.SpectrumTable();
-  (void)std::fwrite(table.data(), 1, static_cast<std::size_t>(rows) * audio::SPECTRUM_COLUMNS,
-                    f.get());
+  const std::string_view bytes(reinterpret_cast<const char*>(table.data()),
+                               static_cast<std::size_t>(rows) * audio::SPECTRUM_COLUMNS);
+  ReportSystemResult(call, files::ReplaceFile(path, bytes));
 }
 
 constexpr Registration kAudioApis[] = {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 
 namespace vx::audio {
 namespace {
@@ -72,9 +73,18 @@ std::uint64_t NextChunk(const ByteSource& source, std::uint64_t body, std::uint3
   return std::min<std::uint64_t>(body + size + (size & 1u), source.Size());
 }
 
+// Puts a written file in place: false, with the errno in `error`, when it
+// could not be written whole.
+bool Finish(files::OutputFile& out, int* error) {
+  const int e = out.Finish();
+  if (error != nullptr) *error = e;
+  return e == 0;
+}
+
+// Bytes into an output file; failures are the file's to report (Finish).
 class Writer {
  public:
-  explicit Writer(std::FILE* f) : file_(f) {}
+  explicit Writer(files::OutputFile& out) : file_(out.Stream()), ok_(file_ != nullptr) {}
   bool Bytes(const void* p, std::size_t n) {
     ok_ = ok_ && std::fwrite(p, 1, n, file_) == n;
     return ok_;
@@ -297,15 +307,17 @@ std::array<std::uint8_t, WAV_HEADER_BYTES> MakeHeader(std::uint16_t channels, st
 }
 
 bool SaveWave(std::string_view path, std::span<const std::int16_t> samples, std::int32_t bits,
-              std::uint32_t rate) {
-  files::FilePtr f = files::Open(path, "wb");
-  if (!f) return false;
-  Writer w(f.get());
+              std::uint32_t rate, int* write_error) {
+  files::OutputFile out = files::OutputFile::Open(path, files::WriteMode::kReplace);
+  Writer w(out);
   const bool eight = bits == 8;
   const auto count = static_cast<std::uint32_t>(samples.size());
   const auto header = MakeHeader(1, rate, eight ? 8 : 16, eight ? count : count * 2);
   w.Bytes(header.data(), header.size());
-  if (!eight) return w.Samples(samples);
+  if (!eight) {
+    w.Samples(samples);
+    return Finish(out, write_error) && w.Ok();
+  }
   std::uint8_t block[kCopyBlockBytes];
   while (!samples.empty() && w.Ok()) {
     const std::size_t n = std::min(samples.size(), sizeof(block));
@@ -316,7 +328,7 @@ bool SaveWave(std::string_view path, std::span<const std::int16_t> samples, std:
     samples = samples.subspan(n);
   }
   if (count & 1u) w.Bytes("", 1);  // pad byte
-  return w.Ok();
+  return Finish(out, write_error) && w.Ok();
 }
 
 bool QuietCutRange(std::span<const std::int16_t> wave, std::int32_t from, std::int32_t to,
@@ -426,17 +438,19 @@ bool OpenInput(std::string_view path, OpenedInput* in) {
 }  // namespace
 
 int ConvertToMono(std::string_view in_path, std::string_view out_path, WaveStores& stores,
-                  std::string* log) {
+                  std::string* log, int* write_error) {
   OpenedInput in;
   if (!OpenInput(in_path, &in)) return 0;
-  files::FilePtr out = files::Open(out_path, "wb");
-  if (!out) return 0;
-  if (in.data.bits != 16 || in.data.channels != 2) return 0;  // the output stays empty
+  files::OutputFile out = files::OutputFile::Open(out_path, files::WriteMode::kReplace);
+  if (in.data.bits != 16 || in.data.channels != 2) {
+    Finish(out, write_error);  // the output is left empty
+    return 0;
+  }
   const std::uint32_t frames = in.data.size / 4;
   *log = Line("%d \r\n", static_cast<std::int32_t>(frames));
   FileSource source(in.file.get());
   source.Seek(in.data.offset);
-  Writer w(out.get());
+  Writer w(out);
   const auto header = MakeHeader(1, in.data.rate, 16, frames * 2);
   w.Bytes(header.data(), header.size());
   std::span<std::int16_t> interleaved = stores.Bank(0);
@@ -452,20 +466,22 @@ int ConvertToMono(std::string_view in_path, std::string_view out_path, WaveStore
     if (got < n) break;
     done += n;
   }
-  return w.Ok() ? 1 : 0;
+  return Finish(out, write_error) && w.Ok() ? 1 : 0;
 }
 
 int ChangeVolume(std::string_view in_path, std::string_view out_path, double gain,
-                 WaveStores& stores) {
+                 WaveStores& stores, int* write_error) {
   OpenedInput in;
   if (!OpenInput(in_path, &in)) return 0;
-  files::FilePtr out = files::Open(out_path, "wb");
-  if (!out) return 0;
-  if (in.data.bits != 16) return 0;
+  files::OutputFile out = files::OutputFile::Open(out_path, files::WriteMode::kReplace);
+  if (in.data.bits != 16) {
+    Finish(out, write_error);  // the output is left empty
+    return 0;
+  }
   const std::uint32_t samples = in.data.size / 2;
   FileSource source(in.file.get());
   source.Seek(in.data.offset);
-  Writer w(out.get());
+  Writer w(out);
   const auto header = MakeHeader(in.data.channels, in.data.rate, 16, samples * 2);
   w.Bytes(header.data(), header.size());
   std::span<std::int16_t> input = stores.Bank(0);
@@ -481,7 +497,7 @@ int ChangeVolume(std::string_view in_path, std::string_view out_path, double gai
     if (got < n) break;
     done += n;
   }
-  return w.Ok() ? 1 : 0;
+  return Finish(out, write_error) && w.Ok() ? 1 : 0;
 }
 
 namespace {
@@ -500,24 +516,27 @@ bool CopyBytes(std::FILE* from, std::uint64_t offset, std::uint32_t size, Writer
 
 }  // namespace
 
-int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view out_path) {
+int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view out_path,
+              int* write_error) {
   if (a_path == b_path || a_path == out_path || b_path == out_path) return 0;
-  files::FilePtr out = files::Open(out_path, "wb");
-  if (!out) return 0;
+  // The output is made (empty) whatever becomes of the inputs.
+  files::OutputFile out = files::OutputFile::Open(out_path, files::WriteMode::kReplace);
+  auto left_empty = [&](int result) { return Finish(out, write_error) ? result : 0; };
+  if (!out.ok()) return left_empty(0);
   OpenedInput a, b;
   const bool a_ok = OpenInput(a_path, &a);
   const bool b_ok = OpenInput(b_path, &b);
-  if (!a.file || !b.file) return 0;
-  if (!a_ok || !b_ok) return 0;  // malformed or without data: the output stays empty
+  if (!a.file || !b.file) return left_empty(0);
+  if (!a_ok || !b_ok) return left_empty(0);  // malformed or without data
   const DataChunk& da = a.data;
   const DataChunk& db = b.data;
   if (da.format != db.format || da.channels != db.channels || da.block_align != db.block_align ||
       da.bits != db.bits || a.walk.oversized_before_data || b.walk.oversized_before_data ||
       da.size == 0 || db.size == 0) {
-    return 1;
+    return left_empty(1);
   }
   const std::uint64_t total = std::uint64_t{da.size} + db.size;
-  if (total + WAV_HEADER_BYTES + 1 > 0xFFFFFFFFull) return 0;
+  if (total + WAV_HEADER_BYTES + 1 > 0xFFFFFFFFull) return left_empty(0);
   const auto total32 = static_cast<std::uint32_t>(total);
   std::array<std::uint8_t, WAV_HEADER_BYTES> h{};
   std::memcpy(h.data(), a.walk.header.data(), 12);
@@ -528,12 +547,15 @@ int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view
   Put16(h.data() + 36, 0);  // no format extension, whatever A's fmt chunk carried
   std::memcpy(h.data() + 38, "data", 4);
   Put32(h.data() + 42, total32);
-  Writer w(out.get());
+  Writer w(out);
   w.Bytes(h.data(), h.size());
-  if (!CopyBytes(a.file.get(), da.offset, da.size, w)) return 0;
-  if (!CopyBytes(b.file.get(), db.offset, db.size, w)) return 0;
+  // An input that cannot be read to its end leaves the output as it was.
+  if (!CopyBytes(a.file.get(), da.offset, da.size, w) || !CopyBytes(b.file.get(), db.offset, db.size, w)) {
+    if (!out.ok()) Finish(out, write_error);
+    return 0;
+  }
   if (total32 & 1u) w.Bytes("", 1);
-  return w.Ok() ? 1 : 0;
+  return Finish(out, write_error) && w.Ok() ? 1 : 0;
 }
 
 // --- the buffer pair ----------------------------------------------------------------
@@ -556,10 +578,10 @@ PairLoadResult LoadPair(ByteSource& source, BufferPair& pair) {
   return result;
 }
 
-bool SavePair(std::string_view path, const BufferPair& pair, std::uint32_t rate) {
-  files::FilePtr f = files::Open(path, "wb");
-  if (!f) return false;
-  Writer w(f.get());
+bool SavePair(std::string_view path, const BufferPair& pair, std::uint32_t rate,
+              int* write_error) {
+  files::OutputFile out = files::OutputFile::Open(path, files::WriteMode::kReplace);
+  Writer w(out);
   const auto frames = static_cast<std::uint32_t>(pair.filled);
   const auto header = MakeHeader(2, rate, 16, frames * 4);
   w.Bytes(header.data(), header.size());
@@ -574,7 +596,7 @@ bool SavePair(std::string_view path, const BufferPair& pair, std::uint32_t rate)
     w.Samples(std::span<const std::int16_t>(block, n * 2));
     done += n;
   }
-  return w.Ok();
+  return Finish(out, write_error) && w.Ok();
 }
 
 }  // namespace vx::audio

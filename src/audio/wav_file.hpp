@@ -128,8 +128,10 @@ std::array<std::uint8_t, WAV_HEADER_BYTES> MakeHeader(std::uint16_t channels, st
                                                       std::uint32_t data_bytes);
 
 // SaveWaveF: `samples` as a mono file; bits 8 gives 8-bit, any other 16.
+// False when the file cannot be written (`write_error` receives the errno;
+// a file that was there stays as it was).
 bool SaveWave(std::string_view path, std::span<const std::int16_t> samples, std::int32_t bits,
-              std::uint32_t rate);
+              std::uint32_t rate, int* write_error = nullptr);
 
 // SaveWaveFGls's range: [from, to) with the quiet ends cut. `first`/`last`
 // are the cut range; false when from > to (nothing is written).
@@ -141,12 +143,16 @@ bool QuietCutRange(std::span<const std::int16_t> wave, std::int32_t from, std::i
 std::string DescribeWave(ByteSource& source, std::size_t capacity);
 
 // ConvWaveF, VolChgF, JntWaveF. Each returns 1 on success and 0 when a file
-// cannot be opened or is malformed. `log` receives ConvWaveF's frame-count
-// line. Banks 0 and 1 are the converters' work space.
+// cannot be opened or is malformed, or the output cannot be written (then
+// `write_error` receives the errno and an output that was there is left as
+// it was). `log` receives ConvWaveF's frame-count line. Banks 0 and 1 are
+// the converters' work space.
 int ConvertToMono(std::string_view in, std::string_view out, WaveStores& stores,
-                  std::string* log);
-int ChangeVolume(std::string_view in, std::string_view out, double gain, WaveStores& stores);
-int JoinWaves(std::string_view a, std::string_view b, std::string_view out);
+                  std::string* log, int* write_error = nullptr);
+int ChangeVolume(std::string_view in, std::string_view out, double gain, WaveStores& stores,
+                 int* write_error = nullptr);
+int JoinWaves(std::string_view a, std::string_view b, std::string_view out,
+              int* write_error = nullptr);
 
 // The soft limiter of WvR2S and VolChgF on an already scaled value `y`
 // whose sign is decided by `positive`.
@@ -159,6 +165,7 @@ struct PairLoadResult {
   std::uint32_t rate = 0;
 };
 PairLoadResult LoadPair(ByteSource& source, BufferPair& pair);
-bool SavePair(std::string_view path, const BufferPair& pair, std::uint32_t rate);
+bool SavePair(std::string_view path, const BufferPair& pair, std::uint32_t rate,
+              int* write_error = nullptr);
 
 }  // namespace vx::audio

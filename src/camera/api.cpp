@@ -18,6 +18,7 @@
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
 #include "platform/files.hpp"
+#include "text/encoding.hpp"
 
 namespace vx::api {
 namespace {
@@ -386,7 +387,7 @@ void FileCreate(Call& call) {
     Failed(call, "bad frame size");
     return;
   }
-  if (!writer.Open(files::ToSystemPath(path), width, height, fps)) {
+  if (!writer.Open(files::ToSystemPath(path), width, height, fps, text::Cp932ToUtf8(path))) {
     Failed(call, writer.Error());
     return;
   }

@@ -1,9 +1,12 @@
 #include "camera/video_writer.hpp"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "camera/ffmpeg_api.hpp"
 #include "camera/video_reader.hpp"
+#include "platform/files.hpp"
+#include "platform/output_file.hpp"
 
 namespace vx::camera {
 namespace {
@@ -45,15 +48,26 @@ bool VideoWriter::Fail(const std::string& why) {
   return false;
 }
 
+// A failure of the file itself (not of the encoder): the user is told of it
+// as of any file that cannot be written.
+bool VideoWriter::FileFailed(int code) {
+  // FFmpeg's codes for system errors are the negated errno values.
+  const int errnum = code < 0 && code > -4096 ? -code : EIO;
+  files::NoteWriteFailure(shown_, errnum);
+  return Fail(ErrorText(code));
+}
+
 void VideoWriter::Abandon() {
   const bool had_file = format_ != nullptr && format_->pb != nullptr;
   Free();
   if (had_file) std::remove(part_path_.c_str());
 }
 
-bool VideoWriter::Open(const std::string& path, int width, int height, int fps) {
+bool VideoWriter::Open(const std::string& path, int width, int height, int fps,
+                       std::string_view shown) {
   Abandon();
   error_.clear();
+  shown_ = shown.empty() ? path : std::string(shown);
   frames_ = 0;
   width_ = width & ~1;
   height_ = height & ~1;
@@ -116,7 +130,7 @@ bool VideoWriter::Open(const std::string& path, int width, int height, int fps) 
     r = f->avio_open(&format_->pb, FileUrl(part_path_).c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
       format_->pb = nullptr;
-      return Fail(ErrorText(r));
+      return FileFailed(r);
     }
   }
   r = f->avformat_write_header(format_, nullptr);
@@ -136,7 +150,7 @@ bool VideoWriter::Drain() {
     f->av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
     packet_->stream_index = stream_->index;
     r = f->av_interleaved_write_frame(format_, packet_);  // takes the packet's data
-    if (r < 0) return Fail(ErrorText(r));
+    if (r < 0) return FileFailed(r);
   }
 }
 
@@ -165,12 +179,19 @@ bool VideoWriter::Finish() {
   if (r < 0) return Fail(ErrorText(r));
   if (!Drain()) return false;
   r = f->av_write_trailer(format_);
-  if (r < 0) return Fail(ErrorText(r));
-  if (format_->pb != nullptr && format_->pb->error < 0) return Fail(ErrorText(format_->pb->error));
-  Free();  // closes the file
-  if (std::rename(part_path_.c_str(), path_.c_str()) != 0) {
+  if (r < 0) return FileFailed(r);
+  if (format_->pb != nullptr && format_->pb->error < 0) return FileFailed(format_->pb->error);
+  // Closing writes out what is buffered: it may fail too.
+  if (format_->pb != nullptr && (r = f->avio_closep(&format_->pb)) < 0) {
     std::remove(part_path_.c_str());
-    error_ = "cannot rename the finished file";
+    return FileFailed(r);
+  }
+  Free();
+  if (std::rename(part_path_.c_str(), path_.c_str()) != 0) {
+    const int errnum = errno;
+    std::remove(part_path_.c_str());
+    files::NoteWriteFailure(shown_, errnum);
+    error_ = "cannot rename the finished file: " + files::ErrorText(errnum);
     return false;
   }
   return true;

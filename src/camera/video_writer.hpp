@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -29,7 +30,10 @@ class VideoWriter {
 
   // Starts a file of `width` x `height` frames (an odd size is cut to the
   // even size below it) at `fps` frames per second. False with Error().
-  bool Open(const std::string& path, int width, int height, int fps);
+  // The file is written beside `path` and takes its name at Finish, so a
+  // file already there stays until then. `shown` names it in the notice of
+  // a failed write (UTF-8, as the user wrote it; default `path`).
+  bool Open(const std::string& path, int width, int height, int fps, std::string_view shown = {});
   bool IsOpen() const { return format_ != nullptr; }
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -48,6 +52,7 @@ class VideoWriter {
 
  private:
   bool Fail(const std::string& why);
+  bool FileFailed(int code);  // an FFmpeg error code of writing the file
   bool Drain();  // every packet the encoder has ready goes into the file
   void Free();
 
@@ -62,6 +67,7 @@ class VideoWriter {
   std::int64_t frames_ = 0;
   std::string path_;
   std::string part_path_;
+  std::string shown_;
   std::string error_;
 };
 

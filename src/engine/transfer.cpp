@@ -1,13 +1,16 @@
 // Moving values into resources: assignment, copy (TypeTo, WriteTo, MoveTo),
 // append (AddTo), list lines, and the file directives OPEN, CLOSE, ReadLine
 // and inc.
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "engine/run_internal.hpp"
 #include "engine/system_variables.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "values/values.hpp"
 
 namespace vx::engine::detail {
@@ -70,44 +73,68 @@ std::size_t FileSize(std::FILE* f) {
   return size > 0 ? static_cast<std::size_t>(size) : 0;
 }
 
+// The outcome of a write into a FILE resource: G_TRNS_CNT the bytes that
+// are in the file now (none when a replacement failed: the old contents
+// stay), G_ERROR 0, or 1 with the system's reason in G_ERR_TXT.
+void ReportFileWrite(Runtime& rt, files::OutputFile& out) {
+  const int error = out.Finish();
+  SetTransferCount(rt, static_cast<std::size_t>(out.BytesInTarget()));
+  SetStatus(rt, error == 0 ? 0 : 1);
+  if (error != 0) values::WriteText(rt, sysvar::G_ERR_TXT, files::ErrorText(error));
+}
+
+void WriteTextFile(Runtime& rt, const ResourceEntry& dest, std::string_view text, bool append) {
+  files::OutputFile out =
+      files::OutputFile::Open(dest.Text(), append ? files::WriteMode::kAppend : files::WriteMode::kReplace);
+  out.Write(text);
+  ReportFileWrite(rt, out);
+}
+
+// A source file that cannot be read counts as a failed transfer; `landed`
+// bytes reached the destination before.
+void ReportUnreadableSource(Runtime& rt, std::size_t landed = 0) {
+  const int error = errno != 0 ? errno : ENOENT;
+  SetTransferCount(rt, landed);
+  SetStatus(rt, 1);
+  values::WriteText(rt, sysvar::G_ERR_TXT, files::ErrorText(error));
+}
+
 // Copies or appends the source file to the destination file. The source's
 // size is taken first, so a file appended to itself doubles once instead of
 // growing without end, and a file copied onto itself is left as it is.
 void TransferFile(Runtime& rt, const ResourceEntry& source, const ResourceEntry& dest,
                   bool append) {
+  errno = 0;
   files::FilePtr from = files::Open(source.Text(), "rb");
-  if (!from) {
-    if (!append) SetTransferCount(rt, 0);
-    SetStatus(rt, 1);
-    return;
-  }
+  if (!from) return ReportUnreadableSource(rt);
   const std::size_t size = FileSize(from.get());
   if (files::SameFile(source.Text(), dest.Text())) {
     if (append) {
       std::string copy;
       StreamBlocks(from.get(), size, [&](std::string_view b) { copy.append(b); return true; });
       from.reset();
-      SetStatus(rt, files::Append(dest.Text(), copy) ? 0 : 1);
+      WriteTextFile(rt, dest, copy, true);
     } else {
       SetTransferCount(rt, size);
       SetStatus(rt, 0);
     }
     return;
   }
-  files::FilePtr to = files::Open(dest.Text(), append ? "ab" : "wb");
-  if (!to) {
-    if (!append) SetTransferCount(rt, 0);
-    SetStatus(rt, 1);
-    return;
+  files::OutputFile to =
+      files::OutputFile::Open(dest.Text(), append ? files::WriteMode::kAppend : files::WriteMode::kReplace);
+  StreamBlocks(from.get(), size, [&](std::string_view b) { return to.Write(b); });
+  if (std::ferror(from.get())) {
+    // A replacement is dropped, so the destination keeps what it had; what
+    // an append wrote before stays.
+    std::size_t landed = 0;
+    if (append) {
+      to.Finish();
+      landed = static_cast<std::size_t>(to.BytesInTarget());
+    }
+    errno = EIO;
+    return ReportUnreadableSource(rt, landed);
   }
-  bool ok = true;
-  const std::size_t n = StreamBlocks(from.get(), size, [&](std::string_view b) {
-    ok = std::fwrite(b.data(), 1, b.size(), to.get()) == b.size();
-    return ok;
-  });
-  ok = std::fclose(to.release()) == 0 && ok;
-  if (!append) SetTransferCount(rt, n);
-  SetStatus(rt, ok ? 0 : 1);
+  ReportFileWrite(rt, to);
 }
 
 void SendFileToPort(Runtime& rt, const ResourceEntry& source, const ResourceEntry& port) {
@@ -129,9 +156,10 @@ void SendFileToPort(Runtime& rt, const ResourceEntry& source, const ResourceEntr
 
 // --- text into a destination ---------------------------------------------
 
-// Copy's effect on the destination; returns the count of bytes taken.
-std::size_t CopyTextInto(Runtime& rt, std::int32_t dest_index, ResourceEntry& dest,
-                         std::string_view text) {
+// Copy's effect on the destination; returns the count of bytes taken, or
+// nothing when the destination has set G_TRNS_CNT itself.
+std::optional<std::size_t> CopyTextInto(Runtime& rt, std::int32_t dest_index,
+                                        ResourceEntry& dest, std::string_view text) {
   std::int32_t number = 0;
   switch (dest.kind) {
     case R_KD_BUTTON:
@@ -154,8 +182,10 @@ std::size_t CopyTextInto(Runtime& rt, std::int32_t dest_index, ResourceEntry& de
       values::WriteText(rt, dest_index, text);
       return dest.Text().size();
     case R_KD_VAL_LONG:
-    case R_KD_VAL_DOUBLE:
-    case R_KD_FILE: values::WriteText(rt, dest_index, text); break;
+    case R_KD_VAL_DOUBLE: values::WriteText(rt, dest_index, text); break;
+    case R_KD_FILE:
+      WriteTextFile(rt, dest, text, false);
+      return std::nullopt;
     case R_KD_VAL_CLIPBD: rt.window->SetClipboardText(text); break;
     case R_KD_COM:
       if (PortOpen(rt, dest)) rt.ports->Send(dest, text);
@@ -190,7 +220,7 @@ void AppendTextTo(Runtime& rt, std::int32_t dest_index, ResourceEntry& dest,
       rt.window->SetClipboardText(joined);
       break;
     }
-    case R_KD_FILE: files::Append(dest.Text(), text); break;
+    case R_KD_FILE: WriteTextFile(rt, dest, text, true); break;
     default: break;
   }
 }
@@ -263,7 +293,7 @@ void Copy(Runtime& rt, const Procedure& proc) {
   if (source->kind == R_KD_FILE && dest->kind == R_KD_FILE)
     return TransferFile(rt, *source, *dest, false);
   const std::string_view text = values::ReadAsText(rt, proc.a, rt.run.text);
-  SetTransferCount(rt, CopyTextInto(rt, proc.b, *dest, text));
+  if (const auto taken = CopyTextInto(rt, proc.b, *dest, text)) SetTransferCount(rt, *taken);
 }
 
 void Append(Runtime& rt, const Procedure& proc) {

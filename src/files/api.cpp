@@ -22,6 +22,7 @@
 #include "files/file_tools.hpp"
 #include "files/saved_files.hpp"
 #include "platform/calendar.hpp"
+#include "platform/output_file.hpp"
 #include "text/sjis.hpp"
 #include "values/values.hpp"
 
@@ -62,18 +63,14 @@ int AppendFileTo(std::string_view source, std::string_view destination) {
   errno = 0;
   files::FilePtr in = files::Open(source, "rb");
   if (!in) return LastErrorOr(ENOENT);
-  errno = 0;
-  files::FilePtr out = files::Open(destination, "ab");
-  if (!out) return LastErrorOr(ENOENT);
+  files::OutputFile out = files::OutputFile::Open(destination, files::WriteMode::kAppend);
   char block[COPY_BLOCK_BYTES];
   std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, in.get())) > 0) {
-    if (std::fwrite(block, 1, got, out.get()) != got) return LastErrorOr(EIO);
-  }
-  if (std::ferror(in.get())) return LastErrorOr(EIO);
-  errno = 0;
-  if (std::fclose(out.release()) != 0) return LastErrorOr(EIO);
-  return 0;
+  while (out.ok() && (got = std::fread(block, 1, sizeof block, in.get())) > 0)
+    out.Write(std::string_view(block, got));
+  const int error = out.Finish();
+  if (error == 0 && std::ferror(in.get())) return EIO;
+  return error;
 }
 
 void CopyF(Call& call) {

@@ -13,6 +13,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "geometry3d/geometry3d.hpp"
@@ -230,8 +231,9 @@ void OutPgn(Call& call) {
     text += geometry3d::FormatFace(f);
   }
   // The file is opened whatever the range: a count of 0 still creates or
-  // empties it.
-  files::Write(name, text, (flags & OUT_APPEND) != 0);
+  // empties it. G_ERROR 1 (the reason in G_ERR_TXT) when it cannot be
+  // written; a file being replaced then keeps its old contents.
+  ReportSystemResult(call, files::Write(name, text, (flags & OUT_APPEND) != 0));
 }
 
 // MkBoxPgn size x, y, z, corner x, y, z: six faces in the drawing colour.

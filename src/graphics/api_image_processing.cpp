@@ -16,6 +16,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/image_analysis.hpp"
 #include "graphics/picture_files.hpp"
@@ -566,7 +567,7 @@ void BankBackFile(Call& call) {
     call.SetError(1);
     return;
   }
-  call.SetError(files::WriteAll(file, graphics::EncodeBmp(bank, graphics::kBankRect)) ? 0 : 1);
+  ReportSystemResult(call, files::ReplaceFile(file, graphics::EncodeBmp(bank, graphics::kBankRect)));
 }
 
 constexpr Registration kImageProcessingApis[] = {

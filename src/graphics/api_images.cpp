@@ -14,6 +14,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "graphics/picture_files.hpp"
@@ -287,7 +288,7 @@ void OutBMPImage(Call& call) {
     call.SetError(1);
     return;
   }
-  call.SetError(files::WriteAll(file, graphics::EncodeBmp(bank, *area)) ? 0 : 1);
+  ReportSystemResult(call, files::ReplaceFile(file, graphics::EncodeBmp(bank, *area)));
 }
 
 // Out16BitImage x, y, width, height, file, format: format 1, RGB565.
@@ -300,7 +301,7 @@ void Out16BitImage(Call& call) {
     call.SetError(1);
     return;
   }
-  call.SetError(files::WriteAll(file, graphics::EncodeRgb565(bank, *area)) ? 0 : 1);
+  ReportSystemResult(call, files::ReplaceFile(file, graphics::EncodeRgb565(bank, *area)));
 }
 
 // --- JPEG
@@ -394,7 +395,7 @@ void SaveJpg(Call& call) {
     call.SetError(1);
     return;
   }
-  call.SetError(files::WriteAll(file, jpeg) ? 0 : 1);
+  ReportSystemResult(call, files::ReplaceFile(file, jpeg));
 }
 
 // --- screen and clipboard

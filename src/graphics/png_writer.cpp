@@ -6,7 +6,7 @@
 
 #include "graphics/png_api.hpp"
 #include "graphics/vram.hpp"
-#include "platform/files.hpp"
+#include "platform/output_file.hpp"
 
 namespace vx::graphics {
 namespace {
@@ -63,11 +63,17 @@ bool WritePng(std::FILE* file, const BankPixels& bank, int width, int height) {
   return ok && std::fflush(file) == 0 && std::ferror(file) == 0;
 }
 
-bool WritePngFile(const std::string& system_path, const BankPixels& bank, int width, int height) {
+bool WritePngFile(const std::string& system_path, const BankPixels& bank, int width, int height,
+                  int* write_error) {
+  if (write_error != nullptr) *write_error = 0;
   if (Png() == nullptr) return false;  // leaves no empty file behind
-  files::FilePtr file(std::fopen(system_path.c_str(), "wb"));
-  if (!file) return false;
-  return WritePng(file.get(), bank, width, height);
+  files::OutputFile out = files::OutputFile::OpenSystem(system_path, files::WriteMode::kReplace);
+  // A picture that cannot be made leaves the old file; one that cannot be
+  // written says why.
+  if (out.ok() && !WritePng(out.Stream(), bank, width, height) && out.ok()) return false;
+  const int error = out.Finish();
+  if (write_error != nullptr) *write_error = error;
+  return error == 0;
 }
 
 }  // namespace vx::graphics

@@ -6,11 +6,13 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "engine/system_variables.hpp"
 #include "host/controls.hpp"
 #include "host/timers.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "values/values.hpp"
 
 namespace vx::api {
@@ -187,23 +189,18 @@ void ExpListBox(Call& call) {
     return;
   }
   const ResourceEntry& list = rt.program.Resource(index);
-  files::FilePtr file = files::Open(path, "wb");
-  if (!file) {
-    call.SetError(1);
-    return;
-  }
+  // The file is replaced whole or not at all: G_TRNS_CNT counts the lines
+  // that are in it.
+  files::OutputFile file = files::OutputFile::Open(path, files::WriteMode::kReplace);
   const int count = rt.controls->ListCount(list);
-  std::int32_t written = 0;
-  bool failed = false;
-  for (int i = 0; i < count && !failed; ++i) {
+  for (int i = 0; i < count && file.ok(); ++i) {
     std::string item = rt.window->ListItem(list, i);
     item += "\r\n";
-    failed = std::fwrite(item.data(), 1, item.size(), file.get()) != item.size();
-    if (!failed) ++written;
+    file.Write(item);
   }
-  failed = std::fclose(file.release()) != 0 || failed;
-  values::SetLong(rt, sysvar::G_TRNS_CNT, written);
-  call.SetError(failed ? 1 : 0);
+  const int error = file.Finish();
+  values::SetLong(rt, sysvar::G_TRNS_CNT, error == 0 ? count : 0);
+  ReportSystemResult(call, error);
 }
 
 void ApplyRscOperation(host::ControlHost& host, ResourceEntry& e, std::int32_t operation,

@@ -1,6 +1,7 @@
 #include "host/headless_window.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "host/launch.hpp"
@@ -15,6 +16,12 @@ void WriteErrorLine(const std::string& line) {
 }
 
 }  // namespace
+
+void TellFailedWrite(std::string_view shown_name, int errnum) {
+  std::string line = "vexmora: cannot write ";
+  line.append(shown_name).append(": ").append(std::strerror(errnum));
+  WriteErrorLine(line);
+}
 
 std::string InProcessWindowSystem::ControlText(const ResourceEntry& c) {
   return widgets_ ? widgets_->Text(c) : std::string();

@@ -69,6 +69,11 @@ class InProcessWindowSystem : public WindowSystem {
 };
 
 // "[Debug] text" on standard error, and the run continues.
+// A headless run's notice of a file that could not be written (installed
+// with files::SetWriteFailureNotice): "vexmora: cannot write NAME: REASON"
+// on standard error, the name as the user gave it, the reason the system's.
+void TellFailedWrite(std::string_view shown_name, int errnum);
+
 class HeadlessDebugDialog : public DebugDialog {
  public:
   int Open(Runtime& rt, std::int32_t procedure, std::string_view text) override;

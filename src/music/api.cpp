@@ -8,6 +8,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "music/chords.hpp"
 #include "music/instruments.hpp"
@@ -179,7 +180,7 @@ void MscScoreCmd(Call& call) {
   call.String(1, path);
   if (Failed(call)) return;
   music::Score& score = M(call).score();
-  if (mode == kScoreWrite) return Result(call, files::WriteAll(path, score.ToText()));
+  if (mode == kScoreWrite) return ReportSystemResult(call, files::ReplaceFile(path, score.ToText()));
   if (mode != kScoreRead) return;
   std::vector<NoteRecord> records;
   records.reserve(music::kScoreCapacity);
@@ -244,7 +245,7 @@ void MscMkSmf(Call& call) {
   std::string& path = call.Small(0);
   call.String(0, path);
   if (Failed(call)) return;
-  Result(call, files::WriteAll(path, M(call).SequenceAsSmf()));
+  ReportSystemResult(call, files::ReplaceFile(path, M(call).SequenceAsSmf()));
 }
 
 // MscBldCode N root, N chord type, R mask, R name.

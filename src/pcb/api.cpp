@@ -11,6 +11,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/canvas.hpp"
 #include "pcb/draw.hpp"
@@ -40,9 +41,6 @@ void ShowRepeated(Call& call, std::string_view text, int times) {
   for (int i = 0; i < times; ++i) ShowCapacity(call, text);
 }
 
-bool WriteFile(std::string_view path, std::string_view bytes) {
-  return files::Write(path, bytes, false) == 0;
-}
 
 // The text of a record, empty for an index that holds none.
 std::string RecordText(const PcbState& state, int index) {
@@ -382,9 +380,7 @@ void CtOutGbr(Call& call) {
   const int layer = state.LayerIndex(layer_name);  // unknown: the records of unknown layers
   const pcb::ApertureList apertures = pcb::BuildApertures(state, range, layer);
   ShowRepeated(call, pcb::kApertureOverflow, apertures.overflows);
-  const bool written =
-      WriteFile(path, pcb::GerberText(state, range, layer, apertures, units));
-  call.SetError(written ? 0 : 1);
+  ReportSystemResult(call, files::ReplaceFile(path, pcb::GerberText(state, range, layer, apertures, units)));
 }
 
 // CtOutDLst N from, N to, S tool-list file, S drill file, N units,
@@ -402,10 +398,12 @@ void CtOutDLst(Call& call) {
   const pcb::IndexRange range = pcb::IndexRange::Clamp(state, from, to);
   const pcb::ToolList tools = pcb::BuildTools(state, range);
   ShowRepeated(call, pcb::kToolOverflow, tools.overflows);
-  const bool list_written = WriteFile(tool_path, pcb::ToolListText(tools, units));
-  const bool drill_written =
-      WriteFile(drill_path, pcb::DrillText(state, range, tools, units, standard_header));
-  call.SetError(list_written && drill_written ? 0 : 1);
+  // The drill file is written even when the tool list cannot be; the first
+  // failure is the one reported.
+  const int list_error = files::ReplaceFile(tool_path, pcb::ToolListText(tools, units));
+  const int drill_error =
+      files::ReplaceFile(drill_path, pcb::DrillText(state, range, tools, units, standard_header));
+  ReportSystemResult(call, list_error != 0 ? list_error : drill_error);
 }
 
 constexpr Registration kPcbApis[] = {

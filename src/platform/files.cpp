@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "platform/drives.hpp"
+#include "platform/output_file.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
 
@@ -59,6 +59,22 @@ bool SameFile(std::string_view a, std::string_view b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool SamePlace(std::string_view a, std::string_view b) {
+  if (a.empty() || b.empty()) return false;
+  if (SameFile(a, b)) return true;
+  auto place = [](std::string_view path, std::error_code& ec) {
+    const std::string system_path = ToSystemPath(path);
+    if (system_path.empty()) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (ec) return std::filesystem::path();
+    const std::filesystem::path absolute = std::filesystem::absolute(system_path, ec);
+    return ec ? absolute : std::filesystem::weakly_canonical(absolute, ec);
+  };
+  std::error_code ec_a, ec_b;
+  const std::filesystem::path pa = place(a, ec_a);
+  const std::filesystem::path pb = place(b, ec_b);
+  return !ec_a && !ec_b && pa == pb;
+}
+
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit) {
   FilePtr f = Open(script_path, "rb");
   if (!f) return std::nullopt;
@@ -74,21 +90,12 @@ std::optional<std::string> ReadAll(std::string_view script_path, std::size_t lim
   return out;
 }
 
-namespace {
-bool WriteWith(std::string_view script_path, std::string_view bytes, const char* mode) {
-  FilePtr f = Open(script_path, mode);
-  if (!f) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-  return std::fclose(f.release()) == 0 && ok;
-}
-}  // namespace
-
 bool WriteAll(std::string_view script_path, std::string_view bytes) {
-  return WriteWith(script_path, bytes, "wb");
+  return Write(script_path, bytes, false) == 0;
 }
 
 bool Append(std::string_view script_path, std::string_view bytes) {
-  return WriteWith(script_path, bytes, "ab");
+  return Write(script_path, bytes, true) == 0;
 }
 
 std::string CurrentDirectory() {
@@ -119,13 +126,6 @@ FileType TypeOf(mode_t mode) {
   return FileType::kOther;
 }
 
-// A name beside `system_path` that no other writer of this process or any
-// other picks at the same time.
-std::string TemporaryBeside(const std::string& system_path) {
-  static std::atomic<unsigned> counter{0};
-  return system_path + ".vx" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
-}
-
 }  // namespace
 
 std::string ErrorText(int errnum) {
@@ -151,10 +151,22 @@ int MakeFolder(std::string_view script_path) {
 
 int CopyFile(std::string_view source, std::string_view destination) {
   if (source.empty() || destination.empty()) return ENOENT;
-  std::error_code ec;
-  std::filesystem::copy_file(ToSystemPath(source), ToSystemPath(destination),
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  return ec ? (ec.value() != 0 ? ec.value() : EIO) : 0;
+  errno = 0;
+  FilePtr in = Open(source, "rb");
+  if (!in) return errno != 0 ? errno : ENOENT;
+  // Copying a file onto itself would read what it is writing.
+  if (SameFile(source, destination)) return EEXIST;
+  struct stat st {};
+  if (fstat(fileno(in.get()), &st) != 0) return errno;
+  OutputFile out = OutputFile::Open(destination, WriteMode::kReplace);
+  out.SetPermissions(st.st_mode);
+  char block[65536];
+  std::size_t got = 0;
+  while (out.ok() && (got = std::fread(block, 1, sizeof block, in.get())) > 0)
+    out.Write(std::string_view(block, got));
+  // A source that cannot be read to its end leaves the destination as it was.
+  if (std::ferror(in.get())) return EIO;
+  return out.Finish();
 }
 
 int Truncate(std::string_view script_path, std::int64_t size) {
@@ -170,7 +182,7 @@ int MakeSymbolicLink(std::string_view target, std::string_view link, bool replac
   struct stat existing {};
   if (!replace || lstat(at.c_str(), &existing) != 0 || !S_ISLNK(existing.st_mode))
     return ErrnoOr(symlink(to.c_str(), at.c_str()));
-  const std::string temporary = TemporaryBeside(at);
+  const std::string temporary = TemporaryNameBeside(at);
   if (symlink(to.c_str(), temporary.c_str()) != 0) return errno;
   if (rename(temporary.c_str(), at.c_str()) != 0) {
     const int error = errno;
@@ -181,54 +193,20 @@ int MakeSymbolicLink(std::string_view target, std::string_view link, bool replac
 }
 
 int Write(std::string_view script_path, std::string_view bytes, bool append) {
-  errno = 0;
-  FilePtr f = Open(script_path, append ? "ab" : "wb");
-  if (!f) return errno != 0 ? errno : ENOENT;
-  int error = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-    error = errno ? errno : EIO;
-  if (std::fclose(f.release()) != 0 && error == 0) error = errno ? errno : EIO;
-  return error;
+  OutputFile out = OutputFile::Open(script_path, append ? WriteMode::kAppend : WriteMode::kReplace);
+  out.Write(bytes);
+  return out.Finish();
 }
 
 int ReplaceFile(std::string_view script_path, std::string_view bytes) {
-  if (script_path.empty()) return ENOENT;
-  return ReplaceSystemFile(ToSystemPath(script_path), bytes);
+  return Write(script_path, bytes, false);
 }
 
-int ReplaceSystemFile(const std::string& given_path, std::string_view bytes) {
-  std::string path = given_path;
-  struct stat old {};
-  const bool existed = stat(given_path.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) {
-    // A device or pipe cannot be replaced, only written to.
-    const FilePtr f(std::fopen(given_path.c_str(), "wb"));
-    if (!f) return errno;
-    return std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() ? 0 : EIO;
-  }
-  if (existed) {
-    // Through a symbolic link the file it points to is replaced, not the link.
-    if (char* real = realpath(given_path.c_str(), nullptr)) {
-      path = real;
-      std::free(real);
-    }
-  }
-  const std::string temporary = TemporaryBeside(path);
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-  int error = 0;
-  std::size_t done = 0;
-  while (done < bytes.size() && error == 0) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n < 0 && errno != EINTR) error = errno;
-  }
-  if (error == 0 && existed) fchmod(fd, old.st_mode & 07777);
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) unlink(temporary.c_str());
-  return error;
+int ReplaceSystemFile(const std::string& system_path, std::string_view bytes) {
+  OutputFile out = OutputFile::OpenSystem(system_path, WriteMode::kReplace);
+  out.SetDurable();
+  out.Write(bytes);
+  return out.Finish();
 }
 
 std::optional<FileStatus> Status(std::string_view script_path, int* error) {

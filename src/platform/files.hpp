@@ -34,11 +34,17 @@ bool Exists(std::string_view script_path);
 
 // Whether both paths name the same existing file (one device and inode).
 bool SameFile(std::string_view a, std::string_view b);
+// Whether both paths name the same place, whether or not a file is there
+// yet ("dir/./out.txt" and "dir/out.txt"; links followed as far as they
+// exist).
+bool SamePlace(std::string_view a, std::string_view b);
 
 // Reads at most `limit` bytes of the file; nullopt when it cannot be opened.
 std::optional<std::string> ReadAll(std::string_view script_path, std::size_t limit);
 
-// Replaces the file's contents by `bytes`; false when it cannot be written.
+// Replaces the file's contents by `bytes` / adds them at its end; false when
+// they cannot be written (Write below says why). All writing goes through an
+// OutputFile (platform/output_file.hpp).
 bool WriteAll(std::string_view script_path, std::string_view bytes);
 bool Append(std::string_view script_path, std::string_view bytes);
 
@@ -56,20 +62,22 @@ std::string ErrorText(int errnum);
 int RemoveFile(std::string_view script_path);
 int RemoveFolder(std::string_view script_path);  // empty folders only
 int MakeFolder(std::string_view script_path);    // one level
-// Copies a file, replacing the destination; keeps the source's permissions.
+// Copies a file, replacing the destination as a whole (a failed copy leaves
+// it as it was); the copy gets the source's permissions.
 int CopyFile(std::string_view source, std::string_view destination);
 int Truncate(std::string_view script_path, std::int64_t size);
 // A symbolic link at `link` that points to `target` (converted like a path).
 // With `replace`, an existing symbolic link at `link` is replaced in one
 // step; anything else there is never touched.
 int MakeSymbolicLink(std::string_view target, std::string_view link, bool replace);
-// Writes `bytes` to the file, replacing it or appending to it.
+// Writes `bytes` to the file, replacing it or appending to it. A
+// replacement is written beside the path and renamed over it, so the old
+// contents stay whole when writing fails.
 int Write(std::string_view script_path, std::string_view bytes, bool append);
-// Writes `bytes` to a new file beside the path and renames it over the path,
-// so the old contents stay whole when writing fails.
 int ReplaceFile(std::string_view script_path, std::string_view bytes);
-// The same for a path that already is a system path (UTF-8, slashes), such
-// as the program's own configuration files.
+// A replacement, synced to the disk before the rename, for a path that
+// already is a system path (UTF-8, slashes), such as the program's own
+// configuration files.
 int ReplaceSystemFile(const std::string& system_path, std::string_view bytes);
 
 enum class FileType { kNone, kFile, kFolder, kOther };

@@ -12,6 +12,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/process_exit.hpp"
 #include "engine/runtime.hpp"
 #include "preproc/disk_files.hpp"
@@ -45,6 +46,7 @@ void PreProc(Call& call) {
     engine::RequestProcessExit(rt, kFatalExitCode);
     return;
   }
+  if (result.write_error != 0) return ReportSystemResult(call, result.write_error);
   call.SetError(result.status == preproc::CallStatus::kDone ? 0 : 1);
 }
 

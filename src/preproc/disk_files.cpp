@@ -5,6 +5,7 @@
 
 #include "platform/file_identity.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "text/encoding.hpp"
 
 namespace vx::preproc {
@@ -29,13 +30,24 @@ class FileReader : public SourceReader {
   files::FilePtr file_;
 };
 
+// The destination is written beside its name and put in place at the end
+// (files::OutputFile), so its name is what an include is checked against:
+// by place while it may not exist yet, by identity for other names of a
+// file already there.
 class DiskEnvironment : public Environment {
  public:
-  DiskEnvironment(files::FilePtr destination, std::optional<files::FileIdentity> destination_id,
-                  const DiskCallHooks& hooks)
-      : destination_(std::move(destination)), destination_id_(destination_id), hooks_(hooks) {}
+  DiskEnvironment(files::OutputFile& destination, std::string_view destination_name,
+                  std::optional<files::FileIdentity> destination_id, const DiskCallHooks& hooks)
+      : destination_(destination),
+        destination_name_(destination_name),
+        destination_id_(destination_id),
+        hooks_(hooks) {}
 
   std::unique_ptr<SourceReader> OpenInclude(std::string_view path, OpenResult& result) override {
+    if (files::SamePlace(path, destination_name_)) {
+      result = OpenResult::kIsDestination;
+      return nullptr;
+    }
     files::FilePtr file = files::Open(path, "rb");
     if (!file) {
       result = OpenResult::kNotFound;
@@ -49,11 +61,7 @@ class DiskEnvironment : public Environment {
     return std::make_unique<FileReader>(std::move(file));
   }
 
-  void Write(std::string_view bytes) override {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), destination_.get()) != bytes.size()) {
-      write_failed_ = true;
-    }
-  }
+  void Write(std::string_view bytes) override { destination_.Write(bytes); }
 
   void Console(std::string_view text) override {
     if (hooks_.console) hooks_.console(text);
@@ -63,17 +71,11 @@ class DiskEnvironment : public Environment {
     return hooks_.evaluate ? hooks_.evaluate(expression) : 0.0;
   }
 
-  // Closes the destination; false when anything could not be written.
-  bool Close() {
-    const bool closed = std::fclose(destination_.release()) == 0;
-    return closed && !write_failed_;
-  }
-
  private:
-  files::FilePtr destination_;
+  files::OutputFile& destination_;
+  std::string_view destination_name_;
   std::optional<files::FileIdentity> destination_id_;
   const DiskCallHooks& hooks_;
-  bool write_failed_ = false;
 };
 
 CallResult Stop(const DiskCallHooks& hooks, CallStatus status, std::string_view message) {
@@ -98,18 +100,23 @@ CallResult PreprocessFiles(std::string_view source, std::string_view destination
   if (source_id && files::IdentityOf(destination) == source_id) {
     return CallResult{CallStatus::kNothingDone, {}};
   }
-  files::FilePtr destination_file = files::Open(destination, "wb");
-  if (!destination_file) return Stop(hooks, CallStatus::kNoDestination, kCannotOpenDestination);
+  const std::optional<files::FileIdentity> destination_id = files::IdentityOf(destination);
+  files::OutputFile destination_file = files::OutputFile::Open(destination, files::WriteMode::kReplace);
+  if (!destination_file.ok()) {
+    CallResult result = Stop(hooks, CallStatus::kNoDestination, kCannotOpenDestination);
+    result.write_error = destination_file.error();
+    return result;
+  }
 
-  const std::optional<files::FileIdentity> destination_id = files::IdentityOf(destination_file.get());
-  DiskEnvironment env(std::move(destination_file), destination_id, hooks);
+  DiskEnvironment env(destination_file, destination, destination_id, hooks);
   FileReader main(std::move(source_file));
   CallResult result;
   result.outcome = Run(env, main, mode, std::span<char>(work.get(), WORK_AREA_BYTES));
-  const bool written = env.Close();
+  // Also after a fatal error: the destination keeps what was written before it.
+  result.write_error = destination_file.Finish();
   if (result.outcome.fatal) {
     result.status = CallStatus::kFatal;
-  } else if (!written) {
+  } else if (result.write_error != 0) {
     result.status = CallStatus::kWriteFailed;
   }
   return result;

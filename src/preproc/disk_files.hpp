@@ -2,7 +2,8 @@
 // One PreProc call on real files: the source and destination checks, the
 // start-up messages, includes opened through the engine's path gate
 // (platform/files.hpp), and the destination written as it goes, so a fatal
-// error leaves in it what was written before.
+// error leaves in it what was written before; a destination that cannot be
+// written whole keeps its old contents.
 #include <functional>
 #include <string_view>
 
@@ -23,6 +24,7 @@ enum class CallStatus {
 struct CallResult {
   CallStatus status = CallStatus::kDone;
   Outcome outcome;
+  int write_error = 0;  // errno when the destination could not be opened or written
 };
 
 struct DiskCallHooks {

@@ -1,6 +1,6 @@
 #include "qt/printers.hpp"
 
-#include <QFile>
+#include <QIODevice>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
@@ -12,9 +12,12 @@
 #include <QPen>
 
 #include <array>
+#include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "platform/output_file.hpp"
 #include "platform/shared_library.hpp"
 #include "qt/printsupport/print_module.hpp"
 
@@ -131,36 +134,51 @@ class QtPrintJob final : public printing::PrintJob {
 
 // --- PDF files
 
+// The PDF goes through the program's one way of writing files: written
+// beside its name and put in place when the job ends, so a job that fails
+// leaves the file that was there.
+class OutputFileDevice final : public QIODevice {
+ public:
+  explicit OutputFileDevice(files::OutputFile out) : out_(std::move(out)) { open(QIODevice::WriteOnly); }
+  files::OutputFile& File() { return out_; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    return out_.Write(std::string_view(data, static_cast<std::size_t>(size))) ? size : -1;
+  }
+
+ private:
+  files::OutputFile out_;
+};
+
 // QPdfWriter only points at its file; the file lives with the writer.
 class PdfWriterDevice final : public QPdfWriter {
  public:
-  explicit PdfWriterDevice(std::unique_ptr<QFile> file) : QPdfWriter(file.get()), file_(std::move(file)) {}
-  QFile* File() { return file_.get(); }
+  explicit PdfWriterDevice(std::unique_ptr<OutputFileDevice> file)
+      : QPdfWriter(file.get()), file_(std::move(file)) {}
+  OutputFileDevice* File() { return file_.get(); }
 
  private:
-  std::unique_ptr<QFile> file_;
+  std::unique_ptr<OutputFileDevice> file_;
 };
 
 class PdfFileEnd final : public DeviceEnd {
  public:
-  explicit PdfFileEnd(PdfWriterDevice* writer) : writer_(writer) {}
+  PdfFileEnd(PdfWriterDevice* writer, std::string name) : writer_(writer), name_(std::move(name)) {}
   bool Finished(std::string* error) override {
-    QFile* f = writer_->File();
-    f->flush();
-    const bool ok = f->error() == QFileDevice::NoError;
-    if (!ok) *error = "cannot write " + f->fileName().toStdString() + ": " + f->errorString().toStdString();
-    f->close();
-    return ok;
+    const int errnum = writer_->File()->File().Finish();
+    if (errnum != 0) *error = "cannot write " + name_ + ": " + std::strerror(errnum);
+    return errnum == 0;
   }
   void Abandon(QPainter& painter) override {
     painter.end();
-    QFile* f = writer_->File();
-    if (f->isOpen()) f->close();
-    f->remove();
+    writer_->File()->close();  // the file is dropped with the writer, unfinished
   }
 
  private:
   PdfWriterDevice* writer_;  // owned by the job, which outlives this
+  std::string name_;
 };
 
 // --- printers, through the print-support module
@@ -230,20 +248,19 @@ std::unique_ptr<printing::PrintJob> QtPrinters::Open(const printing::PrintReques
 
 std::unique_ptr<printing::PrintJob> QtPrinters::OpenPdf(const printing::PrintRequest& request,
                                                         std::string* error) {
-  const QString path = QString::fromUtf8(request.destination.name.c_str());
-  auto file = std::make_unique<QFile>(path);
-  if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    *error = "cannot create " + request.destination.name + ": " + file->errorString().toStdString();
+  files::OutputFile out = files::OutputFile::OpenSystem(request.destination.name, files::WriteMode::kReplace);
+  if (!out.ok()) {
+    *error = "cannot create " + request.destination.name + ": " + std::strerror(out.error());
     return nullptr;
   }
-  auto writer = std::make_unique<PdfWriterDevice>(std::move(file));
+  auto writer = std::make_unique<PdfWriterDevice>(std::make_unique<OutputFileDevice>(std::move(out)));
   writer->setResolution(request.setup.dpi);
   writer->setPageSize(QPageSize(PageSizeOf(request.setup.paper)));
   writer->setPageOrientation(request.setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
   writer->setPageMargins(QMarginsF(0, 0, 0, 0));
   writer->setTitle(QString::fromUtf8(request.title.c_str()));
   writer->setCreator(QStringLiteral("vexmora"));
-  auto end = std::make_unique<PdfFileEnd>(writer.get());
+  auto end = std::make_unique<PdfFileEnd>(writer.get(), request.destination.name);
   auto job = std::make_unique<QtPrintJob>(std::move(writer), std::move(end), request.setup.dpi);
   if (!job->Begin()) {
     *error = "cannot start the PDF file " + request.destination.name;

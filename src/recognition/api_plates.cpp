@@ -16,6 +16,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "api/os_results.hpp"
 #include "engine/runtime.hpp"
 #include "graphics/bmp.hpp"
 #include "graphics/vram.hpp"
@@ -265,7 +266,7 @@ void SRecord(Call& call) {
   const std::string line = calendar::FormatDateTime(calendar::LocalNow(), true) + "," +
                            (r->style == rc::PlateStyle::kJapanese ? "JP" : "INTL") + "," + r->text + "," +
                            std::to_string(r->confidence) + "," + CornersText(r->quad) + "\r\n";
-  call.SetError(files::Append(file, line) ? 0 : 1);
+  ReportSystemResult(call, files::Write(file, line, true));
 }
 
 constexpr Registration kPlateApis[] = {

@@ -14,6 +14,7 @@
 #include "engine/program.hpp"
 #include "files/saved_files.hpp"
 #include "platform/files.hpp"
+#include "platform/output_file.hpp"
 #include "platform/user_dirs.hpp"
 #include "text/encoding.hpp"
 #include "text/sjis.hpp"
@@ -396,7 +397,10 @@ int ReadStore(Store& store, int* bad_line) {
 int WriteStore(const Store& store) {
   std::error_code ec;
   std::filesystem::create_directories(StoreFolder(), ec);
-  if (ec) return ec.value();
+  if (ec) {
+    files::NoteWriteFailure(StoreFile(), ec.value());
+    return ec.value();
+  }
   return files::ReplaceSystemFile(StoreFile(), store.Serialize());
 }
 

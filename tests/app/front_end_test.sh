@@ -184,6 +184,19 @@ check "without libpng the script runs and the reason is given" \
   test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: PNG output is not available: %s: file too short' \
     "$tmp/none.png" "$tmp/nopng/libpng16.so.16")"
 check "without libpng no file is left" test ! -e "$tmp/none.png"
+# A picture that cannot be written is named once with the system's reason,
+# and a picture already there is kept whole.
+mkdir "$tmp/png-folder"
+(cd "$tmp/work" && VEXMORA_PROGRAM_DIR="$tmp/prog" \
+  "$binary" --headless --vram-png "$tmp/png-folder" ran.vx 2> "$tmp/err")
+check "--vram-png onto a folder names it once, with the reason" \
+  test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: Is a directory' "$tmp/png-folder")"
+printf 'old picture' > "$tmp/old.png"
+(cd "$tmp/work" && ulimit -f 1 && VEXMORA_PROGRAM_DIR="$tmp/prog" \
+  "$binary" --headless --vram-png "$tmp/old.png" ran.vx 2> "$tmp/err")
+check "--vram-png past the file-size limit says so" \
+  test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: File too large' "$tmp/old.png")"
+check "--vram-png past the file-size limit keeps the old picture" test "$(cat "$tmp/old.png")" = "old picture"
 printf 'Data FILE OUT "control.txt"\r\nData string LINE 40\r\nMakeTextBox NAME 10, 10, 100, 24\r\n:Initial\r\nNAME = "typed"\r\nLINE = NAME\r\nAddTo LINE OUT\r\nExit\r\n' \
   > "$tmp/work/with_control.vx"
 (cd "$tmp/work" && LD_DEBUG=files VEXMORA_PROGRAM_DIR="$tmp/prog" "$binary" --headless with_control.vx \

@@ -14,7 +14,13 @@
 #   NAME.env       VAR=VALUE lines set in the program's environment; @WORK@
 #                  stands for the work directory
 #   NAME.prepare   a bash script run in the work directory first (CONVERT
-#                  names ImageMagick's convert), to make picture files
+#                  names ImageMagick's convert, BINARY the program), to make
+#                  picture files; its
+#                  exit code 77 skips the test (what it needs is impossible
+#                  here), which the runner passes on
+#   NAME.wrapper   a bash script the program is run through, in the work
+#                  directory: it gets the command line as its arguments and
+#                  ends in exec "$@" (to set ulimit -f, or change the user)
 # Checks
 #   NAME.stderr    standard error (UTF-8; absent = must be empty); @WORK@ and
 #                  @PROG@ stand for the two directories
@@ -37,7 +43,8 @@ name=$(basename "$script" .vx)
 base="$dir/$name"
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+# A test may leave folders closed to changes (a read-only folder test).
+trap 'chmod -R u+w "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 prog="$tmp/prog"
 work="$tmp/work"
 png="$tmp/vram.png"
@@ -47,11 +54,19 @@ cp "$script" "$work/$name.vx"
 if [ -d "$base.input" ]; then cp -R "$base.input/." "$work/"; fi
 
 export CONVERT=/usr/bin/convert
+export BINARY="$binary"
 export COMPARE="python3 $tests/support/compare_png.py"
 export COMPARE_PAGE="python3 $tests/support/compare_page.py"
-if [ -f "$base.prepare" ] && ! (cd "$work" && bash "$base.prepare"); then
-  echo "$name.prepare failed"
-  exit 1
+if [ -f "$base.prepare" ]; then
+  (cd "$work" && bash "$base.prepare")
+  prepared=$?
+  if [ "$prepared" = 77 ]; then
+    echo "$name skipped: $name.prepare cannot set up what it needs here"
+    exit 77
+  elif [ "$prepared" != 0 ]; then
+    echo "$name.prepare failed"
+    exit 1
+  fi
 fi
 
 words=("$name.vx")
@@ -71,7 +86,9 @@ if [ -f "$base.env" ]; then
   done < "$base.env"
 fi
 
-(cd "$work" && env "${environment[@]}" timeout 50 "$binary" "${options[@]}" -- "${words[@]}") \
+wrapper=()
+[ -f "$base.wrapper" ] && wrapper=(bash "$base.wrapper")
+(cd "$work" && env "${environment[@]}" timeout 50 "${wrapper[@]}" "$binary" "${options[@]}" -- "${words[@]}") \
   > "$tmp/stdout" 2> "$tmp/stderr.raw"
 status=$?
 
