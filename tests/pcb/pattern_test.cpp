@@ -2,6 +2,7 @@
 // vias and design-rule checks, below the API layer.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -249,6 +250,45 @@ TEST(Plotter, ApertureAndToolListsOverflow) {
   EXPECT_EQ(drill.find("X90000Y5000\r\n"), std::string::npos);
 }
 
+TEST(Plotter, ToolsFromTheTenthOnKeepTwoDigits) {
+  PcbState state;
+  std::string text;
+  for (int i = 0; i < 11; ++i) text += Line(i == 9 ? 12 : 11, 0.5 + 0.1 * i, i, 1, 0, 0, "holes");
+  LoadPatternText(state, 0, text);
+  const IndexRange all = IndexRange::Clamp(state, 0, state.count);
+  const ToolList tools = BuildTools(state, all);
+  ASSERT_EQ(tools.entries.size(), 11u);
+  const std::string list = ToolListText(tools, Units::FromMode(1));
+  EXPECT_EQ(list.substr(list.find("T08")),
+            "T08 1.20mm\t\tTH\r\nT09 1.30mm\t\tTH\r\nT10 1.40mm\t\tNTH\r\n"
+            "T11 1.50mm\t\tTH\r\n");
+  const std::string drill = DrillText(state, all, tools, Units::FromMode(1), false);
+  EXPECT_EQ(drill.substr(drill.find("T09")),
+            "T09\r\nX8000Y1000\r\nT10\r\nX9000Y1000\r\nT11\r\nX10000Y1000\r\nM30\r\n");
+  const std::string standard = DrillText(state, all, tools, Units::FromMode(0), true);
+  EXPECT_NE(standard.find("T09C0.0512\r\nT10C0.0551\r\nT11C0.0591\r\n%\r\n"), std::string::npos);
+  EXPECT_NE(standard.find("T10\r\nX0.354Y0.039\r\nT11\r\n"), std::string::npos);
+}
+
+TEST(Plotter, PadsOfOneWidthButAnotherHeightGetTheirOwnAperture) {
+  PcbState state;
+  LoadPatternText(state, 0,
+                  Line(2, 0, 0, 0, 1, 2, "tPtn") + Line(2, 0, 5, 0, 1, 3, "tPtn") +
+                      Line(2, 0, 10, 0, 1, 2, "tPtn") + Line(4, 0, 0, 5, 2, 1, "tPtn") +
+                      Line(4, 0, 5, 5, 2, 1.5, "tPtn") + Line(5, 1, 0, 9, 0, 0, "tPtn") +
+                      Line(3, 1, 5, 9, 0, 0, "tPtn"));
+  const IndexRange all = IndexRange::Clamp(state, 0, state.count);
+  const ApertureList apertures = BuildApertures(state, all, LAYER_TOP_COPPER);
+  ASSERT_EQ(apertures.entries.size(), 6u);
+  const std::string gerber = GerberText(state, all, LAYER_TOP_COPPER, apertures, Units::FromMode(1));
+  EXPECT_NE(gerber.find("%ADD10R,1.000X2.000*%\r\n%ADD11R,1.000X3.000*%\r\n%ADD12O,2.000X1.000*%\r\n"
+                        "%ADD13O,2.000X1.500*%\r\n%ADD14OC8,1.000*%\r\n%ADD15C,1.000*%\r\n"),
+            std::string::npos);
+  EXPECT_NE(gerber.find("D10*\r\nX000000Y000000D03*\r\nX010000Y000000D03*\r\nD11*\r\n"
+                        "X005000Y000000D03*\r\nD12*\r\n"),
+            std::string::npos);
+}
+
 TEST(Plotter, UnplottableKindsGetNoAperture) {
   PcbState state;
   LoadPatternText(state, 0,
@@ -344,6 +384,8 @@ TEST(Fill, KeepsTheClearanceAndStaysInsideTheOutline) {
     EXPECT_LE(std::max(r.x, r.EndX()) + r.width / 2, 19.5 + 1e-9);
     EXPECT_GE(r.y - r.width / 2, 0.5 - 1e-9);
     EXPECT_LE(r.y + r.width / 2, 9.5 + 1e-9);
+    // No piece shorter than the line is wide.
+    EXPECT_GE(std::fabs(r.dx), r.width);
     // Clear of the hole at (15, 5), radius 0.5.
     EXPECT_GE(PointSegmentDistance(15, 5, r.x, r.y, r.EndX(), r.EndY()) - 0.5 - r.width / 2,
               0.5 - 1e-9);
