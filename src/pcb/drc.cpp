@@ -223,10 +223,42 @@ class LayerCheck {
       const auto [it, fresh] = first_of_net.emplace(net, i);
       if (!fresh) conductors_.Join(i, it->second);
     }
+    std::vector<std::pair<std::size_t, std::size_t>> touching;
     double touch = TOUCH_GAP;
     SweepPairs(items_, touch, [&](std::size_t i, std::size_t j) {
-      if (Touching(ShapeGap(items_[i].shape, items_[j].shape).distance)) conductors_.Join(i, j);
+      if (!Touching(ShapeGap(items_[i].shape, items_[j].shape).distance)) return;
+      conductors_.Join(i, j);
+      touching.emplace_back(i, j);
     });
+    SpreadNets(touching);
+  }
+
+  // Copper without a net name carries the net of the named copper it is
+  // joined to by touching, so that a pad of one net and a pad of another
+  // shorted through an unnamed track show as a short at the track.
+  void SpreadNets(const std::vector<std::pair<std::size_t, std::size_t>>& touching) {
+    nets_.resize(items_.size());
+    std::vector<std::vector<std::size_t>> next(items_.size());
+    for (const auto& [i, j] : touching) {
+      next[i].push_back(j);
+      next[j].push_back(i);
+    }
+    std::vector<std::size_t> queue;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      nets_[i] = NetName(state_, items_[i].index);
+      if (!nets_[i].empty()) queue.push_back(i);
+    }
+    for (std::size_t k = 0; k < queue.size(); ++k)
+      for (const std::size_t j : next[queue[k]])
+        if (nets_[j].empty()) {
+          nets_[j] = nets_[queue[k]];
+          queue.push_back(j);
+        }
+  }
+
+  // Touching copper whose nets (named, or spread to it) differ.
+  bool Shorted(std::size_t i, std::size_t j) const {
+    return !nets_[i].empty() && !nets_[j].empty() && nets_[i] != nets_[j];
   }
 
   template <class Close, class Report>
@@ -234,7 +266,7 @@ class LayerCheck {
     SweepPairs(items_, reach, [&](std::size_t i, std::size_t j) {
       const int a = items_[i].index, b = items_[j].index;
       const bool apart = conductors_.Find(i) != conductors_.Find(j);
-      if (!apart && !Contrary(state_, a, b)) return;
+      if (!apart && !Shorted(i, j)) return;
       const Gap gap = ShapeGap(items_[i].shape, items_[j].shape);
       // Within one conductor only a short counts.
       if (apart ? !close(gap.distance) : !Touching(gap.distance)) return;
@@ -311,6 +343,7 @@ class LayerCheck {
   int layer_;
   std::vector<Item> items_;
   Conductors conductors_;
+  std::vector<std::string_view> nets_;  // per item: its net, or the one spread to it
 };
 
 constexpr std::array<Rule, RULE_COUNT> kRules = {Rule::copper, Rule::hole, Rule::edge,

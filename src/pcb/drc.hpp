@@ -55,8 +55,9 @@ struct DrcResult {
 
 // Checks the layer against the rules that have a clearance of 0 or more.
 // Copper: records that touch or carry the same net name are one conductor;
-// two conductors closer than the clearance, or touching records whose nets
-// are both named and differ (a short), are a violation. Hole: copper closer
+// two conductors closer than the clearance, or touching records of
+// different nets (a short; unnamed copper takes the net of the named copper
+// it touches), are a violation. Hole: copper closer
 // than the clearance to a non-plated hole, or to a plated hole it does not
 // belong to (a plated hole belongs to the conductors that touch it without a
 // contrary net name, and to its own net). Edge: copper closer than the

@@ -168,6 +168,21 @@ TEST(DrcGap, AShapeInsideAnotherTouchesIt) {
             "0-1@0.000 2-3@0.000 6-7@0.000 5-4@0.000 ");
 }
 
+TEST(DrcGap, AShortThroughUnnamedCopperIsFound) {
+  // Pad X, an unnamed track, two unnamed tracks, pad Y: one conductor of two nets.
+  const PcbState state = Board(Pad(1, 0, 0, "X") + Track(0.2, 0, 0, 3, 0) +
+                               Track(0.2, 3, 0, 6, 0) + Pad(1, 6, 0, "Y") +
+                               Pad(1, 0, 5, "Z") + Track(0.2, 0, 5, 3, 5));  // 4, 5: no short
+  std::size_t total = 0;
+  const std::vector<Violation> v = CheckClearance(state, LAYER_TOP_COPPER, 0.1, 10, &total);
+  ASSERT_EQ(total, 1u);
+  EXPECT_EQ(v[0].distance, 0.0);
+  EXPECT_TRUE((v[0].a == 1 && v[0].b == 2)) << v[0].a << "-" << v[0].b;  // where X meets Y
+  const auto closest = MinimumClearance(state, LAYER_TOP_COPPER);
+  ASSERT_TRUE(closest.has_value());
+  EXPECT_EQ(closest->distance, 0.0);
+}
+
 TEST(DrcHoles, PlatedHolesOwnTheirPadsNonPlatedOwnNothing) {
   const PcbState state = Board(
       Pad(1.2, 5, 5, "A") +                          // 0: the pad of hole 1

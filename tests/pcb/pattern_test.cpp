@@ -198,7 +198,8 @@ TEST(Queries, PinsNetsAndLayerSize) {
                   "GB_P:3, GB_PIN:1, GB_PART:R1, GB_SIG:A, GB_LAY:bPtn\n"
                   "GB_P:4, GB_PIN:2, GB_PART:R1, GB_SIG:B, GB_X:5, GB_Y:5, GB_XD:2, GB_YD:1, GB_LAY:tPtn\n"
                   "GB_P:1, GB_X:-1, GB_Y:3, GB_XD:2, GB_YD:-6, GB_LAY:tPtn\n"
-                  "GB_P:3, GB_X:100, GB_W:5, GB_LAY:tPtn\n");
+                  "GB_P:3, GB_X:100, GB_W:5, GB_LAY:tPtn\n"
+                  "GB_P:2, GB_X:30, GB_Y:20, GB_XD:2, GB_YD:4, GB_LAY:bPtn\n");
   EXPECT_EQ(PinToNet(state, "R1", 1, "GND", 3), 2);
   EXPECT_EQ(state.records[0].net.View(), "GND");
   EXPECT_EQ(state.records[1].flags, 1u);
@@ -206,6 +207,8 @@ TEST(Queries, PinsNetsAndLayerSize) {
   EXPECT_EQ(state.records[0].net.View(), "GND");
   EXPECT_EQ(PinToNet(state, "R1", 1, "", 0), 2);
   EXPECT_EQ(state.records[0].net.View(), "GND");
+  EXPECT_EQ(PinToNet(state, "R1", 1, "0123456789ABCDE", 0), 2);  // 15 bytes: stored
+  EXPECT_EQ(state.records[1].net.View(), "0123456789ABCDE");
   EXPECT_EQ(FindPin(state, "R1", 2), 2);
   EXPECT_EQ(FindPin(state, "R2", 2), -1);
   EXPECT_EQ(FindSignal(state, "R1", "B"), 2);
@@ -214,6 +217,11 @@ TEST(Queries, PinsNetsAndLayerSize) {
   EXPECT_EQ(e.max_x, 6.0);
   EXPECT_EQ(e.min_y, -3.0);
   EXPECT_EQ(e.max_y, 5.5);
+  const Extent bottom = LayerExtent(state, LAYER_BOTTOM_COPPER);  // a rectangle alone
+  EXPECT_EQ(bottom.min_x, 29.0);
+  EXPECT_EQ(bottom.max_x, 31.0);
+  EXPECT_EQ(bottom.min_y, 18.0);
+  EXPECT_EQ(bottom.max_y, 22.0);
 }
 
 TEST(Drill, CoordinatesRoundAwayFromZeroPastTheHalf) {
@@ -266,6 +274,7 @@ TEST(Plotter, ToolsFromTheTenthOnKeepTwoDigits) {
   EXPECT_EQ(drill.substr(drill.find("T09")),
             "T09\r\nX8000Y1000\r\nT10\r\nX9000Y1000\r\nT11\r\nX10000Y1000\r\nM30\r\n");
   const std::string standard = DrillText(state, all, tools, Units::FromMode(0), true);
+  EXPECT_EQ(standard.substr(0, 15), "M48\r\nINCH,LZ\r\nT");
   EXPECT_NE(standard.find("T09C0.0512\r\nT10C0.0551\r\nT11C0.0591\r\n%\r\n"), std::string::npos);
   EXPECT_NE(standard.find("T10\r\nX0.354Y0.039\r\nT11\r\n"), std::string::npos);
 }
@@ -367,6 +376,7 @@ TEST(Fill, KeepsTheClearanceAndStaysInsideTheOutline) {
   PcbState state;
   LoadPatternText(state, 0,
                   Outline(20, 10) + Line(3, 2, 10, 5, 0, 0, "tPtn", "SIG") +
+                      Line(3, 2, 13.45, 5, 0, 0, "tPtn", "SIG2") +  // a gap narrower than a line
                       Line(3, 2, 4, 5, 0, 0, "tPtn", "GND") + Line(12, 1, 15, 5, 0, 0, "holes"));
   const int before = state.count;
   SetFillParams(state.fill, 0.3, 0.5);
