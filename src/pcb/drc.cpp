@@ -145,9 +145,16 @@ class Conductors {
 
 std::string_view NetName(const PcbState& state, int index) { return state.records[index].net.View(); }
 
-// Both nets named and different.
+// The net a record belongs to for shorts: none for an empty name and for
+// "$nonet$", the name of copper that the generators made without a net.
+std::string_view OwnNet(const PcbState& state, int index) {
+  const std::string_view net = NetName(state, index);
+  return net == kNoNet ? std::string_view() : net;
+}
+
+// Both records belong to nets, and to different ones.
 bool Contrary(const PcbState& state, int a, int b) {
-  const std::string_view na = NetName(state, a), nb = NetName(state, b);
+  const std::string_view na = OwnNet(state, a), nb = OwnNet(state, b);
   return !na.empty() && !nb.empty() && na != nb;
 }
 
@@ -233,9 +240,10 @@ class LayerCheck {
     SpreadNets(touching);
   }
 
-  // Copper without a net name carries the net of the named copper it is
-  // joined to by touching, so that a pad of one net and a pad of another
-  // shorted through an unnamed track show as a short at the track.
+  // Copper without a net carries the net of the copper it is joined to by
+  // touching, so that a pad of one net and a pad of another shorted through
+  // an unnamed track show as a short at the track. A fill made without a net
+  // takes the net of the copper it swallows.
   void SpreadNets(const std::vector<std::pair<std::size_t, std::size_t>>& touching) {
     nets_.resize(items_.size());
     std::vector<std::vector<std::size_t>> next(items_.size());
@@ -245,7 +253,7 @@ class LayerCheck {
     }
     std::vector<std::size_t> queue;
     for (std::size_t i = 0; i < items_.size(); ++i) {
-      nets_[i] = NetName(state_, items_[i].index);
+      nets_[i] = OwnNet(state_, items_[i].index);
       if (!nets_[i].empty()) queue.push_back(i);
     }
     for (std::size_t k = 0; k < queue.size(); ++k)
@@ -292,8 +300,8 @@ class LayerCheck {
     auto belongs = [&](std::size_t h, std::size_t i) {
       const int hole = holes[h].index, copper = items_[i].index;
       if (state_.records[hole].kind != KIND_PLATED_HOLE) return false;
-      const std::string_view net = NetName(state_, hole);
-      if (!net.empty() && NetName(state_, copper) == net) return true;
+      const std::string_view net = OwnNet(state_, hole);
+      if (!net.empty() && OwnNet(state_, copper) == net) return true;
       const std::size_t root = conductors_.Find(i);
       return std::find(own[h].begin(), own[h].end(), root) != own[h].end();
     };

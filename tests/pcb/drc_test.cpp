@@ -173,14 +173,23 @@ TEST(DrcGap, AShortThroughUnnamedCopperIsFound) {
   const PcbState state = Board(Pad(1, 0, 0, "X") + Track(0.2, 0, 0, 3, 0) +
                                Track(0.2, 3, 0, 6, 0) + Pad(1, 6, 0, "Y") +
                                Pad(1, 0, 5, "Z") + Track(0.2, 0, 5, 3, 5));  // 4, 5: no short
+  // Within the conductor nothing but the short counts, however wide the
+  // clearance (pad X is 2.4 mm from the track on pad Y).
   std::size_t total = 0;
-  const std::vector<Violation> v = CheckClearance(state, LAYER_TOP_COPPER, 0.1, 10, &total);
+  const std::vector<Violation> v = CheckClearance(state, LAYER_TOP_COPPER, 3, 10, &total);
   ASSERT_EQ(total, 1u);
   EXPECT_EQ(v[0].distance, 0.0);
   EXPECT_TRUE((v[0].a == 1 && v[0].b == 2)) << v[0].a << "-" << v[0].b;  // where X meets Y
   const auto closest = MinimumClearance(state, LAYER_TOP_COPPER);
   ASSERT_TRUE(closest.has_value());
   EXPECT_EQ(closest->distance, 0.0);
+  // A fill without a net runs over unnamed copper (here a track from pad X):
+  // it joins net X, no short.
+  PcbState filled = Board(Box(0, 0, 10, 10) + Pad(1, 3, 5, "X") + Track(0.3, 3, 5, 8, 5));
+  ASSERT_GT(MakeFill(filled, IndexRange::Clamp(filled, 0, filled.count), LAYER_TOP_COPPER, "", false)
+                .made,
+            10);
+  EXPECT_EQ(CheckClearance(filled, LAYER_TOP_COPPER, 0.3, 10, &total).size(), 0u);
 }
 
 TEST(DrcHoles, PlatedHolesOwnTheirPadsNonPlatedOwnNothing) {
