@@ -1,10 +1,16 @@
-// A full board of 49,999 records: loading its record text, and writing its
-// Gerber file (one layer), its drill file and its record text back.
+// A full board of 49,999 records: loading its record text, writing its
+// Gerber file (one layer), its drill file and its record text back, and
+// drawing it; a populated board: its ground fill and its design-rule check
+// with every rule.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <string>
 
+#include "graphics/vram.hpp"
+#include "pcb/draw.hpp"
+#include "pcb/drc.hpp"
+#include "pcb/fill.hpp"
 #include "pcb/gerber.hpp"
 #include "pcb/pattern.hpp"
 
@@ -98,6 +104,78 @@ void BM_WriteRecordText(benchmark::State& s) {
   }
 }
 BENCHMARK(BM_WriteRecordText)->Unit(benchmark::kMillisecond);
+
+// The whole board filled, at 3 pixels per millimetre (900 x 722 pixels).
+void BM_DrawBoard(benchmark::State& s) {
+  PcbState state = LoadedBoard();
+  state.view.scale = 3;
+  state.view.origin_x = 10;
+  state.view.origin_y = 740;
+  graphics::Vram vram;
+  graphics::Canvas canvas = graphics::Canvas::Current(vram);
+  const IndexRange all = IndexRange::Clamp(state, 0, state.count);
+  for (auto _ : s) benchmark::DoNotOptimize(DrawPatterns(canvas, state, all));
+}
+BENCHMARK(BM_DrawBoard)->Unit(benchmark::kMillisecond);
+
+// A 100 x 90 mm board: 32 parts of 16 pins on 2.54 mm pitch with plated
+// holes, a track from every pin, mounting holes and a keep-out area.
+PcbState PopulatedBoard() {
+  PcbState state;
+  std::string text;
+  char line[300];
+  auto add = [&](int kind, double w, double x, double y, double dx, double dy, const char* layer,
+                 const std::string& net) {
+    std::snprintf(line, sizeof line,
+                  "GB_P:%d, GB_W:%.3f, GB_X:%.3f, GB_Y:%.3f, GB_XD:%.3f, GB_YD:%.3f, GB_NET:%s, GB_LAY:%s\n",
+                  kind, w, x, y, dx, dy, net.c_str(), layer);
+    text += line;
+  };
+  add(1, 0.2, 0, 0, 100, 0, "dim", "");
+  add(1, 0.2, 100, 0, 0, 90, "dim", "");
+  add(1, 0.2, 100, 90, -100, 0, "dim", "");
+  add(1, 0.2, 0, 90, 0, -90, "dim", "");
+  for (int part = 0; part < 32; ++part) {
+    const double x0 = 6 + (part % 8) * 11.5, y0 = 5 + (part / 8) * 20;
+    for (int pin = 0; pin < 16; ++pin) {
+      const double x = x0 + (pin % 2) * 7.62, y = y0 + (pin / 2) * 2.54;
+      const std::string net = "N" + std::to_string((part * 16 + pin) % 97);
+      add(5, 1.1, x, y, 0, 0, "tPtn", net);
+      add(11, 0.7, x, y, 0, 0, "holes", net);
+      add(1, 0.25, x, y, pin % 2 ? 1.5 : -1.5, 0.4, "tPtn", net);
+    }
+  }
+  for (const double x : {3.5, 96.5})
+    for (const double y : {3.5, 86.5}) add(12, 3.2, x, y, 0, 0, "holes", "");
+  add(2, 0, 50, 87, 20, 3, "tKOut", "");
+  LoadPatternText(state, 0, text);
+  return state;
+}
+
+void BM_MakeFill(benchmark::State& s) {
+  const PcbState board = PopulatedBoard();
+  int made = 0;
+  for (auto _ : s) {
+    PcbState state = board;
+    SetFillParams(state.fill, 0.3, 0.3);
+    made = MakeFill(state, IndexRange::Clamp(state, 0, state.count), LAYER_TOP_COPPER, "GND", false).made;
+  }
+  s.counters["lines"] = made;
+}
+BENCHMARK(BM_MakeFill)->Unit(benchmark::kMillisecond);
+
+void BM_DesignRules(benchmark::State& s) {
+  PcbState state = PopulatedBoard();
+  SetFillParams(state.fill, 0.3, 0.3);
+  MakeFill(state, IndexRange::Clamp(state, 0, state.count), LAYER_TOP_COPPER, "GND", false);
+  DrcRules rules;
+  rules.copper = rules.hole = rules.edge = rules.keepout = 0.3;
+  std::size_t found = 0;
+  for (auto _ : s) found = CheckRules(state, LAYER_TOP_COPPER, rules, 1000).total;
+  s.counters["records"] = state.count;
+  s.counters["violations"] = static_cast<double>(found);
+}
+BENCHMARK(BM_DesignRules)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vx::pcb

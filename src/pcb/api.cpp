@@ -5,6 +5,7 @@
 // Lengths are millimetres. Capacity errors show a message box captioned
 // "Error Message"; the operation stops and what was stored stays. APIs that
 // can fail set G_ERROR (0 success, 1 failure).
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -309,45 +310,55 @@ void CtPutVia(Call& call) {
 
 // --- design rules
 
-// CtDRCMin S layer, R distance, R text: the closest pair of conductors.
+// CtDRCMin S layer, R distance, R text, N? rule (0 copper, 1 hole, 2 edge,
+// 3 keep-out): the smallest gap the rule measures, -1 when none.
 void CtDRCMin(Call& call) {
   std::string& layer_name = call.Small(0);
   call.String(0, layer_name);
   const std::int32_t out = call.Resource(1);
   const std::int32_t out_text = call.Resource(2);
   if (out < 0 || out_text < 0) return;
+  const std::int32_t rule = call.OptInt(3, 0);
+  const bool known_rule = rule >= 0 && rule < pcb::RULE_COUNT;
   const PcbState& state = Pcb(call);
   const int layer = state.LayerIndex(layer_name);
-  const auto closest = layer < 0 || state.records.empty()
+  const auto closest = layer < 0 || !known_rule || state.records.empty()
                            ? std::nullopt
-                           : pcb::MinimumClearance(state, layer);
+                           : pcb::MinimumGap(state, layer, static_cast<pcb::Rule>(rule));
   std::string report;
   if (closest) pcb::AppendViolation(state, *closest, report);
   call.WriteDouble(out, closest ? closest->distance : -1.0);
   call.WriteText(out_text, report);
-  call.SetError(layer < 0 ? 1 : 0);
+  call.SetError(layer < 0 || !known_rule ? 1 : 0);
 }
 
-// CtDRC S layer, D clearance, R count, R text: every pair of conductors
-// closer than the clearance, and every short.
+// CtDRC S layer, D clearance, R count, R text, D? hole, D? edge, D? keep-out:
+// every violation of the rules given a clearance of 0 or more (copper always);
+// G_WORK1 to G_WORK4 count them by rule.
 void CtDRC(Call& call) {
   std::string& layer_name = call.Small(0);
   call.String(0, layer_name);
-  const double clearance = call.Double(1);
+  pcb::DrcRules rules;
+  rules.copper = call.Double(1);
   const std::int32_t out = call.Resource(2);
   const std::int32_t out_text = call.Resource(3);
   if (out < 0 || out_text < 0) return;
+  rules.hole = call.OptDouble(4, pcb::RULE_OFF);
+  rules.edge = call.OptDouble(5, pcb::RULE_OFF);
+  rules.keepout = call.OptDouble(6, pcb::RULE_OFF);
+  if (!(rules.copper >= 0)) rules.copper = 0;  // shorts are checked whatever the clearance
   const PcbState& state = Pcb(call);
   const int layer = state.LayerIndex(layer_name);
-  std::size_t total = 0;
+  pcb::DrcResult result;
   std::string report;
   if (layer >= 0 && !state.records.empty()) {
-    for (const pcb::Violation& v :
-         pcb::CheckClearance(state, layer, clearance, DRC_REPORT_MAX, &total))
-      pcb::AppendViolation(state, v, report);
+    result = pcb::CheckRules(state, layer, rules, DRC_REPORT_MAX);
+    for (const pcb::Violation& v : result.listed) pcb::AppendViolation(state, v, report);
   }
-  call.WriteInt(out, static_cast<std::int32_t>(total));
+  call.WriteInt(out, static_cast<std::int32_t>(std::min<std::size_t>(result.total, INT32_MAX)));
   call.WriteText(out_text, report);
+  for (int k = 0; k < pcb::RULE_COUNT; ++k)
+    call.SetWork(k + 1, static_cast<std::int32_t>(std::min<std::size_t>(result.counts[k], INT32_MAX)));
   call.SetError(layer < 0 ? 1 : 0);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/raster.hpp"
+#include "pcb/shape.hpp"
 
 namespace vx::pcb {
 namespace {
@@ -23,8 +24,21 @@ constexpr std::array<int, 11> kLayerOrder = {
     LAYER_BOTTOM_NAME, LAYER_DIM, LAYER_TOP_DOC, LAYER_TOP_KEEPOUT,
     LAYER_TOP_STOP, LAYER_TOP_COPPER, LAYER_TOP_NAME};
 
-constexpr double kOctagonRadius = 1.08239 / 2;  // circumradius per flat-to-flat width
+// Pixel centres sit at integer coordinates. A centre on a shape's edge is
+// decided by a point this far right of and below it: edges on the left and
+// at the top are drawn, edges on the right and at the bottom are not, so a
+// shape n pixels wide covers n pixels and two abutting shapes share no
+// pixel. The offset also stands above rounding noise.
+constexpr double kSampleOffset = 1e-7;
+constexpr double kPixelLimit = 2e6;  // coordinates beyond the bank, still exact as int
 
+int ClampedPixel(double v) {
+  return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
+}
+
+// Every shape is drawn from its exact geometry: a pixel is set when its
+// centre lies inside the shape (filled) or within half a pixel of its edge
+// (outlines). Only the 1-pixel lines go through the rasteriser's line.
 class Painter {
  public:
   Painter(Canvas& canvas, const View& view) : canvas_(canvas), view_(view) {}
@@ -34,14 +48,16 @@ class Painter {
       Hole(r, paint);
       return;
     }
-    switch (r.kind) {
-      case KIND_LINE: Line(r, paint); break;
-      case KIND_RECT_PAD: RectPad(r, paint); break;
-      case KIND_ROUND_PAD: Disc(r.x, r.y, r.width, paint); break;
-      case KIND_OBLONG_PAD: OblongPad(r, paint); break;
-      case KIND_OCTAGON_PAD: OctagonPad(r, paint); break;
-      default: break;
+    if (r.kind == KIND_LINE) {
+      Line(r, paint);
+      return;
     }
+    CopperShape board, pixels;
+    if (!ShapeOf(r, board) || !ToPixels(board, &pixels)) return;
+    if (Outline())
+      Edge(pixels, paint);
+    else
+      Fill(pixels, paint);
   }
 
   const PixelRect& Changed() const { return changed_; }
@@ -49,17 +65,24 @@ class Painter {
  private:
   bool Outline() const { return view_.mode == DRAW_MODE_OUTLINE; }
 
-  Point ToPixel(double x, double y) {
-    const Point p{graphics::ClampCoord(std::llround(std::clamp(view_.PixelX(x), -2e6, 2e6))),
-                  graphics::ClampCoord(std::llround(std::clamp(view_.PixelY(y), -2e6, 2e6)))};
-    return p;
+  // The board shape in pixel coordinates (the y axis turns downwards, which
+  // keeps a convex shape convex).
+  bool ToPixels(const CopperShape& board, CopperShape* pixels) const {
+    CopperShape& s = *pixels;
+    s = CopperShape{};
+    for (int i = 0; i < board.corners; ++i)
+      s.AddCorner(view_.PixelX(board.X(i)), view_.PixelY(board.Y(i)));
+    s.radius = board.radius * view_.scale;
+    return s.ComputeBounds();
   }
-  int Pixels(double millimetres) {
-    const double px = std::fabs(millimetres) * view_.scale;
-    return graphics::ClampRadius(std::llround(std::min(px, 1e6)));
+
+  Point ToPoint(double x, double y) const {
+    return Point{ClampedPixel(std::round(view_.PixelX(x))), ClampedPixel(std::round(view_.PixelY(y)))};
   }
-  void Touch(Point p, int margin) {
-    const PixelRect r{p.x - margin, p.y - margin, p.x + margin, p.y + margin};
+
+  void Touch(double min_x, double min_y, double max_x, double max_y) {
+    const PixelRect r{ClampedPixel(std::floor(min_x)) - 1, ClampedPixel(std::floor(min_y)) - 1,
+                      ClampedPixel(std::ceil(max_x)) + 1, ClampedPixel(std::ceil(max_y)) + 1};
     if (changed_.Empty()) {
       changed_ = r;
       return;
@@ -70,108 +93,81 @@ class Painter {
     changed_.bottom = std::max(changed_.bottom, r.bottom);
   }
 
-  // A segment of `width` pixels with round ends.
-  void Capsule(Point a, Point b, int width, const Paint& paint) {
-    Touch(a, width / 2 + 1);
-    Touch(b, width / 2 + 1);
-    if (width <= graphics::LINE_WIDTH_MAX) {
-      graphics::DrawLine(canvas_, a, b, std::max(width, 1), paint);
-      return;
-    }
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double length = std::hypot(dx, dy);
-    const int radius = width / 2;
-    if (length > 0) {
-      const double nx = -dy / length * radius, ny = dx / length * radius;
-      const std::array<Point, 4> corners = {
-          Point{static_cast<int>(std::lround(a.x + nx)), static_cast<int>(std::lround(a.y + ny))},
-          Point{static_cast<int>(std::lround(b.x + nx)), static_cast<int>(std::lround(b.y + ny))},
-          Point{static_cast<int>(std::lround(b.x - nx)), static_cast<int>(std::lround(b.y - ny))},
-          Point{static_cast<int>(std::lround(a.x - nx)), static_cast<int>(std::lround(a.y - ny))}};
-      graphics::FillPolygon(canvas_, corners, paint);
-    }
-    graphics::FillEllipse(canvas_, a, radius, radius, paint);
-    graphics::FillEllipse(canvas_, b, radius, radius, paint);
+  // The rows of the clip that the shape, grown by `grow`, may reach.
+  bool Rows(const CopperShape& s, double grow, int* first, int* last) const {
+    const PixelRect& clip = canvas_.ClipRect();
+    const double top = std::max(std::ceil(s.min_y - grow - kSampleOffset), double(clip.top));
+    const double bottom = std::min(std::floor(s.max_y + grow - kSampleOffset), double(clip.bottom));
+    if (!(top <= bottom)) return false;
+    *first = static_cast<int>(top);
+    *last = static_cast<int>(bottom);
+    return true;
   }
 
+  // The pixels whose sample points lie in [from, to], clipped.
+  void Span(int row, double from, double to, const Paint& paint) {
+    const PixelRect& clip = canvas_.ClipRect();
+    const double left = std::max(std::ceil(from - kSampleOffset), double(clip.left));
+    const double right = std::min(std::floor(to - kSampleOffset), double(clip.right));
+    if (left <= right) canvas_.Span(row, static_cast<int>(left), static_cast<int>(right), paint);
+  }
+
+  void Fill(const CopperShape& s, const Paint& paint) {
+    Touch(s.min_x, s.min_y, s.max_x, s.max_y);
+    int first = 0, last = -1;
+    if (!Rows(s, 0, &first, &last)) return;
+    for (int row = first; row <= last; ++row) {
+      double from = 0, to = 0;
+      if (RowSpan(s, 0, row + kSampleOffset, &from, &to)) Span(row, from, to, paint);
+    }
+  }
+
+  // The band of pixels whose centres lie within half a pixel of the edge.
+  void Edge(const CopperShape& s, const Paint& paint) {
+    Touch(s.min_x - 0.5, s.min_y - 0.5, s.max_x + 0.5, s.max_y + 0.5);
+    int first = 0, last = -1;
+    if (!Rows(s, 0.5, &first, &last)) return;
+    for (int row = first; row <= last; ++row) {
+      double from = 0, to = 0, inner_from = 0, inner_to = 0;
+      if (!RowSpan(s, 0.5, row + kSampleOffset, &from, &to)) continue;
+      if (!InsetRowSpan(s, 0.5, row + kSampleOffset, &inner_from, &inner_to)) {
+        Span(row, from, to, paint);
+        continue;
+      }
+      Span(row, from, std::min(to, inner_from), paint);
+      Span(row, std::max(from, inner_to), to, paint);
+    }
+  }
+
+  // A capsule of the line's width; lines thinner than a pixel, and centre
+  // lines in the outline mode, as 1-pixel lines.
   void Line(const Record& r, const Paint& paint) {
-    const Point a = ToPixel(r.x, r.y), b = ToPixel(r.EndX(), r.EndY());
-    Capsule(a, b, Outline() ? 1 : Pixels(r.width), paint);
-  }
-
-  void Polygon(const std::vector<Point>& points, const Paint& paint) {
-    for (const Point& p : points) Touch(p, 1);
-    if (Outline())
-      graphics::OutlinePolygon(canvas_, points, 1, paint);
-    else
-      graphics::FillPolygon(canvas_, points, paint);
-  }
-
-  void RectPad(const Record& r, const Paint& paint) {
-    const double hx = std::fabs(r.dx) / 2, hy = std::fabs(r.dy) / 2;
-    Polygon({ToPixel(r.x - hx, r.y + hy), ToPixel(r.x + hx, r.y + hy), ToPixel(r.x + hx, r.y - hy),
-             ToPixel(r.x - hx, r.y - hy)},
-            paint);
-  }
-
-  void Disc(double x, double y, double diameter, const Paint& paint) {
-    const Point c = ToPixel(x, y);
-    const int radius = Pixels(diameter / 2);
-    Touch(c, radius + 1);
-    if (Outline())
-      graphics::DrawEllipse(canvas_, c, radius, radius, 1, paint);
-    else
-      graphics::FillEllipse(canvas_, c, radius, radius, paint);
-  }
-
-  // A rounded rectangle: a capsule along the longer side.
-  void OblongPad(const Record& r, const Paint& paint) {
-    const double sx = std::fabs(r.dx), sy = std::fabs(r.dy);
-    const double half_run = std::fabs(sx - sy) / 2;
-    const bool along_x = sx >= sy;
-    const Point a = along_x ? ToPixel(r.x - half_run, r.y) : ToPixel(r.x, r.y - half_run);
-    const Point b = along_x ? ToPixel(r.x + half_run, r.y) : ToPixel(r.x, r.y + half_run);
-    const int width = Pixels(std::min(sx, sy));
-    if (!Outline()) {
-      Capsule(a, b, width, paint);
+    CopperShape board, pixels;
+    if (!ShapeOf(r, board) || !ToPixels(board, &pixels)) return;
+    if (!Outline() && pixels.radius >= 0.5) {
+      Fill(pixels, paint);
       return;
     }
-    Touch(a, width / 2 + 1);
-    Touch(b, width / 2 + 1);
-    const int radius = width / 2;
-    graphics::DrawEllipse(canvas_, a, radius, radius, 1, paint);
-    graphics::DrawEllipse(canvas_, b, radius, radius, 1, paint);
-    const Point n = along_x ? Point{0, radius} : Point{radius, 0};
-    graphics::DrawLine(canvas_, Point{a.x - n.x, a.y - n.y}, Point{b.x - n.x, b.y - n.y}, 1, paint);
-    graphics::DrawLine(canvas_, Point{a.x + n.x, a.y + n.y}, Point{b.x + n.x, b.y + n.y}, 1, paint);
+    Touch(pixels.min_x, pixels.min_y, pixels.max_x, pixels.max_y);
+    graphics::DrawLine(canvas_, ToPoint(r.x, r.y), ToPoint(r.EndX(), r.EndY()), 1, paint);
   }
 
-  // The octagon of the plotter macro: flat-to-flat the pad's width, corners
-  // at 22.5 degrees plus multiples of 45.
-  void OctagonPad(const Record& r, const Paint& paint) {
-    const double radius = std::fabs(r.width) * kOctagonRadius;
-    std::vector<Point> points;
-    for (int k = 0; k < 8; ++k) {
-      const double angle = (22.5 + 45.0 * k) * M_PI / 180.0;
-      points.push_back(ToPixel(r.x + radius * std::cos(angle), r.y + radius * std::sin(angle)));
-    }
-    Polygon(points, paint);
-  }
-
-  // A ring at the hole's edge; in the filled mode the inside is cleared to
-  // black, so the hole shows through the copper around it.
+  // The filled mode shows the drill as a black disc inside a ring of the
+  // layer colour, so the hole shows through the copper around it.
   void Hole(const Record& r, const Paint& paint) {
-    const Point c = ToPixel(r.x, r.y);
-    const int radius = Pixels(r.width / 2);
-    Touch(c, radius + 1);
-    if (!Outline()) {
-      graphics::FillEllipse(canvas_, c, radius, radius, Paint{graphics::kBlack, paint.mode});
-      const int ring = std::clamp(Pixels(HOLE_RING_MM), 1, std::max(radius, 1));
-      graphics::DrawEllipse(canvas_, c, std::max(radius - ring / 2, 0), std::max(radius - ring / 2, 0),
-                            ring, paint);
+    CopperShape pixels;
+    if (!ToPixels(DiscShape(r.x, r.y, r.width / 2), &pixels)) return;
+    if (Outline()) {
+      Edge(pixels, paint);
       return;
     }
-    graphics::DrawEllipse(canvas_, c, radius, radius, 1, paint);
+    Fill(pixels, paint);
+    const double ring = std::clamp(HOLE_RING_MM * view_.scale, 1.0, std::max(pixels.radius, 1.0));
+    if (pixels.radius <= ring) return;
+    CopperShape inside = pixels;
+    inside.radius = pixels.radius - ring;
+    inside.ComputeBounds();
+    Fill(inside, Paint{graphics::kBlack, paint.mode});
   }
 
   Canvas& canvas_;

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "pcb/drc.hpp"
+#include "pcb/shape.hpp"
 #include "pcb/text_format.hpp"
 
 namespace vx::pcb {
@@ -34,49 +34,6 @@ CopperShape Transposed(const CopperShape& s) {
   t.min_y = s.min_x;
   t.max_y = s.max_x;
   return t;
-}
-
-// The x interval where the line y = row lies within `grow` of the shape
-// (the shape itself grown by its radius). False when the row misses it.
-bool RowInterval(const CopperShape& s, double grow, double row, Interval* out) {
-  const double r = s.radius + grow;
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -lo;
-  auto take = [&](double x) {
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
-  };
-  for (int i = 0; i < s.corners; ++i) {
-    const double cx = s.xy[2 * i], cy = s.xy[2 * i + 1];
-    const double dy = row - cy;
-    if (std::fabs(dy) <= r) {
-      const double half = std::sqrt(r * r - dy * dy);
-      take(cx - half);
-      take(cx + half);
-    }
-  }
-  const int edges = s.corners >= 3 ? s.corners : s.corners - 1;
-  for (int e = 0; e < edges; ++e) {
-    const int f = (e + 1) % s.corners;
-    const double ax = s.xy[2 * e], ay = s.xy[2 * e + 1], bx = s.xy[2 * f], by = s.xy[2 * f + 1];
-    const double length = std::hypot(bx - ax, by - ay);
-    if (length <= 0) continue;
-    const double nx = -(by - ay) / length * r, ny = (bx - ax) / length * r;
-    for (const double side : {-1.0, 0.0, 1.0}) {
-      const double px = ax + side * nx, py = ay + side * ny;
-      const double qx = bx + side * nx, qy = by + side * ny;
-      if ((row < std::min(py, qy)) || (row > std::max(py, qy))) continue;
-      if (py == qy) {
-        take(px);
-        take(qx);
-      } else {
-        take(px + (qx - px) * (row - py) / (qy - py));
-      }
-    }
-  }
-  if (!(lo <= hi)) return false;
-  *out = Interval{lo, hi};
-  return true;
 }
 
 struct Obstacle {
@@ -182,7 +139,7 @@ GenerateResult MakeFill(PcbState& state, IndexRange range, int layer, std::strin
     for (const Obstacle& o : obstacles) {
       if (row < o.shape.min_y - o.grow || row > o.shape.max_y + o.grow) continue;
       Interval iv;
-      if (RowInterval(o.shape, o.grow, row, &iv)) blocked.push_back(iv);
+      if (RowSpan(o.shape, o.grow, row, &iv.from, &iv.to)) blocked.push_back(iv);
     }
     std::sort(blocked.begin(), blocked.end(),
               [](const Interval& a, const Interval& b) { return a.from < b.from; });
@@ -239,7 +196,7 @@ ViaResult PutVia(PcbState& state, double x, double y, double drill, std::string_
       continue;
     CopperShape centre = pad_shape;
     centre.radius = 0;
-    if (ShapeDistance(centre, s, nullptr, nullptr) <= 0) via.net = std::string(NetOf(r));
+    if (ShapeGap(centre, s).distance <= 0) via.net = std::string(NetOf(r));
   }
   if (via.net.empty()) via.net = std::string(kNoNet);
 
@@ -253,7 +210,7 @@ ViaResult PutVia(PcbState& state, double x, double y, double drill, std::string_
     if (IsHole(r.kind)) solid.kind = KIND_ROUND_PAD;
     CopperShape s;
     if (!ShapeOf(solid, s)) continue;
-    const double d = ShapeDistance(pad_shape, s, nullptr, nullptr);
+    const double d = ShapeGap(pad_shape, s).distance;
     if (d < gap) {
       gap = d;
       nearest = i;

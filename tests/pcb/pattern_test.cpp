@@ -2,6 +2,7 @@
 // vias and design-rule checks, below the API layer.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -197,7 +198,8 @@ TEST(Queries, PinsNetsAndLayerSize) {
                   "GB_P:3, GB_PIN:1, GB_PART:R1, GB_SIG:A, GB_LAY:bPtn\n"
                   "GB_P:4, GB_PIN:2, GB_PART:R1, GB_SIG:B, GB_X:5, GB_Y:5, GB_XD:2, GB_YD:1, GB_LAY:tPtn\n"
                   "GB_P:1, GB_X:-1, GB_Y:3, GB_XD:2, GB_YD:-6, GB_LAY:tPtn\n"
-                  "GB_P:3, GB_X:100, GB_W:5, GB_LAY:tPtn\n");
+                  "GB_P:3, GB_X:100, GB_W:5, GB_LAY:tPtn\n"
+                  "GB_P:2, GB_X:30, GB_Y:20, GB_XD:2, GB_YD:4, GB_LAY:bPtn\n");
   EXPECT_EQ(PinToNet(state, "R1", 1, "GND", 3), 2);
   EXPECT_EQ(state.records[0].net.View(), "GND");
   EXPECT_EQ(state.records[1].flags, 1u);
@@ -205,6 +207,8 @@ TEST(Queries, PinsNetsAndLayerSize) {
   EXPECT_EQ(state.records[0].net.View(), "GND");
   EXPECT_EQ(PinToNet(state, "R1", 1, "", 0), 2);
   EXPECT_EQ(state.records[0].net.View(), "GND");
+  EXPECT_EQ(PinToNet(state, "R1", 1, "0123456789ABCDE", 0), 2);  // 15 bytes: stored
+  EXPECT_EQ(state.records[1].net.View(), "0123456789ABCDE");
   EXPECT_EQ(FindPin(state, "R1", 2), 2);
   EXPECT_EQ(FindPin(state, "R2", 2), -1);
   EXPECT_EQ(FindSignal(state, "R1", "B"), 2);
@@ -213,6 +217,11 @@ TEST(Queries, PinsNetsAndLayerSize) {
   EXPECT_EQ(e.max_x, 6.0);
   EXPECT_EQ(e.min_y, -3.0);
   EXPECT_EQ(e.max_y, 5.5);
+  const Extent bottom = LayerExtent(state, LAYER_BOTTOM_COPPER);  // a rectangle alone
+  EXPECT_EQ(bottom.min_x, 29.0);
+  EXPECT_EQ(bottom.max_x, 31.0);
+  EXPECT_EQ(bottom.min_y, 18.0);
+  EXPECT_EQ(bottom.max_y, 22.0);
 }
 
 TEST(Drill, CoordinatesRoundAwayFromZeroPastTheHalf) {
@@ -247,6 +256,46 @@ TEST(Plotter, ApertureAndToolListsOverflow) {
   const std::string drill = DrillText(state, all, tools, Units::FromMode(1), false);
   EXPECT_NE(drill.find("X89000Y5000\r\n"), std::string::npos);
   EXPECT_EQ(drill.find("X90000Y5000\r\n"), std::string::npos);
+}
+
+TEST(Plotter, ToolsFromTheTenthOnKeepTwoDigits) {
+  PcbState state;
+  std::string text;
+  for (int i = 0; i < 11; ++i) text += Line(i == 9 ? 12 : 11, 0.5 + 0.1 * i, i, 1, 0, 0, "holes");
+  LoadPatternText(state, 0, text);
+  const IndexRange all = IndexRange::Clamp(state, 0, state.count);
+  const ToolList tools = BuildTools(state, all);
+  ASSERT_EQ(tools.entries.size(), 11u);
+  const std::string list = ToolListText(tools, Units::FromMode(1));
+  EXPECT_EQ(list.substr(list.find("T08")),
+            "T08 1.20mm\t\tTH\r\nT09 1.30mm\t\tTH\r\nT10 1.40mm\t\tNTH\r\n"
+            "T11 1.50mm\t\tTH\r\n");
+  const std::string drill = DrillText(state, all, tools, Units::FromMode(1), false);
+  EXPECT_EQ(drill.substr(drill.find("T09")),
+            "T09\r\nX8000Y1000\r\nT10\r\nX9000Y1000\r\nT11\r\nX10000Y1000\r\nM30\r\n");
+  const std::string standard = DrillText(state, all, tools, Units::FromMode(0), true);
+  EXPECT_EQ(standard.substr(0, 15), "M48\r\nINCH,LZ\r\nT");
+  EXPECT_NE(standard.find("T09C0.0512\r\nT10C0.0551\r\nT11C0.0591\r\n%\r\n"), std::string::npos);
+  EXPECT_NE(standard.find("T10\r\nX0.354Y0.039\r\nT11\r\n"), std::string::npos);
+}
+
+TEST(Plotter, PadsOfOneWidthButAnotherHeightGetTheirOwnAperture) {
+  PcbState state;
+  LoadPatternText(state, 0,
+                  Line(2, 0, 0, 0, 1, 2, "tPtn") + Line(2, 0, 5, 0, 1, 3, "tPtn") +
+                      Line(2, 0, 10, 0, 1, 2, "tPtn") + Line(4, 0, 0, 5, 2, 1, "tPtn") +
+                      Line(4, 0, 5, 5, 2, 1.5, "tPtn") + Line(5, 1, 0, 9, 0, 0, "tPtn") +
+                      Line(3, 1, 5, 9, 0, 0, "tPtn"));
+  const IndexRange all = IndexRange::Clamp(state, 0, state.count);
+  const ApertureList apertures = BuildApertures(state, all, LAYER_TOP_COPPER);
+  ASSERT_EQ(apertures.entries.size(), 6u);
+  const std::string gerber = GerberText(state, all, LAYER_TOP_COPPER, apertures, Units::FromMode(1));
+  EXPECT_NE(gerber.find("%ADD10R,1.000X2.000*%\r\n%ADD11R,1.000X3.000*%\r\n%ADD12O,2.000X1.000*%\r\n"
+                        "%ADD13O,2.000X1.500*%\r\n%ADD14OC8,1.000*%\r\n%ADD15C,1.000*%\r\n"),
+            std::string::npos);
+  EXPECT_NE(gerber.find("D10*\r\nX000000Y000000D03*\r\nX010000Y000000D03*\r\nD11*\r\n"
+                        "X005000Y000000D03*\r\nD12*\r\n"),
+            std::string::npos);
 }
 
 TEST(Plotter, UnplottableKindsGetNoAperture) {
@@ -327,6 +376,7 @@ TEST(Fill, KeepsTheClearanceAndStaysInsideTheOutline) {
   PcbState state;
   LoadPatternText(state, 0,
                   Outline(20, 10) + Line(3, 2, 10, 5, 0, 0, "tPtn", "SIG") +
+                      Line(3, 2, 13.45, 5, 0, 0, "tPtn", "SIG2") +  // a gap narrower than a line
                       Line(3, 2, 4, 5, 0, 0, "tPtn", "GND") + Line(12, 1, 15, 5, 0, 0, "holes"));
   const int before = state.count;
   SetFillParams(state.fill, 0.3, 0.5);
@@ -344,6 +394,8 @@ TEST(Fill, KeepsTheClearanceAndStaysInsideTheOutline) {
     EXPECT_LE(std::max(r.x, r.EndX()) + r.width / 2, 19.5 + 1e-9);
     EXPECT_GE(r.y - r.width / 2, 0.5 - 1e-9);
     EXPECT_LE(r.y + r.width / 2, 9.5 + 1e-9);
+    // No piece shorter than the line is wide.
+    EXPECT_GE(std::fabs(r.dx), r.width);
     // Clear of the hole at (15, 5), radius 0.5.
     EXPECT_GE(PointSegmentDistance(15, 5, r.x, r.y, r.EndX(), r.EndY()) - 0.5 - r.width / 2,
               0.5 - 1e-9);

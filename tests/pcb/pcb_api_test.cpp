@@ -130,6 +130,56 @@ TEST_F(PcbApiTest, DesignRulesAndDebugListing) {
   EXPECT_EQ(Text(sysvar::G_DEBUG_LOG).find("List up near"), 0u);
 }
 
+TEST_F(PcbApiTest, DesignRulesWithHoleEdgeAndKeepoutClearances) {
+  folder.Write("rules.gb",
+               "GB_P:1, GB_W:0.2, GB_X:0, GB_Y:0, GB_XD:20, GB_YD:0, GB_LAY:dim\r\n"
+               "GB_P:1, GB_W:0.2, GB_X:20, GB_Y:0, GB_XD:0, GB_YD:10, GB_LAY:dim\r\n"
+               "GB_P:1, GB_W:0.2, GB_X:20, GB_Y:10, GB_XD:-20, GB_YD:0, GB_LAY:dim\r\n"
+               "GB_P:1, GB_W:0.2, GB_X:0, GB_Y:10, GB_XD:0, GB_YD:-10, GB_LAY:dim\r\n"
+               "GB_P:3, GB_W:1, GB_X:5, GB_Y:5, GB_NET:A, GB_LAY:tPtn\r\n"      // 4
+               "GB_P:3, GB_W:1, GB_X:6.2, GB_Y:5, GB_NET:B, GB_LAY:tPtn\r\n"    // 5: 0.2 from 4
+               "GB_P:12, GB_W:1, GB_X:8, GB_Y:5, GB_LAY:holes\r\n"              // 6: 0.8 from 5
+               "GB_P:3, GB_W:1, GB_X:0.5, GB_Y:8, GB_LAY:tPtn\r\n"              // 7: on the edge
+               "GB_P:2, GB_X:12, GB_Y:8, GB_XD:1, GB_YD:1, GB_LAY:tKOut\r\n"    // 8
+               "GB_P:3, GB_W:1, GB_X:12, GB_Y:6.5, GB_NET:C, GB_LAY:tPtn\r\n"); // 9: 0.5 from 8
+  Call("CtLoadPtn", "0, " + Q("rules.gb") + ", N");
+  // Copper alone, as existing scripts call it.
+  Call("CtDRC", "\"tPtn\", 0.3, N, T");
+  EXPECT_EQ(Long(n), 1);
+  EXPECT_EQ(Long(sysvar::G_WORK2), 0);
+  Call("CtDRC", "\"tPtn\", 0.3, N, T, 1.0, 0.1, 0.6");
+  EXPECT_EQ(Status(), 0);
+  EXPECT_EQ(Long(n), 4);
+  EXPECT_EQ(Long(sysvar::G_WORK1), 1);
+  EXPECT_EQ(Long(sysvar::G_WORK2), 1);
+  EXPECT_EQ(Long(sysvar::G_WORK3), 1);
+  EXPECT_EQ(Long(sysvar::G_WORK4), 1);
+  EXPECT_EQ(Text(t),
+            "A:4,A,B:5,B, dist=0.200000 \r\n at (5.600, 5.000)\r\n"
+            "A:5,B,B:6,$nonet$, dist=0.800000 \r\n at (7.100, 5.000) hole\r\n"
+            "A:7,$nonet$,B:3,$nonet$, dist=0.000000 \r\n at (0.000, 8.000) edge\r\n"
+            "A:9,C,B:8,$nonet$, dist=0.500000 \r\n at (12.000, 7.250) keep-out\r\n");
+  // A rule may be skipped with a negative clearance.
+  Call("CtDRC", "\"tPtn\", 0.3, N, T, -1, 0.1");
+  EXPECT_EQ(Long(n), 2);
+  EXPECT_EQ(Long(sysvar::G_WORK3), 1);
+  Call("CtDRCMin", "\"tPtn\", D, T, 1");
+  EXPECT_NEAR(Double(d), 0.8, 1e-9);
+  EXPECT_EQ(Text(t), "A:5,B,B:6,$nonet$, dist=0.800000 \r\n at (7.100, 5.000) hole\r\n");
+  Call("CtDRCMin", "\"tPtn\", D, T, 3");
+  EXPECT_NEAR(Double(d), 0.5, 1e-9);
+  Call("CtDRCMin", "\"tPtn\", D, T, 2");
+  EXPECT_EQ(Double(d), 0.0);
+  EXPECT_EQ(Status(), 0);
+  Call("CtDRCMin", "\"bPtn\", D, T, 3");
+  EXPECT_EQ(Double(d), -1.0);
+  EXPECT_EQ(Text(t), "");
+  EXPECT_EQ(Status(), 0);
+  Call("CtDRCMin", "\"tPtn\", D, T, 4");
+  EXPECT_EQ(Double(d), -1.0);
+  EXPECT_EQ(Status(), 1);
+}
+
 TEST_F(PcbApiTest, SilkAndViaThroughTheDispatcher) {
   Call("CtMkSilk", "T, \"1\", 0, 0, 1, 1, 0.1, \"bName\", -4");
   EXPECT_EQ(Text(t).substr(0, 31), "GB_P:1, GB_PIN:0, GB_W:0.10000,");
