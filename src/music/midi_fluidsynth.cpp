@@ -188,8 +188,8 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     Advance(tick);
     fluid_synth_t* s = synth_.get();
     const int channel = status & 0x0F;
-    data1 &= 0x7F;
-    data2 &= 0x7F;
+    data1 = MidiDataByte(data1);
+    data2 = MidiDataByte(data2);
     switch (status & 0xF0) {
       case 0x80: Fluid().fluid_synth_noteoff(s, channel, data1); break;
       case 0x90: Fluid().fluid_synth_noteon(s, channel, data1, data2); break;

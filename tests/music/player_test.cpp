@@ -58,6 +58,26 @@ TEST_F(PlayerTest, SendsEventsAtTheirTicksInOrder) {
   EXPECT_TRUE(messages.empty());
 }
 
+// Notes of no length still end, after they start, on the same tick.
+TEST_F(PlayerTest, ShortNotesAreSentOnThenOff) {
+  music.score().Add(MakeRecord(0, 0, 0, 60, 100));
+  music.score().Add(MakeRecord(10, 1, 0, 62, 100));
+  music.BuildSequence({0xFFFFFFFFu, 0, 65535, 0.5});
+  music.Start(false);
+  Ticks(8);
+  EXPECT_EQ(Log(), (std::vector<std::string>{"0 90 3C 64", "0 80 3C 00", "5 90 3E 64",
+                                             "5 80 3E 00"}));
+}
+
+TEST_F(PlayerTest, DataBytesBeyondAMidiByteAreHeldAt127) {
+  music.AssignSequence({{0, 0x90, 200, 130}, {0, 0xE0, 128, 255}});
+  music.Start(false);
+  Ticks(2);
+  EXPECT_EQ(Log(), (std::vector<std::string>{"0 90 7F 7F", "0 E0 7F 7F"}));
+  EXPECT_TRUE(music.Send(0x91, 0x80, 0xFF));
+  EXPECT_EQ(Log().back(), "2 91 7F 7F");
+}
+
 TEST_F(PlayerTest, LoopingStartsAgainAfterTheLastEvent) {
   music.AssignSequence({{0, 0x90, 60, 100}, {1, 0x80, 60, 0}});
   music.Start(true);
