@@ -260,11 +260,15 @@ void MscBldCode(Call& call) {
   if (name_out >= 0) call.WriteText(name_out, chord ? chord->name : std::string_view());
 }
 
-// The window of the analyses: N channel mask, N from, N length.
-bool ReadWindow(Call& call, music::NoteWindow& window) {
+// The window of the analyses: N channel mask, N from, N length, then at
+// `percussion_arg` an optional N: not 0 counts the notes of the percussion
+// channel (10) too, which are drums rather than pitches and so are left
+// out by default.
+bool ReadWindow(Call& call, music::NoteWindow& window, int percussion_arg) {
   window.channel_mask = Mask(call.Int(0));
   window.from = call.Int(1);
   window.length = call.Int(2);
+  window.with_percussion = call.OptInt(percussion_arg, 0) != 0;
   return !Failed(call);
 }
 
@@ -280,12 +284,12 @@ bool Append(std::string& report, const std::string& line) {
   return true;
 }
 
-// MscAnalize N channel mask, N from, N length: the chords the notes sounding
-// in the window make: one line per chord, name, T the root (0 = C), C the
-// chord type.
+// MscAnalize N channel mask, N from, N length, [N percussion]: the chords
+// the notes sounding in the window make: one line per chord, name, T the
+// root (0 = C), C the chord type.
 void MscAnalize(Call& call) {
   music::NoteWindow window;
-  if (!ReadWindow(call, window)) return;
+  if (!ReadWindow(call, window, 3)) return;
   const auto notes = music::NotesIn(M(call).score(), window);
   std::string report;
   std::int32_t hits = 0;
@@ -296,11 +300,12 @@ void MscAnalize(Call& call) {
   Report(call, report, hits);
 }
 
-// ToneLocation N channel mask, N from, N length: the major keys whose scale
-// holds the notes of the window: key name, T the tonic, C the notes in it.
+// ToneLocation N channel mask, N from, N length, [N percussion]: the major
+// keys whose scale holds the notes of the window: key name, T the tonic, C
+// the notes in it.
 void ToneLocation(Call& call) {
   music::NoteWindow window;
-  if (!ReadWindow(call, window)) return;
+  if (!ReadWindow(call, window, 3)) return;
   const auto notes = music::NotesIn(M(call).score(), window);
   std::string report;
   std::int32_t hits = 0;
@@ -312,13 +317,14 @@ void ToneLocation(Call& call) {
   Report(call, report, hits);
 }
 
-// MscMain N channel mask, N from, N length, N step: the chord progression:
+// MscMain N channel mask, N from, N length, N step, [N percussion]: the
+// chord progression:
 // the window cut into steps, one line per step with a chord: name, T the
 // step's time, C the root. Of several chords the first (lowest root, then
 // the table's order) is named.
 void MscMain(Call& call) {
   music::NoteWindow whole;
-  if (!ReadWindow(call, whole)) return;
+  if (!ReadWindow(call, whole, 4)) return;
   const std::int32_t step = call.Int(3);
   if (Failed(call)) return;
   music::Score& score = M(call).score();
@@ -327,7 +333,8 @@ void MscMain(Call& call) {
   if (step > 0) {
     for (std::int64_t at = whole.from; at < whole.from + whole.length; at += step) {
       music::NoteWindow window{whole.channel_mask, at,
-                               std::min<std::int64_t>(step, whole.from + whole.length - at)};
+                               std::min<std::int64_t>(step, whole.from + whole.length - at),
+                               whole.with_percussion};
       const auto chords = music::FindChords(music::PitchClassesOf(music::NotesIn(score, window)));
       if (chords.empty()) continue;
       const auto chord = music::BuildChord(chords.front().root, chords.front().type);

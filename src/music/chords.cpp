@@ -56,6 +56,7 @@ std::vector<NoteRecord> NotesIn(Score& score, const NoteWindow& window) {
   for (const NoteRecord& r : score.Records()) {
     if (r.time >= end) break;
     if (r.channel >= kFirstControlChannel || !ChannelSelected(window.channel_mask, r.channel)) continue;
+    if (r.channel == kPercussionChannel && !window.with_percussion) continue;
     // A note of length 0 still counts at its start.
     const std::int64_t stop = std::int64_t{r.time} + std::max<std::int64_t>(r.length, 1);
     if (stop > window.from) notes.push_back(r);

@@ -29,12 +29,17 @@ std::optional<Chord> BuildChord(std::int32_t root, std::int32_t type);
 // The 12-bit mask rotated so that bit 0 moves to bit `root`.
 std::uint16_t RotatePitchClasses(std::uint16_t mask, int root);
 
+// MIDI channel 10 (index 9) plays General MIDI percussion: its note numbers
+// name drums, not pitches.
+inline constexpr std::uint8_t kPercussionChannel = 9;
+
 // The notes analysed: records on MIDI channels of the mask that sound during
-// [from, from + length).
+// [from, from + length); the percussion channel only when asked for.
 struct NoteWindow {
   std::uint32_t channel_mask = 0xFFFF;
   std::int64_t from = 0;
   std::int64_t length = 0;
+  bool with_percussion = false;
 };
 std::vector<NoteRecord> NotesIn(Score& score, const NoteWindow& window);
 std::uint16_t PitchClassesOf(const std::vector<NoteRecord>& notes);

@@ -25,8 +25,8 @@ class AlsaOutput final : public MidiOutput {
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
     const int channel = status & 0x0F;
-    data1 &= 0x7F;
-    data2 &= 0x7F;
+    data1 = MidiDataByte(data1);
+    data2 = MidiDataByte(data2);
     switch (status & 0xF0) {
       case 0x80: snd_seq_ev_set_noteoff(&ev, channel, data1, data2); break;
       case 0x90: snd_seq_ev_set_noteon(&ev, channel, data1, data2); break;

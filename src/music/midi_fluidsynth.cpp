@@ -13,6 +13,7 @@
 #include "audio/alsa_api.hpp"
 #include "audio/device.hpp"
 #include "music/midi_output.hpp"
+#include "music/tick_schedule.hpp"
 #include "platform/shared_library.hpp"
 
 namespace vx::music {
@@ -136,9 +137,11 @@ WavHeaderBytes WavHeader(std::uint32_t data_bytes) {
   return h;
 }
 
-// Messages reach the synthesizer from the window thread while the render
-// thread pulls sound from it: FluidSynth's API is thread-safe (its default),
-// and rendering a block allocates nothing.
+// On a sound device, messages reach the synthesizer from the render thread,
+// each at the frame of the tick that sent it (see TickSchedule); FluidSynth's
+// API is thread-safe (its default) for the volume, which is set at once, and
+// rendering a block allocates nothing. Rendering into a file is driven by
+// the ticks themselves, so messages are played as they come.
 class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
  public:
   FluidSynthOutput(std::unique_ptr<fluid_settings_t, SettingsDeleter> settings,
@@ -147,6 +150,8 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
 
   ~FluidSynthOutput() override {
     if (stream_) {
+      schedule_.Close();
+      PlayWaiting();  // what the last ticks sent still sounds
       RingOut();
       stream_.reset();  // stop the render thread before the synthesizer goes
     }
@@ -170,10 +175,24 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     return true;
   }
 
-  // The render thread's pull: one block of interleaved stereo samples.
+  // The render thread's pull: one block of interleaved stereo samples, with
+  // each message due in it played at its own frame.
   void Render(std::span<std::int16_t> block) override {
-    const int frames = static_cast<int>(block.size() / 2);
-    Fluid().fluid_synth_write_s16(synth_.get(), frames, block.data(), 0, 2, block.data(), 1, 2);
+    if (!streaming_) {
+      schedule_.WaitForStart();
+      streaming_ = true;
+    }
+    const std::uint64_t frames = block.size() / 2;
+    const std::size_t due = schedule_.TakeDue(frames_, frames_ + frames, due_);
+    std::uint64_t done = 0;
+    for (std::size_t i = 0; i < due; ++i) {
+      const std::uint64_t at = due_[i].frame - frames_;
+      if (at > done) WriteFrames(block, done, at);
+      done = std::max(done, at);
+      Apply(due_[i].status, due_[i].data1, due_[i].data2);
+    }
+    if (done < frames) WriteFrames(block, done, frames);
+    frames_ += frames;
   }
 
   bool StartFile(std::FILE* f, std::uint32_t tick) {
@@ -185,11 +204,40 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
 
   void Send(std::uint32_t tick, std::uint8_t status, std::uint8_t data1,
             std::uint8_t data2) override {
+    if (stream_) {
+      if (!schedule_.Add(tick, status, data1, data2)) {
+        PlayWaiting();  // a full schedule: in order, at once
+        Apply(status, data1, data2);
+      }
+      return;
+    }
     Advance(tick);
+    Apply(status, data1, data2);
+  }
+
+  void SetVolume(std::uint32_t tick, std::uint16_t left, std::uint16_t right) override {
+    if (!stream_) Advance(tick);
+    // The synthesizer has one master gain: the louder side sets it.
+    const std::uint32_t loudest = left > right ? left : right;
+    Fluid().fluid_synth_set_gain(synth_.get(),
+                         static_cast<float>(kFullVolumeGain * loudest / kVolumeMax));
+  }
+
+  void Advance(std::uint32_t tick) override {
+    if (stream_) {
+      schedule_.Tick(tick);
+      return;
+    }
+    if (!wav_ || tick < origin_) return;
+    RenderFileUntil(static_cast<std::uint64_t>(tick - origin_) * kFramesPerTick);
+  }
+
+ private:
+  void Apply(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     fluid_synth_t* s = synth_.get();
     const int channel = status & 0x0F;
-    data1 &= 0x7F;
-    data2 &= 0x7F;
+    data1 = MidiDataByte(data1);
+    data2 = MidiDataByte(data2);
     switch (status & 0xF0) {
       case 0x80: Fluid().fluid_synth_noteoff(s, channel, data1); break;
       case 0x90: Fluid().fluid_synth_noteon(s, channel, data1, data2); break;
@@ -202,20 +250,20 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
     }
   }
 
-  void SetVolume(std::uint32_t tick, std::uint16_t left, std::uint16_t right) override {
-    Advance(tick);
-    // The synthesizer has one master gain: the louder side sets it.
-    const std::uint32_t loudest = left > right ? left : right;
-    Fluid().fluid_synth_set_gain(synth_.get(),
-                         static_cast<float>(kFullVolumeGain * loudest / kVolumeMax));
+  // Window thread: the messages still waiting for their frames, at once.
+  void PlayWaiting() {
+    std::size_t n = 0;
+    while ((n = schedule_.TakeAll(flush_)) > 0) {
+      for (std::size_t i = 0; i < n; ++i) Apply(flush_[i].status, flush_[i].data1, flush_[i].data2);
+    }
   }
 
-  void Advance(std::uint32_t tick) override {
-    if (!wav_ || tick < origin_) return;
-    RenderFileUntil(static_cast<std::uint64_t>(tick - origin_) * kFramesPerTick);
+  // Render thread: frames [from, to) of the block.
+  void WriteFrames(std::span<std::int16_t> block, std::uint64_t from, std::uint64_t to) {
+    std::int16_t* at = block.data() + from * 2;
+    Fluid().fluid_synth_write_s16(synth_.get(), static_cast<int>(to - from), at, 0, 2, at, 1, 2);
   }
 
- private:
   // Lets the notes still sounding at the end of a run die away on the
   // device, for at most kReleaseWait, instead of cutting them off.
   void RingOut() {
@@ -249,6 +297,14 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
   std::unique_ptr<std::FILE, FileCloser> wav_;
   std::uint32_t origin_ = 0;
   std::uint64_t rendered_ = 0;  // frames written to the file
+
+  TickSchedule schedule_{kFramesPerTick};
+  // The render thread's own.
+  bool streaming_ = false;
+  std::uint64_t frames_ = 0;  // frames rendered to the device
+  std::array<TimedMessage, TickSchedule::kCapacity> due_{};
+  // The window thread's, for playing what waits at once.
+  std::array<TimedMessage, TickSchedule::kCapacity> flush_{};
 };
 
 }  // namespace

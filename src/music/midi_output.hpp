@@ -18,6 +18,14 @@ namespace vx::music {
 // Ticks of the main window's timer.
 inline constexpr int kTickMs = 30;
 
+// A MIDI data byte holds 0-127: values up to 255 (a score's note and
+// velocity fields) are held at 127 rather than wrapped, which would play
+// velocity 130 as 2.
+inline constexpr std::uint8_t kMidiDataMax = 0x7F;
+inline constexpr std::uint8_t MidiDataByte(std::uint8_t value) {
+  return value > kMidiDataMax ? kMidiDataMax : value;
+}
+
 class MidiOutput {
  public:
   virtual ~MidiOutput() = default;

@@ -58,7 +58,7 @@ bool Music::Send(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
   {
     std::lock_guard guard(lock_);
     if (EnsureOpen()) {
-      output_->Send(clock_, status, data1, data2);
+      output_->Send(clock_, status, MidiDataByte(data1), MidiDataByte(data2));
       sent = true;
     }
   }
@@ -80,7 +80,7 @@ bool Music::SetVolume(std::uint16_t left, std::uint16_t right) {
 }
 
 void Music::SendLocked(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-  if (EnsureOpen()) output_->Send(clock_, status, data1, data2);
+  if (EnsureOpen()) output_->Send(clock_, status, MidiDataByte(data1), MidiDataByte(data2));
 }
 
 void Music::BuildSequence(const SeqRange& range) {

@@ -8,6 +8,7 @@ namespace vx::music {
 namespace {
 
 constexpr std::int64_t kByteMax = 255;
+constexpr std::int64_t kBeyondEveryField = kTickMax + 1;
 
 std::uint16_t ClampTicks(std::int64_t v) {
   return static_cast<std::uint16_t>(std::clamp<std::int64_t>(v, 0, kTickMax));
@@ -40,6 +41,9 @@ class LineScanner {
     return true;
   }
 
+  // Leading zeros are part of the number ("0000000010" is 10); a value
+  // beyond every field's range is held just above it, as strtol holds a
+  // long at its limit.
   bool Number(std::int64_t& out) {
     SkipSpace();
     bool negative = false;
@@ -50,12 +54,10 @@ class LineScanner {
     const std::size_t start = pos_;
     std::int64_t value = 0;
     while (pos_ < line_.size() && std::isdigit(static_cast<unsigned char>(line_[pos_]))) {
-      // Anything with more than nine digits is out of every field's range.
-      if (pos_ - start < 10) value = value * 10 + (line_[pos_] - '0');
+      value = std::min<std::int64_t>(value * 10 + (line_[pos_] - '0'), kBeyondEveryField);
       ++pos_;
     }
     if (pos_ == start) return false;
-    if (pos_ - start > 9) value = kTickMax + 1;
     out = negative ? -value : value;
     return true;
   }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "music/midi_output.hpp"
+
 namespace vx::music {
 namespace {
 
@@ -17,9 +19,19 @@ std::uint16_t SeqTime(double t) {
   return static_cast<std::uint16_t>(std::trunc(t));
 }
 
-void SortEvents(std::vector<SeqEvent>& events) {
-  std::stable_sort(events.begin(), events.end(), [](const SeqEvent& a, const SeqEvent& b) {
-    return a.time != b.time ? a.time < b.time : a.status < b.status;
+// An event waiting to be sorted into the sequence: its place among events
+// of the same tick is its rank (the status byte, so that a note-off ends a
+// note before a note-on of that tick starts one), except for a note-off that
+// falls on the tick of its own note-on, which ranks with the note-on and so
+// follows it: a note of length 0 must still end.
+struct Ranked {
+  SeqEvent event;
+  std::uint8_t rank = 0;
+};
+
+void SortEvents(std::vector<Ranked>& events) {
+  std::stable_sort(events.begin(), events.end(), [](const Ranked& a, const Ranked& b) {
+    return a.event.time != b.event.time ? a.event.time < b.event.time : a.rank < b.rank;
   });
 }
 
@@ -46,27 +58,31 @@ int DataBytes(std::uint8_t status) {
 
 void Sequence::Build(Score& score, const SeqRange& range) {
   score.EnsureSorted();
-  events_.clear();
+  std::vector<Ranked> built;
+  built.reserve(kSequenceCapacity);
   cursor_ = 0;
   const std::int64_t end = range.from + range.length;
   for (const NoteRecord& r : score.Records()) {
     if (r.time < range.from) continue;
-    if (r.time >= end || events_.size() >= kSequenceCapacity) break;
+    if (r.time >= end || built.size() >= kSequenceCapacity) break;
     if (!ChannelSelected(range.channel_mask, r.channel)) continue;
     const double start = static_cast<double>(r.time - range.from) * range.factor;
     if (r.channel < kFirstControlChannel) {
-      events_.push_back({SeqTime(start), static_cast<std::uint8_t>(kNoteOn + r.channel), r.note,
-                         r.velocity});
-      if (events_.size() >= kSequenceCapacity) break;
+      const auto on_status = static_cast<std::uint8_t>(kNoteOn + r.channel);
+      const SeqEvent on{SeqTime(start), on_status, MidiDataByte(r.note), MidiDataByte(r.velocity)};
+      built.push_back({on, on_status});
+      if (built.size() >= kSequenceCapacity) break;
       const double stop =
           static_cast<double>(std::int64_t{r.time} + r.length - range.from) * range.factor;
-      events_.push_back(
-          {SeqTime(stop), static_cast<std::uint8_t>(kNoteOff + r.channel), r.note, 0});
+      const SeqEvent off{SeqTime(stop), static_cast<std::uint8_t>(kNoteOff + r.channel), on.data1, 0};
+      built.push_back({off, off.time == on.time ? on_status : off.status});
     } else {
-      events_.push_back({SeqTime(start), r.channel, r.note, r.velocity});
+      built.push_back({{SeqTime(start), r.channel, r.note, r.velocity}, r.channel});
     }
   }
-  SortEvents(events_);
+  SortEvents(built);
+  events_.clear();
+  for (const Ranked& r : built) events_.push_back(r.event);
 }
 
 void Sequence::ApplyTempo(Score& score, std::int64_t from, double factor) {
@@ -118,8 +134,8 @@ std::string Sequence::ToSmf() const {
     PutVariableLength(track, at - last);
     last = at;
     track += static_cast<char>(e.status);
-    track += static_cast<char>(e.data1 & 0x7F);
-    if (data == 2) track += static_cast<char>(e.data2 & 0x7F);
+    track += static_cast<char>(MidiDataByte(e.data1));
+    if (data == 2) track += static_cast<char>(MidiDataByte(e.data2));
   }
   track += '\0';
   track += "\xFF\x2F";

@@ -1,6 +1,8 @@
 #pragma once
 // The sequence: timed MIDI messages built from the score, in time order and,
-// at equal times, in status order (so a note-off 0x8n precedes a note-on 0x9n).
+// at equal times, in status order (so a note-off 0x8n precedes a note-on
+// 0x9n), except that a note's own note-off follows its note-on when both
+// fall on one tick.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -10,6 +10,12 @@
 namespace vx::api {
 namespace {
 
+// G_ERROR 0 with no reason left over from an earlier failure.
+void Succeed(Call& call) {
+  call.SetErrText({});
+  call.SetError(0);
+}
+
 constexpr std::string_view kListWord = "list";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kKindLengthMax = 16;
@@ -33,7 +39,7 @@ void ListSensors(Call& call) {
   }
   call.SetWork(1, static_cast<std::int32_t>(found.size()));
   call.SetTxt(text);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SensorCmd KIND[, index]: KIND "accel" (m/s²), "gyro" (rad/s), "magnet"
@@ -64,7 +70,7 @@ void SensorCmd(Call& call) {
   }
   for (int axis = 0; axis < reading.axes; ++axis) call.SetDblWork(axis + 1, reading.values[static_cast<std::size_t>(axis)]);
   call.SetTxt(reading.name.empty() ? reading.device : reading.name);
-  call.SetError(0);
+  Succeed(call);
 }
 
 constexpr Registration kSensorApis[] = {

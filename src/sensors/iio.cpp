@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 
 namespace vx::sensors {
@@ -40,48 +41,73 @@ const KindInfo& Info(SensorKind kind) {
   return *std::find_if(kKinds.begin(), kKinds.end(), [&](const KindInfo& k) { return k.kind == kind; });
 }
 
-// A number read from a sysfs file; nullopt when missing or not a number.
-std::optional<double> ReadNumber(const fs::path& file, std::string* error) {
-  std::ifstream in(file);
-  if (!in) return std::nullopt;
-  std::string text(kValueBytesMax + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    *error = file.filename().string() + ": read failed";
-    return std::nullopt;
-  }
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0) text.pop_back();
-  if (text.empty() || text.size() > kValueBytesMax) {
-    *error = file.filename().string() + ": not a number";
-    return std::nullopt;
-  }
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || errno != 0 || !std::isfinite(v)) {
-    *error = file.filename().string() + ": not a number";
-    return std::nullopt;
-  }
-  return v;
-}
-
 bool Exists(const fs::path& p) {
   std::error_code ec;
   return fs::exists(p, ec);
 }
 
-// The channel names a device uses for one axis: "in_accel_x" and the
-// "in_illuminance" / "in_illuminance0" forms of single channels.
-std::optional<std::string> ChannelBase(const fs::path& dir, const KindInfo& k, int axis) {
-  std::vector<std::string> bases;
-  if (k.axes == 3) {
-    bases.push_back(std::string(k.channel) + std::string(kAxes[static_cast<std::size_t>(axis)]));
-  } else {
-    bases.push_back(std::string(k.channel));
-    bases.push_back(std::string(k.channel) + "0");
+// A number read from a sysfs file.
+enum class FileNumber { kAbsent, kRead, kBroken };
+
+// kAbsent when the file is not there; kBroken with `error` naming the file
+// when it is there but holds no finite number (or cannot be read).
+FileNumber ReadNumber(const fs::path& file, double* out, std::string* error) {
+  if (!Exists(file)) return FileNumber::kAbsent;
+  const std::string name = file.filename().string();
+  std::ifstream in(file);
+  std::string text(kValueBytesMax + 1, '\0');
+  if (in) in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!in && !in.eof()) {
+    *error = name + ": cannot be read";
+    return FileNumber::kBroken;
   }
-  for (const std::string& base : bases) {
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0) text.pop_back();
+  if (text.empty() || text.size() > kValueBytesMax) {
+    *error = name + ": not a number";
+    return FileNumber::kBroken;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || std::isnan(v)) {
+    *error = name + ": not a number";
+    return FileNumber::kBroken;
+  }
+  if (errno == ERANGE || std::isinf(v)) {
+    *error = name + ": out of range";
+    return FileNumber::kBroken;
+  }
+  *out = v;
+  return FileNumber::kRead;
+}
+
+// The first of `files` that exists gives the value; a broken one fails
+// rather than falling back (a wrong scale would give a wrong reading).
+// `fallback` when none exists.
+bool ReadFirstNumber(std::initializer_list<fs::path> files, double fallback, double* out,
+                     std::string* error) {
+  for (const fs::path& file : files) {
+    switch (ReadNumber(file, out, error)) {
+      case FileNumber::kRead: return true;
+      case FileNumber::kBroken: return false;
+      case FileNumber::kAbsent: break;
+    }
+  }
+  *out = fallback;
+  return true;
+}
+
+// The channel names a device uses for one axis: "in_accel_x" and the
+// "in_illuminance" / "in_illuminance0" forms of single channels; the first
+// is the one a missing axis is reported by.
+std::vector<std::string> ChannelNames(const KindInfo& k, int axis) {
+  if (k.axes == 3) return {std::string(k.channel) + std::string(kAxes[static_cast<std::size_t>(axis)])};
+  return {std::string(k.channel), std::string(k.channel) + "0"};
+}
+
+std::optional<std::string> ChannelBase(const fs::path& dir, const KindInfo& k, int axis) {
+  for (const std::string& base : ChannelNames(k, axis)) {
     if (Exists(dir / (base + "_raw")) || Exists(dir / (base + "_input"))) return base;
   }
   return std::nullopt;
@@ -90,30 +116,33 @@ std::optional<std::string> ChannelBase(const fs::path& dir, const KindInfo& k, i
 bool HasKind(const fs::path& dir, const KindInfo& k) { return ChannelBase(dir, k, 0).has_value(); }
 
 // (raw + offset) * scale, or the processed value when the driver gives one.
+// An axis without its files, and a file of the channel that holds no
+// number, fail with the file named.
 bool ReadChannel(const fs::path& dir, const KindInfo& k, int axis, double* out, std::string* error) {
   const std::optional<std::string> base = ChannelBase(dir, k, axis);
   if (!base) {
-    *error = "channel missing";
+    *error = ChannelNames(k, axis).front() + "_raw: missing";
     return false;
   }
-  if (std::optional<double> processed = ReadNumber(dir / (*base + "_input"), error)) {
-    *out = *processed * k.unit;
-    return true;
+  double value = 0;
+  switch (ReadNumber(dir / (*base + "_input"), &value, error)) {
+    case FileNumber::kRead: *out = value * k.unit; return true;
+    case FileNumber::kBroken: return false;
+    case FileNumber::kAbsent: break;
   }
-  const std::optional<double> raw = ReadNumber(dir / (*base + "_raw"), error);
-  if (!raw) {
-    if (error->empty()) *error = *base + "_raw: cannot read";
-    return false;
+  switch (ReadNumber(dir / (*base + "_raw"), &value, error)) {
+    case FileNumber::kRead: break;
+    case FileNumber::kBroken: return false;
+    case FileNumber::kAbsent: *error = *base + "_raw: missing"; return false;
   }
   const std::string shared(k.channel);
-  std::string ignored;
   double scale = 1.0;
-  if (auto s = ReadNumber(dir / (*base + "_scale"), &ignored)) scale = *s;
-  else if (auto s2 = ReadNumber(dir / (shared + "_scale"), &ignored)) scale = *s2;
   double offset = 0.0;
-  if (auto o = ReadNumber(dir / (*base + "_offset"), &ignored)) offset = *o;
-  else if (auto o2 = ReadNumber(dir / (shared + "_offset"), &ignored)) offset = *o2;
-  *out = (*raw + offset) * scale * k.unit;
+  if (!ReadFirstNumber({dir / (*base + "_scale"), dir / (shared + "_scale")}, 1.0, &scale, error) ||
+      !ReadFirstNumber({dir / (*base + "_offset"), dir / (shared + "_offset")}, 0.0, &offset, error)) {
+    return false;
+  }
+  *out = (value + offset) * scale * k.unit;
   return true;
 }
 

@@ -26,6 +26,12 @@ using sentences::Library;
 
 sentences::SentenceState& S(Call& call) { return sentences::State(call.rt()); }
 
+// G_ERROR 0, and no reason left in G_ERR_TXT from an earlier failure.
+void Succeed(Call& call) {
+  call.SetErrText({});
+  call.SetError(0);
+}
+
 enum BandCommand : std::int32_t {
   BAND_COUNT = 0,
   BAND_ADD = 1,
@@ -92,7 +98,7 @@ void SL_LoadLib(Call& call) {
   call.SetWork(1, static_cast<std::int32_t>(library.Templates().size()));
   call.SetWork(2, static_cast<std::int32_t>(library.Bands().size()));
   call.SetWork(3, static_cast<std::int32_t>(library.WordCount()));
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_LoadBand T path, [N append]: the file's bands join the library; a band
@@ -105,7 +111,7 @@ void SL_LoadBand(Call& call) {
   const Library& library = S(call).library;
   call.SetWork(2, static_cast<std::int32_t>(library.Bands().size()));
   call.SetWork(3, static_cast<std::int32_t>(library.WordCount()));
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_BandCmd N command, T band, [T word | N index], [N weight]
@@ -158,7 +164,7 @@ void SL_BandCmd(Call& call) {
     default:
       return ReportFailure(call, "command must be 0 to 5");
   }
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_RefLib T template, R text: the template as written; G_TXT its slot
@@ -179,7 +185,7 @@ void SL_RefLib(Call& call) {
   call.SetWork(1, static_cast<std::int32_t>(slots.size()));
   call.SetWork(2, t.weight);
   call.SetWork(3, index);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_ScanLib N start, T pattern, R name: the first template from index
@@ -197,7 +203,7 @@ void SL_ScanLib(Call& call) {
     if (!sentences::WildcardMatch(all[i].name, pattern)) continue;
     call.WriteText(out, all[i].name);
     call.SetWork(1, static_cast<std::int32_t>(i));
-    call.SetError(0);
+    Succeed(call);
     return;
   }
   call.SetWork(1, -1);
@@ -209,7 +215,7 @@ void SL_ScanLib(Call& call) {
 void SL_F_Clear(Call& call) {
   if (!call.Has(0)) {
     for (Frame& f : S(call).frames) f.ClearAll();
-    call.SetError(0);
+    Succeed(call);
     return;
   }
   Frame* frame = FrameArg(call, 0);
@@ -220,20 +226,25 @@ void SL_F_Clear(Call& call) {
   } else {
     frame->ClearAll();
   }
-  call.SetError(0);
+  Succeed(call);
 }
 
-// SL_F_Set N frame, T slot, T value: an empty value clears the slot.
+// SL_F_Set N frame, T slot, T value: an empty value clears the slot; a
+// value over 4095 bytes is refused whole (a cut one could end inside a
+// two-byte character).
 void SL_F_Set(Call& call) {
   Frame* frame = FrameArg(call, 0);
   if (frame == nullptr) return;
   std::string& slot = call.Small(0);
   if (!call.String(1, slot)) return;
-  std::string& value = call.Small(1);
+  std::string& value = call.Large(0);
   call.String(2, value);
   if (!sentences::ValidName(slot)) return ReportFailure(call, "bad slot name");
-  if (!frame->Set(slot, value)) return ReportFailure(call, "a frame holds 32 slots of 4095 bytes at most");
-  call.SetError(0);
+  if (value.size() > sentences::SL_VALUE_BYTES_MAX) {
+    return ReportFailure(call, "a slot value is 4095 bytes at most");
+  }
+  if (!frame->Set(slot, value)) return ReportFailure(call, "a frame holds 32 slots at most");
+  Succeed(call);
 }
 
 // SL_F_SetSC N frame, T template: the template the frame makes its text
@@ -247,7 +258,7 @@ void SL_F_SetSC(Call& call) {
     return ReportFailure(call, "no template " + name);
   }
   frame->template_name = name;
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_F_Get N frame, T slot, R value: the slot's value; an empty slot name
@@ -265,7 +276,7 @@ void SL_F_Get(Call& call) {
   const std::string* value = slot.empty() ? &frame->template_name : frame->Get(slot);
   if (value == nullptr) return ReportFailure(call, "slot " + slot + " is not filled");
   call.WriteText(out, *value);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_Conv N frame, R text: the frame's template with its slots from the
@@ -279,7 +290,7 @@ void SL_Conv(Call& call) {
   const std::optional<std::string> text = sentences::Convert(S(call).library, *frame, &error);
   if (!text) return ReportFailure(call, error);
   call.WriteText(out, *text);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_F_Generate N frame, N seed, R text: the open slots (and the template,
@@ -301,7 +312,7 @@ void SL_F_Generate(Call& call) {
   call.WriteText(out, made->text);
   SetTxtSlots(call, made->filled);
   call.SetWork(1, made->template_index);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // SL_Debug N what, [N frame]: 0 lists the library, 1 a frame, into
@@ -335,7 +346,7 @@ void SL_Debug(Call& call) {
     return ReportFailure(call, "what must be 0 or 1");
   }
   call.SetWork(1, lines);
-  call.SetError(0);
+  Succeed(call);
 }
 
 constexpr Registration kSentenceApis[] = {

@@ -4,6 +4,7 @@
 // speaking threads (two runtimes in one process, as in tests) apart.
 #include <espeak-ng/speak_lib.h>
 
+#include <cstring>
 #include <mutex>
 
 #include "platform/shared_library.hpp"
@@ -52,8 +53,12 @@ std::vector<Voice> ReadVoices(const EspeakApi& api) {
     if (v->identifier == nullptr || std::string_view(v->identifier).starts_with(kMbrolaPrefix)) continue;
     Voice voice;
     voice.name = v->name ? v->name : "";
-    // The languages field: a priority byte, then the language, zero-ended.
-    if (v->languages != nullptr && v->languages[0] != '\0') voice.language = v->languages + 1;
+    // The languages field: for each language a priority byte and the
+    // language, zero-ended; a zero priority byte ends the list.
+    for (const char* l = v->languages; l != nullptr && *l != '\0'; l += std::strlen(l + 1) + 2) {
+      voice.languages.push_back({l + 1, static_cast<unsigned char>(*l)});
+    }
+    if (!voice.languages.empty()) voice.language = voice.languages.front().language;
     voice.identifier = v->identifier;
     voice.gender = v->gender;
     out.push_back(std::move(voice));
@@ -64,14 +69,14 @@ std::vector<Voice> ReadVoices(const EspeakApi& api) {
 class EspeakEngine final : public Engine {
  public:
   EspeakEngine(const EspeakApi& api, int rate, std::vector<Voice> voices)
-      : api_(api), rate_(rate), voices_(std::move(voices)) {}
+      : api_(api), rate_(rate), voices_(std::move(voices)), locale_(UserLocale()) {}
 
   int SampleRate() const override { return rate_; }
   const std::vector<Voice>& Voices() const override { return voices_; }
 
   bool Speak(const Utterance& u, const std::function<bool(std::span<const std::int16_t>)>& sink) override {
     std::lock_guard<std::mutex> lock(Lock());
-    const Voice* voice = FindVoice(voices_, u.voice.empty() ? AutomaticVoice(u.text) : u.voice);
+    const Voice* voice = SelectVoice(voices_, u, locale_);
     if (voice == nullptr || api_.espeak_SetVoiceByName(voice->identifier.c_str()) != EE_OK) return false;
     api_.espeak_SetParameter(espeakRATE, u.params.rate, 0);
     api_.espeak_SetParameter(espeakPITCH, u.params.pitch, 0);
@@ -91,6 +96,7 @@ class EspeakEngine final : public Engine {
   const EspeakApi& api_;
   int rate_;
   std::vector<Voice> voices_;
+  std::string locale_;  // the user's, for the variant of a language
 };
 
 struct Loaded {

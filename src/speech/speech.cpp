@@ -2,18 +2,54 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <optional>
 
 namespace vx::speech {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// Letters compare without case; a blank and '_' are the same character.
+char Fold(char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+  return c == '_' ? ' ' : c;
+}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (Fold(a[i]) != Fold(b[i])) return false;
   }
   return true;
+}
+
+// The priority at which `v` speaks a language `matches` accepts; nullopt
+// when it speaks none.
+template <typename Matches>
+std::optional<int> LanguagePriority(const Voice& v, Matches matches) {
+  if (v.languages.empty()) {
+    return matches(v.language) ? std::optional<int>(0) : std::nullopt;
+  }
+  std::optional<int> best;
+  for (const VoiceLanguage& l : v.languages) {
+    if (matches(l.language) && (!best || l.priority < *best)) best = l.priority;
+  }
+  return best;
+}
+
+// The voice with the lowest priority for a language `matches` accepts, the
+// first listed among equals.
+template <typename Matches>
+const Voice* PreferredVoice(const std::vector<Voice>& voices, Matches matches) {
+  const Voice* chosen = nullptr;
+  int chosen_priority = 0;
+  for (const Voice& v : voices) {
+    const std::optional<int> p = LanguagePriority(v, matches);
+    if (p && (chosen == nullptr || *p < chosen_priority)) {
+      chosen = &v;
+      chosen_priority = *p;
+    }
+  }
+  return chosen;
 }
 
 }  // namespace
@@ -23,22 +59,45 @@ const Voice* FindVoice(const std::vector<Voice>& voices, std::string_view wanted
   for (const Voice& v : voices) {
     if (SameIgnoringCase(v.name, wanted) || SameIgnoringCase(v.identifier, wanted)) return &v;
   }
-  for (const Voice& v : voices) {
-    if (SameIgnoringCase(v.language, wanted)) return &v;
-  }
+  const auto exact = [wanted](std::string_view language) { return SameIgnoringCase(language, wanted); };
+  if (const Voice* v = PreferredVoice(voices, exact)) return v;
   // "en" finds "en-us" or "en-gb": a language without its region.
-  for (const Voice& v : voices) {
-    if (v.language.size() > wanted.size() && v.language[wanted.size()] == '-' &&
-        SameIgnoringCase(std::string_view(v.language).substr(0, wanted.size()), wanted)) {
-      return &v;
-    }
-  }
-  return nullptr;
+  const auto region_of = [wanted](std::string_view language) {
+    return language.size() > wanted.size() && language[wanted.size()] == '-' &&
+           SameIgnoringCase(language.substr(0, wanted.size()), wanted);
+  };
+  return PreferredVoice(voices, region_of);
 }
 
 std::string_view AutomaticVoice(std::string_view utf8) {
   const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; });
   return ascii ? "en" : "ja";
+}
+
+const Voice* DefaultVoice(const std::vector<Voice>& voices, std::string_view language,
+                          std::string_view locale) {
+  // "en_US.UTF-8@euro": language "en", region "US".
+  locale = locale.substr(0, locale.find_first_of(".@"));
+  const std::size_t underscore = locale.find('_');
+  if (underscore != std::string_view::npos && SameIgnoringCase(locale.substr(0, underscore), language)) {
+    const std::string variant = std::string(language) + "-" + std::string(locale.substr(underscore + 1));
+    const auto exact = [&variant](std::string_view l) { return SameIgnoringCase(l, variant); };
+    if (const Voice* v = PreferredVoice(voices, exact)) return v;
+  }
+  return FindVoice(voices, language);
+}
+
+const Voice* SelectVoice(const std::vector<Voice>& voices, const Utterance& u, std::string_view locale) {
+  if (!u.voice.empty()) return FindVoice(voices, u.voice);
+  return DefaultVoice(voices, AutomaticVoice(u.text), locale);
+}
+
+std::string UserLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return {};
 }
 
 Speech::Speech(std::unique_ptr<Engine> engine, std::unique_ptr<audio::Backend> devices, host::Inbox& inbox)

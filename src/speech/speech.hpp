@@ -42,11 +42,20 @@ enum SpeechEnd : std::int32_t {
   SPEECH_END_FAILED = 2,  // no sound output, or the synthesizer refused the voice
 };
 
+// How strongly a voice is meant for one of its languages: espeak-ng's
+// priority, lower first ("gmw/en" is English at 2, "gmw/en-029" at 10).
+struct VoiceLanguage {
+  std::string language;
+  int priority = 0;
+};
+
 struct Voice {
-  std::string name;        // "English_(America)"
+  std::string name;        // "English (America)"
   std::string language;    // "en-us": the voice's first language
   std::string identifier;  // "gmw/en-US": what selects it
   int gender = 0;          // 0 unknown, 1 male, 2 female
+  // Every language the voice speaks; empty means `language` alone.
+  std::vector<VoiceLanguage> languages;
 };
 
 struct Params {
@@ -79,13 +88,28 @@ class Engine {
 // its data is missing.
 std::unique_ptr<Engine> OpenEspeak(std::string* error);
 
-// The voice `wanted` names (letter case ignored): a voice name, an
-// identifier, or a language ("ja", "en", "en-us"; a bare language takes its
-// first voice). Null when none.
+// The voice `wanted` names (letter case ignored, and a blank and '_' alike,
+// as espeak-ng's own listing writes "English_(America)"): a voice name, an
+// identifier, or a language ("ja", "en", "en-us"). A language takes the
+// voice espeak-ng prefers for it (its lowest priority; the first listed of
+// equals); a language without its region ("en" where only "en-us" is
+// listed) the preferred voice of any of its regions. Null when none.
 const Voice* FindVoice(const std::vector<Voice>& voices, std::string_view wanted);
-// The voice for text spoken without a chosen voice: Japanese when the text
-// holds any character outside ASCII, else English.
+// The language of text spoken without a chosen voice: Japanese when the
+// text holds any character outside ASCII, else English.
 std::string_view AutomaticVoice(std::string_view utf8);
+// The voice for `language` when none is chosen: the variant the user's
+// locale names ("en_US.UTF-8": "en-us") when there is a voice for it, else
+// the voice espeak-ng prefers for the language.
+const Voice* DefaultVoice(const std::vector<Voice>& voices, std::string_view language,
+                          std::string_view locale);
+// The locale the user's messages are in: LC_ALL, LC_MESSAGES or LANG.
+std::string UserLocale();
+
+struct Utterance;
+// The voice an utterance is spoken in: the one it names, else the default
+// voice of its text's language for the user's `locale`. Null when none.
+const Voice* SelectVoice(const std::vector<Voice>& voices, const Utterance& u, std::string_view locale);
 
 struct Status {
   bool speaking = false;           // an utterance is being played

@@ -147,5 +147,52 @@ TEST_F(MusicApiTest, ChordsAndAnalysis) {
   EXPECT_EQ(Error(), 1);
 }
 
+// Channel 10 plays drums: an open hi-hat (46) is no A#, unless the script
+// asks for the percussion channel with the optional last argument.
+TEST_F(MusicApiTest, PercussionLeftOutOfTheAnalysesUnlessAsked) {
+  Call("MscAddScore", "0, 0, 60, 100, 10");
+  Call("MscAddScore", "0, 0, 64, 100, 10");
+  Call("MscAddScore", "0, 0, 67, 100, 10");
+  Call("MscAddScore", "0, 9, 46, 100, 10");
+  Call("MscAnalize", "-1, 0, 10");
+  EXPECT_EQ(Txt(), "MAJOR  T:0;C:0\r\n");
+  Call("MscAnalize", "-1, 0, 10, 0");
+  EXPECT_EQ(Txt(), "MAJOR  T:0;C:0\r\n");
+  Call("MscAnalize", "-1, 0, 10, 1");
+  EXPECT_EQ(Txt(), "7th    T:0;C:2\r\n");
+  Call("ToneLocation", "-1, 0, 10");
+  EXPECT_EQ(Txt(), "C  T:0;C:3\r\nF  T:5;C:3\r\nG  T:7;C:3\r\n");
+  Call("ToneLocation", "-1, 0, 10, 1");
+  EXPECT_EQ(Txt(), "F  T:5;C:4\r\n");
+  Call("MscMain", "-1, 0, 10, 10");
+  EXPECT_EQ(Txt(), "MAJOR  T:0;C:0\r\n");
+  Call("MscMain", "-1, 0, 10, 10, 1");
+  EXPECT_EQ(Txt(), "7th    T:0;C:0\r\n");
+  // The drums alone: nothing to name unless asked.
+  Call("MscAnalize", "0x200, 0, 10");
+  EXPECT_EQ(Txt(), "No hit code.\r\n");
+  EXPECT_EQ(Error(), 1);
+}
+
+TEST_F(MusicApiTest, DeleteRangeTakesItsHighestNote) {
+  Call("MscAddScore", "0, 0, 60, 100, 10");
+  Call("MscAddScore", "0, 0, 72, 100, 10");
+  Call("MscAddScore", "0, 0, 73, 100, 10");
+  Call("MscDelScore", "-1, 0, 10, 60, 72, 0");
+  EXPECT_EQ(Sys(sysvar::G_WORK1), 2);
+  EXPECT_EQ(RefScore("-1, 0, 0"), "0/0/73/100/10@0");
+  EXPECT_EQ(RefScore("-1, 0, 1"), "none");
+}
+
+TEST_F(MusicApiTest, ScoreFileFieldsWithLeadingZeros) {
+  dir.Write("padded.txt", "TM:0000000010, LG:1, CH:0, NN:61, VL:1,\r\n"
+                          "TM:00020, LG:0000000000002, CH:00, NN:062, VL:0000000127,\r\n");
+  Call("MscScoreCmd", "1, \"" + dir.Path("padded.txt") + "\"");
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(Sys(sysvar::G_WORK1), 2);
+  EXPECT_EQ(RefScore("-1, 0, 0"), "10/0/61/1/1@0");
+  EXPECT_EQ(RefScore("-1, 0, 1"), "20/0/62/127/2@1");
+}
+
 }  // namespace
 }  // namespace vx::test

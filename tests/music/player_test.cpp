@@ -58,6 +58,26 @@ TEST_F(PlayerTest, SendsEventsAtTheirTicksInOrder) {
   EXPECT_TRUE(messages.empty());
 }
 
+// Notes of no length still end, after they start, on the same tick.
+TEST_F(PlayerTest, ShortNotesAreSentOnThenOff) {
+  music.score().Add(MakeRecord(0, 0, 0, 60, 100));
+  music.score().Add(MakeRecord(10, 1, 0, 62, 100));
+  music.BuildSequence({0xFFFFFFFFu, 0, 65535, 0.5});
+  music.Start(false);
+  Ticks(8);
+  EXPECT_EQ(Log(), (std::vector<std::string>{"0 90 3C 64", "0 80 3C 00", "5 90 3E 64",
+                                             "5 80 3E 00"}));
+}
+
+TEST_F(PlayerTest, DataBytesBeyondAMidiByteAreHeldAt127) {
+  music.AssignSequence({{0, 0x90, 200, 130}, {0, 0xE0, 128, 255}});
+  music.Start(false);
+  Ticks(2);
+  EXPECT_EQ(Log(), (std::vector<std::string>{"0 90 7F 7F", "0 E0 7F 7F"}));
+  EXPECT_TRUE(music.Send(0x91, 0x80, 0xFF));
+  EXPECT_EQ(Log().back(), "2 91 7F 7F");
+}
+
 TEST_F(PlayerTest, LoopingStartsAgainAfterTheLastEvent) {
   music.AssignSequence({{0, 0x90, 60, 100}, {1, 0x80, 60, 0}});
   music.Start(true);
@@ -173,8 +193,11 @@ TEST(FluidSynthFile, RendersAudibleSoundOfTheRightLength) {
 }
 
 // The synthesizer plays through the sound back ends: with the file back end
-// what it played lands in VEXMORA_AUDIO_OUT, in real time, with no tick.
-TEST(FluidSynthDevice, PlaysIntoTheFileBackEnd) {
+// what it played lands in VEXMORA_AUDIO_OUT, in real time. The stream starts
+// with the first tick after the output opened, so that the sound of a tick
+// lies where the tick falls: the note of tick 0 at the file's start, though
+// the window was busy for a while after opening.
+TEST(FluidSynthDevice, PlaysIntoTheFileBackEndFromTheFirstTick) {
   if (FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI sound font installed";
   test::TempFolder dir;
   test::ScopedEnv audio("VEXMORA_AUDIO", "file");
@@ -183,10 +206,13 @@ TEST(FluidSynthDevice, PlaysIntoTheFileBackEnd) {
   {
     Music music("fluidsynth");
     ASSERT_TRUE(music.Send(0xC0, 0, 0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_TRUE(music.Send(0x90, 64, 120));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    music.Send(0x80, 64, 0);
+    music.AssignSequence({{0, 0x90, 64, 120}, {10, 0x80, 64, 0}});
+    music.Start(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // no tick yet
+    for (int i = 0; i < 15; ++i) {
+      music.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+    }
   }  // closing lets the release ring out
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::string wav = dir.Read("device.wav");
@@ -194,20 +220,45 @@ TEST(FluidSynthDevice, PlaysIntoTheFileBackEnd) {
   EXPECT_EQ(Le32(wav, 24), 44100u);
   const std::uint32_t frames = Le32(wav, 42) / 4;
   EXPECT_EQ(wav.size(), 46 + std::size_t{frames} * 4);
-  // Real time: about as long as the output was open, whole blocks.
+  // Real time from the first tick: about the ticks' 450 ms and the release.
   EXPECT_GE(frames, 0.3 * 44100);
-  EXPECT_LE(frames, (seconds + 0.2) * 44100);
-  auto peak = [&](std::size_t from, std::size_t to) {
-    int p = 0;
-    for (std::size_t f = from; f < std::min<std::size_t>(to, frames); ++f) {
-      std::int16_t s;
-      std::memcpy(&s, wav.data() + 46 + f * 4, 2);
-      p = std::max(p, std::abs(static_cast<int>(s)));
-    }
-    return p;
+  EXPECT_LE(frames, (seconds - 0.1) * 44100);
+  auto sample = [&](std::size_t f) {
+    std::int16_t s;
+    std::memcpy(&s, wav.data() + 46 + f * 4, 2);
+    return std::abs(static_cast<int>(s));
   };
-  EXPECT_LE(peak(0, 0.15 * 44100), 2);             // before the note: dither at most
-  EXPECT_GT(peak(0.15 * 44100, frames), 1000);     // the note
+  std::size_t onset = 0;
+  while (onset < frames && sample(onset) <= 1000) ++onset;
+  // The note starts within the stream's first blocks (a 512-frame block is
+  // 11.6 ms), not 150 ms in, where the window's first tick came.
+  EXPECT_LT(onset, 2048u);
+}
+
+// With no tick at all (a script waiting in a Sleep), a note still starts
+// the stream itself, after a short wait, and sounds at once.
+TEST(FluidSynthDevice, WithoutTicksANoteStartsTheStream) {
+  if (FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI sound font installed";
+  test::TempFolder dir;
+  test::ScopedEnv audio("VEXMORA_AUDIO", "file");
+  test::ScopedEnv out("VEXMORA_AUDIO_OUT", dir.Path("device.wav"));
+  {
+    Music music("fluidsynth");
+    ASSERT_TRUE(music.Send(0x90, 64, 120));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    music.Send(0x80, 64, 0);
+  }
+  const std::string wav = dir.Read("device.wav");
+  ASSERT_GE(wav.size(), 46u);
+  const std::uint32_t frames = Le32(wav, 42) / 4;
+  ASSERT_GE(frames, 0.2 * 44100);
+  int peak = 0;
+  for (std::size_t f = 0; f < static_cast<std::size_t>(0.1 * 44100); ++f) {
+    std::int16_t s;
+    std::memcpy(&s, wav.data() + 46 + f * 4, 2);
+    peak = std::max(peak, std::abs(static_cast<int>(s)));
+  }
+  EXPECT_GT(peak, 1000);
 }
 
 }  // namespace

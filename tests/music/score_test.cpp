@@ -112,6 +112,37 @@ TEST(Score, DeleteWithModeOneClosesTheGapOfTheSelectedChannels) {
   EXPECT_EQ(s.Records()[2].time, 25);  // channel 1 stays
 }
 
+// Notes from low to high inclusive, times from `from` up to but not
+// including from + length: each bound is met exactly once here.
+TEST(Score, DeleteBoundsNotesInclusiveTimesHalfOpen) {
+  Score s;
+  s.Add(R(10, 0, 60));  // the lowest note: gone
+  s.Add(R(10, 0, 64));  // the highest note: gone
+  s.Add(R(10, 0, 59));  // below
+  s.Add(R(10, 0, 65));  // above
+  s.Add(R(9, 0, 62));   // before from
+  s.Add(R(19, 0, 62));  // the last tick inside: gone
+  s.Add(R(20, 0, 62));  // from + length
+  EXPECT_EQ(s.Delete({0b1, 10, 10, 60, 64}, false), 3u);
+  s.EnsureSorted();
+  std::vector<int> left;
+  for (const NoteRecord& r : s.Records()) left.push_back(r.time * 1000 + r.note);
+  EXPECT_EQ(left, (std::vector<int>{9062, 10059, 10065, 20062}));
+}
+
+TEST(Score, ClosingTheGapMovesRecordsFromTheRangesEnd) {
+  Score s;
+  s.Add(R(15, 0, 90));  // inside the range but not deleted (note): stays
+  s.Add(R(20, 0, 61));  // at the end: moves
+  s.Add(R(21, 0, 62));
+  s.Add(R(5, 0, 63));   // before: stays
+  EXPECT_EQ(s.Delete({0b1, 10, 10, 0, 80}, true), 0u);
+  s.EnsureSorted();
+  std::vector<int> times;
+  for (const NoteRecord& r : s.Records()) times.push_back(r.time);
+  EXPECT_EQ(times, (std::vector<int>{5, 10, 11, 15}));
+}
+
 TEST(Score, ChannelsAboveThirtyOneAreNeverSelected) {
   EXPECT_TRUE(ChannelSelected(0x80000000u, 31));
   EXPECT_FALSE(ChannelSelected(0xFFFFFFFFu, 32));
@@ -174,6 +205,18 @@ TEST(ScoreText, LineRules) {
   EXPECT_FALSE(ParseScoreLine("TM:1, LG:2, CH:256, NN:4, VL:5,"));
   EXPECT_FALSE(ParseScoreLine("TM:99999999999999999999, LG:2, CH:3, NN:4, VL:5,"));
   EXPECT_FALSE(ParseScoreLine("TM:, LG:2, CH:3, NN:4, VL:5,"));
+  // "%ld" reads any number of leading zeros.
+  const auto padded = ParseScoreLine("TM:0000000010, LG:1, CH:0, NN:61, VL:1,");
+  ASSERT_TRUE(padded);
+  EXPECT_EQ(*padded, MakeRecord(10, 1, 0, 61, 1));
+  const auto wide = ParseScoreLine("TM:00000000000000000065535, LG:0000000000000, CH:000000000255, "
+                                   "NN:-0000000000, VL:+00000000007,");
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(*wide, MakeRecord(65535, 0, 255, 0, 7));
+  EXPECT_FALSE(ParseScoreLine("TM:00000000000000000065536, LG:1, CH:0, NN:61, VL:1,"));
+  EXPECT_FALSE(ParseScoreLine("TM:1, LG:1, CH:0000000256, NN:61, VL:1,"));
+  EXPECT_FALSE(ParseScoreLine("TM:1, LG:1, CH:0, NN:61, VL:-0000000001,"));
+  EXPECT_FALSE(ParseScoreLine("TM:1, LG:1, CH:0, NN:61, VL:18446744073709551617,"));
   EXPECT_FALSE(ParseScoreLine(""));
   const std::string long_line = "TM:1, LG:2, CH:3, NN:4, VL:5," + std::string(300, ' ');
   Score s;

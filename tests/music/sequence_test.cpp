@@ -39,6 +39,54 @@ TEST(SequenceBuild, NoteOffPrecedesNoteOnAtTheSameTime) {
   EXPECT_EQ(e[2], (SeqEvent{10, 0x90, 62, 100}));
 }
 
+// A note whose off falls on the tick of its own on (length 0, or shortened
+// below a tick by the factor) must still end: its off follows its on.
+TEST(SequenceBuild, ANoteOfNoLengthEndsAfterItStarts) {
+  Score s;
+  s.Add(MakeRecord(0, 0, 0, 60, 100));
+  s.Add(MakeRecord(10, 1, 0, 62, 100));  // 5 to 5.5 at half speed
+  const auto e = Build(s, 0xFFFF, 0, 65535, 0.5);
+  EXPECT_EQ(e, (std::vector<SeqEvent>{{0, 0x90, 60, 100},
+                                      {0, 0x80, 60, 0},
+                                      {5, 0x90, 62, 100},
+                                      {5, 0x80, 62, 0}}));
+}
+
+TEST(SequenceBuild, AShortNoteEndsItselfNotItsNeighbours) {
+  Score s;
+  s.Add(MakeRecord(0, 10, 0, 60, 100));  // ends at 10, where the next starts
+  s.Add(MakeRecord(10, 0, 0, 60, 90));   // the same key, no length
+  s.Add(MakeRecord(10, 5, 0, 60, 80));   // and again, held
+  s.Add(MakeRecord(10, 0, 1, 64, 70));   // another channel
+  const auto e = Build(s, 0xFFFF, 0, 100, 1);
+  EXPECT_EQ(e, (std::vector<SeqEvent>{{0, 0x90, 60, 100},
+                                      {10, 0x80, 60, 0},   // the first note's end
+                                      {10, 0x90, 60, 90},
+                                      {10, 0x80, 60, 0},   // straight after its own start
+                                      {10, 0x90, 60, 80},  // so the held one sounds
+                                      {10, 0x91, 64, 70},
+                                      {10, 0x81, 64, 0},
+                                      {15, 0x80, 60, 0}}));
+  // At the last tick both ends of a note are held at 65535, in order.
+  Score late;
+  late.Add(MakeRecord(65000, 100, 2, 70, 1));
+  EXPECT_EQ(Build(late, 0xFFFF, 0, 65536, 2),
+            (std::vector<SeqEvent>{{65535, 0x92, 70, 1}, {65535, 0x82, 70, 0}}));
+}
+
+TEST(SequenceBuild, NoteAndVelocityAboveAMidiByteAreHeldAt127) {
+  Score s;
+  s.Add(MakeRecord(0, 4, 0, 200, 130));
+  s.Add(MakeRecord(1, 4, 0, 127, 128));
+  s.Add(MakeRecord(2, 0, 17, 200, 255));  // a control record keeps its bytes
+  const auto e = Build(s, 0xFFFFFFFFu, 0, 100, 1);
+  ASSERT_EQ(e.size(), 5u);
+  EXPECT_EQ(e[0], (SeqEvent{0, 0x90, 127, 127}));
+  EXPECT_EQ(e[1], (SeqEvent{1, 0x90, 127, 127}));
+  EXPECT_EQ(e[2], (SeqEvent{2, 17, 200, 255}));
+  EXPECT_EQ(e[3], (SeqEvent{4, 0x80, 127, 0}));
+}
+
 TEST(SequenceBuild, RangeAndMaskSelectRecords) {
   Score s;
   s.Add(MakeRecord(5, 1, 0, 1, 1));    // before from
@@ -137,6 +185,13 @@ std::string RunMidicsv(const std::string& path) {
   return out;
 }
 
+TEST(SequenceSmf, DataBytesAboveOneTwentySevenAreHeldNotWrapped) {
+  Sequence q;
+  q.Assign({{0, 0x90, 200, 130}, {0, 0xB0, 128, 255}});
+  const std::string track = q.ToSmf().substr(22);
+  EXPECT_EQ(track.substr(7, 8), std::string("\0\x90\x7F\x7F\0\xB0\x7F\x7F", 8));
+}
+
 TEST(SequenceSmf, ReadBackByMidicsv) {
   if (std::system("command -v midicsv >/dev/null 2>&1") != 0) GTEST_SKIP() << "midicsv missing";
   Score s;
@@ -158,6 +213,22 @@ TEST(SequenceSmf, ReadBackByMidicsv) {
             "1, 2000, Note_on_c, 1, 72, 64\n"
             "1, 12000, Note_off_c, 1, 72, 0\n"
             "1, 12000, End_track\n"
+            "0, 0, End_of_file\n");
+  // A note of no length, and values beyond a MIDI byte.
+  Score short_notes;
+  short_notes.Add(MakeRecord(0, 0, 0, 60, 100));
+  short_notes.Add(MakeRecord(10, 1, 0, 200, 130));
+  q.Build(short_notes, {0xFFFF, 0, 65536, 0.5});
+  dir.Write("short.mid", q.ToSmf());
+  EXPECT_EQ(RunMidicsv(dir.Path("short.mid")),
+            "0, 0, Header, 0, 1, 100\n"
+            "1, 0, Start_track\n"
+            "1, 0, Tempo, 300000\n"
+            "1, 0, Note_on_c, 0, 60, 100\n"
+            "1, 0, Note_off_c, 0, 60, 0\n"
+            "1, 50, Note_on_c, 0, 127, 127\n"
+            "1, 50, Note_off_c, 0, 127, 0\n"
+            "1, 50, End_track\n"
             "0, 0, End_of_file\n");
 }
 

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
 namespace vx::sensors {
 namespace {
@@ -120,7 +123,64 @@ TEST_F(FakeIio, MissingAndUnreadableSensorsAreErrors) {
   fs::remove(root_ / "iio:device0" / "in_accel_z_raw");  // an axis missing
   Put("iio:device0", "in_accel_x_raw", "1");
   EXPECT_FALSE(ReadSensor(Root(), SensorKind::kAccel, 0, &r, &error));
-  EXPECT_NE(error.find("channel missing"), std::string::npos) << error;
+  EXPECT_EQ(error, "iio:device0: in_accel_z_raw: missing");
+}
+
+// A scale, offset or processed value that is there but no number fails the
+// reading and names the device and the file; it is never taken as 1 or 0.
+TEST_F(FakeIio, BrokenScaleOffsetAndInputFilesAreErrors) {
+  // An accelerometer with good raw files and the given others.
+  const auto accel = [&](std::initializer_list<std::pair<std::string, std::string>> files) {
+    fs::remove_all(root_);
+    Put("iio:device0", "in_accel_x_raw", "1");
+    Put("iio:device0", "in_accel_y_raw", "2");
+    Put("iio:device0", "in_accel_z_raw", "3");
+    for (const auto& [file, text] : files) Put("iio:device0", file, text);
+    Reading r;
+    std::string error;
+    return ReadSensor(Root(), SensorKind::kAccel, 0, &r, &error) ? "read" : error;
+  };
+  EXPECT_EQ(accel({{"in_accel_scale", "abc"}}), "iio:device0: in_accel_scale: not a number");
+  EXPECT_EQ(accel({{"in_accel_offset", "1e999"}}), "iio:device0: in_accel_offset: out of range");
+  EXPECT_EQ(accel({{"in_accel_offset", "-inf"}}), "iio:device0: in_accel_offset: out of range");
+  EXPECT_EQ(accel({{"in_accel_z_offset", ""}}), "iio:device0: in_accel_z_offset: not a number");
+  EXPECT_EQ(accel({{"in_accel_x_input", "nan"}}), "iio:device0: in_accel_x_input: not a number");
+  // A broken axis file is not passed over for a good shared one.
+  EXPECT_EQ(accel({{"in_accel_scale", "0.5"}, {"in_accel_y_scale", "0.5x"}}),
+            "iio:device0: in_accel_y_scale: not a number");
+  EXPECT_EQ(accel({{"in_accel_offset", "1"}, {"in_accel_x_offset", "?"}}),
+            "iio:device0: in_accel_x_offset: not a number");
+  EXPECT_EQ(accel({{"in_accel_scale", "0.5"}, {"in_accel_offset", "-1"}}), "read");
+
+  fs::remove_all(root_);
+  Put("iio:device4", "in_illuminance_raw", "10");
+  Put("iio:device4", "in_illuminance_offset", "x5");
+  Reading r;
+  std::string error;
+  EXPECT_FALSE(ReadSensor(Root(), SensorKind::kLight, 0, &r, &error));
+  EXPECT_EQ(error, "iio:device4: in_illuminance_offset: not a number");
+  Put("iio:device4", "in_illuminance_offset", "5");
+  Put("iio:device4", "in_illuminance_scale", "2");
+  ASSERT_TRUE(ReadSensor(Root(), SensorKind::kLight, 0, &r, &error)) << error;
+  EXPECT_DOUBLE_EQ(r.values[0], 30.0);
+}
+
+TEST_F(FakeIio, AxisFilesWinOverSharedOnesAndDefaultsApplyWhenAbsent) {
+  Put("iio:device0", "in_accel_x_raw", "10");
+  Put("iio:device0", "in_accel_y_raw", "10");
+  Put("iio:device0", "in_accel_z_raw", "10");
+  Put("iio:device0", "in_accel_offset", "1");
+  Put("iio:device0", "in_accel_y_offset", "-10");
+  Put("iio:device0", "in_accel_z_scale", "3");
+  Reading r;
+  std::string error;
+  ASSERT_TRUE(ReadSensor(Root(), SensorKind::kAccel, 0, &r, &error)) << error;
+  EXPECT_DOUBLE_EQ(r.values[0], 11.0);  // shared offset, no scale: 1
+  EXPECT_DOUBLE_EQ(r.values[1], 0.0);   // its own offset
+  EXPECT_DOUBLE_EQ(r.values[2], 33.0);  // its own scale, the shared offset
+  Put("iio:device0", "in_accel_z_input", "7.5");  // the processed value wins
+  ASSERT_TRUE(ReadSensor(Root(), SensorKind::kAccel, 0, &r, &error)) << error;
+  EXPECT_DOUBLE_EQ(r.values[2], 7.5);
 }
 
 TEST(SensorKinds, ScriptWordsInAnyCase) {

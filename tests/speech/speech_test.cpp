@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "audio/device.hpp"
 #include "engine/messages.hpp"
 #include "speech/speech.hpp"
+#include "support/scoped_env.hpp"
 
 namespace vx::test {
 namespace {
@@ -28,9 +30,9 @@ constexpr std::size_t kBlock = 80;  // 10 ms
 class ScriptedEngine final : public speech::Engine {
  public:
   explicit ScriptedEngine(int blocks) : blocks_(blocks) {
-    voices_ = {{"Japanese", "ja", "jpx/ja", 1},
-               {"English_(America)", "en-us", "gmw/en-US", 1},
-               {"English_(Great_Britain)", "en-gb", "gmw/en", 1}};
+    voices_ = {{"Japanese", "ja", "jpx/ja", 1, {}},
+               {"English_(America)", "en-us", "gmw/en-US", 1, {}},
+               {"English_(Great_Britain)", "en-gb", "gmw/en", 1, {}}};
   }
   int SampleRate() const override { return kRate; }
   const std::vector<speech::Voice>& Voices() const override { return voices_; }
@@ -151,6 +153,64 @@ TEST(Speech, ClearCutsTheUtteranceBeingSpokenAndDropsTheWaitingOnes) {
   EXPECT_EQ(m.value, speech::SPEECH_END_DONE);
 }
 
+// Speaks nothing until the test opens the gate: the utterance being spoken
+// stays current while the test looks at the state.
+class GatedEngine final : public speech::Engine {
+ public:
+  GatedEngine() { voices_ = {{"English", "en", "gmw/en", 1, {}}}; }
+  int SampleRate() const override { return kRate; }
+  const std::vector<speech::Voice>& Voices() const override { return voices_; }
+  bool Speak(const Utterance&, const std::function<bool(std::span<const std::int16_t>)>&) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    open_.wait(lock, [this] { return opened_; });
+    return true;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      opened_ = true;
+    }
+    open_.notify_all();
+  }
+
+ private:
+  std::vector<speech::Voice> voices_;
+  std::mutex mutex_;
+  std::condition_variable open_;
+  bool opened_ = false;
+};
+
+TEST(Speech, AClearMakesTheLastDroppedUtteranceTheLastFinished) {
+  host::Inbox inbox;
+  auto engine = std::make_unique<GatedEngine>();
+  GatedEngine* gate = engine.get();
+  Speech s(std::move(engine), audio::MakeNullBackend(), inbox);
+  struct OpenAtEnd {
+    GatedEngine* gate;
+    ~OpenAtEnd() { gate->Open(); }  // a failed check must not leave the thread waiting
+  } open_at_end{gate};
+  EXPECT_EQ(s.Queue(Say("first")), 1);
+  ASSERT_TRUE(WaitSpeaking(s));
+  for (int id = 2; id <= 5; ++id) EXPECT_EQ(s.Queue(Say("waiting")), id);
+  EXPECT_EQ(s.Clear(), 4);
+  speech::Status state = s.State();
+  EXPECT_EQ(state.last_finished, 5);  // the dropped ones ended in queue order
+  EXPECT_EQ(state.current, 1);         // still ending
+  EXPECT_EQ(state.waiting, 0);
+  gate->Open();
+  for (int k = 0; k < 5; ++k) {
+    host::Message m;
+    ASSERT_TRUE(NextNotice(inbox, &m));
+    s.Noticed();
+  }
+  state = s.State();
+  EXPECT_EQ(state.last_finished, 1);  // the cut one ended after them
+  EXPECT_EQ(state.current, 0);
+  // A clear with nothing waiting leaves the last finished as it was.
+  EXPECT_EQ(s.Clear(), 0);
+  EXPECT_EQ(s.State().last_finished, 1);
+}
+
 TEST(Speech, AFullQueueRefusesAndEndingTheRunStopsAtOnce) {
   host::Inbox inbox;
   const auto started = std::chrono::steady_clock::now();
@@ -175,9 +235,9 @@ TEST(Speech, WithoutASoundOutputEachUtteranceEndsAsFailed) {
 }
 
 TEST(SpeechVoices, FoundByNameIdentifierOrLanguage) {
-  const std::vector<speech::Voice> voices = {{"Japanese", "ja", "jpx/ja", 1},
-                                             {"English_(Great_Britain)", "en-gb", "gmw/en", 1},
-                                             {"English_(America)", "en-us", "gmw/en-US", 1}};
+  const std::vector<speech::Voice> voices = {{"Japanese", "ja", "jpx/ja", 1, {}},
+                                             {"English_(Great_Britain)", "en-gb", "gmw/en", 1, {}},
+                                             {"English_(America)", "en-us", "gmw/en-US", 1, {}}};
   EXPECT_EQ(speech::FindVoice(voices, "japanese")->identifier, "jpx/ja");
   EXPECT_EQ(speech::FindVoice(voices, "GMW/EN-US")->language, "en-us");
   EXPECT_EQ(speech::FindVoice(voices, "en-US")->identifier, "gmw/en-US");
@@ -187,6 +247,77 @@ TEST(SpeechVoices, FoundByNameIdentifierOrLanguage) {
   EXPECT_EQ(speech::FindVoice(voices, ""), nullptr);
   EXPECT_EQ(speech::AutomaticVoice("Good morning"), "en");
   EXPECT_EQ(speech::AutomaticVoice("おはよう"), "ja");
+}
+
+// The voices as espeak-ng lists them: in the order of their languages, so
+// that the Caribbean voice comes first, each with its priorities.
+std::vector<speech::Voice> EspeakLikeVoices() {
+  return {{"English (Caribbean)", "en-029", "gmw/en-029", 1, {{"en-029", 5}, {"en", 10}}},
+          {"English (Great Britain)", "en-gb", "gmw/en", 1, {{"en-gb", 2}, {"en", 2}}},
+          {"English (Scotland)", "en-gb-scotland", "gmw/en-GB-scotland", 1,
+           {{"en-gb-scotland", 5}, {"en", 4}}},
+          {"English (America)", "en-us", "gmw/en-US", 1, {{"en-us", 2}, {"en", 3}}},
+          {"Japanese", "ja", "jpx/ja", 1, {{"ja", 5}}},
+          {"Portuguese (Brazil)", "pt-br", "roa/pt-BR", 1, {{"pt-br", 5}, {"pt", 6}}},
+          {"Portuguese (Portugal)", "pt-pt", "roa/pt", 1, {{"pt-pt", 5}}},
+          {"Norwegian", "nb", "gmq/nb", 1, {{"nb", 5}, {"no", 5}}}};
+}
+
+TEST(SpeechVoices, NamesAsEspeakListsThemWithBlanksOrUnderscores) {
+  const auto voices = EspeakLikeVoices();
+  ASSERT_NE(speech::FindVoice(voices, "English_(America)"), nullptr);
+  EXPECT_EQ(speech::FindVoice(voices, "English_(America)")->identifier, "gmw/en-US");
+  EXPECT_EQ(speech::FindVoice(voices, "english (america)")->identifier, "gmw/en-US");
+  EXPECT_EQ(speech::FindVoice(voices, "ENGLISH_(GREAT BRITAIN)")->identifier, "gmw/en");
+  EXPECT_EQ(speech::FindVoice(voices, "English-(America)"), nullptr);
+}
+
+TEST(SpeechVoices, ALanguageTakesTheVoiceEspeakPrefersForIt) {
+  const auto voices = EspeakLikeVoices();
+  EXPECT_EQ(speech::FindVoice(voices, "en")->identifier, "gmw/en");  // not the Caribbean
+  EXPECT_EQ(speech::FindVoice(voices, "EN-GB")->identifier, "gmw/en");
+  EXPECT_EQ(speech::FindVoice(voices, "en-us")->identifier, "gmw/en-US");
+  EXPECT_EQ(speech::FindVoice(voices, "no")->identifier, "gmq/nb");  // a second language
+  // Only regions listed: the preferred among them; equals keep list order.
+  EXPECT_EQ(speech::FindVoice(voices, "pt")->identifier, "roa/pt-BR");
+  const std::vector<speech::Voice> regions = {{"Z", "en-zz", "z", 1, {{"en-zz", 7}}},
+                                              {"A", "en-aa", "a", 1, {{"en-aa", 3}}},
+                                              {"B", "en-bb", "b", 1, {{"en-bb", 3}}}};
+  EXPECT_EQ(speech::FindVoice(regions, "en")->identifier, "a");
+  EXPECT_EQ(speech::FindVoice(regions, "en-z"), nullptr);
+}
+
+TEST(SpeechVoices, WithoutAChoiceTheLocaleVariantOrTheLanguagesDefault) {
+  const auto voices = EspeakLikeVoices();
+  const auto id = [&](std::string_view language, std::string_view locale) {
+    const speech::Voice* v = speech::DefaultVoice(voices, language, locale);
+    return v != nullptr ? v->identifier : std::string("none");
+  };
+  EXPECT_EQ(id("en", ""), "gmw/en");
+  EXPECT_EQ(id("en", "C"), "gmw/en");
+  EXPECT_EQ(id("en", "C.UTF-8"), "gmw/en");
+  EXPECT_EQ(id("en", "en_US.UTF-8"), "gmw/en-US");
+  EXPECT_EQ(id("en", "en_US"), "gmw/en-US");
+  EXPECT_EQ(id("en", "en_GB.ISO-8859-1@euro"), "gmw/en");
+  EXPECT_EQ(id("en", "en_IE.UTF-8"), "gmw/en");      // no Irish voice
+  EXPECT_EQ(id("en", "ja_JP.UTF-8"), "gmw/en");      // another language's locale
+  EXPECT_EQ(id("en", "en-us_US"), "gmw/en");         // not a locale's language
+  EXPECT_EQ(id("ja", "ja_JP.UTF-8"), "jpx/ja");
+  EXPECT_EQ(id("ja", "en_US.UTF-8"), "jpx/ja");
+  EXPECT_EQ(id("fr", "fr_FR.UTF-8"), "none");
+}
+
+TEST(SpeechVoices, TheUserLocaleFollowsThePosixOrder) {
+  test::ScopedEnv all("LC_ALL", "");
+  test::ScopedEnv messages("LC_MESSAGES", "");
+  test::ScopedEnv lang("LANG", "");
+  EXPECT_EQ(speech::UserLocale(), "");
+  setenv("LANG", "en_GB.UTF-8", 1);
+  EXPECT_EQ(speech::UserLocale(), "en_GB.UTF-8");
+  setenv("LC_MESSAGES", "en_US.UTF-8", 1);
+  EXPECT_EQ(speech::UserLocale(), "en_US.UTF-8");
+  setenv("LC_ALL", "ja_JP.UTF-8", 1);
+  EXPECT_EQ(speech::UserLocale(), "ja_JP.UTF-8");
 }
 
 // espeak-ng as installed: samples of a plausible length, and two voices
@@ -226,6 +357,39 @@ TEST(Espeak, SpeaksJapaneseAndEnglishInDifferentVoices) {
   EXPECT_LT(fast.size() * 1.5, us.size());
   Utterance missing = Say("x", "no-such-voice");
   EXPECT_FALSE(e->Speak(missing, [](std::span<const std::int16_t>) { return true; }));
+}
+
+// espeak-ng's own voice list: names with blanks (its command line shows
+// them with '_'), languages with priorities, and text without a chosen
+// voice spoken as espeak-ng speaks its language by default, or in the
+// locale's variant. (Its samples vary from run to run, so the choice is
+// checked, not the sound.)
+TEST(Espeak, DefaultVoicesAreEspeaksOwnOrTheLocales) {
+  std::string error;
+  std::unique_ptr<speech::Engine> e = speech::OpenEspeak(&error);
+  if (!e) GTEST_SKIP() << error;
+  const auto& voices = e->Voices();
+  ASSERT_NE(speech::FindVoice(voices, "English_(America)"), nullptr);
+  EXPECT_EQ(speech::FindVoice(voices, "English_(America)")->identifier, "gmw/en-US");
+  EXPECT_EQ(speech::FindVoice(voices, "en")->identifier, "gmw/en");
+  const speech::Voice* us = speech::FindVoice(voices, "gmw/en-US");
+  ASSERT_NE(us, nullptr);
+  EXPECT_EQ(us->language, "en-us");
+  ASSERT_GE(us->languages.size(), 2u);
+  EXPECT_EQ(us->languages[1].language, "en");
+  EXPECT_EQ(us->languages[1].priority, 3);
+
+  const auto chosen = [&](Utterance u, std::string_view locale) {
+    const speech::Voice* v = speech::SelectVoice(voices, u, locale);
+    return v != nullptr ? v->identifier : std::string("none");
+  };
+  EXPECT_EQ(chosen(Say("Good morning."), "C"), "gmw/en");
+  EXPECT_EQ(chosen(Say("Good morning."), "en_US.UTF-8"), "gmw/en-US");
+  EXPECT_EQ(chosen(Say("Good morning.", "gmw/en-029"), "en_US.UTF-8"), "gmw/en-029");
+  EXPECT_EQ(chosen(Say("おはよう"), "en_US.UTF-8"), "jpx/ja");
+  EXPECT_EQ(chosen(Say("x", "no-such-voice"), "C"), "none");
+  // What the engine itself speaks follows the same choice.
+  EXPECT_TRUE(e->Speak(Say("Good morning."), [](std::span<const std::int16_t>) { return true; }));
 }
 
 }  // namespace

@@ -1,0 +1,4 @@
+[band w]
+w
+[template t]
+{a}|{b}
