@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Script mode: cmake -DPAGES_DIR=... -DOUTPUT=... -P DocBase.cmake
 # Gathers the reference pages (Markdown) into one HTML page, docBase.html,
 # which the main window's Help item opens: a list of contents, then every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # vexmora_embed_library(TARGET SYMBOL SOURCE_VAR)
 #
 # Libraries that only some runs need (the Qt layer, print support) are

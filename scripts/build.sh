@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # build.sh [TREE]: configures and builds one build tree.
 #   build      the program, unit tests and benchmarks (gcc)
 #   build-san  unit tests and fuzz targets under ASan and UBSan (clang)

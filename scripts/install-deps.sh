@@ -1,20 +1,42 @@
 #!/usr/bin/env bash
-# Installs everything the build, the program and the tests need, from Debian's
-# packages. Safe to run again: apt-get skips what is already there.
+# SPDX-License-Identifier: MIT
+# install-deps.sh [--build | --runtime]: installs from Debian's packages what
+# the project needs. Safe to run again: only missing packages are installed.
+#   (no option)  building, running and every test and benchmark
+#   --build      building the program and running it, nothing for the tests
+#   --runtime    the same as --build (the program is run from its build tree)
+# As root it runs apt-get itself, else through sudo; without sudo it prints
+# the apt-get line to run as root and installs nothing.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config ccache
-  clang libclang-rt-14-dev            # fuzz targets and sanitizers
-  libgtest-dev libgmock-dev libbenchmark-dev
+# Building and running the program. The libraries it opens on first use
+# need only their headers here; the -dev packages of the optional families
+# (PortAudio, FluidSynth, FFmpeg, Tesseract, espeak-ng) may be left out, and
+# the build then leaves those calls out (README, "Building just the program").
+build_packages=(
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev              # window, controls, clipboard, message boxes
   libfreetype-dev libfontconfig-dev   # text drawn into the VRAM banks
   fonts-ipafont fonts-liberation      # stand-ins for the Windows Japanese faces and Arial
   libpng-dev                          # --vram-png
   libx11-dev libxtst-dev              # KeyEvent, MouseCtrl (XTest) and other programs' windows
   libjpeg62-turbo-dev                 # LoadJpg, JpgSize, SaveJpg (the IJG API)
-  libfluidsynth-dev timgm6mb-soundfont libasound2-dev  # MIDI output (synthesis, ALSA sequencer)
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libv4l-dev  # video files and cameras
+  libasound2-dev libfftw3-dev         # sound cards, the MIDI sequencer, spectra
+  portaudio19-dev                     # sound devices (optional)
+  libfluidsynth-dev timgm6mb-soundfont  # MIDI synthesis and its sound font (optional)
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev  # video files (optional)
+  libv4l-dev                          # cameras
+  libqrencode-dev                     # QR symbols drawn by MkBCD
+  libtesseract-dev libtesseract5 tesseract-ocr-jpn tesseract-ocr-eng  # plate reading (optional)
+  libespeak-ng-dev libespeak-ng1 espeak-ng-data  # speech (optional)
+  dpkg-dev                            # the Debian package (cpack, dpkg-shlibdeps)
+)
+
+# Tests, benchmarks, fuzzing and the tools that check what the program makes.
+test_packages=(
+  ccache                              # shared objects between checkouts
+  clang libclang-rt-14-dev            # fuzz targets and sanitizers
+  libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg                              # reference videos and frames for the video tests
   midicsv                             # Standard MIDI Files checked in the music tests
   imagemagick                         # reference BMP and JPEG files for the image tests
@@ -24,28 +46,48 @@ packages=(
   openbox                             # a window manager for the end-to-end stacking test
   lua5.4 tcl8.6 python3 python3-pil   # script benchmarks against peers
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
-  libqrencode-dev                     # QR symbols drawn by MkBCD
-  libtesseract-dev libtesseract5 tesseract-ocr-jpn tesseract-ocr-eng  # plate reading (loaded on first use)
+  lintian                             # the Debian package checked as Debian checks it
   zint qrencode                       # reference barcodes and QR codes for the recognition tests
   zbar-tools libzxing-dev             # recognition benchmark peers (zbarimg, zxing-cpp in process)
-  man-db groff-base dpkg-dev          # the man page and the Debian package (cpack, dpkg-shlibdeps)
+  man-db groff-base                   # the man page
   socat                               # the far end of serial-port tests (pseudo-terminal pairs)
-  portaudio19-dev libasound2-dev libfftw3-dev  # sound devices and spectra
   sox                                 # reference WAV files and sound benchmarks
   gerbv                               # reads our Gerber and drill files back in the tests
-  libespeak-ng-dev libespeak-ng1 espeak-ng-data  # speech (loaded when a script first speaks)
   poppler-utils                       # printed PDF pages rendered and read back in the tests
+  vim                                 # the Vim syntax file checked by Vim itself
+  libkf5syntaxhighlighting-tools      # the Kate syntax file checked by kate-syntax-highlighter
+  libgtksourceview-5-common           # the GtkSourceView schema the language file is checked against
 )
+
+case "${1:-}" in
+  "") packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  --build | --runtime) packages=("${build_packages[@]}") ;;
+  -h | --help)
+    sed -n '3,9p' "$0" | sed 's/^# \{0,1\}//'
+    exit 0
+    ;;
+  *)
+    echo "install-deps.sh: unknown option $1 (try --help)" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo > /dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "install-deps.sh: these packages are missing, and there is no sudo to install them." >&2
+  echo "Run this as root, then run the command again:" >&2
+  echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  exit 1
 fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # render-icons.sh: draws the PNG sizes of the program's icon from its SVG
 # (rsvg-convert, Debian package librsvg2-bin). Run it after changing the SVG
 # and commit the pictures with it.

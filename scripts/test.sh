@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # test.sh: installs what is needed, builds the trees and runs every test:
 # unit and script tests, the unit tests again under ASan and UBSan, and each
 # fuzz target for a bounded time. The program is also built as a Release, the

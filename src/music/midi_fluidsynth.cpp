@@ -310,10 +310,16 @@ class FluidSynthOutput final : public MidiOutput, public audio::RenderSource {
 }  // namespace
 
 OpenedOutput OpenFluidSynthOutput(std::string_view wav_path, std::uint32_t tick) {
-  if (!LoadFluidSynth()) return {nullptr, OpenError::kNoDevice, "cannot load FluidSynth"};
+  if (!LoadFluidSynth()) {
+    return {nullptr, OpenError::kNoDevice,
+            "cannot load FluidSynth" + platform::InstallHint(platform::PackageProviding(kFluidSynthLibrary))};
+  }
   SilenceLibraryLogs();
   const std::string font = FindSoundFont();
-  if (font.empty()) return {nullptr, OpenError::kNoDevice, "no General MIDI sound font"};
+  if (font.empty()) {
+    return {nullptr, OpenError::kNoDevice,
+            "no General MIDI sound font" + platform::InstallHint("timgm6mb-soundfont or fluid-soundfont-gm")};
+  }
   std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(Fluid().new_fluid_settings());
   if (!settings) return {nullptr, OpenError::kNoMem, "synthesizer settings"};
   Fluid().fluid_settings_setnum(settings.get(), "synth.sample-rate", kSampleRate);

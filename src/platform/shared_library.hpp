@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "platform/library_packages.hpp"
+
 namespace vx::platform {
 
 class SharedLibrary {
@@ -27,7 +29,8 @@ class SharedLibrary {
   static std::unique_ptr<SharedLibrary> FromImage(std::span<const unsigned char> image, const char* name);
 
   bool Loaded() const { return handle_ != nullptr; }
-  // Why opening or the last Bind failed, in the loader's words.
+  // Why opening or the last Bind failed, in the loader's words, followed by
+  // the Debian package to install when the library is a known one.
   const std::string& Error() const { return error_; }
 
   // Points `*out` at the function `name`; false (and Error set) if missing.
@@ -43,6 +46,7 @@ class SharedLibrary {
   void* handle_ = nullptr;
   int image_fd_ = -1;  // the in-memory file of a library opened from its image
   std::string error_;
+  std::string install_hint_;  // appended to error_: the Debian package to install
 };
 
 // A table of functions bound from a library for the rest of the process,

@@ -107,7 +107,8 @@ bool OcrEngine::Ready(const char* language, std::string& error) {
     found = handles_.emplace(language, handle).first;
   }
   if (found->second == nullptr) {
-    error = std::string("OCR language data missing: ") + language;
+    error = std::string("OCR language data missing: ") + language +
+            platform::InstallHint(std::string("tesseract-ocr-") + language);
     return false;
   }
   return true;

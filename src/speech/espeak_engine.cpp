@@ -130,7 +130,7 @@ const Loaded& Load() {
     // that asked; the library opens no sound device of its own.
     l.rate = api.espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kBufferMs, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (l.rate <= 0) {
-      l.error = "speech is not available: the espeak-ng data is missing";
+      l.error = "speech is not available: the espeak-ng data is missing" + platform::InstallHint("espeak-ng-data");
       return l;
     }
     api.espeak_SetSynthCallback(OnSamples);

@@ -181,7 +181,7 @@ printf ':Initial\r\nDebug ran\r\nExit\r\n' > "$tmp/work/ran.vx"
   "$binary" --headless --vram-png "$tmp/none.png" ran.vx 2> "$tmp/err")
 check "a run with --vram-png but without libpng exits with 0" test $? -eq 0
 check "without libpng the script runs and the reason is given" \
-  test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: PNG output is not available: %s: file too short' \
+  test "$(cat "$tmp/err")" = "$(printf '[Debug] ran\nvexmora: cannot write %s: PNG output is not available: %s: file too short; install the Debian package libpng16-16' \
     "$tmp/none.png" "$tmp/nopng/libpng16.so.16")"
 check "without libpng no file is left" test ! -e "$tmp/none.png"
 # A picture that cannot be written is named once with the system's reason,

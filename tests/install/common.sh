@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the install tests: a scratch folder and a check that records
 # failures and carries on, so that one run reports every problem.
 tmp=$(mktemp -d)

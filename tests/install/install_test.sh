@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # install_test.sh BUILD_DIR SOURCE_DIR: installs the build into a scratch
 # prefix and checks the tree as a desktop sees it: the files, the desktop
 # entry, AppStream data, MIME type, icons and man page (with the validators
@@ -15,7 +16,11 @@ check "cmake --install succeeds" test $? -eq 0
 
 for f in bin/vexmora share/vexmora/default.vx share/vexmora/launcher.vx share/vexmora/examples/drawing.vx \
          share/vexmora/doc/docBase.html share/vexmora/doc/api/strings.md \
-         share/doc/vexmora/README.md share/man/man1/vexmora.1 \
+         share/doc/vexmora/README.md share/doc/vexmora/copyright share/man/man1/vexmora.1.gz \
+         share/vim/vimfiles/syntax/vexmora.vim share/vim/vimfiles/ftdetect/vexmora.vim \
+         share/vim/vimfiles/ftplugin/vexmora.vim share/org.kde.syntax-highlighting/syntax/vexmora.xml \
+         share/gtksourceview-4/language-specs/vexmora.lang share/gtksourceview-5/language-specs/vexmora.lang \
+         share/vexmora/editors/vscode/package.json share/vexmora/editors/vscode/syntaxes/vexmora.tmLanguage.json \
          share/applications/vexmora.desktop share/metainfo/org.vexmora.vexmora.metainfo.xml \
          share/mime/packages/vexmora.xml share/icons/hicolor/scalable/apps/vexmora.svg; do
   check "$f is installed" test -f "$prefix/$f"
@@ -26,10 +31,16 @@ check "nothing lands beside the executable" test "$(ls "$prefix/bin")" = "vexmor
 # --- desktop integration -------------------------------------------------------
 check "desktop-file-validate accepts the desktop entry" \
   desktop-file-validate "$prefix/share/applications/vexmora.desktop"
-check "the desktop entry opens one file" \
-  grep -qx 'Exec=vexmora %f' "$prefix/share/applications/vexmora.desktop"
+# A prefix that PATH does not reach: the entry names the program by its path
+# and nothing hides it (no TryExec looking for it on PATH).
+check "the desktop entry opens one file with the installed program" \
+  grep -qxF "Exec=\"$prefix/bin/vexmora\" %f" "$prefix/share/applications/vexmora.desktop"
+check "the desktop entry is not hidden by TryExec" \
+  bash -c "! grep -q '^TryExec=' '$prefix/share/applications/vexmora.desktop'"
 check "the desktop entry claims .vx scripts" \
   grep -qx 'MimeType=text/x-vexmora-script;' "$prefix/share/applications/vexmora.desktop"
+check "the metainfo gives the project's licence" \
+  grep -q '<project_license>MIT</project_license>' "$prefix/share/metainfo/org.vexmora.vexmora.metainfo.xml"
 check "appstreamcli validates the metainfo" \
   appstreamcli validate --no-net "$prefix/share/metainfo/org.vexmora.vexmora.metainfo.xml" \
   > "$tmp/appstream.log"
@@ -58,7 +69,9 @@ check "the SVG icon is well-formed" \
   xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/vexmora.svg"
 
 # --- man page ------------------------------------------------------------------
-man_page="$prefix/share/man/man1/vexmora.1"
+check "the man page is compressed" gzip -t "$prefix/share/man/man1/vexmora.1.gz"
+man_page="$tmp/vexmora.1"
+gzip -dc "$prefix/share/man/man1/vexmora.1.gz" > "$man_page"
 groff -man -ww -z "$man_page" > "$tmp/groff.log" 2>&1
 check "the man page formats without warnings" test ! -s "$tmp/groff.log"
 groff -man -Tutf8 -rLL=200n -P-cbou "$man_page" > "$tmp/man.txt" 2> /dev/null

@@ -242,7 +242,7 @@ TEST(PlateOcr, MissingLibraryOrLanguageIsAnError) {
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
   OcrEngine no_data(OCR_LIBRARY, "/nonexistent-tessdata/");
   EXPECT_FALSE(no_data.Ready("jpn", error));
-  EXPECT_EQ(error, "OCR language data missing: jpn");
+  EXPECT_EQ(error, "OCR language data missing: jpn; install the Debian package tesseract-ocr-jpn");
   EXPECT_EQ(ReadPlate(Scene(DrawnPlate{}), kWholeScene, PlateStyle::kLatin, no_data).status, PLATE_NO_OCR);
 }
 

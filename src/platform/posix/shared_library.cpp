@@ -1,5 +1,7 @@
 #include "platform/shared_library.hpp"
 
+#include "platform/library_packages.hpp"
+
 #include <dlfcn.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -37,7 +39,9 @@ std::string LoaderError(const char* fallback) {
 SharedLibrary::SharedLibrary(const char* soname) {
   if (soname == nullptr) return;
   handle_ = ::dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) error_ = LoaderError("cannot open library");
+  // Every reason a library cannot be used ends with what to install.
+  install_hint_ = InstallHint(PackageProviding(soname));
+  if (handle_ == nullptr) error_ = LoaderError("cannot open library") + install_hint_;
 }
 
 SharedLibrary::~SharedLibrary() {
@@ -84,7 +88,7 @@ void* SharedLibrary::Symbol(const char* name) {
   if (handle_ == nullptr) return nullptr;
   ::dlerror();
   void* symbol = ::dlsym(handle_, name);
-  if (symbol == nullptr) error_ = LoaderError("missing symbol");
+  if (symbol == nullptr) error_ = LoaderError("missing symbol") + install_hint_;
   return symbol;
 }
 

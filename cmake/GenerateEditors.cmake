@@ -1,0 +1,98 @@
+# SPDX-License-Identifier: MIT
+# cmake -DSOURCE_DIR=... -DOUTPUT_DIR=... -DVERSION=... -P GenerateEditors.cmake
+#
+# Writes the editors' syntax files for .vx scripts from the program's own
+# lists, so that they name every built-in function and keyword it knows:
+# the API names of src/api/api_ids.hpp, the statement and Make... words of
+# src/engine/script_compiler.cpp and the Data types of
+# src/engine/declarations.cpp, filled into the templates of data/editors/.
+
+function(matches out file regex)
+  file(READ ${SOURCE_DIR}/${file} text)
+  string(REGEX MATCHALL "${regex}" found "${text}")
+  set(words "")
+  foreach(m IN LISTS found)
+    string(REGEX REPLACE "${regex}" "\\1" word "${m}")
+    list(APPEND words ${word})
+  endforeach()
+  list(REMOVE_DUPLICATES words)
+  set(${out} ${words} PARENT_SCOPE)
+endfunction()
+
+matches(apis src/api/api_ids.hpp "{\"([$A-Za-z_][A-Za-z0-9_]*)\", [0-9]+}")
+# Names that start with $ ($Mouse) are no keyword to most editors: each file
+# matches them with a pattern of their own.
+set(dollar_apis ${apis})
+list(FILTER dollar_apis INCLUDE REGEX "^[$]")
+list(FILTER apis EXCLUDE REGEX "^[$]")
+list(TRANSFORM dollar_apis REPLACE "^[$]" "")
+list(JOIN dollar_apis "|" dollar_alternation)
+matches(statements src/engine/script_compiler.cpp "{\"([A-Za-z]+)\", &ScriptCompiler::Compile")
+matches(declarations src/engine/script_compiler.cpp "{\"(Make[A-Za-z0-9]+)\", R_KD_")
+matches(types src/engine/declarations.cpp "EqualsIgnoreAsciiCase\\(type\\.text, \"([A-Za-z]+)\"\\)")
+list(APPEND declarations Data)
+# A change in how those files spell their tables must not go unnoticed.
+list(LENGTH apis api_count)
+list(LENGTH statements statement_count)
+list(LENGTH declarations declaration_count)
+list(LENGTH types type_count)
+if(api_count LESS 500 OR statement_count LESS 20 OR declaration_count LESS 10 OR type_count LESS 6)
+  message(FATAL_ERROR "editor files: found ${api_count} APIs, ${statement_count} statements, "
+                      "${declaration_count} declarations, ${type_count} types")
+endif()
+
+# name_of(list): the list in each editor's notation.
+function(vim_keywords out group)
+  set(lines "")
+  set(line "syn keyword ${group}")
+  foreach(word IN LISTS ARGN)
+    string(LENGTH "${line} ${word}" length)
+    if(length GREATER 100)
+      string(APPEND lines "${line}\n")
+      set(line "syn keyword ${group}")
+    endif()
+    string(APPEND line " ${word}")
+  endforeach()
+  string(APPEND lines "${line}")
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+function(xml_items out tag indent)
+  set(items "")
+  foreach(word IN LISTS ARGN)
+    string(APPEND items "${indent}<${tag}>${word}</${tag}>\n")
+  endforeach()
+  string(REGEX REPLACE "\n$" "" items "${items}")
+  set(${out} "${items}" PARENT_SCOPE)
+endfunction()
+
+vim_keywords(VX_VIM_STATEMENTS vexmoraStatement ${statements})
+vim_keywords(VX_VIM_DECLARATIONS vexmoraDeclaration ${declarations})
+vim_keywords(VX_VIM_TYPES vexmoraType ${types})
+vim_keywords(VX_VIM_APIS vexmoraApi ${apis})
+xml_items(VX_KATE_STATEMENTS item "      " ${statements})
+xml_items(VX_KATE_DECLARATIONS item "      " ${declarations})
+xml_items(VX_KATE_TYPES item "      " ${types})
+xml_items(VX_KATE_APIS item "      " ${apis})
+xml_items(VX_LANG_STATEMENTS keyword "      " ${statements})
+xml_items(VX_LANG_DECLARATIONS keyword "      " ${declarations})
+xml_items(VX_LANG_TYPES keyword "      " ${types})
+xml_items(VX_LANG_APIS keyword "      " ${apis})
+list(JOIN statements "|" VX_TM_STATEMENTS)
+list(JOIN declarations "|" VX_TM_DECLARATIONS)
+list(JOIN types "|" VX_TM_TYPES)
+list(JOIN apis "|" VX_TM_APIS)
+string(REPLACE "|" "\\|" VX_VIM_DOLLAR_APIS "${dollar_alternation}")
+set(VX_DOLLAR_APIS "${dollar_alternation}")
+set(VX_VERSION ${VERSION})
+string(REPLACE "." "" VX_VERSION_INT "${VERSION}")
+
+set(in ${SOURCE_DIR}/data/editors)
+configure_file(${in}/vim/syntax.vim.in ${OUTPUT_DIR}/vim/syntax/vexmora.vim @ONLY)
+configure_file(${in}/vim/ftdetect.vim ${OUTPUT_DIR}/vim/ftdetect/vexmora.vim COPYONLY)
+configure_file(${in}/vim/ftplugin.vim ${OUTPUT_DIR}/vim/ftplugin/vexmora.vim COPYONLY)
+configure_file(${in}/vexmora.xml.in ${OUTPUT_DIR}/kate/vexmora.xml @ONLY)
+configure_file(${in}/vexmora.lang.in ${OUTPUT_DIR}/gtksourceview/vexmora.lang @ONLY)
+configure_file(${in}/vscode/package.json.in ${OUTPUT_DIR}/vscode/package.json @ONLY)
+configure_file(${in}/vscode/language-configuration.json ${OUTPUT_DIR}/vscode/language-configuration.json COPYONLY)
+configure_file(${in}/vscode/README.md ${OUTPUT_DIR}/vscode/README.md COPYONLY)
+configure_file(${in}/vscode/vexmora.tmLanguage.json.in ${OUTPUT_DIR}/vscode/syntaxes/vexmora.tmLanguage.json @ONLY)
