@@ -36,7 +36,8 @@ VideoWriter::~VideoWriter() = default;
 
 void VideoWriter::Abandon() {}
 
-bool VideoWriter::Open(const std::string& /*path*/, int /*width*/, int /*height*/, int /*fps*/) {
+bool VideoWriter::Open(const std::string& /*path*/, int /*width*/, int /*height*/, int /*fps*/,
+                       std::string_view /*shown*/) {
   frames_ = 0;
   error_ = Unavailable();
   return false;

@@ -31,8 +31,8 @@ constexpr std::array kShipped = {
 };
 
 // FFmpeg's libraries change their major version with every release; the
-// package is the library's name with that number ("libavcodec.so.59" ->
-// "libavcodec59").
+// package is the library's name with that number (libavcodec.so.59 ->
+// libavcodec59).
 constexpr std::array<std::string_view, 4> kNamedByMajor = {"libavformat", "libavcodec", "libavutil",
                                                            "libswscale"};
 

@@ -18,7 +18,7 @@ import tempfile
 
 editors, source = sys.argv[1], sys.argv[2]
 here = os.path.dirname(os.path.abspath(__file__))
-sample_utf8 = open(os.path.join(here, "sample.vx"), encoding="utf-8").read()
+sample_utf8 = open(os.path.join(here, "sample_utf8.txt"), encoding="utf-8").read()
 failures = []
 
 

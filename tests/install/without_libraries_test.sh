@@ -33,5 +33,5 @@ for f in speech/espeak_unavailable music/fluidsynth_unavailable recognition/ocr_
 done
 cmake --build "$tmp/b" --target "${objects[@]}" > "$tmp/build.log" 2>&1
 check "the stand-ins compile" test $? -eq 0
-[ "$failed" = 0 ] || tail -20 "$tmp/configure.log" "$tmp/build.log"
+[ "$failed" = 0 ] || tail -n 20 "$tmp/configure.log" "$tmp/build.log"
 exit $failed
