@@ -10,6 +10,7 @@
 namespace vx::host {
 
 int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
+  const int status = ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
   if (!options.vram_png.empty() && !WriteVramPng(rt, options.vram_png)) {
     // Without libpng nothing was tried: say why rather than blame the file.
     if (graphics::Png() == nullptr) {
@@ -18,8 +19,10 @@ int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
     } else {
       std::fprintf(stderr, "vexmora: cannot write %s\n", options.vram_png.c_str());
     }
+    // The picture asked for is missing: a run that would have succeeded fails.
+    return status != 0 ? status : OUTPUT_FAILED_STATUS;
   }
-  return ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
+  return status;
 }
 
 }  // namespace vx::host
