@@ -321,8 +321,9 @@ class Explainer {
     }
     if (name.empty()) return S("`CALL` needs the name of a built-in function", "`CALL` には組み込み関数の名前が必要です。");
     if (computed) {
-      return S("`CALLS` computed the name {}, and no built-in function has it; the script goes on with `G_ERROR` = 2",
-               "`CALLS` が求めた名前 {} の組み込み関数はありません。スクリプトは `G_ERROR` = 2 で続行します。",
+      return S("`CALLS` computed the name {}, and no built-in function has it (the script goes on with "
+               "`G_ERROR` = 2)",
+               "`CALLS` が求めた名前 {} の組み込み関数はありません(スクリプトは `G_ERROR` = 2 で続行します)。",
                {Quote(name)});
     }
     return S("no built-in function is named {}", "{} という組み込み関数はありません。", {Quote(name)});
