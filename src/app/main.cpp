@@ -11,7 +11,11 @@
 #include <span>
 #include <vector>
 
+#include <unistd.h>
+
 #include "api/api_table.hpp"
+#include "engine/explain.hpp"
+#include "engine/loader.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
 #include "engine/startup.hpp"
@@ -27,7 +31,11 @@
 #include "platform/output_file.hpp"
 #include "platform/process.hpp"
 #include "platform/shared_library.hpp"
+#include "preproc/disk_files.hpp"
+#include "preproc/preprocessor.hpp"
 #include "printing/printing.hpp"
+#include "text/encoding.hpp"
+#include "values/expression.hpp"
 
 namespace {
 
@@ -124,9 +132,7 @@ int RunHeadless(const host::LaunchOptions& options) {
   LayerPrinters printers;
   rt.printers = &printers;
 
-  const std::string program_dir = host::ResolveProgramDirectory(
-      std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
-  if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 1;
+  if (host::PrepareRun(rt, options) == 0) return 1;
 
   auto bring_up = [&]() -> host::RealWindow {
     if (!layer) WindowLayer().BringUpHeadless(rt, window_system, controls).swap(layer);
@@ -150,13 +156,130 @@ int RunHeadless(const host::LaunchOptions& options) {
   return status;
 }
 
+// The preprocessor for a check: includes from the disk, output in memory,
+// #if expressions evaluated against the (empty) program.
+class CheckEnvironment : public preproc::Environment {
+ public:
+  CheckEnvironment(Runtime& rt) : rt_(rt) {}
+  std::string output;
+
+  std::unique_ptr<preproc::SourceReader> OpenInclude(std::string_view path, preproc::OpenResult& result) override {
+    files::FilePtr file = files::Open(path, "rb");
+    if (!file) {
+      result = preproc::OpenResult::kNotFound;
+      return nullptr;
+    }
+    result = preproc::OpenResult::kOpened;
+    return std::make_unique<preproc::DecodedFileReader>(std::move(file), rt_.startup.encoding);
+  }
+  void Write(std::string_view bytes) override { output.append(bytes); }
+  void Console(std::string_view) override {}
+  double Evaluate(std::string_view expression) override {
+    const double v = expr::EvaluateExpression(rt_, expression);
+    rt_.error.Clear();
+    return v;
+  }
+
+ private:
+  Runtime& rt_;
+};
+
+// Whether a script is written for the preprocessor: a line starting with
+// one of its directives.
+bool NeedsPreprocessor(std::string_view source) {
+  static constexpr std::string_view kDirectives[] = {"#include", "#define", "#if", "#ifdef", "#ifndef", ".macro"};
+  std::size_t start = 0;
+  while (start < source.size()) {
+    std::size_t end = source.find('\n', start);
+    if (end == std::string_view::npos) end = source.size();
+    std::string_view line = source.substr(start, end - start);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    for (std::string_view d : kDirectives) {
+      if (line.starts_with(d) && (line.size() == d.size() || line[d.size()] == ' ' || line[d.size()] == '\t' ||
+                                  line[d.size()] == '"' || line[d.size()] == '<' || line[d.size()] == '\r')) {
+        return true;
+      }
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+// vexmora --check SCRIPT...: every load error of every script, with its
+// line; a script written for the preprocessor is preprocessed first (its
+// includes with it). 0 without errors, 3 with, 1 when a script cannot be read.
+int CheckScripts(const host::LaunchOptions& options) {
+  int status = 0;
+  for (const std::string& word : options.words) {
+    host::InProcessWindowSystem window_system;
+    Runtime rt(window_system);
+    rt.diagnostics.language = options.language;
+    rt.diagnostics.start_dir = text::Utf8ToCp932(options.start_dir);
+    rt.diagnostics.stdin_script = text::Utf8ToCp932(options.stdin_script);
+    rt.diagnostics.check_only = true;
+    rt.startup.encoding = options.encoding;
+    const std::string path = text::Utf8ToCp932(word);
+    rt.startup.script_path = path;
+    files::FilePtr file = files::Open(path, "rb");
+    std::string bytes;
+    if (file) {
+      char block[65536];
+      std::size_t n = 0;
+      while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) bytes.append(block, n);
+    }
+    if (!file || files::Status(path).value_or(files::FileStatus{}).type == files::FileType::kFolder) {
+      std::fprintf(stderr, "vexmora: cannot read %s\n", word.c_str());
+      status = std::max(status, 1);
+      continue;
+    }
+    std::optional<std::string> unscrambled = UnscrambleScript(bytes);
+    const std::string& plain = unscrambled ? *unscrambled : bytes;
+    std::string source = plain;
+    if (NeedsPreprocessor(plain)) {
+      CheckEnvironment environment(rt);
+      preproc::DecodedFileReader main_file(files::Open(path, "rb"), rt.startup.encoding);
+      std::unique_ptr<char[]> work = preproc::NewWorkArea();
+      const preproc::Outcome outcome =
+          preproc::Run(environment, main_file, preproc::MODE_MARKERS, std::span<char>(work.get(), preproc::WORK_AREA_BYTES));
+      if (outcome.fatal) {
+        std::string line = engine::ScriptDisplayName(rt, path) + ":" + std::to_string(outcome.line) + ": " +
+                           engine::Say(rt, "the preprocessor stopped: ", "プリプロセッサが止まりました: ") +
+                           outcome.message;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        window_system.ShowNote(line);
+        status = std::max(status, host::SCRIPT_ERROR_STATUS);
+        continue;
+      }
+      // The preprocessed text is Shift-JIS already.
+      rt.startup.encoding = text::ScriptEncoding::kShiftJis;
+      source = std::move(environment.output);
+    }
+    if (CheckScript(rt, path, std::move(source)) > 0) status = std::max(status, host::SCRIPT_ERROR_STATUS);
+  }
+  return status;
+}
+
+// The private copy of a script read from standard input, removed at the end.
+struct StandardInputScript {
+  std::string path;
+  ~StandardInputScript() { Remove(); }
+  void Remove() {
+    if (!path.empty()) ::unlink(path.c_str());
+    path.clear();
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // A write past the file-size limit (ulimit -f) fails with EFBIG, to be
   // reported like any other failed write, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  const host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
+  host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
+  if (options.error.empty()) {
+    host::CompleteLaunchOptions(options, [](const char* name) { return std::getenv(name); },
+                                text::Cp932ToUtf8(files::CurrentDirectory()));
+  }
   if (!options.error.empty()) {
     std::fprintf(stderr, "vexmora: %s\n\n", options.error.c_str());
     std::fwrite(host::UsageText().data(), 1, host::UsageText().size(), stderr);
@@ -173,9 +296,29 @@ int main(int argc, char** argv) {
   if (options.list_apis) return ListApis();
   if (options.scramble) return Scramble(options.scramble_in, options.scramble_out);
 
-  const bool headless =
-      options.headless || !process::DisplayAvailable() || OffscreenPlatformChosen();
-  if (!headless) return WindowLayer().RunWithWindow(options);
+  // Paths the user typed mean what they meant where the program started,
+  // whatever folder start-up moves to.
+  host::AnchorEnvironmentPaths(options.start_dir);
+  StandardInputScript stdin_script;
+  if (!options.words.empty() && host::NamesStandardInput(options.words.front())) {
+    std::string error;
+    stdin_script.path = host::SaveStandardInput(&error);
+    if (stdin_script.path.empty()) {
+      std::fprintf(stderr, "vexmora: %s\n", error.c_str());
+      return 1;
+    }
+    options.words.front() = stdin_script.path;
+    options.stdin_script = stdin_script.path;
+  }
+  if (options.check) return CheckScripts(options);
+
+  bool headless = options.headless || !process::DisplayAvailable() || OffscreenPlatformChosen();
+  if (!headless) {
+    std::string reason;
+    if (host::DisplayOpens(&reason)) return WindowLayer().RunWithWindow(options);
+    std::fprintf(stderr, "vexmora: %s; running without a window\n", reason.c_str());
+    headless = true;
+  }
 
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // The parts of the locale Qt would adopt that this program's own code
@@ -184,6 +327,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_MESSAGES, "");
   const int exit_code = RunHeadless(options);
+  stdin_script.Remove();
   // The window layer, if it came up, is never torn down (see the layer);
   // everything of ours is gone by now and the process ends here.
   std::fflush(nullptr);

@@ -45,6 +45,7 @@ bool BlockCompiler::EndIf() {
     return false;
   }
   const IfRow& top = ifs_[--if_depth_];
+  crossed_ = while_depth_ > 0 && whiles_[while_depth_ - 1] > top.if_proc ? whiles_[while_depth_ - 1] : 0;
   const std::int32_t patched = top.state == 2 ? top.else_proc : top.if_proc;
   program_.Proc(patched).target = program_.ProcCount();
   return true;
@@ -87,6 +88,7 @@ Procedure* BlockCompiler::EndWhile(std::int32_t line) {
   }
   const std::int32_t nesting = while_depth_ - 1;
   const std::int32_t w = whiles_[nesting];
+  crossed_ = if_depth_ > 0 && ifs_[if_depth_ - 1].if_proc > w ? ifs_[if_depth_ - 1].if_proc : 0;
   const std::int32_t p = program_.ProcCount();
   Procedure* record = Compile(P_DTV_ENDWHILE, line);
   if (!record) return nullptr;
@@ -117,9 +119,18 @@ bool BlockCompiler::CheckAllClosed() {
   return true;
 }
 
+void BlockCompiler::ForgetReportedBlock() {
+  if (if_depth_ > 0) {
+    --if_depth_;
+  } else if (while_depth_ > 0) {
+    --while_depth_;
+  }
+}
+
 void BlockCompiler::Reset() {
   if_depth_ = 0;
   while_depth_ = 0;
+  crossed_ = 0;
 }
 
 }  // namespace vx

@@ -36,7 +36,19 @@ class BlockCompiler {
 
   // End of source: both stacks must be empty (the if check first).
   bool CheckAllClosed();
+  // After CheckAllClosed reported a block: forgets it, so that the next
+  // check reports the next one (a check of every line reports them all).
+  void ForgetReportedBlock();
   void Reset();
+
+  // The procedures of the innermost open If and while; 0 when none is open.
+  std::int32_t InnermostIf() const { return if_depth_ > 0 ? ifs_[if_depth_ - 1].if_proc : 0; }
+  std::int32_t InnermostWhile() const { return while_depth_ > 0 ? whiles_[while_depth_ - 1] : 0; }
+  // The last endif or endwhile closed its block across another one that
+  // opened inside it and is still open (an endwhile inside an unfinished
+  // If): the procedure of that block, else 0. Such a source loads, but the
+  // blocks do not nest as written.
+  std::int32_t CrossedBlock() const { return crossed_; }
 
   int IfDepth() const { return if_depth_; }
   int WhileDepth() const { return while_depth_; }
@@ -56,6 +68,7 @@ class BlockCompiler {
   std::array<std::int32_t, BLOCK_NEST_MAX> whiles_{};
   int if_depth_ = 0;
   int while_depth_ = 0;
+  std::int32_t crossed_ = 0;
 };
 
 }  // namespace vx

@@ -2,6 +2,7 @@
 #include "api/api_table.hpp"
 #include "api/argument_cache.hpp"
 #include "api/arguments.hpp"
+#include "engine/explain.hpp"
 #include "engine/run_internal.hpp"
 #include "engine/system_variables.hpp"
 #include "values/values.hpp"
@@ -36,9 +37,14 @@ void CallApiByName(Runtime& rt, Procedure& proc) {
   std::size_t rest = end;
   while (rest < value.size() && IsBlank(value[rest])) ++rest;
 
+  ErrorSite site;
+  site.line = proc.line;
+  site.api = name;
+  site.computed_call = true;
   const std::optional<ApiLookup> found = api::LookupApi(name);
   if (!found) {
-    rt.window->ShowMessage(kErrorCaption, LineMessage(proc.line, kNoSuchApi, name));
+    site.message = kNoSuchApi;
+    ShowExplainedError(rt, kErrorCaption, LineMessage(proc.line, kNoSuchApi, name), site);
     values::SetLong(rt, sysvar::G_ERROR, 2);
     return;
   }
@@ -47,7 +53,9 @@ void CallApiByName(Runtime& rt, Procedure& proc) {
   const std::string_view arguments = std::string_view(value).substr(rest);
   if (api::Dispatch(rt, found->id, arguments, nullptr) == 0) values::SetLong(rt, sysvar::G_ERROR, 1);
   if (rt.error.Raised()) {
-    rt.window->ShowMessage(kErrorCaption, LineMessage(proc.line, rt.error.Text(), name));
+    site.message = rt.error.Text();
+    site.arguments = arguments;
+    ShowExplainedError(rt, kErrorCaption, LineMessage(proc.line, rt.error.Text(), name), site);
     rt.error.Clear();
     values::SetLong(rt, sysvar::G_ERROR, 1);
   }

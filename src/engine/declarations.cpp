@@ -161,6 +161,8 @@ void ScriptCompiler::DeclareData(const Statement& s) {
     DeclareLong(name.text, list);
   } else if (EqualsIgnoreAsciiCase(type.text, "double")) {
     DeclareDouble(name.text, list);
+  } else {
+    IgnoreDeclaration(type.text, name.text);
   }
 }
 

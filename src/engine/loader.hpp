@@ -2,6 +2,7 @@
 // Script loading: reads the script line by line and builds the compiled
 // program (resource table, procedure records, label table), then creates
 // the declared controls and starts the Initial label.
+#include <string>
 #include <string_view>
 
 namespace vx {
@@ -29,5 +30,11 @@ CompileStatus CompileScript(Runtime& rt, ScriptInput& input);
 // and timers and starts the program. 1 on success, 0 on failure (shown to
 // the user, except a source that cannot be opened).
 int LoadScript(Runtime& rt, std::string_view path);
+
+// vexmora --check: compiles `source` (the plain text of the script at
+// `path`) with rt.diagnostics.check_only set, reporting every error and
+// warning and going on after each; nothing is created or run. The number of
+// errors.
+int CheckScript(Runtime& rt, std::string_view path, std::string source);
 
 }  // namespace vx

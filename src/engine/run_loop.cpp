@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "api/arguments.hpp"
+#include "engine/explain.hpp"
 #include "engine/fused_code.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
@@ -98,6 +99,8 @@ Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
   args::GetStringArg(rt, rest, 0, rt.run.text);
   if (rt.error.Raised()) return detail::GoOn(p);
   rt.run.chain_path.assign(rt.run.text, 0, std::min(rt.run.text.size(), CHAIN_PATH_BYTES - 1));
+  rt.diagnostics.chain_from = rt.startup.script_path;
+  rt.diagnostics.chain_from_line = proc.line;
   UnloadScript(rt);
   rt.run.exit_request = rt.run.chain_path.empty() ? EXIT_QUIT : EXIT_CHAIN;
   return detail::EndRun();
@@ -212,7 +215,11 @@ int EndWithError(Runtime& rt, std::int32_t p) {
   }
   rt.session.ended_with_error = true;
   rt.window->SetTitle(kErrorTitle);
-  rt.window->ShowMessage(kErrorCaption, message);
+  ErrorSite site;
+  site.message = rt.error.Text();
+  site.procedure = p;
+  site.line = p >= 1 && p < rt.program.ProcCount() ? rt.program.Proc(p).line : 0;
+  ShowExplainedError(rt, kErrorCaption, message, site);
   rt.error.ClearText();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "api/api_state.hpp"
 #include "arrays/stores.hpp"
 #include "comm/comm.hpp"
+#include "engine/diagnostics.hpp"
 #include "engine/display.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/program.hpp"
@@ -67,6 +68,7 @@ struct Runtime {
   NameTable names;
   PendingError error;
   StartupState startup;  // directories, command line, script selection
+  Diagnostics diagnostics;  // explanation language, check mode, what loads noticed
   WindowSystem* window;
   PortIo* ports = nullptr;  // serial ports (the `comm` below)
   std::uint32_t arg_status = 0;  // argument status word (ARG_OPTIONAL...)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "api/api_table.hpp"
+#include "engine/explain.hpp"
 #include "engine/program.hpp"
 #include "engine/runtime.hpp"
 #include "engine/script_input.hpp"
@@ -99,26 +100,77 @@ CompileStatus ScriptCompiler::Run(ScriptInput& input) {
   marked_ = false;
   input_ = &input;
   logical_.clear();
+  rt_.diagnostics.ignored_declarations.clear();
+  checking_ = rt_.diagnostics.check_only;
+  errors_ = 0;
+  encoding_noted_ = false;
+  marker_ahead_ = false;
+  if (checking_) ReadAhead(input);
   std::string raw;
   for (;;) {
-    if (rt_.error.Raised()) return ReportPendingError();
-    if (!input.ReadLine(raw)) break;
+    if (rt_.error.Raised()) {
+      const CompileStatus status = ReportPendingError();
+      if (!checking_) return status;
+    }
+    if (!NextLine(raw)) break;
     NumberLine(raw);
+    if (!line_state_.unconvertible.empty()) {
+      rt_.error.Set(msg::Text(msg::Id::kNoShiftJisForm));
+      logical_ = source::CleanPhysicalLine(raw, &line_number_);
+      unconvertible_ = line_state_.unconvertible;
+      continue;
+    }
+    NoteEncoding();
     const std::string line = source::CleanPhysicalLine(raw, &line_number_);
     if (!LimitsAllow()) return CompileStatus::kFailed;
     const CompileStatus status = CompileLine(line);
-    if (status != CompileStatus::kCompiled) return status;
+    if (status != CompileStatus::kCompiled && !checking_) return status;
   }
   // A continuation on the last line ends with the input.
   if (joiner_.Pending()) {
     if (!LimitsAllow()) return CompileStatus::kFailed;
     joiner_.TakePending(logical_);
     const CompileStatus status = CompileStatement();
-    if (status != CompileStatus::kCompiled) return status;
-    if (rt_.error.Raised()) return ReportPendingError();
+    if (status != CompileStatus::kCompiled && !checking_) return status;
+    if (rt_.error.Raised()) {
+      const CompileStatus reported = ReportPendingError();
+      if (!checking_) return reported;
+    }
   }
-  if (!blocks_.CheckAllClosed()) return ReportPendingError();
-  return CompileStatus::kCompiled;
+  while (!blocks_.CheckAllClosed()) {
+    const CompileStatus status = ReportPendingError();
+    if (!checking_) return status;
+    blocks_.ForgetReportedBlock();
+  }
+  if (checking_) WarnOfUndefinedLabels();
+  return errors_ > 0 ? CompileStatus::kFailed : CompileStatus::kCompiled;
+}
+
+// A check reads the whole source first: a message's line number depends on
+// whether a marker follows, and the check goes on after the message.
+void ScriptCompiler::ReadAhead(ScriptInput& input) {
+  ahead_.clear();
+  ahead_next_ = 0;
+  AheadLine line;
+  while (input.ReadLine(line.raw)) {
+    if (line.raw.starts_with(source::LINE_MARKER)) marker_ahead_ = true;
+    line.state = {input.Unconvertible(), input.LooksLikeUtf8()};
+    ahead_.push_back(line);
+  }
+  input_ = nullptr;
+}
+
+bool ScriptCompiler::NextLine(std::string& raw) {
+  if (!checking_) {
+    if (!input_->ReadLine(raw)) return false;
+    line_state_ = {input_->Unconvertible(), input_->LooksLikeUtf8()};
+    return true;
+  }
+  if (ahead_next_ >= ahead_.size()) return false;
+  raw = ahead_[ahead_next_].raw;
+  line_state_ = ahead_[ahead_next_].state;
+  ++ahead_next_;
+  return true;
 }
 
 void ScriptCompiler::NumberLine(std::string_view raw) {
@@ -140,8 +192,10 @@ void ScriptCompiler::ForgetPhysicalNumbers() {
 }
 
 // A load ends at its first error, so the rest of the input may be read to
-// learn whether the source holds a marker further on.
+// learn whether the source holds a marker further on (a check has read it
+// all already).
 std::int32_t ScriptCompiler::LineForMessage() {
+  if (!marked_ && checking_ && marker_ahead_) return 0;
   if (!marked_ && input_ != nullptr) {
     std::string raw;
     while (input_->ReadLine(raw)) {
@@ -162,15 +216,113 @@ bool ScriptCompiler::LimitsAllow() {
   } else {
     return true;
   }
-  rt_.window->ShowMessage(CAPTION_ERROR, message);
+  engine::ErrorSite site;
+  site.loading = true;
+  site.message = message;
+  site.line = line_number_;
+  site.statement = logical_;
+  engine::ShowExplainedError(rt_, CAPTION_ERROR, message, site);
+  CountError();
   return false;
 }
 
+void ScriptCompiler::CountError() {
+  ++errors_;
+  ++rt_.diagnostics.check_errors;
+}
+
 CompileStatus ScriptCompiler::ReportPendingError() {
-  const std::string message = LinePrefix(LineForMessage()) + rt_.error.Text() + " [" + logical_ + "]";
-  rt_.window->ShowMessage(CAPTION_ERROR, message);
-  rt_.error.ClearText();
+  const std::int32_t line = LineForMessage();
+  const std::string message = LinePrefix(line) + rt_.error.Text() + " [" + logical_ + "]";
+  engine::ErrorSite site;
+  site.loading = true;
+  site.message = rt_.error.Text();
+  site.line = line;
+  site.statement = logical_;
+  site.open_if_line = LineOf(blocks_.InnermostIf());
+  site.open_while_line = LineOf(blocks_.InnermostWhile());
+  site.detail = unconvertible_;
+  engine::ShowExplainedError(rt_, CAPTION_ERROR, message, site);
+  unconvertible_.clear();
+  CountError();
+  if (checking_) {
+    rt_.error.Clear();
+  } else {
+    rt_.error.ClearText();
+  }
   return CompileStatus::kFailed;
+}
+
+std::int32_t ScriptCompiler::LineOf(std::int32_t procedure) const {
+  return procedure >= 1 && procedure < program_.ProcCount() ? program_.Proc(procedure).line : 0;
+}
+
+void ScriptCompiler::Warn(std::string_view english, std::string_view japanese,
+                          std::initializer_list<std::string_view> args) {
+  if (!checking_) return;
+  std::string text = engine::Say(rt_, "warning: ", "警告: ");
+  text += engine::Say(rt_, english, japanese, args);
+  engine::NoteAtLine(rt_, line_number_, text);
+  ++rt_.diagnostics.check_warnings;
+}
+
+// A line of a source read as Shift-JIS that reads as UTF-8 instead: loaded
+// as it stands, with one note on how to convert it.
+void ScriptCompiler::NoteEncoding() {
+  if (!line_state_.looks_like_utf8 || encoding_noted_) return;
+  encoding_noted_ = true;
+  const std::string name = engine::ScriptDisplayName(rt_, rt_.startup.script_path);
+  engine::NoteAtLine(rt_, line_number_,
+                     engine::Say(rt_,
+                                 "warning: this script looks like UTF-8, but scripts are read as Shift-JIS; "
+                                 "convert it with `iconv -f UTF-8 -t CP932 {} > converted.vx`, or run it with "
+                                 "`--encoding utf-8` (or VEXMORA_SCRIPT_ENCODING=utf-8)",
+                                 "警告: このスクリプトはUTF-8のようですが、スクリプトはShift-JISとして読まれます。"
+                                 "`iconv -f UTF-8 -t CP932 {} > converted.vx` で変換するか、`--encoding utf-8` "
+                                 "(または VEXMORA_SCRIPT_ENCODING=utf-8)を付けて実行してください。",
+                                 {name}));
+}
+
+void ScriptCompiler::IgnoreDeclaration(std::string_view type, std::string_view name) {
+  rt_.diagnostics.ignored_declarations.push_back({std::string(type), std::string(name), line_number_});
+  static constexpr std::string_view kTypes[] = {"long", "double", "string", "FILE", "COM", "ClipBoard"};
+  const std::optional<std::string_view> near = engine::NearestName(type, kTypes);
+  if (near) {
+    Warn("`Data {}` is no type, so this line declares nothing: did you mean `Data {}`?",
+         "`Data {}` は型ではないため、この行は何も宣言しません。`Data {}` のことですか?", {type, *near});
+  } else {
+    Warn("`Data {}` is no type (long, double, string, FILE, COM, ClipBoard), so this line declares nothing",
+         "`Data {}` は型(long, double, string, FILE, COM, ClipBoard)ではないため、この行は何も宣言しません。", {type});
+  }
+}
+
+// Labels that goto or CALLSUB name but no line defines: such a jump stops
+// the script when it runs.
+void ScriptCompiler::WarnOfUndefinedLabels() {
+  std::vector<std::string_view> defined;
+  for (std::int32_t i = 0; i < program_.LblCount(); ++i) {
+    if (program_.LabelAt(i).entry > 0) defined.push_back(program_.LabelAt(i).Name());
+  }
+  std::vector<bool> warned(static_cast<std::size_t>(program_.LblCount()), false);
+  for (std::int32_t p = 1; p < program_.ProcCount(); ++p) {
+    const Procedure& proc = program_.Proc(p);
+    const bool jumps = proc.code == P_DTV_GOTO || proc.code == P_DTV_CALLSUB ||
+                       (proc.code == P_DTV_IF && (proc.b == IF_TAIL_GOTO || proc.b == IF_TAIL_CALLSUB));
+    if (!jumps || proc.target < 0 || proc.target >= program_.LblCount()) continue;
+    const Label& label = program_.LabelAt(proc.target);
+    if (label.entry > 0 || warned[static_cast<std::size_t>(proc.target)]) continue;
+    warned[static_cast<std::size_t>(proc.target)] = true;
+    line_number_ = proc.line;
+    const std::optional<std::string_view> near = engine::NearestName(label.Name(), defined);
+    if (near) {
+      Warn("no label `:{}` is defined, so this jump stops the script when it runs: did you mean `:{}`?",
+           "ラベル `:{}` が定義されていないため、実行時にこのジャンプでスクリプトが止まります。`:{}` のことですか?",
+           {label.Name(), *near});
+    } else {
+      Warn("no label `:{}` is defined, so this jump stops the script when it runs",
+           "ラベル `:{}` が定義されていないため、実行時にこのジャンプでスクリプトが止まります。", {label.Name()});
+    }
+  }
 }
 
 // One physical line after cleaning; it may only feed a continuation.
@@ -251,8 +403,15 @@ CompileStatus ScriptCompiler::CompileStatement() {
   }
   if (first.find(CONFIG_MARK) != NPOS) return CompileStatus::kCompiled;
 
-  rt_.window->ShowMessage(CAPTION_MSG,
-                          LinePrefix(LineForMessage()) + "unknown directive [" + std::string(first) + "]");
+  const std::int32_t line = LineForMessage();
+  const std::string message = LinePrefix(line) + "unknown directive [" + std::string(first) + "]";
+  engine::ErrorSite site;
+  site.loading = true;
+  site.message = message;
+  site.line = line;
+  site.statement = logical_;
+  engine::ShowExplainedError(rt_, CAPTION_MSG, message, site);
+  CountError();
   return CompileStatus::kUnknownDirective;
 }
 
@@ -428,14 +587,26 @@ void ScriptCompiler::CompileIf(const Statement& s) {
 
 void ScriptCompiler::CompileElse(const Statement&) { blocks_.Else(line_number_); }
 
-void ScriptCompiler::CompileEndif(const Statement&) { blocks_.EndIf(); }
+void ScriptCompiler::CompileEndif(const Statement&) {
+  if (blocks_.EndIf()) WarnOfCrossedBlock("endif", "while");
+}
+
+void ScriptCompiler::WarnOfCrossedBlock(std::string_view closing, std::string_view other) {
+  const std::int32_t crossed = blocks_.CrossedBlock();
+  if (crossed == 0) return;
+  Warn("this `{}` stands inside the unfinished `{}` of line {}: the blocks do not nest as written",
+       "この `{}` は{}行目の終わっていない `{}` の中にあります。ブロックが書かれた通りに入れ子になっていません。",
+       {closing, other, std::to_string(LineOf(crossed))});
+}
 
 void ScriptCompiler::CompileWhile(const Statement& s) {
   Procedure* proc = blocks_.While(line_number_);
   if (proc) SetNumericText(*proc, s.line.substr(s.first.end));
 }
 
-void ScriptCompiler::CompileEndwhile(const Statement&) { blocks_.EndWhile(line_number_); }
+void ScriptCompiler::CompileEndwhile(const Statement&) {
+  if (blocks_.EndWhile(line_number_)) WarnOfCrossedBlock("endwhile", "If");
+}
 
 void ScriptCompiler::CompileBreak(const Statement&) {
   Procedure* proc = Emit(P_DTV_BREAK);
@@ -567,10 +738,15 @@ void ScriptCompiler::CompileExit(const Statement& s) {
   CompileTextFrom(P_DTV_EXIT, s.line.substr(s.first.begin));
 }
 
-// goto and CALLSUB without a label are dropped without a message.
+// goto and CALLSUB without a label are dropped without a message (a check
+// warns of them).
 void ScriptCompiler::CompileLabelJump(const Statement& s, std::uint16_t code) {
   const source::Word label = s.Word(0);
-  if (!label.Found()) return;
+  if (!label.Found()) {
+    Warn("`{}` without a label does nothing: this line is dropped", "ラベルのない `{}` は何もしません。この行は無視されます。",
+         {s.first.text});
+    return;
+  }
   Procedure* proc = Emit(code);
   const std::int32_t target = ReferLabel(label.text);
   if (proc) proc->target = target;

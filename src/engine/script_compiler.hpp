@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/block_compiler.hpp"
 #include "engine/loader.hpp"
@@ -43,6 +44,17 @@ class ScriptCompiler {
  private:
   bool LimitsAllow();
   CompileStatus ReportPendingError();
+  void ReadAhead(ScriptInput& input);
+  bool NextLine(std::string& raw);
+  std::int32_t LineOf(std::int32_t procedure) const;
+  // A warning at the current line, shown only by a check.
+  void Warn(std::string_view english, std::string_view japanese,
+            std::initializer_list<std::string_view> args = {});
+  void NoteEncoding();
+  void CountError();
+  void IgnoreDeclaration(std::string_view type, std::string_view name);
+  void WarnOfUndefinedLabels();
+  void WarnOfCrossedBlock(std::string_view closing, std::string_view other);
   CompileStatus CompileLine(std::string_view line);
   CompileStatus CompileStatement();
 
@@ -119,6 +131,25 @@ class ScriptCompiler {
   std::int32_t physical_line_ = 0;
   bool marked_ = false;  // a marker has been read
   std::string logical_;  // the logical line as it stands, for messages
+  // A check (rt.diagnostics.check_only) reads every line first and goes on
+  // after each error.
+  bool checking_ = false;
+  bool marker_ahead_ = false;
+  bool encoding_noted_ = false;
+  int errors_ = 0;
+  // What the input said of the line just read.
+  struct LineState {
+    std::string unconvertible;  // the line, when it has a character without a Shift-JIS form
+    bool looks_like_utf8 = false;
+  };
+  struct AheadLine {
+    std::string raw;
+    LineState state;
+  };
+  LineState line_state_;
+  std::string unconvertible_;  // the character of a kNoShiftJisForm error
+  std::vector<AheadLine> ahead_;
+  std::size_t ahead_next_ = 0;
 };
 
 }  // namespace loader

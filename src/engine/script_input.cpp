@@ -97,15 +97,15 @@ std::string UnscrambleLine(std::string_view raw, std::string_view key, std::uint
   return out;
 }
 
-ScriptInput::ScriptInput(std::string bytes, files::FilePtr file, bool unscramble)
-    : file_(std::move(file)), buffer_(std::move(bytes)), unscramble_(unscramble) {}
+ScriptInput::ScriptInput(std::string bytes, files::FilePtr file, bool unscramble, text::ScriptEncoding encoding)
+    : file_(std::move(file)), buffer_(std::move(bytes)), unscramble_(unscramble), decoder_(encoding) {}
 
-ScriptInput ScriptInput::FromBytes(std::string bytes, bool unscramble) {
-  return ScriptInput(std::move(bytes), nullptr, unscramble);
+ScriptInput ScriptInput::FromBytes(std::string bytes, bool unscramble, text::ScriptEncoding encoding) {
+  return ScriptInput(std::move(bytes), nullptr, unscramble, encoding);
 }
 
-ScriptInput ScriptInput::FromFile(files::FilePtr file, bool unscramble) {
-  return ScriptInput(std::string(), std::move(file), unscramble);
+ScriptInput ScriptInput::FromFile(files::FilePtr file, bool unscramble, text::ScriptEncoding encoding) {
+  return ScriptInput(std::string(), std::move(file), unscramble, encoding);
 }
 
 bool ScriptInput::Refill() {
@@ -154,6 +154,7 @@ bool ScriptInput::ReadLine(std::string& line) {
       line.swap(raw_);
     }
   }
+  decoder_.Decode(line);
   // The engine's texts end at a NUL, as the C strings they were.
   line.resize(strnlen(line.data(), line.size()));
   return true;
@@ -164,11 +165,11 @@ std::optional<ScriptInput> OpenScriptInput(const Runtime& rt, std::string_view n
   if (source.selected && EqualsIgnoreAsciiCase(name, LOADER_INPUT_NAME)) {
     files::FilePtr file = files::Open(source.path, "rb");
     if (!file) return std::nullopt;
-    return ScriptInput::FromFile(std::move(file), true);
+    return ScriptInput::FromFile(std::move(file), true, rt.startup.encoding);
   }
   files::FilePtr file = files::Open(name, "rb");
   if (!file) return std::nullopt;
-  return ScriptInput::FromFile(std::move(file), false);
+  return ScriptInput::FromFile(std::move(file), false, rt.startup.encoding);
 }
 
 std::string ScrambleScript(std::string_view plain) {

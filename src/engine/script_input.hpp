@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "platform/files.hpp"
+#include "text/script_text.hpp"
 
 namespace vx {
 
@@ -32,21 +33,30 @@ inline constexpr std::size_t SCRAMBLED_LINE_PLAIN_MAX = PHYSICAL_LINE_MAX / 4 * 
 class ScriptInput {
  public:
   // `unscramble`: the input is a selected script file, which may be in the
-  // scrambled form (detected by its first line).
-  static ScriptInput FromBytes(std::string bytes, bool unscramble);
-  static ScriptInput FromFile(files::FilePtr file, bool unscramble);
+  // scrambled form (detected by its first line). `encoding`: how a file
+  // without the UTF-8 byte-order mark is read (text/script_text.hpp).
+  static ScriptInput FromBytes(std::string bytes, bool unscramble,
+                               text::ScriptEncoding encoding = text::ScriptEncoding::kShiftJis);
+  static ScriptInput FromFile(files::FilePtr file, bool unscramble,
+                              text::ScriptEncoding encoding = text::ScriptEncoding::kShiftJis);
 
   ScriptInput(ScriptInput&&) = default;
   ScriptInput& operator=(ScriptInput&&) = default;
 
   // The next physical line without its LF, at most PHYSICAL_LINE_MAX bytes
-  // as read, plain, and cut at a NUL byte. False at the end of the input.
+  // as read, plain, in Shift-JIS, and cut at a NUL byte. False at the end of
+  // the input.
   bool ReadLine(std::string& line);
 
   bool Scrambled() const { return scrambled_; }
+  // Of the line just read: the first character that has no Shift-JIS form
+  // ("U+1F600"; empty when none), and whether a line read as Shift-JIS
+  // looks like UTF-8 instead.
+  const std::string& Unconvertible() const { return decoder_.Unconvertible(); }
+  bool LooksLikeUtf8() const { return decoder_.LooksLikeUtf8(); }
 
  private:
-  ScriptInput(std::string bytes, files::FilePtr file, bool unscramble);
+  ScriptInput(std::string bytes, files::FilePtr file, bool unscramble, text::ScriptEncoding encoding);
   bool ReadRawLine(std::string& line);
   bool Refill();
 
@@ -58,6 +68,7 @@ class ScriptInput {
   bool scrambled_ = false;
   std::uint32_t scrambled_index_ = 0;
   std::string raw_;
+  text::ScriptLineDecoder decoder_;
 };
 
 // Opens the input named `name`: the selected source (through the

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "engine/explain.hpp"
 #include "engine/family_hooks.hpp"
 #include "engine/loader.hpp"
 #include "engine/runtime.hpp"
@@ -154,12 +155,38 @@ int LoadStartScript(Runtime& rt) { return LoadScript(rt, rt.startup.script_path)
 
 int ReloadScript(Runtime& rt, std::string_view path) {
   std::string script(path.substr(0, std::min(path.size(), STARTUP_PATH_MAX)));
-  SetScriptDirectory(rt, script);
+  const Diagnostics& d = rt.diagnostics;
+  if (!d.stdin_script.empty() && script == d.stdin_script && !d.start_dir.empty()) {
+    // A script read from standard input works where the program started.
+    files::ChangeDirectory(d.start_dir);
+    rt.startup.current_dir = files::CurrentDirectory();
+  } else {
+    SetScriptDirectory(rt, script);
+  }
   rt.startup.script_path = script;
   RunFamilyHooks(rt, &FamilyHooks::reload);  // e.g. the camera goes with the old script
   SelectScriptSource(rt, script);
   return LoadScript(rt, script);
 }
+
+namespace {
+
+// A chain whose script cannot be read ends without a message box; a person
+// at a terminal still learns which path it was.
+void NoteUnreadableChain(Runtime& rt) {
+  Diagnostics& d = rt.diagnostics;
+  if (!d.source_unreadable || d.chain_from.empty()) return;
+  const std::string target = ScriptDisplayName(rt, rt.startup.source.selected ? rt.startup.source.path
+                                                                               : rt.startup.script_path);
+  std::string line = ScriptDisplayName(rt, d.chain_from) + ":" + std::to_string(static_cast<long>(d.chain_from_line)) +
+                     ": " +
+                     Say(rt, "`Exit` chains to {}, which cannot be read, so no script runs",
+                         "`Exit` の行き先 {} を読めないため、スクリプトは実行されません。", {target});
+  rt.window->ShowNote(line);
+  d.chain_from.clear();
+}
+
+}  // namespace
 
 bool FollowChain(Runtime& rt) {
   bool reloaded = false;
@@ -167,6 +194,7 @@ bool FollowChain(Runtime& rt) {
     rt.run.exit_request = EXIT_NONE;
     const std::string next = rt.run.chain_path;
     ReloadScript(rt, next);
+    NoteUnreadableChain(rt);
     reloaded = true;
   }
   return reloaded;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "text/script_text.hpp"
+
 namespace vx {
 
 inline constexpr std::size_t STARTUP_PATH_MAX = 4095;  // 4096-byte buffers
@@ -22,6 +24,8 @@ struct StartupState {
   std::string command_line;  // G_CMD_LINE at each load; empty when none was kept
   std::string script_path;   // the script being loaded or running
   SelectedSource source;
+  // How script files without the UTF-8 byte-order mark are read.
+  text::ScriptEncoding encoding = text::ScriptEncoding::kShiftJis;
 };
 
 }  // namespace vx

@@ -64,6 +64,16 @@ class WindowSystem {
 
   // A message box with one OK button; returns when it is closed.
   virtual void ShowMessage(std::string_view caption, std::string_view text) = 0;
+  // An error message whose explanation (one line "FILE:LINE: ...") a person
+  // can unfold under the unchanged text; a terminal sees the explanation as
+  // one more line on standard error. The base shows the two in turn.
+  virtual void ShowExplainedMessage(std::string_view caption, std::string_view text,
+                                    std::string_view explanation) {
+    ShowMessage(caption, text);
+    ShowNote(explanation);
+  }
+  // One line for a person at a terminal (standard error); no window shows it.
+  virtual void ShowNote(std::string_view /*line*/) {}
   virtual void SetTitle(std::string_view title) = 0;
 
  private:

@@ -64,6 +64,8 @@ void InProcessWindowSystem::ShowMessage(std::string_view caption, std::string_vi
   WriteErrorLine(HeadlessMessageLine(caption, text));
 }
 
+void InProcessWindowSystem::ShowNote(std::string_view line) { WriteErrorLine(HeadlessNoteLine(line)); }
+
 int HeadlessDebugDialog::Open(Runtime&, std::int32_t, std::string_view text) {
   WriteErrorLine(HeadlessMessageLine("Debug", text));
   return 1;  // continue

@@ -60,6 +60,8 @@ class InProcessWindowSystem : public WindowSystem {
   void SetClipboardText(std::string_view text) override { clipboard_.assign(text); }
   // A message box is one line on standard error, answered at once.
   void ShowMessage(std::string_view caption, std::string_view text) override;
+  // One line on standard error, in UTF-8.
+  void ShowNote(std::string_view line) override;
   void SetTitle(std::string_view title) override { title_.assign(title); }
 
  private:

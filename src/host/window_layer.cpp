@@ -11,6 +11,7 @@
 namespace vx::host {
 
 int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
+  const int status = ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
   int write_error = 0;
   if (!options.vram_png.empty() && !WriteVramPng(rt, options.vram_png, &write_error)) {
     // Without libpng nothing was tried: say why rather than blame the file.
@@ -24,8 +25,10 @@ int FinishRun(Runtime& rt, const LaunchOptions& options, bool headless) {
       std::fprintf(stderr, "vexmora: cannot write %s: %s\n", options.vram_png.c_str(),
                    std::strerror(write_error));
     }
+    // The picture asked for is missing: a run that would have succeeded fails.
+    return status != 0 ? status : OUTPUT_FAILED_STATUS;
   }
-  return ExitStatus(engine::FinalExitCode(rt), rt.session.ended_with_error, headless);
+  return status;
 }
 
 }  // namespace vx::host

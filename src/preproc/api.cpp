@@ -37,6 +37,7 @@ void PreProc(Call& call) {
     return expr::EvaluateExpression(rt, expression);
   };
   hooks.console = preproc::WriteToStandardOutput;
+  hooks.encoding = rt.startup.encoding;
 
   const preproc::CallResult result = preproc::PreprocessFiles(source, destination, mode, hooks);
   if (result.status == preproc::CallStatus::kFatal) {

@@ -11,24 +11,36 @@
 namespace vx::preproc {
 namespace {
 
-class FileReader : public SourceReader {
- public:
-  explicit FileReader(files::FilePtr file) : file_(std::move(file)) {}
+// A physical line longer than this is decoded in parts.
+constexpr std::size_t kDecodedLineMax = std::size_t{1} << 20;
 
-  bool ReadPiece(std::string& piece, std::size_t limit) override {
-    piece.clear();
-    while (piece.size() < limit) {
-      const int c = std::getc(file_.get());
-      if (c == EOF) break;
-      piece.push_back(static_cast<char>(c));
-      if (c == '\n') break;
+
+}  // namespace
+
+bool DecodedFileReader::ReadPiece(std::string& piece, std::size_t limit) {
+  piece.clear();
+  if (pending_.empty()) {
+    std::string line;
+    int c = 0;
+    while (line.size() < kDecodedLineMax && (c = std::getc(file_.get())) != EOF && c != '\n') {
+      line.push_back(static_cast<char>(c));
     }
-    return !piece.empty();
+    if (c == EOF && line.empty()) return false;
+    ++line_;
+    decoder_.Decode(line);
+    if (!decoder_.Unconvertible().empty() && unconvertible_ != nullptr && unconvertible_->empty()) {
+      *unconvertible_ = decoder_.Unconvertible() + " on line " + std::to_string(line_) + " of " + name_;
+    }
+    pending_ = std::move(line);
+    if (c == '\n') pending_ += '\n';
+    if (pending_.empty()) return false;
   }
+  piece.assign(pending_, 0, std::min(limit, pending_.size()));
+  pending_.erase(0, piece.size());
+  return true;
+}
 
- private:
-  files::FilePtr file_;
-};
+namespace {
 
 // The destination is written beside its name and put in place at the end
 // (files::OutputFile), so its name is what an include is checked against:
@@ -58,8 +70,10 @@ class DiskEnvironment : public Environment {
       return nullptr;
     }
     result = OpenResult::kOpened;
-    return std::make_unique<FileReader>(std::move(file));
+    return std::make_unique<DecodedFileReader>(std::move(file), hooks_.encoding, path, &unconvertible);
   }
+
+  std::string unconvertible;  // the first character without a Shift-JIS form
 
   void Write(std::string_view bytes) override { destination_.Write(bytes); }
 
@@ -109,7 +123,7 @@ CallResult PreprocessFiles(std::string_view source, std::string_view destination
   }
 
   DiskEnvironment env(destination_file, destination, destination_id, hooks);
-  FileReader main(std::move(source_file));
+  DecodedFileReader main(std::move(source_file), hooks.encoding, source, &env.unconvertible);
   CallResult result;
   result.outcome = Run(env, main, mode, std::span<char>(work.get(), WORK_AREA_BYTES));
   // Also after a fatal error: the destination keeps what was written before it.
@@ -118,8 +132,15 @@ CallResult PreprocessFiles(std::string_view source, std::string_view destination
     result.status = CallStatus::kFatal;
   } else if (result.write_error != 0) {
     result.status = CallStatus::kWriteFailed;
+  } else if (!env.unconvertible.empty()) {
+    if (hooks.console) hooks.console(UnconvertibleMessage(env.unconvertible));
+    result.status = CallStatus::kUnconvertible;
   }
   return result;
+}
+
+std::string UnconvertibleMessage(std::string_view where) {
+  return "no Shift-JIS form for the character " + std::string(where) + " (written as ?)\n";
 }
 
 void WriteToStandardOutput(std::string_view text) {

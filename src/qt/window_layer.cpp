@@ -115,9 +115,7 @@ class QtWindowLayer : public host::WindowLayer {
     QtPrinters printers([] {}, [&controls]() -> QWidget* { return controls.MainWindow(); });
     rt.printers = &printers;
 
-    const std::string program_dir = host::ResolveProgramDirectory(
-        std::getenv("VEXMORA_PROGRAM_DIR"), process::ExecutablePath());
-    if (engine::PrepareStartUp(rt, program_dir, host::BuildCommandLine(options.words)) == 0) return 1;
+    if (host::PrepareRun(rt, options) == 0) return 1;
 
     QtHost host(rt, false);
     window_system.SetMainWindow(&host.Window());

@@ -158,6 +158,19 @@ void QtWindowSystem::ShowMessage(std::string_view caption, std::string_view text
   box.exec();
 }
 
+void QtWindowSystem::ShowExplainedMessage(std::string_view caption, std::string_view text,
+                                          std::string_view explanation) {
+  if (headless_) {
+    InProcessWindowSystem::ShowExplainedMessage(caption, text, explanation);
+    return;
+  }
+  ShowNote(explanation);
+  QMessageBox box(QMessageBox::NoIcon, FromSjis(caption), FromSjis(text), QMessageBox::Ok,
+                  main_window_);
+  box.setDetailedText(FromSjis(explanation));
+  box.exec();
+}
+
 void QtWindowSystem::SetTitle(std::string_view title) {
   InProcessWindowSystem::SetTitle(title);
   if (main_window_) main_window_->setWindowTitle(FromSjis(title));

@@ -39,6 +39,10 @@ class QtWindowSystem : public host::InProcessWindowSystem {
   void ScreenSize(int* width, int* height) override;
   bool GrabScreen(int x, int y, int width, int height, std::string* dib) override;
   void ShowMessage(std::string_view caption, std::string_view text) override;
+  // With a display: the explanation on standard error and as the message
+  // box's details (its "Show Details..." part).
+  void ShowExplainedMessage(std::string_view caption, std::string_view text,
+                            std::string_view explanation) override;
   void SetTitle(std::string_view title) override;
 
  private:

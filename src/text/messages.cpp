@@ -44,6 +44,7 @@ constexpr std::array<std::string_view, static_cast<std::size_t>(Id::kCount)> kUt
     "予期せぬ endwhile を検出しました",
     "if ブロックがクローズされていません(address = %d)",
     "while ブロックがクローズされていません(address = %d)",
+    "Shift-JIS で表せない文字があります",
     "代入文の左辺には指定できません。(%s)",
     "スタックオーバーフロー",
     "対応するラベルがありません[%s]<3311>",

@@ -44,6 +44,7 @@ enum class Id {
   kUnexpectedEndwhile,       // 予期せぬ endwhile を検出しました
   kIfNotClosed,              // if ブロックがクローズされていません(address = %d)
   kWhileNotClosed,           // while ブロックがクローズされていません(address = %d)
+  kNoShiftJisForm,           // Shift-JIS で表せない文字があります
   // Running
   kCannotAssign,             // 代入文の左辺には指定できません。(%s)
   kStackOverflow,            // スタックオーバーフロー

@@ -17,7 +17,7 @@ their fenced code blocks by the block's info string:
 
 Blocks with any other info string are left alone, and so is everything
 inside an HTML comment (<!-- ... -->). A script is UTF-8 in the
-page; it is converted to CP932 and run as `VEXMORA --headless -- NAME.vx` in
+page; it is converted to CP932 and run as `VEXMORA --headless -- example.vx` in
 a fresh scratch folder (never the source tree), with the default.vx that
 sits beside VEXMORA as the start-up script. In an output block, @WORK@
 stands for that scratch folder. A run that writes on standard output fails:
@@ -188,6 +188,7 @@ def program_environment(scratch, binary):
     env["XDG_RUNTIME_DIR"] = runtime
     env["VEXMORA_AUDIO"] = "null"
     env["LC_ALL"] = "C.UTF-8"
+    env["VEXMORA_LANG"] = "en"
     beside = os.path.join(os.path.dirname(os.path.abspath(binary)), "default.vx")
     if os.path.isfile(beside):
         program_dir = os.path.join(scratch, "program")
@@ -208,7 +209,8 @@ def run_block(binary, block):
         env = program_environment(scratch, binary)
         work = os.path.join(scratch, "work")
         os.makedirs(work)
-        name = "block%d.vx" % block.line
+        # One name for every block: error explanations name the file.
+        name = "example.vx"
         with open(os.path.join(work, name), "wb") as f:
             f.write(script)
         timeout = int(block.attributes.get("timeout", DEFAULT_TIMEOUT))

@@ -288,5 +288,149 @@ TEST_F(FusedCode, RecordsFollowARebuiltNameTable) {
   EXPECT_EQ(rt.run.fused.statements.size(), static_cast<std::size_t>(rt.program.ProcCount()) + 1);
 }
 
+// Conditions of every inline form on negative, zero and positive values:
+// If takes a value above zero as true (a negative one is false), while
+// any value but zero. Comparisons alone give only 0 and 1, which cannot tell
+// those rules apart.
+constexpr std::string_view kSignedConditions = R"(Data long N 0
+Data long V 0
+Data long W -1
+Data long Z 0
+Data long K 0
+Data double D 0
+Data double DK 0
+Data long A 0
+Data long B 0
+Data long C 0
+Data long E 0
+Data long F 0
+Data long G 0
+Data long H 0
+Data long I 0
+Data long J 0
+Data long T 0
+Data long LOOPS 0
+Data long LOOPS2 0
+Data long LOOPS3 0
+Data long LOOPS4 0
+Data long LOOPS5 0
+:Initial
+ENDP
+:Go
+N = 0
+while N < 5
+  V = 4
+  If N == 0
+    V = -3
+  endif
+  If N == 1
+    V = -1
+  endif
+  If N == 2
+    V = 0
+  endif
+  If N == 3
+    V = 1
+  endif
+  D = V * 0.5
+  If V
+    A = A + 1
+  endif
+  If D
+    B = B + 1
+  endif
+  If V - 1
+    C = C + 1
+  endif
+  If V * 2
+    E = E + 1
+  endif
+  If V + W
+    F = F + 1
+  endif
+  If V - W
+    G = G + 1
+  endif
+  If (V + 1) * 2 - 3
+    H = H + 1
+  else
+    H = H + 100
+  endif
+  If 0 - V
+    I = I + 1
+  endif
+  If -2
+    J = J + 1
+  endif
+  CALLSUB Tails
+  K = V
+  while K
+    LOOPS = LOOPS + 1
+    K = K - V / abs(V)
+  endwhile
+  K = V
+  while K * 3
+    LOOPS2 = LOOPS2 + 1
+    K = K - V / abs(V)
+  endwhile
+  K = V
+  while K + Z
+    LOOPS3 = LOOPS3 + 1
+    K = K - V / abs(V)
+  endwhile
+  DK = D
+  while DK
+    LOOPS4 = LOOPS4 + 1
+    DK = DK - D / abs(D) * 0.5
+  endwhile
+  K = V
+  while K - W - 1
+    LOOPS5 = LOOPS5 + 1
+    If LOOPS5 > 100 BREAK
+    K = K - V / abs(V)
+  endwhile
+  N = N + 1
+endwhile
+ENDP
+:Tails
+If V ENDP
+T = T + 1
+If V - 1 goto Skip
+T = T + 10
+:Skip
+If V * 2 CALLSUB Count
+ENDP
+:Count
+T = T + 1000
+ENDP
+)";
+
+TEST_F(FusedCode, ConditionsOnNegativeZeroAndPositiveValues) {
+  const Strings names = {"A", "B", "C", "E", "F", "G", "H", "I", "J", "T", "LOOPS", "LOOPS2", "LOOPS3", "LOOPS4",
+                         "LOOPS5"};
+  ExpectSameBothWays(kSignedConditions, "Go", names);
+  // V takes -3, -1, 0, 1 and 4 (D half of it); an If holds for a value above zero.
+  EXPECT_EQ(Long("A"), 2);    // 1, 4
+  EXPECT_EQ(Long("B"), 2);    // 0.5, 2
+  EXPECT_EQ(Long("C"), 1);    // V - 1: only 3
+  EXPECT_EQ(Long("E"), 2);    // V * 2: 2, 8
+  EXPECT_EQ(Long("F"), 1);    // V - 1 again, through a variable
+  EXPECT_EQ(Long("G"), 3);    // V + 1: 1, 2, 5
+  EXPECT_EQ(Long("H"), 302);  // -7, -3, -1 go to else; 1 and 7 hold
+  EXPECT_EQ(Long("I"), 2);    // 0 - V: 3, 1
+  EXPECT_EQ(Long("J"), 0);    // a negative literal never holds
+  // Tails: If V ENDP returns for 1 and 4; the rest count 1, skip the 10
+  // never (V - 1 is not above 0 for -3, -1, 0), call Count never (V * 2 is
+  // not above 0 either).
+  EXPECT_EQ(Long("T"), 33);
+  // A while loop runs while its value is not zero, negative ones included:
+  // |V| passes for each V.
+  EXPECT_EQ(Long("LOOPS"), 9);
+  EXPECT_EQ(Long("LOOPS2"), 9);
+  EXPECT_EQ(Long("LOOPS3"), 9);
+  EXPECT_EQ(Long("LOOPS4"), 9);
+  EXPECT_EQ(Long("LOOPS5"), 9);  // K - W - 1 is K
+}
+
 }  // namespace
 }  // namespace vx

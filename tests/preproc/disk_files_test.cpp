@@ -95,5 +95,28 @@ TEST_F(DiskFilesTest, ShiftJisFileNamesReachTheSystemAsUtf8) {
   EXPECT_EQ(Get("out.vx"), "X\r\n");
 }
 
+TEST_F(DiskFilesTest, Utf8FilesAreConvertedAsTheLoaderReadsThem) {
+  // The source has the byte-order mark; the include has none and is read
+  // as Shift-JIS until UTF-8 is chosen.
+  Put("inc.vx", "B = \"\xE8\xA1\xA8\"\n");  // 表 in UTF-8
+  Put("main.vx", "\xEF\xBB\xBF" "A = \"\xE6\x97\xA5\"\n#include \"" + Path("inc.vx") + "\"\n");
+  EXPECT_EQ(Run(Path("main.vx"), Path("out.vx"), 0).status, CallStatus::kDone);
+  EXPECT_EQ(Get("out.vx"), "A = \"\x93\xFA\"\r\nB = \"\xE8\xA1\xA8\"\r\n");
+  hooks_.encoding = text::ScriptEncoding::kUtf8;
+  EXPECT_EQ(Run(Path("main.vx"), Path("out.vx"), 0).status, CallStatus::kDone);
+  EXPECT_EQ(Get("out.vx"), "A = \"\x93\xFA\"\r\nB = \"\x95\x5C\"\r\n");
+}
+
+TEST_F(DiskFilesTest, ACharacterWithoutAShiftJisFormIsWrittenAsAQuestionMarkAndReported) {
+  Put("inc.vx", "\xEF\xBB\xBF" "x\nB = \"\xF0\x9F\x98\x80\"\n");  // an emoji on line 2
+  Put("main.vx", "A = 1\n#include \"" + Path("inc.vx") + "\"\n");
+  console_.clear();
+  const CallResult r = Run(Path("main.vx"), Path("out.vx"), 0);
+  EXPECT_EQ(r.status, CallStatus::kUnconvertible);
+  EXPECT_EQ(Get("out.vx"), "A = 1\r\nx\r\nB = \"?\"\r\n");
+  EXPECT_NE(console_.find("no Shift-JIS form for the character U+1F600 on line 2 of " + Path("inc.vx")),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace vx::preproc

@@ -59,6 +59,7 @@ class FakeWindowSystem : public WindowSystem {
   void ShowMessage(std::string_view caption, std::string_view text) override {
     messages.push_back("[" + std::string(caption) + "] " + std::string(text));
   }
+  void ShowNote(std::string_view line) override { notes.emplace_back(line); }
   void SetTitle(std::string_view t) override { title = t; }
 
   // An in-process picture clipboard (packed DIBs) and a screen made of
@@ -116,6 +117,7 @@ class FakeWindowSystem : public WindowSystem {
   int focused = 0;  // handle of the control that has the focus
   std::string clipboard;
   std::vector<std::string> messages;
+  std::vector<std::string> notes;  // explanations and warnings (standard error)
   std::string title;
   std::string picture_clipboard;
   bool refuse_pictures = false;

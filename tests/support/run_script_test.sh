@@ -79,7 +79,9 @@ if [ -f "$base.cmd" ]; then read -r -a words < "$base.cmd" || true; fi
 options=(--headless)
 if [ -f "$base.pixels" ] || [ -f "$base.check" ]; then options+=(--vram-png "$png"); fi
 
-environment=(VEXMORA_PROGRAM_DIR="$prog")
+# Explanations in English whatever the machine's locale (NAME.env may choose
+# another language).
+environment=(VEXMORA_PROGRAM_DIR="$prog" VEXMORA_LANG=en)
 if [ -f "$base.env" ]; then
   while IFS= read -r setting || [ -n "$setting" ]; do
     [ -n "$setting" ] && environment+=("${setting//@WORK@/$work}")

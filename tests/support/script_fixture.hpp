@@ -102,6 +102,13 @@ class ScriptTest : public ::testing::Test {
     return out;
   }
 
+  // The explanations and warnings written so far, in UTF-8.
+  std::vector<std::string> Notes() const {
+    std::vector<std::string> out;
+    for (const std::string& m : window.notes) out.push_back(text::Cp932ToUtf8(m));
+    return out;
+  }
+
   TempDirectory dir;
   FakeWindowSystem window;
   Runtime rt{window};
