@@ -48,7 +48,8 @@ class VideoWriter {
 
  private:
   bool Fail(const std::string& why);
-  bool Drain();  // every packet the encoder has ready goes into the file
+  bool Encode();  // frame_ as the next frame
+  bool Drain();   // every packet the encoder has ready goes into the file
   void Free();
 
   AVFormatContext* format_ = nullptr;
