@@ -220,7 +220,8 @@ TEST(ChainFields, WholeRunsReadAndWrittenAtOnce) {
   // The medium changed: so did the stability limit (the lightest free node).
   ASSERT_TRUE(chain.Write(ATTR_STIFFNESS, 0, 7, std::vector<double>(8, 100.0)));
   EXPECT_NEAR(chain.StabilityLimit(), 2 / std::sqrt(2 * 200 / 2.0), 1e-12);
-  // Held, fixed and driven nodes read as 1.
+  // Held, fixed and driven nodes read as 1; a node held stops moving.
+  ASSERT_TRUE(chain.Write(ATTR_VELOCITY, 4, 4, std::vector<double>{3}));
   ASSERT_TRUE(chain.Write(ATTR_HELD, 3, 4, std::vector<double>{0, 7}));
   ASSERT_TRUE(chain.Drive(6, Source::Sine(1, 1, 0)));
   std::vector<double> held(8);
