@@ -208,6 +208,8 @@ inline constexpr std::array<ApiEntry, API_COUNT> kApiEntries = {{
     {"SL_F_Set", 592}, {"SL_F_SetSC", 593}, {"SL_F_Generate", 594}, {"SL_Debug", 595},
     // 596-597 rays, debugging
     {"SpRays", 596}, {"DebugFunc", 597},
+    // 598-601 additions: whole fields of the wave simulation
+    {"GetSimField", 598}, {"SetSimField", 599}, {"S2GetField", 600}, {"S2SetField", 601},
 
 }};
 

@@ -12,8 +12,11 @@ struct Runtime;
 struct ArgumentCache;
 
 inline constexpr int API_ID_MIN = 1;
-inline constexpr int API_ID_MAX = 597;
-inline constexpr int API_COUNT = 597;
+// Ids 1 to 597 are the table that scripts written on Windows use, kept as
+// they are; ids from 598 on are this program's own additions.
+inline constexpr int API_ID_INHERITED_MAX = 597;
+inline constexpr int API_ID_MAX = 601;
+inline constexpr int API_COUNT = 601;
 
 struct ApiEntry {
   std::string_view name;
@@ -33,10 +36,10 @@ inline constexpr bool IsWithoutImplementation(int id) {
 
 namespace api {
 
-// All 597 entries in their stored order, which is id order: entry k has id
-// k + 1, so a position is id - 1.
+// All API_COUNT entries in their stored order, which is id order: entry k
+// has id k + 1, so a position is id - 1.
 std::span<const ApiEntry> Table();
-// The name of an id, or empty for ids outside 1 to 597.
+// The name of an id, or empty for ids outside 1 to API_ID_MAX.
 std::string_view NameOf(int id);
 // Exact, case-sensitive lookup.
 std::optional<ApiLookup> LookupApi(std::string_view name);
@@ -45,7 +48,7 @@ class Call;
 using Handler = void (*)(Call& call);
 
 // Runs the handler of `id` with the argument text. Returns 0, touching
-// nothing, when the id is outside 1 to 597, not provided, or its family is
+// nothing, when the id is outside 1 to API_ID_MAX, not provided, or its family is
 // not built; 1 when the handler ran (its success is in G_ERROR and outputs).
 // `cache`, when given, keeps the argument text's split and compiled numeric
 // arguments between calls of the same procedure.

@@ -47,6 +47,12 @@ void Failed(Call& call, const std::string& why) {
   call.SetError(1);
 }
 
+// G_ERROR 0, and no reason left over from a call that failed before.
+void Succeed(Call& call) {
+  call.SetErrText({});
+  call.SetError(0);
+}
+
 // A bank argument: an existing bank or a negative number (the current one).
 bool BankArg(Call& call, std::int32_t bank) {
   if (bank < 0 || call.rt().vram.Exists(bank)) return true;
@@ -77,7 +83,7 @@ void Open(Call& call, const camera::CameraAddress& address) {
     return;
   }
   CameraResults(call, Cam(call).capture->Source());
-  call.SetError(0);
+  Succeed(call);
 }
 
 // VideoInit [CAMERA]: opens a camera ("file:PATH", "v4l2:DEVICE", a device
@@ -103,7 +109,7 @@ void SetVideoPrm(Call& call) {
     return;
   }
   Cam(call).request = camera::CameraRequest{width, height, fps};
-  call.SetError(0);
+  Succeed(call);
 }
 
 // The rectangle arguments from n on: bank, x, y[, width, height].
@@ -130,13 +136,13 @@ void CrtVideoWin(Call& call) {
   c.target = target;
   c.has_target = true;
   c.drawing = true;
-  call.SetError(0);
+  Succeed(call);
 }
 
 // DtryVideoWin: stops the camera and closes it.
 void DtryVideoWin(Call& call) {
   camera::CloseCamera(call.rt());
-  call.SetError(0);
+  Succeed(call);
 }
 
 // VideoVramOff [off]: 1 (the default) stops drawing frames into the bank,
@@ -150,7 +156,7 @@ void VideoVramOff(Call& call) {
     return;
   }
   c.drawing = off == 0;
-  call.SetError(0);
+  Succeed(call);
 }
 
 // VideoCapture bank, x, y[, width, height]: the newest frame into the bank
@@ -171,7 +177,7 @@ void VideoCapture(Call& call) {
   camera::DrawnSize(t, frame.width, frame.height, &w, &h);
   camera::PutFrame(call.rt().vram, t.bank, t.x, t.y, frame, w, h);
   call.SetWork(1, static_cast<std::int32_t>(frame.number));
-  call.SetError(0);
+  Succeed(call);
 }
 
 // GetVideoInfo: G_WORK1 width, G_WORK2 height, G_DBLWK1 frame rate, G_TXT
@@ -180,7 +186,7 @@ void GetVideoInfo(Call& call) {
   camera::Capture* capture = OpenCapture(call);
   if (capture == nullptr) return;
   CameraResults(call, capture->Source());
-  call.SetError(0);
+  Succeed(call);
 }
 
 std::int32_t Clamp32(std::int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(v); }
@@ -192,7 +198,7 @@ void GetVideoStat(Call& call) {
   CameraSystem& c = Cam(call);
   if (!c.capture) {
     for (int k = 1; k <= 4; ++k) call.SetWork(k, 0);
-    call.SetError(0);
+    Succeed(call);
     return;
   }
   const bool ended = c.capture->Finished();
@@ -201,7 +207,7 @@ void GetVideoStat(Call& call) {
   call.SetWork(3, Clamp32(c.capture->Dropped()));
   call.SetWork(4, Clamp32(c.drawn));
   if (ended) call.SetTxt(files::FromSystemName(c.capture->EndReason()));
-  call.SetError(0);
+  Succeed(call);
 }
 
 // CameraCtrl NAME[, value]: without a value, G_WORK1 the control's value,
@@ -235,7 +241,7 @@ void CameraCtrl(Call& call) {
   call.SetWork(2, info.minimum);
   call.SetWork(3, info.maximum);
   call.SetWork(4, info.fallback);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // The cameras a person may choose from: the one VEXMORA_CAMERA names first.
@@ -313,7 +319,7 @@ void FileOpen(Call& call) {
   call.SetWork(3, Clamp32(info.frames));
   call.SetDblWork(1, info.fps);
   call.SetDblWork(2, info.duration);
-  call.SetError(0);
+  Succeed(call);
 }
 
 // Decodes the next frame into the rectangle; straight into the bank when
@@ -356,7 +362,7 @@ void FileRead(Call& call) {
   }
   call.SetWork(1, Clamp32(reader.FrameNumber()));
   call.SetDblWork(1, reader.FrameTime());
-  call.SetError(0);
+  Succeed(call);
 }
 
 void FileSeek(Call& call) {
@@ -371,7 +377,7 @@ void FileSeek(Call& call) {
     Failed(call, reader.Error());
     return;
   }
-  call.SetError(0);
+  Succeed(call);
 }
 
 void FileCreate(Call& call) {
@@ -393,7 +399,7 @@ void FileCreate(Call& call) {
   }
   call.SetWork(1, writer.Width());
   call.SetWork(2, writer.Height());
-  call.SetError(0);
+  Succeed(call);
 }
 
 void FileWrite(Call& call) {
@@ -411,28 +417,28 @@ void FileWrite(Call& call) {
     return;
   }
   graphics::BankPixels pixels = call.rt().vram.Pixels(bank);
-  std::vector<std::uint8_t> uniform;
   const std::uint8_t* top = nullptr;
   std::ptrdiff_t stride = -static_cast<std::ptrdiff_t>(graphics::VRAM_ROW_BYTES);
   if (pixels.memory != nullptr) {
     top = pixels.memory + graphics::PixelOffset(x, y);
-  } else {  // a bank of one colour: one row of it, read again for every row
+  } else {  // a bank of one colour has no rows of its own: a picture of it
     const graphics::Color colour = pixels.At(x, y);
-    uniform.resize(static_cast<std::size_t>(writer.Width()) * 3);
+    std::vector<std::uint8_t>& uniform = Cam(call).uniform_frame;
+    uniform.resize(static_cast<std::size_t>(writer.Width()) * static_cast<std::size_t>(writer.Height()) * 3);
     for (std::size_t i = 0; i < uniform.size(); i += 3) {
       uniform[i] = colour.b;
       uniform[i + 1] = colour.g;
       uniform[i + 2] = colour.r;
     }
     top = uniform.data();
-    stride = 0;
+    stride = static_cast<std::ptrdiff_t>(writer.Width()) * 3;
   }
   if (!writer.Add(top, stride)) {
     Failed(call, writer.Error());
     return;
   }
   call.SetWork(1, Clamp32(writer.Frames()));
-  call.SetError(0);
+  Succeed(call);
 }
 
 void FileFinish(Call& call) {
@@ -447,7 +453,7 @@ void FileFinish(Call& call) {
     return;
   }
   call.SetWork(1, Clamp32(frames));
-  call.SetError(0);
+  Succeed(call);
 }
 
 // VideoFile mode, ...: reads (0 open, 1 next frame into a bank, 2 seek,
@@ -462,7 +468,7 @@ void VideoFile(Call& call) {
     case FILE_SEEK: FileSeek(call); break;
     case FILE_CLOSE:
       Cam(call).reader.Close();
-      call.SetError(0);
+      Succeed(call);
       break;
     case FILE_CREATE: FileCreate(call); break;
     case FILE_WRITE: FileWrite(call); break;

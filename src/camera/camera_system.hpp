@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "camera/camera_source.hpp"
 #include "camera/video_reader.hpp"
@@ -112,6 +113,7 @@ struct CameraSystem {
 
   VideoReader reader;  // VideoFile reading
   VideoWriter writer;  // VideoFile recording
+  std::vector<std::uint8_t> uniform_frame;  // a frame of a bank of one colour, for the writer
 };
 
 // The Runtime's camera state, made on first use.

@@ -64,6 +64,11 @@ bool Load(FfmpegApi& f) {
   VX_BIND(format, avformat_free_context);
   VX_BIND(format, avio_open);
   VX_BIND(format, avio_closep);
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+  VX_BIND(format, av_stream_get_side_data);
+#else
+  VX_BIND(codec, av_packet_side_data_get);
+#endif
   VX_BIND(codec, avcodec_find_decoder);
   VX_BIND(codec, avcodec_find_encoder);
   VX_BIND(codec, avcodec_alloc_context3);
@@ -89,9 +94,14 @@ bool Load(FfmpegApi& f) {
   VX_BIND(util, av_log_set_level);
   VX_BIND(util, av_dict_set);
   VX_BIND(util, av_dict_free);
+  VX_BIND(util, av_display_rotation_get);
+  VX_BIND(util, av_pix_fmt_desc_get);
   VX_BIND(scale, sws_getCachedContext);
   VX_BIND(scale, sws_scale);
   VX_BIND(scale, sws_freeContext);
+  VX_BIND(scale, sws_getCoefficients);
+  VX_BIND(scale, sws_getColorspaceDetails);
+  VX_BIND(scale, sws_setColorspaceDetails);
 #undef VX_BIND
   if (ok) f.av_log_set_level(AV_LOG_QUIET);  // errors reach the script as results instead
   return ok;

@@ -6,7 +6,9 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -31,6 +33,11 @@ struct FfmpegApi {
   decltype(&::avformat_free_context) avformat_free_context = nullptr;
   decltype(&::avio_open) avio_open = nullptr;
   decltype(&::avio_closep) avio_closep = nullptr;
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+  decltype(&::av_stream_get_side_data) av_stream_get_side_data = nullptr;
+#else
+  decltype(&::av_packet_side_data_get) av_packet_side_data_get = nullptr;
+#endif
   // libavcodec
   decltype(&::avcodec_find_decoder) avcodec_find_decoder = nullptr;
   decltype(&::avcodec_find_encoder) avcodec_find_encoder = nullptr;
@@ -58,10 +65,15 @@ struct FfmpegApi {
   decltype(&::av_log_set_level) av_log_set_level = nullptr;
   decltype(&::av_dict_set) av_dict_set = nullptr;
   decltype(&::av_dict_free) av_dict_free = nullptr;
+  decltype(&::av_display_rotation_get) av_display_rotation_get = nullptr;
+  decltype(&::av_pix_fmt_desc_get) av_pix_fmt_desc_get = nullptr;
   // libswscale
   decltype(&::sws_getCachedContext) sws_getCachedContext = nullptr;
   decltype(&::sws_scale) sws_scale = nullptr;
   decltype(&::sws_freeContext) sws_freeContext = nullptr;
+  decltype(&::sws_getCoefficients) sws_getCoefficients = nullptr;
+  decltype(&::sws_getColorspaceDetails) sws_getColorspaceDetails = nullptr;
+  decltype(&::sws_setColorspaceDetails) sws_setColorspaceDetails = nullptr;
 };
 
 // The bound functions, loading the libraries on the first call; null when

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "camera/ffmpeg_api.hpp"
+#include "camera/palette.hpp"
 #include "camera/video_reader.hpp"
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
@@ -103,6 +105,9 @@ bool VideoWriter::Open(const std::string& path, int width, int height, int fps,
   codec_->gop_size = kKeyFrameInterval;
   codec_->max_b_frames = 0;
   codec_->pix_fmt = encoder->pix_fmts != nullptr ? encoder->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+  // GIF frames carry a palette each: made from the frame's own colours
+  // rather than a fixed 3-3-2 palette that shifts every colour.
+  if (id == AV_CODEC_ID_GIF) codec_->pix_fmt = AV_PIX_FMT_PAL8;
   if (id == AV_CODEC_ID_MPEG4) {
     codec_->flags |= AV_CODEC_FLAG_QSCALE;
     codec_->global_quality = FF_QP2LAMBDA * kMpeg4Quantiser;
@@ -159,14 +164,25 @@ bool VideoWriter::Add(const std::uint8_t* top_row, std::ptrdiff_t stride) {
   const FfmpegApi* f = Ffmpeg();
   int r = f->av_frame_make_writable(frame_);
   if (r < 0) return Fail(ErrorText(r));
+  if (codec_->pix_fmt == AV_PIX_FMT_PAL8) {
+    Palette palette;
+    QuantizePicture(top_row, stride, width_, height_, frame_->data[0], frame_->linesize[0], palette);
+    std::memcpy(frame_->data[1], palette.data(), sizeof palette);
+    return Encode();
+  }
   scaler_ = f->sws_getCachedContext(scaler_, width_, height_, AV_PIX_FMT_BGR24, width_, height_,
                                     codec_->pix_fmt, SWS_POINT, nullptr, nullptr, nullptr);
   if (scaler_ == nullptr) return Fail("cannot convert to the encoder's picture format");
   const std::uint8_t* planes[4] = {top_row, nullptr, nullptr, nullptr};
   const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
   f->sws_scale(scaler_, planes, strides, 0, height_, frame_->data, frame_->linesize);
+  return Encode();
+}
+
+bool VideoWriter::Encode() {
+  const FfmpegApi* f = Ffmpeg();
   frame_->pts = frames_;
-  r = f->avcodec_send_frame(codec_, frame_);
+  const int r = f->avcodec_send_frame(codec_, frame_);
   if (r < 0) return Fail(ErrorText(r));
   ++frames_;
   return Drain();

@@ -53,6 +53,7 @@ class VideoWriter {
  private:
   bool Fail(const std::string& why);
   bool FileFailed(int code);  // an FFmpeg error code of writing the file
+  bool Encode();  // frame_ as the next frame
   bool Drain();  // every packet the encoder has ready goes into the file
   void Free();
 

@@ -149,7 +149,9 @@ void BarnPgn(Call& call) {
   const Vec3 size = VecArgs(call, 0);
   const double roof = call.Double(3);
   const Vec3 corner = VecArgs(call, 4);
-  if (!Finite(size) || !Finite(roof) || !Finite(corner) || size.x == 0 || size.y == 0 || size.z == 0) {
+  // A valley may reach the floor, not below it.
+  if (!Finite(size) || !Finite(roof) || !Finite(corner) || size.x == 0 || size.y == 0 || size.z == 0 ||
+      roof < -std::abs(size.z)) {
     return call.SetError(1);
   }
   AppendAll(call, geometry3d::BarnFaces(size, roof, corner, CurrentRgb(call)));

@@ -19,6 +19,12 @@ Face MakeFace(Vec3 base, Vec3 h, Vec3 v, std::int32_t shape, Vec3 rgb) {
 // Triangle a, b, c (counter-clockwise seen from outside).
 Face Triangle(Vec3 a, Vec3 b, Vec3 c, Vec3 rgb) { return MakeFace(a, b - a, c - a, kShapeTriangle, rgb); }
 
+// The face with VH and VV in the order that turns VH × VV toward `out`.
+Face Facing(Face f, Vec3 out) {
+  if (Dot(Cross(f.edge_h, f.edge_v), out) < 0) std::swap(f.edge_h, f.edge_v);
+  return f;
+}
+
 bool CountOk(int n, int low) { return n >= low && n <= kSegmentsMax; }
 
 }  // namespace
@@ -92,7 +98,9 @@ std::vector<Face> TubeFaces(Vec3 bottom, double radius, double length, int slice
       out.push_back(Triangle(a, d, c, rgb));
     }
   }
-  if ((radius < 0) != (length < 0)) {
+  // A negative radius turns the tube half a turn about its axis, which keeps
+  // the surface's orientation; only a negative length mirrors it.
+  if (length < 0) {
     for (Face& f : out) std::swap(f.edge_h, f.edge_v);
   }
   return out;
@@ -103,7 +111,7 @@ std::vector<Face> CylinderFaces(Vec3 bottom, double radius, double length, int s
   if (out.empty()) return out;
   const double pi = Pi();
   const Vec3 top = bottom + Vec3{0, 0, length};
-  const bool flip = (radius < 0) != (length < 0);
+  const bool flip = length < 0;  // as for the tube: a negative radius is a half turn
   for (int i = 0; i < slices; ++i) {
     const double a0 = 2 * pi * i / slices;
     const double a1 = 2 * pi * ((i + 1) % slices) / slices;
@@ -130,22 +138,36 @@ std::vector<Face> BarnFaces(Vec3 size, double roof_height, Vec3 corner, Vec3 rgb
     }
   }
   const Vec3 x{size.x, 0, 0}, y{0, size.y, 0}, z{0, 0, size.z};
-  std::vector<Face> out;
-  out.push_back(MakeFace(low, y, x, kShapeQuad, rgb));      // floor, −z
-  out.push_back(MakeFace(low, x, z, kShapeQuad, rgb));      // front wall, −y
-  out.push_back(MakeFace(low + y, z, x, kShapeQuad, rgb));  // back wall, +y
-  out.push_back(MakeFace(low, z, y, kShapeQuad, rgb));      // left wall, −x
-  out.push_back(MakeFace(low + x, y, z, kShapeQuad, rgb));  // right wall, +x
-  const Vec3 ridge = low + z + Vec3{0, size.y / 2, roof_height};
+  const Vec3 ridge = low + z + Vec3{0, size.y / 2, roof_height};  // at the left end
   const Vec3 eave_front = low + z;
   const Vec3 eave_back = low + z + y;
-  out.push_back(MakeFace(eave_front, x, ridge - eave_front, kShapeQuad, rgb));  // front slope
-  out.push_back(MakeFace(eave_back, ridge - eave_back, x, kShapeQuad, rgb));    // back slope
-  out.push_back(Triangle(eave_front, ridge, eave_back, rgb));                   // left gable, −x
-  out.push_back(Triangle(eave_front + x, eave_back + x, ridge + x, rgb));       // right gable, +x
-  if (roof_height < 0) {  // a roof hanging down turns its slopes inward
-    for (std::size_t k = 5; k < out.size(); ++k) std::swap(out[k].edge_h, out[k].edge_v);
+  const Vec3 left{-1, 0, 0}, right{1, 0, 0}, up{0, 0, 1};
+  std::vector<Face> out;
+  out.push_back(Facing(MakeFace(low, y, x, kShapeQuad, rgb), {0, 0, -1}));  // floor
+  out.push_back(Facing(MakeFace(low, x, z, kShapeQuad, rgb), {0, -1, 0}));  // front wall
+  out.push_back(Facing(MakeFace(low + y, z, x, kShapeQuad, rgb), {0, 1, 0}));  // back wall
+  const Face front_slope = Facing(MakeFace(eave_front, x, ridge - eave_front, kShapeQuad, rgb), up);
+  const Face back_slope = Facing(MakeFace(eave_back, ridge - eave_back, x, kShapeQuad, rgb), up);
+  if (roof_height >= 0) {
+    out.push_back(Facing(MakeFace(low, z, y, kShapeQuad, rgb), left));
+    out.push_back(Facing(MakeFace(low + x, y, z, kShapeQuad, rgb), right));
+    out.push_back(front_slope);
+    out.push_back(back_slope);
+    out.push_back(Facing(Triangle(eave_front, ridge, eave_back, rgb), left));  // gable ends
+    out.push_back(Facing(Triangle(eave_front + x, eave_back + x, ridge + x, rgb), right));
+    return out;
   }
+  // A valley: each end wall is its rectangle without the notch above the
+  // valley, three triangles from the valley's bottom.
+  for (const bool at_right : {false, true}) {
+    const Vec3 shift = at_right ? x : Vec3{};
+    const Vec3 outward = at_right ? right : left;
+    const Vec3 bottom = ridge + shift;
+    const Vec3 corners[4] = {eave_front + shift, low + shift, low + y + shift, eave_back + shift};
+    for (int k = 0; k < 3; ++k) out.push_back(Facing(Triangle(bottom, corners[k], corners[k + 1], rgb), outward));
+  }
+  out.push_back(front_slope);
+  out.push_back(back_slope);
   return out;
 }
 

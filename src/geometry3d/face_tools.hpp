@@ -35,8 +35,10 @@ std::vector<Face> TubeFaces(Vec3 bottom, double radius, double length, int slice
 // A closed cylinder: the tube of one segment and two fans of `slices`
 // triangles: 4·slices faces.
 std::vector<Face> CylinderFaces(Vec3 bottom, double radius, double length, int slices, Vec3 rgb);
-// A barn: a box of walls with a gable roof along x: four walls, a floor, two
-// roof slopes (parallelograms) and two gable ends (triangles): 9 faces.
+// A barn: a box of walls with a gable roof along x: a floor, four walls and
+// two roof slopes (parallelograms) and two gable ends (triangles): 9 faces.
+// A negative roof height makes a valley: the end walls are then cut below
+// the eaves, three triangles each: 11 faces.
 std::vector<Face> BarnFaces(Vec3 size, double roof_height, Vec3 corner, Vec3 rgb);
 
 // The corners a face is drawn through: 3 for a triangle, 4 otherwise.

@@ -5,6 +5,7 @@
 // for "no such bank" and "no picture". Pictures load into the current
 // bank, cut to the VRAM width and height.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -145,17 +146,20 @@ RectAndFile FetchRectAndFile(Call& call) {
 }
 
 // While a print job is open the picture goes on the page at (x, y), which
-// must not be negative; the bank is left alone.
+// must not be negative; the bank is left alone. Like every printing call it
+// leaves the reason of a failure in G_ERR_TXT, and none after a success.
 void PrintBmpFile(Call& call, std::int32_t x, std::int32_t y, std::int32_t max_w, std::int32_t max_h,
                   const std::string& file) {
   if (x < 0 || y < 0) {
     Message(call, kNegativePosition);
+    call.SetErrText(kNegativePosition);
     call.SetError(1);
     return;
   }
+  errno = 0;
   graphics::FileSource source(file);
   if (!source.Ok()) {
-    call.SetError(1);
+    ReportSystemResult(call, errno != 0 ? errno : ENOENT);
     return;
   }
   graphics::Image picture;
@@ -165,6 +169,13 @@ void PrintBmpFile(Call& call, std::int32_t x, std::int32_t y, std::int32_t max_w
     PrintOnPage(call.rt(), x, y, picture);
   }
   ReportBmp(call, r, x, y, false);
+  switch (r.status) {
+    case BmpLoadStatus::kOk: call.SetErrText({}); break;
+    case BmpLoadStatus::kNot24Bit: call.SetErrText(Printf(kNot24Bit, r.header.bit_count)); break;
+    case BmpLoadStatus::kShortRead: call.SetErrText(kShortRead); break;
+    case BmpLoadStatus::kUnsupported: call.SetErrText("compressed BMP files cannot be printed"); break;
+    case BmpLoadStatus::kUnreadable: call.SetErrText("not a BMP file"); break;
+  }
 }
 
 // LoadBMPImage x, y, max width, max height, file.

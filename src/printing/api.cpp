@@ -226,7 +226,10 @@ void PrintShape(Call& call, Printing& p, std::int32_t figure) {
   if (figure == kFigureLine) {
     p.job->Line(a, b, c, d, pen, Colour(rgb));
   } else {
-    p.job->Box(a, b, c, d, pen, Colour(rgb));
+    // A frame drawn inside the box: one as wide as half the box or more
+    // covers all of it, and must not spill over its edges.
+    const bool solid = std::int64_t{pen} * 2 >= std::min(c, d);
+    p.job->Box(a, b, c, d, solid ? 0 : pen, Colour(rgb));
   }
   Succeed(call);
 }

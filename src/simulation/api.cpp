@@ -11,8 +11,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
@@ -37,7 +40,11 @@ constexpr std::int32_t kAttributeLast = simulation::ATTR_HELD;
 
 simulation::Simulation& S(Call& call) { return simulation::State(call.rt()); }
 
-void Succeed(Call& call) { call.SetError(0); }
+// G_ERROR 0, and no reason left over from a call that failed before.
+void Succeed(Call& call) {
+  call.SetErrText({});
+  call.SetError(0);
+}
 
 std::string Number(double value) {
   char text[64];
@@ -292,14 +299,18 @@ void GoSim(Call& call) {
 
 // ---- the lattice
 
-// S2Init N width, N height, D dt, [N boundary]
+// S2Init N width, N height, D dt, [N left edge], [N top], [N right],
+// [N bottom]: a side left out takes the left edge's rule.
 void S2Init(Call& call) {
   const std::int32_t width = call.Int(0);
   const std::int32_t height = call.Int(1);
   const double dt = call.Double(2);
-  const std::int32_t boundary = call.OptInt(3, simulation::BOUNDARY_FIXED);
+  const std::int32_t left = call.OptInt(3, simulation::BOUNDARY_FIXED);
+  const std::int32_t top = call.OptInt(4, left);
+  const std::int32_t right = call.OptInt(5, left);
+  const std::int32_t bottom = call.OptInt(6, left);
   Lattice& lattice = S(call).lattice;
-  if (!lattice.Init(width, height, dt, boundary)) {
+  if (!lattice.Init(width, height, dt, left, top, right, bottom)) {
     ReportFailure(call, "sides must be 1 to 50, the time step above 0, the boundary 0 to 2");
     return;
   }
@@ -402,12 +413,168 @@ void S2GoSim(Call& call) {
   if (ran) Succeed(call);
 }
 
+// ---- whole fields through the numeric array
+
+// The attribute of a field call, 0 to 5; false with the failure reported.
+bool FieldAttribute(Call& call, std::int32_t attribute) {
+  if (attribute >= simulation::ATTR_MASS && attribute <= simulation::ATTR_HELD) return true;
+  ReportFailure(call, "attribute must be 0 to 5");
+  return false;
+}
+
+// Rows row .. row + count - 1 of the numeric array's column; false with the
+// failure reported when they do not all exist.
+bool FieldRows(Call& call, std::int32_t row, std::int32_t column, std::int32_t count) {
+  if (api::NumericArray::ValidColumn(column) && row >= 0 && count >= 1 &&
+      std::int64_t{row} + count <= api::ARRAY_ROWS) {
+    return true;
+  }
+  ReportFailure(call, "the field needs rows " + std::to_string(row) + " to " +
+                          std::to_string(std::int64_t{row} + count - 1) + " of column " + std::to_string(column) +
+                          " of the numeric array (rows 0 to 9999, columns 0 to 5)");
+  return false;
+}
+
+void StoreField(Call& call, std::span<const double> values, std::int32_t row, std::int32_t column) {
+  api::NumericArray& numbers = call.rt().stores.numbers;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    numbers.SetElement(row + static_cast<std::int32_t>(k), column, values[k]);
+  }
+}
+
+std::vector<double> LoadField(Call& call, std::int32_t count, std::int32_t row, std::int32_t column) {
+  const api::NumericArray& numbers = call.rt().stores.numbers;
+  std::vector<double> values(static_cast<std::size_t>(count));
+  for (std::int32_t k = 0; k < count; ++k) values[static_cast<std::size_t>(k)] = numbers.Element(row + k, column);
+  return values;
+}
+
+// Nodes first..last of the chain in either order: how many, or 0 (the
+// failure reported) when one is outside.
+std::int32_t ChainNodes(Call& call, std::int32_t first, std::int32_t last) {
+  const Chain& chain = S(call).chain;
+  if (first >= 0 && last >= 0 && first < chain.Nodes() && last < chain.Nodes()) return std::abs(last - first) + 1;
+  ReportFailure(call, "nodes outside the chain");
+  return 0;
+}
+
+// GetSimField N attribute, N first, N last, [N row], [N column]: nodes
+// first..last into the numeric array, node first at the row. G_WORK1 nodes.
+void GetSimField(Call& call) {
+  const std::int32_t attribute = call.Int(0);
+  const std::int32_t first = call.Int(1);
+  const std::int32_t last = call.Int(2);
+  const std::int32_t row = call.OptInt(3, 0);
+  const std::int32_t column = call.OptInt(4, 0);
+  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
+  const std::int32_t count = ChainNodes(call, first, last);
+  if (count == 0 || !FieldRows(call, row, column, count)) return;
+  std::vector<double> values(static_cast<std::size_t>(count));
+  S(call).chain.Read(static_cast<Attribute>(attribute), first, last, values);
+  if (first > last) std::reverse(values.begin(), values.end());
+  StoreField(call, values, row, column);
+  call.SetWork(1, count);
+  Succeed(call);
+}
+
+// SetSimField N attribute, N first, N last, [N row], [N column]: nodes
+// first..last from the numeric array. Nothing changes when a value is
+// refused. G_WORK1 nodes.
+void SetSimField(Call& call) {
+  const std::int32_t attribute = call.Int(0);
+  const std::int32_t first = call.Int(1);
+  const std::int32_t last = call.Int(2);
+  const std::int32_t row = call.OptInt(3, 0);
+  const std::int32_t column = call.OptInt(4, 0);
+  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
+  const std::int32_t count = ChainNodes(call, first, last);
+  if (count == 0 || !FieldRows(call, row, column, count)) return;
+  std::vector<double> values = LoadField(call, count, row, column);
+  if (first > last) std::reverse(values.begin(), values.end());
+  if (!S(call).chain.Write(static_cast<Attribute>(attribute), first, last, values)) {
+    ReportFailure(call, "a value is out of range for the attribute (mass above 0, stiffness and damping 0 or more, "
+                        "all finite)");
+    return;
+  }
+  call.SetWork(1, count);
+  Succeed(call);
+}
+
+struct CellRectangle {
+  std::int32_t x0, y0, x1, y1;
+  std::int32_t Width() const { return x1 - x0 + 1; }
+  std::int32_t Height() const { return y1 - y0 + 1; }
+};
+
+// The rectangle of a lattice field call from argument 1 on, corners put in
+// order; false with the failure reported when one is outside.
+bool CellArgs(Call& call, CellRectangle* r) {
+  *r = CellRectangle{call.Int(1), call.Int(2), call.Int(3), call.Int(4)};
+  if (call.rt().error.Raised()) return false;
+  if (r->x0 > r->x1) std::swap(r->x0, r->x1);
+  if (r->y0 > r->y1) std::swap(r->y0, r->y1);
+  const Lattice& lattice = S(call).lattice;
+  if (lattice.Inside(r->x0, r->y0) && lattice.Inside(r->x1, r->y1)) return true;
+  ReportFailure(call, "cells outside the lattice");
+  return false;
+}
+
+void FieldShape(Call& call, const CellRectangle& r) {
+  call.SetWork(1, r.Width() * r.Height());
+  call.SetWork(2, r.Width());
+  call.SetWork(3, r.Height());
+}
+
+// S2GetField N attribute, N x0, N y0, N x1, N y1, [N row], [N column]: the
+// cells of the rectangle into the numeric array, line by line from its
+// top-left corner: cell (x, y) at row + (y - y0) * width + (x - x0).
+// G_WORK1 cells, G_WORK2 cells a line, G_WORK3 lines.
+void S2GetField(Call& call) {
+  const std::int32_t attribute = call.Int(0);
+  CellRectangle r{};
+  if (!CellArgs(call, &r)) return;
+  const std::int32_t row = call.OptInt(5, 0);
+  const std::int32_t column = call.OptInt(6, 0);
+  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
+  const std::int32_t count = r.Width() * r.Height();
+  if (!FieldRows(call, row, column, count)) return;
+  std::vector<double> values(static_cast<std::size_t>(count));
+  S(call).lattice.Read(static_cast<Attribute>(attribute), r.x0, r.y0, r.x1, r.y1, values);
+  StoreField(call, values, row, column);
+  FieldShape(call, r);
+  Succeed(call);
+}
+
+// S2SetField N attribute, N x0, N y0, N x1, N y1, [N row], [N column]: the
+// cells of the rectangle from the numeric array, laid out as S2GetField
+// writes them. Nothing changes when a value is refused.
+void S2SetField(Call& call) {
+  const std::int32_t attribute = call.Int(0);
+  CellRectangle r{};
+  if (!CellArgs(call, &r)) return;
+  const std::int32_t row = call.OptInt(5, 0);
+  const std::int32_t column = call.OptInt(6, 0);
+  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
+  const std::int32_t count = r.Width() * r.Height();
+  if (!FieldRows(call, row, column, count)) return;
+  const std::vector<double> values = LoadField(call, count, row, column);
+  if (!S(call).lattice.Write(static_cast<Attribute>(attribute), r.x0, r.y0, r.x1, r.y1, values)) {
+    ReportFailure(call, "a value is out of range for the attribute (mass above 0, stiffness and damping 0 or more, "
+                        "all finite)");
+    return;
+  }
+  FieldShape(call, r);
+  Succeed(call);
+}
+
 constexpr Registration kSimulationApis[] = {
     {Id("InitSimPrm"), InitSimPrm},   {Id("CalcNxtMmnt"), CalcNxtMmnt}, {Id("SetMedia"), SetMedia},
     {Id("CutPTP"), CutPTP},           {Id("SetMediaAttr"), SetMediaAttr}, {Id("SetMvmntFg"), SetMvmntFg},
     {Id("SetWvPnt"), SetWvPnt},       {Id("GoSim"), GoSim},             {Id("S2Flat"), S2Flat},
     {Id("S2GoSim"), S2GoSim},         {Id("S2CalcNxtMmnt"), S2CalcNxtMmnt}, {Id("S2Init"), S2Init},
     {Id("S2SetAttr"), S2SetAttr},     {Id("S2SetForce"), S2SetForce},   {Id("S2Display"), S2Display},
+    {Id("GetSimField"), GetSimField}, {Id("SetSimField"), SetSimField}, {Id("S2GetField"), S2GetField},
+    {Id("S2SetField"), S2SetField},
 };
 
 }  // namespace

@@ -71,6 +71,40 @@ bool Chain::Set(Attribute attribute, std::int32_t first, std::int32_t last, doub
   if (!ValidRange(first, last) || attribute == ATTR_HELD || !ValidAttributeValue(attribute, value)) {
     return false;
   }
+  const std::vector<double> values(At(last - first + 1), value);
+  return Write(attribute, first, last, values);
+}
+
+bool Chain::Read(Attribute attribute, std::int32_t first, std::int32_t last, std::span<double> values) const {
+  if (!ValidRange(first, last) || values.size() != At(last - first + 1)) return false;
+  for (std::int32_t i = first; i <= last; ++i) {
+    double& out = values[At(i - first)];
+    switch (attribute) {
+      case ATTR_MASS: out = mass_[At(i)]; break;
+      case ATTR_STIFFNESS: out = stiffness_[At(i)]; break;
+      case ATTR_DAMPING: out = damping_[At(i)]; break;
+      case ATTR_DISPLACEMENT: out = u_[At(i)]; break;
+      case ATTR_VELOCITY: out = v_[At(i)]; break;
+      case ATTR_HELD: out = Held(i) ? 1.0 : 0.0; break;
+    }
+  }
+  return true;
+}
+
+bool Chain::Write(Attribute attribute, std::int32_t first, std::int32_t last, std::span<const double> values) {
+  if (!ValidRange(first, last) || values.size() != At(last - first + 1)) return false;
+  for (const double value : values) {
+    if (!ValidAttributeValue(attribute, value)) return false;
+  }
+  if (attribute == ATTR_HELD) {
+    for (std::int32_t i = first; i <= last; ++i) {
+      const bool held = values[At(i - first)] != 0.0;
+      held_[At(i)] = held ? 1 : 0;
+      if (held) v_[At(i)] = 0.0;
+    }
+    prepared_ = false;
+    return true;
+  }
   std::vector<double>* target = nullptr;
   switch (attribute) {
     case ATTR_MASS: target = &mass_; break;
@@ -80,7 +114,7 @@ bool Chain::Set(Attribute attribute, std::int32_t first, std::int32_t last, doub
     case ATTR_VELOCITY: target = &v_; break;
     case ATTR_HELD: return false;
   }
-  std::fill(target->begin() + first, target->begin() + last + 1, value);
+  std::copy(values.begin(), values.end(), target->begin() + first);
   if (attribute != ATTR_VELOCITY) accel_valid_ = false;
   if (attribute != ATTR_DISPLACEMENT && attribute != ATTR_VELOCITY) prepared_ = false;
   return true;

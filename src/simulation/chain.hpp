@@ -40,6 +40,14 @@ class Chain {
   // Nodes first to last (both included, either order). False (nothing
   // changes) when a node is outside the chain or the value is not valid.
   bool Set(Attribute attribute, std::int32_t first, std::int32_t last, double value);
+  // Every node of first..last at once, first first (either order): Read
+  // copies the attribute out (ATTR_HELD: 1 for a node that does not move,
+  // held, a fixed end or driven, else 0), Write sets it (ATTR_HELD: not 0
+  // holds the node). False (nothing changes) for a node outside the chain,
+  // `values` of another size, or a value the attribute refuses.
+  bool Read(Attribute attribute, std::int32_t first, std::int32_t last, std::span<double> values) const;
+  bool Write(Attribute attribute, std::int32_t first, std::int32_t last, std::span<const double> values);
+
   // Cuts (or joins again) every link between nodes first and last.
   bool Cut(std::int32_t first, std::int32_t last, bool cut);
   bool Hold(std::int32_t first, std::int32_t last, bool held);

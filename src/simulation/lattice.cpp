@@ -24,16 +24,19 @@ Lattice::Lattice() {
   Init(LATTICE_SIDE_MAX, LATTICE_SIDE_MAX, 0.5, BOUNDARY_FIXED);
 }
 
-bool Lattice::Init(std::int32_t width, std::int32_t height, double dt, std::int32_t boundary) {
+bool Lattice::Init(std::int32_t width, std::int32_t height, double dt, std::int32_t left, std::int32_t top,
+                   std::int32_t right, std::int32_t bottom) {
   if (width < LATTICE_SIDE_MIN || width > LATTICE_SIDE_MAX || height < LATTICE_SIDE_MIN ||
       height > LATTICE_SIDE_MAX) {
     return false;
   }
-  if (!(dt > 0.0) || !std::isfinite(dt) || !ValidBoundary(boundary)) return false;
+  if (!(dt > 0.0) || !std::isfinite(dt)) return false;
+  if (!ValidBoundary(left) || !ValidBoundary(top) || !ValidBoundary(right) || !ValidBoundary(bottom)) return false;
   width_ = width;
   height_ = height;
   dt_ = dt;
-  boundary_ = static_cast<Boundary>(boundary);
+  edges_ = LatticeEdges{static_cast<Boundary>(left), static_cast<Boundary>(top), static_cast<Boundary>(right),
+                        static_cast<Boundary>(bottom)};
   std::fill(mass_.begin(), mass_.end(), 1.0);
   std::fill(stiffness_.begin(), stiffness_.end(), 1.0);
   std::fill(damping_.begin(), damping_.end(), 0.0);
@@ -54,29 +57,84 @@ void Lattice::Flatten() {
   for (AttachedSource& f : forces_) f.since = 0.0;  // they start again with the time
 }
 
-bool Lattice::Set(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
-                  double value) {
+bool Lattice::Rectangle(std::int32_t& x0, std::int32_t& y0, std::int32_t& x1, std::int32_t& y1) const {
   if (x0 > x1) std::swap(x0, x1);
   if (y0 > y1) std::swap(y0, y1);
-  if (!Inside(x0, y0) || !Inside(x1, y1) || !ValidAttributeValue(attribute, value)) return false;
+  return Inside(x0, y0) && Inside(x1, y1);
+}
+
+std::int32_t Lattice::CellsIn(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
+  if (!Rectangle(x0, y0, x1, y1)) return 0;
+  return (x1 - x0 + 1) * (y1 - y0 + 1);
+}
+
+double* Lattice::Slot(Attribute attribute, std::size_t i) {
+  switch (attribute) {
+    case ATTR_MASS: return &mass_[i];
+    case ATTR_STIFFNESS: return &stiffness_[i];
+    case ATTR_DAMPING: return &damping_[i];
+    case ATTR_DISPLACEMENT: return &u_[i];
+    case ATTR_VELOCITY: return &v_[i];
+    case ATTR_HELD: break;
+  }
+  return nullptr;
+}
+
+void Lattice::Changed(Attribute attribute) {
+  if (attribute != ATTR_VELOCITY) accel_valid_ = false;
+  if (attribute != ATTR_DISPLACEMENT && attribute != ATTR_VELOCITY) prepared_ = false;
+}
+
+bool Lattice::Set(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                  double value) {
+  if (!Rectangle(x0, y0, x1, y1) || !ValidAttributeValue(attribute, value)) return false;
+  const std::vector<double> values(static_cast<std::size_t>(CellsIn(x0, y0, x1, y1)), value);
+  return Write(attribute, x0, y0, x1, y1, values);
+}
+
+bool Lattice::Read(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                   std::span<double> values) const {
+  if (!Rectangle(x0, y0, x1, y1) || values.size() != static_cast<std::size_t>(CellsIn(x0, y0, x1, y1))) {
+    return false;
+  }
+  std::size_t k = 0;
   for (std::int32_t y = y0; y <= y1; ++y) {
-    for (std::int32_t x = x0; x <= x1; ++x) {
+    for (std::int32_t x = x0; x <= x1; ++x, ++k) {
       const std::size_t i = Index(x, y);
       switch (attribute) {
-        case ATTR_MASS: mass_[i] = value; break;
-        case ATTR_STIFFNESS: stiffness_[i] = value; break;
-        case ATTR_DAMPING: damping_[i] = value; break;
-        case ATTR_DISPLACEMENT: u_[i] = value; break;
-        case ATTR_VELOCITY: v_[i] = value; break;
-        case ATTR_HELD:
-          held_[i] = value != 0.0 ? 1 : 0;
-          if (held_[i] != 0) v_[i] = 0.0;
-          break;
+        case ATTR_MASS: values[k] = mass_[i]; break;
+        case ATTR_STIFFNESS: values[k] = stiffness_[i]; break;
+        case ATTR_DAMPING: values[k] = damping_[i]; break;
+        case ATTR_DISPLACEMENT: values[k] = u_[i]; break;
+        case ATTR_VELOCITY: values[k] = v_[i]; break;
+        case ATTR_HELD: values[k] = Held(x, y) ? 1.0 : 0.0; break;
       }
     }
   }
-  if (attribute != ATTR_VELOCITY) accel_valid_ = false;
-  if (attribute != ATTR_DISPLACEMENT && attribute != ATTR_VELOCITY) prepared_ = false;
+  return true;
+}
+
+bool Lattice::Write(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                    std::span<const double> values) {
+  if (!Rectangle(x0, y0, x1, y1) || values.size() != static_cast<std::size_t>(CellsIn(x0, y0, x1, y1))) {
+    return false;
+  }
+  for (const double value : values) {
+    if (!ValidAttributeValue(attribute, value)) return false;
+  }
+  std::size_t k = 0;
+  for (std::int32_t y = y0; y <= y1; ++y) {
+    for (std::int32_t x = x0; x <= x1; ++x, ++k) {
+      const std::size_t i = Index(x, y);
+      if (attribute == ATTR_HELD) {
+        held_[i] = values[k] != 0.0 ? 1 : 0;
+        if (held_[i] != 0) v_[i] = 0.0;
+      } else {
+        *Slot(attribute, i) = values[k];
+      }
+    }
+  }
+  Changed(attribute);
   return true;
 }
 
@@ -100,7 +158,7 @@ bool Lattice::Force(std::int32_t x, std::int32_t y, const Source& source) {
 
 bool Lattice::Held(std::int32_t x, std::int32_t y) const {
   if (!Inside(x, y)) return false;
-  return held_[Index(x, y)] != 0 || (boundary_ == BOUNDARY_FIXED && OnEdge(x, y));
+  return held_[Index(x, y)] != 0 || SidesOf(x, y, BOUNDARY_FIXED) > 0;
 }
 
 void Lattice::Prepare() {
@@ -120,7 +178,9 @@ void Lattice::Prepare() {
       const bool moves = !Held(x, y);
       moves_[i] = moves ? 1.0 : 0.0;
       double drag = damping_[i];
-      if (boundary_ == BOUNDARY_ABSORBING && OnEdge(x, y)) drag += std::sqrt(stiffness_[i] * mass_[i]);
+      // A dashpot matched to the medium for each absorbing side the cell
+      // lies on: it stands in for the spring that side lacks.
+      drag += SidesOf(x, y, BOUNDARY_ABSORBING) * std::sqrt(stiffness_[i] * mass_[i]);
       damp_div_[i] = 1.0 / (1.0 + h * drag * inv_mass_[i]);
       if (!moves) continue;
       double around = right_k_[i] + down_k_[i];

@@ -19,6 +19,15 @@ inline constexpr std::int32_t LATTICE_SIDE_MAX = 50;
 inline constexpr std::int32_t LATTICE_SIDE_MIN = 1;
 inline constexpr std::int32_t LATTICE_CELLS_MAX = LATTICE_SIDE_MAX * LATTICE_SIDE_MAX;
 
+// The rule of each side of the lattice. A corner cell follows both of its
+// sides: held when either is fixed, with one dashpot for each absorbing one.
+struct LatticeEdges {
+  Boundary left = BOUNDARY_FIXED;
+  Boundary top = BOUNDARY_FIXED;
+  Boundary right = BOUNDARY_FIXED;
+  Boundary bottom = BOUNDARY_FIXED;
+};
+
 class Lattice {
  public:
   Lattice();
@@ -26,7 +35,12 @@ class Lattice {
   // A flat lattice at rest: mass 1, stiffness 1, damping 0, nothing held
   // or forced, time 0. False (nothing changes) for a side outside 1-50, a
   // time step that is not a positive finite number or an unknown boundary.
-  bool Init(std::int32_t width, std::int32_t height, double dt, std::int32_t boundary);
+  bool Init(std::int32_t width, std::int32_t height, double dt, std::int32_t left, std::int32_t top,
+            std::int32_t right, std::int32_t bottom);
+  // The same rule on all four sides.
+  bool Init(std::int32_t width, std::int32_t height, double dt, std::int32_t boundary) {
+    return Init(width, height, dt, boundary, boundary, boundary, boundary);
+  }
   // Every cell back to rest at 0 and the time to 0; the medium, held cells
   // and forces stay.
   void Flatten();
@@ -36,13 +50,25 @@ class Lattice {
   double TimeStep() const { return dt_; }
   double Time() const { return time_; }
   std::int64_t StepCount() const { return steps_; }
-  Boundary Edges() const { return boundary_; }
+  const LatticeEdges& Edges() const { return edges_; }
 
   // Cells (x0, y0) to (x1, y1), both corners included, in either order.
   // False (nothing changes) when a corner is outside or the value is not
   // valid.
   bool Set(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
            double value);
+  // Every cell of the rectangle (x0, y0)-(x1, y1) at once, row by row from
+  // the top-left corner: Read copies the attribute out (ATTR_HELD: 1 for a
+  // cell that does not move, held or on a fixed side, else 0), Write sets it
+  // (ATTR_HELD: not 0 holds the cell). False (nothing changes) for a corner
+  // outside, `values` of another size, or a value the attribute refuses.
+  bool Read(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+            std::span<double> values) const;
+  bool Write(Attribute attribute, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+             std::span<const double> values);
+  // The cells of that rectangle; 0 when a corner is outside.
+  std::int32_t CellsIn(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const;
+
   // An outside force on cell (x, y) from now on; SOURCE_OFF removes it.
   bool Force(std::int32_t x, std::int32_t y, const Source& source);
 
@@ -62,9 +88,17 @@ class Lattice {
   std::size_t Index(std::int32_t x, std::int32_t y) const {
     return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
   }
-  bool OnEdge(std::int32_t x, std::int32_t y) const {
-    return x == 0 || y == 0 || x == width_ - 1 || y == height_ - 1;
+  // The sides of rule `b` that cell (x, y) lies on (0 to 4 in a lattice one
+  // cell wide or high).
+  int SidesOf(std::int32_t x, std::int32_t y, Boundary b) const {
+    return (x == 0 && edges_.left == b) + (y == 0 && edges_.top == b) + (x == width_ - 1 && edges_.right == b) +
+           (y == height_ - 1 && edges_.bottom == b);
   }
+  // Puts the corners in order; false when one lies outside.
+  bool Rectangle(std::int32_t& x0, std::int32_t& y0, std::int32_t& x1, std::int32_t& y1) const;
+  // The attribute's value of cell i, or a reference to where it is kept.
+  double* Slot(Attribute attribute, std::size_t i);
+  void Changed(Attribute attribute);
   void Prepare();
   void Accelerate(double t);
 
@@ -73,7 +107,7 @@ class Lattice {
   double dt_ = 0.5;
   double time_ = 0.0;
   std::int64_t steps_ = 0;
-  Boundary boundary_ = BOUNDARY_FIXED;
+  LatticeEdges edges_;
 
   std::vector<double> u_, v_, a_;
   std::vector<double> mass_, stiffness_, damping_;

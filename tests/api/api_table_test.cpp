@@ -36,22 +36,24 @@ std::vector<Row> ExpectedRows() {
 
 TEST(ApiTable, HasEveryIdOnceAndUniqueNames) {
   const auto table = api::Table();
-  ASSERT_EQ(table.size(), 597u);
+  ASSERT_EQ(table.size(), 601u);
   std::set<int> ids;
   std::set<std::string_view> names;
   for (const ApiEntry& e : table) {
     EXPECT_GE(e.id, 1);
-    EXPECT_LE(e.id, 597);
+    EXPECT_LE(e.id, 601);
     EXPECT_TRUE(ids.insert(e.id).second) << "id twice: " << e.id;
     EXPECT_TRUE(names.insert(e.name).second) << "name twice: " << e.name;
     EXPECT_FALSE(e.name.empty());
   }
-  EXPECT_EQ(ids.size(), 597u);
+  EXPECT_EQ(ids.size(), 601u);
 }
 
+// The ids scripts written on Windows use are all there, unchanged.
 TEST(ApiTable, MatchesTheReferenceListRowByRow) {
   const std::vector<Row> expected = ExpectedRows();
   ASSERT_EQ(expected.size(), 597u);
+  EXPECT_EQ(API_ID_INHERITED_MAX, 597);
   for (const Row& row : expected) {
     EXPECT_EQ(api::NameOf(row.id), row.name) << "id " << row.id;
     const auto found = api::LookupApi(row.name);
@@ -105,9 +107,23 @@ TEST(ApiTable, LookupIsExactAndCaseSensitive) {
   EXPECT_FALSE(api::LookupApi(std::string_view("strlen\0", 7)).has_value());
 }
 
+// This program's own additions follow the inherited table.
+TEST(ApiTable, AdditionsComeAfterTheInheritedIds) {
+  const std::pair<const char*, int> additions[] = {
+      {"GetSimField", 598}, {"SetSimField", 599}, {"S2GetField", 600}, {"S2SetField", 601}};
+  for (const auto& [name, id] : additions) {
+    const auto found = api::LookupApi(name);
+    ASSERT_TRUE(found.has_value()) << name;
+    EXPECT_EQ(found->id, id) << name;
+    EXPECT_GT(id, API_ID_INHERITED_MAX);
+    EXPECT_TRUE(api::IsProvided(id)) << name;
+  }
+}
+
 TEST(ApiTable, NameOfOutsideTheTableIsEmpty) {
   EXPECT_EQ(api::NameOf(0), "");
-  EXPECT_EQ(api::NameOf(598), "");
+  EXPECT_EQ(api::NameOf(602), "");
+  EXPECT_EQ(api::NameOf(598), "GetSimField");
   EXPECT_EQ(api::NameOf(-1), "");
   EXPECT_EQ(api::NameOf(1), "SetSysPrm");
   EXPECT_EQ(api::NameOf(597), "DebugFunc");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace vx::geometry3d {
@@ -30,6 +31,38 @@ Vec3 NormalSum(const std::vector<Face>& faces) {
   Vec3 sum{};
   for (const Face& f : faces) sum = sum + Cross(f.edge_h, f.edge_v) * (CornerCount(f) == 3 ? 0.5 : 1.0);
   return sum;
+}
+
+// How many times the surface winds round `p` (the sum of the solid angles
+// its triangles span, over 4π): 1 inside a closed solid whose faces point
+// out, 0 outside, -1 inside one turned inside out.
+double Winding(const std::vector<Face>& faces, Vec3 p) {
+  double sum = 0;
+  const auto angle = [&](Vec3 a, Vec3 b, Vec3 c) {
+    a = a - p;
+    b = b - p;
+    c = c - p;
+    const double la = Length(a), lb = Length(b), lc = Length(c);
+    return 2 * std::atan2(Dot(a, Cross(b, c)), la * lb * lc + Dot(a, b) * lc + Dot(a, c) * lb + Dot(b, c) * la);
+  };
+  for (const Face& f : faces) {
+    sum += angle(Corner(f, 0), Corner(f, 1), Corner(f, 2));
+    if (CornerCount(f) == 4) sum += angle(Corner(f, 0), Corner(f, 2), Corner(f, 3));
+  }
+  return sum / (4 * Pi());
+}
+
+// Every face of a closed solid has the solid behind it and nothing in front:
+// a step from its centre along VH × VV leaves the solid, one against it
+// enters. Faces of no area are left out.
+void ExpectEveryFaceOutward(const std::vector<Face>& faces) {
+  for (std::size_t i = 0; i < faces.size(); ++i) {
+    const std::optional<Vec3> n = Unit(Cross(faces[i].edge_h, faces[i].edge_v), 1e-9);
+    if (!n) continue;
+    const Vec3 c = FaceCentre(faces[i]);
+    EXPECT_NEAR(Winding(faces, c + *n * 1e-3), 0, 1e-3) << "in front of face " << i;
+    EXPECT_NEAR(Winding(faces, c - *n * 1e-3), 1, 1e-3) << "behind face " << i;
+  }
 }
 
 void ExpectClosed(const std::vector<Face>& faces) {
@@ -82,6 +115,59 @@ TEST(Makers, TubeCylinderMeshAndBarn) {
   ASSERT_EQ(barn.size(), 9u);
   ExpectClosed(barn);
   EXPECT_NEAR(Volume(barn), 4 * 6 * 3 + 0.5 * 6 * 2 * 4, 1e-9);
+}
+
+TEST(Makers, NegativeRadiiTurnSolidsHalfARoundAndOnlyNegativeLengthsMirror) {
+  // A ten-sided prism of radius 4 and height 6: 282.1 whatever the signs.
+  const double prism = 0.5 * 10 * 16 * std::sin(2 * Pi() / 10) * 6;
+  for (const double radius : {4.0, -4.0}) {
+    for (const double length : {6.0, -6.0}) {
+      SCOPED_TRACE(testing::Message() << "radius " << radius << " length " << length);
+      const std::vector<Face> cylinder = CylinderFaces({0, 0, 0}, radius, length, 10, kGrey);
+      EXPECT_NEAR(Volume(cylinder), prism, 1e-9);
+      ExpectClosed(cylinder);
+      ExpectEveryFaceOutward(cylinder);
+      // The open tube: every face looks away from the axis.
+      for (const Face& f : TubeFaces({0, 0, 0}, radius - 1, length + 4, 6, 2, kGrey)) {
+        const Vec3 c = FaceCentre(f);
+        EXPECT_GT(Dot(Cross(f.edge_h, f.edge_v), Vec3{c.x, c.y, 0}), 0);
+      }
+    }
+  }
+  // A ball's negative radius sends every point through the centre, a
+  // mirror of space: the faces are turned back so that they still look out.
+  const std::vector<Face> ball = BallFaces({1, 2, 3}, -5, 12, 8, false, kGrey);
+  EXPECT_GT(Volume(ball), 0.9 * 4.0 / 3.0 * Pi() * 125);
+  ExpectEveryFaceOutward(ball);
+}
+
+TEST(Makers, BarnRoofsRidgeOrValley) {
+  const std::vector<Face> ridge = BarnFaces({4, 6, 3}, 1, {0, 0, 0}, kGrey);
+  ASSERT_EQ(ridge.size(), 9u);
+  EXPECT_NEAR(Volume(ridge), 72 + 12, 1e-9);
+  ExpectEveryFaceOutward(ridge);
+  // A valley takes its prism out of the box: 72 - 12, every face looking
+  // out, and no end wall covering the notch above the valley.
+  const std::vector<Face> valley = BarnFaces({4, 6, 3}, -1, {0, 0, 0}, kGrey);
+  ASSERT_EQ(valley.size(), 11u);
+  EXPECT_NEAR(Volume(valley), 60, 1e-9);
+  ExpectClosed(valley);
+  ExpectEveryFaceOutward(valley);
+  const Vec3 notch{0, 3, 2.9};  // on the end wall's plane, inside the notch
+  for (const Face& f : valley) {
+    if (std::abs(f.base.x) > 1e-12 || CornerCount(f) != 3) continue;
+    const Vec3 a = Corner(f, 0) - notch, b = Corner(f, 1) - notch, c = Corner(f, 2) - notch;
+    const double s1 = Cross(a, b).x, s2 = Cross(b, c).x, s3 = Cross(c, a).x;
+    EXPECT_FALSE((s1 > 0 && s2 > 0 && s3 > 0) || (s1 < 0 && s2 < 0 && s3 < 0)) << "the notch is covered";
+  }
+  // Negative sizes grow the barn the other way from the corner; a valley
+  // down to the floor (pinching the barn in two along it) still closes.
+  const std::vector<Face> mirrored = BarnFaces({-4, 6, -3}, -1, {4, 0, 3}, kGrey);
+  EXPECT_NEAR(Volume(mirrored), 60, 1e-9);
+  ExpectEveryFaceOutward(mirrored);
+  const std::vector<Face> deepest = BarnFaces({4, 6, 3}, -3, {0, 0, 0}, kGrey);
+  EXPECT_NEAR(Volume(deepest), 72 - 36, 1e-9);
+  ExpectClosed(deepest);
 }
 
 TEST(Reshaping, MirrorKeepsNormalsOutward) {

@@ -223,6 +223,23 @@ TEST_F(RendererTest, SmoothLightBlendsAcrossGentleFoldsOnly) {
   EXPECT_GT(fold(80, kDrawSmooth), 100);  // past the crease angle: a sharp edge
 }
 
+// Mode 8 shows the face's normal, turned toward the eye, as red, green,
+// blue = (x + 1, y + 1, z + 1) × 127.5, each component its own.
+TEST_F(RendererTest, NormalModeShowsEachComponentOfTheNormal) {
+  const auto expect_near = [](Color got, Color want) {
+    EXPECT_LE(std::abs(got.r - want.r), 1) << int{got.r} << " for red " << int{want.r};
+    EXPECT_LE(std::abs(got.g - want.g), 1) << int{got.g} << " for green " << int{want.g};
+    EXPECT_LE(std::abs(got.b - want.b), 1) << int{got.b} << " for blue " << int{want.b};
+  };
+  // Normal (-0.6, -0.8, 0): tilted about the vertical.
+  Draw({Quad({-40, 30, -50}, {80, -60, 0}, {0, 0, 100}, kRed)}, kDrawNormals);
+  expect_near(At(kW / 2, kH / 2), Color{128, 26, 51});
+  // Normal (0, -0.8, 0.6): tilted about the horizontal, drawn from its back
+  // (the normal shown is the one facing the eye).
+  Draw({Quad({-50, -30, -40}, {0, 60, 80}, {100, 0, 0}, kRed)}, kDrawNormals);
+  expect_near(At(kW / 2, kH / 2), Color{204, 26, 128});
+}
+
 TEST_F(RendererTest, DepthBufferIsKeptBetweenDrawsUnlessCleared) {
   const Face near = Quad({-50, -100, -50}, {100, 0, 0}, {0, 0, 100}, kRed);
   const Face far = Quad({-80, 100, -80}, {160, 0, 0}, {0, 0, 160}, kBlue);

@@ -67,6 +67,13 @@ TEST(View, MoveClampsElevationAndKeepsTheRightPoint) {
   EXPECT_NEAR(elevation, 80, 1e-9);
   EXPECT_EQ(view.eye(), eye);
 
+  // Down as far as up: -20.2 degrees turned 90 further down stops at -80.
+  View low;
+  ASSERT_TRUE(low.Move(0, -90, std::nullopt));
+  const Vec3 d = low.vector();
+  EXPECT_NEAR(std::atan(d.z / std::hypot(d.x, d.y)) * 180 / 3.14159, -80, 1e-9);
+  EXPECT_NEAR(std::hypot(d.x, d.y), std::hypot(136.0, 38.0), 1e-9) << "the heading and ground length stay";
+
   View orbit;
   const Vec3 centre = orbit.eye() + orbit.vector();
   ASSERT_TRUE(orbit.Move(90, 0, 1.0));

@@ -240,6 +240,55 @@ TEST_F(PrintingApiTest, TextIsPrintedLineByLineInUtf8) {
   EXPECT_EQ(printers.record.drawn.back().kind, "box");
 }
 
+TEST_F(PrintingApiTest, AFrameAsWideAsHalfItsBoxFillsIt) {
+  Call("PrtStart", "");
+  // Box, pen asked for, pen printed: half the smaller side or more fills.
+  const struct {
+    const char* args;
+    int pen;
+  } boxes[] = {{"3, 100, 100, 30, 30, 20", 0},  {"3, 100, 100, 30, 30, 15", 0}, {"3, 100, 100, 30, 30, 14", 14},
+               {"3, 100, 100, 60, 20, 10", 0},  {"3, 100, 100, 20, 60, 9", 9},   {"3, 100, 100, 20, 60, 10", 0},
+               {"3, 100, 100, 400, 300, 3", 3}, {"3, 100, 100, 0, 0, 1", 0}};
+  for (const auto& box : boxes) {
+    Call("PrtGFg", box.args);
+    EXPECT_EQ(Error(), 0) << box.args;
+    ASSERT_FALSE(printers.record.drawn.empty());
+    EXPECT_EQ(printers.record.drawn.back().kind, "box");
+    EXPECT_EQ(printers.record.drawn.back().size, box.pen) << box.args;
+  }
+  // A line keeps its pen whatever its length.
+  Call("PrtGFg", "2, 100, 100, 110, 100, 40");
+  EXPECT_EQ(printers.record.drawn.back().size, 40);
+}
+
+TEST_F(PrintingApiTest, ACallThatSucceedsLeavesNoOldReason) {
+  Call("PrtNextPage", "");
+  ASSERT_EQ(Error(), 1);
+  ASSERT_FALSE(ErrTxt().empty());
+  Call("PrtStart", "");
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(ErrTxt(), "");
+  // LoadBMPImage printing: its failures say why, its successes clear it.
+  TempFolder dir;
+  dir.Write("p.bmp", MakeBmp(12, 8, 24, false, Pattern));
+  dir.Write("p8.bmp", MakeBmp(12, 8, 8, false, Pattern));
+  Call("LoadBMPImage", "-1, 0, 10, 5, \"" + dir.Path("p.bmp") + "\"");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(ErrTxt(), "Position must be over or equal zero. [5402]");
+  Call("LoadBMPImage", "0, 0, 10, 5, \"" + dir.Path("p.bmp") + "\"");
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(ErrTxt(), "");
+  Call("LoadBMPImage", "0, 0, 10, 5, \"" + dir.Path("none.bmp") + "\"");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(ErrTxt(), "No such file or directory");
+  Call("LoadBMPImage", "0, 0, 10, 5, \"" + dir.Path("p8.bmp") + "\"");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(ErrTxt(), "Not 24 bit data(8) [5439]");
+  Call("PrtGFg", "2, 0, 0, 10, 10");
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(ErrTxt(), "");
+}
+
 TEST_F(PrintingApiTest, LoadBmpImagePrintsWhileAJobIsOpenAndLeavesTheBankAlone) {
   TempFolder dir;
   dir.Write("p.bmp", MakeBmp(12, 8, 24, false, Pattern));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "simulation/chain.hpp"
+#include "simulation/source.hpp"
 
 namespace vx::simulation {
 namespace {
@@ -155,6 +156,92 @@ TEST(ChainEnds, AnAbsorbingEndTakesThePulseIn) {
   const double start = chain.Energy();
   Advance(chain, 2000);
   EXPECT_LT(chain.Energy(), start * 0.01);
+}
+
+TEST(ChainEnds, AnAbsorbingEndMatchesTheMediumItEnds) {
+  // The dashpot takes the end link's stiffness and the end node's mass,
+  // whatever the rest of the chain is: a stiff end (k 4) of light nodes,
+  // a heavy end (m 4), each with something else beyond its last link.
+  struct End { double mass, stiffness; };
+  for (const End end : {End{1, 4}, End{4, 1}, End{0.25, 9}}) {
+    for (const bool right : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "mass " << end.mass << " stiffness " << end.stiffness
+                                      << (right ? " right" : " left"));
+      Chain chain;
+      ASSERT_TRUE(chain.Init(600, 0.05, right ? BOUNDARY_REFLECTING : BOUNDARY_ABSORBING,
+                             right ? BOUNDARY_ABSORBING : BOUNDARY_REFLECTING));
+      // Links 0 to 598 join the nodes; the last node's own "link" leads
+      // nowhere and keeps the stiffness of 1.
+      ASSERT_TRUE(chain.Set(ATTR_STIFFNESS, 0, 598, end.stiffness));
+      ASSERT_TRUE(chain.Set(ATTR_MASS, 0, 599, end.mass));
+      const double speed = std::sqrt(end.stiffness / end.mass);
+      Bump(chain, 300, 12, right ? speed : -speed);
+      const double start = chain.Energy();
+      Advance(chain, static_cast<int>(400 / speed / 0.05));
+      EXPECT_LT(chain.Energy(), start * 0.01);
+    }
+  }
+}
+
+TEST(ChainWaves, TheStatedAccuracyNeedsTwentyNodesAWavelength) {
+  // A standing wave, the worst case (its energy moves wholly between the
+  // springs and the masses), at a fifth of the stability limit.
+  const auto worst_error = [](int nodes_per_wavelength) {
+    Chain chain;
+    const int nodes = 10 * nodes_per_wavelength + 1;
+    EXPECT_TRUE(chain.Init(nodes, 0.2, BOUNDARY_FIXED, BOUNDARY_FIXED));
+    for (int i = 0; i < nodes; ++i) {
+      EXPECT_TRUE(chain.Set(ATTR_DISPLACEMENT, i, i, std::sin(2 * std::numbers::pi * i / nodes_per_wavelength)));
+    }
+    const double start = chain.Energy();
+    double worst = 0;
+    for (int s = 0; s < 10000; ++s) {
+      EXPECT_TRUE(chain.Step());
+      worst = std::max(worst, std::abs(chain.Energy() - start) / start);
+    }
+    return worst;
+  };
+  EXPECT_LT(worst_error(20), 1e-3);
+  EXPECT_GT(worst_error(10), 3e-3);  // ten nodes is not enough
+}
+
+TEST(ChainFields, WholeRunsReadAndWrittenAtOnce) {
+  Chain chain;
+  ASSERT_TRUE(chain.Init(8, 0.1, BOUNDARY_FIXED, BOUNDARY_REFLECTING));
+  const std::vector<double> shape{0.5, -1, 2, 0.25};
+  ASSERT_TRUE(chain.Write(ATTR_DISPLACEMENT, 2, 5, shape));
+  std::vector<double> back(8);
+  ASSERT_TRUE(chain.Read(ATTR_DISPLACEMENT, 0, 7, back));
+  EXPECT_EQ(back, (std::vector<double>{0, 0, 0.5, -1, 2, 0.25, 0, 0}));
+  // The springs feel the new shape: the energy is that of the stretches.
+  EXPECT_DOUBLE_EQ(chain.Potential(), 0.5 * (0.25 + 2.25 + 9 + 3.0625 + 0.0625));
+  ASSERT_TRUE(chain.Write(ATTR_MASS, 0, 7, std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_DOUBLE_EQ(chain.Mass(4), 5);
+  // The medium changed: so did the stability limit (the lightest free node).
+  ASSERT_TRUE(chain.Write(ATTR_STIFFNESS, 0, 7, std::vector<double>(8, 100.0)));
+  EXPECT_NEAR(chain.StabilityLimit(), 2 / std::sqrt(2 * 200 / 2.0), 1e-12);
+  // Held, fixed and driven nodes read as 1; a node held stops moving.
+  ASSERT_TRUE(chain.Write(ATTR_VELOCITY, 4, 4, std::vector<double>{3}));
+  ASSERT_TRUE(chain.Write(ATTR_HELD, 3, 4, std::vector<double>{0, 7}));
+  ASSERT_TRUE(chain.Drive(6, Source::Sine(1, 1, 0)));
+  std::vector<double> held(8);
+  ASSERT_TRUE(chain.Read(ATTR_HELD, 0, 7, held));
+  EXPECT_EQ(held, (std::vector<double>{1, 0, 0, 0, 1, 0, 1, 0}));
+  std::vector<double> velocity(1);
+  ASSERT_TRUE(chain.Read(ATTR_VELOCITY, 4, 4, velocity));
+  EXPECT_EQ(velocity[0], 0.0) << "a node held stops";
+  // All or nothing: one bad value, a wrong count or a node outside changes
+  // nothing.
+  EXPECT_FALSE(chain.Write(ATTR_MASS, 0, 2, std::vector<double>{1, 0, 1}));
+  EXPECT_FALSE(chain.Write(ATTR_DAMPING, 0, 1, std::vector<double>{1, -0.5}));
+  EXPECT_FALSE(chain.Write(ATTR_DISPLACEMENT, 0, 1, std::vector<double>{1, NAN}));
+  EXPECT_FALSE(chain.Write(ATTR_DISPLACEMENT, 0, 2, std::vector<double>{1, 2}));
+  EXPECT_FALSE(chain.Write(ATTR_DISPLACEMENT, 6, 8, std::vector<double>{1, 2, 3}));
+  EXPECT_FALSE(chain.Read(ATTR_DISPLACEMENT, -1, 2, back));
+  EXPECT_DOUBLE_EQ(chain.Mass(0), 1);
+  EXPECT_DOUBLE_EQ(chain.Mass(1), 2);
+  ASSERT_TRUE(chain.Read(ATTR_DISPLACEMENT, 0, 7, back));
+  EXPECT_EQ(back[0], 0.0);
 }
 
 TEST(ChainEnds, ACutStopsTheWaveAndReflectsItLikeAFreeEnd) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "simulation/lattice.hpp"
 #include "graphics/vram.hpp"
@@ -65,6 +66,132 @@ TEST(Lattice, AbsorbingEdgesTakeTheWaveInReflectingOnesKeepIt) {
   // error is a few percent (it oscillates; it does not drain).
   EXPECT_GT(left[0], 0.9);
   EXPECT_LT(left[1], 0.1);
+}
+
+// A plane wave running along x (the same in every row) toward the left
+// side or the right one; with free top and bottom sides it stays plane.
+void PlaneWave(Lattice& lattice, double centre, double speed) {
+  for (std::int32_t x = 0; x < lattice.Width(); ++x) {
+    const double d = x - centre;
+    const double u = std::exp(-d * d / 72.0);
+    ASSERT_TRUE(lattice.Set(ATTR_DISPLACEMENT, x, 0, x, lattice.Height() - 1, u));
+    ASSERT_TRUE(lattice.Set(ATTR_VELOCITY, x, 0, x, lattice.Height() - 1, speed * d / 36.0 * u));
+  }
+}
+
+TEST(LatticeEdges, EachSideTakesItsOwnRule) {
+  // Absorbing left, free elsewhere: a wave running left goes out, one
+  // running right comes back whole.
+  for (const double speed : {-1.0, 1.0}) {
+    Lattice lattice;
+    ASSERT_TRUE(lattice.Init(50, 6, 0.1, BOUNDARY_ABSORBING, BOUNDARY_REFLECTING, BOUNDARY_REFLECTING,
+                             BOUNDARY_REFLECTING));
+    PlaneWave(lattice, 25, speed);
+    const double start = lattice.Energy();
+    for (int s = 0; s < 500; ++s) ASSERT_TRUE(lattice.Step());
+    if (speed < 0) {
+      EXPECT_LT(lattice.Energy(), start * 0.01);
+    } else {
+      EXPECT_GT(lattice.Energy(), start * 0.99);
+    }
+  }
+  // The same on the other three sides, turned: absorbing right, top, bottom.
+  {
+    Lattice lattice;
+    ASSERT_TRUE(lattice.Init(50, 6, 0.1, BOUNDARY_REFLECTING, BOUNDARY_REFLECTING, BOUNDARY_ABSORBING,
+                             BOUNDARY_REFLECTING));
+    PlaneWave(lattice, 25, 1.0);
+    const double start = lattice.Energy();
+    for (int s = 0; s < 500; ++s) ASSERT_TRUE(lattice.Step());
+    EXPECT_LT(lattice.Energy(), start * 0.01);
+  }
+  for (const bool top : {true, false}) {
+    Lattice lattice;
+    ASSERT_TRUE(lattice.Init(6, 50, 0.1, BOUNDARY_REFLECTING, top ? BOUNDARY_ABSORBING : BOUNDARY_REFLECTING,
+                             BOUNDARY_REFLECTING, top ? BOUNDARY_REFLECTING : BOUNDARY_ABSORBING));
+    for (std::int32_t y = 0; y < 50; ++y) {
+      const double d = y - 25.0;
+      const double u = std::exp(-d * d / 72.0);
+      const double speed = top ? -1.0 : 1.0;
+      ASSERT_TRUE(lattice.Set(ATTR_DISPLACEMENT, 0, y, 5, y, u));
+      ASSERT_TRUE(lattice.Set(ATTR_VELOCITY, 0, y, 5, y, speed * d / 36.0 * u));
+    }
+    const double start = lattice.Energy();
+    for (int s = 0; s < 500; ++s) ASSERT_TRUE(lattice.Step());
+    EXPECT_LT(lattice.Energy(), start * 0.01) << (top ? "top" : "bottom");
+  }
+  // A fixed side holds its cells (corners too), the others move.
+  Lattice lattice;
+  ASSERT_TRUE(lattice.Init(5, 4, 0.1, BOUNDARY_REFLECTING, BOUNDARY_FIXED, BOUNDARY_ABSORBING, BOUNDARY_REFLECTING));
+  EXPECT_EQ(lattice.Edges().top, BOUNDARY_FIXED);
+  EXPECT_EQ(lattice.Edges().right, BOUNDARY_ABSORBING);
+  for (std::int32_t x = 0; x < 5; ++x) EXPECT_TRUE(lattice.Held(x, 0)) << x;
+  EXPECT_FALSE(lattice.Held(0, 1));
+  EXPECT_FALSE(lattice.Held(4, 3));
+  EXPECT_FALSE(lattice.Held(2, 3));
+  EXPECT_FALSE(lattice.Init(5, 4, 0.1, 0, 0, 3, 0));
+  EXPECT_EQ(lattice.Edges().top, BOUNDARY_FIXED) << "a refused Init changes nothing";
+}
+
+TEST(LatticeEdges, ACornerTakesADashpotForEachAbsorbingSide) {
+  // One step of the corner cell set moving, worked by hand: two dashpots
+  // of sqrt(k m) = 1 and two springs (right, down) of stiffness 1.
+  const double dt = 0.1, h = dt / 2;
+  for (const int sides : {1, 2}) {
+    Lattice lattice;
+    ASSERT_TRUE(lattice.Init(3, 3, dt, BOUNDARY_ABSORBING, sides == 2 ? BOUNDARY_ABSORBING : BOUNDARY_REFLECTING,
+                             BOUNDARY_REFLECTING, BOUNDARY_REFLECTING));
+    ASSERT_TRUE(lattice.Set(ATTR_VELOCITY, 0, 0, 0, 0, 1.0));
+    ASSERT_TRUE(lattice.Step());
+    const double half = 1.0 / (1 + h * sides);
+    const double u = dt * half;
+    const double v = (half + h * (-2 * u)) / (1 + h * sides);
+    EXPECT_NEAR(lattice.Displacement(0, 0), u, 1e-15) << sides;
+    EXPECT_NEAR(lattice.Velocity(0, 0), v, 1e-15) << sides;
+  }
+}
+
+TEST(LatticeFields, RectanglesReadAndWrittenLineByLine) {
+  Lattice lattice;
+  ASSERT_TRUE(lattice.Init(6, 5, 0.1, BOUNDARY_FIXED));
+  EXPECT_EQ(lattice.CellsIn(1, 1, 3, 2), 6);
+  EXPECT_EQ(lattice.CellsIn(3, 2, 1, 1), 6) << "corners in either order";
+  EXPECT_EQ(lattice.CellsIn(1, 1, 6, 2), 0);
+  // Cells (1..3, 1..2), line by line from the top-left corner.
+  ASSERT_TRUE(lattice.Write(ATTR_DISPLACEMENT, 3, 2, 1, 1, std::vector<double>{11, 21, 31, 12, 22, 32}));
+  EXPECT_EQ(lattice.Displacement(1, 1), 11);
+  EXPECT_EQ(lattice.Displacement(3, 1), 31);
+  EXPECT_EQ(lattice.Displacement(1, 2), 12);
+  EXPECT_EQ(lattice.Displacement(3, 2), 32);
+  std::vector<double> whole(30);
+  ASSERT_TRUE(lattice.Read(ATTR_DISPLACEMENT, 0, 0, 5, 4, whole));
+  EXPECT_EQ(whole[6 * 2 + 2], 22);
+  EXPECT_EQ(whole[6 * 1 + 1], 11);
+  EXPECT_EQ(whole[0], 0);
+  // The springs feel it at once.
+  EXPECT_GT(lattice.Potential(), 100);
+  // Held cells: the fixed edges and the ones set.
+  ASSERT_TRUE(lattice.Write(ATTR_HELD, 2, 2, 2, 2, std::vector<double>{1}));
+  std::vector<double> held(30);
+  ASSERT_TRUE(lattice.Read(ATTR_HELD, 0, 0, 5, 4, held));
+  EXPECT_EQ(held[0], 1);
+  EXPECT_EQ(held[6 * 1 + 1], 0);
+  EXPECT_EQ(held[6 * 2 + 2], 1);
+  EXPECT_EQ(held[6 * 4 + 5], 1);
+  // The medium: a heavier patch raises nothing but its own cells' mass.
+  ASSERT_TRUE(lattice.Write(ATTR_MASS, 1, 1, 2, 1, std::vector<double>{4, 9}));
+  std::vector<double> mass(2);
+  ASSERT_TRUE(lattice.Read(ATTR_MASS, 2, 1, 1, 1, mass));
+  EXPECT_EQ(mass, (std::vector<double>{4, 9}));
+  // All or nothing.
+  EXPECT_FALSE(lattice.Write(ATTR_MASS, 1, 1, 2, 1, std::vector<double>{4, 0}));
+  EXPECT_FALSE(lattice.Write(ATTR_STIFFNESS, 1, 1, 2, 1, std::vector<double>{-1, 1}));
+  EXPECT_FALSE(lattice.Write(ATTR_DISPLACEMENT, 1, 1, 2, 1, std::vector<double>{INFINITY, 1}));
+  EXPECT_FALSE(lattice.Write(ATTR_DISPLACEMENT, 1, 1, 2, 1, std::vector<double>{1, 2, 3}));
+  EXPECT_FALSE(lattice.Write(ATTR_DISPLACEMENT, 1, 1, 6, 1, std::vector<double>(6, 1.0)));
+  EXPECT_FALSE(lattice.Read(ATTR_DISPLACEMENT, 0, 0, 5, 5, whole));
+  ASSERT_TRUE(lattice.Read(ATTR_MASS, 2, 1, 1, 1, mass));
+  EXPECT_EQ(mass, (std::vector<double>{4, 9}));
 }
 
 TEST(Lattice, AForceDrivesTheCellAndFlatteningStopsEverything) {
