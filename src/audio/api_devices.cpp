@@ -1,6 +1,7 @@
 // The sound family, devices and the buffer pair: playback, recording,
 // AudioInfo and the modes of AudioCtrl.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -17,6 +18,8 @@ namespace {
 
 using audio::AudioSystem;
 using audio::WAVE_SAMPLES;
+
+constexpr const char* kNoPair = "no buffer pair (AudioCtrl mode 0 makes one)";
 
 AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
@@ -78,38 +81,51 @@ void ReleasePair(Call& call) {
   a.left = a.right = {};
 }
 
-int Allocate(Call& call, const CtrlArgs& c) {
+int Allocate(Call& call, const CtrlArgs& c, std::string* why) {
   ReleasePair(call);
   AudioSystem& a = Sys(call);
-  if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX) {
+  if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX || !a.pair.Allocate(c.a1)) {
     a.pair.Free();
+    *why = "cannot allocate a buffer pair of " + std::to_string(c.a1) + " samples";
     return 0;
   }
-  return a.pair.Allocate(c.a1) ? 1 : 0;
+  return 1;
 }
 
-int LoadPairFile(Call& call) {
+int LoadPairFile(Call& call, std::string* why) {
   std::string& path = call.Small(0);
   call.String(1, path);
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) {
+    *why = kNoPair;
+    return 0;
+  }
   files::FilePtr f = files::Open(path, "rb");
-  if (!f) return 0;
+  if (!f) {
+    *why = files::ErrorText(errno);
+    return 0;
+  }
   audio::FileSource source(f.get());
   const audio::PairLoadResult r = audio::LoadPair(source, a.pair);
-  if (!r.ok) return 0;
+  if (!r.ok) {
+    *why = r.error;
+    return 0;
+  }
   a.length = a.pair.filled;
   if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
   return 1;
 }
 
-int SavePairFile(Call& call) {
+int SavePairFile(Call& call, std::string* why) {
   std::string& path = call.Small(0);
   call.String(1, path);
   AudioSystem& a = Sys(call);
-  if (a.pair.Size() < 1) return 0;
+  if (a.pair.Size() < 1) {
+    *why = kNoPair;
+    return 0;
+  }
   a.pair.filled = a.PairLength();
-  audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::WaveRate(call.rt())));
+  audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::UsableRate(call.rt())));
   call.SetWork(1, a.pair.filled);
   return 1;
 }
@@ -196,10 +212,13 @@ int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
 
 // Modes 12 and 13: the RC filters on the main wave with bank 0 (a3 != 0,
 // a4 samples, 0 for all) or on the pair.
-int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind) {
+int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) {
   AudioSystem& a = Sys(call);
   const std::int32_t rate = audio::WaveRate(call.rt());
-  if (rate < 1) return 0;
+  if (rate < 1) {
+    *why = "G_WAVE_RATE is not set";
+    return 0;
+  }
   std::span<std::int16_t> left;
   std::span<std::int16_t> right;
   if (c.a3 != 0) {
@@ -207,13 +226,17 @@ int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind) {
     left = a.stores.Main().first(static_cast<std::size_t>(n));
     right = a.stores.Bank(0).first(static_cast<std::size_t>(n));
   } else {
-    if (!a.pair.Exists()) return 0;
+    if (!a.pair.Exists()) {
+      *why = kNoPair;
+      return 0;
+    }
     const auto n = static_cast<std::size_t>(a.PairLength());
     left = std::span<std::int16_t>(a.pair.left).first(n);
     right = std::span<std::int16_t>(a.pair.right).first(n);
   }
   bool clipped = audio::RcFilter(left, kind, c.a1, c.a2, rate);
   clipped = audio::RcFilter(right, kind, c.a1, c.a2, rate) || clipped;
+  if (clipped) *why = "the mixed result clipped";
   return clipped ? -1 : 1;
 }
 
@@ -232,9 +255,10 @@ void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
   }
 }
 
-int RunCtrl(Call& call, std::int32_t mode) {
-  if (mode == 2) return LoadPairFile(call);
-  if (mode == 4) return SavePairFile(call);
+// The mode's result; `why` says what went wrong when it is not positive.
+int RunCtrl(Call& call, std::int32_t mode, std::string* why) {
+  if (mode == 2) return LoadPairFile(call, why);
+  if (mode == 4) return SavePairFile(call, why);
   if (mode == 3) return 1;
   CtrlArgs c;
   c.a1 = call.OptInt(1, 0);
@@ -243,7 +267,7 @@ int RunCtrl(Call& call, std::int32_t mode) {
   c.a4 = call.OptInt(4, 0);
   AudioSystem& a = Sys(call);
   switch (mode) {
-    case 0: return Allocate(call, c);
+    case 0: return Allocate(call, c, why);
     case 1:
       call.SetWork(1, a.recording ? 1 : 0);
       call.SetWork(2, a.length);
@@ -252,26 +276,38 @@ int RunCtrl(Call& call, std::int32_t mode) {
     case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return 1;
     case 7: DeleteFromPair(call, c.a1, c.a2); return 1;
     case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return 1;
-    case 10: return PairExtremes(call);
-    case 11: return ScalePair(call, c.a1, c.a2);
-    case 12: return Filter(call, c, audio::RcKind::kLowPass);
-    case 13: return Filter(call, c, audio::RcKind::kHighPass);
-    case 20: return SetVolumes(call, c.a1, c.a2);
+    case 10:
+    case 11: {
+      const int r = mode == 10 ? PairExtremes(call) : ScalePair(call, c.a1, c.a2);
+      if (r == 0) *why = kNoPair;
+      return r;
+    }
+    case 12: return Filter(call, c, audio::RcKind::kLowPass, why);
+    case 13: return Filter(call, c, audio::RcKind::kHighPass, why);
+    case 20:
+      if (SetVolumes(call, c.a1, c.a2) == 1) return 1;
+      *why = "volumes are 0 to 100 percent";
+      return 0;
     case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return 1;
     case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return 1;
     case 900:
       ReleasePair(call);
       a.pair.Free();
       return 1;
-    default: return 0;
+    default:
+      *why = "no such mode: " + std::to_string(mode);
+      return 0;
   }
 }
 
 // AudioCtrl mode, a1, a2, a3, a4 (modes 2 and 4: mode, file). G_ERROR is 0
-// when the mode's result is positive, else 1.
+// when the mode's result is positive, else 1 with the reason in G_ERR_TXT.
 void AudioCtrl(Call& call) {
   const std::int32_t mode = call.Int(0);
-  call.SetError(RunCtrl(call, mode) > 0 ? 0 : 1);
+  std::string why;
+  const bool ok = RunCtrl(call, mode, &why) > 0;
+  call.SetErrText(ok ? std::string_view{} : std::string_view{why});
+  call.SetError(ok ? 0 : 1);
 }
 
 constexpr Registration kAudioDeviceApis[] = {

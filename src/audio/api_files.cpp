@@ -1,6 +1,7 @@
 // The sound family, WAV files: loading into and saving from the banks, the
 // header dump, and the converters that work from file to file.
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "api/api_ids.hpp"
@@ -19,11 +20,23 @@ constexpr std::size_t kInfoTextMax = 4096;
 audio::AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
 std::uint32_t RateForWriting(Call& call) {
-  return static_cast<std::uint32_t>(audio::WaveRate(call.rt()));
+  return static_cast<std::uint32_t>(audio::UsableRate(call.rt()));
+}
+
+void Refuse(Call& call, std::string_view reason) {
+  call.SetErrText(reason);
+  call.SetError(1);
+}
+
+void Succeed(Call& call) {
+  call.SetErrText({});
+  call.SetError(0);
 }
 
 // LoadWaveF file, R count, [start = 0], [bank = -1], [skip = 0]. G_ERROR is
-// 1 when the file cannot be opened or is malformed (nothing is changed then).
+// 1, with the reason in G_ERR_TXT, when the bank does not exist, the file
+// cannot be opened, is malformed, has no data chunk or holds a format that
+// is not read (nothing is changed then).
 void LoadWaveF(Call& call) {
   std::string& path = call.Small(0);
   call.String(0, path);
@@ -34,19 +47,25 @@ void LoadWaveF(Call& call) {
   const std::int32_t skip = call.OptInt(4, 0);
   if (!audio::ValidBank(bank)) {
     call.WriteInt(out, 0);
+    Refuse(call, "no such bank: " + std::to_string(bank));
     return;
   }
   files::FilePtr f = files::Open(path, "rb");
   if (!f) {
+    const int error = errno;
     call.WriteInt(out, 0);
-    call.SetError(1);
+    Refuse(call, files::ErrorText(error));
     return;
   }
   audio::FileSource source(f.get());
   const audio::LoadResult r = audio::LoadWave(source, Sys(call).stores.Bank(bank), start, skip);
-  if (r.has_rate && !r.malformed) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
   call.WriteInt(out, r.count);
-  call.SetError(r.malformed ? 1 : 0);
+  if (!r.error.empty()) {
+    Refuse(call, r.error);
+    return;
+  }
+  if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
+  Succeed(call);
 }
 
 // SaveWaveF file, from, to, bits, [bank = -1]: a mono file of [from, to).
