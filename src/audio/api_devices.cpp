@@ -7,6 +7,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/filters.hpp"
 #include "audio/wav_file.hpp"
@@ -15,6 +16,8 @@
 
 namespace vx::api {
 namespace {
+
+using namespace audio_api;
 
 using audio::AudioSystem;
 using audio::WAVE_SAMPLES;
@@ -81,53 +84,51 @@ void ReleasePair(Call& call) {
   a.left = a.right = {};
 }
 
-int Allocate(Call& call, const CtrlArgs& c, std::string* why) {
+bool Allocate(Call& call, const CtrlArgs& c, std::string* why) {
   ReleasePair(call);
   AudioSystem& a = Sys(call);
   if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX || !a.pair.Allocate(c.a1)) {
     a.pair.Free();
     *why = "cannot allocate a buffer pair of " + std::to_string(c.a1) + " samples";
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int LoadPairFile(Call& call, std::string* why) {
-  std::string& path = call.Small(0);
-  call.String(1, path);
+bool LoadPairFile(Call& call, std::string* why) {
+  const std::string path = TextArg(call, 1);
   AudioSystem& a = Sys(call);
   if (!a.pair.Exists()) {
     *why = kNoPair;
-    return 0;
+    return false;
   }
   files::FilePtr f = files::Open(path, "rb");
   if (!f) {
     *why = files::ErrorText(errno);
-    return 0;
+    return false;
   }
   audio::FileSource source(f.get());
   const audio::PairLoadResult r = audio::LoadPair(source, a.pair);
   if (!r.ok) {
     *why = r.error;
-    return 0;
+    return false;
   }
   a.length = a.pair.filled;
   if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
-  return 1;
+  return true;
 }
 
-int SavePairFile(Call& call, std::string* why) {
-  std::string& path = call.Small(0);
-  call.String(1, path);
+bool SavePairFile(Call& call, std::string* why) {
+  const std::string path = TextArg(call, 1);
   AudioSystem& a = Sys(call);
   if (a.pair.Size() < 1) {
     *why = kNoPair;
-    return 0;
+    return false;
   }
   a.pair.filled = a.PairLength();
   audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::UsableRate(call.rt())));
   call.SetWork(1, a.pair.filled);
-  return 1;
+  return true;
 }
 
 // Modes 5 and 6: k < count samples between the pair (from `pair_at`) and
@@ -180,9 +181,9 @@ void CopyChannel(Call& call, bool right_onto_left, std::int32_t at, std::int32_t
   for (std::int64_t i = first; i < last; ++i) to[static_cast<std::size_t>(i)] = from[static_cast<std::size_t>(i)];
 }
 
-int PairExtremes(Call& call) {
+bool PairExtremes(Call& call) {
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) return false;
   std::int32_t hi = 0;
   std::int32_t lo = 0;
   for (std::int32_t i = 0; i < a.PairLength(); ++i) {
@@ -194,12 +195,12 @@ int PairExtremes(Call& call) {
   }
   call.SetWork(1, hi);
   call.SetWork(2, lo);
-  return 1;
+  return true;
 }
 
-int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
+bool ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) return false;
   denominator = std::max(denominator, 1);
   for (auto* side : {&a.pair.left, &a.pair.right}) {
     for (std::int32_t i = 0; i < a.PairLength(); ++i) {
@@ -207,17 +208,17 @@ int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
       s = audio::ClampSample(std::int64_t{s} * numerator / denominator);
     }
   }
-  return 1;
+  return true;
 }
 
 // Modes 12 and 13: the RC filters on the main wave with bank 0 (a3 != 0,
 // a4 samples, 0 for all) or on the pair.
-int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) {
+bool Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) {
   AudioSystem& a = Sys(call);
   const std::int32_t rate = audio::WaveRate(call.rt());
   if (rate < 1) {
     *why = "G_WAVE_RATE is not set";
-    return 0;
+    return false;
   }
   std::span<std::int16_t> left;
   std::span<std::int16_t> right;
@@ -228,7 +229,7 @@ int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) 
   } else {
     if (!a.pair.Exists()) {
       *why = kNoPair;
-      return 0;
+      return false;
     }
     const auto n = static_cast<std::size_t>(a.PairLength());
     left = std::span<std::int16_t>(a.pair.left).first(n);
@@ -237,16 +238,16 @@ int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) 
   bool clipped = audio::RcFilter(left, kind, c.a1, c.a2, rate);
   clipped = audio::RcFilter(right, kind, c.a1, c.a2, rate) || clipped;
   if (clipped) *why = "the mixed result clipped";
-  return clipped ? -1 : 1;
+  return !clipped;
 }
 
-int SetVolumes(Call& call, std::int32_t left, std::int32_t right) {
+bool SetVolumes(Call& call, std::int32_t left, std::int32_t right) {
   const auto valid = [](std::int32_t v) { return v >= 0 && v <= audio::VOLUME_PERCENT_MAX; };
-  if (!valid(left) || !valid(right)) return 0;
+  if (!valid(left) || !valid(right)) return false;
   AudioSystem& a = Sys(call);
   a.volume_left = left;
   a.volume_right = right;
-  return 1;
+  return true;
 }
 
 void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
@@ -255,11 +256,12 @@ void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
   }
 }
 
-// The mode's result; `why` says what went wrong when it is not positive.
-int RunCtrl(Call& call, std::int32_t mode, std::string* why) {
+// Whether the mode succeeded (its result was positive: the clipping of
+// modes 12 and 13, -1, counts as a failure); `why` says what went wrong.
+bool RunCtrl(Call& call, std::int32_t mode, std::string* why) {
   if (mode == 2) return LoadPairFile(call, why);
   if (mode == 4) return SavePairFile(call, why);
-  if (mode == 3) return 1;
+  if (mode == 3) return true;
   CtrlArgs c;
   c.a1 = call.OptInt(1, 0);
   c.a2 = call.OptInt(2, 0);
@@ -271,32 +273,32 @@ int RunCtrl(Call& call, std::int32_t mode, std::string* why) {
     case 1:
       call.SetWork(1, a.recording ? 1 : 0);
       call.SetWork(2, a.length);
-      return 1;
-    case 5: CopyWithPair(call, c.a1, c.a2, c.a3, true); return 1;
-    case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return 1;
-    case 7: DeleteFromPair(call, c.a1, c.a2); return 1;
-    case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return 1;
+      return true;
+    case 5: CopyWithPair(call, c.a1, c.a2, c.a3, true); return true;
+    case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return true;
+    case 7: DeleteFromPair(call, c.a1, c.a2); return true;
+    case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return true;
     case 10:
     case 11: {
-      const int r = mode == 10 ? PairExtremes(call) : ScalePair(call, c.a1, c.a2);
-      if (r == 0) *why = kNoPair;
-      return r;
+      const bool done = mode == 10 ? PairExtremes(call) : ScalePair(call, c.a1, c.a2);
+      if (!done) *why = kNoPair;
+      return done;
     }
     case 12: return Filter(call, c, audio::RcKind::kLowPass, why);
     case 13: return Filter(call, c, audio::RcKind::kHighPass, why);
     case 20:
-      if (SetVolumes(call, c.a1, c.a2) == 1) return 1;
+      if (SetVolumes(call, c.a1, c.a2)) return true;
       *why = "volumes are 0 to 100 percent";
-      return 0;
-    case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return 1;
-    case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return 1;
+      return false;
+    case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return true;
+    case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return true;
     case 900:
       ReleasePair(call);
       a.pair.Free();
-      return 1;
+      return true;
     default:
       *why = "no such mode: " + std::to_string(mode);
-      return 0;
+      return false;
   }
 }
 
@@ -305,7 +307,7 @@ int RunCtrl(Call& call, std::int32_t mode, std::string* why) {
 void AudioCtrl(Call& call) {
   const std::int32_t mode = call.Int(0);
   std::string why;
-  const bool ok = RunCtrl(call, mode, &why) > 0;
+  const bool ok = RunCtrl(call, mode, &why);
   call.SetErrText(ok ? std::string_view{} : std::string_view{why});
   call.SetError(ok ? 0 : 1);
 }

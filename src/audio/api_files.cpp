@@ -6,6 +6,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -13,6 +14,8 @@
 
 namespace vx::api {
 namespace {
+
+using namespace audio_api;
 
 // The longest text GetWaveFInfo gives a variable that is not a string.
 constexpr std::size_t kInfoTextMax = 4096;
@@ -23,23 +26,12 @@ std::uint32_t RateForWriting(Call& call) {
   return static_cast<std::uint32_t>(audio::UsableRate(call.rt()));
 }
 
-void Refuse(Call& call, std::string_view reason) {
-  call.SetErrText(reason);
-  call.SetError(1);
-}
-
-void Succeed(Call& call) {
-  call.SetErrText({});
-  call.SetError(0);
-}
-
 // LoadWaveF file, R count, [start = 0], [bank = -1], [skip = 0]. G_ERROR is
 // 1, with the reason in G_ERR_TXT, when the bank does not exist, the file
 // cannot be opened, is malformed, has no data chunk or holds a format that
 // is not read (nothing is changed then).
 void LoadWaveF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t out = call.Resource(1);
   if (out < 0) return;
   const std::int32_t start = call.OptInt(2, 0);
@@ -70,8 +62,7 @@ void LoadWaveF(Call& call) {
 
 // SaveWaveF file, from, to, bits, [bank = -1]: a mono file of [from, to).
 void SaveWaveF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t from = call.Int(1);
   const std::int32_t to = call.Int(2);
   const std::int32_t bits = call.Int(3);
@@ -85,8 +76,7 @@ void SaveWaveF(Call& call) {
 // SaveWaveFGls file, from, to, threshold: the main wave's range without its
 // quiet ends, 16-bit mono.
 void SaveWaveFGls(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t from = call.Int(1);
   const std::int32_t to = call.Int(2);
   const std::int32_t threshold = call.Int(3);
@@ -100,8 +90,7 @@ void SaveWaveFGls(Call& call) {
 
 // GetWaveFInfo file, R text: the file's headers as text.
 void GetWaveFInfo(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t out = call.Resource(1);
   if (out < 0) return;
   const ResourceEntry& entry = call.rt().program.Resource(out);
@@ -119,10 +108,8 @@ void GetWaveFInfo(Call& call) {
 
 // ConvWaveF in, out: 16-bit stereo to mono.
 void ConvWaveF(Call& call) {
-  std::string& in = call.Small(0);
-  call.String(0, in);
-  std::string& out = call.Small(1);
-  call.String(1, out);
+  const std::string in = TextArg(call, 0);
+  const std::string out = TextArg(call, 1);
   std::string log;
   audio::ConvertToMono(in, out, Sys(call).stores, &log);
   if (!log.empty()) call.AppendDebugLog(log);
@@ -130,22 +117,17 @@ void ConvWaveF(Call& call) {
 
 // VolChgF in, out, k: a 16-bit file through the soft limiter with gain k.
 void VolChgF(Call& call) {
-  std::string& in = call.Small(0);
-  call.String(0, in);
-  std::string& out = call.Small(1);
-  call.String(1, out);
+  const std::string in = TextArg(call, 0);
+  const std::string out = TextArg(call, 1);
   const double k = call.Double(2);
   audio::ChangeVolume(in, out, k, Sys(call).stores);
 }
 
 // JntWaveF a, b, out: a followed by b.
 void JntWaveF(Call& call) {
-  std::string& a = call.Small(0);
-  call.String(0, a);
-  std::string& b = call.Small(1);
-  call.String(1, b);
-  std::string& out = call.Small(2);
-  call.String(2, out);
+  const std::string a = TextArg(call, 0);
+  const std::string b = TextArg(call, 1);
+  const std::string out = TextArg(call, 2);
   audio::JoinWaves(a, b, out);
 }
 

@@ -16,6 +16,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/signal.hpp"
 #include "audio/wav_file.hpp"
@@ -26,6 +27,8 @@
 
 namespace vx::api {
 namespace {
+
+using namespace audio_api;
 
 using audio::ClampSample;
 using audio::WAVE_SAMPLES;
@@ -48,16 +51,6 @@ bool Range(std::int32_t bank, std::int32_t from, std::int32_t* to) {
 std::span<std::int16_t> Slice(Call& call, std::int32_t bank, std::int32_t from, std::int32_t to) {
   return Sys(call).stores.Bank(bank).subspan(static_cast<std::size_t>(from),
                                              static_cast<std::size_t>(to - from));
-}
-
-void Refuse(Call& call, std::string_view reason) {
-  call.SetErrText(reason);
-  call.SetError(1);
-}
-
-void Succeed(Call& call) {
-  call.SetErrText({});
-  call.SetError(0);
 }
 
 bool ValidBankOrRefuse(Call& call, std::int32_t bank) {
@@ -101,8 +94,10 @@ void MkWaveSPC(Call& call) {
   const double gain = call.OptDouble(4, 1.0);
   if (!ValidBankOrRefuse(call, bank) || !SpectraAvailable(call)) return;
   for (std::int32_t r = 0; r < rows; ++r) {
-    SpectrumRowFrom(call, r, bank, static_cast<std::int32_t>(std::clamp<std::int64_t>(
-                                       std::int64_t{from} + std::int64_t{r} * step, -1, WAVE_SAMPLES)),
+    // A frame wholly before or after the store is all zeros wherever it starts.
+    const std::int64_t start = std::int64_t{from} + std::int64_t{r} * step;
+    SpectrumRowFrom(call, r, bank,
+                    static_cast<std::int32_t>(std::clamp<std::int64_t>(start, -audio::SPECTRUM_FRAME, WAVE_SAMPLES)),
                     gain);
   }
   call.SetWork(1, rows);
@@ -376,10 +371,7 @@ void WaveToMask(Call& call) {
 
 graphics::Paint PaintOf(Call& call, std::int32_t colour) {
   graphics::Paint p;
-  p.color = colour < 0 ? call.rt().vram.DrawColor()
-                       : graphics::Color{static_cast<std::uint8_t>(colour >> 16),
-                                         static_cast<std::uint8_t>(colour >> 8),
-                                         static_cast<std::uint8_t>(colour)};
+  p.color = colour < 0 ? call.rt().vram.DrawColor() : graphics::FromPacked(static_cast<std::uint32_t>(colour));
   return p;
 }
 
@@ -499,8 +491,7 @@ std::string ReadSound(std::string_view path, audio::DeviceFormat* format, std::v
 }
 
 void PlaySound(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t flags = call.OptInt(1, 0);
   audio::AudioSystem& a = Sys(call);
   a.sound.reset();

@@ -12,6 +12,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -19,6 +20,8 @@
 
 namespace vx::api {
 namespace {
+
+using namespace audio_api;
 
 using audio::ClampSample;
 using audio::WAVE_SAMPLES;
@@ -385,8 +388,7 @@ void GetWSpctAtWv(Call& call) {
 
 // LoadSpctF file: up to 170 rows of raw bytes into the table.
 void LoadSpctF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   files::FilePtr f = files::Open(path, "rb");
   if (!f) return;
   auto table = Sys(call).stores.SpectrumTable();
@@ -395,8 +397,7 @@ void LoadSpctF(Call& call) {
 
 // SaveSpctF file, rows: the first rows rows, raw.
 void SaveSpctF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t rows = std::clamp(call.Int(1), 0, audio::SPECTRUM_ROWS);
   files::FilePtr f = files::Open(path, "wb");
   if (!f) return;

@@ -715,8 +715,9 @@ int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view
   Put32(h.data() + 4, WAV_HEADER_BYTES - 8 + total32 + (total32 & 1u));
   std::memcpy(h.data() + 12, "fmt ", 4);
   Put32(h.data() + 16, WAV_FMT_SIZE);
+  // The first 16 bytes of A's format, and no extension (bytes 36-37 stay
+  // 0), whatever A's fmt chunk carried.
   std::memcpy(h.data() + 20, a.walk.first_data_format.raw.data(), 16);
-  Put16(h.data() + 36, 0);  // no format extension, whatever A's fmt chunk carried
   std::memcpy(h.data() + 38, "data", 4);
   Put32(h.data() + 42, total32);
   Writer w(out.get());
