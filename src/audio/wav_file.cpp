@@ -359,15 +359,14 @@ WaveWalk WalkWave(ByteSource& source) {
   while (ReadChunkHeader(source, &h)) {
     const std::uint64_t body = source.Tell();
     const bool is_data = IdIs(h.id.data(), "data");
-    bool streamed = false;
     if (body + h.size > source.Size()) {
       if (!is_data || !IsStreamingSize(h.size)) {
         walk.status = WalkStatus::kMalformed;  // truncated, or a size beyond the file
         walk.problem = "a chunk runs past the end of the file";
         return walk;
       }
+      // A streamed data chunk: what the file holds.
       h.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(source.Size() - body, 0xFFFFFFFFu));
-      streamed = true;
     }
     if (IdIs(h.id.data(), "fmt ")) {
       if (h.size <= FMT_RECORD_BYTES) {
@@ -394,7 +393,6 @@ WaveWalk WalkWave(ByteSource& source) {
       DataChunk d;
       d.offset = body;
       d.size = h.size;
-      d.streamed = streamed;
       d.has_format = walk.has_format;
       d.format = f.format;
       d.code = f.Code();

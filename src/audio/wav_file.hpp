@@ -116,7 +116,6 @@ std::int16_t DecodeSample(SampleCoding coding, const std::uint8_t* p);
 struct DataChunk {
   std::uint64_t offset = 0;  // of the first data byte
   std::uint32_t size = 0;    // to the end of the file for a streamed chunk
-  bool streamed = false;     // the file gave a placeholder size
   bool has_format = false;
   std::uint16_t format = 0;
   std::uint16_t code = 0;    // WaveFormat::Code()
