@@ -400,8 +400,8 @@ double Match(std::span<const double> in, std::int64_t candidate, std::span<const
   double sum = 0.0;
   const auto size = static_cast<std::int64_t>(in.size());
   for (std::size_t j = 0; j < target.size(); j += stride) {
-    const std::int64_t k = candidate + static_cast<std::int64_t>(j);
-    if (k >= 0 && k < size) sum += in[static_cast<std::size_t>(k)] * target[j];
+    const std::int64_t k = candidate + static_cast<std::int64_t>(j);  // candidates start at 0 or later
+    if (k < size) sum += in[static_cast<std::size_t>(k)] * target[j];
   }
   return sum;
 }
@@ -425,7 +425,8 @@ void TimeStretch(std::span<const double> in, double rate, std::span<double> out)
   }
   std::vector<double> sum(length, 0.0), weight(length, 0.0);
   std::vector<double> target(hop);
-  auto at = [&](std::int64_t k) { return k >= 0 && k < input ? in[static_cast<std::size_t>(k)] : 0.0; };
+  // Segments start at 0 or later, so only the end needs a check.
+  auto at = [&](std::int64_t k) { return k < input ? in[static_cast<std::size_t>(k)] : 0.0; };
   // A segment may run past the end of the input by half its length; what
   // lies past the end adds neither sound nor weight, so the last samples
   // come whole from the segments that still have input there.
