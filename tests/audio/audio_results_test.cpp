@@ -920,5 +920,69 @@ TEST_F(AudioResultsTest, RecordingStereoAndIntoThePair) {
   EXPECT_FALSE(A().input_open);
 }
 
+TEST_F(AudioResultsTest, FileConvertersByName) {
+  SetRate(8000);
+  for (int i = 0; i < 6; ++i) Main(i) = static_cast<std::int16_t>(1000 * i - 2500);
+  Call("AudioCtrl", "0, 3");
+  A().pair.left = {100, -301, 32767};
+  A().pair.right = {50, 1, 32767};
+  A().length = 3;
+  Call("AudioCtrl", "4, \"" + folder.Path("stereo.wav") + "\"");
+  Call("SaveWaveF", "\"" + folder.Path("mono.wav") + "\", 0, 6, 16");
+  Call("ConvWaveF", "\"" + folder.Path("stereo.wav") + "\", \"" + folder.Path("down.wav") + "\"");
+  const std::string down = folder.Read("down.wav");
+  ASSERT_EQ(down.size(), 46u + 6u);
+  EXPECT_EQ(down.substr(46), std::string("\x4b\x00\x6a\xff\xff\x7f", 6));  // 75, -150, 32767
+  EXPECT_EQ(Text(sysvar::G_DEBUG_LOG).substr(Text(sysvar::G_DEBUG_LOG).size() - 4), "3 \r\n");
+  Call("VolChgF", "\"" + folder.Path("mono.wav") + "\", \"" + folder.Path("loud.wav") + "\", 3");
+  const std::string loud = folder.Read("loud.wav");
+  ASSERT_EQ(loud.size(), 46u + 12u);
+  const auto sample = [&](const std::string& f, int k) {
+    return static_cast<std::int16_t>(static_cast<std::uint8_t>(f[46 + 2 * k]) | (static_cast<std::uint8_t>(f[47 + 2 * k]) << 8));
+  };
+  EXPECT_EQ(sample(loud, 5), audio::ClampSample(32760 - 32760.0 * 32760 / (2500.0 * 3 + 32760)));
+  EXPECT_EQ(sample(loud, 0), audio::ClampSample(-(32760 - 32760.0 * 32760 / (32760 - (-2500.0 * 3)))));
+  Call("JntWaveF", "\"" + folder.Path("mono.wav") + "\", \"" + folder.Path("loud.wav") + "\", \"" +
+                       folder.Path("joined.wav") + "\"");
+  const std::string joined = folder.Read("joined.wav");
+  ASSERT_EQ(joined.size(), 46u + 24u);
+  EXPECT_EQ(sample(joined, 0), -2500);
+  EXPECT_EQ(sample(joined, 6), sample(loud, 0));
+}
+
+TEST_F(AudioResultsTest, TheFirstVariableCanTakeResults) {
+  // U_V1 is the first resource of every program: an output like any other.
+  const std::int32_t first = 0;
+  ASSERT_EQ(std::string(rt.program.Resource(first).name.data()), "U_V1");
+  auto probe = [&](const std::string& api, const std::string& args) {
+    values::SetLong(rt, first, 12345);
+    Call(api, args);
+    return Long(first);
+  };
+  SetRate(8000);
+  Main(3) = 42;
+  EXPECT_EQ(probe("GetWElem", "3, U_V1"), 42);
+  Put(1, 0, {5, -5});
+  EXPECT_EQ(probe("GetWaveLevel", "1, 0, 2, U_V1"), 10);
+  Real(9) = 7.9;
+  EXPECT_EQ(probe("GetRealWE", "9, U_V1"), 7);
+  A().stores.SetSpectrum(1, 1, 99);
+  EXPECT_EQ(probe("GetWSpct", "1, 1, U_V1"), 99);
+  EXPECT_EQ(probe("GetWSpctAtWv", "1, 220, U_V1"), 99);
+  Call("MkTone", "2, 0, 800, 1000, 10000");
+  EXPECT_EQ(probe("SpectAnalyze", "2, 0, 800, U_V1"), 1000);
+  EXPECT_EQ(probe("FrqChk", "2, 0, 800, U_V1"), 1000);
+  EXPECT_EQ(probe("IsPlayNow", "U_V1"), 0);
+  EXPECT_EQ(probe("AudioInfo", "U_V1"), 0);
+  EXPECT_EQ(probe("GetWaveFInfo", "\"" + folder.Path("none.wav") + "\", U_V1"), 0);
+  std::vector<std::int16_t> samples = {1, 2, 3};
+  ASSERT_TRUE(audio::SaveWave(folder.Path("three.wav"), samples, 16, 8000));
+  EXPECT_EQ(probe("LoadWaveF", "\"" + folder.Path("three.wav") + "\", U_V1"), 3);
+  EXPECT_EQ(probe("GetWaveFInfo", "\"" + folder.Path("three.wav") + "\", U_V1"), 0);
+  values::SetDouble(rt, d, 5.0);
+  Call("SpectAnalyze", "2, 0, 800, U_V1, D");
+  EXPECT_NEAR(Double(d), 20 * std::log10(10000 / 32768.0), 0.01);
+}
+
 }  // namespace
 }  // namespace vx::test

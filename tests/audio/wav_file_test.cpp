@@ -577,5 +577,108 @@ TEST_F(WavFileTest, PairLoadDecodesBothChannels) {
   EXPECT_EQ(pair.filled, 2);
 }
 
+TEST_F(WavFileTest, QuietEndsCountFromTheLastSample) {
+  auto wave = stores.Main();
+  // Six loud samples right at the end: the sixth from the end starts the
+  // end margin, so nothing is cut at the end; the start is cut at the last.
+  for (int i = 9994; i < 10000; ++i) wave[static_cast<std::size_t>(i)] = -500;
+  std::int32_t first = 0, last = 0;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 9999 - 2205);
+  EXPECT_EQ(last, 10000);
+  // Six loud samples right at the start, the rest quiet.
+  std::fill(wave.begin(), wave.end(), std::int16_t{0});
+  for (int i = 3000; i < 3006; ++i) wave[static_cast<std::size_t>(i)] = 101;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 3000);
+  EXPECT_EQ(last, 3000 + 2205);
+  // At the threshold is quiet.
+  for (int i = 3000; i < 3006; ++i) wave[static_cast<std::size_t>(i)] = 100;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 10000 - 2205);
+  // Ranges clamp to the store; an empty one is valid.
+  ASSERT_TRUE(audio::QuietCutRange(wave, 524000, 600000, 100, &first, &last));
+  EXPECT_EQ(last, WAVE_SAMPLES);
+  ASSERT_TRUE(audio::QuietCutRange(wave, 77, 77, 100, &first, &last));
+  EXPECT_EQ(first, 77);
+  EXPECT_EQ(last, 77);
+}
+
+TEST_F(WavFileTest, DecodingPicksChannelsAndStaysInsideItsTargets) {
+  const std::string file = Riff(Chunk("fmt ", FmtOf(1, 3, 8000, 16)) + Chunk("data", Pcm16({1, 2, 3, 4, 5, 6, 7, 8, 9})));
+  const std::vector<std::uint8_t> bytes = Bytes(file);
+  audio::MemorySource source(bytes);
+  const audio::WaveWalk walk = audio::WalkWave(source);
+  ASSERT_EQ(walk.data.size(), 1u);
+  const audio::DataChunk& chunk = walk.data[0];
+  std::vector<std::int16_t> a(3, -1), b(3, -1);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 2, a, 1, b), 3u);
+  EXPECT_EQ(a, (std::vector<std::int16_t>{3, 6, 9}));
+  EXPECT_EQ(b, (std::vector<std::int16_t>{2, 5, 8}));
+  // Channels past the frame: nothing.
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 3, a, 0, b), 0u);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, a, 3, b), 0u);
+  // No more than the targets hold, nor than the source has.
+  std::vector<std::int16_t> two(2, -1), one(1, -1);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, two, 1, {}), 2u);
+  EXPECT_EQ(two, (std::vector<std::int16_t>{1, 4}));
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, two, 1, one), 1u);
+  ASSERT_TRUE(source.Seek(chunk.offset + 12));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, a, 1, {}), 1u);
+  EXPECT_EQ(a[0], 7);
+  EXPECT_EQ(chunk.FrameBytes(), 6u);
+  EXPECT_TRUE(chunk.Readable());
+  audio::DataChunk unknown = chunk;
+  unknown.coding = audio::SampleCoding::kNone;
+  EXPECT_FALSE(unknown.Readable());
+  EXPECT_EQ(unknown.FrameBytes(), 0u);
+  EXPECT_EQ(audio::ReadDecoded(source, unknown, 3, 0, a, 1, {}), 0u);
+}
+
+TEST_F(WavFileTest, ConvertersWorkInBlocksAndStopAtTheirChunk) {
+  // More frames than one block, and a chunk after the data that must not
+  // be read as samples.
+  const std::size_t frames = audio::CONVERT_BLOCK_FRAMES + 3;
+  std::string data;
+  data.reserve(frames * 4);
+  for (std::size_t i = 0; i < frames; ++i) {
+    const auto l = static_cast<std::int16_t>(i % 20000);
+    const auto r = static_cast<std::int16_t>(-static_cast<std::int16_t>(i % 7) * 1000 - 1);
+    data += U16(static_cast<std::uint16_t>(l)) + U16(static_cast<std::uint16_t>(r));
+  }
+  folder.Write("long.wav", Riff(Chunk("fmt ", Fmt(2, 8000, 16)) + Chunk("data", data) + Chunk("LIST", std::string(400, '\x7f'))));
+  std::string log;
+  ASSERT_EQ(audio::ConvertToMono(folder.Path("long.wav"), folder.Path("mono.wav"), stores, &log), 1);
+  EXPECT_EQ(log, std::to_string(frames) + " \r\n");
+  const std::string mono = folder.Read("mono.wav");
+  ASSERT_EQ(mono.size(), 46 + frames * 2);
+  const auto samples = Le16Samples(mono.substr(46));
+  const std::size_t block = audio::CONVERT_BLOCK_FRAMES;
+  for (std::size_t i : {std::size_t{0}, std::size_t{1}, block - 1, block, frames - 1}) {
+    const int l = static_cast<int>(i % 20000);
+    const int r = -static_cast<int>(i % 7) * 1000 - 1;
+    EXPECT_EQ(samples[i], (l + r) / 2) << i;
+  }
+  // VolChgF: every sample of every channel, in blocks of a bank.
+  const std::size_t count = static_cast<std::size_t>(WAVE_SAMPLES) + 5;
+  std::string pcm;
+  pcm.reserve(count * 2);
+  for (std::size_t i = 0; i < count; ++i) pcm += U16(static_cast<std::uint16_t>(i % 3000));
+  folder.Write("big.wav", Riff(Chunk("fmt ", Fmt(1, 8000, 16)) + Chunk("data", pcm) + Chunk("LIST", std::string(400, '\x7f'))));
+  ASSERT_EQ(audio::ChangeVolume(folder.Path("big.wav"), folder.Path("soft.wav"), 0.5, stores), 1);
+  const std::string soft = folder.Read("soft.wav");
+  ASSERT_EQ(soft.size(), 46 + count * 2);
+  const auto limited = Le16Samples(soft.substr(46));
+  for (std::size_t i : {std::size_t{1}, std::size_t{2999}, static_cast<std::size_t>(WAVE_SAMPLES), count - 1}) {
+    const double x = static_cast<double>(i % 3000);
+    EXPECT_EQ(limited[i], audio::ClampSample(x > 0 ? 32760 - 32760.0 * 32760 / (x * 0.5 + 32760) : 0.0)) << i;
+  }
+}
+
 }  // namespace
 }  // namespace vx::test
