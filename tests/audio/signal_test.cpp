@@ -134,6 +134,12 @@ TEST(SignalTest, StrongestComponentBetweenBinsAndOnThem) {
   audio::SpectralPeak peak;
   ASSERT_TRUE(audio::StrongestComponent(offset, &peak));
   EXPECT_NEAR(peak.bin, 300.25, 1e-3);
+  // Over a short range the whole mean must come out: a DC residue of a few
+  // hundredths of the offset would outweigh a weak tone in bin 1.
+  auto short_offset = Tone(5.3 / 64, 64, 200);
+  for (auto& s : short_offset) s = static_cast<std::int16_t>(s + 20000);
+  ASSERT_TRUE(audio::StrongestComponent(short_offset, &peak));
+  EXPECT_NEAR(peak.bin, 5.3, 0.05);
   // Near half the length: the last whole bin below it is still searched.
   const auto high = Tone(3998.6 / 8000, 8000, 12000);
   ASSERT_TRUE(audio::StrongestComponent(high, &peak));
