@@ -1,9 +1,13 @@
 // Arbitrary bytes as a WAV file: the loader into a bank (start and skip
 // from the first 8 bytes), the buffer-pair loader and the header dump
-// (capacity from the same bytes). Nothing may be read or written outside
-// the data, the bank or the pair, and the results must stay in range.
+// (capacity from the same bytes), through every coding the readers decode
+// (8- to 32-bit PCM, floats, A-law, mu-law, extensible) and streamed data
+// sizes. Nothing may be read or written outside the data, the bank or the
+// pair, the results must stay in range, and a refused file must load
+// nothing and say why.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 
@@ -36,6 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (r.count < 0 || r.count > WAVE_SAMPLES) std::abort();
   if (r.count > 0 && static_cast<std::int64_t>(std::max(start, 0)) + r.count > WAVE_SAMPLES) std::abort();
   if (r.malformed && r.count != 0) std::abort();
+  if (!r.error.empty() && r.count != 0) std::abort();
+  if (r.malformed && r.error.empty()) std::abort();
+
+  // The walk and the decoder on their own: every data chunk it reports lies
+  // within the bytes (or runs to their end), and decoding it stays inside.
+  MemorySource walked(file);
+  const WaveWalk walk = WalkWave(walked);
+  for (const DataChunk& chunk : walk.data) {
+    if (chunk.offset + chunk.size > file.size()) std::abort();
+    if (!chunk.Readable() || !walked.Seek(chunk.offset)) continue;
+    static std::int16_t left[64], right[64];
+    const std::size_t frames = std::min<std::size_t>(chunk.size / chunk.FrameBytes(), 64);
+    if (ReadDecoded(walked, chunk, frames, chunk.channels - 1u, left, 0, right) > frames) std::abort();
+  }
 
   MemorySource again(file);
   LoadPair(again, pair);

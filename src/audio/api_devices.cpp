@@ -7,6 +7,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/filters.hpp"
 #include "audio/wav_file.hpp"
@@ -16,8 +17,12 @@
 namespace vx::api {
 namespace {
 
+using namespace audio_api;
+
 using audio::AudioSystem;
 using audio::WAVE_SAMPLES;
+
+constexpr const char* kNoPair = "no buffer pair (AudioCtrl mode 0 makes one)";
 
 AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
@@ -79,43 +84,57 @@ void ReleasePair(Call& call) {
   a.left = a.right = {};
 }
 
-int Allocate(Call& call, const CtrlArgs& c) {
+bool Allocate(Call& call, const CtrlArgs& c, std::string* why) {
   ReleasePair(call);
   AudioSystem& a = Sys(call);
-  if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX) {
+  if (c.a1 < 1 || c.a1 > audio::PAIR_SAMPLES_MAX || !a.pair.Allocate(c.a1)) {
     a.pair.Free();
-    return 0;
+    *why = "cannot allocate a buffer pair of " + std::to_string(c.a1) + " samples";
+    return false;
   }
-  return a.pair.Allocate(c.a1) ? 1 : 0;
+  return true;
 }
 
-int LoadPairFile(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(1, path);
+bool LoadPairFile(Call& call, std::string* why) {
+  const std::string path = TextArg(call, 1);
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) {
+    *why = kNoPair;
+    return false;
+  }
   files::FilePtr f = files::Open(path, "rb");
-  if (!f) return 0;
+  if (!f) {
+    *why = files::ErrorText(errno);
+    return false;
+  }
   audio::FileSource source(f.get());
   const audio::PairLoadResult r = audio::LoadPair(source, a.pair);
-  if (!r.ok) return 0;
+  if (!r.ok) {
+    *why = r.error;
+    return false;
+  }
   a.length = a.pair.filled;
   if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
-  return 1;
+  return true;
 }
 
-int SavePairFile(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(1, path);
+bool SavePairFile(Call& call, std::string* why) {
+  const std::string path = TextArg(call, 1);
   AudioSystem& a = Sys(call);
-  if (a.pair.Size() < 1) return 0;
+  if (a.pair.Size() < 1) {
+    *why = kNoPair;
+    return false;
+  }
   a.pair.filled = a.PairLength();
   int error = 0;
   const bool saved =
-      audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::WaveRate(call.rt())), &error);
+      audio::SavePair(path, a.pair, static_cast<std::uint32_t>(audio::UsableRate(call.rt())), &error);
   call.SetWork(1, a.pair.filled);
-  if (!saved) call.SetErrText(files::ErrorText(error != 0 ? error : EIO));
-  return saved ? 1 : 0;
+  if (!saved) {
+    *why = files::ErrorText(error != 0 ? error : EIO);
+    return false;
+  }
+  return true;
 }
 
 // Modes 5 and 6: k < count samples between the pair (from `pair_at`) and
@@ -168,9 +187,9 @@ void CopyChannel(Call& call, bool right_onto_left, std::int32_t at, std::int32_t
   for (std::int64_t i = first; i < last; ++i) to[static_cast<std::size_t>(i)] = from[static_cast<std::size_t>(i)];
 }
 
-int PairExtremes(Call& call) {
+bool PairExtremes(Call& call) {
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) return false;
   std::int32_t hi = 0;
   std::int32_t lo = 0;
   for (std::int32_t i = 0; i < a.PairLength(); ++i) {
@@ -182,12 +201,12 @@ int PairExtremes(Call& call) {
   }
   call.SetWork(1, hi);
   call.SetWork(2, lo);
-  return 1;
+  return true;
 }
 
-int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
+bool ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
   AudioSystem& a = Sys(call);
-  if (!a.pair.Exists()) return 0;
+  if (!a.pair.Exists()) return false;
   denominator = std::max(denominator, 1);
   for (auto* side : {&a.pair.left, &a.pair.right}) {
     for (std::int32_t i = 0; i < a.PairLength(); ++i) {
@@ -195,15 +214,18 @@ int ScalePair(Call& call, std::int32_t numerator, std::int32_t denominator) {
       s = audio::ClampSample(std::int64_t{s} * numerator / denominator);
     }
   }
-  return 1;
+  return true;
 }
 
 // Modes 12 and 13: the RC filters on the main wave with bank 0 (a3 != 0,
 // a4 samples, 0 for all) or on the pair.
-int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind) {
+bool Filter(Call& call, const CtrlArgs& c, audio::RcKind kind, std::string* why) {
   AudioSystem& a = Sys(call);
   const std::int32_t rate = audio::WaveRate(call.rt());
-  if (rate < 1) return 0;
+  if (rate < 1) {
+    *why = "G_WAVE_RATE is not set";
+    return false;
+  }
   std::span<std::int16_t> left;
   std::span<std::int16_t> right;
   if (c.a3 != 0) {
@@ -211,23 +233,27 @@ int Filter(Call& call, const CtrlArgs& c, audio::RcKind kind) {
     left = a.stores.Main().first(static_cast<std::size_t>(n));
     right = a.stores.Bank(0).first(static_cast<std::size_t>(n));
   } else {
-    if (!a.pair.Exists()) return 0;
+    if (!a.pair.Exists()) {
+      *why = kNoPair;
+      return false;
+    }
     const auto n = static_cast<std::size_t>(a.PairLength());
     left = std::span<std::int16_t>(a.pair.left).first(n);
     right = std::span<std::int16_t>(a.pair.right).first(n);
   }
   bool clipped = audio::RcFilter(left, kind, c.a1, c.a2, rate);
   clipped = audio::RcFilter(right, kind, c.a1, c.a2, rate) || clipped;
-  return clipped ? -1 : 1;
+  if (clipped) *why = "the mixed result clipped";
+  return !clipped;
 }
 
-int SetVolumes(Call& call, std::int32_t left, std::int32_t right) {
+bool SetVolumes(Call& call, std::int32_t left, std::int32_t right) {
   const auto valid = [](std::int32_t v) { return v >= 0 && v <= audio::VOLUME_PERCENT_MAX; };
-  if (!valid(left) || !valid(right)) return 0;
+  if (!valid(left) || !valid(right)) return false;
   AudioSystem& a = Sys(call);
   a.volume_left = left;
   a.volume_right = right;
-  return 1;
+  return true;
 }
 
 void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
@@ -236,10 +262,12 @@ void SetBufferSamples(std::int32_t samples, std::int32_t* setting) {
   }
 }
 
-int RunCtrl(Call& call, std::int32_t mode) {
-  if (mode == 2) return LoadPairFile(call);
-  if (mode == 4) return SavePairFile(call);
-  if (mode == 3) return 1;
+// Whether the mode succeeded (its result was positive: the clipping of
+// modes 12 and 13, -1, counts as a failure); `why` says what went wrong.
+bool RunCtrl(Call& call, std::int32_t mode, std::string* why) {
+  if (mode == 2) return LoadPairFile(call, why);
+  if (mode == 4) return SavePairFile(call, why);
+  if (mode == 3) return true;
   CtrlArgs c;
   c.a1 = call.OptInt(1, 0);
   c.a2 = call.OptInt(2, 0);
@@ -247,35 +275,47 @@ int RunCtrl(Call& call, std::int32_t mode) {
   c.a4 = call.OptInt(4, 0);
   AudioSystem& a = Sys(call);
   switch (mode) {
-    case 0: return Allocate(call, c);
+    case 0: return Allocate(call, c, why);
     case 1:
       call.SetWork(1, a.recording ? 1 : 0);
       call.SetWork(2, a.length);
-      return 1;
-    case 5: CopyWithPair(call, c.a1, c.a2, c.a3, true); return 1;
-    case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return 1;
-    case 7: DeleteFromPair(call, c.a1, c.a2); return 1;
-    case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return 1;
-    case 10: return PairExtremes(call);
-    case 11: return ScalePair(call, c.a1, c.a2);
-    case 12: return Filter(call, c, audio::RcKind::kLowPass);
-    case 13: return Filter(call, c, audio::RcKind::kHighPass);
-    case 20: return SetVolumes(call, c.a1, c.a2);
-    case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return 1;
-    case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return 1;
+      return true;
+    case 5: CopyWithPair(call, c.a1, c.a2, c.a3, true); return true;
+    case 6: CopyWithPair(call, c.a2, c.a1, c.a3, false); return true;
+    case 7: DeleteFromPair(call, c.a1, c.a2); return true;
+    case 8: CopyChannel(call, c.a1 != 0, c.a2, c.a3); return true;
+    case 10:
+    case 11: {
+      const bool done = mode == 10 ? PairExtremes(call) : ScalePair(call, c.a1, c.a2);
+      if (!done) *why = kNoPair;
+      return done;
+    }
+    case 12: return Filter(call, c, audio::RcKind::kLowPass, why);
+    case 13: return Filter(call, c, audio::RcKind::kHighPass, why);
+    case 20:
+      if (SetVolumes(call, c.a1, c.a2)) return true;
+      *why = "volumes are 0 to 100 percent";
+      return false;
+    case 21: SetBufferSamples(c.a1, &a.rec_buffer_samples); return true;
+    case 22: SetBufferSamples(c.a1, &a.play_buffer_samples); return true;
     case 900:
       ReleasePair(call);
       a.pair.Free();
-      return 1;
-    default: return 0;
+      return true;
+    default:
+      *why = "no such mode: " + std::to_string(mode);
+      return false;
   }
 }
 
 // AudioCtrl mode, a1, a2, a3, a4 (modes 2 and 4: mode, file). G_ERROR is 0
-// when the mode's result is positive, else 1.
+// when the mode's result is positive, else 1 with the reason in G_ERR_TXT.
 void AudioCtrl(Call& call) {
   const std::int32_t mode = call.Int(0);
-  call.SetError(RunCtrl(call, mode) > 0 ? 0 : 1);
+  std::string why;
+  const bool ok = RunCtrl(call, mode, &why);
+  call.SetErrText(ok ? std::string_view{} : std::string_view{why});
+  call.SetError(ok ? 0 : 1);
 }
 
 constexpr Registration kAudioDeviceApis[] = {

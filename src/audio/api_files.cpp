@@ -1,11 +1,13 @@
 // The sound family, WAV files: loading into and saving from the banks, the
 // header dump, and the converters that work from file to file.
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
 #include "api/os_results.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -14,13 +16,15 @@
 namespace vx::api {
 namespace {
 
+using namespace audio_api;
+
 // The longest text GetWaveFInfo gives a variable that is not a string.
 constexpr std::size_t kInfoTextMax = 4096;
 
 audio::AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
 std::uint32_t RateForWriting(Call& call) {
-  return static_cast<std::uint32_t>(audio::WaveRate(call.rt()));
+  return static_cast<std::uint32_t>(audio::UsableRate(call.rt()));
 }
 
 // The writers' G_ERROR: 0 when `written`, else 1, with the system's reason
@@ -31,10 +35,11 @@ void ReportWritten(Call& call, bool written, int write_error) {
 }
 
 // LoadWaveF file, R count, [start = 0], [bank = -1], [skip = 0]. G_ERROR is
-// 1 when the file cannot be opened or is malformed (nothing is changed then).
+// 1, with the reason in G_ERR_TXT, when the bank does not exist, the file
+// cannot be opened, is malformed, has no data chunk or holds a format that
+// is not read (nothing is changed then).
 void LoadWaveF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t out = call.Resource(1);
   if (out < 0) return;
   const std::int32_t start = call.OptInt(2, 0);
@@ -42,25 +47,30 @@ void LoadWaveF(Call& call) {
   const std::int32_t skip = call.OptInt(4, 0);
   if (!audio::ValidBank(bank)) {
     call.WriteInt(out, 0);
+    Refuse(call, "no such bank: " + std::to_string(bank));
     return;
   }
   files::FilePtr f = files::Open(path, "rb");
   if (!f) {
+    const int error = errno;
     call.WriteInt(out, 0);
-    call.SetError(1);
+    Refuse(call, files::ErrorText(error));
     return;
   }
   audio::FileSource source(f.get());
   const audio::LoadResult r = audio::LoadWave(source, Sys(call).stores.Bank(bank), start, skip);
-  if (r.has_rate && !r.malformed) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
   call.WriteInt(out, r.count);
-  call.SetError(r.malformed ? 1 : 0);
+  if (!r.error.empty()) {
+    Refuse(call, r.error);
+    return;
+  }
+  if (r.has_rate) audio::SetWaveRate(call.rt(), static_cast<std::int32_t>(r.rate));
+  Succeed(call);
 }
 
 // SaveWaveF file, from, to, bits, [bank = -1]: a mono file of [from, to).
 void SaveWaveF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t from = call.Int(1);
   const std::int32_t to = call.Int(2);
   const std::int32_t bits = call.Int(3);
@@ -77,8 +87,7 @@ void SaveWaveF(Call& call) {
 // SaveWaveFGls file, from, to, threshold: the main wave's range without its
 // quiet ends, 16-bit mono.
 void SaveWaveFGls(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t from = call.Int(1);
   const std::int32_t to = call.Int(2);
   const std::int32_t threshold = call.Int(3);
@@ -95,8 +104,7 @@ void SaveWaveFGls(Call& call) {
 
 // GetWaveFInfo file, R text: the file's headers as text.
 void GetWaveFInfo(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t out = call.Resource(1);
   if (out < 0) return;
   const ResourceEntry& entry = call.rt().program.Resource(out);
@@ -114,10 +122,8 @@ void GetWaveFInfo(Call& call) {
 
 // ConvWaveF in, out: 16-bit stereo to mono.
 void ConvWaveF(Call& call) {
-  std::string& in = call.Small(0);
-  call.String(0, in);
-  std::string& out = call.Small(1);
-  call.String(1, out);
+  const std::string in = TextArg(call, 0);
+  const std::string out = TextArg(call, 1);
   std::string log;
   int error = 0;
   const int result = audio::ConvertToMono(in, out, Sys(call).stores, &log, &error);
@@ -127,10 +133,8 @@ void ConvWaveF(Call& call) {
 
 // VolChgF in, out, k: a 16-bit file through the soft limiter with gain k.
 void VolChgF(Call& call) {
-  std::string& in = call.Small(0);
-  call.String(0, in);
-  std::string& out = call.Small(1);
-  call.String(1, out);
+  const std::string in = TextArg(call, 0);
+  const std::string out = TextArg(call, 1);
   const double k = call.Double(2);
   int error = 0;
   const int result = audio::ChangeVolume(in, out, k, Sys(call).stores, &error);
@@ -139,12 +143,9 @@ void VolChgF(Call& call) {
 
 // JntWaveF a, b, out: a followed by b.
 void JntWaveF(Call& call) {
-  std::string& a = call.Small(0);
-  call.String(0, a);
-  std::string& b = call.Small(1);
-  call.String(1, b);
-  std::string& out = call.Small(2);
-  call.String(2, out);
+  const std::string a = TextArg(call, 0);
+  const std::string b = TextArg(call, 1);
+  const std::string out = TextArg(call, 2);
   int error = 0;
   const int result = audio::JoinWaves(a, b, out, &error);
   ReportWritten(call, result == 1, error);

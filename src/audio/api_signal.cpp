@@ -7,6 +7,7 @@
 // c * rate / 6000; a cell holds the level from -90 dBFS (0) to 0 dBFS (255).
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -15,6 +16,7 @@
 
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/signal.hpp"
 #include "audio/wav_file.hpp"
@@ -26,19 +28,18 @@
 namespace vx::api {
 namespace {
 
+using namespace audio_api;
+
 using audio::ClampSample;
 using audio::WAVE_SAMPLES;
 
 constexpr double kDefaultQ = std::numbers::sqrt2 / 2;
-constexpr std::int32_t kPitchWindow = 2048;  // samples of the pitch shifter's delay sweep
+constexpr double kSemitonesMax = 48.0;  // FreqUp: four octaves either way
 constexpr std::size_t kPlaySoundSamplesMax = 16u * 1024 * 1024;
 
 audio::AudioSystem& Sys(Call& call) { return audio::System(call.rt()); }
 
-double Rate(Call& call) {
-  const std::int32_t r = audio::WaveRate(call.rt());
-  return r > 0 ? r : audio::DEFAULT_RATE;
-}
+double Rate(Call& call) { return audio::UsableRate(call.rt()); }
 
 // A bank range [from, to) clamped to the store; false when the bank is
 // invalid or the range empty.
@@ -52,20 +53,24 @@ std::span<std::int16_t> Slice(Call& call, std::int32_t bank, std::int32_t from, 
                                              static_cast<std::size_t>(to - from));
 }
 
+bool ValidBankOrRefuse(Call& call, std::int32_t bank) {
+  if (audio::ValidBank(bank)) return true;
+  Refuse(call, "no such bank: " + std::to_string(bank));
+  return false;
+}
+
 // False, with G_ERROR 1 and the reason in G_ERR_TXT, when spectra cannot
 // be taken on this machine.
 bool SpectraAvailable(Call& call) {
   const std::string& why = audio::SpectrumError();
   if (why.empty()) return true;
-  call.SetErrText(why);
-  call.SetError(1);
+  Refuse(call, why);
   return false;
 }
 
 // One spectrum row from the frame at `from` (samples past the store are 0).
 void SpectrumRowFrom(Call& call, std::int32_t row, std::int32_t bank, std::int32_t from,
                      double gain) {
-  static thread_local audio::Spectrum spectrum;
   static thread_local std::vector<std::int16_t> frame(audio::SPECTRUM_FRAME);
   static thread_local std::vector<double> mags(audio::SPECTRUM_FRAME / 2);
   auto wave = Sys(call).stores.Bank(bank);
@@ -73,7 +78,7 @@ void SpectrumRowFrom(Call& call, std::int32_t row, std::int32_t bank, std::int32
     const std::int64_t k = std::int64_t{from} + i;
     frame[static_cast<std::size_t>(i)] = k >= 0 && k < WAVE_SAMPLES ? wave[static_cast<std::size_t>(k)] : 0;
   }
-  spectrum.Magnitudes(frame, mags);
+  audio::Magnitudes(frame, mags);
   auto cells = Sys(call).stores.SpectrumRow(row);
   for (std::size_t c = 0; c < cells.size(); ++c) cells[c] = audio::LevelByte(mags[c] * gain);
 }
@@ -87,13 +92,16 @@ void MkWaveSPC(Call& call) {
   const std::int32_t step = call.Int(2);
   const std::int32_t rows = std::clamp(call.OptInt(3, audio::SPECTRUM_ROWS), 0, audio::SPECTRUM_ROWS);
   const double gain = call.OptDouble(4, 1.0);
-  if (!audio::ValidBank(bank) || !SpectraAvailable(call)) return;
+  if (!ValidBankOrRefuse(call, bank) || !SpectraAvailable(call)) return;
   for (std::int32_t r = 0; r < rows; ++r) {
-    SpectrumRowFrom(call, r, bank, static_cast<std::int32_t>(std::clamp<std::int64_t>(
-                                       std::int64_t{from} + std::int64_t{r} * step, -1, WAVE_SAMPLES)),
+    // A frame wholly before or after the store is all zeros wherever it starts.
+    const std::int64_t start = std::int64_t{from} + std::int64_t{r} * step;
+    SpectrumRowFrom(call, r, bank,
+                    static_cast<std::int32_t>(std::clamp<std::int64_t>(start, -audio::SPECTRUM_FRAME, WAVE_SAMPLES)),
                     gain);
   }
   call.SetWork(1, rows);
+  Succeed(call);
 }
 
 // WaveMagToSpc row, bank, from, [gain = 1.0]: one row from the frame at from.
@@ -102,8 +110,9 @@ void WaveMagToSpc(Call& call) {
   const std::int32_t bank = call.Int(1);
   const std::int32_t from = call.Int(2);
   const double gain = call.OptDouble(3, 1.0);
-  if (!audio::ValidBank(bank) || !SpectraAvailable(call)) return;
+  if (!ValidBankOrRefuse(call, bank) || !SpectraAvailable(call)) return;
   SpectrumRowFrom(call, row, bank, from, gain);
+  Succeed(call);
 }
 
 // ChgWSpc rowFrom, rowTo, factor, [offset = 0]: cells = cell * factor + offset
@@ -121,7 +130,8 @@ void ChgWSpc(Call& call) {
 }
 
 // SpectAnalyze bank, from, length, R frequency, [R level]: the strongest
-// frequency (Hz) of the range and its level (dBFS); G_WORK1 = its bin.
+// frequency (Hz) of the range and its level (dBFS), both taken where the
+// component lies between bins; G_WORK1 = the nearest bin.
 void SpectAnalyze(Call& call) {
   const std::int32_t bank = call.Int(0);
   const std::int32_t from = call.Int(1);
@@ -129,18 +139,22 @@ void SpectAnalyze(Call& call) {
   const std::int32_t out = call.Resource(3);
   if (out < 0) return;
   const std::int32_t level_out = call.OptResource(4);
-  std::int32_t to = from + std::max(length, 0);
-  if (!Range(bank, from, &to) || to - from < 4 || !SpectraAvailable(call)) {
+  std::int32_t to = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{from} + std::max(length, 0), WAVE_SAMPLES));
+  if (!Range(bank, from, &to) || to - from < 4) {
+    call.WriteDouble(out, 0.0);
+    Refuse(call, "fewer than 4 samples to analyse");
+    return;
+  }
+  if (!SpectraAvailable(call)) {
     call.WriteDouble(out, 0.0);
     return;
   }
-  audio::Spectrum spectrum;
-  std::vector<double> mags(static_cast<std::size_t>(to - from) / 2);
-  spectrum.Magnitudes(Slice(call, bank, from, to), mags);
-  const double bin = audio::PeakBin(mags);
-  call.WriteDouble(out, bin * Rate(call) / (to - from));
-  if (level_out >= 0) call.WriteDouble(level_out, audio::LevelDb(mags[static_cast<std::size_t>(std::lround(bin))]));
-  call.SetWork(1, static_cast<std::int32_t>(std::lround(bin)));
+  audio::SpectralPeak peak;
+  audio::StrongestComponent(Slice(call, bank, from, to), &peak);
+  call.WriteDouble(out, peak.bin * Rate(call) / (to - from));
+  if (level_out >= 0) call.WriteDouble(level_out, audio::LevelDb(peak.amplitude));
+  call.SetWork(1, static_cast<std::int32_t>(std::lround(peak.bin)));
+  Succeed(call);
 }
 
 // Rising zero crossings of the range: count, first and last index.
@@ -190,7 +204,7 @@ void AnlzWave(Call& call) {
   const std::int32_t from = call.Int(1);
   std::int32_t to = call.Int(2);
   if (!Range(bank, from, &to)) {
-    call.SetError(1);
+    Refuse(call, "an empty range");
     return;
   }
   auto s = Slice(call, bank, from, to);
@@ -206,22 +220,16 @@ void AnlzWave(Call& call) {
   call.SetWork(2, static_cast<std::int32_t>(rms));
   call.SetWork(3, static_cast<std::int32_t>(sum / static_cast<double>(s.size())));
   call.SetDblWork(1, audio::LevelDb(rms / 32768.0));
-  double strongest = 0.0;
-  bool complete = true;
-  if (s.size() >= 4) {
-    audio::Spectrum spectrum;
-    std::vector<double> mags(s.size() / 2);
-    complete = spectrum.Magnitudes(s, mags);
-    if (complete) strongest = audio::PeakBin(mags) * Rate(call) / static_cast<double>(s.size());
-  }
-  call.SetDblWork(2, strongest);
+  audio::SpectralPeak strongest;
+  const bool complete = audio::StrongestComponent(s, &strongest) || s.size() < 4;
+  call.SetDblWork(2, strongest.bin * Rate(call) / static_cast<double>(s.size()));
   call.SetDblWork(3, CrossingFrequency(RisingCrossings(s), Rate(call)));
   // Without spectra the other figures still stand; G_ERROR says one is missing.
   if (!complete) {
     SpectraAvailable(call);
     return;
   }
-  call.SetError(0);
+  Succeed(call);
 }
 
 // MkTone bank, from, to, frequency, amplitude, [phase degrees = 0]: a sine
@@ -301,32 +309,18 @@ void FreqChg(Call& call) {
   call.SetWork(1, length);
 }
 
-// FreqUp bank, from, to, semitones: shifts the pitch, keeping the length,
-// with two crossfaded read heads sweeping a 2,048-sample delay.
+// FreqUp bank, from, to, semitones: shifts the pitch, keeping the length
+// (a band-limited resampling and a time stretch that keeps the pitch).
+// Semitones beyond +-48 count as +-48; a value that is not a number does
+// nothing.
 void FreqUp(Call& call) {
   const std::int32_t bank = call.Int(0);
   const std::int32_t from = call.Int(1);
   std::int32_t to = call.Int(2);
   const double semitones = call.Double(3);
-  if (!Range(bank, from, &to)) return;
-  const std::vector<std::int16_t> src(Slice(call, bank, from, to).begin(), Slice(call, bank, from, to).end());
-  auto out = Slice(call, bank, from, to);
-  const double ratio = std::pow(2.0, semitones / 12.0);
-  const double sweep = (1.0 - ratio) / kPitchWindow;  // phase change per sample
-  double phase = 0.0;
-  for (std::size_t i = 0; i < src.size(); ++i) {
-    double value = 0.0;
-    for (double head : {phase, phase + 0.5}) {
-      head -= std::floor(head);
-      const double delay = head * kPitchWindow;
-      const double gain = std::sin(std::numbers::pi * head);
-      const double at = static_cast<double>(i) - delay;
-      if (at >= 0) value += gain * gain * audio::Interpolate(src, at);
-    }
-    out[i] = ClampSample(value);
-    phase += sweep;
-    phase -= std::floor(phase);
-  }
+  if (!Range(bank, from, &to) || std::isnan(semitones)) return;
+  const double ratio = std::pow(2.0, std::clamp(semitones, -kSemitonesMax, kSemitonesMax) / 12.0);
+  audio::ShiftPitch(Slice(call, bank, from, to), ratio, Rate(call));
 }
 
 // WaveWowwow bank, from, to, speed Hz, depth ms: wow (vibrato) through a
@@ -377,10 +371,7 @@ void WaveToMask(Call& call) {
 
 graphics::Paint PaintOf(Call& call, std::int32_t colour) {
   graphics::Paint p;
-  p.color = colour < 0 ? call.rt().vram.DrawColor()
-                       : graphics::Color{static_cast<std::uint8_t>(colour >> 16),
-                                         static_cast<std::uint8_t>(colour >> 8),
-                                         static_cast<std::uint8_t>(colour)};
+  p.color = colour < 0 ? call.rt().vram.DrawColor() : graphics::FromPacked(static_cast<std::uint32_t>(colour));
   return p;
 }
 
@@ -467,43 +458,57 @@ void SpctDraw(Call& call) {
 
 // PlaySound file, [flags = 0]: plays a WAV file on the output device on its
 // own, leaving the banks alone; flags 1 waits until it has been played. An
-// empty name stops the sound. G_ERROR = 1 when the file cannot be played.
-bool ReadSound(std::string_view path, audio::DeviceFormat* format, std::vector<std::int16_t>* out) {
+// empty name stops the sound. G_ERROR = 1, with the reason in G_ERR_TXT,
+// when the file cannot be played.
+std::string ReadSound(std::string_view path, audio::DeviceFormat* format, std::vector<std::int16_t>* out) {
   files::FilePtr f = files::Open(path, "rb");
-  if (!f) return false;
+  if (!f) return files::ErrorText(errno);
   audio::FileSource source(f.get());
   const audio::WaveWalk walk = audio::WalkWave(source);
-  if (walk.status != audio::WalkStatus::kOk || walk.data.empty() || !walk.data[0].has_format) return false;
-  const audio::DataChunk& d = walk.data[0];
-  if (d.bits != 16 || (d.channels != 1 && d.channels != 2) || d.rate == 0) return false;
-  const std::size_t count = std::min<std::size_t>(d.size / 2, kPlaySoundSamplesMax);
-  out->assign(count, 0);
-  if (!source.Seek(d.offset)) return false;
-  std::vector<std::uint8_t> bytes(count * 2);
-  if (source.Read(bytes.data(), bytes.size()) != bytes.size()) return false;
-  for (std::size_t i = 0; i < count; ++i) {
-    (*out)[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  std::string why = audio::RefusalOf(walk);
+  if (!why.empty()) return why;
+  const auto first = std::find_if(walk.data.begin(), walk.data.end(),
+                                  [](const audio::DataChunk& d) { return d.has_format; });
+  const audio::DataChunk& d = *first;
+  if (d.rate == 0) return "the file gives no sample rate";
+  // Mono plays as it is; of more channels the first two play as stereo.
+  const std::uint32_t channels = std::min<std::uint32_t>(d.channels, 2);
+  const std::size_t frames = std::min<std::size_t>(d.size / d.FrameBytes(), kPlaySoundSamplesMax / channels);
+  std::vector<std::int16_t> left(frames), right(channels == 2 ? frames : 0);
+  if (!source.Seek(d.offset)) return "the file cannot be read";
+  const std::size_t got = audio::ReadDecoded(source, d, frames, 0, left, 1, right);
+  out->resize(got * channels);
+  for (std::size_t i = 0; i < got; ++i) {
+    if (channels == 2) {
+      (*out)[2 * i] = left[i];
+      (*out)[2 * i + 1] = right[i];
+    } else {
+      (*out)[i] = left[i];
+    }
   }
-  format->Set(d.rate, d.channels == 2);
-  return true;
+  format->Set(d.rate, channels == 2);
+  return {};
 }
 
 void PlaySound(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t flags = call.OptInt(1, 0);
   audio::AudioSystem& a = Sys(call);
   a.sound.reset();
   if (path.empty()) {
-    call.SetError(0);
+    Succeed(call);
     return;
   }
   audio::DeviceFormat format;
+  const std::string why = ReadSound(path, &format, &a.sound_samples);
+  if (!why.empty()) {
+    Refuse(call, why);
+    return;
+  }
   if (!a.backend) a.backend = audio::MakeBackendFromEnvironment();
-  std::unique_ptr<audio::Endpoint> endpoint;
-  if (ReadSound(path, &format, &a.sound_samples)) endpoint = a.backend->OpenOutput(format);
+  std::unique_ptr<audio::Endpoint> endpoint = a.backend->OpenOutput(format);
   if (!endpoint) {
-    call.SetError(1);
+    Refuse(call, "the output device cannot be opened");
     return;
   }
   auto finished = std::make_shared<std::atomic<bool>>(false);
@@ -515,7 +520,7 @@ void PlaySound(Call& call) {
     while (!finished->load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     a.sound.reset();
   }
-  call.SetError(0);
+  Succeed(call);
 }
 
 constexpr Registration kAudioSignalApis[] = {

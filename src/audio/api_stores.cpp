@@ -13,6 +13,7 @@
 #include "api/api_ids.hpp"
 #include "api/call.hpp"
 #include "api/os_results.hpp"
+#include "audio/api_common.hpp"
 #include "audio/audio_system.hpp"
 #include "audio/wav_file.hpp"
 #include "engine/runtime.hpp"
@@ -20,6 +21,8 @@
 
 namespace vx::api {
 namespace {
+
+using namespace audio_api;
 
 using audio::ClampSample;
 using audio::WAVE_SAMPLES;
@@ -386,8 +389,7 @@ void GetWSpctAtWv(Call& call) {
 
 // LoadSpctF file: up to 170 rows of raw bytes into the table.
 void LoadSpctF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   files::FilePtr f = files::Open(path, "rb");
   if (!f) return;
   auto table = Sys(call).stores.SpectrumTable();
@@ -397,8 +399,7 @@ void LoadSpctF(Call& call) {
 // SaveSpctF file, rows: the first rows rows, raw. G_ERROR 1 (the reason in
 // G_ERR_TXT) when the file cannot be written.
 void SaveSpctF(Call& call) {
-  std::string& path = call.Small(0);
-  call.String(0, path);
+  const std::string path = TextArg(call, 0);
   const std::int32_t rows = std::clamp(call.Int(1), 0, audio::SPECTRUM_ROWS);
   auto table = Sys(call).stores.SpectrumTable();
   const std::string_view bytes(reinterpret_cast<const char*>(table.data()),

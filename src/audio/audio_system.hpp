@@ -78,6 +78,9 @@ bool Active(const Runtime& rt);
 // G_WAVE_RATE.
 std::int32_t WaveRate(Runtime& rt);
 void SetWaveRate(Runtime& rt, std::int32_t rate);
+// The rate the writers and the signal processing use: G_WAVE_RATE, or
+// DEFAULT_RATE while it is 0 or less.
+std::int32_t UsableRate(Runtime& rt);
 
 // AudioPlay, AudioRec, StopRec: 1 on success, 0 when refused or failed.
 int StartPlayback(Runtime& rt, std::int32_t rate, std::int32_t start, std::int32_t end,

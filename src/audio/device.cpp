@@ -217,7 +217,7 @@ class FileInput final : public Endpoint {
   Pacer pacer_;
 };
 
-// The first data chunk of a 16-bit or 8-bit WAV file, as `channels`
+// The first data chunk of a WAV file the readers decode, as `channels`
 // interleaved channels (mono is duplicated, extra channels dropped).
 bool ReadRecordingSource(const std::string& path, std::uint16_t channels,
                          std::vector<std::int16_t>* out) {
@@ -225,25 +225,19 @@ bool ReadRecordingSource(const std::string& path, std::uint16_t channels,
   if (!f) return false;
   FileSource source(f.get());
   const WaveWalk walk = WalkWave(source);
-  if (walk.status != WalkStatus::kOk || walk.data.empty() || !walk.data[0].has_format) return false;
-  const DataChunk& d = walk.data[0];
-  const std::uint32_t bytes = d.bits == 16 ? 2 : d.bits == 8 ? 1 : 0;
-  if (bytes == 0 || d.channels < 1 || !source.Seek(d.offset)) return false;
-  const std::size_t frame_bytes = std::size_t{bytes} * d.channels;
-  std::size_t frames = d.size / frame_bytes;
-  frames = std::min(frames, kFileInputSamplesMax / channels);
-  std::vector<std::uint8_t> frame(frame_bytes);
+  if (!RefusalOf(walk).empty()) return false;
+  const DataChunk& d = *std::find_if(walk.data.begin(), walk.data.end(),
+                                     [](const DataChunk& c) { return c.has_format; });
+  if (!source.Seek(d.offset)) return false;
+  const std::size_t frames = std::min<std::size_t>(d.size / d.FrameBytes(), kFileInputSamplesMax / channels);
+  std::vector<std::int16_t> first(frames), second(frames);
+  const std::size_t got =
+      ReadDecoded(source, d, frames, 0, first, std::min<std::uint32_t>(1, d.channels - 1u), second);
   out->clear();
-  out->reserve(frames * channels);
-  for (std::size_t k = 0; k < frames; ++k) {
-    if (source.Read(frame.data(), frame_bytes) != frame_bytes) break;
-    for (std::uint16_t c = 0; c < channels; ++c) {
-      const std::size_t src = std::min<std::size_t>(c, d.channels - 1u) * bytes;
-      const std::int16_t v =
-          bytes == 2 ? static_cast<std::int16_t>(frame[src] | (frame[src + 1] << 8))
-                     : static_cast<std::int16_t>((frame[src] - 128) * 256);
-      out->push_back(v);
-    }
+  out->reserve(got * channels);
+  for (std::size_t k = 0; k < got; ++k) {
+    out->push_back(first[k]);
+    if (channels >= 2) out->push_back(second[k]);
   }
   return true;
 }

@@ -157,6 +157,11 @@ std::int32_t WaveRate(Runtime& rt) { return host::SystemLong(rt, sysvar::G_WAVE_
 
 void SetWaveRate(Runtime& rt, std::int32_t rate) { values::SetLong(rt, sysvar::G_WAVE_RATE, rate); }
 
+std::int32_t UsableRate(Runtime& rt) {
+  const std::int32_t rate = WaveRate(rt);
+  return rate > 0 ? rate : DEFAULT_RATE;
+}
+
 int StartPlayback(Runtime& rt, std::int32_t rate, std::int32_t start, std::int32_t end,
                   std::int32_t flags, std::int32_t bank) {
   AudioSystem& a = System(rt);

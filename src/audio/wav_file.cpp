@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "platform/files.hpp"
 #include "platform/output_file.hpp"
@@ -35,6 +36,11 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 
 bool IdIs(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
 
+// The 14 bytes that follow the leading code in the sub-format GUID of every
+// standard format: xxxxxxxx-0000-0010-8000-00AA00389B71.
+constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
 void DecodeFormat(WaveFormat& f) {
   const std::uint8_t* r = f.raw.data();
   f.format = Le16(r);
@@ -43,6 +49,69 @@ void DecodeFormat(WaveFormat& f) {
   f.bytes_per_second = Le32(r + 8);
   f.block_align = Le16(r + 12);
   f.bits = Le16(r + 14);
+  f.valid_bits = 0;
+  f.channel_mask = 0;
+  f.sub_format = 0;
+  f.standard_guid = false;
+  if (f.Extensible()) {
+    f.valid_bits = Le16(r + 18);
+    f.channel_mask = Le32(r + 20);
+    f.sub_format = Le16(r + 24);
+    f.standard_guid = std::memcmp(r + 26, kGuidTail, sizeof(kGuidTail)) == 0;
+  }
+}
+
+// A 32-bit sample to 16 bits, rounded to the nearest with halves up; the
+// top of the range, which would round past 32767, clips there.
+std::int16_t Round32(std::int32_t s) {
+  if (s > 0x7FFF7FFF) return 32767;
+  return static_cast<std::int16_t>((std::int64_t{s} + 0x8000) >> 16);
+}
+
+// A floating-point sample (full scale +-1.0) as a 32-bit one, truncated
+// toward zero, clipped beyond full scale; NaN is silence.
+std::int32_t FloatTo32(double v) {
+  if (std::isnan(v)) return 0;
+  const double scaled = v * 2147483648.0;
+  if (scaled <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  if (scaled >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(scaled);
+}
+
+// G.711 expansions to 16 bits (A-law reaches +-32256, mu-law +-32124).
+std::int16_t ALawTo16(std::uint8_t a) {
+  a ^= 0x55;
+  std::int32_t t = (a & 0x0F) << 4;
+  const int segment = (a & 0x70) >> 4;
+  if (segment == 0) {
+    t += 8;
+  } else {
+    t = (t + 0x108) << (segment - 1);
+  }
+  return static_cast<std::int16_t>((a & 0x80) ? t : -t);
+}
+
+std::int16_t MuLawTo16(std::uint8_t u) {
+  u = static_cast<std::uint8_t>(~u);
+  constexpr std::int32_t kBias = 0x84;
+  const std::int32_t t = (((u & 0x0F) << 3) + kBias) << ((u & 0x70) >> 4);
+  return static_cast<std::int16_t>((u & 0x80) ? kBias - t : t - kBias);
+}
+
+const char* FormatName(std::uint16_t code) {
+  switch (code) {
+    case WAVE_FORMAT_PCM: return "PCM";
+    case 0x0002: return "Microsoft ADPCM";
+    case WAVE_FORMAT_IEEE_FLOAT: return "floating point";
+    case WAVE_FORMAT_ALAW: return "A-law";
+    case WAVE_FORMAT_MULAW: return "mu-law";
+    case 0x0011: return "IMA ADPCM";
+    case 0x0031: return "GSM 6.10";
+    case 0x0050: return "MPEG";
+    case 0x0055: return "MPEG layer 3";
+    case WAVE_FORMAT_EXTENSIBLE: return "extensible with an unknown sub-format";
+    default: return nullptr;
+  }
 }
 
 // Reads the fmt body (at most FMT_RECORD_BYTES); the rest of the record is 0.
@@ -107,26 +176,14 @@ class Writer {
   bool ok_ = true;
 };
 
-// Reads `frames` frames of 16-bit samples from the source into `left` (and
-// `right` when not empty): channel 0 left, channel 1 right (a mono frame
-// goes to both).
-std::size_t ReadFrames16(ByteSource& source, std::uint32_t channels, std::size_t frames,
-                         std::span<std::int16_t> left, std::span<std::int16_t> right) {
+// Reads up to `count` 16-bit samples from the source into `out`.
+std::size_t ReadSamples16(ByteSource& source, std::size_t count, std::span<std::int16_t> out) {
   std::uint8_t block[kCopyBlockBytes];
-  const std::size_t frame_bytes = static_cast<std::size_t>(channels) * 2;
-  const std::size_t per_block = std::max<std::size_t>(1, sizeof(block) / frame_bytes);
   std::size_t done = 0;
-  while (done < frames) {
-    const std::size_t want = std::min(per_block, frames - done);
-    if (frame_bytes * want > sizeof(block)) return done;  // a frame larger than the block
-    const std::size_t got = source.Read(block, want * frame_bytes) / frame_bytes;
-    for (std::size_t k = 0; k < got; ++k) {
-      const std::uint8_t* f = block + k * frame_bytes;
-      left[done + k] = static_cast<std::int16_t>(Le16(f));
-      if (!right.empty()) {
-        right[done + k] = static_cast<std::int16_t>(channels >= 2 ? Le16(f + 2) : Le16(f));
-      }
-    }
+  while (done < count) {
+    const std::size_t want = std::min(sizeof(block) / 2, count - done);
+    const std::size_t got = source.Read(block, want * 2) / 2;
+    for (std::size_t k = 0; k < got; ++k) out[done + k] = static_cast<std::int16_t>(Le16(block + 2 * k));
     done += got;
     if (got < want) break;
   }
@@ -135,11 +192,7 @@ std::size_t ReadFrames16(ByteSource& source, std::uint32_t channels, std::size_t
 
 std::int32_t LoadChunk(ByteSource& source, const DataChunk& chunk, std::span<std::int16_t> bank,
                        std::int32_t start, std::int32_t skip) {
-  const std::uint32_t channels = chunk.channels;
-  if (channels < 1) return -1;
-  const std::uint64_t bytes_per_sample = chunk.bits == 16 ? 2 : chunk.bits == 8 ? 1 : 0;
-  if (bytes_per_sample == 0) return -1;  // other widths: the chunk is ignored
-  const std::uint64_t frame_bytes = bytes_per_sample * channels;
+  const std::uint64_t frame_bytes = chunk.FrameBytes();
   const std::uint64_t skipped = static_cast<std::uint64_t>(skip) * frame_bytes;
   if (skipped >= chunk.size) return 0;
   std::uint64_t frames = (chunk.size - skipped) / frame_bytes;
@@ -147,30 +200,127 @@ std::int32_t LoadChunk(ByteSource& source, const DataChunk& chunk, std::span<std
   frames = std::min(frames, room);
   if (frames == 0 || !source.Seek(chunk.offset + skipped)) return 0;
   std::span<std::int16_t> target = bank.subspan(static_cast<std::size_t>(start), frames);
-  if (bytes_per_sample == 2) {
-    return static_cast<std::int32_t>(ReadFrames16(source, channels, frames, target, {}));
-  }
-  // 8-bit: unsigned bytes; of a stereo frame the second (right) byte is kept.
-  const std::size_t keep = channels >= 2 ? 1 : 0;
-  std::uint8_t block[kCopyBlockBytes];
-  const std::size_t per_block = std::max<std::size_t>(1, sizeof(block) / frame_bytes);
-  std::size_t done = 0;
-  while (done < frames) {
-    const std::size_t want = std::min<std::size_t>(per_block, frames - done);
-    if (frame_bytes * want > sizeof(block)) break;
-    const std::size_t got = source.Read(block, want * frame_bytes) / frame_bytes;
-    for (std::size_t k = 0; k < got; ++k) {
-      target[done + k] = static_cast<std::int16_t>((block[k * frame_bytes + keep] - 128) * 256);
-    }
-    done += got;
-    if (got < want) break;
-  }
-  return static_cast<std::int32_t>(done);
+  // Of a stereo frame 8-bit PCM keeps the second (right) sample, every other
+  // coding the first (left).
+  const std::uint32_t keep = chunk.coding == SampleCoding::kUnsigned8 && chunk.channels >= 2 ? 1 : 0;
+  return static_cast<std::int32_t>(ReadDecoded(source, chunk, frames, keep, target, 0, {}));
 }
 
 files::FilePtr OpenRead(std::string_view path) { return files::Open(path, "rb"); }
 
 }  // namespace
+
+// --- samples ---------------------------------------------------------------------
+
+std::uint32_t CodingBytes(SampleCoding coding) {
+  switch (coding) {
+    case SampleCoding::kUnsigned8:
+    case SampleCoding::kALaw:
+    case SampleCoding::kMuLaw: return 1;
+    case SampleCoding::kSigned16: return 2;
+    case SampleCoding::kSigned24: return 3;
+    case SampleCoding::kSigned32:
+    case SampleCoding::kFloat32: return 4;
+    case SampleCoding::kFloat64: return 8;
+    case SampleCoding::kNone: break;
+  }
+  return 0;
+}
+
+SampleCoding CodingOf(std::uint16_t code, std::uint16_t bits) {
+  switch (code) {
+    case WAVE_FORMAT_PCM:
+      if (bits == 8) return SampleCoding::kUnsigned8;
+      if (bits == 16) return SampleCoding::kSigned16;
+      if (bits == 24) return SampleCoding::kSigned24;
+      if (bits == 32) return SampleCoding::kSigned32;
+      break;
+    case WAVE_FORMAT_IEEE_FLOAT:
+      if (bits == 32) return SampleCoding::kFloat32;
+      if (bits == 64) return SampleCoding::kFloat64;
+      break;
+    case WAVE_FORMAT_ALAW:
+      if (bits == 8) return SampleCoding::kALaw;
+      break;
+    case WAVE_FORMAT_MULAW:
+      if (bits == 8) return SampleCoding::kMuLaw;
+      break;
+    default: break;
+  }
+  return SampleCoding::kNone;
+}
+
+std::int16_t DecodeSample(SampleCoding coding, const std::uint8_t* p) {
+  switch (coding) {
+    case SampleCoding::kUnsigned8: return static_cast<std::int16_t>((p[0] - 128) * 256);
+    case SampleCoding::kSigned16: return static_cast<std::int16_t>(Le16(p));
+    case SampleCoding::kSigned24:
+      // The three bytes at the top of a 32-bit sample.
+      return Round32(static_cast<std::int32_t>((std::uint32_t{p[0]} << 8) | (std::uint32_t{p[1]} << 16) |
+                                               (std::uint32_t{p[2]} << 24)));
+    case SampleCoding::kSigned32: return Round32(static_cast<std::int32_t>(Le32(p)));
+    case SampleCoding::kFloat32: {
+      float v;
+      const std::uint32_t bits = Le32(p);
+      std::memcpy(&v, &bits, sizeof(v));
+      return Round32(FloatTo32(v));
+    }
+    case SampleCoding::kFloat64: {
+      double v;
+      const std::uint64_t bits = Le32(p) | (std::uint64_t{Le32(p + 4)} << 32);
+      std::memcpy(&v, &bits, sizeof(v));
+      return Round32(FloatTo32(v));
+    }
+    case SampleCoding::kALaw: return ALawTo16(p[0]);
+    case SampleCoding::kMuLaw: return MuLawTo16(p[0]);
+    case SampleCoding::kNone: break;
+  }
+  return 0;
+}
+
+std::string UnsupportedFormat(const DataChunk& chunk) {
+  const std::string prefix = "unsupported WAV format: ";
+  if (chunk.channels == 0) return prefix + "0 channels";
+  const char* name = FormatName(chunk.code);
+  const bool sized = chunk.code == WAVE_FORMAT_PCM || chunk.code == WAVE_FORMAT_IEEE_FLOAT ||
+                     chunk.code == WAVE_FORMAT_ALAW || chunk.code == WAVE_FORMAT_MULAW;
+  if (sized) return prefix + std::to_string(chunk.bits) + "-bit " + name;
+  char code[16];
+  std::snprintf(code, sizeof(code), "0x%04X", chunk.code);
+  if (name == nullptr) return prefix + "format " + code;
+  return prefix + name + " (format " + code + ")";
+}
+
+bool IsStreamingSize(std::uint32_t size) {
+  return size == 0xFFFFFFFFu || size == 0x7FFFFFFFu || size == 0x7FFFF000u;
+}
+
+std::size_t ReadDecoded(ByteSource& source, const DataChunk& chunk, std::size_t frames,
+                        std::uint32_t first, std::span<std::int16_t> a, std::uint32_t second,
+                        std::span<std::int16_t> b) {
+  const std::size_t sample_bytes = CodingBytes(chunk.coding);
+  const std::size_t frame_bytes = sample_bytes * chunk.channels;
+  if (frame_bytes == 0 || first >= chunk.channels || (!b.empty() && second >= chunk.channels)) {
+    return 0;
+  }
+  frames = std::min(frames, a.size());
+  if (!b.empty()) frames = std::min(frames, b.size());
+  std::vector<std::uint8_t> block(std::max(kCopyBlockBytes, frame_bytes));
+  const std::size_t per_block = block.size() / frame_bytes;
+  std::size_t done = 0;
+  while (done < frames) {
+    const std::size_t want = std::min(per_block, frames - done);
+    const std::size_t got = source.Read(block.data(), want * frame_bytes) / frame_bytes;
+    for (std::size_t k = 0; k < got; ++k) {
+      const std::uint8_t* frame = block.data() + k * frame_bytes;
+      a[done + k] = DecodeSample(chunk.coding, frame + first * sample_bytes);
+      if (!b.empty()) b[done + k] = DecodeSample(chunk.coding, frame + second * sample_bytes);
+    }
+    done += got;
+    if (got < want) break;
+  }
+  return done;
+}
 
 // --- sources ------------------------------------------------------------------
 
@@ -218,38 +368,49 @@ WaveWalk WalkWave(ByteSource& source) {
   ChunkHeader h;
   while (ReadChunkHeader(source, &h)) {
     const std::uint64_t body = source.Tell();
+    const bool is_data = IdIs(h.id.data(), "data");
     if (body + h.size > source.Size()) {
-      walk.status = WalkStatus::kMalformed;  // truncated, or a size beyond the file
-      return walk;
+      if (!is_data || !IsStreamingSize(h.size)) {
+        walk.status = WalkStatus::kMalformed;  // truncated, or a size beyond the file
+        walk.problem = "a chunk runs past the end of the file";
+        return walk;
+      }
+      // A streamed data chunk: what the file holds.
+      h.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(source.Size() - body, 0xFFFFFFFFu));
     }
     if (IdIs(h.id.data(), "fmt ")) {
       if (h.size <= FMT_RECORD_BYTES) {
         if (!ReadFormat(source, h.size, walk.last_format)) {
           walk.status = WalkStatus::kMalformed;
+          walk.problem = "its fmt chunk cannot be read";
           return walk;
         }
         walk.has_format = true;
       } else {
         walk.oversized_format = true;
       }
-    } else if (IdIs(h.id.data(), "data")) {
+    } else if (is_data) {
       if (walk.data.size() >= DATA_CHUNKS_MAX) {
         walk.status = WalkStatus::kMalformed;
+        walk.problem = "too many data chunks";
         return walk;
       }
       if (walk.data.empty()) {
         walk.first_data_format = walk.last_format;
         walk.oversized_before_data = walk.oversized_format;
       }
+      const WaveFormat& f = walk.last_format;
       DataChunk d;
       d.offset = body;
       d.size = h.size;
       d.has_format = walk.has_format;
-      d.format = walk.last_format.format;
-      d.channels = walk.last_format.channels;
-      d.rate = walk.last_format.rate;
-      d.block_align = walk.last_format.block_align;
-      d.bits = walk.last_format.bits;
+      d.format = f.format;
+      d.code = f.Code();
+      d.channels = f.channels;
+      d.rate = f.rate;
+      d.block_align = f.block_align;
+      d.bits = f.bits;
+      d.coding = CodingOf(d.code, d.bits);
       walk.data.push_back(d);
     }
     if (!source.Seek(NextChunk(source, body, h.size))) break;
@@ -259,21 +420,33 @@ WaveWalk WalkWave(ByteSource& source) {
 
 // --- LoadWaveF --------------------------------------------------------------------
 
+std::string RefusalOf(const WaveWalk& walk) {
+  if (!walk.has_header) return "not a WAV file: shorter than its 12-byte header";
+  if (walk.status == WalkStatus::kMalformed) return std::string("malformed WAV file: ") + walk.problem;
+  const DataChunk* readable = nullptr;
+  for (const DataChunk& chunk : walk.data) {
+    if (!chunk.has_format) continue;  // a data chunk before any fmt chunk is passed over
+    if (!chunk.Readable()) return UnsupportedFormat(chunk);
+    readable = &chunk;
+  }
+  if (readable == nullptr) return "no sound data: no data chunk follows a fmt chunk";
+  return {};
+}
+
 LoadResult LoadWave(ByteSource& source, std::span<std::int16_t> bank, std::int32_t start,
                     std::int32_t skip) {
   LoadResult result;
   result.opened = true;
   const WaveWalk walk = WalkWave(source);
-  if (walk.status == WalkStatus::kMalformed) {
-    result.malformed = true;
+  result.error = RefusalOf(walk);
+  if (!result.error.empty()) {
+    result.malformed = !walk.has_header || walk.status == WalkStatus::kMalformed;
     return result;
   }
   start = std::max(start, 0);
   skip = std::max(skip, 0);
   for (const DataChunk& chunk : walk.data) {
-    if (!chunk.has_format) continue;  // a data chunk before any fmt chunk
-    const std::int32_t n = LoadChunk(source, chunk, bank, start, skip);
-    if (n >= 0) result.count = n;
+    if (chunk.has_format) result.count = LoadChunk(source, chunk, bank, start, skip);
   }
   result.has_rate = walk.has_format;
   result.rate = walk.last_format.rate;
@@ -388,9 +561,19 @@ std::string DescribeWave(ByteSource& source, std::size_t capacity) {
       }
       break;
     }
+    const std::uint64_t body = source.Tell();
+    if (IdIs(h.id.data(), "fact")) {
+      // The frame count that files of other codings than PCM carry.
+      append(Line("\r\n(8 bytes)[RIFF(\"fact\") size=%d]\r\n", static_cast<std::int32_t>(h.size)));
+      std::uint8_t frames[4];
+      if (h.size >= sizeof(frames) && source.Read(frames, sizeof(frames)) == sizeof(frames)) {
+        append(Line("samples(4 bytes) = %d\r\n", static_cast<std::int32_t>(Le32(frames))));
+      }
+      if (!source.Seek(NextChunk(source, body, h.size))) break;
+      continue;
+    }
     if (!IdIs(h.id.data(), "fmt ")) break;
     append(Line("\r\n(8 bytes)[RIFF(\"fmt \") size=%d]\r\n", static_cast<std::int32_t>(h.size)));
-    const std::uint64_t body = source.Tell();
     if (h.size <= FMT_RECORD_BYTES) {
       WaveFormat f;
       if (!ReadFormat(source, h.size, f)) break;  // truncated: the dump ends
@@ -400,6 +583,12 @@ std::string DescribeWave(ByteSource& source, std::size_t capacity) {
       append(Line("bytepersec(4 bytes) = %d\r\n", static_cast<std::int32_t>(f.bytes_per_second)));
       append(Line("blockalign(2 bytes) = %d\r\n", f.block_align));
       append(Line("bitswidth(2 bytes) = %d\r\n", f.bits));
+      if (f.Extensible()) {
+        // What the extensible record holds: the sub-format says the coding.
+        append(Line("validbits(2 bytes) = %d\r\n", f.valid_bits));
+        append(Line("channelmask(4 bytes) = %d\r\n", static_cast<std::int32_t>(f.channel_mask)));
+        append(Line("subformat(16 bytes) = %d%s\r\n", f.sub_format, f.standard_guid ? "" : " (unknown GUID)"));
+      }
     }
     // A larger body is stepped over rather than read as chunk headers.
     if (!source.Seek(NextChunk(source, body, h.size))) break;
@@ -458,7 +647,7 @@ int ConvertToMono(std::string_view in_path, std::string_view out_path, WaveStore
   std::uint32_t done = 0;
   while (done < frames && w.Ok()) {
     const std::uint32_t n = std::min(frames - done, CONVERT_BLOCK_FRAMES);
-    const std::size_t got = ReadFrames16(source, 1, std::size_t{n} * 2, interleaved, {}) / 2;
+    const std::size_t got = ReadSamples16(source, std::size_t{n} * 2, interleaved) / 2;
     for (std::size_t k = 0; k < got; ++k) {
       mono[k] = static_cast<std::int16_t>((interleaved[2 * k] + interleaved[2 * k + 1]) / 2);
     }
@@ -489,7 +678,7 @@ int ChangeVolume(std::string_view in_path, std::string_view out_path, double gai
   std::uint32_t done = 0;
   while (done < samples && w.Ok()) {
     const std::uint32_t n = std::min<std::uint32_t>(samples - done, WAVE_SAMPLES);
-    const std::size_t got = ReadFrames16(source, 1, n, input, {});
+    const std::size_t got = ReadSamples16(source, n, input);
     for (std::size_t k = 0; k < got; ++k) {
       output[k] = SoftLimit(input[k] * gain, input[k] > 0);
     }
@@ -543,8 +732,9 @@ int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view
   Put32(h.data() + 4, WAV_HEADER_BYTES - 8 + total32 + (total32 & 1u));
   std::memcpy(h.data() + 12, "fmt ", 4);
   Put32(h.data() + 16, WAV_FMT_SIZE);
+  // The first 16 bytes of A's format, and no extension (bytes 36-37 stay
+  // 0), whatever A's fmt chunk carried.
   std::memcpy(h.data() + 20, a.walk.first_data_format.raw.data(), 16);
-  Put16(h.data() + 36, 0);  // no format extension, whatever A's fmt chunk carried
   std::memcpy(h.data() + 38, "data", 4);
   Put32(h.data() + 42, total32);
   Writer w(out);
@@ -563,17 +753,20 @@ int JoinWaves(std::string_view a_path, std::string_view b_path, std::string_view
 PairLoadResult LoadPair(ByteSource& source, BufferPair& pair) {
   PairLoadResult result;
   const WaveWalk walk = WalkWave(source);
-  if (walk.status != WalkStatus::kOk || !walk.has_header) return result;
+  result.error = RefusalOf(walk);
+  if (!result.error.empty()) return result;
   result.ok = true;
   result.has_rate = walk.has_format;
   result.rate = walk.last_format.rate;
   for (const DataChunk& chunk : walk.data) {
-    if (!chunk.has_format || chunk.bits != 16 || chunk.channels < 1) continue;
-    std::uint64_t frames = chunk.size / (std::uint64_t{chunk.channels} * 2);
+    if (!chunk.has_format) continue;
+    std::uint64_t frames = chunk.size / chunk.FrameBytes();
     frames = std::min<std::uint64_t>(frames, static_cast<std::uint64_t>(pair.Size()));
     if (!source.Seek(chunk.offset)) continue;
+    // Channel 0 goes left, channel 1 right; a mono sample goes to both.
+    const std::uint32_t right = chunk.channels >= 2 ? 1 : 0;
     pair.filled = static_cast<std::int32_t>(
-        ReadFrames16(source, chunk.channels, frames, pair.left, pair.right));
+        ReadDecoded(source, chunk, frames, 0, pair.left, right, pair.right));
   }
   return result;
 }

@@ -62,6 +62,16 @@ class MemorySource final : public ByteSource {
   std::uint64_t position_ = 0;
 };
 
+// Format codes of the fmt chunk.
+inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+inline constexpr std::uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
+inline constexpr std::uint16_t WAVE_FORMAT_ALAW = 6;
+inline constexpr std::uint16_t WAVE_FORMAT_MULAW = 7;
+inline constexpr std::uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+// An extensible record: 16 bytes, the extension size, then 22 bytes of
+// valid bits, channel mask and sub-format GUID.
+inline constexpr std::uint32_t EXTENSIBLE_FMT_BYTES = 40;
+
 // The fmt record: its first 16 bytes decoded, the raw body kept for copies.
 struct WaveFormat {
   std::uint16_t format = 0;
@@ -71,20 +81,62 @@ struct WaveFormat {
   std::uint16_t block_align = 0;
   std::uint16_t bits = 0;
   std::uint32_t size = 0;  // the chunk's size as the file gives it
+  // An extensible record's extension (0 when the record has none).
+  std::uint16_t valid_bits = 0;
+  std::uint32_t channel_mask = 0;
+  std::uint16_t sub_format = 0;   // the GUID's leading code
+  bool standard_guid = false;     // the GUID's other 14 bytes are the usual ones
   std::array<std::uint8_t, FMT_RECORD_BYTES> raw{};
+
+  bool Extensible() const { return format == WAVE_FORMAT_EXTENSIBLE && size >= EXTENSIBLE_FMT_BYTES; }
+  // The code that says how samples are stored: the sub-format of an
+  // extensible record with the usual GUID, else the format.
+  std::uint16_t Code() const { return Extensible() && standard_guid ? sub_format : format; }
 };
+
+// How samples are stored, as far as the readers can decode them.
+enum class SampleCoding : std::uint8_t {
+  kNone,  // not readable: see UnsupportedFormat
+  kUnsigned8,
+  kSigned16,
+  kSigned24,
+  kSigned32,
+  kFloat32,
+  kFloat64,
+  kALaw,
+  kMuLaw,
+};
+std::uint32_t CodingBytes(SampleCoding coding);  // 0 for kNone
+SampleCoding CodingOf(std::uint16_t code, std::uint16_t bits);
+
+// One sample as a 16-bit value (`p` holds CodingBytes(coding) bytes).
+std::int16_t DecodeSample(SampleCoding coding, const std::uint8_t* p);
 
 // One data chunk met by the walk, with the fmt record in force there.
 struct DataChunk {
   std::uint64_t offset = 0;  // of the first data byte
-  std::uint32_t size = 0;
+  std::uint32_t size = 0;    // to the end of the file for a streamed chunk
   bool has_format = false;
   std::uint16_t format = 0;
+  std::uint16_t code = 0;    // WaveFormat::Code()
   std::uint16_t channels = 0;
   std::uint32_t rate = 0;
   std::uint16_t block_align = 0;
   std::uint16_t bits = 0;
+  SampleCoding coding = SampleCoding::kNone;
+
+  std::uint32_t FrameBytes() const { return CodingBytes(coding) * channels; }
+  // Whether the readers can decode it (a format, a known coding, channels).
+  bool Readable() const { return has_format && coding != SampleCoding::kNone && channels > 0; }
 };
+
+// Why a data chunk with a format cannot be read: "unsupported WAV format:
+// ..." naming the format (ASCII, for G_ERR_TXT).
+std::string UnsupportedFormat(const DataChunk& chunk);
+
+// The sizes that writers to a pipe give a data chunk whose length they do
+// not know: 0xFFFFFFFF (most tools), 0x7FFFFFFF and 0x7FFFF000 (sox).
+bool IsStreamingSize(std::uint32_t size);
 
 // More data chunks than this make a file malformed (each costs the walk a
 // record).
@@ -98,6 +150,7 @@ enum class WalkStatus { kOk, kMalformed };
 // whose body runs past the end of the source makes the walk malformed.
 struct WaveWalk {
   WalkStatus status = WalkStatus::kOk;
+  const char* problem = "";  // why the walk is malformed
   std::array<std::uint8_t, 12> header{};
   bool has_header = false;
   bool has_format = false;
@@ -109,12 +162,28 @@ struct WaveWalk {
 };
 WaveWalk WalkWave(ByteSource& source);
 
+// Why a walked file cannot be loaded: shorter than its header, malformed,
+// without a readable data chunk, or holding a format the readers do not
+// decode. Empty when every data chunk after a fmt chunk can be read.
+std::string RefusalOf(const WaveWalk& walk);
+
+// Reads `frames` frames of `chunk` from the source's position, decoding
+// channel `first` into `a` and, when `b` is not empty, channel `second`
+// into `b` (both channels below chunk.channels). Frames that are missing
+// at the end of the source are not written. Returns the frames read.
+std::size_t ReadDecoded(ByteSource& source, const DataChunk& chunk, std::size_t frames,
+                        std::uint32_t first, std::span<std::int16_t> a, std::uint32_t second,
+                        std::span<std::int16_t> b);
+
 // LoadWaveF: every data chunk in turn into `bank` from `start`, skipping
 // `skip` frames of each. `count` is the samples the last data chunk stored;
-// `rate` the last fmt chunk's rate (only when `has_rate`).
+// `rate` the last fmt chunk's rate (only when `has_rate`). A refused file
+// (`error` says why; `malformed` when its chunks are broken) changes
+// nothing.
 struct LoadResult {
   bool opened = false;
   bool malformed = false;
+  std::string error;
   std::int32_t count = 0;
   bool has_rate = false;
   std::uint32_t rate = 0;
@@ -161,6 +230,7 @@ std::int16_t SoftLimit(double y, bool positive);
 // The buffer pair: load (AudioCtrl mode 2) and save (mode 4).
 struct PairLoadResult {
   bool ok = false;
+  std::string error;  // why not ok
   bool has_rate = false;
   std::uint32_t rate = 0;
 };

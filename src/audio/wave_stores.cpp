@@ -7,11 +7,12 @@
 namespace vx::audio {
 
 std::int16_t ClampSample(double value) {
-  if (std::isnan(value)) return 0;
-  const double t = std::trunc(value);
-  if (t >= SAMPLE_MAX) return SAMPLE_MAX;
-  if (t <= SAMPLE_MIN) return SAMPLE_MIN;
-  return static_cast<std::int16_t>(t);
+  // The comparisons on the value itself decide as they would on its
+  // truncation, and the conversion truncates without a call into libm.
+  if (value >= SAMPLE_MAX) return SAMPLE_MAX;
+  if (value <= SAMPLE_MIN) return SAMPLE_MIN;
+  if (!(value == value)) return 0;  // NaN
+  return static_cast<std::int16_t>(static_cast<std::int32_t>(value));
 }
 
 std::int16_t ClampSample(std::int64_t value) {

@@ -15,6 +15,8 @@ inline constexpr std::int32_t SPECTRUM_ROWS = 170;     // time frames
 inline constexpr std::int32_t SPECTRUM_COLUMNS = 3000; // frequency bins
 inline constexpr std::int32_t SAMPLE_MAX = 32767;
 inline constexpr std::int32_t SAMPLE_MIN = -32768;
+// The sample rate taken while G_WAVE_RATE is 0 or less.
+inline constexpr std::int32_t DEFAULT_RATE = 22050;
 
 // Truncates toward zero and clamps into the 16-bit range; NaN gives 0.
 std::int16_t ClampSample(double value);

@@ -25,6 +25,7 @@ class AudioApiTest : public ApiTest {
   void SetUp() override {
     n = DeclareLong("N");
     d = DeclareDouble("D");
+    l = DeclareDouble("L");
     s = DeclareString("S", 256);
     Ready();
   }
@@ -51,7 +52,7 @@ class AudioApiTest : public ApiTest {
     return true;
   }
 
-  std::int32_t n, d, s;
+  std::int32_t n, d, l, s;
   TempFolder folder;
 };
 
@@ -474,6 +475,244 @@ TEST_F(AudioApiTest, PlaySoundPlaysAFileAndLeavesTheStores) {
   EXPECT_EQ(Main(0), 123);
   Call("PlaySound", "\"" + folder.Path("none.wav") + "\"");
   EXPECT_EQ(Error(), 1);
+}
+
+// The rate in a written header (bytes 24-27).
+std::uint32_t HeaderRate(const std::string& file) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(file.at(24 + i))) << (8 * i);
+  return v;
+}
+
+TEST_F(AudioApiTest, WritersUse22050HzWhileTheRateIsNotSet) {
+  for (std::int32_t rate : {0, -5}) {
+    values::SetLong(rt, sysvar::G_WAVE_RATE, rate);
+    Call("SaveWaveF", "\"" + folder.Path("a.wav") + "\", 0, 10, 16");
+    Call("SaveWaveF", "\"" + folder.Path("b.wav") + "\", 0, 10, 8");
+    Call("SaveWaveFGls", "\"" + folder.Path("c.wav") + "\", 0, 10, 0");
+    Call("AudioCtrl", "0, 10");
+    Call("AudioCtrl", "4, \"" + folder.Path("d.wav") + "\"");
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
+      const std::string file = folder.Read(name);
+      ASSERT_GE(file.size(), 46u) << name;
+      EXPECT_EQ(HeaderRate(file), 22050u) << name << " at " << rate;
+    }
+    // bytes per second follow the rate: 16-bit mono 44,100, stereo 88,200.
+    EXPECT_EQ(HeaderRate(folder.Read("a.wav").substr(4)), 44100u);
+    EXPECT_EQ(HeaderRate(folder.Read("d.wav").substr(4)), 88200u);
+  }
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  Call("SaveWaveF", "\"" + folder.Path("a.wav") + "\", 0, 10, 16");
+  EXPECT_EQ(HeaderRate(folder.Read("a.wav")), 8000u);
+}
+
+TEST_F(AudioApiTest, LoadWaveFRefusesWhatItCannotReadWithAReason) {
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 16000);
+  Main(0) = 9;
+  folder.Write("empty.wav", "");
+  folder.Write("eleven.wav", std::string("RIFF\0\0\0\0WAV", 11));
+  for (const char* name : {"empty.wav", "eleven.wav"}) {
+    values::SetLong(rt, n, 5);
+    Call("LoadWaveF", "\"" + folder.Path(name) + "\", N");
+    EXPECT_EQ(Long(n), 0) << name;
+    EXPECT_EQ(Error(), 1) << name;
+    EXPECT_EQ(Text(sysvar::G_ERR_TXT), "not a WAV file: shorter than its 12-byte header") << name;
+  }
+  Call("LoadWaveF", "\"" + folder.Path("none.wav") + "\", N");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_FALSE(Text(sysvar::G_ERR_TXT).empty());
+  Call("LoadWaveF", "\"" + folder.Path("none.wav") + "\", N, 0, 8");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "no such bank: 8");
+  EXPECT_EQ(Main(0), 9);
+  EXPECT_EQ(Long(sysvar::G_WAVE_RATE), 16000);  // a refused file sets no rate
+  // A file that loads clears the reason.
+  std::vector<std::int16_t> samples = {1, 2, 3};
+  ASSERT_TRUE(audio::SaveWave(folder.Path("good.wav"), samples, 16, 11025));
+  Call("LoadWaveF", "\"" + folder.Path("good.wav") + "\", N");
+  EXPECT_EQ(Long(n), 3);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "");
+  EXPECT_EQ(Long(sysvar::G_WAVE_RATE), 11025);
+}
+
+TEST_F(AudioApiTest, SuccessClearsTheReasonOfAnEarlierFailure) {
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  Call("MkTone", "1, 0, 8000, 1000, 16000");
+  const auto stale = [&] {
+    values::WriteText(rt, sysvar::G_ERR_TXT, "stale");
+    values::SetLong(rt, sysvar::G_ERROR, 7);
+  };
+  const auto cleared = [&](const char* what) {
+    EXPECT_EQ(Error(), 0) << what;
+    EXPECT_EQ(Text(sysvar::G_ERR_TXT), "") << what;
+  };
+  stale();
+  Call("SpectAnalyze", "1, 0, 8000, D");
+  cleared("SpectAnalyze");
+  stale();
+  Call("AnlzWave", "1, 0, 8000");
+  cleared("AnlzWave");
+  stale();
+  Call("MkWaveSPC", "1, 0, 100, 2");
+  cleared("MkWaveSPC");
+  stale();
+  Call("WaveMagToSpc", "0, 1, 0");
+  cleared("WaveMagToSpc");
+  // Failures say why.
+  Call("SpectAnalyze", "1, 0, 3, D");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "fewer than 4 samples to analyse");
+  Call("MkWaveSPC", "8, 0, 100");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "no such bank: 8");
+  Call("WaveMagToSpc", "0, 9, 0");
+  EXPECT_EQ(Error(), 1);
+  Call("AnlzWave", "1, 10, 10");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "an empty range");
+
+  Call("AudioCtrl", "10");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "no buffer pair (AudioCtrl mode 0 makes one)");
+  Call("AudioCtrl", "3");
+  cleared("AudioCtrl");
+  Call("AudioCtrl", "19");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "no such mode: 19");
+  Call("AudioCtrl", "20, 101, 0");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "volumes are 0 to 100 percent");
+  Call("AudioCtrl", "0, 0");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "cannot allocate a buffer pair of 0 samples");
+  Call("AudioCtrl", "0, 16");
+  cleared("AudioCtrl 0");
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 0);
+  Call("AudioCtrl", "12, 100, 0, 0");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "G_WAVE_RATE is not set");
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  for (int i = 0; i < 16; ++i) A().pair.left[static_cast<std::size_t>(i)] = 32767;
+  A().length = 16;
+  Call("AudioCtrl", "13, 1000, 100, 0");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "the mixed result clipped");
+  Call("AudioCtrl", "2, \"" + folder.Path("none.wav") + "\"");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_FALSE(Text(sysvar::G_ERR_TXT).empty());
+
+  A().backend = audio::MakeFileBackend(folder.Path("out.wav"), "");
+  Call("PlaySound", "\"" + folder.Path("none.wav") + "\"");
+  EXPECT_EQ(Error(), 1);
+  EXPECT_FALSE(Text(sysvar::G_ERR_TXT).empty());
+  folder.Write("adpcm.wav", std::string("RIFF\x26\0\0\0WAVEfmt \x10\0\0\0\x02\0\x01\0\x40\x1f\0\0\0\0\0\0\x01\0\x04\0data\x02\0\0\0ab", 46));
+  Call("PlaySound", "\"" + folder.Path("adpcm.wav") + "\"");
+  EXPECT_EQ(Text(sysvar::G_ERR_TXT), "unsupported WAV format: Microsoft ADPCM (format 0x0002)");
+  std::vector<std::int16_t> samples(100, 1000);
+  ASSERT_TRUE(audio::SaveWave(folder.Path("chime.wav"), samples, 16, 8000));
+  Call("PlaySound", "\"" + folder.Path("chime.wav") + "\", 1");
+  cleared("PlaySound");
+}
+
+TEST_F(AudioApiTest, PlaySoundPlaysOtherCodingsAndStereo) {
+  // 24-bit stereo plays as 16-bit stereo, interleaved, rounded.
+  std::string data;
+  for (std::int32_t v : {256, -256, 384, 383}) data += std::string(reinterpret_cast<const char*>(&v), 3);
+  std::string file = "RIFF" + std::string("\0\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x02\0\x40\x1f\0\0\0\0\0\0\x06\0\x18\0", 20) +
+                     "data" + std::string("\x0c\0\0\0", 4) + data;
+  file[4] = static_cast<char>(file.size() - 8);
+  folder.Write("s24.wav", file);
+  A().backend = audio::MakeFileBackend(folder.Path("out.wav"), "");
+  Call("PlaySound", "\"" + folder.Path("s24.wav") + "\", 1");
+  EXPECT_EQ(Error(), 0);
+  const std::string out = folder.Read("out.wav");
+  ASSERT_EQ(out.size(), 46u + 8u);
+  EXPECT_EQ(out.substr(22, 2), std::string("\x02\0", 2));  // stereo
+  auto at = [&](std::size_t k) {
+    return static_cast<std::int16_t>(static_cast<std::uint8_t>(out[46 + 2 * k]) | (static_cast<std::uint8_t>(out[47 + 2 * k]) << 8));
+  };
+  EXPECT_EQ(at(0), 1);
+  EXPECT_EQ(at(1), -1);
+  EXPECT_EQ(at(2), 2);
+  EXPECT_EQ(at(3), 1);
+}
+
+TEST_F(AudioApiTest, SpectAnalyzeFindsAPeakBetweenBins) {
+  // 1000.3 Hz over 8,000 samples lies 0.3 bins from bin 1000 at 8 kHz and
+  // 0.21 bins from bin 363 at 22,050 Hz; a full-scale-ratio tone of 16000
+  // is -6.227 dBFS wherever it falls.
+  const double level = 20 * std::log10(16000.0 / 32768.0);
+  for (std::int32_t rate : {8000, 22050, 44100}) {
+    values::SetLong(rt, sysvar::G_WAVE_RATE, rate);
+    for (double f : {1000.3, 1000.5, 1000.0, 97.77, 3210.9}) {
+      Call("MkTone", "1, 0, 8000, " + std::to_string(f) + ", 16000");
+      Call("SpectAnalyze", "1, 0, 8000, D, L");
+      EXPECT_NEAR(Double(d), f, 0.005) << f << " Hz at " << rate;
+      EXPECT_NEAR(Double(l), level, 0.02) << f << " Hz at " << rate;
+      EXPECT_NEAR(Work(1), f * 8000 / rate, 0.5001) << f << " Hz at " << rate;
+      Call("AnlzWave", "1, 0, 8000");
+      EXPECT_NEAR(Double(sysvar::G_DBLWK2), f, 0.005) << f << " Hz at " << rate;
+    }
+  }
+  // A length that FFTW does not take fast (a prime) is padded: the same
+  // answers.
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 8000);
+  Call("MkTone", "1, 0, 7919, 1234.56, 16000");
+  Call("SpectAnalyze", "1, 0, 7919, D, L");
+  EXPECT_NEAR(Double(d), 1234.56, 0.005);
+  EXPECT_NEAR(Double(l), level, 0.02);
+  EXPECT_EQ(Work(1), std::lround(1234.56 * 7919 / 8000));
+}
+
+// A tone's frequency measured two ways (the spectrum peak, the zero
+// crossings), its level at the peak and its RMS.
+struct Measured {
+  double peak_hz, crossing_hz, level_db, rms;
+};
+
+TEST_F(AudioApiTest, FreqUpShiftsByTheSemitonesAndKeepsTheLevel) {
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 22050);
+  auto measure = [&](std::int32_t bank) {
+    Call("SpectAnalyze", std::to_string(bank) + ", 11025, 22050, D, L");
+    Measured m{Double(d), 0, Double(l), 0};
+    Call("FrqChk", std::to_string(bank) + ", 11025, 33075, D");
+    m.crossing_hz = Double(d);
+    Call("AnlzWave", std::to_string(bank) + ", 11025, 33075");
+    m.rms = Work(2);
+    return m;
+  };
+  auto cents = [](double got, double want) { return 1200.0 * std::log2(got / want); };
+  for (double semitones : {12.0, -12.0, 7.0, -5.0, 0.5}) {
+    Call("MkTone", "2, 0, 44100, 440, 16000");
+    const Measured clean = measure(2);
+    Call("FreqUp", "2, 0, 44100, " + std::to_string(semitones));
+    const Measured shifted = measure(2);
+    const double want = 440.0 * std::pow(2.0, semitones / 12.0);
+    EXPECT_NEAR(cents(shifted.peak_hz, want), 0.0, 5.0) << semitones;
+    EXPECT_NEAR(cents(shifted.crossing_hz, want), 0.0, 5.0) << semitones;
+    EXPECT_NEAR(shifted.level_db, clean.level_db, 0.5) << semitones;
+    EXPECT_NEAR(20 * std::log10(shifted.rms / clean.rms), 0.0, 0.5) << semitones;
+  }
+  // The length is kept and the rest of the bank is left alone.
+  Call("MkTone", "2, 0, 50000, 440, 16000");
+  Bank(2, 1999) = 1234;
+  const std::int16_t past = Bank(2, 44100);
+  Call("FreqUp", "2, 2000, 44100, 3");
+  EXPECT_EQ(Bank(2, 1999), 1234);
+  EXPECT_EQ(Bank(2, 44100), past);
+  Call("FrqChk", "2, 40000, 44000, D");
+  EXPECT_NEAR(cents(Double(d), 440 * std::pow(2.0, 0.25)), 0.0, 5.0);
+}
+
+TEST_F(AudioApiTest, FreqUpMatchesSoxPitch) {
+  if (std::system("sox --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
+  // sox's pitch effect on the same tone, as a reference for the level.
+  values::SetLong(rt, sysvar::G_WAVE_RATE, 22050);
+  Call("MkTone", "-1, 0, 44100, 330, 12000");
+  Call("SaveWaveF", "\"" + folder.Path("tone.wav") + "\", 0, 44100, 16");
+  ASSERT_EQ(std::system(("sox " + folder.Path("tone.wav") + " " + folder.Path("sox.wav") + " pitch 700 2> /dev/null").c_str()), 0);
+  Call("LoadWaveF", "\"" + folder.Path("sox.wav") + "\", N, 0, 3");
+  Call("FreqUp", "-1, 0, 44100, 7");
+  Call("SpectAnalyze", "3, 11025, 22050, D, L");
+  const double sox_hz = Double(d), sox_db = Double(l);
+  Call("SpectAnalyze", "-1, 11025, 22050, D, L");
+  EXPECT_NEAR(1200 * std::log2(Double(d) / sox_hz), 0.0, 5.0);
+  EXPECT_NEAR(Double(l), sox_db, 0.5);
 }
 
 }  // namespace

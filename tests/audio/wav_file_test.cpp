@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/temp_folder.hpp"
@@ -47,6 +50,11 @@ std::string U32(std::uint32_t v) {
   return s;
 }
 std::string U16(std::uint16_t v) { return U32(v).substr(0, 2); }
+std::uint32_t Le32At(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4 && at + i < s.size(); ++i) v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + i])) << (8 * i);
+  return v;
+}
 
 std::string Chunk(std::string_view id, std::string_view body, bool pad = true) {
   std::string c = std::string(id) + U32(static_cast<std::uint32_t>(body.size())) + std::string(body);
@@ -69,6 +77,33 @@ std::string Pcm16(std::initializer_list<std::int16_t> samples) {
   return s;
 }
 
+// A fmt body of any format code (no extension).
+std::string FmtOf(std::uint16_t code, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+  const std::uint16_t align = static_cast<std::uint16_t>(channels * bits / 8);
+  return U16(code) + U16(channels) + U32(rate) + U32(rate * align) + U16(align) + U16(bits);
+}
+
+// A WAVE_FORMAT_EXTENSIBLE body: the sub-format's code in the usual GUID,
+// or any 16 GUID bytes.
+std::string Extensible(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::uint16_t valid,
+                       std::uint16_t sub_format, std::string guid_tail = std::string(
+                           "\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14)) {
+  return FmtOf(0xFFFE, channels, rate, bits) + U16(22) + U16(valid) + U32(channels == 2 ? 3 : 4) +
+         U16(sub_format) + guid_tail;
+}
+
+std::string Le24(std::int32_t v) { return U32(static_cast<std::uint32_t>(v)).substr(0, 3); }
+std::string F32(float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return U32(bits);
+}
+std::string F64(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  return U32(static_cast<std::uint32_t>(bits)) + U32(static_cast<std::uint32_t>(bits >> 32));
+}
+
 class WavFileTest : public ::testing::Test {
  protected:
   audio::LoadResult Load(const std::string& file, std::int32_t start = 0, std::int32_t skip = 0) {
@@ -88,6 +123,19 @@ class WavFileTest : public ::testing::Test {
     auto r = audio::LoadWave(source, stores.Main(), start, 0);
     std::fclose(f);
     return r;
+  }
+
+  // The samples LoadWave stores from a file, or the error.
+  std::vector<std::int16_t> Samples(const std::string& file) {
+    const auto r = Load(file);
+    EXPECT_EQ(r.error, "");
+    return {stores.Main().begin(), stores.Main().begin() + r.count};
+  }
+  // sox's own 16-bit conversion, without dither, of the first channel.
+  std::vector<std::int16_t> SoxSamples(const std::string& path) {
+    const std::string raw = folder.Path("sox.raw");
+    EXPECT_EQ(std::system(("sox -D " + path + " -t raw -e signed -b 16 -L " + raw + " remix 1").c_str()), 0);
+    return Le16Samples(folder.Read("sox.raw"));
   }
 
   audio::WaveStores stores;
@@ -212,11 +260,29 @@ TEST_F(WavFileTest, BadFilesFailAndChangeNothing) {
     EXPECT_EQ(r.count, 0);
     EXPECT_EQ(stores.Main()[0], 3);
   }
-  // No data chunk, or one with 12-bit samples: nothing, but not malformed.
-  EXPECT_EQ(Load(Riff(Chunk("fmt ", Fmt(1, 8000, 16)))).count, 0);
-  EXPECT_EQ(Load(Riff(Chunk("fmt ", Fmt(1, 8000, 12)) + Chunk("data", Pcm16({1})))).count, 0);
-  EXPECT_EQ(Load(Riff(Chunk("fmt ", Fmt(0, 8000, 16)) + Chunk("data", Pcm16({1})))).count, 0);
-  EXPECT_EQ(Load("RIFF").count, 0);
+  // Refused with a reason, though not malformed: no data chunk after a fmt
+  // chunk, 12-bit samples, no channels.
+  const std::string no_sound = "no sound data: no data chunk follows a fmt chunk";
+  for (const auto& [file, why] : std::vector<std::pair<std::string, std::string>>{
+           {Riff(Chunk("fmt ", Fmt(1, 8000, 16))), no_sound},
+           {Riff(""), no_sound},
+           {Riff(Chunk("data", Pcm16({1})) + Chunk("fmt ", Fmt(1, 8000, 16))), no_sound},
+           {Riff(Chunk("fmt ", Fmt(1, 8000, 12)) + Chunk("data", Pcm16({1}))), "unsupported WAV format: 12-bit PCM"},
+           {Riff(Chunk("fmt ", Fmt(0, 8000, 16)) + Chunk("data", Pcm16({1}))), "unsupported WAV format: 0 channels"},
+       }) {
+    const auto r = Load(file);
+    EXPECT_FALSE(r.malformed);
+    EXPECT_EQ(r.error, why);
+    EXPECT_EQ(r.count, 0);
+    EXPECT_FALSE(r.has_rate);
+  }
+  // Shorter than the 12-byte header (an empty file among them): malformed.
+  for (const std::string& tiny : {std::string(), std::string("RIFF"), Riff("").substr(0, 11)}) {
+    const auto r = Load(tiny);
+    EXPECT_TRUE(r.malformed);
+    EXPECT_EQ(r.error, "not a WAV file: shorter than its 12-byte header");
+  }
+  EXPECT_EQ(Load(truncated).error, "malformed WAV file: a chunk runs past the end of the file");
   EXPECT_EQ(stores.Main()[0], 3);
 }
 
@@ -307,6 +373,311 @@ TEST_F(WavFileTest, PairLoadAndSave) {
   ASSERT_TRUE(audio::SavePair(folder.Path("p.wav"), pair, 8000));
   EXPECT_EQ(folder.Read("p.wav"), "RIFF" + U32(38 + 8) + "WAVEfmt " + U32(18) + Fmt(2, 8000, 16) +
                                       U16(0) + "data" + U32(8) + Pcm16({1, 1, 2, 2}));
+}
+
+TEST_F(WavFileTest, EveryCodingSoxWritesLoadsAsSoxConvertsIt) {
+  if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
+  // Noise reaches every code of the narrow codings and the rounding of the
+  // wide ones; a second channel must be left out.
+  const std::vector<std::pair<std::string, std::string>> made = {
+      {"s24.wav", "-b 24"},
+      {"s32.wav", "-b 32"},
+      {"f32.wav", "-e floating-point -b 32"},
+      {"f64.wav", "-e floating-point -b 64"},
+      {"alaw.wav", "-e a-law"},
+      {"ulaw.wav", "-e mu-law"},
+      {"u8.wav", "-b 8 -c 1"},
+      {"pcm24.wav", "-t wavpcm -b 24"},
+      {"stereo24.wav", "-b 24 -c 2"},
+  };
+  for (const auto& [name, options] : made) {
+    const std::string path = folder.Path(name);
+    ASSERT_EQ(std::system(("sox -n -r 11025 " + options + " " + path +
+                           " synth 0.5 whitenoise vol 0.9 2> /dev/null").c_str()), 0)
+        << name;
+    const auto r = LoadPath(path);
+    EXPECT_EQ(r.error, "") << name;
+    EXPECT_EQ(r.rate, 11025u) << name;
+    const auto expected = SoxSamples(path);
+    ASSERT_EQ(r.count, static_cast<std::int32_t>(expected.size())) << name;
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), stores.Main().begin())) << name;
+  }
+  // Written to a pipe, sox cannot go back to fill in the sizes: 16-bit PCM
+  // and its default, 32-bit extensible, both read to the end of the file.
+  for (const std::string& options : {std::string("-b 16"), std::string("")}) {
+    const std::string path = folder.Path("piped.wav");
+    ASSERT_EQ(std::system(("sox -n -r 8000 " + options + " -t wav - synth 0.3 whitenoise 2> /dev/null | cat > " + path).c_str()), 0);
+    ASSERT_GE(Le32At(folder.Read("piped.wav"), 4), 0x7FFFF000u) << "sox did not write to a pipe";
+    const auto r = LoadPath(path);
+    EXPECT_EQ(r.error, "") << options;
+    EXPECT_EQ(r.count, 2400) << options;
+    const auto expected = SoxSamples(path);
+    ASSERT_EQ(expected.size(), 2400u);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), stores.Main().begin())) << options;
+  }
+}
+
+TEST_F(WavFileTest, WideSamplesRoundHalvesUpAndFloatsClip) {
+  // 24-bit: v / 256 rounded, halves up; the top of the range clips.
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", FmtOf(1, 1, 8000, 24)) +
+                         Chunk("data", Le24(383) + Le24(384) + Le24(-128) + Le24(-129) + Le24(0x7FFF7F) +
+                                           Le24(0x7FFF80) + Le24(-0x800000) + Le24(-385)))),
+            (std::vector<std::int16_t>{1, 2, 0, -1, 32767, 32767, -32768, -2}));
+  // 32-bit: v / 65536 the same way.
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", FmtOf(1, 1, 8000, 32)) +
+                         Chunk("data", U32(98303) + U32(98304) + U32(static_cast<std::uint32_t>(-32768)) +
+                                           U32(static_cast<std::uint32_t>(-32769)) + U32(0x7FFF7FFF) +
+                                           U32(0x7FFF8000) + U32(0x80000000u)))),
+            (std::vector<std::int16_t>{1, 2, 0, -1, 32767, 32767, -32768}));
+  // Floats: full scale is +-1.0; beyond it clips, NaN is silence.
+  const std::vector<double> values = {0.5, -0.5, 1.5, -1.5, 1.0, -1.0, 100.0 / 32768, -100.4 / 32768,
+                                      100.5 / 32768, std::nan(""), 0.75};
+  const std::vector<std::int16_t> expected = {16384, -16384, 32767, -32768, 32767, -32768, 100, -100, 101, 0, 24576};
+  std::string f32, f64;
+  for (double v : values) {
+    f32 += F32(static_cast<float>(v));
+    f64 += F64(v);
+  }
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", FmtOf(3, 1, 8000, 32)) + Chunk("data", f32))), expected);
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", FmtOf(3, 1, 8000, 64)) + Chunk("data", f64))), expected);
+}
+
+TEST_F(WavFileTest, ALawAndMuLawExpandAsG711) {
+  std::string codes;
+  for (int c = 0; c < 256; ++c) codes += static_cast<char>(c);
+  const std::string alaw = Riff(Chunk("fmt ", FmtOf(6, 1, 8000, 8)) + Chunk("data", codes));
+  const std::string ulaw = Riff(Chunk("fmt ", FmtOf(7, 1, 8000, 8)) + Chunk("data", codes));
+  const auto a = Samples(alaw);
+  const auto u = Samples(ulaw);
+  ASSERT_EQ(a.size(), 256u);
+  ASSERT_EQ(u.size(), 256u);
+  EXPECT_EQ(a[0xD5], 8);
+  EXPECT_EQ(a[0x55], -8);
+  EXPECT_EQ(a[0xAA], 32256);
+  EXPECT_EQ(a[0x2A], -32256);
+  EXPECT_EQ(a[0x80], 5504);
+  EXPECT_EQ(a[0xC5], 264);
+  EXPECT_EQ(u[0xFF], 0);
+  EXPECT_EQ(u[0x7F], 0);
+  EXPECT_EQ(u[0x80], 32124);
+  EXPECT_EQ(u[0x00], -32124);
+  EXPECT_EQ(u[0xEF], 132);
+  EXPECT_EQ(u[0x10], -15996);
+  if (!HaveSox()) return;
+  folder.Write("a.wav", alaw);
+  folder.Write("u.wav", ulaw);
+  EXPECT_EQ(a, SoxSamples(folder.Path("a.wav")));
+  EXPECT_EQ(u, SoxSamples(folder.Path("u.wav")));
+}
+
+TEST_F(WavFileTest, ExtensibleRecordsLoadByTheirSubFormat) {
+  const std::string stereo24 = Riff(Chunk("fmt ", Extensible(2, 48000, 24, 24, 1)) + Chunk("fact", U32(2)) +
+                                    Chunk("data", Le24(256) + Le24(-256) + Le24(512) + Le24(-512)));
+  EXPECT_EQ(Samples(stereo24), (std::vector<std::int16_t>{1, 2}));  // the left channel
+  EXPECT_EQ(Load(stereo24).rate, 48000u);
+  // 20 valid bits in a 24-bit container read as 24-bit.
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", Extensible(1, 8000, 24, 20, 1)) + Chunk("data", Le24(0x123450)))),
+            (std::vector<std::int16_t>{0x1234}));
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", Extensible(1, 8000, 32, 32, 3)) + Chunk("data", F32(-0.25f)))),
+            (std::vector<std::int16_t>{-8192}));
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", Extensible(1, 8000, 8, 8, 7)) + Chunk("data", "\x80"))),
+            (std::vector<std::int16_t>{32124}));
+  EXPECT_EQ(Samples(Riff(Chunk("fmt ", Extensible(1, 8000, 8, 8, 1)) + Chunk("data", "\xC0"))),
+            (std::vector<std::int16_t>{16384}));
+  // A sub-format with another GUID, or one that is not read, is refused.
+  const std::string other_guid(14, 'x');
+  EXPECT_EQ(Load(Riff(Chunk("fmt ", Extensible(1, 8000, 16, 16, 1, other_guid)) + Chunk("data", Pcm16({1})))).error,
+            "unsupported WAV format: extensible with an unknown sub-format (format 0xFFFE)");
+  EXPECT_EQ(Load(Riff(Chunk("fmt ", Extensible(1, 8000, 4, 4, 2)) + Chunk("data", "ab"))).error,
+            "unsupported WAV format: Microsoft ADPCM (format 0x0002)");
+  // An extensible tag on a short record has no sub-format to go by.
+  EXPECT_EQ(Load(Riff(Chunk("fmt ", FmtOf(0xFFFE, 1, 8000, 16)) + Chunk("data", Pcm16({1})))).error,
+            "unsupported WAV format: extensible with an unknown sub-format (format 0xFFFE)");
+}
+
+TEST_F(WavFileTest, UnreadFormatsAreNamedAndChangeNothing) {
+  std::fill(stores.Main().begin(), stores.Main().end(), std::int16_t{5});
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {FmtOf(3, 1, 8000, 16), "unsupported WAV format: 16-bit floating point"},
+      {FmtOf(6, 1, 8000, 16), "unsupported WAV format: 16-bit A-law"},
+      {FmtOf(7, 2, 8000, 4), "unsupported WAV format: 4-bit mu-law"},
+      {FmtOf(1, 1, 8000, 20), "unsupported WAV format: 20-bit PCM"},
+      {FmtOf(0x11, 1, 8000, 4), "unsupported WAV format: IMA ADPCM (format 0x0011)"},
+      {FmtOf(0x31, 1, 8000, 0), "unsupported WAV format: GSM 6.10 (format 0x0031)"},
+      {FmtOf(0x50, 1, 8000, 0), "unsupported WAV format: MPEG (format 0x0050)"},
+      {FmtOf(0x55, 1, 8000, 0), "unsupported WAV format: MPEG layer 3 (format 0x0055)"},
+      {FmtOf(0x1234, 1, 8000, 16), "unsupported WAV format: format 0x1234"},
+  };
+  for (const auto& [fmt, why] : cases) {
+    // A readable data chunk first: the file is refused as a whole.
+    const auto r = Load(Riff(Chunk("fmt ", FmtOf(1, 1, 8000, 16)) + Chunk("data", Pcm16({7})) +
+                             Chunk("fmt ", fmt) + Chunk("data", "abcd")));
+    EXPECT_EQ(r.error, why);
+    EXPECT_EQ(r.count, 0);
+    EXPECT_FALSE(r.malformed);
+    EXPECT_EQ(stores.Main()[0], 5);
+  }
+}
+
+TEST_F(WavFileTest, StreamingSizesRunToTheEndOfTheFile) {
+  for (std::uint32_t placeholder : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x7FFFF000u}) {
+    // An odd byte at the end is half a sample and is left out.
+    const std::string file = "RIFF" + U32(placeholder) + "WAVE" + Chunk("fmt ", Fmt(2, 8000, 16)) + "data" +
+                             U32(placeholder) + Pcm16({1, -1, 2, -2, 3, -3}) + "x";
+    EXPECT_EQ(Samples(file), (std::vector<std::int16_t>{1, 2, 3})) << placeholder;
+    audio::BufferPair pair;
+    ASSERT_TRUE(pair.Allocate(8));
+    const std::vector<std::uint8_t> bytes = Bytes(file);
+    audio::MemorySource source(bytes);
+    ASSERT_TRUE(audio::LoadPair(source, pair).ok);
+    EXPECT_EQ(pair.filled, 3);
+    EXPECT_EQ(pair.right[2], -3);
+  }
+  // Any other size that runs past the end is a truncated file.
+  const std::string cut = Riff(Chunk("fmt ", Fmt(1, 8000, 16))) + "data" + U32(0x7FFFFFFE) + Pcm16({1, 2});
+  EXPECT_TRUE(Load(cut).malformed);
+  // A placeholder on another chunk is no excuse either.
+  EXPECT_TRUE(Load(Riff(Chunk("fmt ", Fmt(1, 8000, 16)) + "LIST" + U32(0xFFFFFFFF) + "ab")).malformed);
+}
+
+TEST_F(WavFileTest, HeaderDumpOfExtensibleRecordsAndFactChunks) {
+  const std::string file = Riff(Chunk("fmt ", Extensible(2, 48000, 24, 20, 3)) + Chunk("fact", U32(77)) +
+                                Chunk("data", std::string(6, '\0')));
+  EXPECT_EQ(Describe(file),
+            "(12 bytes)[head(\"RIFF\") size=" + std::to_string(file.size() - 8) + " (\"WAVE\")]\r\n"
+            "\r\n(8 bytes)[RIFF(\"fmt \") size=40]\r\n"
+            "format(2 bytes) = 65534\r\nchannels(2 bytes) = 2\r\nsamplerate(4 bytes) = 48000\r\n"
+            "bytepersec(4 bytes) = 288000\r\nblockalign(2 bytes) = 6\r\nbitswidth(2 bytes) = 24\r\n"
+            "validbits(2 bytes) = 20\r\nchannelmask(4 bytes) = 3\r\nsubformat(16 bytes) = 3\r\n"
+            "\r\n(8 bytes)[RIFF(\"fact\") size=4]\r\nsamples(4 bytes) = 77\r\n"
+            "\r\n(8 bytes)[RIFF(\"data \") size=6]\r\n");
+  const std::string odd = Describe(Riff(Chunk("fmt ", Extensible(1, 8000, 16, 16, 1, std::string(14, 'g')))));
+  EXPECT_NE(odd.find("subformat(16 bytes) = 1 (unknown GUID)\r\n"), std::string::npos) << odd;
+}
+
+TEST_F(WavFileTest, PairLoadDecodesBothChannels) {
+  audio::BufferPair pair;
+  ASSERT_TRUE(pair.Allocate(4));
+  const std::string file = Riff(Chunk("fmt ", FmtOf(1, 2, 8000, 8)) + Chunk("data", "\x80\xC0\x40\xFF"));
+  const std::vector<std::uint8_t> bytes = Bytes(file);
+  audio::MemorySource source(bytes);
+  const auto r = audio::LoadPair(source, pair);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(pair.filled, 2);
+  EXPECT_EQ(pair.left[0], 0);
+  EXPECT_EQ(pair.right[0], 16384);
+  EXPECT_EQ(pair.left[1], -16384);
+  EXPECT_EQ(pair.right[1], 32512);
+  const std::string adpcm = Riff(Chunk("fmt ", FmtOf(2, 1, 8000, 4)) + Chunk("data", "ab"));
+  const std::vector<std::uint8_t> bad = Bytes(adpcm);
+  audio::MemorySource bad_source(bad);
+  const auto refused = audio::LoadPair(bad_source, pair);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.error, "unsupported WAV format: Microsoft ADPCM (format 0x0002)");
+  EXPECT_EQ(pair.filled, 2);
+}
+
+TEST_F(WavFileTest, QuietEndsCountFromTheLastSample) {
+  auto wave = stores.Main();
+  // Six loud samples right at the end: the sixth from the end starts the
+  // end margin, so nothing is cut at the end; the start is cut at the last.
+  for (int i = 9994; i < 10000; ++i) wave[static_cast<std::size_t>(i)] = -500;
+  std::int32_t first = 0, last = 0;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 9999 - 2205);
+  EXPECT_EQ(last, 10000);
+  // Six loud samples right at the start, the rest quiet.
+  std::fill(wave.begin(), wave.end(), std::int16_t{0});
+  for (int i = 3000; i < 3006; ++i) wave[static_cast<std::size_t>(i)] = 101;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 3000);
+  EXPECT_EQ(last, 3000 + 2205);
+  // At the threshold is quiet.
+  for (int i = 3000; i < 3006; ++i) wave[static_cast<std::size_t>(i)] = 100;
+  ASSERT_TRUE(audio::QuietCutRange(wave, 3000, 10000, 100, &first, &last));
+  EXPECT_EQ(first, 10000 - 2205);
+  // Ranges clamp to the store; an empty one is valid.
+  ASSERT_TRUE(audio::QuietCutRange(wave, 524000, 600000, 100, &first, &last));
+  EXPECT_EQ(last, WAVE_SAMPLES);
+  ASSERT_TRUE(audio::QuietCutRange(wave, 77, 77, 100, &first, &last));
+  EXPECT_EQ(first, 77);
+  EXPECT_EQ(last, 77);
+}
+
+TEST_F(WavFileTest, DecodingPicksChannelsAndStaysInsideItsTargets) {
+  const std::string file = Riff(Chunk("fmt ", FmtOf(1, 3, 8000, 16)) + Chunk("data", Pcm16({1, 2, 3, 4, 5, 6, 7, 8, 9})));
+  const std::vector<std::uint8_t> bytes = Bytes(file);
+  audio::MemorySource source(bytes);
+  const audio::WaveWalk walk = audio::WalkWave(source);
+  ASSERT_EQ(walk.data.size(), 1u);
+  const audio::DataChunk& chunk = walk.data[0];
+  std::vector<std::int16_t> a(3, -1), b(3, -1);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 2, a, 1, b), 3u);
+  EXPECT_EQ(a, (std::vector<std::int16_t>{3, 6, 9}));
+  EXPECT_EQ(b, (std::vector<std::int16_t>{2, 5, 8}));
+  // Channels past the frame: nothing.
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 3, a, 0, b), 0u);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, a, 3, b), 0u);
+  // No more than the targets hold, nor than the source has.
+  std::vector<std::int16_t> two(2, -1), one(1, -1);
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, two, 1, {}), 2u);
+  EXPECT_EQ(two, (std::vector<std::int16_t>{1, 4}));
+  ASSERT_TRUE(source.Seek(chunk.offset));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, two, 1, one), 1u);
+  ASSERT_TRUE(source.Seek(chunk.offset + 12));
+  EXPECT_EQ(audio::ReadDecoded(source, chunk, 3, 0, a, 1, {}), 1u);
+  EXPECT_EQ(a[0], 7);
+  EXPECT_EQ(chunk.FrameBytes(), 6u);
+  EXPECT_TRUE(chunk.Readable());
+  audio::DataChunk unknown = chunk;
+  unknown.coding = audio::SampleCoding::kNone;
+  EXPECT_FALSE(unknown.Readable());
+  EXPECT_EQ(unknown.FrameBytes(), 0u);
+  EXPECT_EQ(audio::ReadDecoded(source, unknown, 3, 0, a, 1, {}), 0u);
+}
+
+TEST_F(WavFileTest, ConvertersWorkInBlocksAndStopAtTheirChunk) {
+  // More frames than one block, and a chunk after the data that must not
+  // be read as samples.
+  const std::size_t frames = audio::CONVERT_BLOCK_FRAMES + 3;
+  std::string data;
+  data.reserve(frames * 4);
+  for (std::size_t i = 0; i < frames; ++i) {
+    const auto l = static_cast<std::int16_t>(i % 20000);
+    const auto r = static_cast<std::int16_t>(-static_cast<std::int16_t>(i % 7) * 1000 - 1);
+    data += U16(static_cast<std::uint16_t>(l)) + U16(static_cast<std::uint16_t>(r));
+  }
+  folder.Write("long.wav", Riff(Chunk("fmt ", Fmt(2, 8000, 16)) + Chunk("data", data) + Chunk("LIST", std::string(400, '\x7f'))));
+  std::string log;
+  ASSERT_EQ(audio::ConvertToMono(folder.Path("long.wav"), folder.Path("mono.wav"), stores, &log), 1);
+  EXPECT_EQ(log, std::to_string(frames) + " \r\n");
+  const std::string mono = folder.Read("mono.wav");
+  ASSERT_EQ(mono.size(), 46 + frames * 2);
+  const auto samples = Le16Samples(mono.substr(46));
+  const std::size_t block = audio::CONVERT_BLOCK_FRAMES;
+  for (std::size_t i : {std::size_t{0}, std::size_t{1}, block - 1, block, frames - 1}) {
+    const int l = static_cast<int>(i % 20000);
+    const int r = -static_cast<int>(i % 7) * 1000 - 1;
+    EXPECT_EQ(samples[i], (l + r) / 2) << i;
+  }
+  // VolChgF: every sample of every channel, in blocks of a bank.
+  const std::size_t count = static_cast<std::size_t>(WAVE_SAMPLES) + 5;
+  std::string pcm;
+  pcm.reserve(count * 2);
+  for (std::size_t i = 0; i < count; ++i) pcm += U16(static_cast<std::uint16_t>(i % 3000));
+  folder.Write("big.wav", Riff(Chunk("fmt ", Fmt(1, 8000, 16)) + Chunk("data", pcm) + Chunk("LIST", std::string(400, '\x7f'))));
+  ASSERT_EQ(audio::ChangeVolume(folder.Path("big.wav"), folder.Path("soft.wav"), 0.5, stores), 1);
+  const std::string soft = folder.Read("soft.wav");
+  ASSERT_EQ(soft.size(), 46 + count * 2);
+  const auto limited = Le16Samples(soft.substr(46));
+  for (std::size_t i : {std::size_t{1}, std::size_t{2999}, static_cast<std::size_t>(WAVE_SAMPLES), count - 1}) {
+    const double x = static_cast<double>(i % 3000);
+    EXPECT_EQ(limited[i], audio::ClampSample(x > 0 ? 32760 - 32760.0 * 32760 / (x * 0.5 + 32760) : 0.0)) << i;
+  }
 }
 
 }  // namespace
