@@ -214,7 +214,7 @@ TEST(PlateSegment, SmudgedNameAndKanaOfSeveralStrokes) {
   const GreyImage g = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
                              {{100, 25, 45, 50}, {150, 25, 45, 50}, {200, 30, 32, 40},   // name and smudge
                               {242, 25, 28, 50}, {290, 25, 28, 50}, {322, 25, 28, 50},   // class 3 digits
-                              {30, 120, 20, 60}, {56, 120, 24, 60},                       // kana
+                              {30, 120, 20, 60}, {56, 130, 24, 25},                       // kana
                               {115, 100, 50, 100}, {175, 100, 50, 100}, {233, 145, 16, 8},  // serial, hyphen
                               {255, 100, 50, 100}, {315, 100, 50, 100}});
   const PlateLayout l = SegmentPlate(g, PlateStyle::kJapanese);
@@ -230,6 +230,24 @@ TEST(PlateSegment, SmudgedNameAndKanaOfSeveralStrokes) {
   const PlateLayout m = SegmentPlate(bare, PlateStyle::kJapanese);
   EXPECT_TRUE(m.characters[FIELD_REGION].empty());
   EXPECT_EQ(m.characters[FIELD_CLASS].size(), 3u);
+  // 川 is three strokes side by side: one character of the name.
+  const GreyImage river = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                                 {{110, 25, 8, 50}, {128, 28, 8, 44}, {146, 25, 8, 50}, {160, 25, 45, 50},
+                                  {242, 25, 28, 50}, {276, 25, 28, 50}, {310, 25, 28, 50}, {30, 120, 40, 60},
+                                  {115, 100, 50, 100}, {175, 100, 50, 100}, {255, 100, 50, 100}, {315, 100, 50, 100}});
+  const PlateLayout n = SegmentPlate(river, PlateStyle::kJapanese);
+  EXPECT_EQ(n.characters[FIELD_REGION].size(), 2u);
+  EXPECT_EQ(n.characters[FIELD_CLASS].size(), 3u);
+  // A name of one kanji (柏), and a lower line with nothing right of its
+  // left fifth: no kana without a serial, the parts are the serial's.
+  const GreyImage one = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                               {{160, 25, 45, 50}, {242, 25, 28, 50}, {276, 25, 28, 50}, {310, 25, 28, 50},
+                                {30, 110, 20, 80}, {56, 110, 24, 80}});
+  const PlateLayout o = SegmentPlate(one, PlateStyle::kJapanese);
+  EXPECT_EQ(o.characters[FIELD_REGION].size(), 1u);
+  EXPECT_EQ(o.characters[FIELD_CLASS].size(), 3u);
+  EXPECT_TRUE(o.characters[FIELD_KANA].empty());
+  EXPECT_EQ(o.characters[FIELD_SERIAL].size(), 2u);
 }
 
 TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
@@ -246,6 +264,13 @@ TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   const PlateLayout m = SegmentPlate(one, PlateStyle::kLatin);
   EXPECT_EQ(m.characters[FIELD_LATIN_FIRST].size(), 4u);
   EXPECT_TRUE(m.characters[FIELD_LATIN_SECOND].empty());
+  // A lone mark below a line is no second line.
+  const GreyImage mark = Blocks(260, PLATE_LATIN_HEIGHT,
+                                {{20, 8, 25, 40}, {50, 8, 25, 40}, {120, 8, 25, 40}, {150, 8, 25, 40},
+                                 {80, 62, 25, 38}});
+  const PlateLayout k = SegmentPlate(mark, PlateStyle::kLatin);
+  EXPECT_EQ(k.characters[FIELD_LATIN_FIRST].size(), 5u);
+  EXPECT_TRUE(k.characters[FIELD_LATIN_SECOND].empty());
 }
 
 TEST(PlateSegment, TextureAndEmptyPicturesGiveNoFields) {
@@ -346,6 +371,12 @@ TEST(PlateRead, FieldsKeepTheirPlacesAndSerialsTheirShape) {
   r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.fields[FIELD_SERIAL].text, "77-77");
+  // Five digits, or a leading 0, are no serial a plate shows: not read.
+  for (const char* serial : {"12345", "01-23"}) {
+    plate.serial = serial;
+    r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    EXPECT_EQ(r.error, "no characters read") << serial << " read as " << r.fields[FIELD_SERIAL].text;
+  }
 }
 
 TEST(PlateRead, LatinPlatesWithAGapOrTwoLines) {
