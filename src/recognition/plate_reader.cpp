@@ -14,6 +14,7 @@ constexpr int OCR_HEIGHT = 48;               // character height handed to the O
 constexpr std::size_t CANDIDATES_READ = 3;   // candidates read before the best is kept
 constexpr double DIGIT_SHARE = 0.6;
 constexpr std::size_t SERIAL_DIGITS_MAX = 4;
+constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
 constexpr double LATIN_SHARE = 0.4;          // Latin characters against the line's tallest
 constexpr int CHARACTER_REPEAT = 3;          // a lone character is read written this many times
 constexpr double DIGIT_WIDTH = 0.55;         // a serial digit's width against its height
@@ -155,6 +156,12 @@ PlateText ReadSerial(OcrEngine& ocr, const PlateLayout& l) {
   return r;
 }
 
+// A class number as plates show it: one to three characters led by a digit
+// other than 0 (3, 58, 300, 50C); anything else was misread.
+bool PlausibleClass(const std::string& text) {
+  return !text.empty() && text.size() <= CLASS_CHARACTERS_MAX && text[0] >= '1' && text[0] <= '9';
+}
+
 void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
   const PlateLayout& l = out.layout;
   // Limited to the characters of the office names first; when that gives no
@@ -187,6 +194,7 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
     region = {};  // digits or marks: no name was there to read
   }
   PlateText klass = ReadLine(ocr, l, l.characters[FIELD_CLASS], kClassCharacters);
+  if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
   out.fields[FIELD_REGION] = region;

@@ -379,6 +379,22 @@ TEST(PlateRead, FieldsKeepTheirPlacesAndSerialsTheirShape) {
   }
 }
 
+TEST(PlateRead, DoubtfulFieldsAreNeverSure) {
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.klass = "033";  // no class number starts with 0
+  PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.fields[FIELD_CLASS].text, "");
+  EXPECT_EQ(r.text, Sjis("品川  さ 12-34"));
+  // A name one character off an office's: at best a guess at it.
+  plate = DrawnPlate{};
+  plate.region = "名古尾";
+  r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_LE(r.fields[FIELD_REGION].confidence, 40) << text::Cp932ToUtf8(r.fields[FIELD_REGION].text);
+}
+
 TEST(PlateRead, LatinPlatesWithAGapOrTwoLines) {
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
   DrawnPlate plate;
