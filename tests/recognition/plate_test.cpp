@@ -254,9 +254,10 @@ TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   // Characters of the two lines share columns: merged they would stack.
   const GreyImage g = Blocks(260, PLATE_LATIN_HEIGHT,
                              {{40, 10, 25, 36}, {80, 10, 25, 36}, {120, 10, 25, 36},
-                              {40, 60, 25, 36}, {80, 60, 25, 36}, {120, 60, 25, 36}, {160, 60, 25, 36}});
+                              {40, 60, 25, 36}, {80, 60, 25, 36}, {120, 60, 25, 36}, {160, 60, 25, 36},
+                              {200, 47, 8, 5}});  // a mark just under the first line belongs to it
   const PlateLayout l = SegmentPlate(g, PlateStyle::kLatin);
-  EXPECT_EQ(l.characters[FIELD_LATIN_FIRST].size(), 3u);
+  EXPECT_EQ(l.characters[FIELD_LATIN_FIRST].size(), 4u);
   EXPECT_EQ(l.characters[FIELD_LATIN_SECOND].size(), 4u);
   // One line with a gap stays one line.
   const GreyImage one = Blocks(260, PLATE_LATIN_HEIGHT,
