@@ -273,6 +273,22 @@ TEST(QrMarks, TheTriangleOfASymbolsCornersComesFirst) {
   std::vector<FinderMark> two(corners, corners + 3);
   for (const FinderMark& c : corners) two.push_back(Mark(c.x + 400, c.y + 50, 28));
   EXPECT_TRUE(MarkTriples(two).empty());
+  // The fourth corner of the square makes every triple a layout: the
+  // reader gets the next ones to try when the best does not decode.
+  std::vector<FinderMark> square(corners, corners + 3);
+  square.push_back(Mark(300, 300, 35));
+  const std::vector<MarkTriple> layouts = MarkTriples(square);
+  ASSERT_EQ(layouts.size(), TRIPLES_TRIED);
+  EXPECT_NE(layouts[0].marks, layouts[1].marks);
+  // Among many marks the ones seen most often are combined.
+  std::vector<FinderMark> crowd(corners, corners + 3);
+  crowd.push_back(Mark(230, 230, 35, 20));  // a look-alike seen more often than the corners
+  for (std::size_t i = 0; i < TRIPLE_MARKS_MAX; ++i) crowd.push_back(Mark(2000 + 30.0 * static_cast<double>(i), 2000, 35, 1));
+  const std::vector<MarkTriple> seen = MarkTriples(crowd);
+  ASSERT_FALSE(seen.empty());
+  std::array<std::size_t, 3> first = seen[0].marks;
+  std::sort(first.begin(), first.end());
+  EXPECT_EQ(first, (std::array<std::size_t, 3>{0, 1, 2}));
   // Four marks none of whose triples is a symbol's corners.
   EXPECT_TRUE(MarkTriples({Mark(0, 0, 35), Mark(100, 0, 35), Mark(300, 40, 35), Mark(500, 500, 35)}).empty());
 }
