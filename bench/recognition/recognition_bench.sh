@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# recognition_bench.sh BINARY [PER_KIND]: decode rate and time per image of
+# recognition_bench.sh BINARY [PER_KIND] [PER_QR_MIXED]: decode rate and time per image of
 # the barcode and QR readers — run by a script in the real binary, and in
 # process (bench/vexmora_read next to the binary: the script's steps through
 # the same code, without the interpreter) —
@@ -7,7 +7,12 @@
 # to the binary, or $ZXING_READ), over a generated set of
 # EAN-13, Interleaved 2 of 5 and QR images (PER_KIND each, 50 by default):
 # module sizes, rotations up to 15 degrees, blur and noise, made with zint,
-# qrencode and ImageMagick. Prints one table.
+# qrencode and ImageMagick; and PER_QR_MIXED (200) more QR symbols of
+# random texts of 5 to 60 characters, levels L to H, modules of 6 to 10
+# pixels, scaled by 0.8 to 1.3 with bilinear filtering and light noise
+# (fixed seeds). Prints one table. Set KEEP=DIR to keep the pictures and
+# the readings there, and REUSE=1 as well to read the pictures a run with
+# the same KEEP made.
 set -euo pipefail
 binary=$(realpath "$1")
 zxing_read=${ZXING_READ:-$(dirname "$binary")/bench/zxing_read}
@@ -15,10 +20,17 @@ zxing_read=${ZXING_READ:-$(dirname "$binary")/bench/zxing_read}
 inprocess_read=$(dirname "$binary")/bench/vexmora_read
 [ -x "$inprocess_read" ] && inprocess_read=$(realpath "$inprocess_read")
 per_kind=${2:-50}
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+per_mixed=${3:-200}
+if [ -n "${KEEP:-}" ]; then
+  mkdir -p "$KEEP"
+  tmp=$(realpath "$KEEP")
+else
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' EXIT
+fi
 cd "$tmp"
 
+make_set() {
 rotations=(0 5 10 15 3)
 blurs=(0 0.6 0 0.9 0.4)
 noises=(0 0 0.05 0.05 0.1)
@@ -50,6 +62,33 @@ for kind in ean itf qr; do
     echo "$kind $name $expected" >> list.txt
   done
 done
+# The mixed QR set: texts and settings from a seeded generator.
+/usr/bin/python3 - "$per_mixed" > mixed.txt <<'PY'
+import random, sys
+rng = random.Random(2026)
+alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-.:/"
+for i in range(int(sys.argv[1])):
+    n = rng.randint(5, 60)
+    text = ""
+    for k in range(n):  # spaces inside only, never two together
+        inside = 0 < k < n - 1 and not text.endswith(" ")
+        text += rng.choice(alphabet + " " if inside else alphabet)
+    print(i, "LMQH"[rng.randrange(4)], rng.randint(6, 10), rng.randint(80, 130), rng.choice([2, 3, 4]), text)
+PY
+while read -r i level module percent noise text; do
+  name="qrx$i"
+  qrencode -l "$level" -s "$module" -o "$name.src.png" -- "$text"
+  convert "$name.src.png" -bordercolor white -border 20 -filter Triangle -resize "$percent%" \
+    -seed "$i" -attenuate "0.$noise" +noise Gaussian -colorspace gray "$name.png"
+  convert "$name.png" -type TrueColor "BMP3:$name.bmp"
+  echo "qrx $name $text" >> list.txt
+done < mixed.txt
+}
+if [ -n "${REUSE:-}" ] && [ -f list.txt ]; then
+  echo "pictures of $tmp reused"
+else
+  make_set
+fi
 total=$(wc -l < list.txt)
 cut -d' ' -f2 list.txt > names.txt
 
@@ -83,6 +122,7 @@ while 1
 endwhile
 Exit
 VX
+rm -f ours.txt  # the script adds to it
 start=$(date +%s.%N)
 VEXMORA_PROGRAM_DIR="$(dirname "$binary")" "$binary" --headless -- read.vx 2>/dev/null || true
 ours_time=$(echo "$(date +%s.%N) - $start" | bc)
@@ -113,18 +153,18 @@ rate() {  # rate FILE KIND
   done < <(sed 's/ /\t/;s/ /\t/' list.txt | tr '\t' ' ' | awk '{k=$1; n=$2; $1=""; $2=""; sub(/^  /,""); print k, n, $0}')
   echo "$ok/$n"
 }
-printf '%-10s %10s %10s %10s %14s\n' reader EAN-13 ITF QR "ms per image"
-printf '%-10s %10s %10s %10s %14.1f\n' vexmora "$(rate ours.txt ean)" "$(rate ours.txt itf)" "$(rate ours.txt qr)" \
-  "$(echo "$ours_time * 1000 / $total" | bc -l)"
-printf '%-10s %10s %10s %10s %14.1f\n' zbarimg "$(rate zbar.txt ean)" "$(rate zbar.txt itf)" "$(rate zbar.txt qr)" \
-  "$(echo "$zbar_time * 1000 / $total" | bc -l)"
+row() {  # row LABEL FILE SECONDS
+  printf '%-10s %10s %10s %10s %10s %14.2f\n' "$1" "$(rate "$2" ean)" "$(rate "$2" itf)" "$(rate "$2" qr)" \
+    "$(rate "$2" qrx)" "$(echo "$3 * 1000 / $total" | bc -l)"
+}
+printf '%-10s %10s %10s %10s %10s %14s\n' reader EAN-13 ITF QR "QR mixed" "ms per image"
+row vexmora ours.txt "$ours_time"
+row zbarimg zbar.txt "$zbar_time"
 if [ -n "$inprocess_time" ]; then
-  printf '%-10s %10s %10s %10s %14.1f\n' "vx in-proc" "$(rate inprocess.txt ean)" "$(rate inprocess.txt itf)" \
-    "$(rate inprocess.txt qr)" "$(echo "$inprocess_time * 1000 / $total" | bc -l)"
+  row "vx in-proc" inprocess.txt "$inprocess_time"
 fi
 if [ -n "$zxing_time" ]; then
-  printf '%-10s %10s %10s %10s %14.1f\n' zxing-cpp "$(rate zxing.txt ean)" "$(rate zxing.txt itf)" "$(rate zxing.txt qr)" \
-    "$(echo "$zxing_time * 1000 / $total" | bc -l)"
+  row zxing-cpp zxing.txt "$zxing_time"
 else
   echo "zxing-cpp: $zxing_read not built (libzxing-dev missing)"
 fi

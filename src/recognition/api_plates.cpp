@@ -90,7 +90,7 @@ void OutlineQuad(ColourPicture& p, const rc::PlateReading& r, const rc::PlateQua
 // Debug picture 0: the black-and-white search picture with every candidate
 // outlined in red and the plate read in green; 1: the plate rectified;
 // 2: its strokes (frame removed) with the fields boxed, region red, class
-// blue, kana green, serial purple (a Latin plate's line red).
+// blue, kana green, serial purple (a Latin plate's lines red and blue).
 ColourPicture DebugPicture(const rc::PlateReading& r, int which) {
   if (which == 0) {
     ColourPicture p = FromGrey(r.search);

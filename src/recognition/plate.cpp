@@ -19,6 +19,21 @@ constexpr double FRAME_WIDTH = 0.6;          // a dark part wider than this shar
 constexpr double FIELD_MARGIN = 0.2;         // of the character height, around a field
 constexpr std::size_t PARTS_MAX = 120;       // dark parts a plate may be cut into
 constexpr double FIELD_PICTURE_WIDTH_MAX = 4000;  // pixels of characters in a field picture
+// The class number: one to three characters narrower than this share of
+// the upper line's height, centred right of CLASS_CENTRE_MIN of the plate's
+// width; the region name's characters are centred left of
+// REGION_CENTRE_MAX.
+constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
+constexpr double CLASS_CHARACTER_WIDTH = 0.85;
+constexpr double CLASS_CENTRE_MIN = 0.45;
+constexpr double REGION_CENTRE_MAX = 0.5;
+// The kana: the lower line's parts centred left of this share of the width
+// and at least this share of its tallest part's height (dots are less).
+constexpr double KANA_CENTRE_MAX = 0.2;
+constexpr double KANA_HEIGHT_MIN = 0.15;
+// Parts of one kanji or kana of the region name (川 is three strokes side
+// by side) span at most this share of the line's height.
+constexpr double REGION_CHARACTER_WIDTH = 1.15;
 
 struct Range {
   double lo, hi;
@@ -35,6 +50,18 @@ constexpr double LATIN_TEXT_TO_PLATE_H = 1.5;
 constexpr int EDGE_STEP = 60;     // grey step across two pixels that counts as a stroke edge
 constexpr int TEXT_JOIN_X = 8;    // search pixels joined along a row
 constexpr int TEXT_JOIN_Y = 6;    // and across rows
+// Refining: the search again at full size (windows up to REFINE_SIDE_MAX)
+// in a window around the plate, grown by this share of the plate's width
+// and snapped outwards to a grid; the candidate there nearest the first
+// one (within half its height, of a width within this ratio) replaces it.
+constexpr double REFINE_MARGIN = 0.3;
+constexpr int REFINE_GRID = 32;
+constexpr int REFINE_SIDE_MAX = 1800;
+constexpr double REFINE_SIZE_RATIO = 1.4;
+
+// The candidates of FindPlates, searched at the given scale.
+std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateStyle style, int scale,
+                                    GreyImage* search);
 
 // Plane grey of a region, averaged over scale x scale cells.
 GreyImage Downsampled(const Plane& plane, const Region& r, int scale) {
@@ -264,6 +291,24 @@ std::vector<Box> MergedColumns(std::vector<Box> parts) {
   return out;
 }
 
+}  // namespace
+
+std::vector<Box> CharacterBoxes(const std::vector<Box>& parts, double widest) {
+  int line = 0;
+  for (const Box& b : parts) line = std::max(line, b.h);
+  std::vector<Box> out;
+  for (const Box& b : parts) {
+    if (!out.empty() && Union(out.back(), b).w <= widest * line) {
+      out.back() = Union(out.back(), b);
+    } else {
+      out.push_back(b);
+    }
+  }
+  return out;
+}
+
+namespace {
+
 // Splits boxes (left to right) at the widest gap between neighbours.
 std::size_t WidestGap(const std::vector<Box>& boxes) {
   std::size_t at = boxes.size();
@@ -277,6 +322,82 @@ std::size_t WidestGap(const std::vector<Box>& boxes) {
   }
   return at;
 }
+
+// Parts of character size: at least this share of the tallest part's
+// height (specks, dots and hyphens are less).
+constexpr double LINE_PART_SHARE = 0.3;
+
+}  // namespace
+
+void SplitLines(const std::vector<Box>& parts, std::vector<Box>& upper, std::vector<Box>& lower) {
+  upper = parts;
+  lower.clear();
+  int tallest = 0, top = INT32_MAX, bottom = -1;
+  for (const Box& b : parts) tallest = std::max(tallest, b.h);
+  std::vector<Box> big;
+  for (const Box& b : parts) {
+    if (b.h < LINE_PART_SHARE * tallest) continue;
+    big.push_back(b);
+    top = std::min(top, b.y), bottom = std::max(bottom, b.y + b.h);
+  }
+  if (big.size() < 2) return;
+  // Rows that no character-sized part covers, in the middle half of the
+  // text's height: the longest run of them parts the lines.
+  std::vector<int> covered(static_cast<std::size_t>(bottom - top), 0);
+  for (const Box& b : big) {
+    for (int y = b.y; y < b.y + b.h; ++y) ++covered[static_cast<std::size_t>(y - top)];
+  }
+  const int span = bottom - top;
+  int best = 0, split = -1;
+  for (int y = span / 4; y < span * 3 / 4;) {
+    if (covered[static_cast<std::size_t>(y)] != 0) {
+      ++y;
+      continue;
+    }
+    const int start = y;
+    while (y < span && covered[static_cast<std::size_t>(y)] == 0) ++y;
+    if (y - start > best) best = y - start, split = top + (start + y) / 2;
+  }
+  if (split < 0) return;
+  upper.clear();
+  for (const Box& b : parts) (b.y + b.h / 2 < split ? upper : lower).push_back(b);
+  // Both lines hold characters: a lone part above or below is not a line.
+  const auto characters = [&](const std::vector<Box>& line) {
+    return std::count_if(line.begin(), line.end(), [&](const Box& b) { return b.h >= LINE_PART_SHARE * tallest; });
+  };
+  if (characters(upper) < 2 || characters(lower) < 2) {
+    upper = parts;
+    lower.clear();
+  }
+}
+
+std::size_t ClassSplit(const std::vector<Box>& upper, int width) {
+  int line = 0;
+  for (const Box& b : upper) line = std::max(line, b.h);
+  const auto centre = [&](const Box& b) { return b.x + b.w / 2.0; };
+  const auto class_like = [&](std::size_t from, double leftmost) {
+    if (upper.size() - from > CLASS_CHARACTERS_MAX) return false;
+    return std::all_of(upper.begin() + static_cast<std::ptrdiff_t>(from), upper.end(), [&](const Box& b) {
+      return b.w <= CLASS_CHARACTER_WIDTH * line && centre(b) > leftmost * width;
+    });
+  };
+  // Only characters of a class number, all right of the middle: the name
+  // left nothing to see.
+  if (class_like(0, 0.5)) return 0;
+  std::size_t best = upper.size();
+  int widest = -1;
+  for (std::size_t at = 1; at < upper.size(); ++at) {
+    if (!class_like(at, CLASS_CENTRE_MIN) || centre(upper[at - 1]) >= REGION_CENTRE_MAX * width) continue;
+    const int gap = upper[at].x - (upper[at - 1].x + upper[at - 1].w);
+    if (gap > widest) widest = gap, best = at;
+  }
+  if (best < upper.size()) return best;
+  // Nothing fits the layout: the widest gap, or a lone part by its side.
+  if (upper.size() > 1) return WidestGap(upper);
+  return centre(upper[0]) < width / 2.0 ? 1 : 0;
+}
+
+namespace {
 
 void SetField(PlateLayout& layout, PlateField field, std::vector<Box> characters) {
   Box all;
@@ -371,6 +492,14 @@ std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, Plat
   const Region r = Normalized(region);
   const int longest = std::max(r.x2 - r.x1 + 1, r.y2 - r.y1 + 1);
   const int scale = std::max(1, (longest + PLATE_WORK_SIDE - 1) / PLATE_WORK_SIDE);
+  if (scale_out != nullptr) *scale_out = scale;
+  return FindPlatesAt(plane, r, style, scale, search);
+}
+
+namespace {
+
+std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateStyle style, int scale,
+                                    GreyImage* search) {
   const GreyImage g = Downsampled(plane, r, scale);
   const int threshold = OtsuThreshold(g);
   const Range aspect = style == PlateStyle::kJapanese ? kJapaneseAspect : kLatinAspect;
@@ -421,8 +550,36 @@ std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, Plat
     *search = GreyImage(g.width, g.height);
     for (std::size_t i = 0; i < g.pixels.size(); ++i) search->pixels[i] = g.pixels[i] >= threshold ? 255 : 0;
   }
-  if (scale_out != nullptr) *scale_out = scale;
   return found;
+}
+
+}  // namespace
+
+PlateQuad RefinePlate(const Plane& plane, const PlateQuad& quad, PlateStyle style) {
+  // The window around the plate, on a grid so that outlines a few pixels
+  // apart (as searches at other scales give) look at the same pixels.
+  double x1 = 1e18, y1 = 1e18, x2 = -1e18, y2 = -1e18;
+  for (const auto& c : quad.Corners()) {
+    x1 = std::min(x1, c[0]), y1 = std::min(y1, c[1]), x2 = std::max(x2, c[0]), y2 = std::max(y2, c[1]);
+  }
+  const double grow = REFINE_MARGIN * std::max(quad.width, quad.height);
+  const auto down = [](double v) { return static_cast<int>(std::floor(v / REFINE_GRID)) * REFINE_GRID; };
+  const Region window = Normalized(Region{down(x1 - grow), down(y1 - grow), down(x2 + grow) + REFINE_GRID - 1,
+                                          down(y2 + grow) + REFINE_GRID - 1});
+  const int longest = std::max(window.x2 - window.x1 + 1, window.y2 - window.y1 + 1);
+  const std::vector<PlateQuad> found = FindPlatesAt(plane, window, style, std::max(1, longest / REFINE_SIDE_MAX + 1),
+                                                    nullptr);
+  const PlateQuad* best = nullptr;
+  double nearest = quad.height / 2;
+  for (const PlateQuad& q : found) {
+    const double d = std::hypot(q.cx - quad.cx, q.cy - quad.cy);
+    const double ratio = q.width / std::max(quad.width, 1.0);
+    if (d <= nearest && ratio >= 1 / REFINE_SIZE_RATIO && ratio <= REFINE_SIZE_RATIO) {
+      nearest = d;
+      best = &q;
+    }
+  }
+  return best != nullptr ? *best : quad;
 }
 
 GreyImage Rectify(const Plane& plane, const PlateQuad& quad, int width, int height) {
@@ -492,7 +649,12 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
     }
   }
   if (style == PlateStyle::kLatin) {
-    SetField(layout, FIELD_REGION, MergedColumns(parts));
+    // Lines first: characters of two lines share columns, and merging
+    // those would stack them into one.
+    std::vector<Box> upper, lower;
+    SplitLines(parts, upper, lower);
+    SetField(layout, FIELD_LATIN_FIRST, MergedColumns(upper));
+    SetField(layout, FIELD_LATIN_SECOND, MergedColumns(lower));
     return layout;
   }
   // The two lines part where the fewest dark pixels are, between 30 % and
@@ -521,17 +683,25 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   upper = MergedColumns(upper);
   lower = MergedColumns(lower);
   if (!upper.empty()) {
-    const std::size_t at = upper.size() > 1 ? WidestGap(upper) : (upper[0].x + upper[0].w / 2 < w / 2 ? 1 : 0);
+    const std::size_t at = ClassSplit(upper, w);
     SetField(layout, FIELD_REGION, std::vector<Box>(upper.begin(), upper.begin() + static_cast<std::ptrdiff_t>(at)));
     SetField(layout, FIELD_CLASS, std::vector<Box>(upper.begin() + static_cast<std::ptrdiff_t>(at), upper.end()));
   }
   if (!lower.empty()) {
-    // The hiragana stands alone at the left, in the first quarter or so.
-    const bool kana = lower[0].x + lower[0].w < w * 3 / 10 && lower.size() > 1;
-    const std::size_t at = kana ? 1 : 0;
+    // The hiragana stands alone at the left, in the first fifth: all the
+    // parts there of more than a dot's height (ほ, け, い are several).
+    int tallest = 0;
+    for (const Box& b : lower) tallest = std::max(tallest, b.h);
+    std::size_t at = 0;
+    while (at < lower.size() && lower[at].x + lower[at].w / 2.0 < KANA_CENTRE_MAX * w &&
+           lower[at].h >= KANA_HEIGHT_MIN * tallest) {
+      ++at;
+    }
+    if (at == lower.size()) at = 0;  // nothing right of it: no serial, no kana
     SetField(layout, FIELD_KANA, std::vector<Box>(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(at)));
     SetField(layout, FIELD_SERIAL, std::vector<Box>(lower.begin() + static_cast<std::ptrdiff_t>(at), lower.end()));
   }
+  SetField(layout, FIELD_REGION, CharacterBoxes(layout.characters[FIELD_REGION], REGION_CHARACTER_WIDTH));
   return layout;
 }
 
@@ -627,18 +797,23 @@ std::string NearestRegion(const std::string& utf8, int& distance) {
   // Only kana and kanji count: a stray mark beside the name is dropped.
   std::vector<std::uint32_t> read;
   for (std::uint32_t c : CodePoints(utf8)) {
-    if (c >= 0x3040) read.push_back(c);
+    if (c >= 0x3040 && c < 0xA000) read.push_back(c);
   }
   std::string best;
+  bool tied = false;
   distance = 1 << 20;
   for (std::string_view name : kRegions) {
     const int d = EditDistance(read, CodePoints(name));
     if (d < distance) {
       distance = d;
       best = name;
+      tied = false;
+    } else if (d == distance) {
+      tied = true;
     }
   }
-  if (read.empty() || 2 * distance > static_cast<int>(CodePoints(best).size())) {
+  // Two offices as near as each other: the read does not tell which.
+  if (read.empty() || tied || 2 * distance > static_cast<int>(CodePoints(best).size())) {
     distance = 1 << 20;
     return {};
   }

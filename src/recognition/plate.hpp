@@ -68,6 +68,11 @@ struct PlateQuad {
 std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, PlateStyle style,
                                   GreyImage* search = nullptr, int* scale = nullptr);
 
+// A candidate's outline found again at full size (the first search may
+// run at a reduced scale): the search repeated in a window around it; the
+// same quad when that finds nothing like it.
+PlateQuad RefinePlate(const Plane& plane, const PlateQuad& quad, PlateStyle style);
+
 // The quad sampled upright (bilinear) into a width x height picture.
 GreyImage Rectify(const Plane& plane, const PlateQuad& quad, int width, int height);
 // The rectified size for a quad of this style.
@@ -77,8 +82,10 @@ void RectifiedSize(const PlateQuad& quad, PlateStyle style, int& width, int& hei
 int OtsuThreshold(const GreyImage& image);
 
 // Fields of a rectified plate: Japanese region, class, kana, serial; Latin
-// only the first (its text lines).
+// the first line and the second (empty on one-line plates).
 enum PlateField { FIELD_REGION = 0, FIELD_CLASS = 1, FIELD_KANA = 2, FIELD_SERIAL = 3, FIELD_COUNT = 4 };
+inline constexpr PlateField FIELD_LATIN_FIRST = FIELD_REGION;
+inline constexpr PlateField FIELD_LATIN_SECOND = FIELD_CLASS;
 
 struct PlateLayout {
   GreyImage binary;                      // dark strokes 0, the rest 255; frame removed
@@ -87,6 +94,23 @@ struct PlateLayout {
   std::array<std::vector<Box>, FIELD_COUNT> characters{};  // stroke groups, left to right
 };
 PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style);
+// Where a Japanese plate's upper line (merged parts, left to right) parts
+// into region name and class number: the index of the class number's first
+// character. The class number is the last one to three characters, each of
+// digit shape, right of the plate's middle or near it; the name's lie left
+// of it. With only such characters right of the middle the name is missing
+// (0). Of the splits that fit the one at the widest gap; none fitting: the
+// widest gap.
+std::size_t ClassSplit(const std::vector<Box>& upper, int width);
+// Parts of a line (left to right) joined into characters: a part joins the
+// one before it while together they are at most `widest` times the line's
+// height (its tallest part) wide.
+std::vector<Box> CharacterBoxes(const std::vector<Box>& parts, double widest);
+// Parts of a Latin plate (boxes of its dark components) into two lines
+// where character-sized parts leave a band of rows empty in the middle
+// half of their height and each side holds at least two of them; else all
+// into `upper`.
+void SplitLines(const std::vector<Box>& parts, std::vector<Box>& upper, std::vector<Box>& lower);
 
 // Characters of a field cut out for the OCR engine from the stretched grey
 // plate (bilinear): dark on white, side by side with even gaps (what lies between them, dots and hyphens, left
@@ -104,7 +128,7 @@ std::string FormatSerial(const std::string& digits);
 
 // The nearest known region name to a read text (both UTF-8; only its kana
 // and kanji count), with the edit distance in characters; empty when none
-// is within half the name's length.
+// is within half the name's length or two are equally near.
 std::string NearestRegion(const std::string& utf8, int& distance);
 
 }  // namespace vx::recognition

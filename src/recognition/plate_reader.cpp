@@ -1,6 +1,7 @@
 #include "recognition/plate_reader.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <utility>
 
@@ -12,7 +13,12 @@ namespace {
 constexpr int OCR_HEIGHT = 48;               // character height handed to the OCR engine
 constexpr std::size_t CANDIDATES_READ = 3;   // candidates read before the best is kept
 constexpr double DIGIT_SHARE = 0.6;
-constexpr int KANA_REPEAT = 3;
+constexpr std::size_t SERIAL_DIGITS_MAX = 4;
+constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
+constexpr double LATIN_SHARE = 0.4;          // Latin characters against the line's tallest
+constexpr int CHARACTER_REPEAT = 3;          // a lone character is read written this many times
+constexpr double DIGIT_WIDTH = 0.55;         // a serial digit's width against its height
+constexpr int REGION_GUESS_CONFIDENCE = 40;  // most a region name read in part is given
 constexpr int KATAKANA_FIRST = 0x30A1;
 constexpr int KATAKANA_LAST = 0x30F6;
 constexpr int KATAKANA_OFFSET = 0x60;  // katakana minus hiragana          // serial digits against dots and hyphen
@@ -23,6 +29,17 @@ constexpr const char* kLatinCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 // The hiragana used on plates (not o, shi, he, n).
 constexpr const char* kPlateKana =
     "あいうえかきくけこさすせそたちつてとなにぬねのはひふほまみむめもやゆよらりるれろわを";
+
+// Whether a UTF-8 text holds a kana or kanji (three-byte characters from
+// U+3040 on).
+bool HasKanaOrKanji(const std::string& utf8) {
+  for (std::size_t i = 0; i + 2 < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b >= 0xE4 && b <= 0xE9) return true;  // U+4000 to U+9FFF: kanji
+    if (b == 0xE3 && static_cast<unsigned char>(utf8[i + 1]) >= 0x81) return true;  // U+3040 to U+3FFF
+  }
+  return false;
+}
 
 std::string Keep(const std::string& utf8, const std::string& allowed) {
   std::string out;
@@ -38,10 +55,57 @@ PlateText Field(OcrEngine& ocr, const PlateLayout& layout, const std::vector<Box
   return PlateText{r.utf8, r.confidence};
 }
 
-// A lone kana gives the line recogniser no context and is often missed or
-// taken for its look-alike; written three times in a row it is read
-// reliably. The kana read most often wins; confidence falls with the
-// readings that disagree.
+// The UTF-8 characters of a text, one string each.
+std::vector<std::string> Utf8Characters(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    out.push_back(text.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
+// A katakana look-alike (ka, he, ri...) stands for its hiragana; other
+// characters for themselves.
+std::string AsHiragana(std::string c) {
+  if (c.size() != 3 || static_cast<unsigned char>(c[0]) != 0xE3) return c;
+  int code = (c[0] & 0x0F) << 12 | (c[1] & 0x3F) << 6 | (c[2] & 0x3F);
+  if (code < KATAKANA_FIRST || code > KATAKANA_LAST) return c;
+  code -= KATAKANA_OFFSET;
+  return {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (code & 0x3F))};
+}
+
+std::string Same(std::string c) { return c; }
+
+// One character of the plate. A lone character gives the line recogniser
+// no context and is often missed or taken for a look-alike; written three
+// times in a row it is read reliably. The character read most often among
+// `allowed` (after `normal`) wins; confidence falls with the readings that
+// disagree.
+PlateText ReadOne(OcrEngine& ocr, const PlateLayout& l, const Box& box, const char* language,
+                  const std::string& whitelist, std::string_view allowed, std::string (*normal)(std::string)) {
+  const PlateText r = Field(ocr, l, std::vector<Box>(CHARACTER_REPEAT, box), language, OcrMode::kLine, whitelist);
+  std::vector<std::pair<std::string, int>> votes;
+  for (const std::string& read : Utf8Characters(r.text)) {
+    const std::string c = normal(read);
+    const std::size_t at = allowed.find(c);
+    if (at == std::string_view::npos || at % c.size() != 0) continue;
+    auto found = std::find_if(votes.begin(), votes.end(), [&](const auto& v) { return v.first == c; });
+    if (found == votes.end()) {
+      votes.emplace_back(c, 1);
+    } else {
+      ++found->second;
+    }
+  }
+  if (votes.empty()) return {};
+  const auto best = std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  return PlateText{best->first, r.confidence * std::min(best->second, CHARACTER_REPEAT) / CHARACTER_REPEAT};
+}
+
+// The kana: its parts (ほ and け are several) as one character.
 PlateText ReadKana(OcrEngine& ocr, const PlateLayout& l) {
   const std::vector<Box>& parts = l.characters[FIELD_KANA];
   if (parts.empty()) return {};
@@ -51,63 +115,88 @@ PlateText ReadKana(OcrEngine& ocr, const PlateLayout& l) {
     kana.x = std::min(kana.x, b.x), kana.y = std::min(kana.y, b.y);
     kana.w = right - kana.x, kana.h = bottom - kana.y;
   }
-  const std::vector<Box> repeated(KANA_REPEAT, kana);
-  const PlateText r = Field(ocr, l, repeated, "jpn", OcrMode::kLine, "");
-  const std::string_view allowed = kPlateKana;
-  std::vector<std::pair<std::string, int>> votes;
-  for (std::size_t i = 0; i + 3 <= r.text.size(); ++i) {
-    std::string c = r.text.substr(i, 3);  // kana are three bytes in UTF-8
-    if (static_cast<unsigned char>(c[0]) != 0xE3) continue;
-    int code = (c[0] & 0x0F) << 12 | (c[1] & 0x3F) << 6 | (c[2] & 0x3F);
-    if (code >= KATAKANA_FIRST && code <= KATAKANA_LAST) {
-      // A katakana look-alike (ka, he, ri...) stands for its hiragana.
-      code -= KATAKANA_OFFSET;
-      c = {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
-           static_cast<char>(0x80 | (code & 0x3F))};
-    }
-    const std::size_t at = allowed.find(c);
-    if (at == std::string_view::npos || at % 3 != 0) continue;
-    auto found = std::find_if(votes.begin(), votes.end(), [&](const auto& v) { return v.first == c; });
-    if (found == votes.end()) {
-      votes.emplace_back(c, 1);
-    } else {
-      ++found->second;
-    }
-    i += 2;
+  return ReadOne(ocr, l, kana, "jpn", "", kPlateKana, AsHiragana);
+}
+
+// A field of digits or capitals: a line, or one character read on its own.
+PlateText ReadLine(OcrEngine& ocr, const PlateLayout& l, const std::vector<Box>& characters, const char* allowed) {
+  if (characters.size() == 1) return ReadOne(ocr, l, characters[0], "eng", allowed, allowed, Same);
+  PlateText r = Field(ocr, l, characters, "eng", OcrMode::kLine, allowed);
+  r.text = Keep(r.text, allowed);
+  return r;
+}
+
+// The serial number: one to four digits, the tall characters of its field
+// (middle dots stand for the places before them, a hyphen parts four
+// digits in two). Digits that touch make one wider part: each part stands
+// for as many digits as its width holds. Read as a line, and part by part
+// when the line gives another count. Anything but one to four digits, or a
+// leading 0 (such a place shows a dot), reads as nothing: a plate never
+// shows it.
+PlateText ReadSerial(OcrEngine& ocr, const PlateLayout& l) {
+  const std::vector<Box> parts = TallCharacters(l.characters[FIELD_SERIAL], DIGIT_SHARE);
+  std::vector<int> holds;
+  std::size_t expected = 0;
+  for (const Box& b : parts) {
+    holds.push_back(std::max(1, static_cast<int>(std::lround(b.w / (DIGIT_WIDTH * b.h)))));
+    expected += static_cast<std::size_t>(holds.back());
   }
-  if (votes.empty()) return {};
-  const auto best = std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-  return PlateText{best->first, r.confidence * std::min(best->second, KANA_REPEAT) / KANA_REPEAT};
+  if (expected == 0 || expected > SERIAL_DIGITS_MAX) return {};
+  PlateText r = ReadLine(ocr, l, parts, kDigits);
+  if (r.text.size() != expected && parts.size() > 1) {
+    r = PlateText{"", 100};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      const PlateText one = ReadLine(ocr, l, {parts[i]}, kDigits);
+      if (one.text.size() != static_cast<std::size_t>(holds[i])) return {};
+      r.text += one.text;
+      r.confidence = std::min(r.confidence, one.confidence);
+    }
+  }
+  if (r.text.size() != expected || r.text[0] == '0') return {};
+  return r;
+}
+
+// A class number as plates show it: one to three characters led by a digit
+// other than 0 (3, 58, 300, 50C); anything else was misread.
+bool PlausibleClass(const std::string& text) {
+  return !text.empty() && text.size() <= CLASS_CHARACTERS_MAX && text[0] >= '1' && text[0] <= '9';
 }
 
 void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
   const PlateLayout& l = out.layout;
   // Limited to the characters of the office names first; when that gives no
-  // name (the list can push a stroke-heavy kanji off), freely.
+  // name or only a near one (the list can push a stroke-heavy kanji off),
+  // freely.
   PlateText region = Field(ocr, l, l.characters[FIELD_REGION], "jpn", OcrMode::kLine, RegionCharacters());
   int distance = 0;
   std::string name = NearestRegion(region.text, distance);
-  if (name.empty()) {
+  if (name.empty() || distance > 0) {
     const PlateText free = Field(ocr, l, l.characters[FIELD_REGION], "jpn", OcrMode::kLine, "");
-    const std::string again = NearestRegion(free.text, distance);
-    if (!again.empty() || region.text.empty()) {
+    int free_distance = 0;
+    const std::string again = NearestRegion(free.text, free_distance);
+    if (!again.empty() && (name.empty() || free_distance < distance)) {
       region = free;
       name = again;
+      distance = free_distance;
+    } else if (name.empty() && !HasKanaOrKanji(region.text)) {
+      region = free;
     }
   }
   if (!name.empty()) {
     const int length = static_cast<int>(text::Utf8ToCp932(name).size() / 2);
     region.confidence = region.confidence * (length - distance) / std::max(length, 1);
+    // A name completed from part of it is a guess, never a sure reading.
+    if (distance > 0) region.confidence = std::min(region.confidence, REGION_GUESS_CONFIDENCE);
     region.text = name;
+  } else if (HasKanaOrKanji(region.text)) {
+    region.confidence = std::min(region.confidence / 2, REGION_GUESS_CONFIDENCE);  // not a known office
   } else {
-    region.confidence /= 2;  // not a known office
+    region = {};  // digits or marks: no name was there to read
   }
-  PlateText klass = Field(ocr, l, l.characters[FIELD_CLASS], "eng", OcrMode::kLine, kClassCharacters);
-  klass.text = Keep(klass.text, kClassCharacters);
+  PlateText klass = ReadLine(ocr, l, l.characters[FIELD_CLASS], kClassCharacters);
+  if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
-  PlateText serial = Field(ocr, l, TallCharacters(l.characters[FIELD_SERIAL], DIGIT_SHARE), "eng", OcrMode::kLine,
-                           kDigits);
-  serial.text = Keep(serial.text, kDigits);
+  PlateText serial = ReadSerial(ocr, l);
   out.fields[FIELD_REGION] = region;
   out.fields[FIELD_CLASS] = klass;
   out.fields[FIELD_KANA] = kana;
@@ -121,27 +210,17 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
 
 void ReadLatin(OcrEngine& ocr, PlateReading& out) {
   const PlateLayout& l = out.layout;
-  // Lines of characters: a second line starts below the first one's bottom.
-  std::vector<Box> first, second;
-  const std::vector<Box> tall = TallCharacters(l.characters[FIELD_REGION], 0.4);
-  int first_bottom = 0;
-  for (const Box& b : tall) first_bottom = std::max(first_bottom, b.y + b.h);
-  int top = l.binary.height;
-  for (const Box& b : tall) top = std::min(top, b.y);
-  for (const Box& b : tall) {
-    (b.y > top + (first_bottom - top) * 3 / 5 && b.y > top + b.h / 2 ? second : first).push_back(b);
+  PlateText text;
+  for (PlateField f : {FIELD_LATIN_FIRST, FIELD_LATIN_SECOND}) {
+    const std::vector<Box> tall = TallCharacters(l.characters[f], LATIN_SHARE);
+    if (tall.empty()) continue;
+    PlateText line = Field(ocr, l, tall, "eng", OcrMode::kLine, kLatinCharacters);
+    line.text = Keep(line.text, kLatinCharacters);
+    if (line.text.empty()) continue;
+    text.confidence = text.text.empty() ? line.confidence : std::min(text.confidence, line.confidence);
+    text.text += text.text.empty() ? line.text : " " + line.text;
   }
-  PlateText line = Field(ocr, l, first, "eng", OcrMode::kLine, kLatinCharacters);
-  line.text = Keep(line.text, kLatinCharacters);
-  if (!second.empty()) {
-    PlateText more = Field(ocr, l, second, "eng", OcrMode::kLine, kLatinCharacters);
-    more.text = Keep(more.text, kLatinCharacters);
-    if (!more.text.empty()) {
-      line.text += " " + more.text;
-      line.confidence = std::min(line.confidence, more.confidence);
-    }
-  }
-  out.fields[FIELD_REGION] = line;
+  out.fields[FIELD_REGION] = text;
 }
 
 void Summarise(PlateReading& r) {
@@ -150,7 +229,7 @@ void Summarise(PlateReading& r) {
   const int used = r.style == PlateStyle::kJapanese ? FIELD_COUNT : 1;
   for (int i = 0; i < used; ++i) {
     const PlateText& f = r.fields[static_cast<std::size_t>(i)];
-    if (!r.text.empty()) r.text += ' ';
+    if (i > 0) r.text += ' ';  // an empty field keeps its place
     r.text += f.text;
     r.confidence = std::min(r.confidence, f.confidence);
   }
@@ -162,6 +241,26 @@ void Summarise(PlateReading& r) {
 bool Usable(const PlateReading& r) {
   if (r.style == PlateStyle::kLatin) return r.fields[FIELD_REGION].text.size() >= 2;
   return !r.fields[FIELD_SERIAL].text.empty();
+}
+
+// The characters of a text, spaces left out.
+std::string Characters(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ' ') out += c;
+  }
+  return out;
+}
+
+// Whether reading `part` is a piece of reading `whole`: a candidate of part
+// of the plate (a block of its text) inside the whole one, that read some
+// of the same characters and fewer of them.
+bool PieceOf(const PlateReading& part, const PlateReading& whole) {
+  const std::string a = Characters(part.text), b = Characters(whole.text);
+  if (a.size() >= b.size() || b.find(a) == std::string::npos) return false;
+  const double c = std::cos(whole.quad.angle), s = std::sin(whole.quad.angle);
+  const double dx = part.quad.cx - whole.quad.cx, dy = part.quad.cy - whole.quad.cy;
+  return std::abs(dx * c + dy * s) <= whole.quad.width / 2 && std::abs(-dx * s + dy * c) <= whole.quad.height / 2;
 }
 
 }  // namespace
@@ -182,11 +281,11 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
     best.error = "no plate found";
     return best;
   }
-  bool found = false;
+  std::vector<PlateReading> readings;
   for (std::size_t i = 0; i < best.candidates.size() && i < CANDIDATES_READ; ++i) {
     PlateReading r;
     r.style = style;
-    r.quad = best.candidates[i];
+    r.quad = RefinePlate(plane, best.candidates[i], style);
     int w = 0, h = 0;
     RectifiedSize(r.quad, style, w, h);
     r.rectified = Rectify(plane, r.quad, w, h);
@@ -197,19 +296,26 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
       ReadLatin(ocr, r);
     }
     Summarise(r);
-    if (!Usable(r) || (found && r.confidence <= best.confidence)) continue;
-    found = true;
-    best.quad = r.quad;
-    best.rectified = std::move(r.rectified);
-    best.layout = std::move(r.layout);
-    best.fields = r.fields;
-    best.text = r.text;
-    best.confidence = r.confidence;
+    if (Usable(r)) readings.push_back(std::move(r));
   }
-  if (!found) {
+  // The most confident reading that is not a piece of another.
+  std::size_t chosen = readings.size();
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    bool piece = false;
+    for (std::size_t k = 0; k < readings.size(); ++k) piece = piece || (k != i && PieceOf(readings[i], readings[k]));
+    if (!piece && (chosen == readings.size() || readings[i].confidence > readings[chosen].confidence)) chosen = i;
+  }
+  if (chosen == readings.size()) {
     best.error = "no characters read";
     return best;
   }
+  PlateReading& r = readings[chosen];
+  best.quad = r.quad;
+  best.rectified = std::move(r.rectified);
+  best.layout = std::move(r.layout);
+  best.fields = r.fields;
+  best.text = r.text;
+  best.confidence = r.confidence;
   best.status = PLATE_READ;
   return best;
 }

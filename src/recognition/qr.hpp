@@ -3,6 +3,7 @@
 // picture, the three finder marks located, the module grid sampled, and
 // the grid decoded (format information, mask, codeword placement,
 // Reed-Solomon per block, data segments). Diagnostics go to a log text.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,9 +55,31 @@ struct FinderMark {
   int hits = 0;
 };
 
+// Three finder marks that may be one symbol's, by index, and how far they
+// are from a right isosceles triangle of marks of one size (0 perfect).
+struct MarkTriple {
+  std::array<std::size_t, 3> marks{};
+  double score = 0;
+};
+inline constexpr std::size_t TRIPLE_MARKS_MAX = 24;     // marks (most often seen) combined into triples
+inline constexpr std::size_t TRIPLES_TRIED = 3;         // best triples the reader tries in turn
+inline constexpr double TRIPLE_SIZE_RATIO_MIN = 0.7;    // smallest mark against the largest
+inline constexpr double TRIPLE_LEGS_MAX = 0.15;         // |ln| of the legs' ratio at the corner
+inline constexpr double TRIPLE_COSINE_MAX = 0.26;       // of the corner angle (about 75 to 105 degrees)
+
+// Exactly three marks: that one triple, whatever its shape. More: the
+// triples shaped like a symbol's corners, best first, at most
+// TRIPLES_TRIED; none when two of them share no mark (two symbols: which
+// one is meant is not known).
+std::vector<MarkTriple> MarkTriples(const std::vector<FinderMark>& marks);
+// How far three marks are from a symbol's corners: the size mismatch, the
+// legs' ratio at the corner and the cosine of its angle, added; -1 when
+// beyond the limits above or not 12 to 177 modules apart.
+double TriangleScore(const std::array<FinderMark, 3>& marks);
+
 // Pre-processing: the picture turned black (0) and white (255) into `work`
 // (threshold 1-255, or 0 for a local threshold), then the finder marks.
-// True when there are exactly three.
+// True when three of them can be a symbol's corners (MarkTriples).
 bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
                   std::string& log);
 // Pre-processing, then decoding from the work image. `marks`, when given,

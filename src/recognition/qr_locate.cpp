@@ -295,15 +295,6 @@ std::vector<FinderMark> FindMarks(const Binary& b) {
   for (const FinderMark& m : found) {
     if (m.hits >= needed) marks.push_back(m);
   }
-  if (marks.size() > 3) {
-    // The three marks of a symbol have one size: drop stray look-alikes in
-    // the data that differ from the middle size.
-    std::vector<double> sizes;
-    for (const FinderMark& m : marks) sizes.push_back(m.size);
-    std::nth_element(sizes.begin(), sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() / 2), sizes.end());
-    const double middle = sizes[sizes.size() / 2];
-    std::erase_if(marks, [&](const FinderMark& m) { return std::abs(m.size - middle) > middle * 0.2; });
-  }
   return marks;
 }
 
@@ -382,8 +373,11 @@ void FillWork(const Binary& b, Plane& work) {
   }
 }
 
-bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks, std::string& log,
-            Binary& binary) {
+// Whether three of the marks can be one symbol's corners.
+bool Usable(const std::vector<FinderMark>& marks) { return !MarkTriples(marks).empty(); }
+
+bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
+            std::vector<MarkTriple>& triples, std::string& log, Binary& binary) {
   const int width = std::clamp(picture.width, 0, PLANE_WIDTH);
   const int height = std::clamp(picture.height, 0, PLANE_HEIGHT);
   Picture cut = picture;
@@ -396,7 +390,7 @@ bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<Find
     // Noise can break the runs of small modules: once more, smoothed.
     Binary smoothed = Threshold(content, threshold, true);
     std::vector<FinderMark> again = FindMarks(smoothed);
-    if (again.size() == 3) {
+    if (Usable(again)) {
       binary = std::move(smoothed);
       marks = std::move(again);
     }
@@ -408,30 +402,16 @@ bool Locate(const Picture& picture, int threshold, Plane& work, std::vector<Find
   for (std::size_t i = 0; i < marks.size() && i < 8; ++i) {
     Log(log, "sq_mark[%d].sz[%d] \r\n", static_cast<int>(i), static_cast<int>(std::lround(marks[i].size)));
   }
-  if (marks.size() != 3) {
+  triples = MarkTriples(marks);
+  if (triples.empty()) {
     log += "error : [markCnt != 3] \r\n";
     return false;
   }
   return true;
 }
 
-}  // namespace
-
-bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
-                  std::string& log) {
-  Binary binary;
-  return Locate(picture, threshold, work, marks, log, binary);
-}
-
-QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log,
-                 std::vector<FinderMark>* found) {
-  log += "start of QR_Decord() \r\n";
-  Binary b;
-  std::vector<FinderMark> marks;
-  const bool located = Locate(picture, threshold, work, marks, log, b);
-  if (found != nullptr) *found = marks;
-  if (!located) return {};
-
+// Samples and decodes the symbol whose finder marks are `marks`.
+QrOutcome ReadSymbol(const Binary& b, const std::array<FinderMark, 3>& marks, std::string& log) {
   // The corner mark faces the longest side.
   const std::array<Vec, 3> p = {Vec{marks[0].x, marks[0].y}, Vec{marks[1].x, marks[1].y}, Vec{marks[2].x, marks[2].y}};
   int corner = 0;
@@ -476,6 +456,95 @@ QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string
     QrOutcome out = DecodeQrMatrix(m, log);
     if (out.ok) return out;
     out = DecodeQrMatrix(Transposed(m), log);  // a mirrored print
+    if (out.ok) return out;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<MarkTriple> MarkTriples(const std::vector<FinderMark>& marks) {
+  if (marks.size() < 3) return {};
+  if (marks.size() == 3) return {MarkTriple{{0, 1, 2}, 0}};  // taken as they are; the reader checks the angle
+  // The marks found most often; look-alikes in the data are seen less.
+  std::vector<std::size_t> order(marks.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return marks[a].hits > marks[b].hits; });
+  if (order.size() > TRIPLE_MARKS_MAX) order.resize(TRIPLE_MARKS_MAX);
+  std::vector<MarkTriple> out;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    for (std::size_t j = i + 1; j < order.size(); ++j) {
+      for (std::size_t k = j + 1; k < order.size(); ++k) {
+        const std::array<std::size_t, 3> t = {order[i], order[j], order[k]};
+        const double score = TriangleScore({marks[t[0]], marks[t[1]], marks[t[2]]});
+        if (score >= 0) out.push_back(MarkTriple{t, score});
+      }
+    }
+  }
+  std::stable_sort(out.begin(), out.end(), [](const MarkTriple& a, const MarkTriple& b) { return a.score < b.score; });
+  // A second symbol (a layout apart from the best one's marks) makes the
+  // picture ambiguous: which one was meant is not known.
+  for (std::size_t n = 1; n < out.size(); ++n) {
+    const auto& best = out[0].marks;
+    const bool apart = std::none_of(out[n].marks.begin(), out[n].marks.end(), [&](std::size_t m) {
+      return std::find(best.begin(), best.end(), m) != best.end();
+    });
+    if (apart) return {};
+  }
+  if (out.size() > TRIPLES_TRIED) out.resize(TRIPLES_TRIED);
+  return out;
+}
+
+double TriangleScore(const std::array<FinderMark, 3>& m) {
+  const double small = std::min({m[0].size, m[1].size, m[2].size});
+  const double large = std::max({m[0].size, m[1].size, m[2].size});
+  if (small < TRIPLE_SIZE_RATIO_MIN * large) return -1;
+  // The corner faces the longest side; its two legs must be equal and at
+  // a right angle.
+  std::size_t corner = 0;
+  double longest = -1;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const FinderMark& p = m[(i + 1) % 3];
+    const FinderMark& q = m[(i + 2) % 3];
+    const double side = std::hypot(p.x - q.x, p.y - q.y);
+    if (side > longest) longest = side, corner = i;
+  }
+  const FinderMark& o = m[corner];
+  const double ax = m[(corner + 1) % 3].x - o.x, ay = m[(corner + 1) % 3].y - o.y;
+  const double bx = m[(corner + 2) % 3].x - o.x, by = m[(corner + 2) % 3].y - o.y;
+  const double la = std::hypot(ax, ay), lb = std::hypot(bx, by);
+  if (la < 1e-9 || lb < 1e-9) return -1;
+  const double legs = std::abs(std::log(la / lb));
+  const double cosine = std::abs(ax * bx + ay * by) / (la * lb);
+  // Centres of a symbol's marks are 14 (version 1) to 170 modules apart.
+  const double module = (m[0].size + m[1].size + m[2].size) / 21.0;
+  const double span = (la + lb) / 2 / module;
+  if (legs > TRIPLE_LEGS_MAX || cosine > TRIPLE_COSINE_MAX || span < 12 || span > QR_SIZE_MAX) return -1;
+  return (1 - small / large) + legs + cosine;
+}
+
+bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
+                  std::string& log) {
+  Binary binary;
+  std::vector<MarkTriple> triples;
+  return Locate(picture, threshold, work, marks, triples, log, binary);
+}
+
+QrOutcome ReadQr(const Picture& picture, int threshold, Plane& work, std::string& log,
+                 std::vector<FinderMark>* found) {
+  log += "start of QR_Decord() \r\n";
+  Binary b;
+  std::vector<FinderMark> marks;
+  std::vector<MarkTriple> triples;
+  const bool located = Locate(picture, threshold, work, marks, triples, log, b);
+  if (found != nullptr) *found = marks;
+  if (!located) return {};
+  for (const MarkTriple& t : triples) {
+    if (marks.size() > 3) {
+      Log(log, "marks taken: %d, %d, %d \r\n", static_cast<int>(t.marks[0]), static_cast<int>(t.marks[1]),
+          static_cast<int>(t.marks[2]));
+    }
+    QrOutcome out = ReadSymbol(b, {marks[t.marks[0]], marks[t.marks[1]], marks[t.marks[2]]}, log);
     if (out.ok) return out;
   }
   return {};

@@ -69,7 +69,13 @@ void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& wid
     engine.Draw(canvas, kFlatX + x, kFlatY + y, ink, Font(size, weight), text::Utf8ToCp932(utf8));
   };
   if (!plate.latin.empty()) {
-    draw(plate.latin, 40, 16, 80);
+    const std::size_t cut = plate.latin.find('\n');
+    if (cut == std::string::npos) {
+      draw(plate.latin, 40, 16, 80);
+    } else {  // two lines, as on square plates
+      draw(plate.latin.substr(0, cut), 60, 6, 46);
+      draw(plate.latin.substr(cut + 1), 60, 58, 46);
+    }
     return;
   }
   // The region name ends left of the middle, the class number starts right of it.
@@ -190,6 +196,84 @@ TEST(PlateSegment, FieldsOfTheStandardLayout) {
   EXPECT_GT(serial.h, 2 * klass.h / 1.5);            // serial digits are the big ones
 }
 
+// Dark blocks for characters on a light rectified plate.
+GreyImage Blocks(int width, int height, const std::vector<Box>& blocks) {
+  GreyImage g(width, height, 230);
+  for (const Box& b : blocks) {
+    for (int y = b.y; y < b.y + b.h; ++y) {
+      for (int x = b.x; x < b.x + b.w; ++x) g.At(x, y) = 20;
+    }
+  }
+  return g;
+}
+
+TEST(PlateSegment, SmudgedNameAndKanaOfSeveralStrokes) {
+  // The region name's last part runs close to the class number, whose
+  // first digit stands further from the other two than from the name; the
+  // kana is two strokes side by side.
+  const GreyImage g = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                             {{100, 25, 45, 50}, {150, 25, 45, 50}, {200, 30, 32, 40},   // name and smudge
+                              {242, 25, 28, 50}, {290, 25, 28, 50}, {322, 25, 28, 50},   // class 3 digits
+                              {30, 120, 20, 60}, {56, 130, 24, 25},                       // kana
+                              {115, 100, 50, 100}, {175, 100, 50, 100}, {233, 145, 16, 8},  // serial, hyphen
+                              {255, 100, 50, 100}, {315, 100, 50, 100}});
+  const PlateLayout l = SegmentPlate(g, PlateStyle::kJapanese);
+  EXPECT_EQ(l.characters[FIELD_REGION].size(), 3u);
+  ASSERT_EQ(l.characters[FIELD_CLASS].size(), 3u);
+  EXPECT_EQ(l.characters[FIELD_CLASS][0].x, 242);
+  EXPECT_EQ(l.characters[FIELD_KANA].size(), 2u);
+  EXPECT_EQ(TallCharacters(l.characters[FIELD_SERIAL], 0.6).size(), 4u);
+  // No name at all: the class number alone right of the middle.
+  const GreyImage bare = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                                {{242, 25, 28, 50}, {290, 25, 28, 50}, {322, 25, 28, 50}, {30, 120, 40, 60},
+                                 {115, 100, 50, 100}, {175, 100, 50, 100}, {255, 100, 50, 100}, {315, 100, 50, 100}});
+  const PlateLayout m = SegmentPlate(bare, PlateStyle::kJapanese);
+  EXPECT_TRUE(m.characters[FIELD_REGION].empty());
+  EXPECT_EQ(m.characters[FIELD_CLASS].size(), 3u);
+  // 川 is three strokes side by side: one character of the name.
+  const GreyImage river = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                                 {{110, 25, 8, 50}, {128, 28, 8, 44}, {146, 25, 8, 50}, {160, 25, 45, 50},
+                                  {242, 25, 28, 50}, {276, 25, 28, 50}, {310, 25, 28, 50}, {30, 120, 40, 60},
+                                  {115, 100, 50, 100}, {175, 100, 50, 100}, {255, 100, 50, 100}, {315, 100, 50, 100}});
+  const PlateLayout n = SegmentPlate(river, PlateStyle::kJapanese);
+  EXPECT_EQ(n.characters[FIELD_REGION].size(), 2u);
+  EXPECT_EQ(n.characters[FIELD_CLASS].size(), 3u);
+  // A name of one kanji (柏), and a lower line with nothing right of its
+  // left fifth: no kana without a serial, the parts are the serial's.
+  const GreyImage one = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                               {{160, 25, 45, 50}, {242, 25, 28, 50}, {276, 25, 28, 50}, {310, 25, 28, 50},
+                                {30, 110, 20, 80}, {56, 110, 24, 80}});
+  const PlateLayout o = SegmentPlate(one, PlateStyle::kJapanese);
+  EXPECT_EQ(o.characters[FIELD_REGION].size(), 1u);
+  EXPECT_EQ(o.characters[FIELD_CLASS].size(), 3u);
+  EXPECT_TRUE(o.characters[FIELD_KANA].empty());
+  EXPECT_EQ(o.characters[FIELD_SERIAL].size(), 2u);
+}
+
+TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
+  // Characters of the two lines share columns: merged they would stack.
+  const GreyImage g = Blocks(260, PLATE_LATIN_HEIGHT,
+                             {{40, 10, 25, 36}, {80, 10, 25, 36}, {120, 10, 25, 36},
+                              {40, 60, 25, 36}, {80, 60, 25, 36}, {120, 60, 25, 36}, {160, 60, 25, 36},
+                              {200, 47, 8, 5}});  // a mark just under the first line belongs to it
+  const PlateLayout l = SegmentPlate(g, PlateStyle::kLatin);
+  EXPECT_EQ(l.characters[FIELD_LATIN_FIRST].size(), 4u);
+  EXPECT_EQ(l.characters[FIELD_LATIN_SECOND].size(), 4u);
+  // One line with a gap stays one line.
+  const GreyImage one = Blocks(260, PLATE_LATIN_HEIGHT,
+                               {{20, 30, 25, 50}, {50, 30, 25, 50}, {120, 30, 25, 50}, {150, 30, 25, 50}});
+  const PlateLayout m = SegmentPlate(one, PlateStyle::kLatin);
+  EXPECT_EQ(m.characters[FIELD_LATIN_FIRST].size(), 4u);
+  EXPECT_TRUE(m.characters[FIELD_LATIN_SECOND].empty());
+  // A lone mark below a line is no second line.
+  const GreyImage mark = Blocks(260, PLATE_LATIN_HEIGHT,
+                                {{20, 8, 25, 40}, {50, 8, 25, 40}, {120, 8, 25, 40}, {150, 8, 25, 40},
+                                 {80, 62, 25, 38}});
+  const PlateLayout k = SegmentPlate(mark, PlateStyle::kLatin);
+  EXPECT_EQ(k.characters[FIELD_LATIN_FIRST].size(), 5u);
+  EXPECT_TRUE(k.characters[FIELD_LATIN_SECOND].empty());
+}
+
 TEST(PlateSegment, TextureAndEmptyPicturesGiveNoFields) {
   // A checkerboard breaks into hundreds of parts: no fields, no pictures.
   GreyImage board(PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
@@ -228,6 +312,7 @@ TEST(PlateText, SerialsAndRegionNames) {
   EXPECT_EQ(NearestRegion("xyz", d), "");
   EXPECT_EQ(NearestRegion("", d), "");
   EXPECT_EQ(NearestRegion("東京都庁", d), "");  // too far from every office
+  EXPECT_EQ(NearestRegion("川", d), "");        // 品川, 旭川 and 川口 alike: no guess
   EXPECT_NE(RegionCharacters().find("品"), std::string::npos);
 }
 
@@ -273,6 +358,55 @@ TEST(PlateRead, PlateWithoutFrameOnALightBody) {
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, Sjis("横浜 330 な 56-78"));
   EXPECT_NEAR(r.quad.angle * 180 / M_PI, -5, 2);
+}
+
+TEST(PlateRead, FieldsKeepTheirPlacesAndSerialsTheirShape) {
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.region = "";  // no name: the text still starts with its (empty) field
+  PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.text, Sjis(" 330 さ 12-34"));
+  plate = DrawnPlate{};
+  plate.serial = "77-77";
+  r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.fields[FIELD_SERIAL].text, "77-77");
+  // Five digits, or a leading 0, are no serial a plate shows: not read.
+  for (const char* serial : {"12345", "01-23"}) {
+    plate.serial = serial;
+    r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    EXPECT_EQ(r.error, "no characters read") << serial << " read as " << r.fields[FIELD_SERIAL].text;
+  }
+}
+
+TEST(PlateRead, DoubtfulFieldsAreNeverSure) {
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.klass = "033";  // no class number starts with 0
+  PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.fields[FIELD_CLASS].text, "");
+  EXPECT_EQ(r.text, Sjis("品川  さ 12-34"));
+  // A name one character off an office's: at best a guess at it.
+  plate = DrawnPlate{};
+  plate.region = "名古尾";
+  r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_LE(r.fields[FIELD_REGION].confidence, 40) << text::Cp932ToUtf8(r.fields[FIELD_REGION].text);
+}
+
+TEST(PlateRead, LatinPlatesWithAGapOrTwoLines) {
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.latin = "KX 4821";
+  PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.text, "KX4821");
+  plate.latin = "ABC\n1234";
+  r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.text, "ABC 1234");
 }
 
 TEST(PlateRead, NothingReadOnABlankPlane) {

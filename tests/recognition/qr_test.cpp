@@ -205,6 +205,116 @@ TEST(QrImage, TwoSymbolsFail) {
   EXPECT_NE(log.find("error : [markCnt != 3] \r\n"), std::string::npos);
 }
 
+// A finder pattern (dark 7 x 7 ring, light ring, dark 3 x 3 core) with its
+// light border, written over the modules at (row, column).
+void PlantFinder(QrMatrix& m, int row, int column) {
+  for (int r = -1; r <= 7; ++r) {
+    for (int c = -1; c <= 7; ++c) {
+      const int ring = std::max(std::abs(r - 3), std::abs(c - 3));
+      m.dark[static_cast<std::size_t>((row + r) * m.size + column + c)] = ring == 4 || ring == 2 ? 0 : 1;
+    }
+  }
+}
+
+TEST(QrImage, AFinderLookAlikeInTheDataIsPassedOver) {
+  // Level H corrects the planted pattern; the picture then holds four
+  // marks of one size, and the three at the corners must be taken.
+  std::string error;
+  const std::string text = "four finder marks, one of them in the data";
+  QrMatrix m = EncodeQr(text, QR_LEVEL_H, error);
+  ASSERT_GE(m.size, 33) << error;
+  const int at = m.size / 2 - 3;
+  PlantFinder(m, at + 2, at - 1);
+  ASSERT_EQ(Decode(m), text);  // the data survive it
+  std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES);
+  Plane work;
+  for (double degrees : {0.0, 90.0, 200.0, -8.0}) {
+    DrawMatrix(bank.data(), m, 6, degrees, 400, 400);
+    std::string log;
+    std::vector<FinderMark> marks;
+    const QrOutcome r = ReadQr(Picture{bank.data(), 800, 800}, 0, work, log, &marks);
+    EXPECT_EQ(marks.size(), 4u) << degrees;
+    EXPECT_TRUE(r.ok) << degrees << "\n" << log;
+    EXPECT_EQ(r.text, text) << degrees;
+    EXPECT_EQ(log.find("markCnt"), std::string::npos) << degrees;
+    EXPECT_NE(log.find("marks taken: "), std::string::npos) << degrees;
+  }
+}
+
+FinderMark Mark(double x, double y, double size, int hits = 10) { return FinderMark{x, y, size, hits}; }
+
+TEST(QrMarks, TheTriangleOfASymbolsCornersComesFirst) {
+  // Exactly three: taken as found, even when they are no right triangle.
+  const std::vector<FinderMark> crooked = {Mark(0, 0, 35), Mark(100, 0, 35), Mark(300, 40, 35)};
+  ASSERT_EQ(MarkTriples(crooked).size(), 1u);
+  EXPECT_EQ(MarkTriples(crooked)[0].marks, (std::array<std::size_t, 3>{0, 1, 2}));
+  EXPECT_TRUE(MarkTriples({Mark(0, 0, 35), Mark(100, 0, 35)}).empty());
+  // A symbol's corners at 200 pixels (modules of 5) and a look-alike
+  // anywhere in its data, in every position of the list.
+  const FinderMark corners[3] = {Mark(100, 100, 35), Mark(300, 100, 35), Mark(100, 300, 35)};
+  for (const FinderMark& stray : {Mark(230, 230, 35), Mark(180, 120, 35), Mark(290, 280, 33, 3)}) {
+    for (std::size_t at = 0; at <= 3; ++at) {
+      std::vector<FinderMark> marks(corners, corners + 3);
+      marks.insert(marks.begin() + static_cast<std::ptrdiff_t>(at), stray);
+      const std::vector<MarkTriple> t = MarkTriples(marks);
+      ASSERT_FALSE(t.empty()) << at;
+      std::array<std::size_t, 3> best = t[0].marks;
+      std::sort(best.begin(), best.end());
+      std::array<std::size_t, 3> want{};
+      for (std::size_t i = 0, n = 0; i < 4; ++i) {
+        if (i != at) want[n++] = i;
+      }
+      EXPECT_EQ(best, want) << at << " " << stray.x;
+      EXPECT_LE(t.size(), TRIPLES_TRIED);
+      for (std::size_t i = 1; i < t.size(); ++i) EXPECT_LE(t[i - 1].score, t[i].score);
+    }
+  }
+  // Two symbols: no way to tell which one is meant.
+  std::vector<FinderMark> two(corners, corners + 3);
+  for (const FinderMark& c : corners) two.push_back(Mark(c.x + 400, c.y + 50, 28));
+  EXPECT_TRUE(MarkTriples(two).empty());
+  // The fourth corner of the square makes every triple a layout: the
+  // reader gets the next ones to try when the best does not decode.
+  std::vector<FinderMark> square(corners, corners + 3);
+  square.push_back(Mark(300, 300, 35));
+  const std::vector<MarkTriple> layouts = MarkTriples(square);
+  ASSERT_EQ(layouts.size(), TRIPLES_TRIED);
+  EXPECT_NE(layouts[0].marks, layouts[1].marks);
+  // Among many marks the ones seen most often are combined.
+  std::vector<FinderMark> crowd(corners, corners + 3);
+  crowd.push_back(Mark(230, 230, 35, 20));  // a look-alike seen more often than the corners
+  for (std::size_t i = 0; i < TRIPLE_MARKS_MAX; ++i) crowd.push_back(Mark(2000 + 30.0 * static_cast<double>(i), 2000, 35, 1));
+  const std::vector<MarkTriple> seen = MarkTriples(crowd);
+  ASSERT_FALSE(seen.empty());
+  std::array<std::size_t, 3> first = seen[0].marks;
+  std::sort(first.begin(), first.end());
+  EXPECT_EQ(first, (std::array<std::size_t, 3>{0, 1, 2}));
+  // Four marks none of whose triples is a symbol's corners.
+  EXPECT_TRUE(MarkTriples({Mark(0, 0, 35), Mark(100, 0, 35), Mark(300, 40, 35), Mark(500, 500, 35)}).empty());
+}
+
+TEST(QrMarks, TriangleScoreLimits) {
+  const FinderMark o = Mark(100, 100, 35);
+  EXPECT_DOUBLE_EQ(TriangleScore({o, Mark(300, 100, 35), Mark(100, 300, 35)}), 0.0);
+  // Order does not matter; a turned symbol scores the same.
+  EXPECT_NEAR(TriangleScore({Mark(100, 300, 35), o, Mark(300, 100, 35)}), 0.0, 1e-12);
+  EXPECT_NEAR(TriangleScore({o, Mark(241.42, 241.42, 35), Mark(-41.42, 241.42, 35)}), 0.0, 1e-4);
+  // Each fault alone raises the score, and beyond its limit rejects.
+  const double sizes = TriangleScore({o, Mark(300, 100, 35), Mark(100, 300, 28)});
+  EXPECT_NEAR(sizes, 0.2, 1e-9);
+  EXPECT_LT(TriangleScore({o, Mark(300, 100, 35), Mark(100, 300, 24)}), 0);
+  const double legs = TriangleScore({o, Mark(320, 100, 35), Mark(100, 300, 35)});
+  EXPECT_NEAR(legs, std::log(1.1), 1e-9);
+  EXPECT_LT(TriangleScore({o, Mark(340, 100, 35), Mark(100, 300, 35)}), 0);
+  const double angle = TriangleScore({o, Mark(300, 100, 35), Mark(140, 296, 35)});
+  EXPECT_GT(angle, 0.19);
+  EXPECT_LT(TriangleScore({o, Mark(300, 100, 35), Mark(160, 291, 35)}), 0);
+  // Too close for a version-1 symbol, or farther apart than version 40.
+  EXPECT_LT(TriangleScore({o, Mark(155, 100, 35), Mark(100, 155, 35)}), 0);
+  EXPECT_GT(TriangleScore({o, Mark(190, 100, 35), Mark(100, 190, 35)}), -0.5);
+  EXPECT_LT(TriangleScore({o, Mark(1400, 100, 35), Mark(100, 1400, 35)}), 0);
+}
+
 TEST(QrImage, BlankPictureFailsQuietly) {
   std::vector<std::uint8_t> bank(graphics::VRAM_BANK_BYTES, 255);
   Plane work;
