@@ -28,6 +28,7 @@ constexpr std::array kShipped = {
     Shipped{"libtesseract.so.5", "libtesseract5"},
     Shipped{"libespeak-ng.so.1", "libespeak-ng1"},
     Shipped{"libv4l2.so.0", "libv4l-0"},
+    Shipped{"libQt6PrintSupport.so.6", "libqt6printsupport6"},
 };
 
 // FFmpeg's libraries change their major version with every release; the

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/library_packages.hpp"
 #include "platform/output_file.hpp"
 #include "platform/shared_library.hpp"
 #include "qt/printsupport/print_module.hpp"
@@ -27,6 +28,8 @@ namespace {
 using printing::Paper;
 
 constexpr const char* kModuleName = "the print-support module";
+// The Qt library the module needs beside those the window already loaded.
+constexpr const char* kPrintSupportLibrary = "libQt6PrintSupport.so.6";
 constexpr std::size_t kModuleErrorMax = 512;
 // The face text is printed in: a Japanese Gothic that also has Latin
 // letters; fontconfig stands in another when it is missing.
@@ -206,7 +209,12 @@ const PrintModule* LoadModule(std::string* error) {
     ok = ok && library->Bind("vexmora_open_printer", &module.open);
     ok = ok && library->Bind("vexmora_printer_failed", &module.failed);
     ok = ok && library->Bind("vexmora_printer_abort", &module.abort);
-    if (!ok) failure = std::string("cannot load ") + kModuleName + ": " + library->Error();
+    if (!ok) {
+      failure = std::string("cannot load ") + kModuleName + ": " + library->Error();
+      if (failure.find(kPrintSupportLibrary) != std::string::npos) {
+        failure += platform::InstallHint(platform::PackageProviding(kPrintSupportLibrary));
+      }
+    }
     return ok;
   }();
   if (!loaded) {

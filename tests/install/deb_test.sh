@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # deb_test.sh BUILD_DIR SOURCE_DIR: builds the Debian package with CPack,
 # checks its control data and contents, has lintian check it, builds it
-# again to see the same bytes, unpacks it into a scratch root (dpkg -x) and
-# runs a shipped example from that tree headless.
+# again to see the same bytes, unpacks it into a scratch root (dpkg -x),
+# runs a shipped example from that tree headless, and runs every example
+# as on a machine without the packages it recommends or suggests.
 set -u
 build=$1
 source=$2
@@ -102,5 +103,36 @@ check "the packaged menu entry starts the program from PATH" \
 check "the executable in the package is stripped" \
   bash -c "! readelf -S '$tmp/root/usr/bin/vexmora' | grep -q '\.debug_info'"
 run_example "$tmp/root/usr" "$tmp/root/usr/bin/vexmora" "$build/vexmora"
+
+# The package without what it recommends or suggests: each such library is
+# found first as a file that is not a library, as on a machine that lacks it.
+# Every shipped example still runs to its end; those that need one of them
+# name the package to install.
+mkdir -p "$tmp/without"
+for package in $(cat "$tmp/recommends" "$tmp/suggests"); do
+  sed -n "s/.*Shipped{\"\([^\"]*\)\", \"$package\"}.*/\1/p" "$source/src/platform/library_packages.cpp"
+  # FFmpeg's packages carry the library's major version: libavcodec59.
+  echo "$package" | sed -n 's/^\(libavformat\|libavcodec\|libavutil\|libswscale\)\([0-9][0-9]*\)$/\1.so.\2/p'
+done | sort -u > "$tmp/absent"
+check "libraries of the optional packages are known" test "$(wc -l < "$tmp/absent")" -ge 15
+while read -r soname; do echo "not a library" > "$tmp/without/$soname"; done < "$tmp/absent"
+for example in "$tmp"/root/usr/share/vexmora/examples/*.vx; do
+  name=$(basename "$example" .vx)
+  rm -rf "$tmp/run" && mkdir -p "$tmp/run"
+  cp "${example%.vx}".* "$tmp/run/"
+  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR LD_LIBRARY_PATH="$tmp/without" timeout 50 \
+     "$tmp/root/usr/bin/vexmora" --headless -- "$name.vx" > "$tmp/run.out" 2> "$tmp/run.err")
+  status=$?
+  check "$name runs to its end without the optional packages (status $status)" test "$status" -eq 0
+  [ "$status" -eq 0 ] || head -5 "$tmp/run.err"
+done
+for needs in "plates libtesseract5" "speech libespeak-ng1" "printing libqt6printsupport6"; do
+  set -- $needs
+  rm -rf "$tmp/run" && mkdir -p "$tmp/run"
+  cp "$tmp/root/usr/share/vexmora/examples/$1".* "$tmp/run/"
+  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR LD_LIBRARY_PATH="$tmp/without" timeout 50 \
+     "$tmp/root/usr/bin/vexmora" --headless -- "$1.vx" > /dev/null 2> "$tmp/run.err")
+  check "$1 without the optional packages names $2" grep -q "install the Debian package $2" "$tmp/run.err"
+done
 
 exit $failed
