@@ -3,8 +3,10 @@
 # fresh X server (Xvfb), as a user would: after two seconds its window must
 # show a picture, not one flat colour, and the program must still run five
 # seconds later (an example waits for the user to close it; the ones that
-# animate run longer than a few seconds). Skips (77) without Xvfb, xdotool
-# or ImageMagick.
+# animate run longer than a few seconds). When NAME.keys lies beside this
+# script its text is then typed into the window and the window's picture
+# after that is checked against NAME.window.pixels (support/check_png.py).
+# Skips (77) without Xvfb, xdotool or ImageMagick.
 set -u
 binary=$1
 example=$2
@@ -23,6 +25,8 @@ for companion in "${example%.vx}".*; do
   [ "$companion" = "$example" ] || cp "$companion" "$tmp/work/"
 done
 name=$(basename "$example")
+keys=""
+[ -f "$here/${name%.vx}.keys" ] && keys=$(tr -d '\r\n' < "$here/${name%.vx}.keys")
 
 # Runs inside the X server: starts the example, waits for its window, takes
 # the window's picture two seconds later, and ends the program once it has
@@ -44,6 +48,12 @@ done
 [ -n "\$win" ] && sleep 2
 if [ -n "\$win" ] && kill -0 \$pid 2>/dev/null; then
   import -window "\$win" "$tmp/shot.png" 2>> "$tmp/stderr"
+  if [ -n "$keys" ]; then
+    xdotool windowfocus --sync "\$win" 2>/dev/null
+    xdotool type --delay 50 -- "$keys"
+    sleep 1
+    import -window "\$win" "$tmp/typed.png" 2>> "$tmp/stderr"
+  fi
   sleep 5
 fi
 if kill -0 \$pid 2>/dev/null; then
@@ -74,6 +84,16 @@ else
   colours=$(convert "$tmp/shot.png" -format '%k' info: 2>/dev/null)
   if [ "${colours:-0}" -le 1 ]; then
     echo "$name shows a blank window (one colour)"
+    failed=1
+  fi
+fi
+if [ "$failed" = 0 ] && [ -n "$keys" ]; then
+  # check_png.py reads 8-bit RGB without alpha.
+  if ! convert "$tmp/typed.png" -alpha off -depth 8 -type TrueColor "PNG24:$tmp/typed24.png" 2>/dev/null; then
+    echo "no picture of the window after typing"
+    failed=1
+  elif ! python3 "$here/../support/check_png.py" "$tmp/typed24.png" "$here/${name%.vx}.window.pixels"; then
+    echo "after typing \"$keys\" the window does not show what it should"
     failed=1
   fi
 fi
