@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # run_example.sh BINARY EXAMPLE.vx   runs one example headless, as a user
-#                                    would: exit code 0, no error message
+#                                    would: exit code 0, no error message;
+#                                    NAME.pixels beside this script checks
+#                                    the drawing (support/check_png.py),
+#                                    NAME.output lines the run must write
+#                                    (each a whole line of standard error)
 # run_example.sh --index FOLDER      index.txt names every example of the
 #                                    folder once, and nothing else
 set -u
@@ -29,7 +33,9 @@ cp "$example" "$tmp/work/"
 for companion in "${example%.vx}".*; do
   [ "$companion" = "$example" ] || cp "$companion" "$tmp/work/"
 done
-(cd "$tmp" && VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" --headless \
+# A silent sound device: nothing is played aloud and no microphone is
+# heard, the same on every machine.
+(cd "$tmp" && VEXMORA_PROGRAM_DIR="$tmp/prog" VEXMORA_AUDIO=null timeout 50 "$binary" --headless \
    --vram-png "$tmp/page.png" -- "$tmp/work/$(basename "$example")" > "$tmp/stdout" 2> "$tmp/stderr")
 status=$?
 failed=0
@@ -42,6 +48,27 @@ if grep -q -e '^\[Error\]' -e '^\[msg\]' -e '^\[Message\]' "$tmp/stderr"; then
   failed=1
 fi
 [ "$failed" = 0 ] || cat "$tmp/stderr"
+here=$(cd "$(dirname "$0")" && pwd)
+name=$(basename "${example%.vx}")
+if [ -f "$here/$name.pixels" ]; then
+  if [ ! -f "$tmp/page.png" ]; then
+    echo "no picture was written"
+    failed=1
+  else
+    python3 "$here/../support/check_png.py" "$tmp/page.png" "$here/$name.pixels" || failed=1
+  fi
+fi
+if [ -f "$here/$name.output" ]; then
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    [ -z "$line" ] && continue
+    if ! tr -d '\r' < "$tmp/stderr" | grep -qxF -- "$line"; then
+      echo "missing from what the example wrote: $line"
+      failed=1
+    fi
+  done < "$here/$name.output"
+  [ "$failed" = 0 ] || { echo "it wrote:"; cat "$tmp/stderr"; }
+fi
 # Examples clean up after themselves.
 left=$(cd "$tmp/prog" && ls -1 | grep -v '^default.vx$')
 if [ -n "$left" ]; then
