@@ -45,16 +45,24 @@ for _ in \$(seq 100); do
   kill -0 \$pid 2>/dev/null || break
   sleep 0.1
 done
-[ -n "\$win" ] && sleep 2
+# An example may work for a while before its first picture (reading plates
+# on a busy machine): look again until the window shows one, up to 15 s.
+if [ -n "\$win" ]; then
+  for _ in \$(seq 30); do
+    sleep 0.5
+    kill -0 \$pid 2>/dev/null || break
+    import -window "\$win" "$tmp/shot.png" 2>> "$tmp/stderr"
+    [ "\$(convert "$tmp/shot.png" -format '%k' info: 2>/dev/null)" -gt 1 ] 2>/dev/null && break
+  done
+fi
 if [ -n "\$win" ] && kill -0 \$pid 2>/dev/null; then
-  import -window "\$win" "$tmp/shot.png" 2>> "$tmp/stderr"
   if [ -n "$keys" ]; then
     xdotool windowfocus --sync "\$win" 2>/dev/null
     xdotool type --delay 50 -- "$keys"
     sleep 1
     import -window "\$win" "$tmp/typed.png" 2>> "$tmp/stderr"
   fi
-  sleep 5
+  sleep 6.5
 fi
 if kill -0 \$pid 2>/dev/null; then
   echo running > "$tmp/state"
