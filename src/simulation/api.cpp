@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -458,22 +459,36 @@ std::int32_t ChainNodes(Call& call, std::int32_t first, std::int32_t last) {
   return 0;
 }
 
-// GetSimField N attribute, N first, N last, [N row], [N column]: nodes
-// first..last into the numeric array, node first at the row. G_WORK1 nodes.
-void GetSimField(Call& call) {
+// The arguments GetSimField and SetSimField share: N attribute, N first,
+// N last, [N row], [N column]; count is how many nodes. Empty when one is
+// refused (the failure reported).
+struct ChainField {
+  Attribute attribute;
+  std::int32_t first, last, row, column, count;
+};
+
+std::optional<ChainField> ChainFieldArgs(Call& call) {
   const std::int32_t attribute = call.Int(0);
   const std::int32_t first = call.Int(1);
   const std::int32_t last = call.Int(2);
   const std::int32_t row = call.OptInt(3, 0);
   const std::int32_t column = call.OptInt(4, 0);
-  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
+  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return std::nullopt;
   const std::int32_t count = ChainNodes(call, first, last);
-  if (count == 0 || !FieldRows(call, row, column, count)) return;
-  std::vector<double> values(static_cast<std::size_t>(count));
-  S(call).chain.Read(static_cast<Attribute>(attribute), first, last, values);
-  if (first > last) std::reverse(values.begin(), values.end());
-  StoreField(call, values, row, column);
-  call.SetWork(1, count);
+  if (count == 0 || !FieldRows(call, row, column, count)) return std::nullopt;
+  return ChainField{static_cast<Attribute>(attribute), first, last, row, column, count};
+}
+
+// GetSimField N attribute, N first, N last, [N row], [N column]: nodes
+// first..last into the numeric array, node first at the row. G_WORK1 nodes.
+void GetSimField(Call& call) {
+  const std::optional<ChainField> f = ChainFieldArgs(call);
+  if (!f) return;
+  std::vector<double> values(static_cast<std::size_t>(f->count));
+  S(call).chain.Read(f->attribute, f->first, f->last, values);
+  if (f->first > f->last) std::reverse(values.begin(), values.end());
+  StoreField(call, values, f->row, f->column);
+  call.SetWork(1, f->count);
   Succeed(call);
 }
 
@@ -481,22 +496,16 @@ void GetSimField(Call& call) {
 // first..last from the numeric array. Nothing changes when a value is
 // refused. G_WORK1 nodes.
 void SetSimField(Call& call) {
-  const std::int32_t attribute = call.Int(0);
-  const std::int32_t first = call.Int(1);
-  const std::int32_t last = call.Int(2);
-  const std::int32_t row = call.OptInt(3, 0);
-  const std::int32_t column = call.OptInt(4, 0);
-  if (call.rt().error.Raised() || !FieldAttribute(call, attribute)) return;
-  const std::int32_t count = ChainNodes(call, first, last);
-  if (count == 0 || !FieldRows(call, row, column, count)) return;
-  std::vector<double> values = LoadField(call, count, row, column);
-  if (first > last) std::reverse(values.begin(), values.end());
-  if (!S(call).chain.Write(static_cast<Attribute>(attribute), first, last, values)) {
+  const std::optional<ChainField> f = ChainFieldArgs(call);
+  if (!f) return;
+  std::vector<double> values = LoadField(call, f->count, f->row, f->column);
+  if (f->first > f->last) std::reverse(values.begin(), values.end());
+  if (!S(call).chain.Write(f->attribute, f->first, f->last, values)) {
     ReportFailure(call, "a value is out of range for the attribute (mass above 0, stiffness and damping 0 or more, "
                         "all finite)");
     return;
   }
-  call.SetWork(1, count);
+  call.SetWork(1, f->count);
   Succeed(call);
 }
 
