@@ -7,11 +7,14 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QWindow>
 #if __has_include(<xcb/xcb.h>)
@@ -26,10 +29,12 @@
 
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
+#include "host/editor_command.hpp"
 #include "host/keys.hpp"
 #include "host/main_window.hpp"
 #include "platform/files.hpp"
 #include "platform/x11_windows.hpp"
+#include "qt/help_viewer.hpp"
 #include "qt/keys.hpp"
 #include "text/encoding.hpp"
 
@@ -444,30 +449,52 @@ std::string MainWindow::ChooseScript() {
 
 void MainWindow::OpenInEditor(std::string_view script_path) {
   const QString path = SystemPath(script_path);
-  for (const char* variable : {"VISUAL", "EDITOR"}) {
-    const char* editor = std::getenv(variable);
-    if (editor == nullptr || *editor == '\0') continue;
-    QStringList words = QProcess::splitCommand(QString::fromLocal8Bit(editor));
-    if (words.isEmpty()) continue;
-    const QString program = words.takeFirst();
-    words << path;
-    if (QProcess::startDetached(program, words)) return;
+  const char* visual = std::getenv("VISUAL");
+  const char* editor = std::getenv("EDITOR");
+  const bool have_terminal =
+      !QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator")).isEmpty();
+  const host::EditorCommand command =
+      host::ChooseEditorCommand(visual ? visual : "", editor ? editor : "", path.toStdString(), have_terminal);
+  if (!command.program.empty()) {
+    QStringList args;
+    for (const std::string& arg : command.args) args << QString::fromStdString(arg);
+    if (QProcess::startDetached(QString::fromStdString(command.program), args)) return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void MainWindow::OpenDocument(std::string_view path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(SystemPath(path)));
+void MainWindow::ShowHelp(std::string_view doc_dir) {
+  if (headless_) return;
+  HelpViewer* viewer = help_.data();
+  if (viewer == nullptr) {
+    viewer = new HelpViewer;  // a window of its own, deleted when closed
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->Load(SystemPath(doc_dir));
+    help_ = viewer;
+  }
+  viewer->show();
+  viewer->raise();
+  viewer->activateWindow();
+  viewer->SearchBox()->setFocus();
+}
+
+void MainWindow::ShowSystemMenu() {
+  const QPoint pointer = QCursor::pos();
+  ShowSystemMenu(rect().contains(mapFromGlobal(pointer)) ? pointer : mapToGlobal(QPoint(0, 0)));
 }
 
 void MainWindow::ShowSystemMenu(const QPoint& global) {
   QMenu menu(this);
   const QAction* open = menu.addAction(QStringLiteral("Open script..."));
+  const QAction* reload = menu.addAction(QStringLiteral("Reload script"));
   const QAction* edit = menu.addAction(QStringLiteral("Edit script"));
-  const QAction* help = menu.addAction(QStringLiteral("Help"));
+  menu.addSeparator();
+  QAction* help = menu.addAction(QStringLiteral("Help"));
+  help->setShortcut(QKeySequence(Qt::Key_F1));  // shown beside the item
   const QAction* chosen = menu.exec(global);
   std::int32_t command = 0;
   if (chosen == open) command = host::SYSCMD_OPEN_SCRIPT;
+  if (chosen == reload) command = host::SYSCMD_RELOAD_SCRIPT;
   if (chosen == edit) command = host::SYSCMD_EDIT_SCRIPT;
   if (chosen == help) command = host::SYSCMD_HELP;
   if (command != 0) Deliver(Coded(MessageKind::kSysCommand, command));
