@@ -52,6 +52,11 @@ constexpr int kStateChangeSettleMs = 400;
 // The X message type is looked up after the first frame, or after this
 // long when the window is not painted (minimised at start).
 constexpr int kMessageAtomLatestMs = 1000;
+// How often a frame position waiting for the window manager is tried, and
+// how long after showing the window it waits for a frame at most (without a
+// manager there is none).
+constexpr int kFrameWaitPollMs = 20;
+constexpr int kFrameWaitLongestMs = 2000;
 
 
 QString SystemPath(std::string_view sjis_path) {
@@ -97,6 +102,8 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   frame_drag_end_.setSingleShot(true);
   frame_drag_end_.setInterval(kFrameDragQuietMs);
   QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
+  frame_wait_.setInterval(kFrameWaitPollMs);
+  QObject::connect(&frame_wait_, &QTimer::timeout, [this] { PlaceFrameWhenKnown(); });
   since_state_change_.invalidate();
   timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
   // Looking the message type up takes a connection of its own to the X
@@ -506,7 +513,43 @@ void MainWindow::SetClientSize(int w, int h) {
   resizing_by_program_ = false;
 }
 
-void MainWindow::MoveTo(int x, int y) { move(x, y); }
+// The position is the frame's, as on Windows: (0, 0) puts the title bar at
+// the screen's top-left corner. Qt places a window it has created by its
+// client area until the window manager has told the frame's size, so a
+// position given before that is given again once the frame is known.
+void MainWindow::MoveTo(int x, int y) {
+  move(x, y);
+  if (headless_) return;
+  if (isVisible() && frameGeometry().topLeft() != geometry().topLeft()) {
+    pending_frame_position_.reset();
+    frame_wait_.stop();
+    return;
+  }
+  pending_frame_position_ = QPoint(x, y);
+  shown_for_.invalidate();
+  frame_wait_.start();
+}
+
+// The manager may place the window by its first request after Qt has seen
+// it framed where it should be, so the frame is watched for a while after
+// the window is shown and put back once if it is elsewhere.
+void MainWindow::PlaceFrameWhenKnown() {
+  if (!pending_frame_position_) {
+    frame_wait_.stop();
+    return;
+  }
+  if (!isVisible()) return;
+  if (!shown_for_.isValid()) shown_for_.start();
+  const bool framed = frameGeometry().topLeft() != geometry().topLeft();
+  const QPoint at = *pending_frame_position_;
+  if (framed && frameGeometry().topLeft() != at) {
+    move(at);
+  } else if (shown_for_.elapsed() < kFrameWaitLongestMs) {
+    return;
+  }
+  pending_frame_position_.reset();
+  frame_wait_.stop();
+}
 
 void MainWindow::Show(host::ShowMode mode) {
   if (headless_) return;

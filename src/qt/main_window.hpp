@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "engine/display.hpp"
 #include "engine/messages.hpp"
@@ -85,6 +86,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void ApplyCursor();
   void EndFrameDrag();
   void LookUpMessageAtom();
+  void PlaceFrameWhenKnown();
 
   Runtime& rt_;
   bool headless_;
@@ -99,6 +101,11 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   bool first_paint_done_ = false;
   std::uint32_t message_atom_ = 0;  // X client messages other programs post with
   bool message_atom_looked_up_ = false;
+  // Where the script put the frame before the window manager had framed the
+  // window; applied once the frame is known.
+  std::optional<QPoint> pending_frame_position_;
+  QTimer frame_wait_;
+  QElapsedTimer shown_for_;
   QPointer<HelpViewer> help_;
 };
 
