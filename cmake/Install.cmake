@@ -21,7 +21,19 @@ add_custom_command(OUTPUT ${VEXMORA_DOC_BASE}
           -DOUTPUT=${VEXMORA_DOC_BASE} -P ${PROJECT_SOURCE_DIR}/cmake/DocBase.cmake
   DEPENDS ${VEXMORA_API_PAGES} ${PROJECT_SOURCE_DIR}/cmake/DocBase.cmake
   COMMENT "Gathering the reference into docBase.html")
-add_custom_target(vexmora_doc_base ALL DEPENDS ${VEXMORA_DOC_BASE})
+# The pages themselves, which the program's reference viewer reads from the
+# program directory's doc/: the same files in the build tree as installed.
+file(GLOB VEXMORA_LANGUAGE_PAGES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/language/*.md)
+set(VEXMORA_DOC_PAGES_STAMP ${PROJECT_BINARY_DIR}/doc_pages.stamp)
+add_custom_command(OUTPUT ${VEXMORA_DOC_PAGES_STAMP}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/docs/language.md
+          ${PROJECT_BINARY_DIR}/doc/language.md
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs/language ${PROJECT_BINARY_DIR}/doc/language
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/docs/api ${PROJECT_BINARY_DIR}/doc/api
+  COMMAND ${CMAKE_COMMAND} -E touch ${VEXMORA_DOC_PAGES_STAMP}
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/language.md ${VEXMORA_LANGUAGE_PAGES} ${VEXMORA_API_PAGES}
+  COMMENT "Copying the reference pages into doc/")
+add_custom_target(vexmora_doc_base ALL DEPENDS ${VEXMORA_DOC_BASE} ${VEXMORA_DOC_PAGES_STAMP})
 
 install(TARGETS vexmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/default.vx ${PROJECT_SOURCE_DIR}/launcher.vx DESTINATION ${VEXMORA_DATA_DIR})

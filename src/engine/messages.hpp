@@ -25,6 +25,7 @@ inline constexpr std::int32_t SYSCMD_OPEN_SCRIPT = 16;
 inline constexpr std::int32_t SYSCMD_DEFAULT = 32;
 inline constexpr std::int32_t SYSCMD_EDIT_SCRIPT = 48;
 inline constexpr std::int32_t SYSCMD_HELP = 64;
+inline constexpr std::int32_t SYSCMD_RELOAD_SCRIPT = 80;  // ours: load the current script again
 
 enum class MessageKind : std::uint16_t {
   kTick,            // the 30 ms tick timer

@@ -285,6 +285,8 @@ void MainWindowProcedure::KeyDown(const Message& m) {
     RequestRedraw(rt_);
   } else if (m.code == VK_HOME) {
     OpenScriptAndReload();
+  } else if (m.code == VK_F1 && rt_.main_window.port != nullptr) {
+    rt_.main_window.port->ShowHelp(HelpFolder(rt_.startup.program_dir));
   }
 }
 
@@ -300,9 +302,15 @@ void MainWindowProcedure::Char(const Message& m) {
   Offer("KB_CHAR");
 }
 
+// F10 is the menu key, as a menu bar's is, unless the script uses it.
 void MainWindowProcedure::SysKeyDown(const Message& m) {
   SetSystemLong(rt_, sysvar::G_VKEY, m.code);
-  if (m.code == VK_F10) Offer("KB_F10");
+  if (m.code != VK_F10) return;
+  if (LabelEntry(rt_, "KB_F10") > 0) {
+    Offer("KB_F10");
+  } else if (rt_.main_window.port != nullptr) {
+    rt_.main_window.port->ShowSystemMenu();
+  }
 }
 
 void MainWindowProcedure::Size(const Message& m) {
@@ -358,7 +366,10 @@ void MainWindowProcedure::SysCommand(const Message& m) {
       if (port) port->OpenInEditor(rt_.startup.script_path);
       break;
     case SYSCMD_HELP:
-      if (port) port->OpenDocument(HelpDocumentPath(rt_.startup.program_dir));
+      if (port) port->ShowHelp(HelpFolder(rt_.startup.program_dir));
+      break;
+    case SYSCMD_RELOAD_SCRIPT:
+      if (!rt_.startup.script_path.empty()) RequestReload(rt_.startup.script_path);
       break;
     default: break;
   }
@@ -440,13 +451,13 @@ void MainWindowProcedure::RequestReload(std::string_view path) {
   rt_.main_window.reload_path.assign(path);
 }
 
-std::string HelpDocumentPath(std::string_view program_dir) {
+std::string HelpFolder(std::string_view program_dir) {
   const std::string dir(program_dir);
-  for (const char* candidate : {"../doc/docBase.html", "doc/docBase.html"}) {
-    const std::string path = dir + candidate;
-    if (files::Exists(path)) return path;
+  for (const char* candidate : {"doc/", "../doc/"}) {
+    const std::string folder = dir + candidate;
+    if (files::Exists(folder + "language.md")) return folder;
   }
-  return dir + "docBase.html";
+  return dir + "doc/";
 }
 
 }  // namespace vx::host

@@ -97,9 +97,9 @@ class MainWindowProcedure {
   Runtime& rt_;
 };
 
-// The help document: the first of ..\doc\docBase.html and doc\docBase.html
-// beside the executable that exists, else docBase.html there (Shift-JIS).
-std::string HelpDocumentPath(std::string_view program_dir);
+// The folder of the reference pages: the first of doc/ and ../doc/ in the
+// program directory that holds language.md, else doc/ (Shift-JIS).
+std::string HelpFolder(std::string_view program_dir);
 
 }  // namespace host
 }  // namespace vx

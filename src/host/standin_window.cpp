@@ -79,7 +79,8 @@ void StandInWindow::ClientSize(int* width, int* height) {
 
 // Everything else is the real window's.
 void StandInWindow::OpenInEditor(std::string_view script_path) { Port().OpenInEditor(script_path); }
-void StandInWindow::OpenDocument(std::string_view path) { Port().OpenDocument(path); }
+void StandInWindow::ShowHelp(std::string_view doc_dir) { Port().ShowHelp(doc_dir); }
+void StandInWindow::ShowSystemMenu() { Port().ShowSystemMenu(); }
 void StandInWindow::SetClientSize(int width, int height) { Port().SetClientSize(width, height); }
 void StandInWindow::MoveTo(int x, int y) { Port().MoveTo(x, y); }
 WindowRect StandInWindow::FrameRect() { return Port().FrameRect(); }

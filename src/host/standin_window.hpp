@@ -37,7 +37,8 @@ class StandInWindow : public WindowPort, public Display {
   void InvalidateAll() override;
   std::string ChooseScript() override;
   void OpenInEditor(std::string_view script_path) override;
-  void OpenDocument(std::string_view path) override;
+  void ShowHelp(std::string_view doc_dir) override;
+  void ShowSystemMenu() override;
   void SetClientSize(int width, int height) override;
   void MoveTo(int x, int y) override;
   void Show(ShowMode mode) override;

@@ -36,9 +36,13 @@ class WindowPort {
   virtual void InvalidateAll() = 0;
   // The open dialog for scripts; empty when cancelled (always, headless).
   virtual std::string ChooseScript() = 0;
-  // Starts the user's editor on the script, or the help document viewer.
+  // Starts the user's editor on the script.
   virtual void OpenInEditor(std::string_view script_path) = 0;
-  virtual void OpenDocument(std::string_view path) = 0;
+  // Opens the reference viewer on the pages in `doc_dir` (Shift-JIS path
+  // ending in a slash).
+  virtual void ShowHelp(std::string_view doc_dir) = 0;
+  // The window's own menu (open, reload, edit, help).
+  virtual void ShowSystemMenu() = 0;
 
   // --- what the window APIs need
   virtual void SetClientSize(int width, int height) = 0;

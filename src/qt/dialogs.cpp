@@ -43,8 +43,11 @@ void QtDialogs::SetDefaults(std::string_view caption, std::int32_t font_code) {
   font_code_ = font_code;
 }
 
+// With neither a caption nor a default one, a dialog carries the program's
+// name (an empty title would show Qt's application name, the window class).
 QString QtDialogs::Caption(std::string_view caption) const {
-  return FromSjis(caption.empty() ? std::string_view(default_caption_) : caption);
+  const std::string_view chosen = caption.empty() ? std::string_view(default_caption_) : caption;
+  return chosen.empty() ? QStringLiteral("Vexmora") : FromSjis(chosen);
 }
 
 std::optional<std::string> QtDialogs::OpenFile(std::string_view caption, std::string_view filter, bool save) {

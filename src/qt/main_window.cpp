@@ -7,11 +7,14 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QWindow>
 #if __has_include(<xcb/xcb.h>)
@@ -26,10 +29,12 @@
 
 #include "engine/runtime.hpp"
 #include "graphics/vram.hpp"
+#include "host/editor_command.hpp"
 #include "host/keys.hpp"
 #include "host/main_window.hpp"
 #include "platform/files.hpp"
 #include "platform/x11_windows.hpp"
+#include "qt/help_viewer.hpp"
 #include "qt/keys.hpp"
 #include "text/encoding.hpp"
 
@@ -47,6 +52,11 @@ constexpr int kStateChangeSettleMs = 400;
 // The X message type is looked up after the first frame, or after this
 // long when the window is not painted (minimised at start).
 constexpr int kMessageAtomLatestMs = 1000;
+// How often a frame position waiting for the window manager is tried, and
+// how long after showing the window it waits for a frame at most (without a
+// manager there is none).
+constexpr int kFrameWaitPollMs = 20;
+constexpr int kFrameWaitLongestMs = 2000;
 
 
 QString SystemPath(std::string_view sjis_path) {
@@ -92,6 +102,8 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   frame_drag_end_.setSingleShot(true);
   frame_drag_end_.setInterval(kFrameDragQuietMs);
   QObject::connect(&frame_drag_end_, &QTimer::timeout, [this] { EndFrameDrag(); });
+  frame_wait_.setInterval(kFrameWaitPollMs);
+  QObject::connect(&frame_wait_, &QTimer::timeout, [this] { PlaceFrameWhenKnown(); });
   since_state_change_.invalidate();
   timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
   // Looking the message type up takes a connection of its own to the X
@@ -444,30 +456,52 @@ std::string MainWindow::ChooseScript() {
 
 void MainWindow::OpenInEditor(std::string_view script_path) {
   const QString path = SystemPath(script_path);
-  for (const char* variable : {"VISUAL", "EDITOR"}) {
-    const char* editor = std::getenv(variable);
-    if (editor == nullptr || *editor == '\0') continue;
-    QStringList words = QProcess::splitCommand(QString::fromLocal8Bit(editor));
-    if (words.isEmpty()) continue;
-    const QString program = words.takeFirst();
-    words << path;
-    if (QProcess::startDetached(program, words)) return;
+  const char* visual = std::getenv("VISUAL");
+  const char* editor = std::getenv("EDITOR");
+  const bool have_terminal =
+      !QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator")).isEmpty();
+  const host::EditorCommand command =
+      host::ChooseEditorCommand(visual ? visual : "", editor ? editor : "", path.toStdString(), have_terminal);
+  if (!command.program.empty()) {
+    QStringList args;
+    for (const std::string& arg : command.args) args << QString::fromStdString(arg);
+    if (QProcess::startDetached(QString::fromStdString(command.program), args)) return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void MainWindow::OpenDocument(std::string_view path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(SystemPath(path)));
+void MainWindow::ShowHelp(std::string_view doc_dir) {
+  if (headless_) return;
+  HelpViewer* viewer = help_.data();
+  if (viewer == nullptr) {
+    viewer = new HelpViewer;  // a window of its own, deleted when closed
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->Load(SystemPath(doc_dir));
+    help_ = viewer;
+  }
+  viewer->show();
+  viewer->raise();
+  viewer->activateWindow();
+  viewer->SearchBox()->setFocus();
+}
+
+void MainWindow::ShowSystemMenu() {
+  const QPoint pointer = QCursor::pos();
+  ShowSystemMenu(rect().contains(mapFromGlobal(pointer)) ? pointer : mapToGlobal(QPoint(0, 0)));
 }
 
 void MainWindow::ShowSystemMenu(const QPoint& global) {
   QMenu menu(this);
   const QAction* open = menu.addAction(QStringLiteral("Open script..."));
+  const QAction* reload = menu.addAction(QStringLiteral("Reload script"));
   const QAction* edit = menu.addAction(QStringLiteral("Edit script"));
-  const QAction* help = menu.addAction(QStringLiteral("Help"));
+  menu.addSeparator();
+  QAction* help = menu.addAction(QStringLiteral("Help"));
+  help->setShortcut(QKeySequence(Qt::Key_F1));  // shown beside the item
   const QAction* chosen = menu.exec(global);
   std::int32_t command = 0;
   if (chosen == open) command = host::SYSCMD_OPEN_SCRIPT;
+  if (chosen == reload) command = host::SYSCMD_RELOAD_SCRIPT;
   if (chosen == edit) command = host::SYSCMD_EDIT_SCRIPT;
   if (chosen == help) command = host::SYSCMD_HELP;
   if (command != 0) Deliver(Coded(MessageKind::kSysCommand, command));
@@ -479,7 +513,43 @@ void MainWindow::SetClientSize(int w, int h) {
   resizing_by_program_ = false;
 }
 
-void MainWindow::MoveTo(int x, int y) { move(x, y); }
+// The position is the frame's, as on Windows: (0, 0) puts the title bar at
+// the screen's top-left corner. Qt places a window it has created by its
+// client area until the window manager has told the frame's size, so a
+// position given before that is given again once the frame is known.
+void MainWindow::MoveTo(int x, int y) {
+  move(x, y);
+  if (headless_) return;
+  if (isVisible() && frameGeometry().topLeft() != geometry().topLeft()) {
+    pending_frame_position_.reset();
+    frame_wait_.stop();
+    return;
+  }
+  pending_frame_position_ = QPoint(x, y);
+  shown_for_.invalidate();
+  frame_wait_.start();
+}
+
+// The manager may place the window by its first request after Qt has seen
+// it framed where it should be, so the frame is watched for a while after
+// the window is shown and put back once if it is elsewhere.
+void MainWindow::PlaceFrameWhenKnown() {
+  if (!pending_frame_position_) {
+    frame_wait_.stop();
+    return;
+  }
+  if (!isVisible()) return;
+  if (!shown_for_.isValid()) shown_for_.start();
+  const bool framed = frameGeometry().topLeft() != geometry().topLeft();
+  const QPoint at = *pending_frame_position_;
+  if (framed && frameGeometry().topLeft() != at) {
+    move(at);
+  } else if (shown_for_.elapsed() < kFrameWaitLongestMs) {
+    return;
+  }
+  pending_frame_position_.reset();
+  frame_wait_.stop();
+}
 
 void MainWindow::Show(host::ShowMode mode) {
   if (headless_) return;

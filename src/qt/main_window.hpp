@@ -3,14 +3,17 @@
 // its memory, turns Qt's input into the host's messages, and does for the
 // host what only the window can (cursor, topmost, size, dialogs).
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "engine/display.hpp"
 #include "engine/messages.hpp"
 #include "host/window_port.hpp"
+#include "qt/help_viewer.hpp"
 
 namespace vx {
 struct Runtime;
@@ -31,7 +34,8 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void InvalidateAll() override;
   std::string ChooseScript() override;
   void OpenInEditor(std::string_view script_path) override;
-  void OpenDocument(std::string_view path) override;
+  void ShowHelp(std::string_view doc_dir) override;
+  void ShowSystemMenu() override;
   void SetClientSize(int width, int height) override;
   void MoveTo(int x, int y) override;
   void Show(host::ShowMode mode) override;
@@ -51,8 +55,10 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void PaintNow(int left, int top, int right, int bottom) override;
   void ClientSize(int* width, int* height) override;
 
-  // The system-command menu (also on Ctrl + right button and the Menu key).
+  // The window's menu (on Ctrl + right button, the Menu key and F10).
   void ShowSystemMenu(const QPoint& global);
+  // The reference viewer, once it has been opened.
+  HelpViewer* HelpWindow() const { return help_.data(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -80,6 +86,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void ApplyCursor();
   void EndFrameDrag();
   void LookUpMessageAtom();
+  void PlaceFrameWhenKnown();
 
   Runtime& rt_;
   bool headless_;
@@ -94,6 +101,12 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   bool first_paint_done_ = false;
   std::uint32_t message_atom_ = 0;  // X client messages other programs post with
   bool message_atom_looked_up_ = false;
+  // Where the script put the frame before the window manager had framed the
+  // window; applied once the frame is known.
+  std::optional<QPoint> pending_frame_position_;
+  QTimer frame_wait_;
+  QElapsedTimer shown_for_;
+  QPointer<HelpViewer> help_;
 };
 
 // Wall-clock microseconds, for the timing lines VEXMORA_TIMING asks for.

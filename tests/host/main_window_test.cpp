@@ -562,10 +562,42 @@ TEST_F(HostMessages, SystemCommandsOpenEditAndHelp) {
   port.log.clear();
   Send(MessageKind::kSysCommand, host::SYSCMD_HELP);
   Send(MessageKind::kSysCommand, host::SYSCMD_OPEN_SCRIPT);  // cancelled
-  EXPECT_EQ(port.log, (std::vector<std::string>{"open /nowhere/docBase.html", "open dialog"}));
+  EXPECT_EQ(port.log, (std::vector<std::string>{"help /nowhere/doc/", "open dialog"}));
   port.chosen_script = dir.Sjis() + "/next.vx";
   Send(MessageKind::kKeyDown, host::VK_HOME);  // no KB_HOME label: the open dialog
   EXPECT_EQ(Long("Next"), 6);
+}
+
+TEST_F(HostMessages, ReloadCommandLoadsTheCurrentScriptAgain) {
+  WriteBytes(dir.Path() / "next.vx", "Data long Next 5\r\n:Initial\r\nNext = Next + 1\r\nENDP\r\n");
+  ASSERT_EQ(Load(kEvents), 1);
+  rt.startup.script_path = dir.Sjis() + "/next.vx";
+  Send(MessageKind::kSysCommand, host::SYSCMD_RELOAD_SCRIPT);
+  Tick();
+  EXPECT_EQ(Long("Next"), 6);
+  rt.startup.script_path.clear();
+  Send(MessageKind::kSysCommand, host::SYSCMD_RELOAD_SCRIPT);  // nothing to reload
+  Tick();
+  EXPECT_EQ(Long("Next"), 6);
+}
+
+// F10 and F1 are the script's keys when it has labels for them, else they
+// open the window's menu and the reference.
+TEST_F(HostMessages, F10OpensTheMenuAndF1TheHelpUnlessTheScriptUsesThem) {
+  rt.startup.program_dir = "/nowhere/";
+  ASSERT_EQ(Load("Data long F 0\r\n:Initial\r\nENDP\r\n:KB_F1\r\nF = F + 1\r\nENDP\r\n"), 1);
+  port.log.clear();
+  Send(MessageKind::kSysKeyDown, host::VK_F10);
+  Send(MessageKind::kKeyDown, host::VK_F1);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"menu"}));
+  EXPECT_EQ(Long("F"), 1);
+  ASSERT_EQ(Load(kEvents), 1);  // has KB_F10, no KB_F1
+  port.log.clear();
+  Send(MessageKind::kSysKeyDown, host::VK_F10);
+  EXPECT_EQ(Long("E"), 1);
+  Send(MessageKind::kSysKeyDown, 'X');  // Alt+X: neither
+  Send(MessageKind::kKeyDown, host::VK_F1);
+  EXPECT_EQ(port.log, (std::vector<std::string>{"help /nowhere/doc/"}));
 }
 
 TEST_F(HostMessages, HeadlessEndsWhenNothingCanRunALabel) {

@@ -26,7 +26,8 @@ class RecordingWindow : public host::WindowPort, public Display {
   void InvalidateAll() override { calls.push_back("invalidate"); }
   std::string ChooseScript() override { return "chosen.vx"; }
   void OpenInEditor(std::string_view) override { calls.push_back("editor"); }
-  void OpenDocument(std::string_view) override { calls.push_back("document"); }
+  void ShowHelp(std::string_view) override { calls.push_back("help"); }
+  void ShowSystemMenu() override { calls.push_back("menu"); }
   void SetClientSize(int w, int h) override {
     width = w;
     height = h;
@@ -125,9 +126,9 @@ TEST_F(StandInFixture, WindowServicesNeedTheRealWindow) {
   EXPECT_EQ(window.FrameRect().left, 10);
   window.MoveTo(3, 4);
   window.SetDirectToScreen(true);
-  window.OpenDocument("help.html");
+  window.ShowHelp("doc/");
   EXPECT_EQ(bring_ups, 1);
-  EXPECT_EQ(real.calls, (std::vector<std::string>{"move", "direct", "document"}));
+  EXPECT_EQ(real.calls, (std::vector<std::string>{"move", "direct", "help"}));
 }
 
 }  // namespace

@@ -26,6 +26,10 @@ for f in bin/vexmora share/vexmora/default.vx share/vexmora/launcher.vx share/ve
   check "$f is installed" test -f "$prefix/$f"
 done
 check "the executable is executable" test -x "$prefix/bin/vexmora"
+# The reference viewer reads doc/ from the program directory: the build
+# tree's and the installed tree's hold the same pages.
+check "the build tree's doc/ holds the installed reference pages" \
+  diff -r "$build/doc" "$prefix/share/vexmora/doc"
 check "nothing lands beside the executable" test "$(ls "$prefix/bin")" = "vexmora"
 
 # --- desktop integration -------------------------------------------------------

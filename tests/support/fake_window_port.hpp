@@ -28,7 +28,8 @@ class FakeWindowPort : public host::WindowPort, public Display {
     return chosen_script;
   }
   void OpenInEditor(std::string_view path) override { log.push_back("edit " + std::string(path)); }
-  void OpenDocument(std::string_view path) override { log.push_back("open " + std::string(path)); }
+  void ShowHelp(std::string_view dir) override { log.push_back("help " + std::string(dir)); }
+  void ShowSystemMenu() override { log.push_back("menu"); }
   void SetClientSize(int w, int h) override {
     client_width = w;
     client_height = h;
