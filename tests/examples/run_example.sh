@@ -26,19 +26,53 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/prog" "$tmp/work"
 cp "$(dirname "$binary")/default.vx" "$tmp/prog/"
-# A copy runs, so that files an example writes beside itself (a MIDI file,
-# Gerber files) never land in the source tree.
+# A copy runs, so that nothing an example writes can land in the source
+# tree even when it goes wrong.
 cp "$example" "$tmp/work/"
 # Files an example reads from beside itself share its name (sentences.sl).
 for companion in "${example%.vx}".*; do
   [ "$companion" = "$example" ] || cp "$companion" "$tmp/work/"
 done
+# As from an installed package: the example's folder, the current one, is
+# read-only, and the user's home, cache and configuration are fresh. Outputs must go to
+# the cache's scratch folder. root writes through a read-only folder, so
+# root runs the example as nobody; what the folder holds is compared too.
+mkdir -p "$tmp/home" "$tmp/cache" "$tmp/config" "$tmp/out"
+chmod a-w "$tmp/work"
+before=$(ls -A "$tmp/work")
+as_user=()
+if [ "$(id -u)" = 0 ] && command -v setpriv > /dev/null; then
+  chmod a+rx "$tmp" "$tmp/prog" "$tmp/work"
+  chmod a+r "$tmp"/work/* "$tmp"/prog/*
+  chown 65534:65534 "$tmp/home" "$tmp/cache" "$tmp/config" "$tmp/out"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
 # A silent sound device: nothing is played aloud and no microphone is
 # heard, the same on every machine.
-(cd "$tmp" && VEXMORA_PROGRAM_DIR="$tmp/prog" VEXMORA_AUDIO=null timeout 50 "$binary" --headless \
-   --vram-png "$tmp/page.png" -- "$tmp/work/$(basename "$example")" > "$tmp/stdout" 2> "$tmp/stderr")
+(cd "$tmp/work" && HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" XDG_CONFIG_HOME="$tmp/config" VEXMORA_PROGRAM_DIR="$tmp/prog" \
+   VEXMORA_AUDIO=null timeout 50 "${as_user[@]}" "$binary" --headless \
+   --vram-png "$tmp/out/page.png" -- "$(basename "$example")" > "$tmp/stdout" 2> "$tmp/stderr")
 status=$?
+chmod u+w "$tmp/work"
 failed=0
+if [ "$(ls -A "$tmp/work")" != "$before" ]; then
+  echo "written beside the example:"
+  diff <(echo "$before") <(ls -A "$tmp/work")
+  failed=1
+fi
+if [ -n "$(ls -A "$tmp/home")" ]; then
+  echo "written into the home folder, not the cache: $(cd "$tmp/home" && find . -mindepth 1)"
+  failed=1
+fi
+if grep -q 'could not write' "$tmp/stderr"; then
+  echo "a write failed:"
+  failed=1
+fi
+# An example that writes says where.
+if [ -d "$tmp/cache/vexmora" ] && ! grep -qxF "[Debug] writing into $tmp/cache/vexmora/examples" "$tmp/stderr"; then
+  echo "the example does not say where it writes"
+  failed=1
+fi
 if [ "$status" != 0 ]; then
   echo "exit code $status"
   failed=1
@@ -51,11 +85,11 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 name=$(basename "${example%.vx}")
 if [ -f "$here/$name.pixels" ]; then
-  if [ ! -f "$tmp/page.png" ]; then
+  if [ ! -f "$tmp/out/page.png" ]; then
     echo "no picture was written"
     failed=1
   else
-    python3 "$here/../support/check_png.py" "$tmp/page.png" "$here/$name.pixels" || failed=1
+    python3 "$here/../support/check_png.py" "$tmp/out/page.png" "$here/$name.pixels" || failed=1
   fi
 fi
 if [ -f "$here/$name.output" ]; then
