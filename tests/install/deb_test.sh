@@ -120,7 +120,7 @@ for example in "$tmp"/root/usr/share/vexmora/examples/*.vx; do
   name=$(basename "$example" .vx)
   rm -rf "$tmp/run" && mkdir -p "$tmp/run"
   cp "${example%.vx}".* "$tmp/run/"
-  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR LD_LIBRARY_PATH="$tmp/without" timeout 50 \
+  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR XDG_CACHE_HOME="$tmp/cache" LD_LIBRARY_PATH="$tmp/without" timeout 50 \
      "$tmp/root/usr/bin/vexmora" --headless -- "$name.vx" > "$tmp/run.out" 2> "$tmp/run.err")
   status=$?
   check "$name runs to its end without the optional packages (status $status)" test "$status" -eq 0
@@ -130,7 +130,7 @@ for needs in "plates libtesseract5" "speech libespeak-ng1" "printing libqt6print
   set -- $needs
   rm -rf "$tmp/run" && mkdir -p "$tmp/run"
   cp "$tmp/root/usr/share/vexmora/examples/$1".* "$tmp/run/"
-  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR LD_LIBRARY_PATH="$tmp/without" timeout 50 \
+  (cd "$tmp/run" && env -u VEXMORA_PROGRAM_DIR XDG_CACHE_HOME="$tmp/cache" LD_LIBRARY_PATH="$tmp/without" timeout 50 \
      "$tmp/root/usr/bin/vexmora" --headless -- "$1.vx" > /dev/null 2> "$tmp/run.err")
   check "$1 without the optional packages names $2" grep -q "install the Debian package $2" "$tmp/run.err"
 done
