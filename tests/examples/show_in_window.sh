@@ -35,7 +35,7 @@ cat > "$tmp/drive.sh" <<EOF
 #!/usr/bin/env bash
 set -u
 cd "$tmp/work"
-env -u QT_QPA_PLATFORM VEXMORA_PROGRAM_DIR="$tmp/prog" VEXMORA_AUDIO=null \
+env -u QT_QPA_PLATFORM XDG_CACHE_HOME="$tmp/cache" VEXMORA_PROGRAM_DIR="$tmp/prog" VEXMORA_AUDIO=null \
   "$binary" -- "$tmp/work/$name" > "$tmp/stdout" 2> "$tmp/stderr" &
 pid=\$!
 win=""
