@@ -38,6 +38,15 @@ done
 # the cache's scratch folder. root writes through a read-only folder, so
 # root runs the example as nobody; what the folder holds is compared too.
 mkdir -p "$tmp/home" "$tmp/cache" "$tmp/config" "$tmp/out"
+# One accelerometer lying still (0.01 m/s2 a step), the same on every
+# machine whatever sensors it has.
+mkdir -p "$tmp/iio/iio:device0"
+echo accel_3d > "$tmp/iio/iio:device0/name"
+echo 0.01 > "$tmp/iio/iio:device0/in_accel_scale"
+printf '%s\n' 100 > "$tmp/iio/iio:device0/in_accel_x_raw"
+printf '%s\n' -50 > "$tmp/iio/iio:device0/in_accel_y_raw"
+printf '%s\n' 980 > "$tmp/iio/iio:device0/in_accel_z_raw"
+chmod -R a+rX "$tmp/iio"
 chmod a-w "$tmp/work"
 before=$(ls -A "$tmp/work")
 as_user=()
@@ -48,9 +57,9 @@ if [ "$(id -u)" = 0 ] && command -v setpriv > /dev/null; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
 # A silent sound device: nothing is played aloud and no microphone is
-# heard, the same on every machine.
+# heard, the same on every machine; the sensors are the ones made above.
 (cd "$tmp/work" && HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" XDG_CONFIG_HOME="$tmp/config" VEXMORA_PROGRAM_DIR="$tmp/prog" \
-   VEXMORA_AUDIO=null timeout 50 "${as_user[@]}" "$binary" --headless \
+   VEXMORA_AUDIO=null VEXMORA_IIO_ROOT="$tmp/iio" timeout 50 "${as_user[@]}" "$binary" --headless \
    --vram-png "$tmp/out/page.png" -- "$(basename "$example")" > "$tmp/stdout" 2> "$tmp/stderr")
 status=$?
 chmod u+w "$tmp/work"
