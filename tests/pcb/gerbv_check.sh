@@ -42,20 +42,24 @@ for f in drill.drl drill_mm.drl; do
 done
 
 # The example board: it runs cleanly, finds no clearance violation, and
-# gerbv renders each of its files.
-mkdir -p "$tmp/example"
+# gerbv renders each of its files. It writes them into the user's scratch
+# folder, here one of the test's own.
+mkdir -p "$tmp/example" "$tmp/cache"
 cp "$here/../../examples/pcb_board.vx" "$tmp/example/"
-(cd "$tmp/example" && VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" --headless \
-   --vram-png "$tmp/example.png" -- pcb_board.vx) > "$tmp/stdout" 2> "$tmp/stderr"
-if [ $? != 0 ] || [ -s "$tmp/stderr" ]; then
+(cd "$tmp/example" && XDG_CACHE_HOME="$tmp/cache" VEXMORA_PROGRAM_DIR="$tmp/prog" timeout 50 "$binary" \
+   --headless --vram-png "$tmp/example.png" -- pcb_board.vx) > "$tmp/stdout" 2> "$tmp/stderr"
+status=$?
+outputs="$tmp/cache/vexmora/examples"
+grep -v -xF "[Debug] writing into $outputs" "$tmp/stderr" > "$tmp/stderr.rest"
+if [ $status != 0 ] || [ -s "$tmp/stderr.rest" ]; then
   echo "the example failed"; cat "$tmp/stderr"; failed=1
 fi
-grep -q "violations top: 0, bottom: 0" "$tmp/example/board_drc.txt" 2>/dev/null ||
-  { echo "the example's clearance report:"; cat "$tmp/example/board_drc.txt"; failed=1; }
+grep -q "violations top: 0, bottom: 0" "$outputs/board_drc.txt" 2>/dev/null ||
+  { echo "the example's clearance report:"; cat "$outputs/board_drc.txt"; failed=1; }
 for f in board_outline.gbr board_top.gbr board_bottom.gbr board_top_silk.gbr \
          board_bottom_silk.gbr board_top_mask.gbr board.drl; do
-  [ -f "$tmp/example/$f" ] || { echo "the example did not write $f"; failed=1; continue; }
-  gerbv --export=png --dpi=100 --output="$tmp/example_$f.png" "$tmp/example/$f" > /dev/null 2>&1
+  [ -f "$outputs/$f" ] || { echo "the example did not write $f"; failed=1; continue; }
+  gerbv --export=png --dpi=100 --output="$tmp/example_$f.png" "$outputs/$f" > /dev/null 2>&1
   [ -s "$tmp/example_$f.png" ] || { echo "gerbv did not render the example's $f"; failed=1; }
 done
 exit $failed
