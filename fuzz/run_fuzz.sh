@@ -6,6 +6,9 @@ mkdir -p "$corpus"
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 dirs=("$corpus")
 [ -d "$seeds" ] && dirs+=("$seeds")
+# A fixed seed makes a run repeatable: the same mutations in the same order,
+# cut off only by the time bound. VEXMORA_FUZZ_SEED=0 lets libFuzzer pick one.
+seed=${VEXMORA_FUZZ_SEED:-1}
 # One input may rightly draw millions of pixels, which the sanitizers make
 # slow; only an input stuck for a minute counts as a hang.
-exec "$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"
+exec "$target" -seed="$seed" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -print_final_stats=1 "${dirs[@]}"

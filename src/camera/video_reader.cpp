@@ -92,8 +92,25 @@ SwsContext* Scaler(const FfmpegApi* f, SwsContext* context, ScaleKey* held, cons
   return context;
 }
 
+// A damaged stream may carry colour fields outside their enumerations, and
+// decoders copy them into the frame as found: read them as integers and keep
+// only the values the scaler knows, so no invalid enum value is ever loaded.
+AVColorSpace ColourSpaceOf(const AVFrame* frame) {
+  static_assert(sizeof(AVColorSpace) == sizeof(int));
+  int raw = 0;
+  std::memcpy(&raw, &frame->colorspace, sizeof raw);
+  return raw >= 0 && raw < AVCOL_SPC_NB ? static_cast<AVColorSpace>(raw) : AVCOL_SPC_UNSPECIFIED;
+}
+
+AVColorRange ColourRangeOf(const AVFrame* frame) {
+  static_assert(sizeof(AVColorRange) == sizeof(int));
+  int raw = 0;
+  std::memcpy(&raw, &frame->color_range, sizeof raw);
+  return raw >= 0 && raw < AVCOL_RANGE_NB ? static_cast<AVColorRange>(raw) : AVCOL_RANGE_UNSPECIFIED;
+}
+
 ScaleKey KeyFor(const AVFrame* src, int width, int height, int flags, AVPixelFormat to = AV_PIX_FMT_BGR24) {
-  return ScaleKey{src->width, src->height, src->format, width, height, to, flags, src->colorspace, src->color_range};
+  return ScaleKey{src->width, src->height, src->format, width, height, to, flags, ColourSpaceOf(src), ColourRangeOf(src)};
 }
 
 // The clockwise quarter turns the stream's display matrix asks for.
@@ -405,8 +422,8 @@ const AVFrame* VideoReader::Upright(bool own_size) {
     }
     f->sws_scale(stager_, src->data, src->linesize, 0, src->height, staged_->data, staged_->linesize);
     const bool yuv = staging != AV_PIX_FMT_BGR24;
-    staged_->colorspace = yuv ? src->colorspace : AVCOL_SPC_UNSPECIFIED;
-    staged_->color_range = yuv ? src->color_range : AVCOL_RANGE_UNSPECIFIED;
+    staged_->colorspace = yuv ? ColourSpaceOf(src) : AVCOL_SPC_UNSPECIFIED;
+    staged_->color_range = yuv ? ColourRangeOf(src) : AVCOL_RANGE_UNSPECIFIED;
     src = staged_;
     d = f->av_pix_fmt_desc_get(staging);
     PlaneSteps(d, turns, steps, &planes);
@@ -422,8 +439,8 @@ const AVFrame* VideoReader::Upright(bool own_size) {
     const int height = chroma ? -((-src->height) >> d->log2_chroma_h) : src->height;
     TurnPlane(src->data[p], src->linesize[p], width, height, steps[p], turns, turned_->data[p], turned_->linesize[p]);
   }
-  turned_->colorspace = src->colorspace;
-  turned_->color_range = src->color_range;
+  turned_->colorspace = ColourSpaceOf(src);
+  turned_->color_range = ColourRangeOf(src);
   turned_valid_ = true;
   turned_for_own_size_ = own_size;
   return turned_;
