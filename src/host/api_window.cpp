@@ -296,7 +296,7 @@ void SetFocus(Call& call) {
     return;
   }
   const ResourceEntry& control = call.rt().program.Resource(index);
-  if (!IsControlKind(control.kind) || !call.rt().window->FocusControl(control)) call.SetError(1);
+  call.SetError(IsControlKind(control.kind) && call.rt().window->FocusControl(control) ? 0 : 1);
 }
 
 constexpr Registration kWindowApis[] = {

@@ -569,7 +569,7 @@ Data long N 0
 :Initial
 ENDP
 :ToEdit
-G_ERROR = 0
+G_ERROR = 1
 CALL SetFocus E
 N = G_ERROR
 ENDP
