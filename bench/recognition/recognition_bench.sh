@@ -107,14 +107,18 @@ while 1
   CALL VRamClear 0xFFFFFF
   CALL LoadBMPImage 20, 20, 2500, 1900, NAME + ".bmp"
   CALL RcgSet 0
-  R = 0
-  CALL RcgSearch 0
-  If G_ERROR == 0
-    CALL RcgBCD 0, T, R
-  endif
-  If R == 0
+  T = ""
+  CALL QRRead T
+  If G_ERROR != 0
     T = ""
-    CALL QRRead T
+    R = 0
+    CALL RcgSearch 0
+    If G_ERROR == 0
+      CALL RcgBCD 0, T, R
+    endif
+    If R == 0
+      T = ""
+    endif
   endif
   LINE = NAME + " " + T + "\r\n"
   AddTo LINE OUT
