@@ -6,7 +6,8 @@
 # second example; closing its window brings the launcher back in the same
 # window under its own title. A double click runs the last entry, which the
 # test adds to the index: it ends itself with Exit, and the launcher comes
-# back again. Closing the launcher then ends the program with status 0.
+# back again; so it does after an entry run with the Run button. Closing
+# the launcher then ends the program with status 0.
 set -u
 binary=$1
 close_window=$2
@@ -106,6 +107,18 @@ sleep 0.5
 kill -0 \$pid 2>/dev/null || { echo "the example's Exit ended the program"; finish 1; }
 [ "\$(xdotool search --onlyvisible --name "squares of 1 to 10" | head -1)" = "\$win" ] || {
   echo "the launcher came back in another window"; finish 1; }
+
+# A click on the second entry and one on Run: the example starts, and its
+# window closed brings the launcher back once more.
+second_row=\$(sed -n 2p "$tmp/rows.mid")
+xdotool mousemove --window "\$win" 200 \$second_row click 1
+sleep 0.3
+xdotool mousemove --window "\$win" 80 496 click 1
+titled "Controls and timers" || finish 1
+sleep 0.5
+"$close_window" "\$win"
+titled "\$launcher_title" || finish 1
+sleep 0.5
 
 # The launcher itself was started directly: closing it ends the program.
 "$close_window" "\$win"
