@@ -11,6 +11,7 @@
 #include "engine/fused_code.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
+#include "engine/startup.hpp"
 #include "platform/files.hpp"
 
 namespace vx::engine {
@@ -107,7 +108,7 @@ Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
   if (rt.run.chain_path.empty()) {
     rt.run.chain_path.swap(rt.run.return_path);  // back to the script that chained here
   } else if (come_back) {
-    rt.run.return_path = rt.startup.script_path;
+    rt.run.return_path = RunningScriptPath(rt);
   }
   rt.diagnostics.chain_from = rt.startup.script_path;
   rt.diagnostics.chain_from_line = proc.line;
