@@ -11,6 +11,7 @@
 #include "engine/fused_code.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
+#include "engine/startup.hpp"
 #include "platform/files.hpp"
 
 namespace vx::engine {
@@ -84,9 +85,11 @@ Flow ExecuteDebug(Runtime& rt, std::int32_t p, const Procedure& proc) {
   return StopInDebugger(rt, p, text) ? detail::GoOn(p) : detail::EndRun();
 }
 
-// Exit [path]: unloads the program and asks the host to quit, or to chain to
-// the path. A path expression that fails ends the run with its error and
-// leaves the program loaded.
+// Exit [path[, come back]]: unloads the program and asks the host to quit,
+// or to chain to the path. With come back non-zero the chained script's end
+// brings this script back; Exit alone in a script reached that way returns
+// there instead of quitting. A path expression that fails ends the run with
+// its error and leaves the program loaded.
 Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
   std::string_view rest = proc.text;
   auto skip_blanks = [&] {
@@ -98,7 +101,15 @@ Flow ExecuteExit(Runtime& rt, std::int32_t p, const Procedure& proc) {
   rt.arg_status = ARG_OPTIONAL;
   args::GetStringArg(rt, rest, 0, rt.run.text);
   if (rt.error.Raised()) return detail::GoOn(p);
+  rt.arg_status = ARG_OPTIONAL;
+  const bool come_back = args::GetIntArg(rt, rest, 1) != 0;
+  if (rt.error.Raised()) return detail::GoOn(p);
   rt.run.chain_path.assign(rt.run.text, 0, std::min(rt.run.text.size(), CHAIN_PATH_BYTES - 1));
+  if (rt.run.chain_path.empty()) {
+    rt.run.chain_path.swap(rt.run.return_path);  // back to the script that chained here
+  } else if (come_back) {
+    rt.run.return_path = RunningScriptPath(rt);
+  }
   rt.diagnostics.chain_from = rt.startup.script_path;
   rt.diagnostics.chain_from_line = proc.line;
   UnloadScript(rt);

@@ -91,6 +91,9 @@ struct RunState {
 
   std::int32_t exit_request = EXIT_NONE;
   std::string chain_path;  // at most CHAIN_PATH_BYTES - 1 bytes
+  // The script `Exit "path", 1` left: loaded again when the chained script
+  // ends (Exit alone, or its window is closed) instead of the program ending.
+  std::string return_path;
 
   bool timing_trace = false;
   int timing_lines = 0;

@@ -169,6 +169,16 @@ int ReloadScript(Runtime& rt, std::string_view path) {
   return LoadScript(rt, script);
 }
 
+std::string RunningScriptPath(const Runtime& rt) {
+  const std::string& path = rt.startup.script_path;
+  const std::string& dir = rt.startup.current_dir;
+  // A script read from standard input is known by its own name.
+  if (path.empty() || dir.empty() || LastSeparator(path) != std::string::npos ||
+      path == rt.diagnostics.stdin_script)
+    return path;
+  return EndsWithSeparator(dir) ? dir + path : dir + "/" + path;
+}
+
 namespace {
 
 // A chain whose script cannot be read ends without a message box; a person

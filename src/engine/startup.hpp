@@ -55,5 +55,9 @@ bool FollowChain(Runtime& rt);
 // The reload sequence for a path (chain, open dialog, dropped file).
 int ReloadScript(Runtime& rt, std::string_view path);
 
+// The running script's path as it is found again after the current folder
+// has moved: a bare file name is taken from the folder it was loaded in.
+std::string RunningScriptPath(const Runtime& rt);
+
 }  // namespace engine
 }  // namespace vx

@@ -209,11 +209,17 @@ int MainWindowProcedure::HitClickArea(std::int32_t x, std::int32_t y) {
 }
 
 // After a run error no label runs until the next load, so a WIN_CLOSE label
-// could never answer: the window closes as if there were none.
+// could never answer: the window closes as if there were none. A script
+// reached with `Exit "path", 1` gives the window back to the script that
+// chained to it instead (once any running label has returned).
 int MainWindowProcedure::Close() {
-  if (rt_.error.Raised()) return 1;
-  if (OfferByName(rt_, "WIN_CLOSE") == 0) return 1;
-  RequestRedraw(rt_);
+  if (!rt_.error.Raised() && OfferByName(rt_, "WIN_CLOSE") != 0) {
+    RequestRedraw(rt_);
+    return 0;
+  }
+  if (rt_.run.return_path.empty()) return 1;
+  RequestReload(rt_.run.return_path);
+  rt_.run.return_path.clear();
   return 0;
 }
 

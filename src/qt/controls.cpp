@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -15,6 +16,7 @@
 #include <QSlider>
 #include <QTextCursor>
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "engine/program.hpp"
@@ -124,6 +126,29 @@ class ProgressBar : public QProgressBar {
   void mousePressEvent(QMouseEvent* event) override { event->accept(); }
   void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
   void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+};
+
+// Enter (either key) on a list's selected item chooses it as a double click
+// does: a person at the keyboard picks an entry the way a mouse user does.
+class ListBox : public QListWidget {
+ public:
+  ListBox(QWidget* parent, std::function<void()> chosen)
+      : QListWidget(parent), chosen_(std::move(chosen)) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && currentItem() != nullptr && currentItem()->isSelected()) {
+      event->accept();
+      chosen_();
+      return;
+    }
+    QListWidget::keyPressEvent(event);
+  }
+
+ private:
+  std::function<void()> chosen_;
 };
 
 }  // namespace
@@ -251,7 +276,9 @@ QWidget* QtControls::MakeEditBox(const ResourceEntry& control, std::int32_t hand
 }
 
 QWidget* QtControls::MakeListBox(std::int32_t item_id) {
-  auto* list = new QListWidget(main_window_);
+  auto* list = new ListBox(main_window_, [this, item_id] {
+    host::OnControlCommand(rt_, item_id, host::NOTIFY_DOUBLE_CLICKED);
+  });
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   QObject::connect(list, &QListWidget::itemSelectionChanged, [this, item_id] {

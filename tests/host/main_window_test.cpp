@@ -304,6 +304,41 @@ TEST_F(HostMessages, CloseAfterARunErrorClosesDespiteWinClose) {
   EXPECT_EQ(Long("C"), 1);
 }
 
+// A script reached with `Exit "path", 1` gives the window back when it is
+// closed: the chaining script loads again (once), and a WIN_CLOSE label
+// still decides first.
+TEST_F(HostMessages, CloseOfAScriptStartedToComeBackLoadsItsStarterOnce) {
+  ASSERT_EQ(Load("Data long B 0\n:Initial\nB = 7\nENDP\n", "starter"), 1);
+  const std::string starter = rt.startup.script_path;
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n:WIN_CLOSE\nC = C + 1\nENDP\n", "guarded"), 1);
+  rt.run.return_path = starter;
+  EXPECT_EQ(Send(MessageKind::kClose), 0);
+  EXPECT_EQ(Long("C"), 1);
+  EXPECT_EQ(rt.run.return_path, starter);
+
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n", "example"), 1);
+  EXPECT_EQ(Send(MessageKind::kClose), 0);
+  EXPECT_EQ(rt.startup.script_path, starter);
+  EXPECT_EQ(Long("B"), 7);
+  EXPECT_TRUE(rt.run.return_path.empty());
+  EXPECT_EQ(Send(MessageKind::kClose), 1);
+}
+
+// A close that arrives while a label runs brings the starter back only once
+// the label has returned.
+TEST_F(HostMessages, CloseWhileALabelRunsComesBackAfterIt) {
+  ASSERT_EQ(Load(":Initial\nENDP\n", "starter"), 1);
+  const std::string starter = rt.startup.script_path;
+  ASSERT_EQ(Load("Data long C 0\n:Initial\nENDP\n", "example"), 1);
+  rt.run.return_path = starter;
+  ASSERT_TRUE(rt.run.lock.TryTake());
+  EXPECT_EQ(Send(MessageKind::kClose), 0);
+  EXPECT_NE(rt.startup.script_path, starter);
+  rt.run.lock.Release();
+  Tick();
+  EXPECT_EQ(rt.startup.script_path, starter);
+}
+
 TEST_F(HostMessages, CloseAfterAnErrorInInitialOrALoadErrorCloses) {
   ASSERT_EQ(Load("Data long C 0\n:Initial\nC = C / 0\nENDP\n:WIN_CLOSE\nC = 5\nENDP\n"), 1);
   ASSERT_TRUE(rt.error.Raised());

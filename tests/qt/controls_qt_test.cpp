@@ -285,6 +285,30 @@ TEST_F(QtControlsTest, ListSelectionAndDoubleClickSetInfo) {
   EXPECT_EQ(Long("HITS"), hits);
 }
 
+// Enter chooses the selected entry as a double click does; without a
+// selected entry, or with a modifier, it is an ordinary key.
+TEST_F(QtControlsTest, EnterOnASelectedListEntryCountsAsADoubleClick) {
+  ASSERT_EQ(Load(kNotifying), 1);
+  QListWidget* list = Widget<QListWidget>("L");
+  list->show();
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(Long("HITS"), 0);
+  const QRect row = list->visualItemRect(list->item(2));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+  ASSERT_EQ(Long("HITS"), 1);
+  EXPECT_EQ(Long("INFO"), 0);
+  QTest::keyClick(list, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(Long("HITS"), 1);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(Long("HITS"), 2);
+  EXPECT_EQ(Long("INFO"), 1);
+  QTest::keyClick(list, Qt::Key_Up);
+  EXPECT_EQ(Long("INFO"), 0);
+  QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(Long("INFO"), 1);
+  EXPECT_EQ(Text("L"), "one");
+}
+
 TEST_F(QtControlsTest, ComboSelectionIsCopiedIntoTheEditField) {
   ASSERT_EQ(Load(kNotifying), 1);
   QComboBox* combo = Widget<QComboBox>("CB");
