@@ -122,11 +122,11 @@ row() {  # program runner "cpu wall check" reference-cpu mark
   local cpu wall check
   read -r cpu wall check <<< "$3"
   [ "$check" = ok ] || status=1
-  printf '%-8s %-20s %8s %8s %7s%1s %s\n' "$1" "$2" "$cpu" "$wall" "$(ratio "$cpu" "$4")" "$5" \
+  printf '%-8s %-22s %8s %8s %7s%1s %s\n' "$1" "$2" "$cpu" "$wall" "$(ratio "$cpu" "$4")" "$5" \
     "$check"
 }
 
-printf '%-8s %-20s %8s %8s %8s %s\n' program runner cpu-s wall-s ratio checksum
+printf '%-8s %-22s %8s %8s %8s %s\n' program runner cpu-s wall-s ratio checksum
 for program in "${programs[@]}"; do
   [ -f "$program.vx" ] || { echo "no program $program" >&2; exit 2; }
   declare -A reference=()
