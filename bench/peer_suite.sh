@@ -2,7 +2,8 @@
 # peer_suite.sh [-b BINARY] [-r RUNS] [PROGRAM...]
 #
 # The peer benchmark suite: each program of bench/scripts run whole (process
-# start included) by vexmora (headless) and by Lua 5.4, Python 3 and Tcl 8.6,
+# start included) by vexmora (headless) and by Lua 5.4, LuaJIT (its
+# interpreter alone, `-joff`, and with its compiler), Python 3 and Tcl 8.6,
 # in the peers' "script" form (global variables, as a vexmora script keeps
 # them) and their "local" form (each peer's fast idiom: locals, compiled
 # procedures). The drawing program has no Lua or Tcl form (Python draws with
@@ -17,6 +18,9 @@
 # Every run's checksum line must equal the one in bench/scripts/NAME.stderr
 # (the test suite checks vexmora against the same file); a mismatch marks the
 # row "BAD" and the exit status is 1. PROGRAM defaults to all of them.
+#
+# A last table sets vexmora against LuaJIT in its fastest form (the lesser
+# CPU time of the two forms), interpreter alone and compiler on.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 binary=$here/../build-release/vexmora
@@ -37,6 +41,8 @@ binary=$(cd "$(dirname "$binary")" && pwd)/$(basename "$binary")
 lua=$(command -v lua5.4 || true)
 python=/usr/bin/python3
 tcl=$(command -v tclsh8.6 || true)
+luajit=$(command -v luajit || true)
+[ -n "$luajit" ] || echo "luajit not found: its rows are left out" >&2
 [ -n "$lua" ] || echo "lua5.4 not found: its rows are left out" >&2
 [ -n "$tcl" ] || echo "tclsh8.6 not found: its rows are left out" >&2
 
@@ -47,6 +53,7 @@ cp "$(dirname "$binary")/default.vx" "$tmp/prog/default.vx"
 cp "$here"/scripts/* "$tmp/work/"
 cd "$tmp/work"
 status=0
+against_luajit=()
 
 # Runs a command with its output sent to two files and writes "CPU WALL"
 # seconds of the command alone: perf's task clock (to the microsecond) where
@@ -115,11 +122,11 @@ row() {  # program runner "cpu wall check" reference-cpu mark
   local cpu wall check
   read -r cpu wall check <<< "$3"
   [ "$check" = ok ] || status=1
-  printf '%-8s %-18s %8s %8s %7s%1s %s\n' "$1" "$2" "$cpu" "$wall" "$(ratio "$cpu" "$4")" "$5" \
+  printf '%-8s %-22s %8s %8s %7s%1s %s\n' "$1" "$2" "$cpu" "$wall" "$(ratio "$cpu" "$4")" "$5" \
     "$check"
 }
 
-printf '%-8s %-18s %8s %8s %8s %s\n' program runner cpu-s wall-s ratio checksum
+printf '%-8s %-22s %8s %8s %8s %s\n' program runner cpu-s wall-s ratio checksum
 for program in "${programs[@]}"; do
   [ -f "$program.vx" ] || { echo "no program $program" >&2; exit 2; }
   declare -A reference=()
@@ -129,6 +136,10 @@ for program in "${programs[@]}"; do
     [ $form = local ] && suffix=_local
     if [ -n "$lua" ] && [ -f "$program$suffix.lua" ]; then
       results[lua.$form]=$(measure "$program" "$lua" "$program$suffix.lua")
+    fi
+    if [ -n "$luajit" ] && [ -f "$program$suffix.lua" ]; then
+      results[luajit-joff.$form]=$(measure "$program" "$luajit" -joff "$program$suffix.lua")
+      results[luajit.$form]=$(measure "$program" "$luajit" "$program$suffix.lua")
     fi
     results[python.$form]=$(measure "$program" "$python" "$program$suffix.py")
     if [ -n "$tcl" ] && [ -f "$program$suffix.tcl" ]; then
@@ -143,17 +154,34 @@ for program in "${programs[@]}"; do
     fi
     reference[mark.$form]=$mark
   done
-  row "$program" vexmora \
-    "$(VEXMORA_PROGRAM_DIR="$tmp/prog" measure "$program" "$binary" --headless "$program.vx")" \
-    "${reference[script]}" "${reference[mark.script]}"
+  vexmora_result=$(VEXMORA_PROGRAM_DIR="$tmp/prog" measure "$program" "$binary" --headless \
+    "$program.vx")
+  row "$program" vexmora "$vexmora_result" "${reference[script]}" "${reference[mark.script]}"
   for form in script local; do
-    for peer in lua:lua5.4 python:python3 tcl:tclsh8.6; do
+    for peer in lua:lua5.4 luajit-joff:"luajit -joff" luajit:luajit python:python3 tcl:tclsh8.6; do
       key=${peer%%:*}.$form
       [ -n "${results[$key]:-}" ] || continue
       row "$program" "${peer#*:} ($form)" "${results[$key]}" "${reference[$form]}" \
         "${reference[mark.$form]}"
     done
   done
+  if [ -n "${results[luajit.local]:-}" ]; then
+    fastest() {  # key -> the lesser CPU time of the key's two forms
+      awk -v a="${results[$1.script]%% *}" -v b="${results[$1.local]%% *}" \
+        'BEGIN { print (a < b ? a : b) }'
+    }
+    joff=$(fastest luajit-joff)
+    jit=$(fastest luajit)
+    vx=${vexmora_result%% *}
+    against_luajit+=("$(printf '%-8s %8s %10s %7s %10s %7s' "$program" "$vx" "$joff" \
+      "$(ratio "$vx" "$joff")" "$jit" "$(ratio "$vx" "$jit")")")
+  fi
   unset reference results
 done
+if [ ${#against_luajit[@]} -gt 0 ]; then
+  echo
+  echo "vexmora against LuaJIT in its fastest form (CPU seconds, best of $runs)"
+  printf '%-8s %8s %10s %7s %10s %7s\n' program vexmora "-joff" ratio "jit" ratio
+  printf '%s\n' "${against_luajit[@]}"
+fi
 exit $status

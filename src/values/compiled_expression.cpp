@@ -307,6 +307,7 @@ void BindShape(CompiledExpression& compiled) {
     }
     case Shape::kNone:
       fast.evaluation = AllOperandsBound(code) ? FastCase::kCode : FastCase::kNone;
+      if (fast.evaluation == FastCase::kCode) expr::detail::ThreadBoundCode(compiled);
       return;
   }
   fast.evaluation = FastCase::kNone;
@@ -373,7 +374,13 @@ namespace detail {
 // Each case dispatches the next instruction itself (the addresses of its
 // labels stand in a table in dispatch order), so every jump is predicted
 // from its own place rather than from one shared switch.
-bool RunBoundCode(const CompiledExpression& compiled, double* out) {
+namespace {
+
+// The instruction loop over code whose names are all bound; with `thread`
+// (and no `out`) it runs nothing and sets the `next` of thread's
+// instructions from its table of cases instead, as only this function can
+// name its labels.
+bool BoundCodeLoop(const CompiledExpression& compiled, double* out, CompiledExpression* thread) {
 #define VX_FORM_LABELS(FORM)                                                                 \
   &&FORM##_0, &&FORM##_1, &&FORM##_2, &&FORM##_3, &&FORM##_4, &&FORM##_5, &&FORM##_6,       \
       &&FORM##_7, &&FORM##_8, &&fail, &&FORM##_10, &&FORM##_11, &&FORM##_12, &&FORM##_13,   \
@@ -386,8 +393,14 @@ bool RunBoundCode(const CompiledExpression& compiled, double* out) {
   static_assert(sizeof kTable / sizeof kTable[0] == kFirstBinary + 5 * kOperatorSlots);
   static_assert(BinaryDispatch(Form::kPairLoad, kModulo) == kFirstBinary + 4 * kOperatorSlots + 18);
 
+  if (thread != nullptr) [[unlikely]] {
+    std::vector<Instruction>& code = thread->code;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+      code[i].next = i + 1 < code.size() ? kTable[code[i + 1].dispatch] : &&done;
+    }
+    return true;
+  }
   const Instruction* in = compiled.code.data();
-  const Instruction* const end = in + compiled.code.size();
   // The top of the stack stays in `top`; only values below it are in
   // memory, so a chain of operators never waits on a store and a reload.
   // The first push stores a value nobody reads, which the stack has room
@@ -395,10 +408,11 @@ bool RunBoundCode(const CompiledExpression& compiled, double* out) {
   double* sp = compiled.stack.data();
   double top = 0.0;
   double r;
-#define VX_NEXT()                   \
-  do {                              \
-    if (++in == end) goto done;     \
-    goto* kTable[in->dispatch];     \
+#define VX_NEXT()                      \
+  do {                                 \
+    const void* const next = in->next; \
+    ++in;                              \
+    goto* next;                        \
   } while (0)
 #define VX_OPERATOR_LABELS(SLOT, OPER)                                                        \
   stack_##SLOT : --sp;                                                                        \
@@ -462,6 +476,14 @@ done:
   *out = top;
   return true;
 }
+
+}  // namespace
+
+bool RunBoundCode(const CompiledExpression& compiled, double* out) {
+  return BoundCodeLoop(compiled, out, nullptr);
+}
+
+void ThreadBoundCode(CompiledExpression& compiled) { BoundCodeLoop(compiled, nullptr, &compiled); }
 
 }  // namespace detail
 

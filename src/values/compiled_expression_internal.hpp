@@ -77,6 +77,10 @@ struct Instruction {
   std::int32_t index2 = 0;           // kPairLoad: the right operand's name
   const double* operand2 = nullptr;  // and its bound value
   std::uint8_t dispatch = 0;         // the op and its operator as one case of the loop
+  // RunBoundCode's case for the instruction after this one, or its end
+  // after the last: the loop goes on without an end test or a table read.
+  // Set by ThreadBoundCode before the loop first runs the code.
+  const void* next = nullptr;
   std::int32_t whole = 0;            // `value` as a 32-bit integer, for the integer operators
 };
 
@@ -232,6 +236,9 @@ namespace detail {
 // the bindings current; false where the expression fails, which
 // EvaluateCompiled then reports.
 bool RunBoundCode(const CompiledExpression& c, double* out);
+
+// Sets every instruction's `next` for RunBoundCode.
+void ThreadBoundCode(CompiledExpression& c);
 
 // The operator of a two-operand case with an inline operator, else 0.
 constexpr char InlineOperatorOf(FastCase k) {

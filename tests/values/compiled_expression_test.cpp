@@ -293,6 +293,46 @@ TEST_F(DifferentialTest, ShortShapesAgreeWithTextRules) {
   }
 }
 
+// Code whose names are all variables runs in a loop of its own, each
+// instruction going straight to the next one's case: every operator in
+// every form, first, in the middle and last, must agree with the text
+// rules, and keep agreeing once the names are bound anew.
+TEST_F(DifferentialTest, BoundCodeAgreesInEveryPosition) {
+  const char* operators[] = {"+",  "-",  "*",  "/",  "%",  "<",  ">",  "<=", ">=",
+                             "==", "!=", "&&", "||", "<<", ">>", "&",  "|",  "^"};
+  const char* templates[] = {
+      "A@(B*C)",            // a stack operator last
+      "A*(B-C)@C",          // a name operator last
+      "A*(B-C)@2",          // a literal operator last
+      "A*(B-C)@0",          // a literal that fails the division
+      "A*(B-C)@0.5",        // a literal the integer operators convert
+      "(B@C)*(A@3)+C",      // both pairs first and in the middle
+      "(B@C)@(A@B)-(C@2)",  // stack operators in the middle and last
+      "C*(A@B)@(B@0)",      // a failing pair in the middle
+  };
+  int bound_code = 0;
+  for (int binding = 0; binding < 2; ++binding) {
+    values::BuildNameTable(rt);  // a new generation: every name is bound again
+    for (const char* op : operators) {
+      for (std::string text : templates) {
+        for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@')) {
+          text.replace(at, 1, op);
+        }
+        std::string prepared = text;
+        rt.error.Clear();
+        ASSERT_TRUE(expr::PrepareExpression(rt, prepared)) << text;
+        ExpectAgreement(prepared, text);
+        if (HasFatalFailure()) return;
+        CompiledExpressionPtr code = expr::Compile(prepared);
+        rt.error.Clear();
+        expr::Evaluate(rt, *code);
+        if (code->fast.evaluation == expr::detail::FastCase::kCode) ++bound_code;
+      }
+    }
+  }
+  EXPECT_GT(bound_code, 200);  // the loop itself ran, not another path
+}
+
 TEST_F(CompiledExpressionTest, ShortShapesReadTheCurrentValues) {
   const auto x = DeclareDouble("X", 8.0);
   const auto n = DeclareLong("N", 3);
