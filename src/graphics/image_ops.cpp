@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 
 #include "graphics/effects.hpp"
+#include "platform/thread_pool.hpp"
 
 namespace vx::graphics {
 namespace {
@@ -153,14 +155,26 @@ const std::uint8_t* Clamped(const AreaCopy& c, int x, int y) {
   return c.image.Row(y) + x * 3;
 }
 
+// Rows of the area, spread over the thread pool when there are enough
+// pixels; `change` may only write the pixel it is given.
 template <typename Change>
-void ForEachInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
+void ForEachInArea(Canvas& canvas, const PixelRect& area, Change&& change, int cost_per_pixel = 3) {
   const PixelRect r = Writable(canvas, area);
   if (!canvas.Valid() || r.Empty()) return;
-  for (int y = r.top; y <= r.bottom; ++y) {
-    std::uint8_t* p = At(canvas, r.left, y);
-    for (int x = r.left; x <= r.right; ++x, p += 3) change(p, x, y);
-  }
+  platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * cost_per_pixel, [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* p = At(canvas, r.left, y);
+      for (int x = r.left; x <= r.right; ++x, p += 3) change(p, x, y);
+    }
+  });
+}
+
+// Rows [top, bottom] of the canvas, spread over the thread pool.
+template <typename Row>
+void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
+  platform::ForBands(top, bottom + 1, cost_per_row, [&](int first, int last) {
+    for (int y = first; y < last; ++y) row(y);
+  });
 }
 
 void Median(Canvas& canvas, const AreaCopy& copy) {
@@ -174,7 +188,7 @@ void Median(Canvas& canvas, const AreaCopy& copy) {
       std::nth_element(v.begin(), v.begin() + 4, v.end());
       p[k] = v[4];
     }
-  });
+  }, 100);
 }
 
 void Morphology(Canvas& canvas, const PixelRect& area, bool lighten, int repeat) {
@@ -191,7 +205,7 @@ void Morphology(Canvas& canvas, const PixelRect& area, bool lighten, int repeat)
         }
         p[k] = best;
       }
-    });
+    }, 60);
   }
 }
 
@@ -205,7 +219,7 @@ void Sharpen(Canvas& canvas, const AreaCopy& copy, int percent) {
       const double centre = Clamped(copy, x, y)[k];
       p[k] = Clamp255(centre + (centre - sum / 9.0) * percent / 100.0);
     }
-  });
+  }, 60);
 }
 
 int LumaAt(const AreaCopy& copy, int x, int y) {
@@ -221,7 +235,7 @@ void Edges(Canvas& canvas, const AreaCopy& copy) {
                    (LumaAt(copy, x - 1, y - 1) + 2 * LumaAt(copy, x, y - 1) + LumaAt(copy, x + 1, y - 1));
     const std::uint8_t v = Clamp255(std::sqrt(static_cast<double>(gx) * gx + static_cast<double>(gy) * gy) / 4.0);
     p[0] = p[1] = p[2] = v;
-  });
+  }, 60);
 }
 
 void Emboss(Canvas& canvas, const AreaCopy& copy) {
@@ -234,7 +248,10 @@ void Emboss(Canvas& canvas, const AreaCopy& copy) {
 void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
   const PixelRect r = Writable(canvas, area);
   if (!canvas.Valid() || r.Empty()) return;
-  for (int top = r.top; top <= r.bottom; top += block) {
+  const int block_rows = static_cast<int>((std::int64_t{r.Height()} + block - 1) / block);
+  platform::ForBands(0, block_rows, std::int64_t{r.Width()} * block * 6, [&](int first, int last) {
+  for (int band = first; band < last; ++band) {
+    const int top = static_cast<int>(r.top + std::int64_t{band} * block);
     for (int left = r.left; left <= r.right; left += block) {
       const PixelRect cell = Intersect(PixelRect{left, top, left + block - 1, top + block - 1}, r);
       std::array<std::int64_t, 3> sum{};
@@ -255,6 +272,7 @@ void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
       }
     }
   }
+  });
 }
 
 }  // namespace
@@ -329,8 +347,8 @@ PixelRect DrawRotated(Canvas& canvas, const Image& source, double degrees, Point
   if (source.Empty() || !std::isfinite(degrees)) return PixelRect{};
   const Rotation rot = MakeRotation(source, degrees, centre);
   const PixelRect r = Writable(canvas, rot.box);
-  if (!canvas.Valid()) return rot.box;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  if (!canvas.Valid() || r.Empty()) return rot.box;
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 30, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       double sx, sy;
       rot.Source(u, v, &sx, &sy);
@@ -346,7 +364,7 @@ PixelRect DrawRotated(Canvas& canvas, const Image& source, double degrees, Point
       const std::uint8_t* src = source.Row(iy) + ix * 3;
       if (!IsColour(src, transparent)) std::memcpy(dst, src, 3);
     }
-  }
+  });
   return rot.box;
 }
 
@@ -357,8 +375,8 @@ PixelRect DrawRotatedShadow(Canvas& canvas, const Image& source, double degrees,
   const Rotation rot = MakeRotation(source, degrees, moved);
   const PixelRect r = Writable(canvas, rot.box);
   const int keep = std::clamp(percent, 0, 100);
-  if (!canvas.Valid()) return rot.box;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  if (!canvas.Valid() || r.Empty()) return rot.box;
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       double sx, sy;
       rot.Source(u, v, &sx, &sy);
@@ -368,7 +386,7 @@ PixelRect DrawRotatedShadow(Canvas& canvas, const Image& source, double degrees,
       std::uint8_t* dst = At(canvas, u, v);
       for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>(dst[k] * keep / 100);
     }
-  }
+  });
   return rot.box;
 }
 
@@ -378,8 +396,9 @@ PixelRect DrawRing(Canvas& canvas, const Image& source, Point centre, int outer,
   const PixelRect box{centre.x - outer, centre.y - outer, centre.x + outer, centre.y + outer};
   const PixelRect r = Writable(canvas, box);
   if (!canvas.Valid()) return box;
+  if (r.Empty()) return box;
   const double band = outer - inner;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 60, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       const double dx = u - centre.x;
       const double dy = v - centre.y;
@@ -392,7 +411,7 @@ PixelRect DrawRing(Canvas& canvas, const Image& source, Point centre, int outer,
       const int iy = std::clamp(static_cast<int>((outer - rho) / band * source.height), 0, source.height - 1);
       std::memcpy(At(canvas, u, v), source.Row(iy) + ix * 3, 3);
     }
-  }
+  });
   return box;
 }
 
@@ -415,7 +434,7 @@ PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& ta
     }
     return target;
   }
-  for (int v = r.top; v <= r.bottom; ++v) {
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
     const double py = (v - target.top + 0.5) * sy - 0.5;
     for (int u = r.left; u <= r.right; ++u) {
       const double px = (u - target.left + 0.5) * sx - 0.5;
@@ -428,7 +447,7 @@ PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& ta
         std::memcpy(dst, source.Row(iy) + ix * 3, 3);
       }
     }
-  }
+  });
   return target;
 }
 
@@ -544,16 +563,25 @@ void ReduceColours(Canvas& canvas, const PixelRect& area, int levels, bool dithe
 }
 
 std::int64_t Threshold(Canvas& canvas, const PixelRect& area, int threshold, Color high, Color low) {
-  std::int64_t count = 0;
-  ForEachInArea(canvas, area, [&](std::uint8_t* p, int, int) {
-    const bool is_high = Luma(Color{p[0], p[1], p[2]}) >= threshold;
-    const Color c = is_high ? high : low;
-    count += is_high ? 1 : 0;
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return 0;
+  std::atomic<std::int64_t> count{0};
+  platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * 3, [&](int first, int last) {
+    std::int64_t highs = 0;
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* p = At(canvas, r.left, y);
+      for (int x = r.left; x <= r.right; ++x, p += 3) {
+        const bool is_high = Luma(Color{p[0], p[1], p[2]}) >= threshold;
+        const Color c = is_high ? high : low;
+        highs += is_high ? 1 : 0;
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+      }
+    }
+    count.fetch_add(highs, std::memory_order_relaxed);
   });
-  return count;
+  return count.load();
 }
 
 bool ApplyFilter(Canvas& canvas, const PixelRect& area, std::int32_t filter, std::int32_t parameter) {
