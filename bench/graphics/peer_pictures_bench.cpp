@@ -183,16 +183,12 @@ void BM_Pict_median(benchmark::State& state) {
 }
 BENCHMARK(BM_Pict_median)->Unit(benchmark::kMillisecond);
 
+// Repeated on the same bank: the work of every mode is the same whatever
+// the pixels.
 void ColourProcess(benchmark::State& state, std::int32_t mode) {
-  const std::vector<std::uint8_t> photo = Photo();
-  std::vector<std::uint8_t> bank = photo;
+  std::vector<std::uint8_t> bank = Photo();
   Canvas canvas(bank.data(), kBankRect);
-  for (auto _ : state) {
-    state.PauseTiming();
-    bank = photo;
-    state.ResumeTiming();
-    ProcessColours(canvas, kArea, mode, 0);
-  }
+  for (auto _ : state) ProcessColours(canvas, kArea, mode, 0);
 }
 void BM_Pict_grey(benchmark::State& state) { ColourProcess(state, COLOUR_GREY); }
 void BM_Pict_negative(benchmark::State& state) { ColourProcess(state, COLOUR_NEGATIVE); }

@@ -55,6 +55,21 @@ Color Half(Color c) {
 // The box blur of `w` x `h` pixels (3 bytes each, rows top first) in place:
 // a pass along each row, then one down the columns, both with running sums
 // over the window cut to the picture (so edges average fewer pixels).
+// (sum + count / 2) / count by a multiplication: with m = ceil(2^32 / count)
+// the product's top half is the exact quotient for every dividend below
+// 2^16 and count below 2^16 (a window of at most 129 bytes of 255 stays far
+// below that).
+struct RoundedDivider {
+  explicit RoundedDivider(int count)
+      : multiplier(((std::uint64_t{1} << 32) + static_cast<std::uint64_t>(count) - 1) / static_cast<std::uint64_t>(count)),
+        half(static_cast<std::uint32_t>(count / 2)) {}
+  std::uint8_t operator()(std::int32_t sum) const {
+    return static_cast<std::uint8_t>(((static_cast<std::uint32_t>(sum) + half) * multiplier) >> 32);
+  }
+  std::uint64_t multiplier;
+  std::uint32_t half;
+};
+
 void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
   const std::size_t stride = static_cast<std::size_t>(w) * 3;
   // Rows are independent in the first pass, columns in the second, and the
@@ -67,6 +82,8 @@ void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
       std::int32_t sum[3] = {0, 0, 0};
       int lo = 0;
       int hi = -1;
+      int count = 1;
+      RoundedDivider divide(count);
       for (int x = 0; x < w; ++x) {
         for (; hi < std::min(x + radius, w - 1); ++hi) {
           for (int c = 0; c < 3; ++c) sum[c] += line[static_cast<std::size_t>(hi + 1) * 3 + c];
@@ -74,8 +91,8 @@ void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
         for (; lo < x - radius; ++lo) {
           for (int c = 0; c < 3; ++c) sum[c] -= line[static_cast<std::size_t>(lo) * 3 + c];
         }
-        const int count = hi - lo + 1;
-        for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
+        if (hi - lo + 1 != count) divide = RoundedDivider(count = hi - lo + 1);
+        for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = divide(sum[c]);
       }
     }
   });
@@ -95,9 +112,9 @@ void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
         const std::uint8_t* sub = &source[static_cast<std::size_t>(lo) * stride];
         for (std::size_t i = begin; i < end; ++i) sums[i] -= sub[i];
       }
-      const int count = hi - lo + 1;
+      const RoundedDivider divide(hi - lo + 1);
       std::uint8_t* out = &px[static_cast<std::size_t>(y) * stride];
-      for (std::size_t i = begin; i < end; ++i) out[i] = static_cast<std::uint8_t>((sums[i] + count / 2) / count);
+      for (std::size_t i = begin; i < end; ++i) out[i] = divide(sums[i]);
     }
   });
 }
