@@ -45,6 +45,7 @@ test_packages=(
   xvfb xauth xdotool x11-utils        # the end-to-end tests in a real X server (xprop)
   openbox                             # a window manager for the end-to-end stacking test
   lua5.4 luajit tcl8.6 python3 python3-pil  # script benchmarks against peers (LuaJIT: interpreter and compiler)
+  python3-opencv python3-cairo        # picture benchmark peers (bench/graphics/peer_pictures.sh)
   desktop-file-utils appstream shared-mime-info libxml2-utils  # desktop files checked as installed
   lintian                             # the Debian package checked as Debian checks it
   zint qrencode                       # reference barcodes and QR codes for the recognition tests

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "graphics/canvas.hpp"
 #include "graphics/vram.hpp"
 #include "platform/files.hpp"
+#include "platform/thread_pool.hpp"
 
 namespace vx::api {
 namespace {
@@ -69,18 +71,23 @@ bool SpectraAvailable(Call& call) {
 }
 
 // One spectrum row from the frame at `from` (samples past the store are 0).
-void SpectrumRowFrom(Call& call, std::int32_t row, std::int32_t bank, std::int32_t from,
-                     double gain) {
+// Safe on several threads at once for different rows: the buffers and the
+// FFT plans are each thread's own.
+void SpectrumCells(std::span<const std::int16_t> wave, std::span<std::uint8_t> cells, std::int32_t from,
+                   double gain) {
   static thread_local std::vector<std::int16_t> frame(audio::SPECTRUM_FRAME);
   static thread_local std::vector<double> mags(audio::SPECTRUM_FRAME / 2);
-  auto wave = Sys(call).stores.Bank(bank);
   for (std::int32_t i = 0; i < audio::SPECTRUM_FRAME; ++i) {
     const std::int64_t k = std::int64_t{from} + i;
     frame[static_cast<std::size_t>(i)] = k >= 0 && k < WAVE_SAMPLES ? wave[static_cast<std::size_t>(k)] : 0;
   }
   audio::Magnitudes(frame, mags);
-  auto cells = Sys(call).stores.SpectrumRow(row);
   for (std::size_t c = 0; c < cells.size(); ++c) cells[c] = audio::LevelByte(mags[c] * gain);
+}
+
+void SpectrumRowFrom(Call& call, std::int32_t row, std::int32_t bank, std::int32_t from,
+                     double gain) {
+  SpectrumCells(Sys(call).stores.Bank(bank), Sys(call).stores.SpectrumRow(row), from, gain);
 }
 
 // MkWaveSPC bank, from, step, [rows = 170], [gain = 1.0]: a spectrogram of
@@ -93,13 +100,19 @@ void MkWaveSPC(Call& call) {
   const std::int32_t rows = std::clamp(call.OptInt(3, audio::SPECTRUM_ROWS), 0, audio::SPECTRUM_ROWS);
   const double gain = call.OptDouble(4, 1.0);
   if (!ValidBankOrRefuse(call, bank) || !SpectraAvailable(call)) return;
-  for (std::int32_t r = 0; r < rows; ++r) {
-    // A frame wholly before or after the store is all zeros wherever it starts.
-    const std::int64_t start = std::int64_t{from} + std::int64_t{r} * step;
-    SpectrumRowFrom(call, r, bank,
+  // Rows are independent FFTs: spread over the thread pool.
+  const std::span<const std::int16_t> wave = Sys(call).stores.Bank(bank);
+  std::vector<std::span<std::uint8_t>> cells;
+  for (std::int32_t r = 0; r < rows; ++r) cells.push_back(Sys(call).stores.SpectrumRow(r));
+  platform::ForBands(0, rows, std::int64_t{audio::SPECTRUM_FRAME} * 40, [&](int first, int last) {
+    for (int r = first; r < last; ++r) {
+      // A frame wholly before or after the store is all zeros wherever it starts.
+      const std::int64_t start = std::int64_t{from} + std::int64_t{r} * step;
+      SpectrumCells(wave, cells[static_cast<std::size_t>(r)],
                     static_cast<std::int32_t>(std::clamp<std::int64_t>(start, -audio::SPECTRUM_FRAME, WAVE_SAMPLES)),
                     gain);
-  }
+    }
+  });
   call.SetWork(1, rows);
   Succeed(call);
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/thread_pool.hpp"
+
 namespace vx::graphics {
 namespace {
 
@@ -53,43 +55,68 @@ Color Half(Color c) {
 // The box blur of `w` x `h` pixels (3 bytes each, rows top first) in place:
 // a pass along each row, then one down the columns, both with running sums
 // over the window cut to the picture (so edges average fewer pixels).
+// (sum + count / 2) / count by a multiplication: with m = ceil(2^32 / count)
+// the product's top half is the exact quotient for every dividend below
+// 2^16 and count below 2^16 (a window of at most 129 bytes of 255 stays far
+// below that).
+struct RoundedDivider {
+  explicit RoundedDivider(int count)
+      : multiplier(((std::uint64_t{1} << 32) + static_cast<std::uint64_t>(count) - 1) / static_cast<std::uint64_t>(count)),
+        half(static_cast<std::uint32_t>(count / 2)) {}
+  std::uint8_t operator()(std::int32_t sum) const {
+    return static_cast<std::uint8_t>(((static_cast<std::uint32_t>(sum) + half) * multiplier) >> 32);
+  }
+  std::uint64_t multiplier;
+  std::uint32_t half;
+};
+
 void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
   const std::size_t stride = static_cast<std::size_t>(w) * 3;
-  std::vector<std::uint8_t> line(stride);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* row = &px[static_cast<std::size_t>(y) * stride];
-    std::memcpy(line.data(), row, stride);
-    std::int32_t sum[3] = {0, 0, 0};
+  // Rows are independent in the first pass, columns in the second, and the
+  // sums are whole numbers, so any split gives the same bytes.
+  platform::ForBands(0, h, static_cast<std::int64_t>(stride) * 4, [&](int first, int last) {
+    std::vector<std::uint8_t> line(stride);
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* row = &px[static_cast<std::size_t>(y) * stride];
+      std::memcpy(line.data(), row, stride);
+      std::int32_t sum[3] = {0, 0, 0};
+      int lo = 0;
+      int hi = -1;
+      int count = 1;
+      RoundedDivider divide(count);
+      for (int x = 0; x < w; ++x) {
+        for (; hi < std::min(x + radius, w - 1); ++hi) {
+          for (int c = 0; c < 3; ++c) sum[c] += line[static_cast<std::size_t>(hi + 1) * 3 + c];
+        }
+        for (; lo < x - radius; ++lo) {
+          for (int c = 0; c < 3; ++c) sum[c] -= line[static_cast<std::size_t>(lo) * 3 + c];
+        }
+        if (hi - lo + 1 != count) divide = RoundedDivider(count = hi - lo + 1);
+        for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = divide(sum[c]);
+      }
+    }
+  });
+  const std::vector<std::uint8_t> source = px;
+  platform::ForBands(0, static_cast<int>(stride), std::int64_t{h} * 4, [&](int first, int last) {
+    const auto begin = static_cast<std::size_t>(first);
+    const auto end = static_cast<std::size_t>(last);
+    std::vector<std::int32_t> sums(stride, 0);
     int lo = 0;
     int hi = -1;
-    for (int x = 0; x < w; ++x) {
-      for (; hi < std::min(x + radius, w - 1); ++hi) {
-        for (int c = 0; c < 3; ++c) sum[c] += line[static_cast<std::size_t>(hi + 1) * 3 + c];
+    for (int y = 0; y < h; ++y) {
+      for (; hi < std::min(y + radius, h - 1); ++hi) {
+        const std::uint8_t* add = &source[static_cast<std::size_t>(hi + 1) * stride];
+        for (std::size_t i = begin; i < end; ++i) sums[i] += add[i];
       }
-      for (; lo < x - radius; ++lo) {
-        for (int c = 0; c < 3; ++c) sum[c] -= line[static_cast<std::size_t>(lo) * 3 + c];
+      for (; lo < y - radius; ++lo) {
+        const std::uint8_t* sub = &source[static_cast<std::size_t>(lo) * stride];
+        for (std::size_t i = begin; i < end; ++i) sums[i] -= sub[i];
       }
-      const int count = hi - lo + 1;
-      for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
+      const RoundedDivider divide(hi - lo + 1);
+      std::uint8_t* out = &px[static_cast<std::size_t>(y) * stride];
+      for (std::size_t i = begin; i < end; ++i) out[i] = divide(sums[i]);
     }
-  }
-  std::vector<std::int32_t> sums(stride, 0);
-  const std::vector<std::uint8_t> source = px;
-  int lo = 0;
-  int hi = -1;
-  for (int y = 0; y < h; ++y) {
-    for (; hi < std::min(y + radius, h - 1); ++hi) {
-      const std::uint8_t* add = &source[static_cast<std::size_t>(hi + 1) * stride];
-      for (std::size_t i = 0; i < stride; ++i) sums[i] += add[i];
-    }
-    for (; lo < y - radius; ++lo) {
-      const std::uint8_t* sub = &source[static_cast<std::size_t>(lo) * stride];
-      for (std::size_t i = 0; i < stride; ++i) sums[i] -= sub[i];
-    }
-    const int count = hi - lo + 1;
-    std::uint8_t* out = &px[static_cast<std::size_t>(y) * stride];
-    for (std::size_t i = 0; i < stride; ++i) out[i] = static_cast<std::uint8_t>((sums[i] + count / 2) / count);
-  }
+  });
 }
 
 }  // namespace

@@ -2,18 +2,35 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <vector>
 
 #include "graphics/effects.hpp"
+#include "platform/thread_pool.hpp"
 
 namespace vx::graphics {
 namespace {
 
 constexpr double kSlack = 1e-9;
 
-std::uint8_t Clamp255(double v) { return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0)); }
+// floor(v + 0.5) cut to 0..255, without a call to floor (which the base
+// instruction set makes a library call): past the cut the truncation of a
+// non-negative value is its floor. NaN gives 0.
+std::uint8_t Clamp255(double v) {
+  const double w = v + 0.5;
+  if (!(w >= 0.0)) return 0;
+  if (w >= 256.0) return 255;
+  return static_cast<std::uint8_t>(static_cast<int>(w));
+}
+
+// floor(v) for values inside the int range.
+int FloorToInt(double v) {
+  const int t = static_cast<int>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
 
 std::uint8_t* At(Canvas& canvas, int x, int y) { return PixelAt(canvas.Bank(), x, y); }
 
@@ -98,7 +115,12 @@ Rotation MakeRotation(const Image& source, double degrees, Point centre) {
   return r;
 }
 
-int Nearest(double v) { return static_cast<int>(std::floor(v + 0.5 + kSlack)); }
+// Source coordinates far outside the int range cannot name a pixel.
+int Nearest(double v) {
+  const double w = v + 0.5 + kSlack;
+  if (!(w > -2.0e9 && w < 2.0e9)) return w > 0 ? INT32_MAX : INT32_MIN;
+  return FloorToInt(w);
+}
 
 bool InsideImage(const Image& image, int x, int y) {
   return x >= 0 && y >= 0 && x < image.width && y < image.height;
@@ -109,8 +131,8 @@ bool SampleBilinear(const Image& image, double sx, double sy, std::uint8_t* out)
   if (sx < -0.5 || sy < -0.5 || sx > image.width - 0.5 || sy > image.height - 0.5) return false;
   const double cx = std::clamp(sx, 0.0, image.width - 1.0);
   const double cy = std::clamp(sy, 0.0, image.height - 1.0);
-  const int x0 = static_cast<int>(std::floor(cx));
-  const int y0 = static_cast<int>(std::floor(cy));
+  const int x0 = static_cast<int>(cx);  // cx, cy >= 0: truncation is the floor
+  const int y0 = static_cast<int>(cy);
   const int x1 = std::min(x0 + 1, image.width - 1);
   const int y1 = std::min(y0 + 1, image.height - 1);
   const double fx = cx - x0;
@@ -153,27 +175,97 @@ const std::uint8_t* Clamped(const AreaCopy& c, int x, int y) {
   return c.image.Row(y) + x * 3;
 }
 
+// Rows of the area, spread over the thread pool when there are enough
+// pixels; `change` may only write the pixel it is given.
 template <typename Change>
-void ForEachInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
+void ForEachInArea(Canvas& canvas, const PixelRect& area, Change&& change, int cost_per_pixel = 3) {
   const PixelRect r = Writable(canvas, area);
   if (!canvas.Valid() || r.Empty()) return;
-  for (int y = r.top; y <= r.bottom; ++y) {
-    std::uint8_t* p = At(canvas, r.left, y);
-    for (int x = r.left; x <= r.right; ++x, p += 3) change(p, x, y);
+  platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * cost_per_pixel, [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* p = At(canvas, r.left, y);
+      for (int x = r.left; x <= r.right; ++x, p += 3) change(p, x, y);
+    }
+  });
+}
+
+// Every byte of the area through `change`, a row at a time (a loop the
+// compiler can vectorise).
+template <typename Change>
+void ForEachByteInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return;
+  const auto bytes = static_cast<std::size_t>(r.Width()) * 3;
+  platform::ForBands(r.top, r.bottom + 1, static_cast<std::int64_t>(bytes), [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* p = At(canvas, r.left, y);
+      for (std::size_t i = 0; i < bytes; ++i) p[i] = change(p[i]);
+    }
+  });
+}
+
+// Rows [top, bottom] of the canvas, spread over the thread pool.
+template <typename Row>
+void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
+  platform::ForBands(top, bottom + 1, cost_per_row, [&](int first, int last) {
+    for (int y = first; y < last; ++y) row(y);
+  });
+}
+
+// The median of nine bytes by a fixed network of exchanges, so that the
+// compiler can run it over a whole row at once.
+inline void SortPair(std::uint8_t& a, std::uint8_t& b) {
+  const std::uint8_t low = std::min(a, b);
+  b = std::max(a, b);
+  a = low;
+}
+
+// Rows above, at and below the output row, each pointing at the first of
+// `bytes` bytes whose neighbours (3 bytes to each side) all exist.
+void MedianRun(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
+               const std::uint8_t* __restrict down, std::uint8_t* __restrict out,
+               std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i) {
+    std::uint8_t p0 = up[i - 3], p1 = up[i], p2 = up[i + 3];
+    std::uint8_t p3 = mid[i - 3], p4 = mid[i], p5 = mid[i + 3];
+    std::uint8_t p6 = down[i - 3], p7 = down[i], p8 = down[i + 3];
+    SortPair(p1, p2); SortPair(p4, p5); SortPair(p7, p8);
+    SortPair(p0, p1); SortPair(p3, p4); SortPair(p6, p7);
+    SortPair(p1, p2); SortPair(p4, p5); SortPair(p7, p8);
+    SortPair(p0, p3); SortPair(p5, p8); SortPair(p4, p7);
+    SortPair(p3, p6); SortPair(p1, p4); SortPair(p2, p5);
+    SortPair(p4, p7); SortPair(p4, p2); SortPair(p6, p4);
+    SortPair(p4, p2);
+    out[i] = p4;
+  }
+}
+
+void MedianAt(const AreaCopy& copy, std::uint8_t* p, int x, int y) {
+  for (int k = 0; k < 3; ++k) {
+    std::array<std::uint8_t, 9> v{};
+    int n = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) v[static_cast<std::size_t>(n++)] = Clamped(copy, x + dx, y + dy)[k];
+    }
+    std::nth_element(v.begin(), v.begin() + 4, v.end());
+    p[k] = v[4];
   }
 }
 
 void Median(Canvas& canvas, const AreaCopy& copy) {
-  ForEachInArea(canvas, copy.rect, [&](std::uint8_t* p, int x, int y) {
-    for (int k = 0; k < 3; ++k) {
-      std::array<std::uint8_t, 9> v{};
-      int n = 0;
-      for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) v[static_cast<std::size_t>(n++)] = Clamped(copy, x + dx, y + dy)[k];
-      }
-      std::nth_element(v.begin(), v.begin() + 4, v.end());
-      p[k] = v[4];
+  const PixelRect& r = copy.rect;
+  if (!canvas.Valid() || r.Empty()) return;
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 60, [&](int y) {
+    const bool inner_row = y > r.top && y < r.bottom;
+    if (!inner_row || r.Width() < 3) {
+      for (int x = r.left; x <= r.right; ++x) MedianAt(copy, At(canvas, x, y), x, y);
+      return;
     }
+    MedianAt(copy, At(canvas, r.left, y), r.left, y);
+    const int j = y - r.top;
+    MedianRun(copy.image.Row(j - 1) + 3, copy.image.Row(j) + 3, copy.image.Row(j + 1) + 3, At(canvas, r.left + 1, y),
+              static_cast<std::size_t>(r.Width() - 2) * 3);
+    MedianAt(copy, At(canvas, r.right, y), r.right, y);
   });
 }
 
@@ -191,7 +283,7 @@ void Morphology(Canvas& canvas, const PixelRect& area, bool lighten, int repeat)
         }
         p[k] = best;
       }
-    });
+    }, 60);
   }
 }
 
@@ -205,7 +297,7 @@ void Sharpen(Canvas& canvas, const AreaCopy& copy, int percent) {
       const double centre = Clamped(copy, x, y)[k];
       p[k] = Clamp255(centre + (centre - sum / 9.0) * percent / 100.0);
     }
-  });
+  }, 60);
 }
 
 int LumaAt(const AreaCopy& copy, int x, int y) {
@@ -221,7 +313,7 @@ void Edges(Canvas& canvas, const AreaCopy& copy) {
                    (LumaAt(copy, x - 1, y - 1) + 2 * LumaAt(copy, x, y - 1) + LumaAt(copy, x + 1, y - 1));
     const std::uint8_t v = Clamp255(std::sqrt(static_cast<double>(gx) * gx + static_cast<double>(gy) * gy) / 4.0);
     p[0] = p[1] = p[2] = v;
-  });
+  }, 60);
 }
 
 void Emboss(Canvas& canvas, const AreaCopy& copy) {
@@ -234,7 +326,10 @@ void Emboss(Canvas& canvas, const AreaCopy& copy) {
 void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
   const PixelRect r = Writable(canvas, area);
   if (!canvas.Valid() || r.Empty()) return;
-  for (int top = r.top; top <= r.bottom; top += block) {
+  const int block_rows = static_cast<int>((std::int64_t{r.Height()} + block - 1) / block);
+  platform::ForBands(0, block_rows, std::int64_t{r.Width()} * block * 6, [&](int first, int last) {
+  for (int band = first; band < last; ++band) {
+    const int top = static_cast<int>(r.top + std::int64_t{band} * block);
     for (int left = r.left; left <= r.right; left += block) {
       const PixelRect cell = Intersect(PixelRect{left, top, left + block - 1, top + block - 1}, r);
       std::array<std::int64_t, 3> sum{};
@@ -255,6 +350,48 @@ void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
       }
     }
   }
+  });
+}
+
+// DrawResampled's bilinear sampling with each column's two source pixels
+// and weight worked out once: the same sums as SampleBilinear, in the same
+// order, so the same bytes.
+void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, const PixelRect& r, double sx,
+                  double sy) {
+  struct Tap {
+    std::size_t first;   // byte offset of the left (or top) pixel
+    std::size_t second;  // of the right (or bottom) one
+    double weight;       // of the second
+  };
+  const auto tap = [](double at, int size, std::size_t unit) {
+    const double c = std::clamp(at, 0.0, size - 1.0);
+    const int i0 = static_cast<int>(c);
+    const int i1 = std::min(i0 + 1, size - 1);
+    return Tap{static_cast<std::size_t>(i0) * unit, static_cast<std::size_t>(i1) * unit, c - i0};
+  };
+  std::vector<Tap> columns(static_cast<std::size_t>(r.Width()));
+  for (int u = r.left; u <= r.right; ++u) {
+    columns[static_cast<std::size_t>(u - r.left)] = tap((u - target.left + 0.5) * sx - 0.5, source.width, 3);
+  }
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
+    const Tap row = tap((v - target.top + 0.5) * sy - 0.5, source.height, 1);
+    const std::uint8_t* upper = source.Row(static_cast<int>(row.first));
+    const std::uint8_t* lower = source.Row(static_cast<int>(row.second));
+    const double fy = row.weight;
+    std::uint8_t* dst = At(canvas, r.left, v);
+    for (const Tap& c : columns) {
+      const std::uint8_t* p00 = upper + c.first;
+      const std::uint8_t* p10 = upper + c.second;
+      const std::uint8_t* p01 = lower + c.first;
+      const std::uint8_t* p11 = lower + c.second;
+      for (int k = 0; k < 3; ++k) {
+        const double top = p00[k] + (p10[k] - p00[k]) * c.weight;
+        const double bottom = p01[k] + (p11[k] - p01[k]) * c.weight;
+        dst[k] = Clamp255(top + (bottom - top) * fy);
+      }
+      dst += 3;
+    }
+  });
 }
 
 }  // namespace
@@ -329,8 +466,8 @@ PixelRect DrawRotated(Canvas& canvas, const Image& source, double degrees, Point
   if (source.Empty() || !std::isfinite(degrees)) return PixelRect{};
   const Rotation rot = MakeRotation(source, degrees, centre);
   const PixelRect r = Writable(canvas, rot.box);
-  if (!canvas.Valid()) return rot.box;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  if (!canvas.Valid() || r.Empty()) return rot.box;
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 30, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       double sx, sy;
       rot.Source(u, v, &sx, &sy);
@@ -346,7 +483,7 @@ PixelRect DrawRotated(Canvas& canvas, const Image& source, double degrees, Point
       const std::uint8_t* src = source.Row(iy) + ix * 3;
       if (!IsColour(src, transparent)) std::memcpy(dst, src, 3);
     }
-  }
+  });
   return rot.box;
 }
 
@@ -357,8 +494,8 @@ PixelRect DrawRotatedShadow(Canvas& canvas, const Image& source, double degrees,
   const Rotation rot = MakeRotation(source, degrees, moved);
   const PixelRect r = Writable(canvas, rot.box);
   const int keep = std::clamp(percent, 0, 100);
-  if (!canvas.Valid()) return rot.box;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  if (!canvas.Valid() || r.Empty()) return rot.box;
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       double sx, sy;
       rot.Source(u, v, &sx, &sy);
@@ -368,7 +505,7 @@ PixelRect DrawRotatedShadow(Canvas& canvas, const Image& source, double degrees,
       std::uint8_t* dst = At(canvas, u, v);
       for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>(dst[k] * keep / 100);
     }
-  }
+  });
   return rot.box;
 }
 
@@ -378,8 +515,9 @@ PixelRect DrawRing(Canvas& canvas, const Image& source, Point centre, int outer,
   const PixelRect box{centre.x - outer, centre.y - outer, centre.x + outer, centre.y + outer};
   const PixelRect r = Writable(canvas, box);
   if (!canvas.Valid()) return box;
+  if (r.Empty()) return box;
   const double band = outer - inner;
-  for (int v = r.top; v <= r.bottom; ++v) {
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 60, [&](int v) {
     for (int u = r.left; u <= r.right; ++u) {
       const double dx = u - centre.x;
       const double dy = v - centre.y;
@@ -392,7 +530,7 @@ PixelRect DrawRing(Canvas& canvas, const Image& source, Point centre, int outer,
       const int iy = std::clamp(static_cast<int>((outer - rho) / band * source.height), 0, source.height - 1);
       std::memcpy(At(canvas, u, v), source.Row(iy) + ix * 3, 3);
     }
-  }
+  });
   return box;
 }
 
@@ -415,7 +553,11 @@ PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& ta
     }
     return target;
   }
-  for (int v = r.top; v <= r.bottom; ++v) {
+  if (sampling == Sampling::kBilinear) {
+    DrawBilinear(canvas, source, target, r, sx, sy);
+    return target;
+  }
+  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
     const double py = (v - target.top + 0.5) * sy - 0.5;
     for (int u = r.left; u <= r.right; ++u) {
       const double px = (u - target.left + 0.5) * sx - 0.5;
@@ -428,7 +570,7 @@ PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& ta
         std::memcpy(dst, source.Row(iy) + ix * 3, 3);
       }
     }
-  }
+  });
   return target;
 }
 
@@ -477,9 +619,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       });
       return true;
     case COLOUR_NEGATIVE:
-      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
-        for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(255 - p[k]);
-      });
+      ForEachByteInArea(canvas, area, [](std::uint8_t v) { return static_cast<std::uint8_t>(255 - v); });
       return true;
     case COLOUR_SEPIA:
       ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
@@ -491,9 +631,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       return true;
     case COLOUR_BRIGHTNESS: {
       const int add = std::clamp(parameter, -255, 255);
-      ForEachInArea(canvas, area, [add](std::uint8_t* p, int, int) {
-        for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>(std::clamp(p[k] + add, 0, 255));
-      });
+      ForEachByteInArea(canvas, area, [add](std::uint8_t v) { return static_cast<std::uint8_t>(std::clamp(v + add, 0, 255)); });
       return true;
     }
     case COLOUR_CONTRAST: {
@@ -509,9 +647,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       std::array<std::uint8_t, 256> table{};
       const double exponent = 100.0 / std::min(parameter, 100000);
       for (int v = 0; v < 256; ++v) table[static_cast<std::size_t>(v)] = Clamp255(255.0 * std::pow(v / 255.0, exponent));
-      ForEachInArea(canvas, area, [&table](std::uint8_t* p, int, int) {
-        for (int k = 0; k < 3; ++k) p[k] = table[p[k]];
-      });
+      ForEachByteInArea(canvas, area, [&table](std::uint8_t v) { return table[v]; });
       return true;
     }
     case COLOUR_SWAP_RED_BLUE:
@@ -544,16 +680,25 @@ void ReduceColours(Canvas& canvas, const PixelRect& area, int levels, bool dithe
 }
 
 std::int64_t Threshold(Canvas& canvas, const PixelRect& area, int threshold, Color high, Color low) {
-  std::int64_t count = 0;
-  ForEachInArea(canvas, area, [&](std::uint8_t* p, int, int) {
-    const bool is_high = Luma(Color{p[0], p[1], p[2]}) >= threshold;
-    const Color c = is_high ? high : low;
-    count += is_high ? 1 : 0;
-    p[0] = c.b;
-    p[1] = c.g;
-    p[2] = c.r;
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return 0;
+  std::atomic<std::int64_t> count{0};
+  platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * 3, [&](int first, int last) {
+    std::int64_t highs = 0;
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* p = At(canvas, r.left, y);
+      for (int x = r.left; x <= r.right; ++x, p += 3) {
+        const bool is_high = Luma(Color{p[0], p[1], p[2]}) >= threshold;
+        const Color c = is_high ? high : low;
+        highs += is_high ? 1 : 0;
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+      }
+    }
+    count.fetch_add(highs, std::memory_order_relaxed);
   });
-  return count;
+  return count.load();
 }
 
 bool ApplyFilter(Canvas& canvas, const PixelRect& area, std::int32_t filter, std::int32_t parameter) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "platform/thread_pool.hpp"
 
 namespace vx::recognition {
 
@@ -103,15 +106,22 @@ void CopyPictureGrey(Plane& plane, const Picture& picture, const Region& r) {
   }
   if (copy.x1 > copy.x2 || copy.y1 > copy.y2) return;
   const int count = copy.x2 - copy.x1 + 1;
-  for (int y = copy.y1; y <= copy.y2; ++y) {
-    std::uint8_t* to = plane.WriteRow(copy.x1, y, count);
-    const std::uint8_t* from = picture.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3 +
-                               static_cast<std::size_t>(copy.x1) * 3;
-    ForEachGrey(from, count, [to](int i, std::uint8_t g) {
-      std::uint8_t* p = to + static_cast<std::size_t>(i) * PLANE_PIXEL_BYTES;
-      p[0] = p[1] = p[2] = g;
-    });
-  }
+  // The plane's book-keeping is not for several threads: every row is asked
+  // for here, and only the conversion is spread over the thread pool.
+  std::vector<std::uint8_t*> rows;
+  rows.reserve(static_cast<std::size_t>(copy.y2 - copy.y1 + 1));
+  for (int y = copy.y1; y <= copy.y2; ++y) rows.push_back(plane.WriteRow(copy.x1, y, count));
+  platform::ForBands(copy.y1, copy.y2 + 1, std::int64_t{count} * 6, [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      std::uint8_t* to = rows[static_cast<std::size_t>(y - copy.y1)];
+      const std::uint8_t* from = picture.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3 +
+                                 static_cast<std::size_t>(copy.x1) * 3;
+      ForEachGrey(from, count, [to](int i, std::uint8_t g) {
+        std::uint8_t* p = to + static_cast<std::size_t>(i) * PLANE_PIXEL_BYTES;
+        p[0] = p[1] = p[2] = g;
+      });
+    }
+  });
 }
 
 int PlaneIndex(int argument) {

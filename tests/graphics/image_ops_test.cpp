@@ -2,7 +2,10 @@
 // colour processing values, filters, and the measurements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <vector>
 
 #include "graphics/image_analysis.hpp"
 #include "graphics/image_ops.hpp"
@@ -188,6 +191,43 @@ TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
   EXPECT_EQ(At(21, 21), (Color{50, 25, 10}));
   EXPECT_FALSE(graphics::ApplyFilter(canvas, PixelRect{20, 20, 21, 21}, 42, 0));
   EXPECT_EQ(ChangedOutside(PixelRect{10, 10, 21, 21}), 0u);
+}
+
+// The 3 x 3 median of every component equals the middle of its nine
+// neighbours (cut to the area) sorted, for areas of every narrow shape and a
+// wide one, on noise where every pixel differs.
+TEST_F(ImageOpsTest, MedianIsTheMiddleOfTheSortedNeighbourhood) {
+  std::uint32_t seed = 12345;
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 700; ++x) {
+      std::uint8_t* p = graphics::PixelAt(Bank(), x, y);
+      for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    }
+  }
+  std::vector<std::uint8_t> before(Bank(), Bank() + graphics::VRAM_BANK_BYTES);
+  const PixelRect areas[] = {{0, 0, 599, 149}, {610, 0, 610, 40}, {620, 0, 621, 40}, {630, 0, 632, 40},
+                             {640, 0, 690, 0},   {640, 10, 690, 11}, {640, 20, 690, 22}, {650, 160, 650, 160}};
+  auto canvas = Whole();
+  for (const PixelRect& a : areas) ASSERT_TRUE(graphics::ApplyFilter(canvas, a, graphics::FILTER_MEDIAN, 0));
+  for (const PixelRect& a : areas) {
+    for (int y = a.top; y <= a.bottom; ++y) {
+      for (int x = a.left; x <= a.right; ++x) {
+        for (int k = 0; k < 3; ++k) {
+          std::array<std::uint8_t, 9> v{};
+          std::size_t n = 0;
+          for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+              const int sx = std::clamp(x + dx, a.left, a.right);
+              const int sy = std::clamp(y + dy, a.top, a.bottom);
+              v[n++] = graphics::PixelAt(before.data(), sx, sy)[k];
+            }
+          }
+          std::sort(v.begin(), v.end());
+          ASSERT_EQ(graphics::PixelAt(Bank(), x, y)[k], v[4]) << x << "," << y << " component " << k;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(ImageOpsTest, AreasBlobsAndRuns) {
