@@ -9,6 +9,7 @@
 #include "api/arguments.hpp"
 #include "engine/explain.hpp"
 #include "engine/fused_code.hpp"
+#include "engine/keep_alive.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
 #include "platform/files.hpp"
@@ -262,6 +263,7 @@ int Run(Runtime& rt, std::int32_t p) {
       if (!BeforeProcedure(rt, p, proc)) return 1;
     }
     const Flow flow = Execute(rt, p, proc);
+    if (--rt.run.keep_alive.budget <= 0) [[unlikely]] LookAtTheClock(rt);
     view.Refresh(rt);
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
     if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
@@ -276,6 +278,7 @@ int Run(Runtime& rt, std::int32_t p) {
 int RunFrom(Runtime& rt, std::int32_t entry) {
   if (rt.error.Raised()) return 0;
   rt.run.depth = 0;
+  StartLabelPacing(rt);
   const int result = Run(rt, entry);
   rt.run.depth = 0;
   return result;
