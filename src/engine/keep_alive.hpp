@@ -33,7 +33,7 @@ namespace engine {
 struct KeepAlivePacing {
   using Clock = std::chrono::steady_clock;
 
-  std::int32_t budget = KEEP_ALIVE_BUDGET_FIRST;  // statements left before the next look
+  std::int32_t budget = KEEP_ALIVE_BUDGET_FIRST;  // what the last look (or the start) allows
   std::int32_t span = KEEP_ALIVE_BUDGET_FIRST;    // the budget a look refills
   Clock::time_point label_start{};
   Clock::time_point last_look{};

@@ -249,6 +249,9 @@ int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   LoopView view;
   view.Refresh(rt);
+  // Statements before the next look at the clock; a local, which the
+  // compiler keeps in a register.
+  std::int32_t budget = rt.run.keep_alive.budget;
 
   for (;;) {
     if (p < 1 || p >= view.count) return jumped ? 0 : 1;
@@ -263,7 +266,10 @@ int Run(Runtime& rt, std::int32_t p) {
       if (!BeforeProcedure(rt, p, proc)) return 1;
     }
     const Flow flow = Execute(rt, p, proc);
-    if (--rt.run.keep_alive.budget <= 0) [[unlikely]] LookAtTheClock(rt);
+    if (--budget <= 0) [[unlikely]] {
+      LookAtTheClock(rt);
+      budget = rt.run.keep_alive.budget;
+    }
     view.Refresh(rt);
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
     if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
