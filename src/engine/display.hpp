@@ -18,6 +18,11 @@ class Display {
   virtual void PaintNow(int left, int top, int right, int bottom) = 0;
   // CancelPaint: the script dropped its pending redraw.
   virtual void CancelPaint() {}
+  // A label has run long: paint what is due (the current bank's dirty
+  // region, the controls, exposed parts) and answer the window manager,
+  // and take nothing else: no input, no timer, nothing that runs a label.
+  // A display with nothing on a screen does nothing.
+  virtual void KeepAlive() {}
   // The width and height of the main window's client area.
   virtual void ClientSize(int* width, int* height) = 0;
 };

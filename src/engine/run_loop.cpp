@@ -9,6 +9,7 @@
 #include "api/arguments.hpp"
 #include "engine/explain.hpp"
 #include "engine/fused_code.hpp"
+#include "engine/keep_alive.hpp"
 #include "engine/lifecycle.hpp"
 #include "engine/run_internal.hpp"
 #include "engine/startup.hpp"
@@ -259,6 +260,9 @@ int Run(Runtime& rt, std::int32_t p) {
   bool jumped = true;  // the entry counts as reached by a jump
   LoopView view;
   view.Refresh(rt);
+  // Statements before the next look at the clock; a local, which the
+  // compiler keeps in a register.
+  std::int32_t budget = rt.run.keep_alive.budget;
 
   for (;;) {
     if (p < 1 || p >= view.count) return jumped ? 0 : 1;
@@ -273,6 +277,10 @@ int Run(Runtime& rt, std::int32_t p) {
       if (!BeforeProcedure(rt, p, proc)) return 1;
     }
     const Flow flow = Execute(rt, p, proc);
+    if (--budget <= 0) [[unlikely]] {
+      LookAtTheClock(rt);
+      budget = rt.run.keep_alive.budget;
+    }
     view.Refresh(rt);
     if (rt.error.Raised()) [[unlikely]] return EndWithError(rt, p);
     if (rt.run.exit_request == EXIT_QUIT) [[unlikely]] return 1;  // an API ended the program
@@ -287,6 +295,7 @@ int Run(Runtime& rt, std::int32_t p) {
 int RunFrom(Runtime& rt, std::int32_t entry) {
   if (rt.error.Raised()) return 0;
   rt.run.depth = 0;
+  StartLabelPacing(rt);
   const int result = Run(rt, entry);
   rt.run.depth = 0;
   return result;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/fused_code.hpp"
+#include "engine/keep_alive.hpp"
 
 namespace vx {
 
@@ -103,6 +104,7 @@ struct RunState {
 
   EngineLock lock;
   FusedCode fused;
+  KeepAlivePacing keep_alive;  // a long label's window painting
 
   // Work buffers, reserved once.
   std::string text;          // string expressions and source texts

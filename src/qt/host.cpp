@@ -10,6 +10,8 @@ namespace {
 
 constexpr int kWindowWidth = 1200;
 constexpr int kWindowHeight = 720;
+// How soon messages held back during a keep-alive are looked at again.
+constexpr int kInboxRetryMs = 1;
 constexpr const char* kWindowTitle = "Vexmora  Ver." VEXMORA_VERSION_TEXT;
 
 }  // namespace
@@ -32,13 +34,7 @@ QtHost::QtHost(Runtime& rt, bool headless)
   rt_.display = &window_;
   // Other threads post; the window thread takes the messages in its loop.
   rt_.main_window.inbox.SetWake([this] {
-    QMetaObject::invokeMethod(
-        &window_,
-        [this] {
-          procedure_.HandleInbox();
-          AfterMessage();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&window_, [this] { WakeForInbox(); }, Qt::QueuedConnection);
   });
   tick_.setInterval(host::TICK_INTERVAL_MS);
   tick_.setTimerType(Qt::PreciseTimer);
@@ -78,6 +74,18 @@ void QtHost::Continue() {
   });
   QCoreApplication::exec();
   tick_.stop();
+}
+
+// Messages of other threads wait for the end of a label that pauses to
+// keep its window alive; a timer (which such a pause never fires) looks
+// again after it.
+void QtHost::WakeForInbox() {
+  if (window_.KeepingAlive()) {
+    QTimer::singleShot(kInboxRetryMs, &window_, [this] { WakeForInbox(); });
+    return;
+  }
+  procedure_.HandleInbox();
+  AfterMessage();
 }
 
 bool QtHost::Ending() const {

@@ -34,6 +34,7 @@ class QtHost {
 
  private:
   bool Ending() const;
+  void WakeForInbox();
 
   Runtime& rt_;
   bool headless_;

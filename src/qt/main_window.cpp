@@ -28,6 +28,7 @@
 #include <optional>
 
 #include "engine/runtime.hpp"
+#include "graphics/drawing.hpp"
 #include "graphics/vram.hpp"
 #include "host/editor_command.hpp"
 #include "host/keys.hpp"
@@ -198,6 +199,26 @@ void MainWindow::RequestRedraw(int left, int top, int right, int bottom) {
 
 void MainWindow::PaintNow(int left, int top, int right, int bottom) {
   repaint(QRect(QPoint(left, top), QPoint(right, bottom)));
+}
+
+// A long label's pause for the window: the X events that are not input
+// (exposes, the manager's pings, configure notices) are handled, then what
+// is out of date is painted at once. Input waits in Qt's queue and timers
+// are not looked at, so both come after the label as they always did;
+// posted calls may come in but find the engine busy (and the inbox's wake
+// is held back by the host).
+void MainWindow::KeepAlive() {
+  if (headless_ || keeping_alive_ || !isVisible()) return;
+  keeping_alive_ = true;
+  graphics::RequestRedraw(rt_.vram, this);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                  QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers);
+  // The paint itself, with the controls' parts that changed; it does not
+  // wait for an update request through the event loop.
+  QEvent paint_now(QEvent::UpdateRequest);
+  QCoreApplication::sendEvent(this, &paint_now);
+  if (timing_) TimingLine("keep-alive");
+  keeping_alive_ = false;
 }
 
 void MainWindow::ClientSize(int* w, int* h) {

@@ -54,6 +54,9 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   void RequestRedraw(int left, int top, int right, int bottom) override;
   void PaintNow(int left, int top, int right, int bottom) override;
   void ClientSize(int* width, int* height) override;
+  void KeepAlive() override;
+  // Whether a long label's keep-alive is taking the window's events now.
+  bool KeepingAlive() const { return keeping_alive_; }
 
   // The window's menu (on Ctrl + right button, the Menu key and F10).
   void ShowSystemMenu(const QPoint& global);
@@ -99,6 +102,7 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   QElapsedTimer since_state_change_;
   bool timing_ = false;
   bool first_paint_done_ = false;
+  bool keeping_alive_ = false;
   std::uint32_t message_atom_ = 0;  // X client messages other programs post with
   bool message_atom_looked_up_ = false;
   // Where the script put the frame before the window manager had framed the
