@@ -12,9 +12,8 @@ set -u
 binary=$1
 close_window=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in Xvfb xdotool xprop openbox import convert; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
+source "$here/common.sh"
+require_tools Xvfb xdotool xprop openbox import convert
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -39,13 +38,9 @@ entries=$(grep -c . "$tmp/prog/examples/index.txt")
 
 cat > "$tmp/drive.sh" <<DRIVE
 #!/usr/bin/env bash
+source "$here/common.sh"
 export XDG_CONFIG_HOME="$tmp/config"
-openbox >/dev/null 2>&1 &
-wm=\$!
-for _ in \$(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+start_window_manager
 cd "$tmp/work"
 env -u QT_QPA_PLATFORM XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" VEXMORA_PROGRAM_DIR="$tmp/prog" VEXMORA_AUDIO=null \
   "$binary" 2>"$tmp/stderr" &

@@ -9,9 +9,8 @@ binary=$1
 ping_window=$2
 window_pixels=$3
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in Xvfb xdotool openbox; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
+source "$here/common.sh"
+require_tools Xvfb xdotool openbox
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

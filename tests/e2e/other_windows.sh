@@ -9,9 +9,8 @@ set -u
 binary=$1
 post_message=$2
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in Xvfb xdotool xprop; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh installs it)"; exit 1; }
-done
+source "$here/common.sh"
+require_tools Xvfb xdotool xprop
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
