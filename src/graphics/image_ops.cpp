@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <numbers>
 #include <vector>
@@ -225,7 +226,9 @@ inline void SortPair(std::uint8_t& a, std::uint8_t& b) {
 void MedianRun(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
                const std::uint8_t* __restrict down, std::uint8_t* __restrict out,
                std::size_t bytes) {
-  for (std::size_t i = 0; i < bytes; ++i) {
+  // A signed index: i - 3 reaches back before the first byte.
+  const auto count = static_cast<std::ptrdiff_t>(bytes);
+  for (std::ptrdiff_t i = 0; i < count; ++i) {
     std::uint8_t p0 = up[i - 3], p1 = up[i], p2 = up[i + 3];
     std::uint8_t p3 = mid[i - 3], p4 = mid[i], p5 = mid[i + 3];
     std::uint8_t p6 = down[i - 3], p7 = down[i], p8 = down[i + 3];
