@@ -31,7 +31,6 @@ std::int32_t NextSpan(std::int32_t span, nanoseconds spent) {
 void StartLabelPacing(Runtime& rt) {
   KeepAlivePacing& pacing = rt.run.keep_alive;
   const Clock::time_point now = Clock::now();
-  pacing.label_start = now;
   pacing.last_look = now;
   pacing.next_due = now + milliseconds(KEEP_ALIVE_AFTER_MS);
   pacing.budget = pacing.span;
@@ -49,7 +48,6 @@ void LookAtTheClock(Runtime& rt) {
   pacing.budget = pacing.span;
   pacing.last_look = now;
   if (now < pacing.next_due) return;
-  ++pacing.keep_alives;
   rt.display->KeepAlive();
   // The time the window took is not the statements' cost.
   const Clock::time_point after = Clock::now();

@@ -35,10 +35,8 @@ struct KeepAlivePacing {
 
   std::int32_t budget = KEEP_ALIVE_BUDGET_FIRST;  // what the last look (or the start) allows
   std::int32_t span = KEEP_ALIVE_BUDGET_FIRST;    // the budget a look refills
-  Clock::time_point label_start{};
   Clock::time_point last_look{};
   Clock::time_point next_due{};
-  std::uint32_t keep_alives = 0;  // how many the display was asked for, ever
 };
 
 // A label (a run from an entry at depth 0) starts now.

@@ -1,31 +1,21 @@
 // close_window WINDOW-ID: asks an X11 window to close the way a window
 // manager does (a WM_DELETE_WINDOW client message), for the end-to-end test,
 // whose bare X server has no window manager.
-#include <X11/Xlib.h>
-
 #include <cstdio>
-#include <cstdlib>
+
+#include "x_tool.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: close_window WINDOW-ID\n");
     return 2;
   }
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "close_window: no display\n");
-    return 1;
-  }
-  const Window window = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-  XCloseDisplay(display);
+  const x_tool::Connection connection("close_window");
+  const auto window = x_tool::ParseWindowId("close_window", argv[1]);
+  if (!connection || !window) return 1;
+  Display* display = connection.get();
+  const Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  x_tool::SendClientMessage(display, *window, XInternAtom(display, "WM_PROTOCOLS", False),
+                            {static_cast<long>(delete_window), CurrentTime, 0, 0, 0});
   return 0;
 }

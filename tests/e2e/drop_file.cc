@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "x_tool.hpp"
+
 namespace {
 
 constexpr long kXdndVersion = 5;
@@ -28,15 +30,7 @@ Atoms Intern(Display* d) {
 }
 
 void Send(Display* d, Window target, Atom type, long l0, long l1, long l2, long l3, long l4) {
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = target;
-  ev.xclient.message_type = type;
-  ev.xclient.format = 32;
-  const long data[5] = {l0, l1, l2, l3, l4};
-  for (int i = 0; i < 5; ++i) ev.xclient.data.l[i] = data[i];
-  XSendEvent(d, target, False, NoEventMask, &ev);
-  XFlush(d);
+  x_tool::SendClientMessage(d, target, type, {l0, l1, l2, l3, l4});
 }
 
 // Hands the file list to whoever asks for the drop selection.
@@ -78,12 +72,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: drop_file WINDOW-ID X Y PATH\n");
     return 2;
   }
-  Display* d = XOpenDisplay(nullptr);
-  if (d == nullptr) {
-    std::fprintf(stderr, "drop_file: no display\n");
-    return 1;
-  }
-  const Window target = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
+  const x_tool::Connection connection("drop_file");
+  const auto parsed = x_tool::ParseWindowId("drop_file", argv[1]);
+  if (!connection || !parsed) return 1;
+  Display* d = connection.get();
+  const Window target = *parsed;
   const Atoms atoms = Intern(d);
   const std::string uris = std::string("file://") + argv[4] + "\r\n";
   const Window root = DefaultRootWindow(d);
@@ -115,11 +108,9 @@ int main(int argc, char** argv) {
       Send(d, target, atoms.drop, src, 0, CurrentTime, 0, 0);
       dropped = true;
     } else if (ev.type == ClientMessage && ev.xclient.message_type == atoms.finished) {
-      XCloseDisplay(d);
       return 0;
     }
   }
   if (dropped) std::fprintf(stderr, "drop_file: the drop did not finish\n");
-  XCloseDisplay(d);
   return 1;
 }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "x_tool.hpp"
+
 namespace {
 
 long long NowMs() {
@@ -35,12 +37,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ping_window WINDOW-ID TIMEOUT-MS\n");
     return 2;
   }
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "ping_window: no display\n");
-    return 2;
-  }
-  const Window window = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
+  const x_tool::Connection connection("ping_window");
+  const auto parsed = x_tool::ParseWindowId("ping_window", argv[1]);
+  if (!connection || !parsed) return 2;
+  Display* display = connection.get();
+  const Window window = *parsed;
   const long long timeout = std::strtoll(argv[2], nullptr, 10);
   const Window root = DefaultRootWindow(display);
   const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
@@ -50,16 +51,8 @@ int main(int argc, char** argv) {
   XSelectInput(display, root, StructureNotifyMask);
 
   const long stamp = static_cast<long>(NowMs() & 0x7FFFFFFF);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = protocols;
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(ping);
-  event.xclient.data.l[1] = stamp;
-  event.xclient.data.l[2] = static_cast<long>(window);
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
+  x_tool::SendClientMessage(display, window, protocols,
+                            {static_cast<long>(ping), stamp, static_cast<long>(window), 0, 0});
 
   const long long start = NowMs();
   for (;;) {
@@ -71,12 +64,10 @@ int main(int argc, char** argv) {
       if (reply.type == ClientMessage && reply.xclient.message_type == protocols &&
           static_cast<Atom>(reply.xclient.data.l[0]) == ping && reply.xclient.data.l[1] == stamp) {
         std::printf("pong %lld\n", NowMs() - start);
-        XCloseDisplay(display);
         return 0;
       }
     }
   }
   std::printf("no pong\n");
-  XCloseDisplay(display);
   return 1;
 }

@@ -1,30 +1,22 @@
 // post_message WINDOW-ID MESSAGE WPARAM LPARAM: sends an X11 window the
 // client message through which programs other than ours post window
 // messages to our main window, for the end-to-end test.
-#include <X11/Xlib.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include "x_tool.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 5) {
     std::fprintf(stderr, "usage: post_message WINDOW-ID MESSAGE WPARAM LPARAM\n");
     return 2;
   }
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "post_message: no display\n");
-    return 1;
-  }
-  const Window window = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "_VEXMORA_WINDOW_MESSAGE", False);
-  event.xclient.format = 32;
-  for (int i = 0; i < 3; ++i) event.xclient.data.l[i] = std::strtol(argv[2 + i], nullptr, 0);
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-  XCloseDisplay(display);
+  const x_tool::Connection connection("post_message");
+  const auto window = x_tool::ParseWindowId("post_message", argv[1]);
+  if (!connection || !window) return 1;
+  Display* display = connection.get();
+  x_tool::SendClientMessage(display, *window, XInternAtom(display, "_VEXMORA_WINDOW_MESSAGE", False),
+                            {std::strtol(argv[2], nullptr, 0), std::strtol(argv[3], nullptr, 0),
+                             std::strtol(argv[4], nullptr, 0), 0, 0});
   return 0;
 }

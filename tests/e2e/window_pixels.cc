@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "x_tool.hpp"
+
 namespace {
 
 constexpr int kReadWidth = 640;
@@ -60,13 +62,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: window_pixels WINDOW-ID X Y [SECONDS]\n");
     return 2;
   }
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "window_pixels: no display\n");
-    return 2;
-  }
+  const x_tool::Connection connection("window_pixels");
+  const auto parsed = x_tool::ParseWindowId("window_pixels", argv[1]);
+  if (!connection || !parsed) return 2;
+  Display* display = connection.get();
+  const Window window = *parsed;
   XSetErrorHandler(NoteError);
-  const Window window = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
   const int x = std::atoi(argv[2]);
   const int y = std::atoi(argv[3]);
   if (argc == 4) {
@@ -76,7 +77,6 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("%016llx %06lX\n", static_cast<unsigned long long>(p.hash), p.pixel & 0xFFFFFFul);
-    XCloseDisplay(display);
     return 0;
   }
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::atof(argv[4]));
@@ -91,6 +91,5 @@ int main(int argc, char** argv) {
     ++reads;
   }
   std::printf("frames %ld reads %ld\n", frames, reads);
-  XCloseDisplay(display);
   return reads > 0 ? 0 : 1;
 }
