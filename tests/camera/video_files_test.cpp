@@ -2,7 +2,6 @@
 // tool extracts from the same file; files written and read back; damaged
 // and missing files.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,11 +12,13 @@
 
 #include "camera/video_reader.hpp"
 #include "camera/video_writer.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vx::camera {
 namespace {
 
 namespace fs = std::filesystem;
+using test::TempFolder;
 
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
@@ -30,16 +31,10 @@ class VideoFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
-    dir_ = fs::temp_directory_path() / ("vx_video_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    ASSERT_FALSE(folder_.path().empty());
   }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   // A test pattern of kFrames frames, made by the ffmpeg tool.
   std::string MakeClip(const std::string& name, const std::string& codec = "mpeg4") {
@@ -60,7 +55,7 @@ class VideoFiles : public ::testing::Test {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path dir_;
+  TempFolder folder_;
 };
 
 constexpr std::size_t kFrameBytes = static_cast<std::size_t>(kWidth) * kHeight * 3;

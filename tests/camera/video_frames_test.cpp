@@ -3,12 +3,10 @@
 // the display matrix turns frames upright, a conversion never writes outside
 // its rows, and GIF recordings keep their colours.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -17,11 +15,12 @@
 #include "camera/palette.hpp"
 #include "camera/video_reader.hpp"
 #include "camera/video_writer.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vx::camera {
 namespace {
 
-namespace fs = std::filesystem;
+using test::TempFolder;
 
 bool HaveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
 
@@ -35,19 +34,14 @@ class VideoFrames : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
-    dir_ = fs::temp_directory_path() / ("vx_frames_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    ASSERT_FALSE(folder_.path().empty());
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   // ffmpeg ARGS OUTPUT, in the test's folder.
   std::string Make(const std::string& name, const std::string& args) {
-    const std::string cmd = "cd " + dir_.string() + " && ffmpeg -v error -y " + args + " " + name;
+    const std::string cmd = "cd " + folder_.path() + " && ffmpeg -v error -y " + args + " " + name;
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return Path(name);
   }
@@ -62,7 +56,7 @@ class VideoFrames : public ::testing::Test {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path dir_;
+  TempFolder folder_;
 };
 
 const std::string kPattern = "-f lavfi -i testsrc=size=160x120:rate=25 ";
