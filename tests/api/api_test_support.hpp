@@ -3,14 +3,19 @@
 // snapshot of everything a call could change.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <ostream>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "api/api_table.hpp"
 #include "api/argument_cache.hpp"
+#include "engine/messages.hpp"
 #include "engine/runtime.hpp"
+#include "engine/system_variables.hpp"
 #include "support/runtime_fixture.hpp"
 #include "text/messages.hpp"
 #include "values/values.hpp"
@@ -54,6 +59,25 @@ class ApiTest : public RuntimeTest {
 
   std::int32_t Long(std::int32_t index) { return rt.program.Resource(index).long_value; }
   double Double(std::int32_t index) { return rt.program.Resource(index).double_value; }
+  std::int32_t Error() { return Long(sysvar::G_ERROR); }
+  std::int32_t Work(int k) { return Long(sysvar::G_WORK1 + k - 1); }
+
+  // Hands what the main window's inbox receives to `handle` until `done`;
+  // false when `seconds` pass first.
+  bool Pump(const std::function<bool()>& done, const std::function<void(const host::Message&)>& handle,
+            double seconds = 10.0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    host::Message m;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (rt.main_window.inbox.Take(&m)) {
+        handle(m);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+    return true;
+  }
 
   Snapshot Take() {
     Snapshot s;

@@ -34,22 +34,10 @@ class AudioApiTest : public ApiTest {
   std::int16_t& Bank(std::int32_t b, std::int32_t i) {
     return A().stores.Bank(b)[static_cast<std::size_t>(i)];
   }
-  std::int32_t Error() { return Long(sysvar::G_ERROR); }
-  std::int32_t Work(int k) { return Long(sysvar::G_WORK1 + k - 1); }
 
   // Hands the device notices to the family until `done` or a timeout.
   bool Pump(const std::function<bool()>& done, double seconds = 10.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    host::Message m;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (rt.main_window.inbox.Take(&m)) {
-        audio::HandleDeviceMessage(rt, m);
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-    }
-    return true;
+    return ApiTest::Pump(done, [this](const host::Message& m) { audio::HandleDeviceMessage(rt, m); }, seconds);
   }
 
   std::int32_t n, d, l, s;

@@ -38,8 +38,6 @@ class AudioResultsTest : public ApiTest {
   std::int16_t& Main(std::int32_t i) { return A().stores.Main()[static_cast<std::size_t>(i)]; }
   std::int16_t& Bank(std::int32_t b, std::int32_t i) { return A().stores.Bank(b)[static_cast<std::size_t>(i)]; }
   double& Real(std::int32_t i) { return A().stores.Real()[static_cast<std::size_t>(i)]; }
-  std::int32_t Error() { return Long(sysvar::G_ERROR); }
-  std::int32_t Work(int k) { return Long(sysvar::G_WORK1 + k - 1); }
   double DblWork(int k) { return Double(sysvar::G_DBLWK1 + k - 1); }
   void SetRate(std::int32_t rate) { values::SetLong(rt, sysvar::G_WAVE_RATE, rate); }
   // Fills the bank's [from, from + values.size()) with the values.
@@ -53,17 +51,7 @@ class AudioResultsTest : public ApiTest {
   static std::int16_t Trunc(double v) { return static_cast<std::int16_t>(std::trunc(v)); }
   // Hands the device notices to the family until `done` or a timeout.
   bool Pump(const std::function<bool()>& done, double seconds = 10.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    host::Message m;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (rt.main_window.inbox.Take(&m)) {
-        audio::HandleDeviceMessage(rt, m);
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-    }
-    return true;
+    return ApiTest::Pump(done, [this](const host::Message& m) { audio::HandleDeviceMessage(rt, m); }, seconds);
   }
   // The 16-bit samples of a WAV file the file back end wrote.
   std::vector<std::int16_t> Played(const std::string& name) {

@@ -38,23 +38,12 @@ class CameraApiTest : public ApiTest {
   }
   void TearDown() override { camera::Release(rt); }
 
-  std::int32_t Error() { return Long(sysvar::G_ERROR); }
-  std::int32_t Work(int k) { return Long(sysvar::G_WORK1 + k - 1); }
-
   // Hands the camera's notices to the family until `done` or a time-out.
   bool Pump(const std::function<bool()>& done, double seconds = 10.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    host::Message m;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (rt.main_window.inbox.Take(&m)) {
-        EXPECT_EQ(m.kind, host::MessageKind::kCameraFrame);
-        camera::HandleFrameMessage(rt, m);
-      } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-    }
-    return true;
+    return ApiTest::Pump(done, [this](const host::Message& m) {
+      EXPECT_EQ(m.kind, host::MessageKind::kCameraFrame);
+      camera::HandleFrameMessage(rt, m);
+    }, seconds);
   }
 
   // Largest difference between the bank's rectangle at (x, y) and frame n.

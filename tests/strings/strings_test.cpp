@@ -23,7 +23,6 @@ class StringApiTest : public ApiTest {
     Ready();
   }
   void Set(std::int32_t index, std::string_view value) { values::WriteText(rt, index, value); }
-  std::int32_t Error() { return Long(sysvar::G_ERROR); }
   std::int32_t Work1() { return Long(sysvar::G_WORK1); }
   // Runs and expects no pending error.
   void Ok(std::string_view name, std::string_view args) {
