@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "recognition/qr.hpp"
 
@@ -107,77 +108,116 @@ GreyArea ContentOf(const Picture& p) {
   return a;
 }
 
-// 3 x 3 box average: noise off module edges before a second try.
+// 3 x 3 box average: noise off module edges before a second try. At the
+// edges only the pixels inside count. Sums of three rows per column, then
+// of three columns: the same sums as pixel by pixel.
 std::vector<std::uint8_t> Smoothed(const std::vector<std::uint8_t>& g, int w, int h) {
   std::vector<std::uint8_t> out(g.size());
+  if (w <= 0 || h <= 0) return out;
+  const std::size_t width = static_cast<std::size_t>(w);
+  std::vector<int> column(width);
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int sum = 0, n = 0;
-      for (int j = std::max(y - 1, 0); j <= std::min(y + 1, h - 1); ++j) {
-        for (int i = std::max(x - 1, 0); i <= std::min(x + 1, w - 1); ++i) {
-          sum += g[static_cast<std::size_t>(j * w + i)];
-          ++n;
-        }
-      }
-      out[static_cast<std::size_t>(y * w + x)] = static_cast<std::uint8_t>(sum / n);
+    const int y0 = std::max(y - 1, 0), y1 = std::min(y + 1, h - 1);
+    const int rows = y1 - y0 + 1;
+    std::fill(column.begin(), column.end(), 0);
+    for (int j = y0; j <= y1; ++j) {
+      const std::uint8_t* row = g.data() + static_cast<std::size_t>(j) * width;
+      for (std::size_t x = 0; x < width; ++x) column[x] += row[x];
+    }
+    std::uint8_t* o = out.data() + static_cast<std::size_t>(y) * width;
+    if (w == 1) {
+      o[0] = static_cast<std::uint8_t>(column[0] / rows);
+      continue;
+    }
+    o[0] = static_cast<std::uint8_t>((column[0] + column[1]) / (2 * rows));
+    o[width - 1] = static_cast<std::uint8_t>((column[width - 2] + column[width - 1]) / (2 * rows));
+    if (rows == 3) {  // every row but the first and last: a constant divisor
+      for (std::size_t x = 1; x + 1 < width; ++x) o[x] = static_cast<std::uint8_t>((column[x - 1] + column[x] + column[x + 1]) / 9);
+    } else {
+      const int n = 3 * rows;
+      for (std::size_t x = 1; x + 1 < width; ++x) o[x] = static_cast<std::uint8_t>((column[x - 1] + column[x] + column[x + 1]) / n);
     }
   }
   return out;
 }
 
 Binary Threshold(const GreyArea& area, int fixed, bool smooth) {
-  const Picture p{nullptr, area.width, area.height};
-  Binary b{area.left, area.top, area.width, area.height, {}};
-  const std::vector<std::uint8_t> g = smooth ? Smoothed(area.grey, p.width, p.height) : area.grey;
+  const int w = area.width, h = area.height;
+  Binary b{area.left, area.top, w, h, {}};
+  std::vector<std::uint8_t> smoothed;
+  if (smooth) smoothed = Smoothed(area.grey, w, h);
+  const std::vector<std::uint8_t>& g = smooth ? smoothed : area.grey;
   b.dark.assign(g.size(), 0);
   if (fixed > 0) {
     for (std::size_t i = 0; i < g.size(); ++i) b.dark[i] = g[i] < fixed ? 1 : 0;
     return b;
   }
-  const int bw = (p.width + BLOCK - 1) / BLOCK;
-  const int bh = (p.height + BLOCK - 1) / BLOCK;
+  const std::size_t width = static_cast<std::size_t>(w);
+  const int bw = (w + BLOCK - 1) / BLOCK;
+  const int bh = (h + BLOCK - 1) / BLOCK;
+  // Each cell's range and average, a band of cells at a time, row by row.
   std::vector<int> level(static_cast<std::size_t>(bw * bh), 0);
+  std::vector<int> lo(static_cast<std::size_t>(bw)), hi(lo.size()), sum(lo.size());
   for (int by = 0; by < bh; ++by) {
-    for (int bx = 0; bx < bw; ++bx) {
-      int lo = 255, hi = 0, sum = 0, n = 0;
-      for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
-        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
-          const int v = g[static_cast<std::size_t>(y * p.width + x)];
-          lo = std::min(lo, v);
-          hi = std::max(hi, v);
-          sum += v;
-          ++n;
+    std::fill(lo.begin(), lo.end(), 255);
+    std::fill(hi.begin(), hi.end(), 0);
+    std::fill(sum.begin(), sum.end(), 0);
+    const int y_end = std::min((by + 1) * BLOCK, h);
+    for (int y = by * BLOCK; y < y_end; ++y) {
+      const std::uint8_t* row = g.data() + static_cast<std::size_t>(y) * width;
+      for (int bx = 0; bx < bw; ++bx) {
+        const std::size_t c = static_cast<std::size_t>(bx);
+        int l = lo[c], u = hi[c], s = sum[c];
+        const int x_end = std::min((bx + 1) * BLOCK, w);
+        for (int x = bx * BLOCK; x < x_end; ++x) {
+          const int v = row[x];
+          l = std::min(l, v);
+          u = std::max(u, v);
+          s += v;
         }
+        lo[c] = l, hi[c] = u, sum[c] = s;
       }
-      int average = sum / std::max(n, 1);
-      if (hi - lo <= FLAT_RANGE) {
+    }
+    const int rows = y_end - by * BLOCK;
+    for (int bx = 0; bx < bw; ++bx) {
+      const std::size_t c = static_cast<std::size_t>(bx);
+      const int n = rows * (std::min((bx + 1) * BLOCK, w) - bx * BLOCK);
+      int average = sum[c] / std::max(n, 1);
+      if (hi[c] - lo[c] <= FLAT_RANGE) {
         // Flat: light unless the neighbours say this is inside a dark area.
-        average = lo / 2;
+        average = lo[c] / 2;
         if (bx > 0 && by > 0) {
           const int around = (level[static_cast<std::size_t>((by - 1) * bw + bx)] +
                               2 * level[static_cast<std::size_t>(by * bw + bx - 1)] +
                               level[static_cast<std::size_t>((by - 1) * bw + bx - 1)]) / 4;
-          if (lo < around) average = around;
+          if (lo[c] < around) average = around;
         }
       }
       level[static_cast<std::size_t>(by * bw + bx)] = average;
     }
   }
+  // Each cell's threshold: the average of the levels of the 5 x 5 cells
+  // around it; then the pixels, row by row.
+  std::vector<int> t(static_cast<std::size_t>(bw));
   for (int by = 0; by < bh; ++by) {
     for (int bx = 0; bx < bw; ++bx) {
-      int sum = 0, n = 0;
+      int s = 0, n = 0;
       for (int j = std::max(by - 2, 0); j <= std::min(by + 2, bh - 1); ++j) {
         for (int i = std::max(bx - 2, 0); i <= std::min(bx + 2, bw - 1); ++i) {
-          sum += level[static_cast<std::size_t>(j * bw + i)];
+          s += level[static_cast<std::size_t>(j * bw + i)];
           ++n;
         }
       }
-      const int t = sum / n;
-      for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
-        for (int x = bx * BLOCK; x < std::min((bx + 1) * BLOCK, p.width); ++x) {
-          const std::size_t i = static_cast<std::size_t>(y * p.width + x);
-          b.dark[i] = g[i] <= t ? 1 : 0;
-        }
+      t[static_cast<std::size_t>(bx)] = s / n;
+    }
+    const int y_end = std::min((by + 1) * BLOCK, h);
+    for (int y = by * BLOCK; y < y_end; ++y) {
+      const std::uint8_t* row = g.data() + static_cast<std::size_t>(y) * width;
+      std::uint8_t* dark = b.dark.data() + static_cast<std::size_t>(y) * width;
+      for (int bx = 0; bx < bw; ++bx) {
+        const int limit = t[static_cast<std::size_t>(bx)];
+        const int x_end = std::min((bx + 1) * BLOCK, w);
+        for (int x = bx * BLOCK; x < x_end; ++x) dark[x] = row[x] <= limit ? 1 : 0;
       }
     }
   }
@@ -259,17 +299,22 @@ std::vector<FinderMark> FindMarks(const Binary& b) {
   std::vector<FinderMark> found;
   std::vector<int> starts;
   std::vector<int> lengths;
-  const int right = b.left + b.width;
+  const std::size_t width = static_cast<std::size_t>(b.width);
   for (int y = b.top; y < b.top + b.height; ++y) {
     starts.clear();
     lengths.clear();
-    for (int x = b.left; x < right;) {
-      const bool colour = b.At(x, y);
-      const int start = x;
-      while (x < right && b.At(x, y) == colour) ++x;
-      if (starts.empty() && !colour) continue;  // runs from the first dark one
-      starts.push_back(start);
-      lengths.push_back(x - start);
+    // Runs from the first dark one; each run's end is the first pixel of
+    // the other colour (the flags are 0 and 1).
+    const std::uint8_t* row = b.dark.data() + static_cast<std::size_t>(y - b.top) * width;
+    const void* first = width == 0 ? nullptr : std::memchr(row, 1, width);
+    std::size_t x = first == nullptr ? width : static_cast<std::size_t>(static_cast<const std::uint8_t*>(first) - row);
+    while (x < width) {
+      const std::uint8_t colour = row[x];
+      const void* end = std::memchr(row + x, colour ^ 1, width - x);
+      const std::size_t next = end == nullptr ? width : static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - row);
+      starts.push_back(b.left + static_cast<int>(x));
+      lengths.push_back(static_cast<int>(next - x));
+      x = next;
     }
     // Dark runs sit at even positions.
     for (std::size_t i = 0; i + 4 < lengths.size(); i += 2) {
