@@ -254,40 +254,110 @@ bool FinderRatio(const std::array<int, 5>& c) {
          std::abs(module - c[4]) < tolerance;
 }
 
+// The pixels of the binary along a line through (x, y) in direction
+// (dx, dy), each -1, 0 or 1: step k is dark when it lies inside and is set.
+class LineWalk {
+ public:
+  LineWalk(const Binary& b, int x, int y, int dx, int dy) {
+    const int lx = x - b.left, ly = y - b.top;
+    if (lx < 0 || ly < 0 || lx >= b.width || ly >= b.height) return;  // nothing is dark
+    first_ = -b.width - b.height, last_ = b.width + b.height;
+    Limit(lx, dx, b.width);
+    Limit(ly, dy, b.height);
+    origin_ = b.dark.data() + static_cast<std::ptrdiff_t>(ly) * b.width + lx;
+    stride_ = static_cast<std::ptrdiff_t>(dy) * b.width + dx;
+  }
+  bool Dark(int k) const { return k >= first_ && k <= last_ && origin_[k * stride_] != 0; }
+
+ private:
+  // Steps k keeping `at + k * d` inside 0 to size - 1.
+  void Limit(int at, int d, int size) {
+    if (d > 0) first_ = std::max(first_, -at), last_ = std::min(last_, size - 1 - at);
+    if (d < 0) first_ = std::max(first_, at - (size - 1)), last_ = std::min(last_, at);
+  }
+  const std::uint8_t* origin_ = nullptr;
+  std::ptrdiff_t stride_ = 0;
+  int first_ = 1, last_ = 0;  // empty until the start is known to be inside
+};
+
 // Runs through (x, y) along (dx, dy): the centre along that axis and the
-// mark's width, or a negative width when the pattern is not there.
+// mark's width, or a negative width when the pattern is not there. Runs
+// longer than a matching width could be end the count early.
 std::pair<double, int> CrossCheck(const Binary& b, int x, int y, int dx, int dy, int expected) {
   std::array<int, 5> c{};
-  auto dark = [&](int k) { return b.At(x + k * dx, y + k * dy); };
-  if (!dark(0)) return {0, -1};
+  const LineWalk line(b, x, y, dx, dy);
+  if (!line.Dark(0)) return {0, -1};
   const int limit = 4 * expected + 8;
+  const int too_long = 7 * expected;  // 5 x counted beyond this: the width check fails
+  int counted = 0;
+  auto over = [&] { return 5 * ++counted > too_long; };
   int k = 0;
-  while (k > -limit && dark(k)) ++c[2], --k;
-  while (k > -limit && !dark(k)) ++c[1], --k;
-  while (k > -limit && dark(k)) ++c[0], --k;
+  while (k > -limit && line.Dark(k)) {
+    ++c[2], --k;
+    if (over()) return {0, -1};
+  }
+  while (k > -limit && !line.Dark(k)) {
+    ++c[1], --k;
+    if (over()) return {0, -1};
+  }
+  while (k > -limit && line.Dark(k)) {
+    ++c[0], --k;
+    if (over()) return {0, -1};
+  }
   int d = 1;
-  while (d < limit && dark(d)) ++c[2], ++d;
-  while (d < limit && !dark(d)) ++c[3], ++d;
-  while (d < limit && dark(d)) ++c[4], ++d;
+  while (d < limit && line.Dark(d)) {
+    ++c[2], ++d;
+    if (over()) return {0, -1};
+  }
+  while (d < limit && !line.Dark(d)) {
+    ++c[3], ++d;
+    if (over()) return {0, -1};
+  }
+  while (d < limit && line.Dark(d)) {
+    ++c[4], ++d;
+    if (over()) return {0, -1};
+  }
   if (!FinderRatio(c)) return {0, -1};
   const int total = c[0] + c[1] + c[2] + c[3] + c[4];
   if (std::abs(total - expected) * 5 > 2 * expected) return {0, -1};
   return {d - c[4] - c[3] - c[2] / 2.0, total};
 }
 
+// The pattern along the diagonal; its runs must come to less than twice
+// `expected`, so the count stops there.
 bool DiagonalCheck(const Binary& b, int x, int y, int expected) {
   std::array<int, 5> c{};
-  auto dark = [&](int k) { return b.At(x + k, y + k); };
-  if (!dark(0)) return false;
+  const LineWalk line(b, x, y, 1, 1);
+  if (!line.Dark(0)) return false;
   const int limit = 2 * expected + 8;
+  int counted = 0;
+  auto over = [&] { return ++counted >= 2 * expected; };
   int k = 0;
-  while (k > -limit && dark(k)) ++c[2], --k;
-  while (k > -limit && !dark(k)) ++c[1], --k;
-  while (k > -limit && dark(k)) ++c[0], --k;
+  while (k > -limit && line.Dark(k)) {
+    ++c[2], --k;
+    if (over()) return false;
+  }
+  while (k > -limit && !line.Dark(k)) {
+    ++c[1], --k;
+    if (over()) return false;
+  }
+  while (k > -limit && line.Dark(k)) {
+    ++c[0], --k;
+    if (over()) return false;
+  }
   int d = 1;
-  while (d < limit && dark(d)) ++c[2], ++d;
-  while (d < limit && !dark(d)) ++c[3], ++d;
-  while (d < limit && dark(d)) ++c[4], ++d;
+  while (d < limit && line.Dark(d)) {
+    ++c[2], ++d;
+    if (over()) return false;
+  }
+  while (d < limit && !line.Dark(d)) {
+    ++c[3], ++d;
+    if (over()) return false;
+  }
+  while (d < limit && line.Dark(d)) {
+    ++c[4], ++d;
+    if (over()) return false;
+  }
   const int total = c[0] + c[1] + c[2] + c[3] + c[4];
   if (c[0] == 0 || c[1] == 0 || c[3] == 0 || c[4] == 0) return false;
   const double module = total / 7.0;
