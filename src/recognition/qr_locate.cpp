@@ -69,29 +69,40 @@ GreyArea ContentOf(const Picture& p) {
   if (x1 > x2 || y1 > y2) return a;
   const int first_bx = x1 / BLOCK, last_bx = x2 / BLOCK;
   const int first_x = first_bx * BLOCK, end_x = std::min((last_bx + 1) * BLOCK, p.width);
+  const int first_y = y1 / BLOCK * BLOCK, end_y = std::min((y2 / BLOCK + 1) * BLOCK, p.height);
+  // The grey of the cells over the drawn part, converted once: the cells'
+  // ranges and the content below are taken from it.
+  const std::size_t span = static_cast<std::size_t>(end_x - first_x);
+  std::vector<std::uint8_t> cells_grey(span * static_cast<std::size_t>(end_y - first_y));
+  for (int y = first_y; y < end_y; ++y) {
+    GreyRow(p, first_x, y, end_x - first_x, cells_grey.data() + static_cast<std::size_t>(y - first_y) * span);
+  }
   int left = last_bx + 1, right = -1, top = y2 / BLOCK + 1, bottom = -1;
-  std::vector<std::uint8_t> g(static_cast<std::size_t>(end_x - first_x));
-  std::vector<std::uint8_t> lo(static_cast<std::size_t>(last_bx - first_bx + 1));
-  std::vector<std::uint8_t> hi(lo.size());
-  for (int by = y1 / BLOCK; by <= y2 / BLOCK; ++by) {
-    std::fill(lo.begin(), lo.end(), 255);
-    std::fill(hi.begin(), hi.end(), 0);
-    for (int y = by * BLOCK; y < std::min((by + 1) * BLOCK, p.height); ++y) {
-      GreyRow(p, first_x, y, end_x - first_x, g.data());
-      for (std::size_t c = 0; c < lo.size(); ++c) {
-        std::uint8_t l = lo[c], h = hi[c];
-        const std::size_t from = c * BLOCK, to = std::min(from + BLOCK, g.size());
-        for (std::size_t i = from; i < to; ++i) {
-          l = std::min(l, g[i]);
-          h = std::max(h, g[i]);
-        }
-        lo[c] = l;
-        hi[c] = h;
+  std::vector<std::uint8_t> column_lo(span), column_hi(span);
+  for (int by = first_y / BLOCK; by * BLOCK < end_y; ++by) {
+    // Per column over the band's rows, then per cell.
+    const std::uint8_t* band = cells_grey.data() + static_cast<std::size_t>(by * BLOCK - first_y) * span;
+    std::copy_n(band, span, column_lo.begin());
+    std::copy_n(band, span, column_hi.begin());
+    std::uint8_t* __restrict low = column_lo.data();
+    std::uint8_t* __restrict high = column_hi.data();
+    const int rows = std::min(BLOCK, end_y - by * BLOCK);
+    for (int r = 1; r < rows; ++r) {
+      const std::uint8_t* __restrict row = band + static_cast<std::size_t>(r) * span;
+      for (std::size_t x = 0; x < span; ++x) {
+        low[x] = std::min(low[x], row[x]);
+        high[x] = std::max(high[x], row[x]);
       }
     }
-    for (std::size_t c = 0; c < lo.size(); ++c) {
-      if (hi[c] - lo[c] <= FLAT_RANGE) continue;
-      const int bx = first_bx + static_cast<int>(c);
+    for (std::size_t from = 0; from < span; from += BLOCK) {
+      const std::size_t to = std::min(from + BLOCK, span);
+      std::uint8_t l = 255, h = 0;
+      for (std::size_t i = from; i < to; ++i) {
+        l = std::min(l, low[i]);
+        h = std::max(h, high[i]);
+      }
+      if (h - l <= FLAT_RANGE) continue;
+      const int bx = first_bx + static_cast<int>(from / BLOCK);
       left = std::min(left, bx), right = std::max(right, bx);
       top = std::min(top, by), bottom = std::max(bottom, by);
     }
@@ -102,8 +113,20 @@ GreyArea ContentOf(const Picture& p) {
   a.width = std::min((right + 1 + CONTENT_MARGIN) * BLOCK, p.width) - a.left;
   a.height = std::min((bottom + 1 + CONTENT_MARGIN) * BLOCK, p.height) - a.top;
   a.grey.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
+  // Rows and columns over the cells come from their grey; the margin
+  // beyond them from the picture.
+  const int copy_left = std::max(a.left, first_x), copy_right = std::min(a.left + a.width, end_x);
   for (int y = 0; y < a.height; ++y) {
-    GreyRow(p, a.left, a.top + y, a.width, a.grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width));
+    const int py = a.top + y;
+    std::uint8_t* out = a.grey.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width);
+    if (py < first_y || py >= end_y || copy_left >= copy_right) {
+      GreyRow(p, a.left, py, a.width, out);
+      continue;
+    }
+    if (copy_left > a.left) GreyRow(p, a.left, py, copy_left - a.left, out);
+    std::copy_n(cells_grey.data() + static_cast<std::size_t>(py - first_y) * span + static_cast<std::size_t>(copy_left - first_x),
+                copy_right - copy_left, out + (copy_left - a.left));
+    if (copy_right < a.left + a.width) GreyRow(p, copy_right, py, a.left + a.width - copy_right, out + (copy_right - a.left));
   }
   return a;
 }
