@@ -679,6 +679,17 @@ double TriangleScore(const std::array<FinderMark, 3>& m) {
   return (1 - small / large) + legs + cosine;
 }
 
+std::vector<std::uint8_t> SmoothedGrey(const std::vector<std::uint8_t>& grey, int width, int height) {
+  if (width < 0 || height < 0 || grey.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return {};
+  return Smoothed(grey, width, height);
+}
+
+std::vector<std::uint8_t> DarkFlags(const std::vector<std::uint8_t>& grey, int width, int height, int threshold,
+                                    bool smooth) {
+  if (width < 0 || height < 0 || grey.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return {};
+  return Threshold(GreyArea{0, 0, width, height, grey}, threshold, smooth).dark;
+}
+
 bool PreprocessQr(const Picture& picture, int threshold, Plane& work, std::vector<FinderMark>& marks,
                   std::string& log) {
   Binary binary;
