@@ -237,17 +237,28 @@ Binary Threshold(const GreyArea& area, int fixed, bool smooth) {
   }
   // Each cell's threshold: the average of the levels of the 5 x 5 cells
   // around it; then the pixels, row by row.
+  // Sums of five levels along each row of cells (fewer at the ends) from
+  // running sums, then five of those down a column.
+  std::vector<int> across(level.size());
+  for (int by = 0; by < bh; ++by) {
+    const int* row = level.data() + static_cast<std::size_t>(by * bw);
+    int* out = across.data() + static_cast<std::size_t>(by * bw);
+    int window = 0;
+    for (int i = 0; i < std::min(2, bw); ++i) window += row[i];
+    for (int bx = 0; bx < bw; ++bx) {
+      if (bx + 2 < bw) window += row[bx + 2];
+      if (bx - 3 >= 0) window -= row[bx - 3];
+      out[bx] = window;
+    }
+  }
   std::vector<int> t(static_cast<std::size_t>(bw));
   std::vector<std::uint8_t> limit(width);
   for (int by = 0; by < bh; ++by) {
+    const int j1 = std::max(by - 2, 0), j2 = std::min(by + 2, bh - 1);
     for (int bx = 0; bx < bw; ++bx) {
-      int s = 0, n = 0;
-      for (int j = std::max(by - 2, 0); j <= std::min(by + 2, bh - 1); ++j) {
-        for (int i = std::max(bx - 2, 0); i <= std::min(bx + 2, bw - 1); ++i) {
-          s += level[static_cast<std::size_t>(j * bw + i)];
-          ++n;
-        }
-      }
+      int s = 0;
+      for (int j = j1; j <= j2; ++j) s += across[static_cast<std::size_t>(j * bw + bx)];
+      const int n = (j2 - j1 + 1) * (std::min(bx + 2, bw - 1) - std::max(bx - 2, 0) + 1);
       t[static_cast<std::size_t>(bx)] = s / n;
     }
     // The thresholds spread over a row of pixels, then compared row by row.
@@ -520,11 +531,18 @@ QrMatrix Transposed(const QrMatrix& m) {
 
 void FillWork(const Binary& b, Plane& work) {
   work.Fill(255);  // rewrites only what the last picture left
+  const std::size_t width = static_cast<std::size_t>(b.width);
   for (int y = 0; y < b.height; ++y) {
-    const std::uint8_t* dark = b.dark.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.width);
+    const std::uint8_t* dark = b.dark.data() + static_cast<std::size_t>(y) * width;
     std::uint8_t* to = work.WriteRow(b.left, b.top + y, b.width);
-    for (int x = 0; x < b.width; ++x, to += PLANE_PIXEL_BYTES) {
-      if (dark[x] != 0) to[0] = to[1] = to[2] = 0;
+    // Dark runs blackened whole (the flags are 0 and 1).
+    for (std::size_t x = 0; x < width;) {
+      const void* start = std::memchr(dark + x, 1, width - x);
+      if (start == nullptr) break;
+      const std::size_t first = static_cast<std::size_t>(static_cast<const std::uint8_t*>(start) - dark);
+      const void* end = std::memchr(dark + first, 0, width - first);
+      x = end == nullptr ? width : static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - dark);
+      std::memset(to + first * PLANE_PIXEL_BYTES, 0, (x - first) * PLANE_PIXEL_BYTES);
     }
   }
 }
