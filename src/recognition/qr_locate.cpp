@@ -51,7 +51,7 @@ void GreyRow(const Picture& p, int x, int y, int count, std::uint8_t* out) {
   // Bank rows are bottom-up, 2600 pixels of blue, green, red.
   const std::uint8_t* px = p.bank + static_cast<std::size_t>(PLANE_HEIGHT - 1 - y) * PLANE_WIDTH * 3 +
                            static_cast<std::size_t>(x) * 3;
-  ForEachGrey(px, count, [out](int i, std::uint8_t grey) { out[i] = grey; });
+  GreyOfRow(px, count, out);
 }
 
 // The part of the picture that holds contrast: the bounding box of the

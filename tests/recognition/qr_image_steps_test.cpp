@@ -14,6 +14,7 @@
 
 #include "graphics/vram.hpp"
 #include "recognition/qr.hpp"
+#include "recognition/store.hpp"
 #include "recognition/symbols.hpp"
 
 namespace vx::recognition {
@@ -101,6 +102,26 @@ Grey TestImage(int kind, int w, int h, std::mt19937& random) {
     }
   }
   return g;
+}
+
+TEST(QrImageSteps, GreyOfRowsAsPixelByPixel) {
+  // Lengths around a blank stretch, rows of noise, of one colour, and of
+  // one colour broken by one pixel at the stretch's end or just after it.
+  std::mt19937 random(21);
+  for (const int count : {0, 1, 15, 16, 17, UNIFORM_STRETCH - 1, UNIFORM_STRETCH, UNIFORM_STRETCH + 1, 1100, PLANE_WIDTH}) {
+    for (int kind = 0; kind < 4; ++kind) {
+      std::vector<std::uint8_t> bgr(static_cast<std::size_t>(count) * 3);
+      for (std::size_t i = 0; i < bgr.size(); ++i) bgr[i] = kind == 0 ? static_cast<std::uint8_t>(random()) : std::uint8_t(i % 3 * 70 + 40);
+      const int odd = kind == 2 ? UNIFORM_STRETCH - 1 : UNIFORM_STRETCH;
+      if (kind >= 2 && odd < count) bgr[static_cast<std::size_t>(odd) * 3 + 1] = 0;
+      std::vector<std::uint8_t> grey(static_cast<std::size_t>(count) + 1, 7);
+      GreyOfRow(bgr.data(), count, grey.data());
+      int wrong = 0;
+      for (int i = 0; i < count; ++i) wrong += grey[static_cast<std::size_t>(i)] != GreyOfBgr(&bgr[static_cast<std::size_t>(i) * 3]);
+      EXPECT_EQ(wrong, 0) << count << " pixels, kind " << kind;
+      EXPECT_EQ(grey[static_cast<std::size_t>(count)], 7) << "written past the row";
+    }
+  }
 }
 
 const std::vector<std::pair<int, int>> kSizes = {{1, 1},  {1, 6},  {6, 1},  {2, 2},   {3, 3},  {7, 5},
