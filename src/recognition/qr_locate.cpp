@@ -262,9 +262,16 @@ Binary Threshold(const GreyArea& area, int fixed, bool smooth) {
       t[static_cast<std::size_t>(bx)] = s / n;
     }
     // The thresholds spread over a row of pixels, then compared row by row.
+    static_assert(BLOCK == 8);  // a cell's row of thresholds is one 64-bit word
     for (int bx = 0; bx < bw; ++bx) {
-      const int x_end = std::min((bx + 1) * BLOCK, w);
-      std::fill(limit.begin() + bx * BLOCK, limit.begin() + x_end, static_cast<std::uint8_t>(t[static_cast<std::size_t>(bx)]));
+      const auto value = static_cast<std::uint8_t>(t[static_cast<std::size_t>(bx)]);
+      const int x0 = bx * BLOCK, x_end = std::min(x0 + BLOCK, w);
+      if (x_end - x0 == BLOCK) {
+        const std::uint64_t word = value * 0x0101010101010101ULL;
+        std::memcpy(limit.data() + x0, &word, sizeof word);
+      } else {
+        std::fill(limit.begin() + x0, limit.begin() + x_end, value);
+      }
     }
     const int y_end = std::min((by + 1) * BLOCK, h);
     for (int y = by * BLOCK; y < y_end; ++y) {
