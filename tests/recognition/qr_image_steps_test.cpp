@@ -217,7 +217,7 @@ TEST(QrDrawnPart, EdgesThroughCellsReadAsTheWholePicture) {
   // The drawn part ends on the symbol's own dark modules (the quiet zone
   // lies outside it), at offsets that are not whole 8 x 8 cells, at the
   // plane's corners too; and a drawn part reaching far past the symbol
-  // with a speck of contrast at its far corner, so that the content takes
+  // with a dot of contrast at its far corner, so that the content takes
   // in the margin beyond the cells converted.
   const int module = 3;
   std::string error;
