@@ -77,6 +77,15 @@ std::vector<MarkTriple> MarkTriples(const std::vector<FinderMark>& marks);
 // beyond the limits above or not 12 to 177 modules apart.
 double TriangleScore(const std::array<FinderMark, 3>& marks);
 
+// The two image steps of the pre-processing on a width x height grey
+// image, rows top-down: the 3 x 3 box average (at the edges, of the pixels
+// inside), and the dark flags (1 dark) below a fixed threshold (1-255) or,
+// for 0, below the local threshold of 8 x 8 cells, smoothed first when
+// asked.
+std::vector<std::uint8_t> SmoothedGrey(const std::vector<std::uint8_t>& grey, int width, int height);
+std::vector<std::uint8_t> DarkFlags(const std::vector<std::uint8_t>& grey, int width, int height, int threshold,
+                                    bool smooth);
+
 // Pre-processing: the picture turned black (0) and white (255) into `work`
 // (threshold 1-255, or 0 for a local threshold), then the finder marks.
 // True when three of them can be a symbol's corners (MarkTriples).

@@ -152,6 +152,11 @@ void ForEachGrey(const std::uint8_t* bgr, int count, Put put) {
   for (; i < count; ++i) put(i, GreyOfBgr(bgr + static_cast<std::size_t>(i) * 3));
 }
 
+// The grey of `count` blue-green-red pixels into grey[0] to grey[count - 1]:
+// the values of ForEachGrey, blank stretches in one comparison and the rest
+// in a loop that vectorises (with AVX2 where the processor has it).
+void GreyOfRow(const std::uint8_t* bgr, int count, std::uint8_t* grey);
+
 // Plane index of a script argument: negative means PLANE_DEFAULT; -1 when
 // out of range.
 int PlaneIndex(int argument);
