@@ -34,6 +34,8 @@ struct DrawnPlate {
   int cx = 900, cy = 1400;      // plate centre in the plane
   bool frame = true;            // the frame line a little inside the edge
   std::uint8_t ground = 90;     // grey around the plate
+  double brighten = 0;          // grey added to the ground per row below the plate's centre
+  std::uint8_t paper = 250;     // the plate's own grey
 };
 
 graphics::FontSpec Font(int height, int weight = 700) {
@@ -54,7 +56,7 @@ void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& wid
   const graphics::Color ink{20, 60, 20};
   width = plate.latin.empty() ? 440 : 520;
   height = plate.latin.empty() ? 220 : 112;
-  const graphics::Paint white{graphics::Color{250, 250, 250}};
+  const graphics::Paint white{graphics::Color{plate.paper, plate.paper, plate.paper}};
   const graphics::Paint frame{ink};
   for (int y = 0; y < height; ++y) canvas.Span(kFlatY + y, kFlatX, kFlatX + width - 1, white);
   for (int k = 6; k < 9 && plate.frame; ++k) {  // the frame line, a little inside the edge
@@ -94,6 +96,12 @@ Plane Scene(const DrawnPlate& plate) {
   DrawFlat(plate, bank, width, height);
   Plane plane;
   plane.Fill(plate.ground);
+  if (plate.brighten != 0) {  // a body lit from below: lighter down the plane
+    for (int y = 0; y < 2000; ++y) {
+      const auto grey = static_cast<std::uint8_t>(std::clamp(plate.ground + plate.brighten * (y - plate.cy), 0.0, 255.0));
+      for (int x = 0; x < 2000; ++x) plane.SetPixel(x, y, grey);
+    }
+  }
   // Clutter: dark and light bars that are not plates.
   for (int y = 900; y < 960; ++y) {
     for (int x = 300; x < 1500; ++x) plane.SetPixel(x, y, (x / 40) % 2 == 0 ? 30 : 160);
@@ -358,6 +366,28 @@ TEST(PlateRead, PlateWithoutFrameOnALightBody) {
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, Sjis("横浜 330 な 56-78"));
   EXPECT_NEAR(r.quad.angle * 180 / M_PI, -5, 2);
+}
+
+TEST(PlateRead, LightPlateOnABodyLighterBelowIt) {
+  // The body runs from darker than the plate above it to lighter below:
+  // no one level parts the plate's light from the body's. Without a frame
+  // only its text tells where it is, and the dots of a short serial break
+  // the lower line into pieces far apart.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.region = "多摩";
+  plate.klass = "3";
+  plate.kana = "み";
+  plate.serial = "・・73";
+  plate.frame = false;
+  plate.paper = 238;
+  plate.ground = 236;
+  plate.brighten = 0.15;
+  const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.text, Sjis("多摩 3 み ・・73"));
+  EXPECT_NEAR(r.quad.cx, plate.cx, 30);
+  EXPECT_NEAR(r.quad.cy, plate.cy, 30);
 }
 
 TEST(PlateRead, FieldsKeepTheirPlacesAndSerialsTheirShape) {
