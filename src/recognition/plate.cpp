@@ -922,6 +922,89 @@ const std::string& RegionCharacters() {
   return characters;
 }
 
+namespace {
+
+// Letter (L) and digit (D) places of common plate formats; ' ' parts
+// groups, '|' lines.
+constexpr std::string_view kLatinFormats[] = {
+    "LLDD LLL", "LDDD LLL", "LLL DDDL", "DLLLDDD", "LLL DDDD", "LLL DDD", "LL DDDD",
+    "LL DDD LL", "LLL|DDDD", "LLDD|LLL", "LL DD|LLL", "LL|DDDD",
+};
+
+// The lines of a text parted by '|', each without spaces unless `spaces`.
+std::vector<std::string> LatinLines(std::string_view text, bool spaces) {
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '|') {
+      lines.emplace_back();
+    } else if (c != ' ' || spaces) {
+      lines.back() += c;
+    }
+  }
+  return lines;
+}
+
+// What reading `read` in `format`'s places costs: a character per place
+// of the other class or read as a letter plates leave out; -1 when the
+// shape differs or a character is no look-alike of its place's class.
+int FormatCost(std::string_view read, std::string_view format, bool groups_known, std::string& places) {
+  const std::vector<std::string> r = LatinLines(read, groups_known), f = LatinLines(format, groups_known);
+  if (r.size() != f.size()) return -1;
+  int cost = 0;
+  places.clear();
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    if (r[i].size() != f[i].size()) return -1;
+    for (std::size_t k = 0; k < r[i].size(); ++k) {
+      const char c = r[i][k], place = f[i][k];
+      if (place == ' ' || c == ' ') {
+        if (place != c) return -1;
+        continue;
+      }
+      const bool digit = c >= '0' && c <= '9';
+      if (digit != (place == 'D')) {
+        if (LatinLookAlike(c, place) == 0) return -1;
+        ++cost;
+      } else if (c == 'I' || c == 'O' || c == 'Q') {
+        ++cost;
+      }
+      places += place;
+    }
+  }
+  return cost;
+}
+
+}  // namespace
+
+char LatinLookAlike(char c, char place) {
+  constexpr std::string_view kLetters = "ODQUIJTLZSBGAE";
+  constexpr std::string_view kDigits  = "00001111258643";
+  if (place == 'D') {
+    const std::size_t at = kLetters.find(c);
+    return at == std::string_view::npos ? 0 : kDigits[at];
+  }
+  // A digit in a letter place: the letter most like it (0 as O, 1 as I).
+  constexpr std::string_view kFromDigits = "0123456789";
+  constexpr std::string_view kAsLetters = "OIZ-ASG-B-";  // '-': none near enough
+  const std::size_t at = kFromDigits.find(c);
+  return at == std::string_view::npos || kAsLetters[at] == '-' ? 0 : kAsLetters[at];
+}
+
+std::string LatinPlaces(std::string_view read, bool groups_known) {
+  int best = -1;
+  std::string chosen, places;
+  bool tied = false;
+  for (std::string_view format : kLatinFormats) {
+    const int cost = FormatCost(read, format, groups_known, places);
+    if (cost < 0) continue;
+    if (best < 0 || cost < best) {
+      best = cost, chosen = places, tied = false;
+    } else if (cost == best && places != chosen) {
+      tied = true;
+    }
+  }
+  return best < 0 || tied ? std::string() : chosen;
+}
+
 std::string FormatSerial(const std::string& digits) {
   if (digits.empty() || digits.size() > 4 ||
       !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {

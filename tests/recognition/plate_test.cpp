@@ -324,6 +324,36 @@ TEST(PlateText, SerialsAndRegionNames) {
   EXPECT_NE(RegionCharacters().find("品"), std::string::npos);
 }
 
+TEST(PlateText, LatinFormatsTellLetterPlacesFromDigitPlaces) {
+  // Read as OCR engines misread them: a letter where the format has a digit
+  // and the other way round; one cheapest format decides.
+  EXPECT_EQ(LatinPlaces("TNAQQ5", false), "LLLDDD");
+  EXPECT_EQ(LatinPlaces("PGSOGHP", false), "LLDDLLL");
+  EXPECT_EQ(LatinPlaces("TFJJ292", true), "DLLLDDD");
+  EXPECT_EQ(LatinPlaces("TFJJ292", false), "");  // or TFJ 1292: without the gaps, no telling
+  EXPECT_EQ(LatinPlaces("NVQO|NRD", false), "LLDDLLL");
+  EXPECT_EQ(LatinPlaces("ABC|1234", false), "LLLDDDD");
+  // DUO219 is DUO 219 or DU 0219 alike; the gap tells them apart.
+  EXPECT_EQ(LatinPlaces("DUO219", false), "");
+  EXPECT_EQ(LatinPlaces("DU O219", true), "LLDDDD");
+  EXPECT_EQ(LatinPlaces("DUO 219", true), "LLLDDD");
+  // No known format: nothing to fit.
+  EXPECT_EQ(LatinPlaces("ABCDEFGH", false), "");
+  EXPECT_EQ(LatinPlaces("", false), "");
+  EXPECT_EQ(LatinPlaces("KX7|4PL|Z", false), "");
+  EXPECT_EQ(LatinPlaces("ABC 1234", true), "LLLDDDD");
+  EXPECT_EQ(LatinPlaces("AB C1234", true), "");  // groups of no format
+  // A character of no look-alike in the other class never fits.
+  EXPECT_EQ(LatinPlaces("KKK7777", false), "LLLDDDD");
+  EXPECT_EQ(LatinPlaces("KKKK777", false), "");
+  EXPECT_EQ(LatinLookAlike('O', 'D'), '0');
+  EXPECT_EQ(LatinLookAlike('T', 'D'), '1');
+  EXPECT_EQ(LatinLookAlike('8', 'L'), 'B');
+  EXPECT_EQ(LatinLookAlike('0', 'L'), 'O');
+  EXPECT_EQ(LatinLookAlike('7', 'L'), 0);
+  EXPECT_EQ(LatinLookAlike('K', 'D'), 0);
+}
+
 TEST(PlateOcr, MissingLibraryOrLanguageIsAnError) {
   OcrEngine absent("libvexmora-no-such-ocr.so.0", nullptr);
   std::string error;
@@ -437,6 +467,25 @@ TEST(PlateRead, LatinPlatesWithAGapOrTwoLines) {
   r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, "ABC 1234");
+}
+
+TEST(PlateRead, LatinZerosInDigitPlacesAndLettersInLetterPlaces) {
+  // The round 0 of these faces reads as O or Q on its own; the plate's
+  // format (with its gaps) tells which places hold digits.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  for (int blur = 0; blur < 2; ++blur) {
+    for (const char* latin : {"TNA 005", "DU 0219", "0KWN946", "PG50 GHP", "TPW 032"}) {
+      DrawnPlate plate;
+      plate.latin = latin;
+      plate.blur = blur;
+      const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
+      std::string want;
+      for (const char* p = latin; *p != 0; ++p) {
+        if (*p != ' ') want += *p;
+      }
+      EXPECT_EQ(r.text, want) << "blur " << blur;
+    }
+  }
 }
 
 TEST(PlateRead, NothingReadOnABlankPlane) {
