@@ -18,6 +18,7 @@ constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
 constexpr double LATIN_SHARE = 0.4;          // Latin characters against the line's tallest
 constexpr int CHARACTER_REPEAT = 3;          // a lone character is read written this many times
 constexpr double DIGIT_WIDTH = 0.55;         // a serial digit's width against its height
+constexpr double TOUCHING_WIDTH = 0.9;       // a part this much wider than tall holds two characters
 constexpr int REGION_GUESS_CONFIDENCE = 40;  // most a region name read in part is given
 constexpr int KATAKANA_FIRST = 0x30A1;
 constexpr int KATAKANA_LAST = 0x30F6;
@@ -196,7 +197,28 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
   } else {
     region = {};  // digits or marks: no name was there to read
   }
-  PlateText klass = ReadLine(ocr, l, l.characters[FIELD_CLASS], kClassCharacters);
+  const std::vector<Box>& class_parts = l.characters[FIELD_CLASS];
+  PlateText klass;
+  if (class_parts.size() == 1 && class_parts[0].w >= TOUCHING_WIDTH * class_parts[0].h) {
+    // One part as wide as two digits (a blurred 58 runs together): a line
+    // of them, not one character written again.
+    klass = Field(ocr, l, class_parts, "eng", OcrMode::kLine, kClassCharacters);
+    klass.text = Keep(klass.text, kClassCharacters);
+  } else {
+    klass = ReadLine(ocr, l, class_parts, kClassCharacters);
+  }
+  if (klass.text.size() < class_parts.size() && class_parts.size() <= CLASS_CHARACTERS_MAX) {
+    // A narrow 1 or a character beside a wide one can go missing from the
+    // line read: part by part, when each gives one character.
+    PlateText each{"", 100};
+    for (const Box& b : class_parts) {
+      const PlateText one = ReadLine(ocr, l, {b}, kClassCharacters);
+      if (one.text.size() != 1) break;
+      each.text += one.text;
+      each.confidence = std::min(each.confidence, one.confidence);
+    }
+    if (each.text.size() == class_parts.size()) klass = each;
+  }
   if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
@@ -239,7 +261,7 @@ struct LatinLine {
 // Characters read in a place of the other class (an O where the plate's
 // format has a digit): read again alone, limited to that class; when that
 // gives nothing, the look-alike stands in, as a guess.
-void FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lines) {
+bool FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lines) {
   std::string read;
   bool groups_known = true;
   for (const LatinLine& line : lines) {
@@ -248,7 +270,7 @@ void FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lin
     read += line.boxes.empty() ? line.read.text : WithGroups(line.read.text, line.boxes);
   }
   const std::string places = LatinPlaces(read, groups_known);
-  if (places.empty()) return;
+  if (places.empty()) return false;
   std::size_t at = 0;
   for (LatinLine& line : lines) {
     for (std::size_t i = 0; i < line.read.text.size(); ++i, ++at) {
@@ -266,6 +288,7 @@ void FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lin
       }
     }
   }
+  return true;
 }
 
 void ReadLatin(OcrEngine& ocr, PlateReading& out) {
@@ -277,9 +300,10 @@ void ReadLatin(OcrEngine& ocr, PlateReading& out) {
     LatinLine line;
     line.read = Field(ocr, l, tall, "eng", OcrMode::kLine, kLatinCharacters);
     line.read.text = Keep(line.read.text, kLatinCharacters);
-    if (line.read.text.size() != tall.size() && tall.size() <= LATIN_LINE_MAX) {
-      // The line read gives another count (a round 0 beside a 5 can go
-      // missing): character by character, when each gives one.
+    if (line.read.text.size() < tall.size() && tall.size() <= LATIN_LINE_MAX) {
+      // The line read lost a character (a round 0 beside a 5 can go
+      // missing): character by character, when each gives one. (More
+      // characters than parts: parts that touch, better read as a line.)
       PlateText each{"", 100};
       for (const Box& b : tall) {
         const PlateText one = ReadOne(ocr, l, b, "eng", kLatinCharacters, kLatinCharacters, Same);
@@ -293,7 +317,7 @@ void ReadLatin(OcrEngine& ocr, PlateReading& out) {
     if (line.read.text.size() == tall.size()) line.boxes = tall;
     lines.push_back(std::move(line));
   }
-  FitFormat(ocr, l, lines);
+  out.known_format = FitFormat(ocr, l, lines);
   PlateText text;
   for (const LatinLine& line : lines) {
     text.confidence = text.text.empty() ? line.read.confidence : std::min(text.confidence, line.read.confidence);
@@ -342,6 +366,13 @@ bool PieceOf(const PlateReading& part, const PlateReading& whole) {
   return std::abs(dx * c + dy * s) <= whole.quad.width / 2 && std::abs(-dx * s + dy * c) <= whole.quad.height / 2;
 }
 
+// Of two readings, a plate's text in a common format before other text
+// (specks and trim read as letters), then the more confident.
+bool Better(const PlateReading& a, const PlateReading& b) {
+  if (a.known_format != b.known_format) return a.known_format;
+  return a.confidence > b.confidence;
+}
+
 }  // namespace
 
 PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle style, OcrEngine& ocr) {
@@ -377,12 +408,12 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
     Summarise(r);
     if (Usable(r)) readings.push_back(std::move(r));
   }
-  // The most confident reading that is not a piece of another.
+  // The best reading that is not a piece of another.
   std::size_t chosen = readings.size();
   for (std::size_t i = 0; i < readings.size(); ++i) {
     bool piece = false;
     for (std::size_t k = 0; k < readings.size(); ++k) piece = piece || (k != i && PieceOf(readings[i], readings[k]));
-    if (!piece && (chosen == readings.size() || readings[i].confidence > readings[chosen].confidence)) chosen = i;
+    if (!piece && (chosen == readings.size() || Better(readings[i], readings[chosen]))) chosen = i;
   }
   if (chosen == readings.size()) {
     best.error = "no characters read";
@@ -395,6 +426,7 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
   best.fields = r.fields;
   best.text = r.text;
   best.confidence = r.confidence;
+  best.known_format = r.known_format;
   best.status = PLATE_READ;
   return best;
 }
