@@ -15,6 +15,8 @@ constexpr int STROKE_CHECK_HEIGHT = 80;      // rectified height of the stroke c
 constexpr double STROKE_HEIGHT_MIN = 0.12;   // of the plate height
 constexpr double STROKE_HEIGHT_MAX = 0.9;
 constexpr double NOISE_AREA = 0.0004;        // of the plate area: smaller dark specks are noise
+constexpr double SMALL_PART_AREA = 0.0001;   // unless a kanji's dots, close to it (DOT_DISTANCE of its height)
+constexpr double DOT_DISTANCE = 0.3;
 constexpr double FRAME_WIDTH = 0.6;          // a dark part wider than this share is the frame
 constexpr double FIELD_MARGIN = 0.2;         // of the character height, around a field
 constexpr std::size_t PARTS_MAX = 120;       // dark parts a plate may be cut into
@@ -755,6 +757,7 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   if (rectified.Empty()) return layout;
   const int t = OtsuThreshold(rectified);
   std::vector<Box> parts;
+  std::vector<std::pair<Box, std::vector<int>>> small;  // parts of a speck's size
   Components(
       w, h, [&](int p) { return rectified.pixels[static_cast<std::size_t>(p)] < t; },
       [&](const std::vector<int>& pixels) {
@@ -764,11 +767,31 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
           left = std::min(left, p % w), right = std::max(right, p % w);
         }
         const bool edge = top == 0 || left == 0 || bottom == h - 1 || right == w - 1;
-        if (edge || static_cast<double>(pixels.size()) < NOISE_AREA * w * h || right - left > FRAME_WIDTH * w) return;
+        if (edge || right - left > FRAME_WIDTH * w) return;
+        const double area = static_cast<double>(pixels.size());
+        if (area < NOISE_AREA * w * h) {
+          if (area >= SMALL_PART_AREA * w * h && style == PlateStyle::kJapanese) {
+            small.push_back({Box{left, top, right - left + 1, bottom - top + 1}, pixels});
+          }
+          return;
+        }
         for (int p : pixels) layout.binary.pixels[static_cast<std::size_t>(p)] = 0;
         parts.push_back(Box{left, top, right - left + 1, bottom - top + 1});
       },
       true);
+  // Dots of a kanji of the region name (the four of 熊's foot) are as
+  // small as specks: kept where they lie under or over a character's
+  // columns, close to it.
+  for (const auto& [dot, pixels] : small) {
+    const bool attached = std::any_of(parts.begin(), parts.end(), [&](const Box& b) {
+      const int columns = std::min(dot.x + dot.w, b.x + b.w) - std::max(dot.x, b.x);
+      const int apart = std::max(dot.y, b.y) - std::min(dot.y + dot.h, b.y + b.h);
+      return b.y + b.h < h / 2 && columns > 0 && apart <= DOT_DISTANCE * b.h;
+    });
+    if (!attached) continue;
+    for (int p : pixels) layout.binary.pixels[static_cast<std::size_t>(p)] = 0;
+    parts.push_back(dot);
+  }
   // A plate holds a few dozen parts at most; a picture broken into more is
   // texture, not characters.
   if (parts.empty() || parts.size() > PARTS_MAX) return layout;

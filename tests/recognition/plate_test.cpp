@@ -258,6 +258,25 @@ TEST(PlateSegment, SmudgedNameAndKanaOfSeveralStrokes) {
   EXPECT_EQ(o.characters[FIELD_SERIAL].size(), 2u);
 }
 
+TEST(PlateSegment, KanjiDotsAreKeptAndSpecksLeftOut) {
+  // 熊: a block with four dots under it, each of a speck's size; a speck of
+  // the same size alone in the lower line stays noise.
+  const GreyImage g = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                             {{100, 25, 45, 40}, {102, 69, 5, 5}, {114, 69, 5, 5}, {126, 69, 5, 5}, {138, 69, 5, 5},
+                              {150, 25, 45, 50},                                                     // name
+                              {242, 25, 28, 50}, {290, 25, 28, 50}, {322, 25, 28, 50},               // class
+                              {30, 120, 40, 60},                                                     // kana
+                              {115, 100, 50, 100}, {175, 100, 50, 100}, {255, 100, 50, 100},
+                              {315, 100, 50, 100}, {240, 205, 5, 5}});                                // serial, speck
+  const PlateLayout l = SegmentPlate(g, PlateStyle::kJapanese);
+  ASSERT_EQ(l.characters[FIELD_REGION].size(), 2u);
+  EXPECT_EQ(l.characters[FIELD_REGION][0], (Box{100, 25, 45, 49}));
+  EXPECT_EQ(l.characters[FIELD_CLASS].size(), 3u);
+  EXPECT_EQ(l.characters[FIELD_SERIAL].size(), 4u);
+  EXPECT_EQ(l.binary.At(242, 207), 255);
+  EXPECT_EQ(l.binary.At(104, 71), 0);
+}
+
 TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   // Characters of the two lines share columns: merged they would stack.
   const GreyImage g = Blocks(260, PLATE_LATIN_HEIGHT,
