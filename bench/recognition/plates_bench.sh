@@ -7,7 +7,8 @@
 # run of the real binary. A plate counts as read when the whole text is
 # right. Also counted: fields read wrong with a confidence of 60 or more
 # (a wrong answer given as sure), and the time per plate. Set KEEP=DIR to
-# keep the pictures and the readings there.
+# keep the pictures and the readings there, SET=NAME to draw another set of
+# seeds than the benchmark's (a check against tuning to its pictures).
 set -euo pipefail
 binary=$(realpath "$1")
 per_jp=${2:-6}
@@ -22,7 +23,7 @@ else
   trap 'rm -rf "$tmp"' EXIT
 fi
 cd "$tmp"
-"$python" "$here/plates_make.py" . "$per_jp" "$per_latin"
+"$python" "$here/plates_make.py" . "$per_jp" "$per_latin" "${SET:-}"
 awk -F'\t' '$1 == "jp" {print $2}' list.txt > jp.txt
 awk -F'\t' '$1 == "latin" {print $2}' list.txt > latin.txt
 

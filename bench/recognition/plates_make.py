@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""plates_make.py OUTDIR [PER_CONDITION_JP] [PER_CONDITION_LATIN]
+"""plates_make.py OUTDIR [PER_CONDITION_JP] [PER_CONDITION_LATIN] [SET]
 
 Synthetic number plates for plates_bench.sh: Japanese plates (region name,
 class number, kana, serial number in the standard layout, IPA Gothic) and
@@ -11,7 +11,10 @@ light-car plate, and the yellow rear plate) and mixed (a little of each).
 Every picture is a 24-bit BMP, OUTDIR/NAME.bmp; OUTDIR/list.txt has one
 line per picture, "STYLE<TAB>NAME<TAB>CONDITION<TAB>EXPECTED" (STYLE jp or
 latin, EXPECTED in UTF-8 as the reader should give it). Seeds are fixed:
-the same command makes the same pictures, byte for byte.
+the same command makes the same pictures, byte for byte. SET (default
+empty: the benchmark's own pictures) names another set of seeds, for
+checking that a change to the readers helps beyond the pictures it was
+tried on.
 """
 import io
 import os
@@ -235,8 +238,9 @@ def spoil(img, rng, condition):
     return img
 
 
-def make(out, style, condition, index):
-    rng = random.Random(f"{style}/{condition}/{index}")
+def make(out, style, condition, index, seed_set=""):
+    seed = f"{style}/{condition}/{index}"
+    rng = random.Random(seed if not seed_set else f"{seed_set}:{seed}")
     yellow = condition == "yellow"
     plate, expected = japanese_plate(rng, yellow) if style == "jp" else latin_plate(rng, yellow)
     img = scene(rng)
@@ -267,13 +271,14 @@ def main():
     out = sys.argv[1]
     per_jp = int(sys.argv[2]) if len(sys.argv) > 2 else 6
     per_latin = int(sys.argv[3]) if len(sys.argv) > 3 else 8
+    seed_set = sys.argv[4] if len(sys.argv) > 4 else ""
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, "list.txt"), "w", encoding="utf-8") as listing:
         for condition in CONDITIONS:
             for i in range(per_jp):
-                listing.write(make(out, "jp", condition, i))
+                listing.write(make(out, "jp", condition, i, seed_set))
             for i in range(per_latin):
-                listing.write(make(out, "latin", condition, i))
+                listing.write(make(out, "latin", condition, i, seed_set))
 
 
 if __name__ == "__main__":

@@ -15,6 +15,8 @@ constexpr int STROKE_CHECK_HEIGHT = 80;      // rectified height of the stroke c
 constexpr double STROKE_HEIGHT_MIN = 0.12;   // of the plate height
 constexpr double STROKE_HEIGHT_MAX = 0.9;
 constexpr double NOISE_AREA = 0.0004;        // of the plate area: smaller dark specks are noise
+constexpr double SMALL_PART_AREA = 0.0001;   // unless a kanji's dots, close to it (DOT_DISTANCE of its height)
+constexpr double DOT_DISTANCE = 0.3;
 constexpr double FRAME_WIDTH = 0.6;          // a dark part wider than this share is the frame
 constexpr double FIELD_MARGIN = 0.2;         // of the character height, around a field
 constexpr std::size_t PARTS_MAX = 120;       // dark parts a plate may be cut into
@@ -50,14 +52,35 @@ constexpr double LATIN_TEXT_TO_PLATE_H = 1.5;
 constexpr int EDGE_STEP = 60;     // grey step across two pixels that counts as a stroke edge
 constexpr int TEXT_JOIN_X = 8;    // search pixels joined along a row
 constexpr int TEXT_JOIN_Y = 6;    // and across rows
+// A Japanese plate's text, both lines, spans 272 x 124 of its 330 x 165
+// mm; its upper line is about a third as tall as the lower (both joined
+// a little by TextBlocks), which is at least twice as wide as tall, and
+// the gap between them less than half the lower one's height. Text blocks
+// of less than (plate width)^2 / PIECE_AREA_SHARE pixels are specks.
+constexpr double JP_WHOLE_TEXT_TO_PLATE_W = 1.21;
+constexpr Range UPPER_LINE_SHARE{0.25, 0.7};
+constexpr double SERIAL_LINE_ASPECT_MIN = 2.0;
+constexpr double LINES_GAP_MAX = 0.5;
+constexpr double LINE_OVERLAP = 0.5;
+constexpr double LINE_GAP = 1.5;
+constexpr int PIECE_AREA_SHARE = 64;
+constexpr int WIDE_JOIN_X = 16;
+constexpr int WIDE_JOIN_Y = 14;
+constexpr double JP_WHOLE_TEXT_TO_PLATE_H = 1.33;
 // Refining: the search again at full size (windows up to REFINE_SIDE_MAX)
 // in a window around the plate, grown by this share of the plate's width
-// and snapped outwards to a grid; the candidate there nearest the first
-// one (within half its height, of a width within this ratio) replaces it.
+// and snapped outwards to a grid; of the candidates there near the first
+// one (centres within half its height, widths within this ratio) the one
+// holding the most strokes replaces it.
 constexpr double REFINE_MARGIN = 0.3;
 constexpr int REFINE_GRID = 32;
 constexpr int REFINE_SIDE_MAX = 1800;
 constexpr double REFINE_SIZE_RATIO = 1.4;
+constexpr double CLIP_MARGIN = 2;  // plane pixels from a window's edge
+// Levels of the light search between Otsu's threshold and white, and the
+// width ratio within which a candidate at the same place is the same one.
+constexpr int LIGHT_LEVELS = 4;
+constexpr double SEEN_SIZE_RATIO = 1.4;
 
 // The candidates of FindPlates, searched at the given scale.
 std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateStyle style, int scale,
@@ -166,7 +189,7 @@ std::vector<Point> Hull(const std::vector<int>& pixels, int w) {
 // holes in its light part, do not tilt it. The long side is the width.
 // Width 0 when it is not plate shaped: wrong aspect, too little of the
 // rectangle light, or turned by more than 45 degrees.
-PlateQuad QuadOf(const std::vector<int>& pixels, int w, Range aspect) {
+PlateQuad QuadOf(const std::vector<int>& pixels, int w, Range aspect, double fill_min = FILL_MIN) {
   const std::vector<Point> hull = Hull(pixels, w);
   PlateQuad q;
   if (hull.size() < 3) return q;
@@ -201,14 +224,14 @@ PlateQuad QuadOf(const std::vector<int>& pixels, int w, Range aspect) {
   while (q.angle <= -M_PI / 2) q.angle += M_PI;
   const double ratio = q.width / std::max(q.height, 1.0);
   const double fill = static_cast<double>(pixels.size()) / std::max(best, 1.0);
-  if (ratio < aspect.lo || ratio > aspect.hi || fill < FILL_MIN || std::abs(q.angle) > M_PI / 4) q.width = 0;
+  if (ratio < aspect.lo || ratio > aspect.hi || fill < fill_min || std::abs(q.angle) > M_PI / 4) q.width = 0;
   return q;
 }
 
 // Pixels near strong vertical edges, joined along rows (the gaps between
 // characters) and a little across them (the gap between a Japanese plate's
 // lines): 1 where text may be.
-std::vector<std::uint8_t> TextBlocks(const GreyImage& g) {
+std::vector<std::uint8_t> TextBlocks(const GreyImage& g, int join_x = TEXT_JOIN_X, int join_y = TEXT_JOIN_Y) {
   const int w = g.width, h = g.height;
   std::vector<std::uint8_t> edge(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
   for (int y = 0; y < h; ++y) {
@@ -220,17 +243,17 @@ std::vector<std::uint8_t> TextBlocks(const GreyImage& g) {
   std::vector<std::uint8_t> rows(edge.size(), 0), out(edge.size(), 0);
   for (int y = 0; y < h; ++y) {
     int count = 0;
-    for (int x = -TEXT_JOIN_X; x < w; ++x) {
-      if (x + TEXT_JOIN_X < w) count += edge[static_cast<std::size_t>(y * w + x + TEXT_JOIN_X)];
-      if (x - TEXT_JOIN_X - 1 >= 0) count -= edge[static_cast<std::size_t>(y * w + x - TEXT_JOIN_X - 1)];
+    for (int x = -join_x; x < w; ++x) {
+      if (x + join_x < w) count += edge[static_cast<std::size_t>(y * w + x + join_x)];
+      if (x - join_x - 1 >= 0) count -= edge[static_cast<std::size_t>(y * w + x - join_x - 1)];
       if (x >= 0) rows[static_cast<std::size_t>(y * w + x)] = count > 0 ? 1 : 0;
     }
   }
   for (int x = 0; x < w; ++x) {
     int count = 0;
-    for (int y = -TEXT_JOIN_Y; y < h; ++y) {
-      if (y + TEXT_JOIN_Y < h) count += rows[static_cast<std::size_t>((y + TEXT_JOIN_Y) * w + x)];
-      if (y - TEXT_JOIN_Y - 1 >= 0) count -= rows[static_cast<std::size_t>((y - TEXT_JOIN_Y - 1) * w + x)];
+    for (int y = -join_y; y < h; ++y) {
+      if (y + join_y < h) count += rows[static_cast<std::size_t>((y + join_y) * w + x)];
+      if (y - join_y - 1 >= 0) count -= rows[static_cast<std::size_t>((y - join_y - 1) * w + x)];
       if (y >= 0) out[static_cast<std::size_t>(y * w + x)] = count > 0 ? 1 : 0;
     }
   }
@@ -498,6 +521,72 @@ std::vector<PlateQuad> FindPlates(const Plane& plane, const Region& region, Plat
 
 namespace {
 
+// A block of text edges (joined by TextBlocks) in search pixels.
+struct TextPiece {
+  std::vector<int> pixels;
+  Box box;
+};
+
+Box BoxOf(const std::vector<int>& pixels, int w) {
+  int top = INT32_MAX, bottom = -1, left = INT32_MAX, right = -1;
+  for (int p : pixels) {
+    top = std::min(top, p / w), bottom = std::max(bottom, p / w);
+    left = std::min(left, p % w), right = std::max(right, p % w);
+  }
+  return Box{left, top, right - left + 1, bottom - top + 1};
+}
+
+// Two blocks on one line of text: their rows overlap by half the lower
+// one's height, and the gap between them is at most LINE_GAP times the
+// taller one's height (a short serial's dots leave wide gaps).
+bool SameLine(const Box& a, const Box& b) {
+  const int overlap = std::min(a.y + a.h, b.y + b.h) - std::max(a.y, b.y);
+  const int gap = std::max(a.x, b.x) - std::min(a.x + a.w, b.x + b.w);
+  return overlap >= LINE_OVERLAP * std::min(a.h, b.h) && gap <= LINE_GAP * std::max(a.h, b.h);
+}
+
+// Japanese plate outlines (search pixels) from lines of text blocks.
+std::vector<PlateQuad> TwoLineTexts(const std::vector<TextPiece>& pieces, int width) {
+  // Lines: pieces joined while any two on one line are apart.
+  std::vector<std::size_t> line(pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) line[i] = i;
+  const auto root = [&](std::size_t i) {
+    while (line[i] != i) i = line[i] = line[line[i]];
+    return i;
+  };
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    for (std::size_t k = i + 1; k < pieces.size(); ++k) {
+      if (SameLine(pieces[i].box, pieces[k].box)) line[root(k)] = root(i);
+    }
+  }
+  std::vector<Box> boxes(pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) boxes[root(i)] = Union(boxes[root(i)], pieces[i].box);
+  std::vector<PlateQuad> out;
+  for (std::size_t lower = 0; lower < pieces.size(); ++lower) {
+    const Box& l = boxes[lower];
+    if (root(lower) != lower || l.w < SERIAL_LINE_ASPECT_MIN * l.h) continue;
+    for (std::size_t upper = 0; upper < pieces.size(); ++upper) {
+      const Box& u = boxes[upper];
+      if (root(upper) != upper || upper == lower) continue;
+      const double centre = u.x + u.w / 2.0;
+      if (u.h < UPPER_LINE_SHARE.lo * l.h || u.h > UPPER_LINE_SHARE.hi * l.h || centre < l.x || centre > l.x + l.w ||
+          u.y + u.h / 2 >= l.y || l.y - (u.y + u.h) > LINES_GAP_MAX * l.h) {
+        continue;
+      }
+      std::vector<int> pixels;
+      for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (root(i) == lower || root(i) == upper) pixels.insert(pixels.end(), pieces[i].pixels.begin(), pieces[i].pixels.end());
+      }
+      PlateQuad q = QuadOf(pixels, width, kJapaneseTextAspect, 0);
+      if (q.width <= 2 * TEXT_JOIN_X || q.height <= 2 * TEXT_JOIN_Y) continue;
+      q.width = (q.width - 2 * TEXT_JOIN_X) * JP_WHOLE_TEXT_TO_PLATE_W;
+      q.height = (q.height - 2 * TEXT_JOIN_Y) * JP_WHOLE_TEXT_TO_PLATE_H;
+      out.push_back(q);
+    }
+  }
+  return out;
+}
+
 std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateStyle style, int scale,
                                     GreyImage* search) {
   const GreyImage g = Downsampled(plane, r, scale);
@@ -513,14 +602,22 @@ std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateSt
     q.width *= scale;
     q.height *= scale;
     for (const PlateQuad& other : found) {
-      if (std::hypot(other.cx - q.cx, other.cy - q.cy) < other.height / 2) return;  // seen already
+      // Seen already; a light area around the plate (a body as light as
+      // it, that the plate is a hole in) is another candidate.
+      const double ratio = q.width / std::max(other.width, 1.0);
+      if (std::hypot(other.cx - q.cx, other.cy - q.cy) < other.height / 2 && ratio > 1 / SEEN_SIZE_RATIO &&
+          ratio < SEEN_SIZE_RATIO) {
+        return;
+      }
     }
     q.strokes = CountStrokes(plane, q);
     if (q.strokes >= STROKES_MIN) found.push_back(q);
   };
-  // Light parts at Otsu's threshold, then at one halfway to white: a light
-  // plate on a light car body only comes apart at the second.
-  for (const int t : {threshold, (threshold + 255) / 2}) {
+  // Light parts at Otsu's threshold, then at levels on the way to white: a
+  // light plate on a light car body, brighter below than above, only comes
+  // apart at one of them.
+  for (int step = 0; step < LIGHT_LEVELS; ++step) {
+    const int t = threshold + (255 - threshold) * step / LIGHT_LEVELS;
     Components(
         g.width, g.height, [&](int p) { return g.pixels[static_cast<std::size_t>(p)] >= t; },
         [&](const std::vector<int>& pixels) {
@@ -532,18 +629,43 @@ std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateSt
   // of their strokes, joined into one block, give the text's rectangle,
   // grown to the plate around it.
   const std::vector<std::uint8_t> text = TextBlocks(g);
+  std::vector<TextPiece> pieces;
   const Range text_aspect = style == PlateStyle::kJapanese ? kJapaneseTextAspect : kLatinTextAspect;
   const double grow_w = style == PlateStyle::kJapanese ? JP_TEXT_TO_PLATE_W : LATIN_TEXT_TO_PLATE_W;
   const double grow_h = style == PlateStyle::kJapanese ? JP_TEXT_TO_PLATE_H : LATIN_TEXT_TO_PLATE_H;
   Components(
       g.width, g.height, [&](int p) { return text[static_cast<std::size_t>(p)] != 0; },
       [&](const std::vector<int>& pixels) {
+        if (style == PlateStyle::kJapanese && static_cast<int>(pixels.size()) >= min_width * min_width / PIECE_AREA_SHARE) {
+          pieces.push_back(TextPiece{pixels, BoxOf(pixels, g.width)});
+        }
         if (static_cast<int>(pixels.size()) < min_width * min_width / 8) return;
         PlateQuad q = QuadOf(pixels, g.width, text_aspect);
         q.width *= grow_w;
         q.height *= grow_h;
         consider(q);
       });
+  // A Japanese plate's two lines lie further apart than the join above
+  // bridges on a large plate, and its lower line, broken by the dots of a
+  // short serial, may not make a block of plate shape either: its blocks
+  // are gathered into lines, and a line of serial height with a line of
+  // about a third of its height above it is the plate's whole text.
+  if (style == PlateStyle::kJapanese) {
+    for (const PlateQuad& q : TwoLineTexts(pieces, g.width)) consider(q);
+    // Noise breaks lines into more blocks than that gathers: joined wider
+    // as well, less the joining.
+    const std::vector<std::uint8_t> wide = TextBlocks(g, WIDE_JOIN_X, WIDE_JOIN_Y);
+    Components(
+        g.width, g.height, [&](int p) { return wide[static_cast<std::size_t>(p)] != 0; },
+        [&](const std::vector<int>& pixels) {
+          if (static_cast<int>(pixels.size()) < min_width * min_width / 8) return;
+          PlateQuad q = QuadOf(pixels, g.width, kJapaneseTextAspect);
+          if (q.width <= 2 * WIDE_JOIN_X || q.height <= 2 * WIDE_JOIN_Y) return;
+          q.width = (q.width - 2 * WIDE_JOIN_X) * JP_WHOLE_TEXT_TO_PLATE_W;
+          q.height = (q.height - 2 * WIDE_JOIN_Y) * JP_WHOLE_TEXT_TO_PLATE_H;
+          consider(q);
+        });
+  }
   std::stable_sort(found.begin(), found.end(), [](const PlateQuad& a, const PlateQuad& b) { return a.strokes > b.strokes; });
   if (found.size() > PLATE_CANDIDATES_MAX) found.resize(PLATE_CANDIDATES_MAX);
   if (search != nullptr) {
@@ -551,6 +673,23 @@ std::vector<PlateQuad> FindPlatesAt(const Plane& plane, const Region& r, PlateSt
     for (std::size_t i = 0; i < g.pixels.size(); ++i) search->pixels[i] = g.pixels[i] >= threshold ? 255 : 0;
   }
   return found;
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a quad reaches the edge of the window it was found in, where the
+// plane goes on: the window cut it, and the plate may be larger.
+bool Clipped(const PlateQuad& q, const Region& window) {
+  for (const auto& c : q.Corners()) {
+    if ((window.x1 > 0 && c[0] <= window.x1 + CLIP_MARGIN) || (window.y1 > 0 && c[1] <= window.y1 + CLIP_MARGIN) ||
+        (window.x2 < PLANE_WIDTH - 1 && c[0] >= window.x2 + 1 - CLIP_MARGIN) ||
+        (window.y2 < PLANE_HEIGHT - 1 && c[1] >= window.y2 + 1 - CLIP_MARGIN)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -570,11 +709,14 @@ PlateQuad RefinePlate(const Plane& plane, const PlateQuad& quad, PlateStyle styl
   const std::vector<PlateQuad> found = FindPlatesAt(plane, window, style, std::max(1, longest / REFINE_SIDE_MAX + 1),
                                                     nullptr);
   const PlateQuad* best = nullptr;
-  double nearest = quad.height / 2;
+  double nearest = 0;
   for (const PlateQuad& q : found) {
     const double d = std::hypot(q.cx - quad.cx, q.cy - quad.cy);
     const double ratio = q.width / std::max(quad.width, 1.0);
-    if (d <= nearest && ratio >= 1 / REFINE_SIZE_RATIO && ratio <= REFINE_SIZE_RATIO) {
+    if (d > quad.height / 2 || ratio < 1 / REFINE_SIZE_RATIO || ratio > REFINE_SIZE_RATIO || Clipped(q, window)) continue;
+    // A part of the plate (its light split at some level) holds fewer
+    // strokes than the whole: the most strokes first, then the nearest.
+    if (best == nullptr || q.strokes > best->strokes || (q.strokes == best->strokes && d < nearest)) {
       nearest = d;
       best = &q;
     }
@@ -615,6 +757,7 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   if (rectified.Empty()) return layout;
   const int t = OtsuThreshold(rectified);
   std::vector<Box> parts;
+  std::vector<std::pair<Box, std::vector<int>>> small;  // parts of a speck's size
   Components(
       w, h, [&](int p) { return rectified.pixels[static_cast<std::size_t>(p)] < t; },
       [&](const std::vector<int>& pixels) {
@@ -624,11 +767,31 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
           left = std::min(left, p % w), right = std::max(right, p % w);
         }
         const bool edge = top == 0 || left == 0 || bottom == h - 1 || right == w - 1;
-        if (edge || static_cast<double>(pixels.size()) < NOISE_AREA * w * h || right - left > FRAME_WIDTH * w) return;
+        if (edge || right - left > FRAME_WIDTH * w) return;
+        const double area = static_cast<double>(pixels.size());
+        if (area < NOISE_AREA * w * h) {
+          if (area >= SMALL_PART_AREA * w * h && style == PlateStyle::kJapanese) {
+            small.push_back({Box{left, top, right - left + 1, bottom - top + 1}, pixels});
+          }
+          return;
+        }
         for (int p : pixels) layout.binary.pixels[static_cast<std::size_t>(p)] = 0;
         parts.push_back(Box{left, top, right - left + 1, bottom - top + 1});
       },
       true);
+  // Dots of a kanji of the region name (the four of 熊's foot) are as
+  // small as specks: kept where they lie under or over a character's
+  // columns, close to it.
+  for (const auto& [dot, pixels] : small) {
+    const bool attached = std::any_of(parts.begin(), parts.end(), [&](const Box& b) {
+      const int columns = std::min(dot.x + dot.w, b.x + b.w) - std::max(dot.x, b.x);
+      const int apart = std::max(dot.y, b.y) - std::min(dot.y + dot.h, b.y + b.h);
+      return b.y + b.h < h / 2 && columns > 0 && apart <= DOT_DISTANCE * b.h;
+    });
+    if (!attached) continue;
+    for (int p : pixels) layout.binary.pixels[static_cast<std::size_t>(p)] = 0;
+    parts.push_back(dot);
+  }
   // A plate holds a few dozen parts at most; a picture broken into more is
   // texture, not characters.
   if (parts.empty() || parts.size() > PARTS_MAX) return layout;
@@ -780,6 +943,89 @@ const std::string& RegionCharacters() {
     return out;
   }();
   return characters;
+}
+
+namespace {
+
+// Letter (L) and digit (D) places of common plate formats; ' ' parts
+// groups, '|' lines.
+constexpr std::string_view kLatinFormats[] = {
+    "LLDD LLL", "LDDD LLL", "LLL DDDL", "DLLLDDD", "LLL DDDD", "LLL DDD", "LL DDDD",
+    "LL DDD LL", "LLL|DDDD", "LLDD|LLL", "LL DD|LLL", "LL|DDDD",
+};
+
+// The lines of a text parted by '|', each without spaces unless `spaces`.
+std::vector<std::string> LatinLines(std::string_view text, bool spaces) {
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '|') {
+      lines.emplace_back();
+    } else if (c != ' ' || spaces) {
+      lines.back() += c;
+    }
+  }
+  return lines;
+}
+
+// What reading `read` in `format`'s places costs: a character per place
+// of the other class or read as a letter plates leave out; -1 when the
+// shape differs or a character is no look-alike of its place's class.
+int FormatCost(std::string_view read, std::string_view format, bool groups_known, std::string& places) {
+  const std::vector<std::string> r = LatinLines(read, groups_known), f = LatinLines(format, groups_known);
+  if (r.size() != f.size()) return -1;
+  int cost = 0;
+  places.clear();
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    if (r[i].size() != f[i].size()) return -1;
+    for (std::size_t k = 0; k < r[i].size(); ++k) {
+      const char c = r[i][k], place = f[i][k];
+      if (place == ' ' || c == ' ') {
+        if (place != c) return -1;
+        continue;
+      }
+      const bool digit = c >= '0' && c <= '9';
+      if (digit != (place == 'D')) {
+        if (LatinLookAlike(c, place) == 0) return -1;
+        ++cost;
+      } else if (c == 'I' || c == 'O' || c == 'Q') {
+        ++cost;
+      }
+      places += place;
+    }
+  }
+  return cost;
+}
+
+}  // namespace
+
+char LatinLookAlike(char c, char place) {
+  constexpr std::string_view kLetters = "ODQUIJTLZSBGAE";
+  constexpr std::string_view kDigits  = "00001111258643";
+  if (place == 'D') {
+    const std::size_t at = kLetters.find(c);
+    return at == std::string_view::npos ? 0 : kDigits[at];
+  }
+  // A digit in a letter place: the letter most like it (0 as O, 1 as I).
+  constexpr std::string_view kFromDigits = "0123456789";
+  constexpr std::string_view kAsLetters = "OIZ-ASG-B-";  // '-': none near enough
+  const std::size_t at = kFromDigits.find(c);
+  return at == std::string_view::npos || kAsLetters[at] == '-' ? 0 : kAsLetters[at];
+}
+
+std::string LatinPlaces(std::string_view read, bool groups_known) {
+  int best = -1;
+  std::string chosen, places;
+  bool tied = false;
+  for (std::string_view format : kLatinFormats) {
+    const int cost = FormatCost(read, format, groups_known, places);
+    if (cost < 0) continue;
+    if (best < 0 || cost < best) {
+      best = cost, chosen = places, tied = false;
+    } else if (cost == best && places != chosen) {
+      tied = true;
+    }
+  }
+  return best < 0 || tied ? std::string() : chosen;
 }
 
 std::string FormatSerial(const std::string& digits) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "recognition/store.hpp"
@@ -121,6 +122,18 @@ std::vector<Box> TallCharacters(const std::vector<Box>& characters, double share
 // Every kana and kanji of the known region names (UTF-8), for the OCR
 // engine's character list.
 const std::string& RegionCharacters();
+
+// The places of a Latin plate's text fitted to the common plate formats
+// (letter and digit places, as "LL DD LLL"): `read` holds the lines parted
+// by '|', and when `groups_known` its groups parted by ' ' (else spaces
+// are ignored). Gives 'L' or 'D' per character (lines joined) of the
+// format that fits with the fewest characters read in the other class (or
+// read as I, O or Q, letters plates mostly leave out); empty when none
+// fits, or two fit as well with other places.
+std::string LatinPlaces(std::string_view read, bool groups_known);
+// The character of the other class a character is often read for: 'O' as
+// '0' in a digit place, '8' as 'B' in a letter place; 0 when none.
+char LatinLookAlike(char c, char place);
 
 // Serial digits as the plate shows them: four as "12-34", fewer led by
 // middle dots (Shift-JIS "・"); other texts unchanged.

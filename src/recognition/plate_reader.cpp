@@ -18,6 +18,7 @@ constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
 constexpr double LATIN_SHARE = 0.4;          // Latin characters against the line's tallest
 constexpr int CHARACTER_REPEAT = 3;          // a lone character is read written this many times
 constexpr double DIGIT_WIDTH = 0.55;         // a serial digit's width against its height
+constexpr double TOUCHING_WIDTH = 0.9;       // a part this much wider than tall holds two characters
 constexpr int REGION_GUESS_CONFIDENCE = 40;  // most a region name read in part is given
 constexpr int KATAKANA_FIRST = 0x30A1;
 constexpr int KATAKANA_LAST = 0x30F6;
@@ -26,6 +27,9 @@ constexpr const char* kDigits = "0123456789";
 // Class numbers: digits and, since their numbers ran out, some capitals.
 constexpr const char* kClassCharacters = "0123456789ACFHKLMPXY";
 constexpr const char* kLatinCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr const char* kLatinLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr double GROUP_STEP = 1.3;
+constexpr std::size_t LATIN_LINE_MAX = 10;  // characters read one by one at most  // a step between characters that parts groups, against the usual one
 // The hiragana used on plates (not o, shi, he, n).
 constexpr const char* kPlateKana =
     "あいうえかきくけこさすせそたちつてとなにぬねのはひふほまみむめもやゆよらりるれろわを";
@@ -193,7 +197,28 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
   } else {
     region = {};  // digits or marks: no name was there to read
   }
-  PlateText klass = ReadLine(ocr, l, l.characters[FIELD_CLASS], kClassCharacters);
+  const std::vector<Box>& class_parts = l.characters[FIELD_CLASS];
+  PlateText klass;
+  if (class_parts.size() == 1 && class_parts[0].w >= TOUCHING_WIDTH * class_parts[0].h) {
+    // One part as wide as two digits (a blurred 58 runs together): a line
+    // of them, not one character written again.
+    klass = Field(ocr, l, class_parts, "eng", OcrMode::kLine, kClassCharacters);
+    klass.text = Keep(klass.text, kClassCharacters);
+  } else {
+    klass = ReadLine(ocr, l, class_parts, kClassCharacters);
+  }
+  if (klass.text.size() < class_parts.size() && class_parts.size() <= CLASS_CHARACTERS_MAX) {
+    // A narrow 1 or a character beside a wide one can go missing from the
+    // line read: part by part, when each gives one character.
+    PlateText each{"", 100};
+    for (const Box& b : class_parts) {
+      const PlateText one = ReadLine(ocr, l, {b}, kClassCharacters);
+      if (one.text.size() != 1) break;
+      each.text += one.text;
+      each.confidence = std::min(each.confidence, one.confidence);
+    }
+    if (each.text.size() == class_parts.size()) klass = each;
+  }
   if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
@@ -208,17 +233,95 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
   out.fields[FIELD_SERIAL].text = FormatSerial(out.fields[FIELD_SERIAL].text);
 }
 
+// Where a line's characters (boxes left to right) part into groups: a
+// space after each character whose step to the next is GROUP_STEP times
+// the line's middle step or more.
+std::string WithGroups(const std::string& text, const std::vector<Box>& boxes) {
+  std::vector<double> steps;
+  for (std::size_t i = 1; i < boxes.size(); ++i) {
+    steps.push_back((boxes[i].x + boxes[i].w / 2.0) - (boxes[i - 1].x + boxes[i - 1].w / 2.0));
+  }
+  if (steps.empty()) return text;
+  std::vector<double> sorted = steps;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+  const double middle = sorted[sorted.size() / 2];
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (i < steps.size() && steps[i] >= GROUP_STEP * middle) out += ' ';
+  }
+  return out;
+}
+
+struct LatinLine {
+  PlateText read;
+  std::vector<Box> boxes;  // one per character read; empty when they do not match
+};
+
+// Characters read in a place of the other class (an O where the plate's
+// format has a digit): read again alone, limited to that class; when that
+// gives nothing, the look-alike stands in, as a guess.
+bool FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lines) {
+  std::string read;
+  bool groups_known = true;
+  for (const LatinLine& line : lines) {
+    if (!read.empty()) read += '|';
+    groups_known = groups_known && !line.boxes.empty();
+    read += line.boxes.empty() ? line.read.text : WithGroups(line.read.text, line.boxes);
+  }
+  const std::string places = LatinPlaces(read, groups_known);
+  if (places.empty()) return false;
+  std::size_t at = 0;
+  for (LatinLine& line : lines) {
+    for (std::size_t i = 0; i < line.read.text.size(); ++i, ++at) {
+      const char c = line.read.text[i], place = places[at];
+      if ((c >= '0' && c <= '9') == (place == 'D')) continue;
+      const char* allowed = place == 'D' ? kDigits : kLatinLetters;
+      PlateText again;
+      if (!line.boxes.empty()) again = ReadOne(ocr, l, line.boxes[i], "eng", allowed, allowed, Same);
+      if (again.text.size() == 1) {
+        line.read.text[i] = again.text[0];
+        line.read.confidence = std::min(line.read.confidence, again.confidence);
+      } else {
+        line.read.text[i] = LatinLookAlike(c, place);
+        line.read.confidence = std::min(line.read.confidence, REGION_GUESS_CONFIDENCE);
+      }
+    }
+  }
+  return true;
+}
+
 void ReadLatin(OcrEngine& ocr, PlateReading& out) {
   const PlateLayout& l = out.layout;
-  PlateText text;
+  std::vector<LatinLine> lines;
   for (PlateField f : {FIELD_LATIN_FIRST, FIELD_LATIN_SECOND}) {
     const std::vector<Box> tall = TallCharacters(l.characters[f], LATIN_SHARE);
     if (tall.empty()) continue;
-    PlateText line = Field(ocr, l, tall, "eng", OcrMode::kLine, kLatinCharacters);
-    line.text = Keep(line.text, kLatinCharacters);
-    if (line.text.empty()) continue;
-    text.confidence = text.text.empty() ? line.confidence : std::min(text.confidence, line.confidence);
-    text.text += text.text.empty() ? line.text : " " + line.text;
+    LatinLine line;
+    line.read = Field(ocr, l, tall, "eng", OcrMode::kLine, kLatinCharacters);
+    line.read.text = Keep(line.read.text, kLatinCharacters);
+    if (line.read.text.size() < tall.size() && tall.size() <= LATIN_LINE_MAX) {
+      // The line read lost a character (a round 0 beside a 5 can go
+      // missing): character by character, when each gives one. (More
+      // characters than parts: parts that touch, better read as a line.)
+      PlateText each{"", 100};
+      for (const Box& b : tall) {
+        const PlateText one = ReadOne(ocr, l, b, "eng", kLatinCharacters, kLatinCharacters, Same);
+        if (one.text.size() != 1) break;
+        each.text += one.text;
+        each.confidence = std::min(each.confidence, one.confidence);
+      }
+      if (each.text.size() == tall.size()) line.read = each;
+    }
+    if (line.read.text.empty()) continue;
+    if (line.read.text.size() == tall.size()) line.boxes = tall;
+    lines.push_back(std::move(line));
+  }
+  out.known_format = FitFormat(ocr, l, lines);
+  PlateText text;
+  for (const LatinLine& line : lines) {
+    text.confidence = text.text.empty() ? line.read.confidence : std::min(text.confidence, line.read.confidence);
+    text.text += text.text.empty() ? line.read.text : " " + line.read.text;
   }
   out.fields[FIELD_REGION] = text;
 }
@@ -263,6 +366,13 @@ bool PieceOf(const PlateReading& part, const PlateReading& whole) {
   return std::abs(dx * c + dy * s) <= whole.quad.width / 2 && std::abs(-dx * s + dy * c) <= whole.quad.height / 2;
 }
 
+// Of two readings, a plate's text in a common format before other text
+// (specks and trim read as letters), then the more confident.
+bool Better(const PlateReading& a, const PlateReading& b) {
+  if (a.known_format != b.known_format) return a.known_format;
+  return a.confidence > b.confidence;
+}
+
 }  // namespace
 
 PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle style, OcrEngine& ocr) {
@@ -298,12 +408,12 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
     Summarise(r);
     if (Usable(r)) readings.push_back(std::move(r));
   }
-  // The most confident reading that is not a piece of another.
+  // The best reading that is not a piece of another.
   std::size_t chosen = readings.size();
   for (std::size_t i = 0; i < readings.size(); ++i) {
     bool piece = false;
     for (std::size_t k = 0; k < readings.size(); ++k) piece = piece || (k != i && PieceOf(readings[i], readings[k]));
-    if (!piece && (chosen == readings.size() || readings[i].confidence > readings[chosen].confidence)) chosen = i;
+    if (!piece && (chosen == readings.size() || Better(readings[i], readings[chosen]))) chosen = i;
   }
   if (chosen == readings.size()) {
     best.error = "no characters read";
@@ -316,6 +426,7 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
   best.fields = r.fields;
   best.text = r.text;
   best.confidence = r.confidence;
+  best.known_format = r.known_format;
   best.status = PLATE_READ;
   return best;
 }

@@ -28,6 +28,7 @@ struct PlateReading {
   std::array<PlateText, FIELD_COUNT> fields{};  // Latin: all in FIELD_REGION
   std::string text;                   // the fields joined by spaces
   int confidence = 0;                 // the weakest field's
+  bool known_format = false;          // Latin: the text fits a common plate format
   GreyImage search;                   // black-and-white search picture
   int search_scale = 1;
   Region region;                      // where it was looked for

@@ -34,6 +34,8 @@ struct DrawnPlate {
   int cx = 900, cy = 1400;      // plate centre in the plane
   bool frame = true;            // the frame line a little inside the edge
   std::uint8_t ground = 90;     // grey around the plate
+  double brighten = 0;          // grey added to the ground per row below the plate's centre
+  std::uint8_t paper = 250;     // the plate's own grey
 };
 
 graphics::FontSpec Font(int height, int weight = 700) {
@@ -54,7 +56,7 @@ void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& wid
   const graphics::Color ink{20, 60, 20};
   width = plate.latin.empty() ? 440 : 520;
   height = plate.latin.empty() ? 220 : 112;
-  const graphics::Paint white{graphics::Color{250, 250, 250}};
+  const graphics::Paint white{graphics::Color{plate.paper, plate.paper, plate.paper}};
   const graphics::Paint frame{ink};
   for (int y = 0; y < height; ++y) canvas.Span(kFlatY + y, kFlatX, kFlatX + width - 1, white);
   for (int k = 6; k < 9 && plate.frame; ++k) {  // the frame line, a little inside the edge
@@ -94,6 +96,12 @@ Plane Scene(const DrawnPlate& plate) {
   DrawFlat(plate, bank, width, height);
   Plane plane;
   plane.Fill(plate.ground);
+  if (plate.brighten != 0) {  // a body lit from below: lighter down the plane
+    for (int y = 0; y < 2000; ++y) {
+      const auto grey = static_cast<std::uint8_t>(std::clamp(plate.ground + plate.brighten * (y - plate.cy), 0.0, 255.0));
+      for (int x = 0; x < 2000; ++x) plane.SetPixel(x, y, grey);
+    }
+  }
   // Clutter: dark and light bars that are not plates.
   for (int y = 900; y < 960; ++y) {
     for (int x = 300; x < 1500; ++x) plane.SetPixel(x, y, (x / 40) % 2 == 0 ? 30 : 160);
@@ -250,6 +258,25 @@ TEST(PlateSegment, SmudgedNameAndKanaOfSeveralStrokes) {
   EXPECT_EQ(o.characters[FIELD_SERIAL].size(), 2u);
 }
 
+TEST(PlateSegment, KanjiDotsAreKeptAndSpecksLeftOut) {
+  // 熊: a block with four dots under it, each of a speck's size; a speck of
+  // the same size alone in the lower line stays noise.
+  const GreyImage g = Blocks(PLATE_JP_WIDTH, PLATE_JP_HEIGHT,
+                             {{100, 25, 45, 40}, {102, 69, 5, 5}, {114, 69, 5, 5}, {126, 69, 5, 5}, {138, 69, 5, 5},
+                              {150, 25, 45, 50},                                                     // name
+                              {242, 25, 28, 50}, {290, 25, 28, 50}, {322, 25, 28, 50},               // class
+                              {30, 120, 40, 60},                                                     // kana
+                              {115, 100, 50, 100}, {175, 100, 50, 100}, {255, 100, 50, 100},
+                              {315, 100, 50, 100}, {240, 205, 5, 5}});                                // serial, speck
+  const PlateLayout l = SegmentPlate(g, PlateStyle::kJapanese);
+  ASSERT_EQ(l.characters[FIELD_REGION].size(), 2u);
+  EXPECT_EQ(l.characters[FIELD_REGION][0], (Box{100, 25, 45, 49}));
+  EXPECT_EQ(l.characters[FIELD_CLASS].size(), 3u);
+  EXPECT_EQ(l.characters[FIELD_SERIAL].size(), 4u);
+  EXPECT_EQ(l.binary.At(242, 207), 255);
+  EXPECT_EQ(l.binary.At(104, 71), 0);
+}
+
 TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   // Characters of the two lines share columns: merged they would stack.
   const GreyImage g = Blocks(260, PLATE_LATIN_HEIGHT,
@@ -316,6 +343,36 @@ TEST(PlateText, SerialsAndRegionNames) {
   EXPECT_NE(RegionCharacters().find("品"), std::string::npos);
 }
 
+TEST(PlateText, LatinFormatsTellLetterPlacesFromDigitPlaces) {
+  // Read as OCR engines misread them: a letter where the format has a digit
+  // and the other way round; one cheapest format decides.
+  EXPECT_EQ(LatinPlaces("TNAQQ5", false), "LLLDDD");
+  EXPECT_EQ(LatinPlaces("PGSOGHP", false), "LLDDLLL");
+  EXPECT_EQ(LatinPlaces("TFJJ292", true), "DLLLDDD");
+  EXPECT_EQ(LatinPlaces("TFJJ292", false), "");  // or TFJ 1292: without the gaps, no telling
+  EXPECT_EQ(LatinPlaces("NVQO|NRD", false), "LLDDLLL");
+  EXPECT_EQ(LatinPlaces("ABC|1234", false), "LLLDDDD");
+  // DUO219 is DUO 219 or DU 0219 alike; the gap tells them apart.
+  EXPECT_EQ(LatinPlaces("DUO219", false), "");
+  EXPECT_EQ(LatinPlaces("DU O219", true), "LLDDDD");
+  EXPECT_EQ(LatinPlaces("DUO 219", true), "LLLDDD");
+  // No known format: nothing to fit.
+  EXPECT_EQ(LatinPlaces("ABCDEFGH", false), "");
+  EXPECT_EQ(LatinPlaces("", false), "");
+  EXPECT_EQ(LatinPlaces("KX7|4PL|Z", false), "");
+  EXPECT_EQ(LatinPlaces("ABC 1234", true), "LLLDDDD");
+  EXPECT_EQ(LatinPlaces("AB C1234", true), "");  // groups of no format
+  // A character of no look-alike in the other class never fits.
+  EXPECT_EQ(LatinPlaces("KKK7777", false), "LLLDDDD");
+  EXPECT_EQ(LatinPlaces("KKKK777", false), "");
+  EXPECT_EQ(LatinLookAlike('O', 'D'), '0');
+  EXPECT_EQ(LatinLookAlike('T', 'D'), '1');
+  EXPECT_EQ(LatinLookAlike('8', 'L'), 'B');
+  EXPECT_EQ(LatinLookAlike('0', 'L'), 'O');
+  EXPECT_EQ(LatinLookAlike('7', 'L'), 0);
+  EXPECT_EQ(LatinLookAlike('K', 'D'), 0);
+}
+
 TEST(PlateOcr, MissingLibraryOrLanguageIsAnError) {
   OcrEngine absent("libvexmora-no-such-ocr.so.0", nullptr);
   std::string error;
@@ -358,6 +415,28 @@ TEST(PlateRead, PlateWithoutFrameOnALightBody) {
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, Sjis("横浜 330 な 56-78"));
   EXPECT_NEAR(r.quad.angle * 180 / M_PI, -5, 2);
+}
+
+TEST(PlateRead, LightPlateOnABodyLighterBelowIt) {
+  // The body runs from darker than the plate above it to lighter below:
+  // no one level parts the plate's light from the body's. Without a frame
+  // only its text tells where it is, and the dots of a short serial break
+  // the lower line into pieces far apart.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  DrawnPlate plate;
+  plate.region = "多摩";
+  plate.klass = "3";
+  plate.kana = "み";
+  plate.serial = "・・73";
+  plate.frame = false;
+  plate.paper = 238;
+  plate.ground = 236;
+  plate.brighten = 0.15;
+  const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+  ASSERT_EQ(r.status, PLATE_READ) << r.error;
+  EXPECT_EQ(r.text, Sjis("多摩 3 み ・・73"));
+  EXPECT_NEAR(r.quad.cx, plate.cx, 30);
+  EXPECT_NEAR(r.quad.cy, plate.cy, 30);
 }
 
 TEST(PlateRead, FieldsKeepTheirPlacesAndSerialsTheirShape) {
@@ -407,6 +486,25 @@ TEST(PlateRead, LatinPlatesWithAGapOrTwoLines) {
   r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
   ASSERT_EQ(r.status, PLATE_READ) << r.error;
   EXPECT_EQ(r.text, "ABC 1234");
+}
+
+TEST(PlateRead, LatinZerosInDigitPlacesAndLettersInLetterPlaces) {
+  // The round 0 of these faces reads as O or Q on its own; the plate's
+  // format (with its gaps) tells which places hold digits.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  for (int blur = 0; blur < 2; ++blur) {
+    for (const char* latin : {"TNA 005", "DU 0219", "0KWN946", "PG50 GHP", "TPW 032"}) {
+      DrawnPlate plate;
+      plate.latin = latin;
+      plate.blur = blur;
+      const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kLatin, OcrEngine::Shared());
+      std::string want;
+      for (const char* p = latin; *p != 0; ++p) {
+        if (*p != ' ') want += *p;
+      }
+      EXPECT_EQ(r.text, want) << "blur " << blur;
+    }
+  }
 }
 
 TEST(PlateRead, NothingReadOnABlankPlane) {
