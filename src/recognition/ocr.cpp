@@ -103,7 +103,12 @@ bool OcrEngine::Ready(const char* language, std::string& error) {
       api_->destroy(handle);
       handle = nullptr;
     }
-    if (handle != nullptr) api_->set_variable(handle, "debug_file", "/dev/null");
+    if (handle != nullptr) {
+      api_->set_variable(handle, "debug_file", "/dev/null");
+      // The adaptive classifier learns from every page it reads; a plate
+      // must read the same whatever was read before it.
+      api_->set_variable(handle, "classify_enable_learning", "0");
+    }
     found = handles_.emplace(language, handle).first;
   }
   if (found->second == nullptr) {
