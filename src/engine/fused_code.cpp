@@ -3,6 +3,8 @@
 // another, each jumping straight to the form of the next.
 #include "engine/fused_code.hpp"
 
+#include <cstdint>
+
 #include "engine/run_internal.hpp"
 
 namespace vx::engine {
@@ -21,6 +23,7 @@ enum Form : std::uint8_t {
   kEndp,
   kIncrementLong,
   kIncrementDouble,
+  kStepLong,
   kFirstEvaluated
 };
 static_assert(kMake == 0, "a new record is made on its first visit");
@@ -154,7 +157,24 @@ class Maker {
     }
     out_.form = EvaluatingForm(kAssign, CaseOf(compiled));
     out_.expression = &compiled;
+    StepOfLong(compiled);
     return Making::kMade;
+  }
+
+  // `V = V + n` on a long variable with a whole n adds in whole numbers:
+  // the variable's name-table value is its long value as a double, so the
+  // sum is the same, and the next pass waits on an integer addition rather
+  // than a floating one (a counting loop is bound by that wait). Sums the
+  // long cannot hold, and 0, take the general store.
+  void StepOfLong(const CompiledExpression& compiled) {
+    const expr::detail::FastPart& fast = compiled.fast;
+    if (CaseOf(compiled) != FastCase::kVariableLiteralAdd) return;
+    if (fast.destination->kind != R_KD_VAL_LONG || fast.left != fast.destination_value) return;
+    const double n = fast.literal;
+    if (!(n >= INT32_MIN && n <= INT32_MAX) || static_cast<double>(static_cast<std::int32_t>(n)) != n) return;
+    out_.form = kStepLong;
+    out_.counter = fast.destination;
+    out_.counter_value = fast.destination_value;
   }
 
   Making If(const Procedure& proc) {
@@ -219,7 +239,7 @@ std::int32_t RunFused(Runtime& rt, std::int32_t p) {
 #define VX_IF_LABEL(K) &&if_##K,
 #define VX_WHILE_LABEL(K) &&while_##K,
   static const void* const kForms[] = {
-      &&make, &&exit_, &&jump, &&callsub, &&endp, &&increment_long, &&increment_double,
+      &&make, &&exit_, &&jump, &&callsub, &&endp, &&increment_long, &&increment_double, &&step_long,
       VX_FAST_CASES(VX_ASSIGN_LABEL) VX_FAST_CASES(VX_IF_LABEL) VX_FAST_CASES(VX_WHILE_LABEL)};
   static_assert(sizeof kForms / sizeof kForms[0] == kFirstEvaluated + 3 * kFastCases);
 #undef VX_ASSIGN_LABEL
@@ -271,6 +291,20 @@ increment_double: {
   ResourceEntry& e = *s->counter;
   e.double_value += 1.0;
   if (s->counter_value != nullptr) *s->counter_value = e.double_value;
+  VX_GO(s + 1);
+}
+
+step_long: {
+  // The step is the expression's literal, a whole number (the conversion is
+  // off the chain from one pass to the next).
+  ResourceEntry& e = *s->counter;
+  const auto step = static_cast<std::int32_t>(s->expression->fast.literal);
+  std::int32_t sum;
+  if (__builtin_add_overflow(e.long_value, step, &sum) || sum == 0) [[unlikely]] {
+    goto assign_kVariableLiteralAdd;
+  }
+  e.long_value = sum;
+  *s->counter_value = sum;
   VX_GO(s + 1);
 }
 

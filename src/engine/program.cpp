@@ -58,9 +58,14 @@ std::string_view ResourceEntry::Text() const {
 }
 
 bool ResourceEntry::AllocateText(std::int32_t bytes) {
-  text.reset(static_cast<char*>(std::calloc(static_cast<std::size_t>(bytes), 1)));
+  text = std::unique_ptr<char[], FreeText>(static_cast<char*>(std::calloc(static_cast<std::size_t>(bytes), 1)));
   text_capacity = text ? bytes : 0;
   return text != nullptr;
+}
+
+void ResourceEntry::LendText(char* buffer, std::int32_t bytes) {
+  text = std::unique_ptr<char[], FreeText>(buffer, FreeText{.owned = false});
+  text_capacity = buffer != nullptr ? bytes : 0;
 }
 
 bool ResourceEntry::AssignText(std::string_view t) {
@@ -149,6 +154,7 @@ void Program::AddInitialLabelIfMissing() {
 void Program::Clear() {
   // Last to first, as the buffers were allocated.
   while (!resources_.empty()) resources_.pop_back();
+  system_texts_ = platform::ZeroPages();
   resource_count_ = 0;
   while (procedures_.size() > 1) procedures_.pop_back();
   procedures_.front() = Procedure();

@@ -14,6 +14,7 @@
 
 #include "api/argument_cache.hpp"
 #include "platform/files.hpp"
+#include "platform/zero_pages.hpp"
 #include "values/compiled_expression.hpp"
 #include "values/compiled_string.hpp"
 
@@ -61,9 +62,13 @@ inline constexpr std::uint32_t FLAG_VALUE_SIZE = 1u;  // string variables: value
 inline constexpr std::uint32_t NO_NAME_INDEX = 0xFFFFFFFFu;
 
 // Memory from calloc: a large text buffer comes as fresh zero pages, and
-// only the pages written become resident.
+// only the pages written become resident. A lent buffer (the system
+// variables' texts, all in one block the program owns) is not freed here.
 struct FreeText {
-  void operator()(char* text) const { std::free(text); }
+  bool owned = true;
+  void operator()(char* text) const {
+    if (owned) std::free(text);
+  }
 };
 
 struct ResourceEntry {
@@ -99,6 +104,9 @@ struct ResourceEntry {
   bool AllocateText(std::int32_t bytes);
   // Allocates a buffer of exactly `t.size() + 1` bytes holding `t`.
   bool AssignText(std::string_view t);
+  // Uses `bytes` zero bytes at `buffer`, owned elsewhere and outliving the
+  // entry, as the text buffer.
+  void LendText(char* buffer, std::int32_t bytes);
 };
 
 // Directive codes of a procedure record.
@@ -235,6 +243,9 @@ class Program {
   void Clear();
 
  private:
+  // The system variables' text buffers, lent to their entries: declared
+  // before the entries so that it outlives them.
+  platform::ZeroPages system_texts_;
   std::vector<ResourceEntry> resources_;
   std::int32_t resource_count_ = 0;  // resources_.size(), read in every expression
   std::vector<Procedure> procedures_;

@@ -64,18 +64,48 @@ void Preset(ResourceEntry& entry, std::string_view value) {
   entry.text[n] = '\0';
 }
 
+// Each buffer starts on a 16-byte boundary of the shared block.
+constexpr std::size_t kTextAlignment = 16;
+
+constexpr std::size_t AlignedTextBytes(std::int32_t capacity) {
+  return (static_cast<std::size_t>(capacity) + kTextAlignment - 1) / kTextAlignment * kTextAlignment;
+}
+
+constexpr std::size_t SystemTextBytes() {
+  std::size_t total = 0;
+  for (const SystemVariable& sv : kSystemVariables) {
+    if (sv.kind == R_KD_VAL_TXT) total += AlignedTextBytes(sv.capacity);
+  }
+  return total;
+}
+
 }  // namespace
 
+// The text buffers (about 190 KB, made again for every script a chain loads)
+// share one block of fresh zero pages: nothing is cleared by hand and only
+// the pages a script writes become resident.
 void Program::CreateSystemVariables(std::string_view command_line, std::string_view module_dir,
                                     std::string_view current_dir) {
+  // A block still lent to earlier entries stays theirs: these then get
+  // buffers of their own, as when the block cannot be mapped.
+  char* next_text = nullptr;
+  if (system_texts_.Data() == nullptr) {
+    system_texts_ = platform::ZeroPages(SystemTextBytes());
+    next_text = system_texts_.Data();
+  }
   PendingError ignored;  // the names are distinct
   for (const SystemVariable& sv : kSystemVariables) {
     ResourceEntry* entry = NewResource();
     entry->SetName(sv.name);
     entry->kind = sv.kind;
     if (sv.kind == R_KD_VAL_TXT) {
-      // A buffer that cannot be allocated stays absent; its capacity is kept.
-      entry->AllocateText(sv.capacity);
+      if (next_text != nullptr) {
+        entry->LendText(next_text, sv.capacity);
+        next_text += AlignedTextBytes(sv.capacity);
+      } else {
+        // A buffer that cannot be allocated stays absent; its capacity is kept.
+        entry->AllocateText(sv.capacity);
+      }
       entry->capacity = sv.capacity;
     }
     CommitResource(0, ignored);

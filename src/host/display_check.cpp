@@ -1,28 +1,25 @@
-// Whether a window can be shown: the display is opened once before Qt is
-// asked to, because Qt gives up on one it cannot reach by ending the process.
-// (Apart from the rest of the launch: Xlib's Display is not the engine's.)
+// Whether a window can be shown: the X server is asked once before Qt is,
+// because Qt gives up on a display it cannot reach by ending the process.
+// One connection set-up through libxcb answers it (a full Xlib open would
+// cost several round trips more before Qt makes its own connection).
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "host/launch.hpp"
-#if defined(VEXMORA_HAVE_X11)
-#include "platform/x11_display.hpp"
-#endif
+#include "platform/x_server.hpp"
 
 namespace vx::host {
 
 bool DisplayOpens(std::string* reason) {
   const char* x11 = std::getenv("DISPLAY");
   if (x11 != nullptr && *x11 != '\0') {
-#if defined(VEXMORA_HAVE_X11)
-    if (x11::OpenDisplay()) return true;
+    std::string library_error;
+    if (platform::XServerAccepts(x11, &library_error)) return true;
     *reason = std::string("cannot open display ") + x11;
+    if (!library_error.empty()) *reason += " (" + library_error + ")";
     return false;
-#else
-    return true;
-#endif
   }
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if (wayland == nullptr || *wayland == '\0') {

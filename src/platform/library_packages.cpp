@@ -19,6 +19,7 @@ constexpr std::array kShipped = {
     Shipped{"libpng16.so.16", "libpng16-16"},
     Shipped{"libjpeg.so.62", "libjpeg62-turbo"},
     Shipped{"libX11.so.6", "libx11-6"},
+    Shipped{"libxcb.so.1", "libxcb1"},
     Shipped{"libXtst.so.6", "libxtst6"},
     Shipped{"libasound.so.2", "libasound2"},
     Shipped{"libportaudio.so.2", "libportaudio2"},

@@ -183,6 +183,61 @@ ENDP
   EXPECT_EQ(Long("N"), -2147483631);  // 8 + I + 8.5, truncated toward zero
 }
 
+// `V = V + n` on a long adds in whole numbers in the fused code; through 0,
+// past the 32-bit limit and with a step that is no whole number it must
+// still store what the general assignment stores.
+TEST_F(FusedCode, LongStepsMatchTheGeneralAssignment) {
+  constexpr std::string_view kSteps = R"(Data long I 2147483637
+Data long K -7
+Data long M 4
+Data long N 0
+Data long SEEN 0
+Data double D 0
+:Initial
+ENDP
+:Go
+while N < 6
+  N = N + 1
+  K = K + 3
+  M = M + 0.5
+  D = D + 1
+  I = I + 3
+  SEEN = SEEN + K * 10
+endwhile
+ENDP
+)";
+  ExpectSameBothWays(kSteps, "Go", {"I", "K", "M", "N", "SEEN", "D"});
+  EXPECT_EQ(Long("N"), 6);
+  EXPECT_EQ(Long("K"), 11);         // -4, -1, 2, 5, 8, 11 (and 0 never hit)
+  EXPECT_EQ(Long("SEEN"), 210);     // expressions read each new value
+  EXPECT_EQ(Long("M"), 4);          // 4.5 truncates back to 4 every pass
+  EXPECT_EQ(Double("D"), 6.0);
+  // 2147483637 + 3 * 3 = 2147483646; the fourth step leaves the range and is
+  // stored as the general assignment stores it, not wrapped.
+  EXPECT_NE(Long("I"), static_cast<std::int32_t>(2147483637u + 18u));
+
+  // A step landing on 0 and a negative step.
+  ExpectSameBothWays(R"(Data long K -9
+Data long N 0
+Data long Z 0
+:Initial
+ENDP
+:Go
+while N < 5
+  N = N + 1
+  K = K + 3
+  if K == 0
+    Z = Z + 1
+  endif
+endwhile
+K = K + -2
+ENDP
+)",
+                     "Go", {"K", "N", "Z"});
+  EXPECT_EQ(Long("K"), 4);
+  EXPECT_EQ(Long("Z"), 1);
+}
+
 TEST_F(FusedCode, FailuresAreReportedOnTheirOwnLine) {
   // An assignment that starts to fail after some passes, a condition that
   // does, and a call stack that overflows: the run loop reports each with

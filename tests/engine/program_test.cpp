@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "engine/block_compiler.hpp"
 #include "engine/pending_error.hpp"
 #include "engine/system_variables.hpp"
@@ -29,6 +32,87 @@ TEST(SystemVariables, SeventyInOrderWithCapacities) {
   EXPECT_EQ(p.FindResource("G_BLK_SELCNT"), 68);
   EXPECT_EQ(ResourceKindName(R_KD_STEPTIMER), "R_KD_STEPTIMER");
   EXPECT_EQ(DirectiveName(P_DTV_DEBUG), "P_DTV_DEBUG");
+}
+
+// Every text system variable, in index order.
+std::vector<std::int32_t> TextSystemVariables(const Program& p) {
+  std::vector<std::int32_t> out;
+  for (std::int32_t i = 0; i < sysvar::COUNT; ++i) {
+    if (p.Resource(i).kind == R_KD_VAL_TXT) out.push_back(i);
+  }
+  return out;
+}
+
+TEST(SystemVariables, TextBuffersAreWholeAndSeparate) {
+  Program p;
+  p.CreateSystemVariables("", "", "");
+  const std::vector<std::int32_t> texts = TextSystemVariables(p);
+  ASSERT_EQ(texts.size(), 25u);
+  // Each buffer filled to its last byte with its own mark leaves the others'
+  // marks intact: no two buffers share a byte.
+  for (std::int32_t i : texts) {
+    ResourceEntry& e = p.Resource(i);
+    ASSERT_NE(e.text, nullptr) << e.Name();
+    ASSERT_EQ(e.text_capacity, e.capacity) << e.Name();
+    std::fill_n(e.text.get(), e.text_capacity, static_cast<char>('A' + i % 50));
+  }
+  for (std::int32_t i : texts) {
+    const ResourceEntry& e = p.Resource(i);
+    const char mark = static_cast<char>('A' + i % 50);
+    EXPECT_TRUE(std::all_of(e.text.get(), e.text.get() + e.text_capacity, [&](char c) { return c == mark; }))
+        << e.Name();
+  }
+}
+
+TEST(SystemVariables, NextScriptFindsThemEmptyAgain) {
+  Program p;
+  p.CreateSystemVariables("first", "/a/", "/b");
+  for (std::int32_t i : TextSystemVariables(p)) {
+    ResourceEntry& e = p.Resource(i);
+    std::fill_n(e.text.get(), e.text_capacity, 'x');
+  }
+  p.Clear();
+  p.CreateSystemVariables("second", "/c/", "/d");
+  EXPECT_EQ(p.Resource(sysvar::G_CMD_LINE).Text(), "second");
+  EXPECT_EQ(p.Resource(sysvar::G_CURRENT_DIR).Text(), "/d");
+  for (std::int32_t i : TextSystemVariables(p)) {
+    if (i == sysvar::G_CMD_LINE || i == sysvar::G_MODULE_DIR || i == sysvar::G_CURRENT_DIR) continue;
+    const ResourceEntry& e = p.Resource(i);
+    EXPECT_TRUE(std::all_of(e.text.get(), e.text.get() + e.text_capacity, [](char c) { return c == 0; }))
+        << e.Name();
+  }
+  // The bytes after a preset value are zero as well.
+  const ResourceEntry& cmd = p.Resource(sysvar::G_CMD_LINE);
+  EXPECT_TRUE(std::all_of(cmd.text.get() + 6, cmd.text.get() + cmd.text_capacity, [](char c) { return c == 0; }));
+}
+
+TEST(SystemVariables, CreatedTwiceWithoutClearingKeepsTheFirstBuffers) {
+  Program p;
+  p.CreateSystemVariables("one", "", "");
+  p.CreateSystemVariables("two", "", "");  // duplicates, but the first set stays readable
+  ASSERT_EQ(p.RscCount(), 140);
+  // The presets go to the indices 0 to 69, as ever.
+  EXPECT_EQ(p.Resource(sysvar::G_CMD_LINE).Text(), "two");
+  EXPECT_EQ(p.Resource(70 + sysvar::G_CMD_LINE).Text(), "");
+  ResourceEntry& first = p.Resource(sysvar::G_TXT);
+  ResourceEntry& second = p.Resource(70 + sysvar::G_TXT);
+  ASSERT_NE(second.text, nullptr);
+  EXPECT_NE(first.text.get(), second.text.get());
+  std::fill_n(second.text.get(), second.text_capacity, 'y');
+  EXPECT_TRUE(std::all_of(first.text.get(), first.text.get() + first.text_capacity, [](char c) { return c == 0; }));
+}
+
+TEST(ResourceEntry, ALentBufferIsNotFreedAndANewOneIs) {
+  char lent[8] = {};
+  ResourceEntry e;
+  e.LendText(lent, sizeof lent);
+  EXPECT_EQ(e.text.get(), lent);
+  EXPECT_EQ(e.text_capacity, 8);
+  EXPECT_FALSE(e.text.get_deleter().owned);
+  ASSERT_TRUE(e.AssignText("abc"));  // must not free the lent array
+  EXPECT_NE(e.text.get(), lent);
+  EXPECT_TRUE(e.text.get_deleter().owned);  // the allocated one is freed
+  EXPECT_EQ(e.Text(), "abc");
 }
 
 TEST(Program, LimitsAndNames) {
