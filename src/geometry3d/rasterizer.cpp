@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
+
+#include "platform/thread_pool.hpp"
 
 namespace vx::geometry3d {
 namespace {
@@ -15,6 +18,12 @@ constexpr std::int64_t kSub = 1 << kSubBits;
 constexpr double kGuardBand = 4096;
 constexpr int kClipVerticesMax = 16;      // 4 corners + one per cutting plane, with room
 constexpr double kEdgeDepthSlack = 1e-4;  // edges drawn over their own face
+// Faces set up before the bands draw them: enough to pay for waking the
+// pool, few enough that their set-up stays in the cache.
+constexpr std::size_t kFacesPerBatch = 2048;
+// Rough cost of one face for one band that only cuts it away (its set-up
+// and clipping), against one byte operation.
+constexpr std::int64_t kFaceCostPerBand = 64;
 
 enum Shader : int { kShadeFlat, kShadeSmooth, kShadeTexture, kShadeTranslucent, kShadeDepth };
 
@@ -161,6 +170,20 @@ struct Renderer::FaceShading {
   double depth_scale = 1;
 };
 
+// A face ready to draw: its shading, its corners in clip space and what is
+// drawn of it. `shade.texture` points at `texture`, so a job is not copied
+// once set up.
+struct Renderer::FaceJob {
+  FaceShading shade;
+  std::array<ClipVertex, 4> clip{};
+  int corners = 0;
+  bool fill = false;
+  bool edges = false;
+  graphics::Color edge_colour;
+  TextureView texture;
+  std::array<std::uint8_t, 3> texel{};  // a one-pixel image, copied: the lookup reuses its buffer
+};
+
 void Renderer::Begin(std::uint8_t* bank, const graphics::PixelRect& area, const Camera& camera, bool clear) {
   const bool same_area = area == area_ && !depth_.empty();
   bank_ = bank;
@@ -240,6 +263,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       }
     }
   }
+  std::vector<FaceJob> jobs;
+  jobs.reserve(std::min(faces.size(), kFacesPerBatch));
   for (std::size_t k = 0; k < faces.size(); ++k) {
     const Face& f = faces[k];
     const ShapeKind kind = KindOfShape(f.shape);
@@ -281,7 +306,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     }
     const double flat_level = lit && !smooth ? level[0] : 1.0;
 
-    FaceShading shade;
+    FaceJob& job = jobs.emplace_back();
+    FaceShading& shade = job.shade;
     shade.id = static_cast<std::int32_t>(first_index + k);
     const Vec3 rgb255 = Vec3{f.rgb.x * light_rgb.x, f.rgb.y * light_rgb.y, f.rgb.z * light_rgb.z} * 255.0;
     shade.colour =
@@ -293,9 +319,16 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     const bool texturable =
         mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
     if (f.image != 0 && texturable && textures) texture = textures(f);
+    bool alone = false;
     if (texture && texture->width > 0 && texture->height > 0) {
+      job.texture = *texture;
+      alone = ReadsTarget(job.texture);
+      if (!alone && job.texture.width == 1 && job.texture.height == 1) {
+        std::copy_n(job.texture.row0, 3, job.texel.begin());
+        job.texture.row0 = job.texel.data();
+      }
       shade.shader = kShadeTexture;
-      shade.texture = &*texture;
+      shade.texture = &job.texture;
       shade.base[0] = static_cast<float>(light_rgb.z);
       shade.base[1] = static_cast<float>(light_rgb.y);
       shade.base[2] = static_cast<float>(light_rgb.x);
@@ -312,28 +345,78 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       shade.shader = kShadeSmooth;
     }
 
-    std::array<ClipVertex, 4> clip{};
     for (int i = 0; i < corners; ++i) {
       const auto c = static_cast<std::size_t>(i);
       // Image coordinates in image sizes; the shader multiplies by the size.
       const ImageMapping& m = settings.mapping;
       const double w = shade.texture ? shade.texture->width : 1;
       const double h = shade.texture ? shade.texture->height : 1;
-      clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
-                       static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
+      job.clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
+                           static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
     }
-    face_pixels_ = 0;
-    const std::span<const ClipVertex> polygon(clip.data(), static_cast<std::size_t>(corners));
+    job.corners = corners;
     const bool edges_only = kind.edges_only || mode == kDrawEdges;
-    if (!edges_only) DrawPolygon(polygon, shade);
-    if (edges_only || mode == kDrawOutlined) {
-      const graphics::Color edge = edges_only ? shade.colour : settings.edge_colour;
-      for (int i = 0; i < corners; ++i) {
-        DrawEdge(clip[static_cast<std::size_t>(i)], clip[static_cast<std::size_t>((i + 1) % corners)], edge, shade.id);
-      }
+    job.fill = !edges_only;
+    job.edges = edges_only || mode == kDrawOutlined;
+    job.edge_colour = edges_only ? shade.colour : settings.edge_colour;
+    if (alone) {
+      // The faces before it are drawn first, then it on its own.
+      FaceJob last = std::move(jobs.back());
+      last.shade.texture = &last.texture;
+      jobs.pop_back();
+      DrawJobs(jobs, true);
+      jobs.clear();
+      DrawJobs(std::span<FaceJob>(&last, 1), false);
+    } else if (jobs.size() == kFacesPerBatch) {
+      DrawJobs(jobs, true);
+      jobs.clear();
     }
-    if (face_pixels_ > 0) ++stats_.faces_drawn;
-    stats_.pixels += face_pixels_;
+  }
+  DrawJobs(jobs, true);
+}
+
+bool Renderer::ReadsTarget(const TextureView& texture) const {
+  const std::uint8_t* first = texture.row0;
+  const std::uint8_t* last = texture.row0 + texture.stride * (texture.height - 1);
+  if (first > last) std::swap(first, last);
+  last += static_cast<std::ptrdiff_t>(texture.width) * 3;
+  return first < bank_ + graphics::VRAM_BANK_BYTES && bank_ < last;
+}
+
+void Renderer::DrawJobs(std::span<FaceJob> jobs, bool in_bands) {
+  if (jobs.empty()) return;
+  std::vector<std::atomic<std::int64_t>> pixels(jobs.size());
+  auto draw_rows = [&](int first, int last) {
+    Band band{area_.top + first, area_.top + last - 1, 0};
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      band.pixels = 0;
+      DrawJob(jobs[j], band);
+      if (band.pixels > 0) pixels[j].fetch_add(band.pixels, std::memory_order_relaxed);
+    }
+  };
+  const int rows = area_.Height();
+  if (in_bands) {
+    const std::int64_t work_per_row =
+        static_cast<std::int64_t>(area_.Width()) + static_cast<std::int64_t>(jobs.size()) * kFaceCostPerBand;
+    platform::ForBands(0, rows, work_per_row, draw_rows);
+  } else {
+    draw_rows(0, rows);
+  }
+  for (const std::atomic<std::int64_t>& n : pixels) {
+    const std::int64_t drawn = n.load(std::memory_order_relaxed);
+    if (drawn > 0) ++stats_.faces_drawn;
+    stats_.pixels += drawn;
+  }
+}
+
+void Renderer::DrawJob(const FaceJob& job, Band& band) {
+  const std::span<const ClipVertex> polygon(job.clip.data(), static_cast<std::size_t>(job.corners));
+  if (job.fill) DrawPolygon(polygon, job.shade, band);
+  if (job.edges) {
+    for (int i = 0; i < job.corners; ++i) {
+      DrawEdge(job.clip[static_cast<std::size_t>(i)], job.clip[static_cast<std::size_t>((i + 1) % job.corners)],
+               job.edge_colour, job.shade.id, band);
+    }
   }
 }
 
@@ -362,7 +445,7 @@ constexpr int kPlanes = 5;
 
 }  // namespace
 
-void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade) {
+void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade, Band& band) {
   const Planes planes{near_, area_.left - kGuardBand, area_.right + kGuardBand, area_.top - kGuardBand,
                       area_.bottom + kGuardBand};
   std::array<ClipVertex, kClipVerticesMax> buffer_a{};
@@ -404,22 +487,22 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
                  static_cast<float>(in[i].s * inv_w),
                  static_cast<float>(in[i].t * inv_w)};
   }
-  for (std::size_t i = 1; i + 1 < n; ++i) FillTriangle(screen[0], screen[i], screen[i + 1], shade);
+  for (std::size_t i = 1; i + 1 < n; ++i) FillTriangle(screen[0], screen[i], screen[i + 1], shade, band);
 }
 
 void Renderer::FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                            const FaceShading& shade) {
+                            const FaceShading& shade, Band& band) {
   switch (shade.shader) {
     case kShadeSmooth:
-      return Raster<kShadeSmooth>(a, b, c, shade);
+      return Raster<kShadeSmooth>(a, b, c, shade, band);
     case kShadeTexture:
-      return Raster<kShadeTexture>(a, b, c, shade);
+      return Raster<kShadeTexture>(a, b, c, shade, band);
     case kShadeTranslucent:
-      return Raster<kShadeTranslucent>(a, b, c, shade);
+      return Raster<kShadeTranslucent>(a, b, c, shade, band);
     case kShadeDepth:
-      return Raster<kShadeDepth>(a, b, c, shade);
+      return Raster<kShadeDepth>(a, b, c, shade, band);
     default:
-      return Raster<kShadeFlat>(a, b, c, shade);
+      return Raster<kShadeFlat>(a, b, c, shade, band);
   }
 }
 
@@ -455,7 +538,8 @@ inline int Wrap(int v, int size) {
 }  // namespace
 
 template <int kShader>
-void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0, const FaceShading& shade) {
+void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0, const FaceShading& shade,
+                      Band& band) {
   std::int64_t ax = std::llround(a.x * kSub), ay = std::llround(a.y * kSub);
   std::int64_t bx = std::llround(b0.x * kSub), by = std::llround(b0.y * kSub);
   std::int64_t cx = std::llround(c0.x * kSub), cy = std::llround(c0.y * kSub);
@@ -472,9 +556,11 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
   const int min_x =
       static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ax, bx, cx}) + kSub - 1, kSub), area_.left));
   const int max_x = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ax, bx, cx}), kSub), area_.right));
+  // Rows outside the band are another thread's; the edge values start at
+  // the first row drawn, exactly as if stepped down to it.
   const int min_y =
-      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), area_.top));
-  const int max_y = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ay, by, cy}), kSub), area_.bottom));
+      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), band.top));
+  const int max_y = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ay, by, cy}), kSub), band.bottom));
   if (min_x > max_x || min_y > max_y) return;
 
   const std::int64_t sx = static_cast<std::int64_t>(min_x) * kSub;
@@ -574,10 +660,11 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
     e1.value += e1.step_y;
     e2.value += e2.step_y;
   }
-  face_pixels_ += pixels;
+  band.pixels += pixels;
 }
 
-void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Color colour, std::int32_t id) {
+void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Color colour, std::int32_t id,
+                        Band& band) {
   const Planes planes{near_, area_.left - 1.0, area_.right + 1.0, area_.top - 1.0, area_.bottom + 1.0};
   double t0 = 0, t1 = 1;
   for (int p = 0; p < kPlanes; ++p) {
@@ -602,7 +689,7 @@ void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Co
     const double t = n == 0 ? 0 : static_cast<double>(i) / n;
     const int x = static_cast<int>(std::lround(p[0] + (q[0] - p[0]) * t));
     const int y = static_cast<int>(std::lround(p[1] + (q[1] - p[1]) * t));
-    if (x < area_.left || x > area_.right || y < area_.top || y > area_.bottom) continue;
+    if (x < area_.left || x > area_.right || y < band.top || y > band.bottom) continue;
     const auto z = static_cast<float>(p[2] + (q[2] - p[2]) * t);
     const std::size_t k = static_cast<std::size_t>(y - area_.top) * width + static_cast<std::size_t>(x - area_.left);
     if (z < depth_[k] * (1.0f - static_cast<float>(kEdgeDepthSlack))) continue;
@@ -612,7 +699,7 @@ void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Co
     px[0] = colour.b;
     px[1] = colour.g;
     px[2] = colour.r;
-    ++face_pixels_;
+    ++band.pixels;
   }
 }
 
