@@ -175,11 +175,16 @@ struct Renderer::FaceShading {
 // once set up.
 struct Renderer::FaceJob {
   FaceShading shade;
-  std::array<ClipVertex, 4> clip{};
-  int corners = 0;
-  bool fill = false;
-  bool edges = false;
+  // The polygon to fill: screen vertices [first_vertex, + vertices) of the
+  // batch, drawn as a fan.
+  std::uint32_t first_vertex = 0;
+  std::uint32_t vertices = 0;
+  std::array<EdgeLine, 4> edges{};
+  int edge_count = 0;
   graphics::Color edge_colour;
+  // Rows the face may touch: bands outside them pass it by.
+  int top = std::numeric_limits<int>::max();
+  int bottom = std::numeric_limits<int>::min();
   TextureView texture;
   std::array<std::uint8_t, 3> texel{};  // a one-pixel image, copied: the lookup reuses its buffer
 };
@@ -265,6 +270,7 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
   }
   std::vector<FaceJob> jobs;
   jobs.reserve(std::min(faces.size(), kFacesPerBatch));
+  std::vector<ScreenVertex> screen;
   for (std::size_t k = 0; k < faces.size(); ++k) {
     const Face& f = faces[k];
     const ShapeKind kind = KindOfShape(f.shape);
@@ -306,6 +312,20 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     }
     const double flat_level = lit && !smooth ? level[0] : 1.0;
 
+    std::optional<TextureView> texture;
+    const bool texturable =
+        mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
+    if (f.image != 0 && textures && texturable) texture = textures(f);
+    if (texture && !(texture->width > 0 && texture->height > 0)) texture.reset();
+    // A face reading the bank it draws into sees the faces before it
+    // drawn everywhere, so it waits for them and is drawn on its own.
+    const bool alone = texture && ReadsTarget(*texture);
+    if (alone) {
+      DrawJobs(jobs, screen, true);
+      jobs.clear();
+      screen.clear();
+    }
+
     FaceJob& job = jobs.emplace_back();
     FaceShading& shade = job.shade;
     shade.id = static_cast<std::int32_t>(first_index + k);
@@ -315,14 +335,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     shade.base[0] = static_cast<float>(rgb255.z);
     shade.base[1] = static_cast<float>(rgb255.y);
     shade.base[2] = static_cast<float>(rgb255.x);
-    std::optional<TextureView> texture;
-    const bool texturable =
-        mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
-    if (f.image != 0 && texturable && textures) texture = textures(f);
-    bool alone = false;
-    if (texture && texture->width > 0 && texture->height > 0) {
+    if (texture) {
       job.texture = *texture;
-      alone = ReadsTarget(job.texture);
       if (!alone && job.texture.width == 1 && job.texture.height == 1) {
         std::copy_n(job.texture.row0, 3, job.texel.begin());
         job.texture.row0 = job.texel.data();
@@ -345,34 +359,48 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       shade.shader = kShadeSmooth;
     }
 
+    std::array<ClipVertex, 4> clip{};
     for (int i = 0; i < corners; ++i) {
       const auto c = static_cast<std::size_t>(i);
       // Image coordinates in image sizes; the shader multiplies by the size.
       const ImageMapping& m = settings.mapping;
       const double w = shade.texture ? shade.texture->width : 1;
       const double h = shade.texture ? shade.texture->height : 1;
-      job.clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
-                           static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
+      clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
+                       static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
     }
-    job.corners = corners;
+    auto cover_rows = [&job](double y0, double y1) {
+      job.top = std::min(job.top, static_cast<int>(std::floor(std::min(y0, y1))) - 1);
+      job.bottom = std::max(job.bottom, static_cast<int>(std::ceil(std::max(y0, y1))) + 1);
+    };
+    const std::span<const ClipVertex> polygon(clip.data(), static_cast<std::size_t>(corners));
     const bool edges_only = kind.edges_only || mode == kDrawEdges;
-    job.fill = !edges_only;
-    job.edges = edges_only || mode == kDrawOutlined;
-    job.edge_colour = edges_only ? shade.colour : settings.edge_colour;
+    job.first_vertex = static_cast<std::uint32_t>(screen.size());
+    if (!edges_only && ProjectPolygon(polygon, screen)) {
+      job.vertices = static_cast<std::uint32_t>(screen.size() - job.first_vertex);
+      for (std::size_t i = job.first_vertex; i < screen.size(); ++i) cover_rows(screen[i].y, screen[i].y);
+    }
+    if (edges_only || mode == kDrawOutlined) {
+      job.edge_colour = edges_only ? shade.colour : settings.edge_colour;
+      for (int i = 0; i < corners; ++i) {
+        const std::optional<EdgeLine> line =
+            CutEdge(clip[static_cast<std::size_t>(i)], clip[static_cast<std::size_t>((i + 1) % corners)]);
+        if (!line) continue;
+        job.edges[static_cast<std::size_t>(job.edge_count++)] = *line;
+        cover_rows(line->p[1], line->q[1]);
+      }
+    }
     if (alone) {
-      // The faces before it are drawn first, then it on its own.
-      FaceJob last = std::move(jobs.back());
-      last.shade.texture = &last.texture;
-      jobs.pop_back();
-      DrawJobs(jobs, true);
+      DrawJobs(jobs, screen, false);
       jobs.clear();
-      DrawJobs(std::span<FaceJob>(&last, 1), false);
+      screen.clear();
     } else if (jobs.size() == kFacesPerBatch) {
-      DrawJobs(jobs, true);
+      DrawJobs(jobs, screen, true);
       jobs.clear();
+      screen.clear();
     }
   }
-  DrawJobs(jobs, true);
+  DrawJobs(jobs, screen, true);
 }
 
 bool Renderer::ReadsTarget(const TextureView& texture) const {
@@ -383,14 +411,16 @@ bool Renderer::ReadsTarget(const TextureView& texture) const {
   return first < bank_ + graphics::VRAM_BANK_BYTES && bank_ < last;
 }
 
-void Renderer::DrawJobs(std::span<FaceJob> jobs, bool in_bands) {
+void Renderer::DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVertex> screen, bool in_bands) {
   if (jobs.empty()) return;
   std::vector<std::atomic<std::int64_t>> pixels(jobs.size());
   auto draw_rows = [&](int first, int last) {
     Band band{area_.top + first, area_.top + last - 1, 0};
     for (std::size_t j = 0; j < jobs.size(); ++j) {
+      const FaceJob& job = jobs[j];
+      if (job.bottom < band.top || job.top > band.bottom) continue;
       band.pixels = 0;
-      DrawJob(jobs[j], band);
+      DrawJob(job, screen, band);
       if (band.pixels > 0) pixels[j].fetch_add(band.pixels, std::memory_order_relaxed);
     }
   };
@@ -409,14 +439,11 @@ void Renderer::DrawJobs(std::span<FaceJob> jobs, bool in_bands) {
   }
 }
 
-void Renderer::DrawJob(const FaceJob& job, Band& band) {
-  const std::span<const ClipVertex> polygon(job.clip.data(), static_cast<std::size_t>(job.corners));
-  if (job.fill) DrawPolygon(polygon, job.shade, band);
-  if (job.edges) {
-    for (int i = 0; i < job.corners; ++i) {
-      DrawEdge(job.clip[static_cast<std::size_t>(i)], job.clip[static_cast<std::size_t>((i + 1) % job.corners)],
-               job.edge_colour, job.shade.id, band);
-    }
+void Renderer::DrawJob(const FaceJob& job, std::span<const ScreenVertex> screen, Band& band) {
+  const ScreenVertex* v = screen.data() + job.first_vertex;
+  for (std::uint32_t i = 1; i + 1 < job.vertices; ++i) FillTriangle(v[0], v[i], v[i + 1], job.shade, band);
+  for (int i = 0; i < job.edge_count; ++i) {
+    DrawEdge(job.edges[static_cast<std::size_t>(i)], job.edge_colour, job.shade.id, band);
   }
 }
 
@@ -445,7 +472,7 @@ constexpr int kPlanes = 5;
 
 }  // namespace
 
-void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade, Band& band) {
+bool Renderer::ProjectPolygon(std::span<const ClipVertex> corners, std::vector<ScreenVertex>& out) const {
   const Planes planes{near_, area_.left - kGuardBand, area_.right + kGuardBand, area_.top - kGuardBand,
                       area_.bottom + kGuardBand};
   std::array<ClipVertex, kClipVerticesMax> buffer_a{};
@@ -453,7 +480,7 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
   std::size_t n = corners.size();
   std::copy(corners.begin(), corners.end(), buffer_a.begin());
   ClipVertex* in = buffer_a.data();
-  ClipVertex* out = buffer_b.data();
+  ClipVertex* cut = buffer_b.data();
   for (int p = 0; p < kPlanes; ++p) {
     bool all_inside = true;
     for (std::size_t i = 0; i < n && all_inside; ++i) all_inside = planes.Value(p, in[i].cx, in[i].cy, in[i].w) >= 0;
@@ -464,22 +491,22 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
       const ClipVertex& b = in[(i + 1) % n];
       const double da = planes.Value(p, a.cx, a.cy, a.w);
       const double db = planes.Value(p, b.cx, b.cy, b.w);
-      if (da >= 0) out[m++] = a;
+      if (da >= 0) cut[m++] = a;
       if ((da >= 0) != (db >= 0)) {
         const double t = da / (da - db);
         const auto ft = static_cast<float>(t);
-        out[m++] = {a.cx + (b.cx - a.cx) * t,           a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
+        cut[m++] = {a.cx + (b.cx - a.cx) * t,           a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
                     a.light + (b.light - a.light) * ft, a.s + (b.s - a.s) * ft,   a.t + (b.t - a.t) * ft};
       }
     }
     n = m;
-    std::swap(in, out);
-    if (n < 3) return;
+    std::swap(in, cut);
+    if (n < 3) return false;
   }
   std::array<ScreenVertex, kClipVerticesMax> screen{};
   for (std::size_t i = 0; i < n; ++i) {
     const double inv_w = 1.0 / in[i].w;
-    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return;
+    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return false;
     screen[i] = {in[i].cx * inv_w,
                  in[i].cy * inv_w,
                  inv_w,
@@ -487,7 +514,8 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
                  static_cast<float>(in[i].s * inv_w),
                  static_cast<float>(in[i].t * inv_w)};
   }
-  for (std::size_t i = 1; i + 1 < n; ++i) FillTriangle(screen[0], screen[i], screen[i + 1], shade, band);
+  out.insert(out.end(), screen.begin(), screen.begin() + static_cast<std::ptrdiff_t>(n));
+  return true;
 }
 
 void Renderer::FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
@@ -663,18 +691,17 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
   band.pixels += pixels;
 }
 
-void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Color colour, std::int32_t id,
-                        Band& band) {
+std::optional<Renderer::EdgeLine> Renderer::CutEdge(const ClipVertex& a0, const ClipVertex& b0) const {
   const Planes planes{near_, area_.left - 1.0, area_.right + 1.0, area_.top - 1.0, area_.bottom + 1.0};
   double t0 = 0, t1 = 1;
   for (int p = 0; p < kPlanes; ++p) {
     const double da = planes.Value(p, a0.cx, a0.cy, a0.w);
     const double db = planes.Value(p, b0.cx, b0.cy, b0.w);
-    if (da < 0 && db < 0) return;
+    if (da < 0 && db < 0) return std::nullopt;
     if (da < 0) t0 = std::max(t0, da / (da - db));
     if (db < 0) t1 = std::min(t1, da / (da - db));
   }
-  if (t0 > t1) return;
+  if (t0 > t1) return std::nullopt;
   auto at = [&](double t) {
     const double w = a0.w + (b0.w - a0.w) * t;
     return std::array<double, 3>{(a0.cx + (b0.cx - a0.cx) * t) / w, (a0.cy + (b0.cy - a0.cy) * t) / w, 1.0 / w};
@@ -682,8 +709,14 @@ void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Co
   const std::array<double, 3> p = at(t0);
   const std::array<double, 3> q = at(t1);
   const double steps = std::ceil(std::max(std::fabs(q[0] - p[0]), std::fabs(q[1] - p[1])));
-  if (!std::isfinite(steps)) return;
-  const int n = static_cast<int>(std::min(steps, 1e6));
+  if (!std::isfinite(steps)) return std::nullopt;
+  return EdgeLine{p, q, static_cast<int>(std::min(steps, 1e6))};
+}
+
+void Renderer::DrawEdge(const EdgeLine& line, graphics::Color colour, std::int32_t id, Band& band) {
+  const std::array<double, 3>& p = line.p;
+  const std::array<double, 3>& q = line.q;
+  const int n = line.steps;
   const std::size_t width = static_cast<std::size_t>(area_.Width());
   for (int i = 0; i <= n; ++i) {
     const double t = n == 0 ? 0 : static_cast<double>(i) / n;

@@ -12,6 +12,7 @@
 // are set up in order on the calling thread, then every band draws every
 // face cut to its own rows, in the same order, so each pixel sees the same
 // writes in the same order as on one thread.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -130,12 +131,23 @@ class Renderer {
     std::int64_t pixels = 0;
   };
 
+  // An edge cut to the area: from p to q in `steps` pixel steps (x, y and
+  // 1 / depth).
+  struct EdgeLine {
+    std::array<double, 3> p, q;
+    int steps;
+  };
+
   ClipVertex ToClip(Vec3 q, float light, float s, float t) const;
   // Draws jobs in order over the whole area, in bands when it is worth it.
-  void DrawJobs(std::span<FaceJob> jobs, bool in_bands);
-  void DrawJob(const FaceJob& job, Band& band);
-  void DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade, Band& band);
-  void DrawEdge(const ClipVertex& a, const ClipVertex& b, graphics::Color colour, std::int32_t id, Band& band);
+  void DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVertex> screen, bool in_bands);
+  void DrawJob(const FaceJob& job, std::span<const ScreenVertex> screen, Band& band);
+  // Cuts a polygon at the near plane and the guard band and appends its
+  // corners on the screen to `out`; false (and nothing appended) when
+  // nothing is left to fill.
+  bool ProjectPolygon(std::span<const ClipVertex> corners, std::vector<ScreenVertex>& out) const;
+  std::optional<EdgeLine> CutEdge(const ClipVertex& a, const ClipVertex& b) const;
+  void DrawEdge(const EdgeLine& line, graphics::Color colour, std::int32_t id, Band& band);
   void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade,
                     Band& band);
   template <int kShader>
