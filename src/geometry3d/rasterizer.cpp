@@ -16,14 +16,15 @@ constexpr std::int64_t kSub = 1 << kSubBits;
 // Faces are cut this far outside the drawing area only: inside it the
 // fixed-point edge arithmetic cannot overflow, and most faces need no cut.
 constexpr double kGuardBand = 4096;
-constexpr int kClipVerticesMax = 16;      // 4 corners + one per cutting plane, with room
 constexpr double kEdgeDepthSlack = 1e-4;  // edges drawn over their own face
 // Faces set up before the bands draw them: enough to pay for waking the
 // pool, few enough that their set-up stays in the cache.
-constexpr std::size_t kFacesPerBatch = 2048;
+constexpr std::size_t kFacesPerBatch = 1024;
 // Rough cost of one face for one band that only cuts it away (its set-up
 // and clipping), against one byte operation.
-constexpr std::int64_t kFaceCostPerBand = 64;
+constexpr std::int64_t kFaceCostPerBand = 16;
+// Rough cost of setting up one face (light, cutting, projection).
+constexpr std::int64_t kFaceSetUpCost = 400;
 
 enum Shader : int { kShadeFlat, kShadeSmooth, kShadeTexture, kShadeTranslucent, kShadeDepth };
 
@@ -170,21 +171,21 @@ struct Renderer::FaceShading {
   double depth_scale = 1;
 };
 
-// A face ready to draw: its shading, its corners in clip space and what is
-// drawn of it. `shade.texture` points at `texture`, so a job is not copied
-// once set up.
+// A face ready to draw: its shading, its polygon and edges on the screen and
+// the rows they touch. `shade.texture` points at `texture`, so a job is not
+// copied once set up.
 struct Renderer::FaceJob {
   FaceShading shade;
-  // The polygon to fill: screen vertices [first_vertex, + vertices) of the
-  // batch, drawn as a fan.
-  std::uint32_t first_vertex = 0;
-  std::uint32_t vertices = 0;
-  std::array<EdgeLine, 4> edges{};
+  // The polygon to fill, cut and projected, drawn as a fan.
+  std::array<ScreenVertex, kClipVerticesMax> screen;
+  std::size_t vertices = 0;
+  std::array<EdgeLine, 4> edges;
   int edge_count = 0;
   graphics::Color edge_colour;
   // Rows the face may touch: bands outside them pass it by.
-  int top = std::numeric_limits<int>::max();
-  int bottom = std::numeric_limits<int>::min();
+  int top = 0;
+  int bottom = -1;
+  bool textured = false;
   TextureView texture;
   std::array<std::uint8_t, 3> texel{};  // a one-pixel image, copied: the lookup reuses its buffer
 };
@@ -268,18 +269,21 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       }
     }
   }
-  std::vector<FaceJob> jobs;
-  jobs.reserve(std::min(faces.size(), kFacesPerBatch));
-  std::vector<ScreenVertex> screen;
-  for (std::size_t k = 0; k < faces.size(); ++k) {
+  const bool texturable =
+      mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
+  auto skipped = [](const Face& f) {
+    const double length = Length(Cross(f.edge_h, f.edge_v));
+    return !KindOfShape(f.shape).drawn || !(length > 0) || !std::isfinite(length) || !Finite(f.base) ||
+           !Finite(f.rgb);
+  };
+
+  // Sets up face k of `faces` into `job`; the job's image was looked up
+  // before. Reads only shared state, so faces are set up in parallel.
+  auto set_up = [&](std::size_t k, FaceJob& job) {
     const Face& f = faces[k];
     const ShapeKind kind = KindOfShape(f.shape);
     const Vec3 cross = Cross(f.edge_h, f.edge_v);
     const double length = Length(cross);
-    if (!kind.drawn || !(length > 0) || !std::isfinite(length) || !Finite(f.base) || !Finite(f.rgb)) {
-      ++stats_.faces_skipped;
-      continue;
-    }
     std::array<Vec3, 4> corner{f.base, f.base + f.edge_h, f.base + f.edge_h + f.edge_v, f.base + f.edge_v};
     std::array<std::array<float, 2>, 4> st{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
     if (kind.triangle) {
@@ -312,22 +316,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     }
     const double flat_level = lit && !smooth ? level[0] : 1.0;
 
-    std::optional<TextureView> texture;
-    const bool texturable =
-        mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
-    if (f.image != 0 && textures && texturable) texture = textures(f);
-    if (texture && !(texture->width > 0 && texture->height > 0)) texture.reset();
-    // A face reading the bank it draws into sees the faces before it
-    // drawn everywhere, so it waits for them and is drawn on its own.
-    const bool alone = texture && ReadsTarget(*texture);
-    if (alone) {
-      DrawJobs(jobs, screen, true);
-      jobs.clear();
-      screen.clear();
-    }
-
-    FaceJob& job = jobs.emplace_back();
     FaceShading& shade = job.shade;
+    shade = FaceShading{};
     shade.id = static_cast<std::int32_t>(first_index + k);
     const Vec3 rgb255 = Vec3{f.rgb.x * light_rgb.x, f.rgb.y * light_rgb.y, f.rgb.z * light_rgb.z} * 255.0;
     shade.colour =
@@ -335,12 +325,7 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     shade.base[0] = static_cast<float>(rgb255.z);
     shade.base[1] = static_cast<float>(rgb255.y);
     shade.base[2] = static_cast<float>(rgb255.x);
-    if (texture) {
-      job.texture = *texture;
-      if (!alone && job.texture.width == 1 && job.texture.height == 1) {
-        std::copy_n(job.texture.row0, 3, job.texel.begin());
-        job.texture.row0 = job.texel.data();
-      }
+    if (job.textured) {
       shade.shader = kShadeTexture;
       shade.texture = &job.texture;
       shade.base[0] = static_cast<float>(light_rgb.z);
@@ -369,17 +354,17 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
                        static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
     }
+    job.top = std::numeric_limits<int>::max();
+    job.bottom = std::numeric_limits<int>::min();
     auto cover_rows = [&job](double y0, double y1) {
       job.top = std::min(job.top, static_cast<int>(std::floor(std::min(y0, y1))) - 1);
       job.bottom = std::max(job.bottom, static_cast<int>(std::ceil(std::max(y0, y1))) + 1);
     };
     const std::span<const ClipVertex> polygon(clip.data(), static_cast<std::size_t>(corners));
     const bool edges_only = kind.edges_only || mode == kDrawEdges;
-    job.first_vertex = static_cast<std::uint32_t>(screen.size());
-    if (!edges_only && ProjectPolygon(polygon, screen)) {
-      job.vertices = static_cast<std::uint32_t>(screen.size() - job.first_vertex);
-      for (std::size_t i = job.first_vertex; i < screen.size(); ++i) cover_rows(screen[i].y, screen[i].y);
-    }
+    job.vertices = edges_only ? 0 : ProjectPolygon(polygon, job.screen);
+    for (std::size_t i = 0; i < job.vertices; ++i) cover_rows(job.screen[i].y, job.screen[i].y);
+    job.edge_count = 0;
     if (edges_only || mode == kDrawOutlined) {
       job.edge_colour = edges_only ? shade.colour : settings.edge_colour;
       for (int i = 0; i < corners; ++i) {
@@ -390,17 +375,49 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
         cover_rows(line->p[1], line->q[1]);
       }
     }
-    if (alone) {
-      DrawJobs(jobs, screen, false);
-      jobs.clear();
-      screen.clear();
-    } else if (jobs.size() == kFacesPerBatch) {
-      DrawJobs(jobs, screen, true);
-      jobs.clear();
-      screen.clear();
+  };
+
+  std::vector<FaceJob> jobs(std::min(faces.size(), kFacesPerBatch));
+  std::vector<std::size_t> face_of(jobs.size());
+  for (std::size_t next = 0; next < faces.size();) {
+    // In order on this thread: skipped faces counted, images looked up (the
+    // lookup loads files and reuses a buffer). A face whose image is the
+    // bank drawn into ends the batch: it must see the faces before it drawn
+    // everywhere and the ones after it nowhere, so it is drawn on its own.
+    std::size_t count = 0;
+    bool last_alone = false;
+    while (next < faces.size() && count < jobs.size() && !last_alone) {
+      const std::size_t k = next++;
+      const Face& f = faces[k];
+      if (skipped(f)) {
+        ++stats_.faces_skipped;
+        continue;
+      }
+      FaceJob& job = jobs[count];
+      face_of[count++] = k;
+      job.textured = false;
+      std::optional<TextureView> texture;
+      if (f.image != 0 && texturable && textures) texture = textures(f);
+      if (!texture || !(texture->width > 0 && texture->height > 0)) continue;
+      job.textured = true;
+      job.texture = *texture;
+      last_alone = ReadsTarget(job.texture);
+      if (!last_alone && job.texture.width == 1 && job.texture.height == 1) {
+        std::copy_n(job.texture.row0, 3, job.texel.begin());
+        job.texture.row0 = job.texel.data();
+      }
+    }
+    const std::span<FaceJob> batch(jobs.data(), count);
+    platform::ForBands(0, static_cast<int>(count), kFaceSetUpCost, [&](int first, int last) {
+      for (int j = first; j < last; ++j) set_up(face_of[static_cast<std::size_t>(j)], batch[static_cast<std::size_t>(j)]);
+    });
+    if (last_alone) {
+      DrawJobs(batch.first(count - 1), true);
+      DrawJobs(batch.last(1), false);
+    } else {
+      DrawJobs(batch, true);
     }
   }
-  DrawJobs(jobs, screen, true);
 }
 
 bool Renderer::ReadsTarget(const TextureView& texture) const {
@@ -411,7 +428,7 @@ bool Renderer::ReadsTarget(const TextureView& texture) const {
   return first < bank_ + graphics::VRAM_BANK_BYTES && bank_ < last;
 }
 
-void Renderer::DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVertex> screen, bool in_bands) {
+void Renderer::DrawJobs(std::span<const FaceJob> jobs, bool in_bands) {
   if (jobs.empty()) return;
   std::vector<std::atomic<std::int64_t>> pixels(jobs.size());
   auto draw_rows = [&](int first, int last) {
@@ -420,7 +437,7 @@ void Renderer::DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVer
       const FaceJob& job = jobs[j];
       if (job.bottom < band.top || job.top > band.bottom) continue;
       band.pixels = 0;
-      DrawJob(job, screen, band);
+      DrawJob(job, band);
       if (band.pixels > 0) pixels[j].fetch_add(band.pixels, std::memory_order_relaxed);
     }
   };
@@ -439,9 +456,9 @@ void Renderer::DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVer
   }
 }
 
-void Renderer::DrawJob(const FaceJob& job, std::span<const ScreenVertex> screen, Band& band) {
-  const ScreenVertex* v = screen.data() + job.first_vertex;
-  for (std::uint32_t i = 1; i + 1 < job.vertices; ++i) FillTriangle(v[0], v[i], v[i + 1], job.shade, band);
+void Renderer::DrawJob(const FaceJob& job, Band& band) {
+  const ScreenVertex* v = job.screen.data();
+  for (std::size_t i = 1; i + 1 < job.vertices; ++i) FillTriangle(v[0], v[i], v[i + 1], job.shade, band);
   for (int i = 0; i < job.edge_count; ++i) {
     DrawEdge(job.edges[static_cast<std::size_t>(i)], job.edge_colour, job.shade.id, band);
   }
@@ -472,7 +489,8 @@ constexpr int kPlanes = 5;
 
 }  // namespace
 
-bool Renderer::ProjectPolygon(std::span<const ClipVertex> corners, std::vector<ScreenVertex>& out) const {
+std::size_t Renderer::ProjectPolygon(std::span<const ClipVertex> corners,
+                                     std::array<ScreenVertex, kClipVerticesMax>& screen) const {
   const Planes planes{near_, area_.left - kGuardBand, area_.right + kGuardBand, area_.top - kGuardBand,
                       area_.bottom + kGuardBand};
   std::array<ClipVertex, kClipVerticesMax> buffer_a{};
@@ -501,12 +519,11 @@ bool Renderer::ProjectPolygon(std::span<const ClipVertex> corners, std::vector<S
     }
     n = m;
     std::swap(in, cut);
-    if (n < 3) return false;
+    if (n < 3) return 0;
   }
-  std::array<ScreenVertex, kClipVerticesMax> screen{};
   for (std::size_t i = 0; i < n; ++i) {
     const double inv_w = 1.0 / in[i].w;
-    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return false;
+    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return 0;
     screen[i] = {in[i].cx * inv_w,
                  in[i].cy * inv_w,
                  inv_w,
@@ -514,8 +531,7 @@ bool Renderer::ProjectPolygon(std::span<const ClipVertex> corners, std::vector<S
                  static_cast<float>(in[i].s * inv_w),
                  static_cast<float>(in[i].t * inv_w)};
   }
-  out.insert(out.end(), screen.begin(), screen.begin() + static_cast<std::ptrdiff_t>(n));
-  return true;
+  return n;
 }
 
 void Renderer::FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,

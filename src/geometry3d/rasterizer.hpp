@@ -140,12 +140,14 @@ class Renderer {
 
   ClipVertex ToClip(Vec3 q, float light, float s, float t) const;
   // Draws jobs in order over the whole area, in bands when it is worth it.
-  void DrawJobs(std::span<const FaceJob> jobs, std::span<const ScreenVertex> screen, bool in_bands);
-  void DrawJob(const FaceJob& job, std::span<const ScreenVertex> screen, Band& band);
-  // Cuts a polygon at the near plane and the guard band and appends its
-  // corners on the screen to `out`; false (and nothing appended) when
-  // nothing is left to fill.
-  bool ProjectPolygon(std::span<const ClipVertex> corners, std::vector<ScreenVertex>& out) const;
+  void DrawJobs(std::span<const FaceJob> jobs, bool in_bands);
+  void DrawJob(const FaceJob& job, Band& band);
+  // Cuts a polygon at the near plane and the guard band and writes its
+  // corners on the screen; returns how many (0 when nothing is left to
+  // fill).
+  static constexpr std::size_t kClipVerticesMax = 16;  // 4 corners + one per cutting plane, with room
+  std::size_t ProjectPolygon(std::span<const ClipVertex> corners,
+                             std::array<ScreenVertex, kClipVerticesMax>& screen) const;
   std::optional<EdgeLine> CutEdge(const ClipVertex& a, const ClipVertex& b) const;
   void DrawEdge(const EdgeLine& line, graphics::Color colour, std::int32_t id, Band& band);
   void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade,
