@@ -271,8 +271,9 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   const bool direct = c.out_color_space == JCS_EXT_BGR;
   std::vector<std::uint8_t> bgr(direct ? 0 : static_cast<std::size_t>(width) * 3);
   bool decoded = false;
-  if (platform::LoopThreads() <= 1) {
-    // One thread: each row is scaled as it arrives, nothing is held.
+  // Scale 1 only copies rows: nothing there for other threads to share.
+  if (platform::LoopThreads() <= 1 || options.scale == 1.0) {
+    // Each row is scaled as it arrives, nothing is held.
     decoded = Guard(d.Errors(), [&] {
       j.jpeg_start_decompress(&c);
       while (c.output_scanline < c.output_height && scaler.Wants(static_cast<int>(c.output_scanline))) {
