@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
+
+#include "platform/thread_pool.hpp"
 
 namespace vx::geometry3d {
 namespace {
@@ -13,8 +16,15 @@ constexpr std::int64_t kSub = 1 << kSubBits;
 // Faces are cut this far outside the drawing area only: inside it the
 // fixed-point edge arithmetic cannot overflow, and most faces need no cut.
 constexpr double kGuardBand = 4096;
-constexpr int kClipVerticesMax = 16;      // 4 corners + one per cutting plane, with room
 constexpr double kEdgeDepthSlack = 1e-4;  // edges drawn over their own face
+// Faces set up before the bands draw them: enough to pay for waking the
+// pool, few enough that their set-up stays in the cache.
+constexpr std::size_t kFacesPerBatch = 1024;
+// Rough cost of one face for one band that only cuts it away (its set-up
+// and clipping), against one byte operation.
+constexpr std::int64_t kFaceCostPerBand = 16;
+// Rough cost of setting up one face (light, cutting, projection).
+constexpr std::int64_t kFaceSetUpCost = 400;
 
 enum Shader : int { kShadeFlat, kShadeSmooth, kShadeTexture, kShadeTranslucent, kShadeDepth };
 
@@ -161,6 +171,25 @@ struct Renderer::FaceShading {
   double depth_scale = 1;
 };
 
+// A face ready to draw: its shading, its polygon and edges on the screen and
+// the rows they touch. `shade.texture` points at `texture`, so a job is not
+// copied once set up.
+struct Renderer::FaceJob {
+  FaceShading shade;
+  // The polygon to fill, cut and projected, drawn as a fan.
+  std::array<ScreenVertex, kClipVerticesMax> screen;
+  std::size_t vertices = 0;
+  std::array<EdgeLine, 4> edges;
+  int edge_count = 0;
+  graphics::Color edge_colour;
+  // Rows the face may touch: bands outside them pass it by.
+  int top = 0;
+  int bottom = -1;
+  bool textured = false;
+  TextureView texture;
+  std::array<std::uint8_t, 3> texel{};  // a one-pixel image, copied: the lookup reuses its buffer
+};
+
 void Renderer::Begin(std::uint8_t* bank, const graphics::PixelRect& area, const Camera& camera, bool clear) {
   const bool same_area = area == area_ && !depth_.empty();
   bank_ = bank;
@@ -240,15 +269,21 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       }
     }
   }
-  for (std::size_t k = 0; k < faces.size(); ++k) {
+  const bool texturable =
+      mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
+  auto skipped = [](const Face& f) {
+    const double length = Length(Cross(f.edge_h, f.edge_v));
+    return !KindOfShape(f.shape).drawn || !(length > 0) || !std::isfinite(length) || !Finite(f.base) ||
+           !Finite(f.rgb);
+  };
+
+  // Sets up face k of `faces` into `job`; the job's image was looked up
+  // before. Reads only shared state, so faces are set up in parallel.
+  auto set_up = [&](std::size_t k, FaceJob& job) {
     const Face& f = faces[k];
     const ShapeKind kind = KindOfShape(f.shape);
     const Vec3 cross = Cross(f.edge_h, f.edge_v);
     const double length = Length(cross);
-    if (!kind.drawn || !(length > 0) || !std::isfinite(length) || !Finite(f.base) || !Finite(f.rgb)) {
-      ++stats_.faces_skipped;
-      continue;
-    }
     std::array<Vec3, 4> corner{f.base, f.base + f.edge_h, f.base + f.edge_h + f.edge_v, f.base + f.edge_v};
     std::array<std::array<float, 2>, 4> st{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
     if (kind.triangle) {
@@ -281,7 +316,8 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     }
     const double flat_level = lit && !smooth ? level[0] : 1.0;
 
-    FaceShading shade;
+    FaceShading& shade = job.shade;
+    shade = FaceShading{};
     shade.id = static_cast<std::int32_t>(first_index + k);
     const Vec3 rgb255 = Vec3{f.rgb.x * light_rgb.x, f.rgb.y * light_rgb.y, f.rgb.z * light_rgb.z} * 255.0;
     shade.colour =
@@ -289,13 +325,9 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
     shade.base[0] = static_cast<float>(rgb255.z);
     shade.base[1] = static_cast<float>(rgb255.y);
     shade.base[2] = static_cast<float>(rgb255.x);
-    std::optional<TextureView> texture;
-    const bool texturable =
-        mode != kDrawEdges && mode != kDrawDepth && mode != kDrawNormals && mode != kDrawTranslucent;
-    if (f.image != 0 && texturable && textures) texture = textures(f);
-    if (texture && texture->width > 0 && texture->height > 0) {
+    if (job.textured) {
       shade.shader = kShadeTexture;
-      shade.texture = &*texture;
+      shade.texture = &job.texture;
       shade.base[0] = static_cast<float>(light_rgb.z);
       shade.base[1] = static_cast<float>(light_rgb.y);
       shade.base[2] = static_cast<float>(light_rgb.x);
@@ -322,18 +354,113 @@ void Renderer::DrawFaces(std::span<const Face> faces, std::size_t first_index, c
       clip[c] = ToClip(corner[c], level[c], static_cast<float>(m.origin_u / w + st[c][0] * m.zoom_u),
                        static_cast<float>(m.origin_v / h + (1.0f - st[c][1]) * m.zoom_v));
     }
-    face_pixels_ = 0;
+    job.top = std::numeric_limits<int>::max();
+    job.bottom = std::numeric_limits<int>::min();
+    auto cover_rows = [&job](double y0, double y1) {
+      job.top = std::min(job.top, static_cast<int>(std::floor(std::min(y0, y1))) - 1);
+      job.bottom = std::max(job.bottom, static_cast<int>(std::ceil(std::max(y0, y1))) + 1);
+    };
     const std::span<const ClipVertex> polygon(clip.data(), static_cast<std::size_t>(corners));
     const bool edges_only = kind.edges_only || mode == kDrawEdges;
-    if (!edges_only) DrawPolygon(polygon, shade);
+    job.vertices = edges_only ? 0 : ProjectPolygon(polygon, job.screen);
+    for (std::size_t i = 0; i < job.vertices; ++i) cover_rows(job.screen[i].y, job.screen[i].y);
+    job.edge_count = 0;
     if (edges_only || mode == kDrawOutlined) {
-      const graphics::Color edge = edges_only ? shade.colour : settings.edge_colour;
+      job.edge_colour = edges_only ? shade.colour : settings.edge_colour;
       for (int i = 0; i < corners; ++i) {
-        DrawEdge(clip[static_cast<std::size_t>(i)], clip[static_cast<std::size_t>((i + 1) % corners)], edge, shade.id);
+        const std::optional<EdgeLine> line =
+            CutEdge(clip[static_cast<std::size_t>(i)], clip[static_cast<std::size_t>((i + 1) % corners)]);
+        if (!line) continue;
+        job.edges[static_cast<std::size_t>(job.edge_count++)] = *line;
+        cover_rows(line->p[1], line->q[1]);
       }
     }
-    if (face_pixels_ > 0) ++stats_.faces_drawn;
-    stats_.pixels += face_pixels_;
+  };
+
+  std::vector<FaceJob> jobs(std::min(faces.size(), kFacesPerBatch));
+  std::vector<std::size_t> face_of(jobs.size());
+  for (std::size_t next = 0; next < faces.size();) {
+    // In order on this thread: skipped faces counted, images looked up (the
+    // lookup loads files and reuses a buffer). A face whose image is the
+    // bank drawn into ends the batch: it must see the faces before it drawn
+    // everywhere and the ones after it nowhere, so it is drawn on its own.
+    std::size_t count = 0;
+    bool last_alone = false;
+    while (next < faces.size() && count < jobs.size() && !last_alone) {
+      const std::size_t k = next++;
+      const Face& f = faces[k];
+      if (skipped(f)) {
+        ++stats_.faces_skipped;
+        continue;
+      }
+      FaceJob& job = jobs[count];
+      face_of[count++] = k;
+      job.textured = false;
+      std::optional<TextureView> texture;
+      if (f.image != 0 && texturable && textures) texture = textures(f);
+      if (!texture || !(texture->width > 0 && texture->height > 0)) continue;
+      job.textured = true;
+      job.texture = *texture;
+      last_alone = ReadsTarget(job.texture);
+      if (!last_alone && job.texture.width == 1 && job.texture.height == 1) {
+        std::copy_n(job.texture.row0, 3, job.texel.begin());
+        job.texture.row0 = job.texel.data();
+      }
+    }
+    const std::span<FaceJob> batch(jobs.data(), count);
+    platform::ForBands(0, static_cast<int>(count), kFaceSetUpCost, [&](int first, int last) {
+      for (int j = first; j < last; ++j) set_up(face_of[static_cast<std::size_t>(j)], batch[static_cast<std::size_t>(j)]);
+    });
+    if (last_alone) {
+      DrawJobs(batch.first(count - 1), true);
+      DrawJobs(batch.last(1), false);
+    } else {
+      DrawJobs(batch, true);
+    }
+  }
+}
+
+bool Renderer::ReadsTarget(const TextureView& texture) const {
+  const std::uint8_t* first = texture.row0;
+  const std::uint8_t* last = texture.row0 + texture.stride * (texture.height - 1);
+  if (first > last) std::swap(first, last);
+  last += static_cast<std::ptrdiff_t>(texture.width) * 3;
+  return first < bank_ + graphics::VRAM_BANK_BYTES && bank_ < last;
+}
+
+void Renderer::DrawJobs(std::span<const FaceJob> jobs, bool in_bands) {
+  if (jobs.empty()) return;
+  std::vector<std::atomic<std::int64_t>> pixels(jobs.size());
+  auto draw_rows = [&](int first, int last) {
+    Band band{area_.top + first, area_.top + last - 1, 0};
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      const FaceJob& job = jobs[j];
+      if (job.bottom < band.top || job.top > band.bottom) continue;
+      band.pixels = 0;
+      DrawJob(job, band);
+      if (band.pixels > 0) pixels[j].fetch_add(band.pixels, std::memory_order_relaxed);
+    }
+  };
+  const int rows = area_.Height();
+  if (in_bands) {
+    const std::int64_t work_per_row =
+        static_cast<std::int64_t>(area_.Width()) + static_cast<std::int64_t>(jobs.size()) * kFaceCostPerBand;
+    platform::ForBands(0, rows, work_per_row, draw_rows);
+  } else {
+    draw_rows(0, rows);
+  }
+  for (const std::atomic<std::int64_t>& n : pixels) {
+    const std::int64_t drawn = n.load(std::memory_order_relaxed);
+    if (drawn > 0) ++stats_.faces_drawn;
+    stats_.pixels += drawn;
+  }
+}
+
+void Renderer::DrawJob(const FaceJob& job, Band& band) {
+  const ScreenVertex* v = job.screen.data();
+  for (std::size_t i = 1; i + 1 < job.vertices; ++i) FillTriangle(v[0], v[i], v[i + 1], job.shade, band);
+  for (int i = 0; i < job.edge_count; ++i) {
+    DrawEdge(job.edges[static_cast<std::size_t>(i)], job.edge_colour, job.shade.id, band);
   }
 }
 
@@ -362,7 +489,8 @@ constexpr int kPlanes = 5;
 
 }  // namespace
 
-void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade) {
+std::size_t Renderer::ProjectPolygon(std::span<const ClipVertex> corners,
+                                     std::array<ScreenVertex, kClipVerticesMax>& screen) const {
   const Planes planes{near_, area_.left - kGuardBand, area_.right + kGuardBand, area_.top - kGuardBand,
                       area_.bottom + kGuardBand};
   std::array<ClipVertex, kClipVerticesMax> buffer_a{};
@@ -370,7 +498,7 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
   std::size_t n = corners.size();
   std::copy(corners.begin(), corners.end(), buffer_a.begin());
   ClipVertex* in = buffer_a.data();
-  ClipVertex* out = buffer_b.data();
+  ClipVertex* cut = buffer_b.data();
   for (int p = 0; p < kPlanes; ++p) {
     bool all_inside = true;
     for (std::size_t i = 0; i < n && all_inside; ++i) all_inside = planes.Value(p, in[i].cx, in[i].cy, in[i].w) >= 0;
@@ -381,22 +509,21 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
       const ClipVertex& b = in[(i + 1) % n];
       const double da = planes.Value(p, a.cx, a.cy, a.w);
       const double db = planes.Value(p, b.cx, b.cy, b.w);
-      if (da >= 0) out[m++] = a;
+      if (da >= 0) cut[m++] = a;
       if ((da >= 0) != (db >= 0)) {
         const double t = da / (da - db);
         const auto ft = static_cast<float>(t);
-        out[m++] = {a.cx + (b.cx - a.cx) * t,           a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
+        cut[m++] = {a.cx + (b.cx - a.cx) * t,           a.cy + (b.cy - a.cy) * t, a.w + (b.w - a.w) * t,
                     a.light + (b.light - a.light) * ft, a.s + (b.s - a.s) * ft,   a.t + (b.t - a.t) * ft};
       }
     }
     n = m;
-    std::swap(in, out);
-    if (n < 3) return;
+    std::swap(in, cut);
+    if (n < 3) return 0;
   }
-  std::array<ScreenVertex, kClipVerticesMax> screen{};
   for (std::size_t i = 0; i < n; ++i) {
     const double inv_w = 1.0 / in[i].w;
-    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return;
+    if (!std::isfinite(in[i].cx * inv_w) || !std::isfinite(in[i].cy * inv_w)) return 0;
     screen[i] = {in[i].cx * inv_w,
                  in[i].cy * inv_w,
                  inv_w,
@@ -404,22 +531,22 @@ void Renderer::DrawPolygon(std::span<const ClipVertex> corners, const FaceShadin
                  static_cast<float>(in[i].s * inv_w),
                  static_cast<float>(in[i].t * inv_w)};
   }
-  for (std::size_t i = 1; i + 1 < n; ++i) FillTriangle(screen[0], screen[i], screen[i + 1], shade);
+  return n;
 }
 
 void Renderer::FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                            const FaceShading& shade) {
+                            const FaceShading& shade, Band& band) {
   switch (shade.shader) {
     case kShadeSmooth:
-      return Raster<kShadeSmooth>(a, b, c, shade);
+      return Raster<kShadeSmooth>(a, b, c, shade, band);
     case kShadeTexture:
-      return Raster<kShadeTexture>(a, b, c, shade);
+      return Raster<kShadeTexture>(a, b, c, shade, band);
     case kShadeTranslucent:
-      return Raster<kShadeTranslucent>(a, b, c, shade);
+      return Raster<kShadeTranslucent>(a, b, c, shade, band);
     case kShadeDepth:
-      return Raster<kShadeDepth>(a, b, c, shade);
+      return Raster<kShadeDepth>(a, b, c, shade, band);
     default:
-      return Raster<kShadeFlat>(a, b, c, shade);
+      return Raster<kShadeFlat>(a, b, c, shade, band);
   }
 }
 
@@ -455,7 +582,8 @@ inline int Wrap(int v, int size) {
 }  // namespace
 
 template <int kShader>
-void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0, const FaceShading& shade) {
+void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const ScreenVertex& c0, const FaceShading& shade,
+                      Band& band) {
   std::int64_t ax = std::llround(a.x * kSub), ay = std::llround(a.y * kSub);
   std::int64_t bx = std::llround(b0.x * kSub), by = std::llround(b0.y * kSub);
   std::int64_t cx = std::llround(c0.x * kSub), cy = std::llround(c0.y * kSub);
@@ -472,9 +600,11 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
   const int min_x =
       static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ax, bx, cx}) + kSub - 1, kSub), area_.left));
   const int max_x = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ax, bx, cx}), kSub), area_.right));
+  // Rows outside the band are another thread's; the edge values start at
+  // the first row drawn, exactly as if stepped down to it.
   const int min_y =
-      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), area_.top));
-  const int max_y = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ay, by, cy}), kSub), area_.bottom));
+      static_cast<int>(std::max<std::int64_t>(FloorDiv(std::min({ay, by, cy}) + kSub - 1, kSub), band.top));
+  const int max_y = static_cast<int>(std::min<std::int64_t>(FloorDiv(std::max({ay, by, cy}), kSub), band.bottom));
   if (min_x > max_x || min_y > max_y) return;
 
   const std::int64_t sx = static_cast<std::int64_t>(min_x) * kSub;
@@ -574,20 +704,20 @@ void Renderer::Raster(const ScreenVertex& a, const ScreenVertex& b0, const Scree
     e1.value += e1.step_y;
     e2.value += e2.step_y;
   }
-  face_pixels_ += pixels;
+  band.pixels += pixels;
 }
 
-void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Color colour, std::int32_t id) {
+std::optional<Renderer::EdgeLine> Renderer::CutEdge(const ClipVertex& a0, const ClipVertex& b0) const {
   const Planes planes{near_, area_.left - 1.0, area_.right + 1.0, area_.top - 1.0, area_.bottom + 1.0};
   double t0 = 0, t1 = 1;
   for (int p = 0; p < kPlanes; ++p) {
     const double da = planes.Value(p, a0.cx, a0.cy, a0.w);
     const double db = planes.Value(p, b0.cx, b0.cy, b0.w);
-    if (da < 0 && db < 0) return;
+    if (da < 0 && db < 0) return std::nullopt;
     if (da < 0) t0 = std::max(t0, da / (da - db));
     if (db < 0) t1 = std::min(t1, da / (da - db));
   }
-  if (t0 > t1) return;
+  if (t0 > t1) return std::nullopt;
   auto at = [&](double t) {
     const double w = a0.w + (b0.w - a0.w) * t;
     return std::array<double, 3>{(a0.cx + (b0.cx - a0.cx) * t) / w, (a0.cy + (b0.cy - a0.cy) * t) / w, 1.0 / w};
@@ -595,14 +725,20 @@ void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Co
   const std::array<double, 3> p = at(t0);
   const std::array<double, 3> q = at(t1);
   const double steps = std::ceil(std::max(std::fabs(q[0] - p[0]), std::fabs(q[1] - p[1])));
-  if (!std::isfinite(steps)) return;
-  const int n = static_cast<int>(std::min(steps, 1e6));
+  if (!std::isfinite(steps)) return std::nullopt;
+  return EdgeLine{p, q, static_cast<int>(std::min(steps, 1e6))};
+}
+
+void Renderer::DrawEdge(const EdgeLine& line, graphics::Color colour, std::int32_t id, Band& band) {
+  const std::array<double, 3>& p = line.p;
+  const std::array<double, 3>& q = line.q;
+  const int n = line.steps;
   const std::size_t width = static_cast<std::size_t>(area_.Width());
   for (int i = 0; i <= n; ++i) {
     const double t = n == 0 ? 0 : static_cast<double>(i) / n;
     const int x = static_cast<int>(std::lround(p[0] + (q[0] - p[0]) * t));
     const int y = static_cast<int>(std::lround(p[1] + (q[1] - p[1]) * t));
-    if (x < area_.left || x > area_.right || y < area_.top || y > area_.bottom) continue;
+    if (x < area_.left || x > area_.right || y < band.top || y > band.bottom) continue;
     const auto z = static_cast<float>(p[2] + (q[2] - p[2]) * t);
     const std::size_t k = static_cast<std::size_t>(y - area_.top) * width + static_cast<std::size_t>(x - area_.left);
     if (z < depth_[k] * (1.0f - static_cast<float>(kEdgeDepthSlack))) continue;
@@ -612,7 +748,7 @@ void Renderer::DrawEdge(const ClipVertex& a0, const ClipVertex& b0, graphics::Co
     px[0] = colour.b;
     px[1] = colour.g;
     px[2] = colour.r;
-    ++face_pixels_;
+    ++band.pixels;
   }
 }
 

@@ -7,6 +7,12 @@
 // Pixels are sampled at their centres (integer surface coordinates) with the
 // top-left fill rule, so two faces sharing an edge never both draw a pixel of
 // it and never both leave it out.
+//
+// Large draws are spread over the thread pool by bands of rows: the faces
+// are set up in order on the calling thread, then every band draws every
+// face cut to its own rows, in the same order, so each pixel sees the same
+// writes in the same order as on one thread.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -116,13 +122,42 @@ class Renderer {
     float light, s, t;
   };
   struct FaceShading;
+  struct FaceJob;
+  // Rows [top, bottom] of the area one thread draws, and the pixels it drew
+  // for the current face.
+  struct Band {
+    int top = 0;
+    int bottom = 0;
+    std::int64_t pixels = 0;
+  };
+
+  // An edge cut to the area: from p to q in `steps` pixel steps (x, y and
+  // 1 / depth).
+  struct EdgeLine {
+    std::array<double, 3> p, q;
+    int steps;
+  };
 
   ClipVertex ToClip(Vec3 q, float light, float s, float t) const;
-  void DrawPolygon(std::span<const ClipVertex> corners, const FaceShading& shade);
-  void DrawEdge(const ClipVertex& a, const ClipVertex& b, graphics::Color colour, std::int32_t id);
-  void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade);
+  // Draws jobs in order over the whole area, in bands when it is worth it.
+  void DrawJobs(std::span<const FaceJob> jobs, bool in_bands);
+  void DrawJob(const FaceJob& job, Band& band);
+  // Cuts a polygon at the near plane and the guard band and writes its
+  // corners on the screen; returns how many (0 when nothing is left to
+  // fill).
+  static constexpr std::size_t kClipVerticesMax = 16;  // 4 corners + one per cutting plane, with room
+  std::size_t ProjectPolygon(std::span<const ClipVertex> corners,
+                             std::array<ScreenVertex, kClipVerticesMax>& screen) const;
+  std::optional<EdgeLine> CutEdge(const ClipVertex& a, const ClipVertex& b) const;
+  void DrawEdge(const EdgeLine& line, graphics::Color colour, std::int32_t id, Band& band);
+  void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade,
+                    Band& band);
   template <int kShader>
-  void Raster(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade);
+  void Raster(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const FaceShading& shade,
+              Band& band);
+  // True when the image reads the bank being drawn into: such a face must
+  // see the faces before it drawn and the ones after it not yet.
+  bool ReadsTarget(const TextureView& texture) const;
 
   std::uint8_t* bank_ = nullptr;
   graphics::PixelRect area_;
@@ -131,7 +166,6 @@ class Renderer {
   std::vector<float> depth_;
   std::vector<std::int32_t> ids_;
   DrawStats stats_;
-  std::int64_t face_pixels_ = 0;
 };
 
 }  // namespace vx::geometry3d

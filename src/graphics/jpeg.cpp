@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/jpeg_api.hpp"
+#include "platform/thread_pool.hpp"
 
 namespace vx::graphics {
 namespace {
@@ -167,6 +168,46 @@ J_COLOR_SPACE OutputSpace(J_COLOR_SPACE file) {
 
 // Scanlines asked of libjpeg at a time (it may return fewer).
 constexpr int kRowsPerRead = 16;
+// Scaling on several threads: about this many input rows are held and
+// scaled a batch (fewer output rows a batch when enlarging a lot).
+constexpr double kScaleBatchInputRows = 256;
+constexpr int kScaleBatchRowsMax = 4096;
+
+// Decoded rows of blue, green, red held for the scaler's bands: input rows
+// [first, End()).
+class HeldRows {
+ public:
+  explicit HeldRows(std::size_t row_bytes) : row_bytes_(row_bytes) {}
+  // The next input row: kept, or passed over while above every row wanted.
+  void Add(const std::uint8_t* row) {
+    if (count_ == 0 && first_ < wanted_) {
+      ++first_;
+      return;
+    }
+    bytes_.insert(bytes_.end(), row, row + row_bytes_);
+    ++count_;
+  }
+  // Forgets the rows above `row`, and passes them over from now on.
+  void DropBefore(int row) {
+    wanted_ = std::max(wanted_, row);
+    const int drop = std::clamp(row - first_, 0, count_);
+    bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(row_bytes_ * static_cast<std::size_t>(drop)));
+    first_ += drop;
+    count_ -= drop;
+  }
+  int End() const { return first_ + count_; }
+  // Row r, first <= r < End().
+  std::span<const std::uint8_t> Row(int r) const {
+    return {bytes_.data() + row_bytes_ * static_cast<std::size_t>(r - first_), row_bytes_};
+  }
+
+ private:
+  std::size_t row_bytes_;
+  std::vector<std::uint8_t> bytes_;
+  int first_ = 0;
+  int count_ = 0;
+  int wanted_ = 0;
+};
 
 // Output size limit: ten times the largest JPEG side.
 constexpr std::int64_t kOutputExtentMax = 10 * 65535;
@@ -229,21 +270,60 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   for (int i = 0; i < kRowsPerRead; ++i) rows[static_cast<std::size_t>(i)] = scanlines.data() + stride * i;
   const bool direct = c.out_color_space == JCS_EXT_BGR;
   std::vector<std::uint8_t> bgr(direct ? 0 : static_cast<std::size_t>(width) * 3);
-  const bool decoded = Guard(d.Errors(), [&] {
-    j.jpeg_start_decompress(&c);
-    while (c.output_scanline < c.output_height && scaler.Wants(static_cast<int>(c.output_scanline))) {
-      const JDIMENSION got = j.jpeg_read_scanlines(&c, rows.data(), kRowsPerRead);
-      for (JDIMENSION i = 0; i < got; ++i) {
-        if (direct) {
-          scaler.Push(std::span<const std::uint8_t>(rows[i], stride), sink);
-        } else {
-          ToBgr(c, rows[i], bgr.data());
-          scaler.Push(bgr, sink);
+  bool decoded = false;
+  // Scale 1 only copies rows: nothing there for other threads to share.
+  if (platform::LoopThreads() <= 1 || options.scale == 1.0) {
+    // Each row is scaled as it arrives, nothing is held.
+    decoded = Guard(d.Errors(), [&] {
+      j.jpeg_start_decompress(&c);
+      while (c.output_scanline < c.output_height && scaler.Wants(static_cast<int>(c.output_scanline))) {
+        const JDIMENSION got = j.jpeg_read_scanlines(&c, rows.data(), kRowsPerRead);
+        for (JDIMENSION i = 0; i < got; ++i) {
+          if (direct) {
+            scaler.Push(std::span<const std::uint8_t>(rows[i], stride), sink);
+          } else {
+            ToBgr(c, rows[i], bgr.data());
+            scaler.Push(bgr, sink);
+          }
         }
       }
-    }
-    j.jpeg_abort_decompress(&c);
-  });
+      j.jpeg_abort_decompress(&c);
+    });
+  } else {
+    // Several threads: the rows a batch of output rows needs are decoded
+    // and held (decoding is sequential), then the batch is scaled in bands.
+    HeldRows held(static_cast<std::size_t>(width) * 3);
+    const int batch = static_cast<int>(
+        std::clamp(std::ceil(kScaleBatchInputRows / options.scale), 1.0, static_cast<double>(kScaleBatchRowsMax)));
+    const std::int64_t work_per_row = (std::int64_t{width} + (window.col_end - window.col_begin)) * 3 *
+                                      static_cast<std::int64_t>(std::max(1.0, std::ceil(options.scale)));
+    decoded = Guard(d.Errors(), [&] {
+      j.jpeg_start_decompress(&c);
+      for (int first = window.row_begin; first < window.row_end;) {
+        const int last = std::min(window.row_end, first + batch);
+        held.DropBefore(scaler.Rows(first, last).NextInput());
+        const int needed = scaler.InputEnd(last);
+        while (static_cast<int>(c.output_scanline) < needed) {
+          const JDIMENSION got = j.jpeg_read_scanlines(&c, rows.data(), kRowsPerRead);
+          if (got == 0) break;
+          for (JDIMENSION i = 0; i < got; ++i) {
+            if (direct) {
+              held.Add(rows[i]);
+            } else {
+              ToBgr(c, rows[i], bgr.data());
+              held.Add(bgr.data());
+            }
+          }
+        }
+        platform::ForBands(first, last, work_per_row, [&](int band_first, int band_last) {
+          AreaScaler band = scaler.Rows(band_first, band_last);
+          for (int r = band.NextInput(); r < held.End() && !band.Finished(); ++r) band.Push(held.Row(r), sink);
+        });
+        first = last;
+      }
+      j.jpeg_abort_decompress(&c);
+    });
+  }
   if (!decoded) {
     result.error = d.Message();
     return result;

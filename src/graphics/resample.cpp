@@ -50,6 +50,22 @@ AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const 
 double AreaScaler::RowBegin(int r) const { return r * sy_; }
 double AreaScaler::RowEnd(int r) const { return std::min((r + 1) * sy_, static_cast<double>(in_height_)); }
 
+AreaScaler AreaScaler::Rows(int row_begin, int row_end) const {
+  AreaScaler band(*this);
+  band.window_.row_begin = row_begin;
+  band.window_.row_end = row_end;
+  band.out_row_ = row_begin;
+  // Rows above the first output row are passed over by Push itself; start
+  // one early so that its own test decides the row at the boundary.
+  band.pushed_ = std::max(0, static_cast<int>(std::floor(RowBegin(row_begin))) - 1);
+  return band;
+}
+
+int AreaScaler::InputEnd(int row_end) const {
+  if (row_end <= window_.row_begin) return 0;
+  return std::min(in_height_, static_cast<int>(std::ceil(RowEnd(row_end - 1))) + 1);
+}
+
 bool AreaScaler::Wants(int next) const { return !Finished() && next < in_height_; }
 
 void AreaScaler::Emit(const ResampleSink& sink) {

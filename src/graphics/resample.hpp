@@ -38,6 +38,17 @@ class AreaScaler {
   // No wanted output row is left.
   bool Finished() const { return out_row_ >= window_.row_end; }
 
+  // A scaler for output rows [row_begin, row_end) of this one's window
+  // alone, fed from input row NextInput() on: it gives those rows byte for
+  // byte as this one would (the same path, the same sums in the same order),
+  // so bands of rows can be scaled on several threads from held input rows.
+  // Call before anything is pushed.
+  AreaScaler Rows(int row_begin, int row_end) const;
+  // The input row the next Push is taken as.
+  int NextInput() const { return pushed_; }
+  // One past the last input row the output rows before `row_end` draw on.
+  int InputEnd(int row_end) const;
+
  private:
   struct Tap {
     int index;

@@ -2,6 +2,7 @@
 // (half up) integer average of its block, whatever the block size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -48,6 +49,62 @@ TEST(AreaScaler, WholeScalesRoundBlockAveragesHalfUp) {
           const std::uint32_t area = static_cast<std::uint32_t>(n * n);
           EXPECT_EQ(out[static_cast<std::size_t>(r)][static_cast<std::size_t>(col) * 3 + c], (sum + area / 2) / area)
               << "scale " << n << " block " << col << "," << r << " component " << c;
+        }
+      }
+    }
+  }
+}
+
+// Output rows scaled in bands (each its own scaler from Rows, fed from its
+// NextInput on) are the rows of the whole scaler byte for byte, at copies,
+// whole scales (also those whose blocks do not all fit), fractional
+// reductions and enlargements, with windows starting inside the picture.
+TEST(AreaScaler, BandsOfRowsGiveTheWholeScalersRows) {
+  const int width = 53, height = 47;
+  auto pixel = [](int x, int y, int c) { return static_cast<std::uint8_t>((x * 37 + y * 91 + x * y * 13 + c * 71) % 256); };
+  std::vector<std::vector<std::uint8_t>> input(height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < 3; ++c) input[static_cast<std::size_t>(y)].push_back(pixel(x, y, c));
+    }
+  }
+  using Rows = std::vector<std::vector<std::uint8_t>>;
+  auto sink_into = [](Rows& out) {
+    return graphics::ResampleSink([&out](int row, std::span<const std::uint8_t> pixels) {
+      if (out.size() <= static_cast<std::size_t>(row)) out.resize(static_cast<std::size_t>(row) + 1);
+      out[static_cast<std::size_t>(row)].assign(pixels.begin(), pixels.end());
+    });
+  };
+  for (double scale : {1.0, 2.0, 3.0, 5.0, 1.5, 2.7, 0.4, 0.77, 1.3, 7.3}) {
+    for (const graphics::ResampleWindow window :
+         {graphics::ResampleWindow{0, 1000, 0, 1000}, graphics::ResampleWindow{3, 11, 2, 1000}}) {
+      graphics::ResampleWindow cut = window;
+      cut.col_end = std::min(cut.col_end, static_cast<int>(graphics::ScaledExtent(width, scale, 1 << 20)));
+      cut.row_end = std::min(cut.row_end, static_cast<int>(graphics::ScaledExtent(height, scale, 1 << 20)));
+      const graphics::AreaScaler whole(width, height, scale, scale, cut);
+      Rows expected;
+      {
+        graphics::AreaScaler streamed = whole;
+        const graphics::ResampleSink sink = sink_into(expected);
+        for (int y = 0; y < height && streamed.Wants(y); ++y) streamed.Push(input[static_cast<std::size_t>(y)], sink);
+      }
+      ASSERT_EQ(expected.size(), static_cast<std::size_t>(cut.row_end)) << scale;
+      for (int band_rows : {1, 2, 3, 7}) {
+        Rows got;
+        const graphics::ResampleSink sink = sink_into(got);
+        for (int first = cut.row_begin; first < cut.row_end; first += band_rows) {
+          const int last = std::min(cut.row_end, first + band_rows);
+          graphics::AreaScaler band = whole.Rows(first, last);
+          // Rows from NextInput up to InputEnd are all a band needs.
+          for (int y = band.NextInput(); !band.Finished(); ++y) {
+            ASSERT_LT(y, whole.InputEnd(last)) << "scale " << scale << " rows " << first << " to " << last;
+            band.Push(input[static_cast<std::size_t>(y)], sink);
+          }
+        }
+        ASSERT_EQ(got.size(), expected.size()) << "scale " << scale << " bands of " << band_rows;
+        for (int r = cut.row_begin; r < cut.row_end; ++r) {
+          EXPECT_EQ(got[static_cast<std::size_t>(r)], expected[static_cast<std::size_t>(r)])
+              << "scale " << scale << " bands of " << band_rows << " row " << r;
         }
       }
     }
