@@ -243,6 +243,16 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
     }
     if (each.text.size() == class_parts.size()) klass = each;
   }
+  if (klass.text.size() == class_parts.size() && !klass.text.empty() && klass.text[0] == '0') {
+    // No class number starts with 0: a 5 of the plate face read as one.
+    // The Japanese model, trained on such faces, reads that character
+    // again; a digit found so is a guess.
+    const PlateText first = ReadOne(ocr, l, class_parts[0], "jpn", kDigits, kDigits, Same);
+    if (first.text.size() == 1 && first.text[0] != '0') {
+      klass.text[0] = first.text[0];
+      klass.confidence = std::min({klass.confidence, first.confidence, REGION_GUESS_CONFIDENCE});
+    }
+  }
   if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
