@@ -27,6 +27,9 @@ constexpr double FIELD_PICTURE_WIDTH_MAX = 4000;  // pixels of characters in a f
 // REGION_CENTRE_MAX.
 constexpr std::size_t CLASS_CHARACTERS_MAX = 3;
 constexpr double CLASS_CHARACTER_WIDTH = 0.85;
+// Narrower than this share of the line's height is a lone stroke of a
+// kanji (川's), never a digit: even a 1 has its flag.
+constexpr double CLASS_CHARACTER_WIDTH_MIN = 0.15;
 constexpr double CLASS_CENTRE_MIN = 0.45;
 constexpr double REGION_CENTRE_MAX = 0.5;
 // The kana: the lower line's parts centred left of this share of the width
@@ -398,11 +401,19 @@ std::size_t ClassSplit(const std::vector<Box>& upper, int width) {
   int line = 0;
   for (const Box& b : upper) line = std::max(line, b.h);
   const auto centre = [&](const Box& b) { return b.x + b.w / 2.0; };
+  const auto stroke = [&](const Box& b) { return b.w < CLASS_CHARACTER_WIDTH_MIN * line; };
   const auto class_like = [&](std::size_t from, double leftmost) {
     if (upper.size() - from > CLASS_CHARACTERS_MAX) return false;
     return std::all_of(upper.begin() + static_cast<std::ptrdiff_t>(from), upper.end(), [&](const Box& b) {
-      return b.w <= CLASS_CHARACTER_WIDTH * line && centre(b) > leftmost * width;
+      return b.w <= CLASS_CHARACTER_WIDTH * line && !stroke(b) && centre(b) > leftmost * width;
     });
+  };
+  // The name's last character, before a split at `at`: a lone stroke
+  // there (川's last) belongs to the one before it.
+  const auto name_end = [&](std::size_t at) {
+    std::size_t k = at - 1;
+    while (k > 0 && stroke(upper[k])) --k;
+    return upper[k];
   };
   // Only characters of a class number, all right of the middle: the name
   // left nothing to see.
@@ -410,7 +421,7 @@ std::size_t ClassSplit(const std::vector<Box>& upper, int width) {
   std::size_t best = upper.size();
   int widest = -1;
   for (std::size_t at = 1; at < upper.size(); ++at) {
-    if (!class_like(at, CLASS_CENTRE_MIN) || centre(upper[at - 1]) >= REGION_CENTRE_MAX * width) continue;
+    if (!class_like(at, CLASS_CENTRE_MIN) || centre(name_end(at)) >= REGION_CENTRE_MAX * width) continue;
     const int gap = upper[at].x - (upper[at - 1].x + upper[at - 1].w);
     if (gap > widest) widest = gap, best = at;
   }

@@ -84,14 +84,28 @@ std::string AsHiragana(std::string c) {
 
 std::string Same(std::string c) { return c; }
 
+// A field picture in black and white at its own Otsu threshold: the grey
+// specks of noise inside a thin character, which can turn it into
+// another one, go.
+GreyImage Cleaned(GreyImage picture) {
+  if (picture.Empty()) return picture;
+  const int t = OtsuThreshold(picture);
+  for (std::uint8_t& v : picture.pixels) v = v < t ? 0 : 255;
+  return picture;
+}
+
 // One character of the plate. A lone character gives the line recogniser
 // no context and is often missed or taken for a look-alike; written three
 // times in a row it is read reliably. The character read most often among
 // `allowed` (after `normal`) wins; confidence falls with the readings that
-// disagree.
+// disagree. `cleaned`: the picture handed over in black and white.
 PlateText ReadOne(OcrEngine& ocr, const PlateLayout& l, const Box& box, const char* language,
-                  const std::string& whitelist, std::string_view allowed, std::string (*normal)(std::string)) {
-  const PlateText r = Field(ocr, l, std::vector<Box>(CHARACTER_REPEAT, box), language, OcrMode::kLine, whitelist);
+                  const std::string& whitelist, std::string_view allowed, std::string (*normal)(std::string),
+                  bool cleaned = false) {
+  GreyImage picture = FieldPicture(l, std::vector<Box>(CHARACTER_REPEAT, box), OCR_HEIGHT);
+  if (cleaned) picture = Cleaned(picture);
+  const OcrText read = ocr.Read(picture, language, OcrMode::kLine, whitelist);
+  const PlateText r{read.utf8, read.confidence};
   std::vector<std::pair<std::string, int>> votes;
   for (const std::string& read : Utf8Characters(r.text)) {
     const std::string c = normal(read);
@@ -119,7 +133,17 @@ PlateText ReadKana(OcrEngine& ocr, const PlateLayout& l) {
     kana.x = std::min(kana.x, b.x), kana.y = std::min(kana.y, b.y);
     kana.w = right - kana.x, kana.h = bottom - kana.y;
   }
-  return ReadOne(ocr, l, kana, "jpn", "", kPlateKana, AsHiragana);
+  const PlateText free = ReadOne(ocr, l, kana, "jpn", "", kPlateKana, AsHiragana);
+  if (!free.text.empty()) return free;
+  // Noise inside a thin kana (こ) or a loose stroke can make it read as no
+  // kana at all: read again in black and white, then limited to the plate
+  // kana (grey and black and white). A kana found only so is a guess,
+  // never sure.
+  PlateText again = ReadOne(ocr, l, kana, "jpn", "", kPlateKana, AsHiragana, true);
+  if (again.text.empty()) again = ReadOne(ocr, l, kana, "jpn", kPlateKana, kPlateKana, Same);
+  if (again.text.empty()) again = ReadOne(ocr, l, kana, "jpn", kPlateKana, kPlateKana, Same, true);
+  again.confidence = std::min(again.confidence, REGION_GUESS_CONFIDENCE);
+  return again;
 }
 
 // A field of digits or capitals: a line, or one character read on its own.
@@ -218,6 +242,16 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
       each.confidence = std::min(each.confidence, one.confidence);
     }
     if (each.text.size() == class_parts.size()) klass = each;
+  }
+  if (klass.text.size() == class_parts.size() && !klass.text.empty() && klass.text[0] == '0') {
+    // No class number starts with 0: a 5 of the plate face read as one.
+    // The Japanese model, trained on such faces, reads that character
+    // again; a digit found so is a guess.
+    const PlateText first = ReadOne(ocr, l, class_parts[0], "jpn", kDigits, kDigits, Same);
+    if (first.text.size() == 1 && first.text[0] != '0') {
+      klass.text[0] = first.text[0];
+      klass.confidence = std::min({klass.confidence, first.confidence, REGION_GUESS_CONFIDENCE});
+    }
   }
   if (!PlausibleClass(klass.text)) klass = {};
   PlateText kana = ReadKana(ocr, l);
