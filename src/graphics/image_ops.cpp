@@ -198,9 +198,13 @@ void ForEachByteInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
   if (!canvas.Valid() || r.Empty()) return;
   const auto bytes = static_cast<std::size_t>(r.Width()) * 3;
   platform::ForBands(r.top, r.bottom + 1, static_cast<std::int64_t>(bytes), [&](int first, int last) {
+    // Copies: a byte store may alias anything reached by reference, which
+    // would leave the row's length unknown to the vectoriser.
+    const std::size_t row_bytes = bytes;
+    auto row_change = change;
     for (int y = first; y < last; ++y) {
       std::uint8_t* p = At(canvas, r.left, y);
-      for (std::size_t i = 0; i < bytes; ++i) p[i] = change(p[i]);
+      for (std::size_t i = 0; i < row_bytes; ++i) p[i] = row_change(p[i]);
     }
   });
 }
