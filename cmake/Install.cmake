@@ -85,7 +85,8 @@ include(${PROJECT_SOURCE_DIR}/cmake/Editors.cmake)
 #               executable carries the window layer, whose own links are
 #               Qt Core, Gui and Widgets with the xcb platform plugin: no
 #               window can be shown without them), FreeType, fontconfig,
-#               libpng, Xlib and the fonts standing in for the Windows faces.
+#               libpng, Xlib, libxcb (the display check) and the fonts
+#               standing in for the Windows faces.
 #   Recommends  the families most scripts use: sound (PortAudio, ALSA,
 #               FFTW), MIDI synthesis with a sound font, JPEG pictures, QR
 #               symbols, synthesised input (XTest), and xdg-open for the
@@ -98,7 +99,7 @@ include(${PROJECT_SOURCE_DIR}/cmake/Editors.cmake)
 set(VEXMORA_DEB_DEPENDS
   "libqt6core6 (>= ${Qt6_VERSION})" "libqt6gui6 (>= ${Qt6_VERSION})" "libqt6widgets6 (>= ${Qt6_VERSION})"
   qt6-qpa-plugins "libfreetype6 (>= 2.2.1)" "libfontconfig1 (>= 2.12.6)" "libpng16-16 (>= 1.6.2-1)"
-  libx11-6 fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation)
+  libx11-6 libxcb1 fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation)
 set(VEXMORA_DEB_RECOMMENDS libasound2 libfftw3-double3 "libjpeg62-turbo (>= 1.3.1)" libqrencode4 libxtst6
   xdg-utils)
 if(VEXMORA_HAVE_PORTAUDIO)

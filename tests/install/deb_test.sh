@@ -34,7 +34,7 @@ field Suggests > "$tmp/suggests"
 cat "$tmp/depends" "$tmp/recommends" "$tmp/suggests" > "$tmp/named"
 # Starting and drawing: the runtimes dpkg-shlibdeps finds, Qt for the window,
 # the text libraries and the fonts.
-for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libx11-6 \
+for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libx11-6 libxcb1 \
                fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation libfreetype6 libfontconfig1 \
                libpng16-16; do
   check "the package depends on $package" grep -qxF "$package" "$tmp/depends"
