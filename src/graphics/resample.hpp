@@ -22,7 +22,10 @@ struct ResampleWindow {
   int row_end = 0;
 };
 
-// An output row: pixels of 3 bytes for the window's columns.
+// An output row: pixels of 3 bytes for the window's columns. When bands of
+// rows are scaled on several threads (Rows below), one sink is called from
+// all of them at once, each time for a different row: it may only write
+// that row's own place.
 using ResampleSink = std::function<void(int row, std::span<const std::uint8_t> pixels)>;
 
 class AreaScaler {
