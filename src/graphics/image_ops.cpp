@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/effects.hpp"
+#include "platform/pixel_loop.hpp"
 #include "platform/thread_pool.hpp"
 
 namespace vx::graphics {
@@ -207,6 +208,40 @@ void ForEachByteInArea(Canvas& canvas, const PixelRect& area, Change&& change) {
       for (std::size_t i = 0; i < row_bytes; ++i) p[i] = row_change(p[i]);
     }
   });
+}
+
+// Every row of the area as (first pixel, pixel count), for loops written
+// over a whole row of three-byte pixels.
+template <typename RowChange>
+void ForEachRowInArea(Canvas& canvas, const PixelRect& area, int cost_per_pixel, RowChange&& row_change) {
+  const PixelRect r = Writable(canvas, area);
+  if (!canvas.Valid() || r.Empty()) return;
+  const auto pixels = static_cast<std::size_t>(r.Width());
+  platform::ForBands(r.top, r.bottom + 1, static_cast<std::int64_t>(pixels) * cost_per_pixel,
+                     [&](int first, int last) {
+                       for (int y = first; y < last; ++y) row_change(At(canvas, r.left, y), pixels);
+                     });
+}
+
+// Luma of each pixel into all three of its bytes (the integer formula of
+// Luma, in unsigned arithmetic, which is the same for bytes).
+VX_PIXEL_LOOP void GreyRow(std::uint8_t* __restrict row, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i) {
+    std::uint8_t* p = row + i * 3;
+    const auto grey = static_cast<std::uint8_t>((p[2] * 299u + p[1] * 587u + p[0] * 114u + 500u) / 1000u);
+    p[0] = grey;
+    p[1] = grey;
+    p[2] = grey;
+  }
+}
+
+VX_PIXEL_LOOP void SwapRedBlueRow(std::uint8_t* __restrict row, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i) {
+    std::uint8_t* p = row + i * 3;
+    const std::uint8_t blue = p[0];
+    p[0] = p[2];
+    p[2] = blue;
+  }
 }
 
 // Rows [top, bottom] of the canvas, spread over the thread pool.
@@ -621,9 +656,7 @@ void ShiftPlanes(Canvas& canvas, const PixelRect& area, unsigned planes, int dx,
 bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, std::int32_t parameter) {
   switch (mode) {
     case COLOUR_GREY:
-      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
-        p[0] = p[1] = p[2] = static_cast<std::uint8_t>(Luma(Color{p[0], p[1], p[2]}));
-      });
+      ForEachRowInArea(canvas, area, 3, GreyRow);
       return true;
     case COLOUR_NEGATIVE:
       ForEachByteInArea(canvas, area, [](std::uint8_t v) { return static_cast<std::uint8_t>(255 - v); });
@@ -658,7 +691,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       return true;
     }
     case COLOUR_SWAP_RED_BLUE:
-      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) { std::swap(p[0], p[2]); });
+      ForEachRowInArea(canvas, area, 3, SwapRedBlueRow);
       return true;
     case COLOUR_TINT: {
       const Color tint = FromPacked(static_cast<std::uint32_t>(parameter));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/pixel_loop.hpp"
 #include "platform/thread_pool.hpp"
 
 namespace vx::recognition {
@@ -98,15 +99,7 @@ std::optional<Region> Plane::Written() const {
 
 namespace {
 
-// Pixel loops built twice, for AVX2 and for any x86-64, the better one
-// chosen when the program loads: the grey conversion reads three bytes per
-// pixel, which the vectoriser handles only with AVX2's byte shuffles.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define VX_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
-#else
-#define VX_PIXEL_LOOP
-#endif
-
+// Built for AVX2 and any x86-64 (see pixel_loop.hpp).
 VX_PIXEL_LOOP void PlainGreyOfRow(const std::uint8_t* __restrict bgr, int count, std::uint8_t* __restrict grey) {
   for (int i = 0; i < count; ++i) {
     const std::uint8_t* p = bgr + static_cast<std::size_t>(i) * 3;

@@ -172,6 +172,46 @@ TEST_F(ImageOpsTest, ColourProcessingValues) {
   EXPECT_EQ(At(5, 0), graphics::kWhite);
 }
 
+// Grey and swap run over whole rows in vector steps: every width (short
+// rows, whole steps and their tails) and start gives the per-pixel result,
+// and nothing beside the area changes.
+TEST_F(ImageOpsTest, GreyAndSwapGiveThePixelResultAtEveryWidth) {
+  auto canvas = Whole();
+  std::uint32_t seed = 12345;
+  auto next_byte = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(seed >> 24);
+  };
+  for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE}) {
+    for (int width = 1; width <= 75; ++width) {
+      const int left = width % 5;
+      const PixelRect area{left, 0, left + width - 1, 1};
+      const PixelRect around{0, 0, left + width + 1, 1};
+      std::vector<Color> before;
+      for (int y = around.top; y <= around.bottom; ++y) {
+        for (int x = around.left; x <= around.right; ++x) {
+          const Color c{next_byte(), next_byte(), next_byte()};
+          Fill(PixelRect{x, y, x, y}, c);
+          before.push_back(c);
+        }
+      }
+      ASSERT_TRUE(graphics::ProcessColours(canvas, area, mode, 0));
+      std::size_t i = 0;
+      for (int y = around.top; y <= around.bottom; ++y) {
+        for (int x = around.left; x <= around.right; ++x, ++i) {
+          const Color c = before[i];
+          Color want = c;
+          if (x >= area.left && x <= area.right) {
+            const auto grey = static_cast<std::uint8_t>(graphics::Luma(c));
+            want = mode == graphics::COLOUR_GREY ? Color{grey, grey, grey} : Color{c.r, c.g, c.b};
+          }
+          ASSERT_EQ(At(x, y), want) << "mode " << mode << " width " << width << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
   auto canvas = Whole();
   Fill(PixelRect{10, 10, 14, 14}, graphics::kBlack);
