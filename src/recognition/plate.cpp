@@ -793,7 +793,9 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   // Dots of a kanji of the region name (the four of 熊's foot) are as
   // small as specks: kept where they lie under or over a character's
   // columns, close to it.
-  for (const auto& [dot, pixels] : small) {
+  for (const auto& speck : small) {
+    const Box& dot = speck.first;
+    const std::vector<int>& pixels = speck.second;
     const bool attached = std::any_of(parts.begin(), parts.end(), [&](const Box& b) {
       const int columns = std::min(dot.x + dot.w, b.x + b.w) - std::max(dot.x, b.x);
       const int apart = std::max(dot.y, b.y) - std::min(dot.y + dot.h, b.y + b.h);

@@ -290,7 +290,8 @@ TEST(QrDrawnPart, MarksStretchedByAQuarterAreFound) {
   ASSERT_EQ(marks.size(), 3U) << log;
   const double far_x = left + (m.size - 3.5) * 4, far_y = top + (m.size - 3.5) * 5;
   const std::vector<std::pair<double, double>> centres = {{left + 14, top + 17.5}, {far_x, top + 17.5}, {left + 14, far_y}};
-  for (const auto& [x, y] : centres) {
+  for (const auto& centre : centres) {
+    const double x = centre.first, y = centre.second;
     EXPECT_TRUE(std::any_of(marks.begin(), marks.end(), [&](const FinderMark& f) {
       return std::abs(f.x - x) <= 2 && std::abs(f.y - y) <= 2;
     })) << "no mark at " << x << "," << y << "\n" << log;
