@@ -244,6 +244,21 @@ VX_PIXEL_LOOP void SwapRedBlueRow(std::uint8_t* __restrict row, std::size_t pixe
   }
 }
 
+// Sepia in doubles, as a per-pixel Clamp255 would give it: the sums are
+// never negative, and for them truncating min(v + 0.5, 255) is Clamp255.
+VX_PIXEL_LOOP void SepiaRow(std::uint8_t* __restrict row, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i) {
+    std::uint8_t* p = row + i * 3;
+    const double b = p[0], g = p[1], r = p[2];
+    const double red = 0.393 * r + 0.769 * g + 0.189 * b;
+    const double green = 0.349 * r + 0.686 * g + 0.168 * b;
+    const double blue = 0.272 * r + 0.534 * g + 0.131 * b;
+    p[2] = static_cast<std::uint8_t>(static_cast<int>(std::min(red + 0.5, 255.0)));
+    p[1] = static_cast<std::uint8_t>(static_cast<int>(std::min(green + 0.5, 255.0)));
+    p[0] = static_cast<std::uint8_t>(static_cast<int>(std::min(blue + 0.5, 255.0)));
+  }
+}
+
 // Rows [top, bottom] of the canvas, spread over the thread pool.
 template <typename Row>
 void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
@@ -662,12 +677,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       ForEachByteInArea(canvas, area, [](std::uint8_t v) { return static_cast<std::uint8_t>(255 - v); });
       return true;
     case COLOUR_SEPIA:
-      ForEachInArea(canvas, area, [](std::uint8_t* p, int, int) {
-        const double b = p[0], g = p[1], r = p[2];
-        p[2] = Clamp255(0.393 * r + 0.769 * g + 0.189 * b);
-        p[1] = Clamp255(0.349 * r + 0.686 * g + 0.168 * b);
-        p[0] = Clamp255(0.272 * r + 0.534 * g + 0.131 * b);
-      });
+      ForEachRowInArea(canvas, area, 9, SepiaRow);
       return true;
     case COLOUR_BRIGHTNESS: {
       const int add = std::clamp(parameter, -255, 255);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -172,17 +173,26 @@ TEST_F(ImageOpsTest, ColourProcessingValues) {
   EXPECT_EQ(At(5, 0), graphics::kWhite);
 }
 
-// Grey and swap run over whole rows in vector steps: every width (short
-// rows, whole steps and their tails) and start gives the per-pixel result,
-// and nothing beside the area changes.
-TEST_F(ImageOpsTest, GreyAndSwapGiveThePixelResultAtEveryWidth) {
+// Sepia per pixel: each sum of products in doubles, rounded half up and cut
+// at 255.
+Color SepiaOf(Color c) {
+  auto round = [](double v) { return static_cast<std::uint8_t>(std::min(std::floor(v + 0.5), 255.0)); };
+  const double r = c.r, g = c.g, b = c.b;
+  return Color{round(0.272 * r + 0.534 * g + 0.131 * b), round(0.349 * r + 0.686 * g + 0.168 * b),
+               round(0.393 * r + 0.769 * g + 0.189 * b)};
+}
+
+// Grey, swap and sepia run over whole rows in vector steps: every width
+// (short rows, whole steps and their tails) and start gives the per-pixel
+// result, and nothing beside the area changes.
+TEST_F(ImageOpsTest, RowColourChangesGiveThePixelResultAtEveryWidth) {
   auto canvas = Whole();
   std::uint32_t seed = 12345;
   auto next_byte = [&seed] {
     seed = seed * 1664525u + 1013904223u;
     return static_cast<std::uint8_t>(seed >> 24);
   };
-  for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE}) {
+  for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE, graphics::COLOUR_SEPIA}) {
     for (int width = 1; width <= 75; ++width) {
       const int left = width % 5;
       const PixelRect area{left, 0, left + width - 1, 1};
@@ -203,7 +213,9 @@ TEST_F(ImageOpsTest, GreyAndSwapGiveThePixelResultAtEveryWidth) {
           Color want = c;
           if (x >= area.left && x <= area.right) {
             const auto grey = static_cast<std::uint8_t>(graphics::Luma(c));
-            want = mode == graphics::COLOUR_GREY ? Color{grey, grey, grey} : Color{c.r, c.g, c.b};
+            want = mode == graphics::COLOUR_GREY   ? Color{grey, grey, grey}
+                   : mode == graphics::COLOUR_SEPIA ? SepiaOf(c)
+                                                    : Color{c.r, c.g, c.b};
           }
           ASSERT_EQ(At(x, y), want) << "mode " << mode << " width " << width << " at " << x << "," << y;
         }
@@ -294,6 +306,36 @@ TEST_F(ImageOpsTest, AreasBlobsAndRuns) {
   EXPECT_EQ(c.pixels, 900);
   EXPECT_EQ(c.different, 51);  // the square at 40 lies over ink that differs anyway
   EXPECT_EQ(c.box, (PixelRect{10, 10, 20, 15}));
+}
+
+// Each plane's counts against one pixel at a time, for widths that fill
+// the four interleaved tables unevenly and for areas cut by the bank's edge.
+TEST_F(ImageOpsTest, HistogramCountsEveryPixelOfThePlane) {
+  std::uint32_t seed = 777;
+  auto next_byte = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(seed >> 24);
+  };
+  const int right = graphics::VRAM_WIDTH - 1;
+  for (int y = 0; y < 4; ++y) {
+    for (int x = right - 20; x <= right; ++x) Fill(PixelRect{x, y, x, y}, Color{next_byte(), next_byte(), next_byte()});
+  }
+  for (int width = 1; width <= 9; ++width) {
+    const PixelRect area{right - width + 1, 1, right + 5, 3};  // past the right edge
+    for (int plane = 0; plane <= graphics::PLANE_BRIGHTNESS; ++plane) {
+      std::array<std::int64_t, 256> want{};
+      for (int y = 1; y <= 3; ++y) {
+        for (int x = area.left; x <= right; ++x) {
+          const Color c = At(x, y);
+          const int v = plane == 0 ? c.r : plane == 1 ? c.g : plane == 2 ? c.b : graphics::Luma(c);
+          ++want[static_cast<std::size_t>(v)];
+        }
+      }
+      const graphics::Histogram h = graphics::ComputeHistogram(Bank(), area, plane);
+      EXPECT_EQ(h.counts, want) << "plane " << plane << " width " << width;
+      EXPECT_EQ(h.total, 3 * width);
+    }
+  }
 }
 
 }  // namespace
