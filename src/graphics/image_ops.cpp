@@ -410,9 +410,22 @@ void Mosaic(Canvas& canvas, const PixelRect& area, int block) {
   });
 }
 
-// DrawResampled's bilinear sampling with each column's two source pixels
-// and weight worked out once: the same sums as SampleBilinear, in the same
-// order, so the same bytes.
+// top + (bottom - top) * weight for each byte of a row, rounded as
+// Clamp255 rounds: the values lie between two bytes (the rounded products
+// never overshoot), so v + 0.5 is positive, and truncating min(v + 0.5, 255)
+// is Clamp255's result.
+VX_PIXEL_LOOP void BlendRows(const double* __restrict top, const double* __restrict bottom, double weight,
+                             std::uint8_t* __restrict out, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i) {
+    const double v = top[i] + (bottom[i] - top[i]) * weight;
+    out[i] = static_cast<std::uint8_t>(static_cast<int>(std::min(v + 0.5, 255.0)));
+  }
+}
+
+// DrawResampled's bilinear sampling: the same sums as SampleBilinear, in
+// the same order, so the same bytes. Each column's two source pixels and
+// weight are worked out once, and each source row is blended across once
+// for all the target rows that use it (a band keeps the last two).
 void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, const PixelRect& r, double sx,
                   double sy) {
   struct Tap {
@@ -430,23 +443,38 @@ void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, 
   for (int u = r.left; u <= r.right; ++u) {
     columns[static_cast<std::size_t>(u - r.left)] = tap((u - target.left + 0.5) * sx - 0.5, source.width, 3);
   }
-  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 20, [&](int v) {
-    const Tap row = tap((v - target.top + 0.5) * sy - 0.5, source.height, 1);
-    const std::uint8_t* upper = source.Row(static_cast<int>(row.first));
-    const std::uint8_t* lower = source.Row(static_cast<int>(row.second));
-    const double fy = row.weight;
-    std::uint8_t* dst = At(canvas, r.left, v);
-    for (const Tap& c : columns) {
-      const std::uint8_t* p00 = upper + c.first;
-      const std::uint8_t* p10 = upper + c.second;
-      const std::uint8_t* p01 = lower + c.first;
-      const std::uint8_t* p11 = lower + c.second;
-      for (int k = 0; k < 3; ++k) {
-        const double top = p00[k] + (p10[k] - p00[k]) * c.weight;
-        const double bottom = p01[k] + (p11[k] - p01[k]) * c.weight;
-        dst[k] = Clamp255(top + (bottom - top) * fy);
+  const std::size_t row_bytes = columns.size() * 3;
+  platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * 20, [&](int first, int last) {
+    struct BlendedRow {
+      int source_row = -1;
+      std::vector<double> values;
+    };
+    std::array<BlendedRow, 2> cache;
+    // The source row blended across the columns; `keep` is a row that must
+    // stay in the cache.
+    const auto blended = [&](int source_row, int keep) -> const double* {
+      for (BlendedRow& b : cache) {
+        if (b.source_row == source_row) return b.values.data();
       }
-      dst += 3;
+      BlendedRow& b = cache[0].source_row == keep ? cache[1] : cache[0];
+      b.source_row = source_row;
+      b.values.resize(row_bytes);
+      const std::uint8_t* src = source.Row(source_row);
+      double* out = b.values.data();
+      for (const Tap& c : columns) {
+        const std::uint8_t* p0 = src + c.first;
+        const std::uint8_t* p1 = src + c.second;
+        for (int k = 0; k < 3; ++k) *out++ = p0[k] + (p1[k] - p0[k]) * c.weight;
+      }
+      return b.values.data();
+    };
+    for (int v = first; v < last; ++v) {
+      const Tap row = tap((v - target.top + 0.5) * sy - 0.5, source.height, 1);
+      const int upper = static_cast<int>(row.first);
+      const int lower = static_cast<int>(row.second);
+      const double* top = blended(upper, lower);
+      const double* bottom = blended(lower, upper);
+      BlendRows(top, bottom, row.weight, At(canvas, r.left, v), row_bytes);
     }
   });
 }

@@ -131,6 +131,65 @@ TEST_F(ImageOpsTest, ZoomsByAreaNearestAndBilinear) {
   EXPECT_EQ(ChangedOutside(PixelRect{0, 0, 23, 109}), 0u);
 }
 
+// Bilinear zooms against a sample taken a pixel at a time (pixel centres
+// mapped onto the source, each pair blended across, then down, rounded half
+// up), over enlargements, reductions, single rows and columns, and targets
+// cut by the clip.
+TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
+  std::uint32_t seed = 99;
+  auto next_byte = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(seed >> 24);
+  };
+  auto sample = [](const Image& image, double sx, double sy) {
+    const double cx = std::clamp(sx, 0.0, image.width - 1.0);
+    const double cy = std::clamp(sy, 0.0, image.height - 1.0);
+    const int x0 = static_cast<int>(std::floor(cx));
+    const int y0 = static_cast<int>(std::floor(cy));
+    const int x1 = std::min(x0 + 1, image.width - 1);
+    const int y1 = std::min(y0 + 1, image.height - 1);
+    const Color c00 = image.At(x0, y0), c10 = image.At(x1, y0), c01 = image.At(x0, y1), c11 = image.At(x1, y1);
+    auto mix = [&](std::uint8_t Color::*k) {
+      const double top = c00.*k + (c10.*k - c00.*k) * (cx - x0);
+      const double bottom = c01.*k + (c11.*k - c01.*k) * (cx - x0);
+      return static_cast<std::uint8_t>(std::clamp(std::floor(top + (bottom - top) * (cy - y0) + 0.5), 0.0, 255.0));
+    };
+    return Color{mix(&Color::b), mix(&Color::g), mix(&Color::r)};
+  };
+  struct Case {
+    int source_width, source_height;
+    PixelRect target;
+    PixelRect clip;
+  };
+  const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+  const Case cases[] = {
+      {7, 5, PixelRect{0, 0, 22, 16}, all},          // up by 3.3
+      {13, 11, PixelRect{0, 0, 4, 6}, all},          // down
+      {1, 6, PixelRect{0, 0, 8, 9}, all},            // one column
+      {9, 1, PixelRect{0, 0, 30, 2}, all},           // one row
+      {6, 6, PixelRect{-5, -3, 17, 19}, PixelRect{0, 0, 9, 8}},  // cut on every side
+  };
+  for (const Case& c : cases) {
+    Image source(c.source_width, c.source_height);
+    for (int y = 0; y < source.height; ++y) {
+      for (int x = 0; x < source.width; ++x) source.Set(x, y, Color{next_byte(), next_byte(), next_byte()});
+    }
+    auto canvas = Clipped(c.clip);
+    graphics::DrawResampled(canvas, source, c.target, Sampling::kBilinear, false);
+    const double sx = static_cast<double>(source.width) / c.target.Width();
+    const double sy = static_cast<double>(source.height) / c.target.Height();
+    const PixelRect shown = graphics::Intersect(c.target, c.clip);
+    for (int v = shown.top; v <= shown.bottom; ++v) {
+      for (int u = shown.left; u <= shown.right; ++u) {
+        const Color want = sample(source, (u - c.target.left + 0.5) * sx - 0.5, (v - c.target.top + 0.5) * sy - 0.5);
+        ASSERT_EQ(At(u, v), want) << c.source_width << "x" << c.source_height << " at " << u << "," << v;
+      }
+    }
+    EXPECT_EQ(ChangedOutside(shown), 0u);
+    graphics::FillBank(Bank(), kPaper);
+  }
+}
+
 TEST_F(ImageOpsTest, RingsTilesAndPlanes) {
   const Image src = PatternImage(8, 4);
   auto canvas = Whole();
