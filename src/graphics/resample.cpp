@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/pixel_loop.hpp"
+
 namespace vx::graphics {
 namespace {
 
@@ -10,8 +12,18 @@ namespace {
 // integer; treat such ends as the integer.
 constexpr double kEdgeSlack = 1e-9;
 
-std::uint8_t RoundComponent(double v) {
-  return static_cast<std::uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+// sum += line x weight, element by element.
+VX_PIXEL_LOOP void AddWeighted(double* __restrict sum, const double* __restrict line, double weight, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) sum[i] += line[i] * weight;
+}
+
+// Each sum / weight rounded half up and cut at 255. The sums are never
+// negative, so truncating min(v + 0.5, 255) is floor(v + 0.5) cut to a byte.
+VX_PIXEL_LOOP void RoundAverages(const double* __restrict sum, double weight, std::uint8_t* __restrict out,
+                                 std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    out[i] = static_cast<std::uint8_t>(static_cast<int>(std::min(sum[i] / weight + 0.5, 255.0)));
+  }
 }
 
 }  // namespace
@@ -32,6 +44,12 @@ AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const 
     }
   }
   tap_first_.push_back(static_cast<int>(taps_.size()));
+  tap_total_.reserve(static_cast<std::size_t>(columns));
+  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) {
+    double total = 0;
+    for (int t = tap_first_[c]; t < tap_first_[c + 1]; ++t) total += taps_[static_cast<std::size_t>(t)].weight;
+    tap_total_.push_back(total > 0.0 ? total : 1.0);
+  }
   // Whole scales whose blocks all lie inside the input take the exact
   // integer path (the same result as the general one, without rounding
   // noise).
@@ -70,7 +88,7 @@ bool AreaScaler::Wants(int next) const { return !Finished() && next < in_height_
 
 void AreaScaler::Emit(const ResampleSink& sink) {
   const double w = weight_ > 0.0 ? weight_ : 1.0;
-  for (std::size_t i = 0; i < sum_.size(); ++i) out_[i] = RoundComponent(sum_[i] / w);
+  RoundAverages(sum_.data(), w, out_.data(), sum_.size());
   sink(out_row_, out_);
   std::fill(sum_.begin(), sum_.end(), 0.0);
   weight_ = 0.0;
@@ -94,15 +112,14 @@ void AreaScaler::Push(std::span<const std::uint8_t> row, const ResampleSink& sin
   // Horizontal pass.
   const std::size_t columns = tap_first_.size() - 1;
   for (std::size_t c = 0; c < columns; ++c) {
-    double b = 0, g = 0, r = 0, total = 0;
+    double b = 0, g = 0, r = 0;
     for (int t = tap_first_[c]; t < tap_first_[c + 1]; ++t) {
       const std::uint8_t* p = &row[static_cast<std::size_t>(taps_[t].index) * 3];
       b += p[0] * taps_[t].weight;
       g += p[1] * taps_[t].weight;
       r += p[2] * taps_[t].weight;
-      total += taps_[t].weight;
     }
-    if (total <= 0.0) total = 1.0;
+    const double total = tap_total_[c];
     line_[c * 3] = b / total;
     line_[c * 3 + 1] = g / total;
     line_[c * 3 + 2] = r / total;
@@ -112,7 +129,7 @@ void AreaScaler::Push(std::span<const std::uint8_t> row, const ResampleSink& sin
     const double begin = std::max(RowBegin(out_row_), static_cast<double>(j));
     const double end = std::min(RowEnd(out_row_), j + 1.0);
     if (end - begin > kEdgeSlack) {
-      for (std::size_t i = 0; i < sum_.size(); ++i) sum_[i] += line_[i] * (end - begin);
+      AddWeighted(sum_.data(), line_.data(), end - begin, sum_.size());
       weight_ += end - begin;
     }
     if (RowEnd(out_row_) > j + 1.0 + kEdgeSlack) break;  // continues in the next row

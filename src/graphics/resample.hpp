@@ -72,6 +72,7 @@ class AreaScaler {
   std::vector<std::uint32_t> block_sum_;
   std::vector<int> tap_first_;  // per output column, into taps_
   std::vector<Tap> taps_;
+  std::vector<double> tap_total_;  // per output column, its taps' weights summed
   std::vector<double> line_;    // the pushed row resampled horizontally
   std::vector<double> sum_;     // weighted sums of the output row being built
   double weight_ = 0.0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -49,6 +50,65 @@ TEST(AreaScaler, WholeScalesRoundBlockAveragesHalfUp) {
           const std::uint32_t area = static_cast<std::uint32_t>(n * n);
           EXPECT_EQ(out[static_cast<std::size_t>(r)][static_cast<std::size_t>(col) * 3 + c], (sum + area / 2) / area)
               << "scale " << n << " block " << col << "," << r << " component " << c;
+        }
+      }
+    }
+  }
+}
+
+// Fractional scales against one output pixel at a time: the footprint's
+// columns averaged by the part of each that is covered, then its rows the
+// same way, rounded half up.
+TEST(AreaScaler, FractionalScalesAverageEachFootprint) {
+  const int width = 23, height = 17;
+  auto pixel = [](int x, int y, int c) { return static_cast<std::uint8_t>((x * 53 + y * 29 + x * y * 7 + c * 101) % 256); };
+  struct Cover {
+    int index;
+    double part;
+  };
+  // The input pixels under [begin, end) and how much of each is covered.
+  auto covered = [](double begin, double end, int size) {
+    std::vector<Cover> out;
+    end = std::min(end, static_cast<double>(size));
+    for (int k = std::max(0, static_cast<int>(std::floor(begin + 1e-9))); k < size && k < end - 1e-9; ++k) {
+      const double part = std::min(end, k + 1.0) - std::max(begin, static_cast<double>(k));
+      if (part > 1e-9) out.push_back(Cover{k, part});
+    }
+    return out;
+  };
+  for (double scale : {1.5, 2.5, 1.3, 0.75, 3.7}) {
+    const int columns = static_cast<int>(graphics::ScaledExtent(width, scale, 1000));
+    const int rows = static_cast<int>(graphics::ScaledExtent(height, scale, 1000));
+    graphics::AreaScaler scaler(width, height, scale, scale, graphics::ResampleWindow{0, columns, 0, rows});
+    std::vector<std::vector<std::uint8_t>> out(static_cast<std::size_t>(rows));
+    const graphics::ResampleSink sink = [&](int row, std::span<const std::uint8_t> pixels) {
+      out[static_cast<std::size_t>(row)].assign(pixels.begin(), pixels.end());
+    };
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height && scaler.Wants(y); ++y) {
+      for (int x = 0; x < width; ++x) {
+        for (int c = 0; c < 3; ++c) line[static_cast<std::size_t>(x) * 3 + c] = pixel(x, y, c);
+      }
+      scaler.Push(line, sink);
+    }
+    for (int r = 0; r < rows; ++r) {
+      ASSERT_EQ(out[static_cast<std::size_t>(r)].size(), static_cast<std::size_t>(columns) * 3) << scale;
+      for (int col = 0; col < columns; ++col) {
+        const std::vector<Cover> across = covered(col * scale, (col + 1) * scale, width);
+        const std::vector<Cover> down = covered(r * scale, (r + 1) * scale, height);
+        double total = 0;
+        for (const Cover& a : across) total += a.part;
+        for (int c = 0; c < 3; ++c) {
+          double sum = 0, weight = 0;
+          for (const Cover& d : down) {
+            double row_sum = 0;
+            for (const Cover& a : across) row_sum += pixel(a.index, d.index, c) * a.part;
+            sum += row_sum / total * d.part;
+            weight += d.part;
+          }
+          const auto want = static_cast<std::uint8_t>(std::clamp(std::floor(sum / weight + 0.5), 0.0, 255.0));
+          EXPECT_EQ(out[static_cast<std::size_t>(r)][static_cast<std::size_t>(col) * 3 + c], want)
+              << "scale " << scale << " pixel " << col << "," << r << " component " << c;
         }
       }
     }
