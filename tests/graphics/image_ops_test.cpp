@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 #include "graphics/image_analysis.hpp"
@@ -131,31 +132,44 @@ TEST_F(ImageOpsTest, ZoomsByAreaNearestAndBilinear) {
   EXPECT_EQ(ChangedOutside(PixelRect{0, 0, 23, 109}), 0u);
 }
 
+// A bilinear sample taken the plain way: the four pixels around (sx, sy),
+// each pair blended across, then down, rounded half up.
+Color BilinearSample(const Image& image, double sx, double sy) {
+  const double cx = std::clamp(sx, 0.0, image.width - 1.0);
+  const double cy = std::clamp(sy, 0.0, image.height - 1.0);
+  const int x0 = static_cast<int>(std::floor(cx));
+  const int y0 = static_cast<int>(std::floor(cy));
+  const int x1 = std::min(x0 + 1, image.width - 1);
+  const int y1 = std::min(y0 + 1, image.height - 1);
+  const Color c00 = image.At(x0, y0), c10 = image.At(x1, y0), c01 = image.At(x0, y1), c11 = image.At(x1, y1);
+  auto mix = [&](std::uint8_t Color::*k) {
+    const double top = c00.*k + (c10.*k - c00.*k) * (cx - x0);
+    const double bottom = c01.*k + (c11.*k - c01.*k) * (cx - x0);
+    return static_cast<std::uint8_t>(std::clamp(std::floor(top + (bottom - top) * (cy - y0) + 0.5), 0.0, 255.0));
+  };
+  return Color{mix(&Color::b), mix(&Color::g), mix(&Color::r)};
+}
+
+Image RandomImage(int width, int height, std::uint32_t seed) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<std::uint8_t>(seed >> 24);
+      };
+      image.Set(x, y, Color{next(), next(), next()});
+    }
+  }
+  return image;
+}
+
 // Bilinear zooms against a sample taken a pixel at a time (pixel centres
 // mapped onto the source, each pair blended across, then down, rounded half
 // up), over enlargements, reductions, single rows and columns, and targets
 // cut by the clip.
 TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
   std::uint32_t seed = 99;
-  auto next_byte = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<std::uint8_t>(seed >> 24);
-  };
-  auto sample = [](const Image& image, double sx, double sy) {
-    const double cx = std::clamp(sx, 0.0, image.width - 1.0);
-    const double cy = std::clamp(sy, 0.0, image.height - 1.0);
-    const int x0 = static_cast<int>(std::floor(cx));
-    const int y0 = static_cast<int>(std::floor(cy));
-    const int x1 = std::min(x0 + 1, image.width - 1);
-    const int y1 = std::min(y0 + 1, image.height - 1);
-    const Color c00 = image.At(x0, y0), c10 = image.At(x1, y0), c01 = image.At(x0, y1), c11 = image.At(x1, y1);
-    auto mix = [&](std::uint8_t Color::*k) {
-      const double top = c00.*k + (c10.*k - c00.*k) * (cx - x0);
-      const double bottom = c01.*k + (c11.*k - c01.*k) * (cx - x0);
-      return static_cast<std::uint8_t>(std::clamp(std::floor(top + (bottom - top) * (cy - y0) + 0.5), 0.0, 255.0));
-    };
-    return Color{mix(&Color::b), mix(&Color::g), mix(&Color::r)};
-  };
   struct Case {
     int source_width, source_height;
     PixelRect target;
@@ -170,10 +184,7 @@ TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
       {6, 6, PixelRect{-5, -3, 17, 19}, PixelRect{0, 0, 9, 8}},  // cut on every side
   };
   for (const Case& c : cases) {
-    Image source(c.source_width, c.source_height);
-    for (int y = 0; y < source.height; ++y) {
-      for (int x = 0; x < source.width; ++x) source.Set(x, y, Color{next_byte(), next_byte(), next_byte()});
-    }
+    const Image source = RandomImage(c.source_width, c.source_height, seed++);
     auto canvas = Clipped(c.clip);
     graphics::DrawResampled(canvas, source, c.target, Sampling::kBilinear, false);
     const double sx = static_cast<double>(source.width) / c.target.Width();
@@ -181,12 +192,42 @@ TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
     const PixelRect shown = graphics::Intersect(c.target, c.clip);
     for (int v = shown.top; v <= shown.bottom; ++v) {
       for (int u = shown.left; u <= shown.right; ++u) {
-        const Color want = sample(source, (u - c.target.left + 0.5) * sx - 0.5, (v - c.target.top + 0.5) * sy - 0.5);
+        const Color want = BilinearSample(source, (u - c.target.left + 0.5) * sx - 0.5, (v - c.target.top + 0.5) * sy - 0.5);
         ASSERT_EQ(At(u, v), want) << c.source_width << "x" << c.source_height << " at " << u << "," << v;
       }
     }
     EXPECT_EQ(ChangedOutside(shown), 0u);
     graphics::FillBank(Bank(), kPaper);
+  }
+}
+
+// Turns by angles that are not quarter turns, bilinear: every pixel of the
+// box whose centre maps inside the picture's pixel squares is the sample
+// there, and nothing else changes; also under a clip that cuts the box.
+TEST_F(ImageOpsTest, BilinearTurnsGiveTheSampleOfEveryPixel) {
+  const Image source = RandomImage(9, 6, 4242);
+  const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+  for (const double degrees : {30.0, -17.5, 133.0, 400.0}) {
+    for (const PixelRect clip : {all, PixelRect{48, 47, 53, 51}}) {
+      auto canvas = Clipped(clip);
+      const PixelRect box = graphics::DrawRotated(canvas, source, degrees, Point{50, 50}, Sampling::kBilinear, nullptr);
+      const double radians = std::fmod(degrees, 360.0) * std::numbers::pi / 180.0;
+      const double cosine = std::cos(radians), sine = std::sin(radians);
+      const double centre_x = box.left + (box.Width() - 1) / 2.0, centre_y = box.top + (box.Height() - 1) / 2.0;
+      const PixelRect shown = graphics::Intersect(box, clip);
+      for (int v = shown.top; v <= shown.bottom; ++v) {
+        for (int u = shown.left; u <= shown.right; ++u) {
+          const double dx = u - centre_x, dy = v - centre_y;
+          const double sx = dx * cosine - dy * sine + (source.width - 1) / 2.0;
+          const double sy = dx * sine + dy * cosine + (source.height - 1) / 2.0;
+          const bool inside = sx >= -0.5 && sy >= -0.5 && sx <= source.width - 0.5 && sy <= source.height - 0.5;
+          const Color want = inside ? BilinearSample(source, sx, sy) : kPaper;
+          ASSERT_EQ(At(u, v), want) << degrees << " degrees at " << u << "," << v;
+        }
+      }
+      EXPECT_EQ(ChangedOutside(shown), 0u);
+      graphics::FillBank(Bank(), kPaper);
+    }
   }
 }
 
