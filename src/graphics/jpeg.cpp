@@ -380,24 +380,22 @@ bool EncodeJpeg(const std::uint8_t* bank, const PixelRect& area, std::string* ou
   }
   const JpegApi& j = comp.Api();
   jpeg_compress_struct& c = comp.Info();
-  std::vector<JSAMPLE> rgb(static_cast<std::size_t>(area.Width()) * 3);
+  // The bank's rows go to the encoder as they are: it reads blue, green,
+  // red pixels itself (and only reads them).
+  std::vector<JSAMPROW> rows;
+  rows.reserve(static_cast<std::size_t>(area.Height()));
+  for (int y = area.top; y <= area.bottom; ++y) rows.push_back(const_cast<JSAMPROW>(PixelAt(bank, area.left, y)));
   const bool encoded = Guard(comp.Errors(), [&] {
     j.jpeg_mem_dest(&c, comp.Buffer(), comp.Size());
     c.image_width = static_cast<JDIMENSION>(area.Width());
     c.image_height = static_cast<JDIMENSION>(area.Height());
     c.input_components = 3;
-    c.in_color_space = JCS_RGB;
+    c.in_color_space = JCS_EXT_BGR;
     j.jpeg_set_defaults(&c);
     j.jpeg_start_compress(&c, TRUE);
-    JSAMPROW row = rgb.data();
-    for (int y = area.top; y <= area.bottom; ++y) {
-      const std::uint8_t* p = PixelAt(bank, area.left, y);
-      for (int i = 0; i < area.Width(); ++i) {
-        rgb[i * 3] = p[i * 3 + 2];
-        rgb[i * 3 + 1] = p[i * 3 + 1];
-        rgb[i * 3 + 2] = p[i * 3];
-      }
-      j.jpeg_write_scanlines(&c, &row, 1);
+    while (c.next_scanline < c.image_height) {
+      const JDIMENSION written = j.jpeg_write_scanlines(&c, rows.data() + c.next_scanline, c.image_height - c.next_scanline);
+      if (written == 0) break;
     }
     j.jpeg_finish_compress(&c);
   });
