@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/pixel_loop.hpp"
+
 namespace vx::graphics {
 namespace {
 
@@ -27,6 +29,18 @@ inline void Put(std::uint8_t* p, const Paint& paint) {
       p[1] = c.g;
       p[2] = c.r;
       break;
+  }
+}
+
+// BlendComponent over a row; a coverage of 0 leaves the byte as it is, so
+// the loop needs no test and vectorises.
+VX_PIXEL_LOOP void BlendCoverage(std::uint8_t* __restrict p, const std::uint8_t* __restrict coverage,
+                                 std::size_t pixels, Color colour) {
+  for (std::size_t i = 0; i < pixels; ++i, p += 3) {
+    const std::uint8_t c = coverage[i];
+    p[0] = BlendComponent(p[0], colour.b, c);
+    p[1] = BlendComponent(p[1], colour.g, c);
+    p[2] = BlendComponent(p[2], colour.r, c);
   }
 }
 
@@ -69,6 +83,15 @@ void Canvas::Blend(int x, int y, Color colour, std::uint8_t coverage) {
   p[0] = BlendComponent(p[0], colour.b, coverage);
   p[1] = BlendComponent(p[1], colour.g, coverage);
   p[2] = BlendComponent(p[2], colour.r, coverage);
+}
+
+void Canvas::BlendRow(std::int64_t x, std::int64_t y, Color colour, std::span<const std::uint8_t> coverage) {
+  if (!Valid() || y < clip_.top || y > clip_.bottom) return;
+  const std::int64_t first = std::max<std::int64_t>(x, clip_.left);
+  const std::int64_t last = std::min<std::int64_t>(x + static_cast<std::int64_t>(coverage.size()) - 1, clip_.right);
+  if (first > last) return;
+  BlendCoverage(PixelAt(bank_, static_cast<int>(first), static_cast<int>(y)), coverage.data() + (first - x),
+                static_cast<std::size_t>(last - first + 1), colour);
 }
 
 PixelRect NormalizedRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {

@@ -3,6 +3,7 @@
 // the rasteriser goes through here, and nothing here writes outside the clip,
 // which itself never leaves the bank.
 #include <cstdint>
+#include <span>
 
 #include "graphics/color.hpp"
 #include "graphics/vram.hpp"
@@ -34,6 +35,9 @@ class Canvas {
   void Span(int y, int x0, int x1, const Paint& paint);
   // Blends `colour` over pixel (x, y) with an 8-bit coverage.
   void Blend(int x, int y, Color colour, std::uint8_t coverage);
+  // Blends `colour` over the pixels of row y from x on, pixel i with
+  // coverage[i]; clipped.
+  void BlendRow(std::int64_t x, std::int64_t y, Color colour, std::span<const std::uint8_t> coverage);
 
  private:
   std::uint8_t* bank_;

@@ -416,13 +416,9 @@ TextSize TextEngine::Draw(Canvas& canvas, int x, int y, Color colour, const Font
       return;
     }
     for (int row = 0; row < g.rows; ++row) {
-      const std::int64_t py = top + row;
-      if (py < clip.top || py > clip.bottom) continue;
-      const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
-      for (int col = 0; col < g.width; ++col) {
-        if (cov[col] == 0) continue;
-        canvas.Blend(static_cast<int>(left + col), static_cast<int>(py), colour, cov[col]);
-      }
+      const std::span<const std::uint8_t> line(g.coverage.data() + static_cast<std::size_t>(row) * g.width,
+                                               static_cast<std::size_t>(g.width));
+      canvas.BlendRow(left, top + row, colour, line);
     }
   });
 }

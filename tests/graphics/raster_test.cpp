@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "graphics/raster.hpp"
 #include "graphics/shapes.hpp"
@@ -23,6 +24,29 @@ TEST_F(RasterTest, ThinLinesStepAlongTheLongerAxisWithBothEnds) {
   // Minor coordinate rounded half up from the first point: 10, 10.5->11,
   // 11, 11.5->12, 12.
   EXPECT_EQ(ChangedAnywhere(), (Pixels{{10, 10}, {11, 11}, {12, 11}, {13, 12}, {14, 12}}));
+}
+
+// A row of coverage blends like one pixel at a time (0 keeps the pixel, 255
+// paints it), and only the part inside the clip is touched.
+TEST_F(RasterTest, CoverageRowsBlendLikePixelsInsideTheClip) {
+  std::vector<std::uint8_t> coverage;
+  for (int i = 0; i < 40; ++i) coverage.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : i * 41));
+  const Color ink{30, 140, 250};
+  const graphics::PixelRect clip{10, 5, 30, 7};
+  auto c = Clipped(clip);
+  for (const std::int64_t x : {std::int64_t{0}, std::int64_t{12}, std::int64_t{25}, std::int64_t{31}, std::int64_t{-50}}) {
+    for (const std::int64_t y : {std::int64_t{6}, std::int64_t{4}, std::int64_t{8}}) {
+      graphics::FillBank(Bank(), kPaper);
+      c.BlendRow(x, y, ink, coverage);
+      std::vector<std::uint8_t> want(graphics::VRAM_BANK_BYTES);
+      graphics::FillBank(want.data(), kPaper);
+      graphics::Canvas reference(want.data(), clip);
+      for (std::size_t i = 0; i < coverage.size(); ++i) {
+        reference.Blend(static_cast<int>(x + static_cast<std::int64_t>(i)), static_cast<int>(y), ink, coverage[i]);
+      }
+      ASSERT_TRUE(std::equal(want.begin(), want.end(), Bank())) << "row from " << x << "," << y;
+    }
+  }
 }
 
 TEST_F(RasterTest, ThinLinePixelsMatchTheListedRule) {
