@@ -70,11 +70,15 @@ struct WindowDivider {
 
   std::uint8_t operator()(std::uint16_t sum) const {
     if (exact) return static_cast<std::uint8_t>(sum);
-    return Divide(sum);
-  }
-  std::uint8_t Divide(std::uint16_t sum) const {
     const auto x = static_cast<std::uint16_t>(sum + half);
     return static_cast<std::uint8_t>(static_cast<std::uint16_t>((std::uint32_t{x} * multiplier) >> 16) >> shift);
+  }
+  // The same with the shift known when compiled: a variable one makes GCC
+  // widen the vector product to 32 bits.
+  template <int kShift>
+  std::uint8_t Divide(std::uint16_t sum) const {
+    const auto x = static_cast<std::uint16_t>(sum + half);
+    return static_cast<std::uint8_t>(static_cast<std::uint16_t>((std::uint32_t{x} * multiplier) >> 16) >> kShift);
   }
 };
 
@@ -102,6 +106,15 @@ constexpr bool EveryWindowDivides() {
   return true;
 }
 static_assert(EveryWindowDivides());
+// The loops below are built for each shift up to this.
+constexpr int kShiftMax = 7;
+constexpr bool ShiftsWithinMax() {
+  for (int count = 2; count <= kWindowMax; ++count) {
+    if (MakeWindowDivider(count)->shift > kShiftMax) return false;
+  }
+  return true;
+}
+static_assert(ShiftsWithinMax());
 static_assert(255 * kWindowMax + kWindowMax / 2 <= 0xFFFF, "window sums must fit 16 bits");
 
 constexpr std::array<WindowDivider, kWindowMax + 1> kWindowDividers = [] {
@@ -124,11 +137,13 @@ int WindowCount(int at, int radius, int extent) {
 template <int kRadius>
 [[gnu::always_inline]] inline void RowWindowFixed(const std::uint8_t* __restrict padded,
                                                   std::uint8_t* __restrict out, std::size_t from,
-                                                  std::size_t to, WindowDivider divide) {
+                                                  std::size_t to) {
+  constexpr WindowDivider kDivide = kWindowDividers[2 * kRadius + 1];
   for (std::size_t i = from; i < to; ++i) {
     std::uint16_t sum = 0;
+#pragma GCC unroll 8
     for (int t = 0; t <= 2 * kRadius; ++t) sum = static_cast<std::uint16_t>(sum + padded[i + 3 * static_cast<std::size_t>(t)]);
-    out[i] = divide.Divide(sum);
+    out[i] = kDivide.Divide<kDivide.shift>(sum);
   }
 }
 
@@ -162,17 +177,39 @@ VX_PIXEL_LOOP void RowWindowSums(const std::uint8_t* __restrict padded, std::uin
   }
 }
 
-VX_PIXEL_LOOP void DivideSums(const std::uint16_t* __restrict sums, std::uint8_t* __restrict out, std::size_t bytes,
-                              WindowDivider divide) {
-  for (std::size_t i = 0; i < bytes; ++i) out[i] = divide.Divide(sums[i]);
+// Calls `Loop<shift>::Run(arguments...)` for the divider's shift.
+template <template <int> class Loop, typename... Arguments>
+[[gnu::always_inline]] inline void WithShift(int shift, Arguments... arguments) {
+  switch (shift) {
+    case 0: Loop<0>::Run(arguments...); break;
+    case 1: Loop<1>::Run(arguments...); break;
+    case 2: Loop<2>::Run(arguments...); break;
+    case 3: Loop<3>::Run(arguments...); break;
+    case 4: Loop<4>::Run(arguments...); break;
+    case 5: Loop<5>::Run(arguments...); break;
+    case 6: Loop<6>::Run(arguments...); break;
+    default: Loop<kShiftMax>::Run(arguments...); break;
+  }
+}
+
+template <int kShift>
+struct DivideLoop {
+  [[gnu::always_inline]] static void Run(const std::uint16_t* __restrict sums, std::uint8_t* __restrict out,
+                                         std::size_t bytes, WindowDivider divide) {
+    for (std::size_t i = 0; i < bytes; ++i) out[i] = divide.Divide<kShift>(sums[i]);
+  }
+};
+
+VX_PIXEL_LOOP void DivideSums(const std::uint16_t* sums, std::uint8_t* out, std::size_t bytes, WindowDivider divide) {
+  WithShift<DivideLoop>(divide.shift, sums, out, bytes, divide);
 }
 
 VX_PIXEL_LOOP void RowWindowSmall(const std::uint8_t* __restrict padded, std::uint8_t* __restrict out,
-                                  std::size_t from, std::size_t to, int radius, WindowDivider divide) {
+                                  std::size_t from, std::size_t to, int radius) {
   switch (radius) {
-    case 1: RowWindowFixed<1>(padded, out, from, to, divide); break;
-    case 2: RowWindowFixed<2>(padded, out, from, to, divide); break;
-    case 3: RowWindowFixed<3>(padded, out, from, to, divide); break;
+    case 1: RowWindowFixed<1>(padded, out, from, to); break;
+    case 2: RowWindowFixed<2>(padded, out, from, to); break;
+    case 3: RowWindowFixed<3>(padded, out, from, to); break;
     default: break;
   }
 }
@@ -181,9 +218,21 @@ constexpr int kSmallRadiusMax = 3;
 // The column pass for one row: the running column sums take in the row
 // `enter` and drop `leave` (either may be a row of zeros), and their
 // rounded averages go to `out`.
-VX_PIXEL_LOOP void ColumnStep(std::uint16_t* __restrict sums, const std::uint8_t* __restrict enter,
-                              const std::uint8_t* __restrict leave, std::uint8_t* __restrict out, std::size_t bytes,
-                              WindowDivider divide) {
+template <int kShift>
+struct ColumnLoop {
+  [[gnu::always_inline]] static void Run(std::uint16_t* __restrict sums, const std::uint8_t* __restrict enter,
+                                         const std::uint8_t* __restrict leave, std::uint8_t* __restrict out,
+                                         std::size_t bytes, WindowDivider divide) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+      const auto s = static_cast<std::uint16_t>(sums[i] + enter[i] - leave[i]);
+      sums[i] = s;
+      out[i] = divide.Divide<kShift>(s);
+    }
+  }
+};
+
+VX_PIXEL_LOOP void ColumnStep(std::uint16_t* sums, const std::uint8_t* enter, const std::uint8_t* leave,
+                              std::uint8_t* out, std::size_t bytes, WindowDivider divide) {
   if (divide.exact) {
     for (std::size_t i = 0; i < bytes; ++i) {
       const auto s = static_cast<std::uint16_t>(sums[i] + enter[i] - leave[i]);
@@ -192,11 +241,7 @@ VX_PIXEL_LOOP void ColumnStep(std::uint16_t* __restrict sums, const std::uint8_t
     }
     return;
   }
-  for (std::size_t i = 0; i < bytes; ++i) {
-    const auto s = static_cast<std::uint16_t>(sums[i] + enter[i] - leave[i]);
-    sums[i] = s;
-    out[i] = divide.Divide(s);
-  }
+  WithShift<ColumnLoop>(divide.shift, sums, enter, leave, out, bytes, divide);
 }
 
 VX_PIXEL_LOOP void AddRow(std::uint16_t* __restrict sums, const std::uint8_t* __restrict row, std::size_t bytes) {
@@ -297,7 +342,7 @@ class AreaBlur {
     const WindowDivider whole = DividerFor(2 * radius_ + 1);
     if (radius_ <= kSmallRadiusMax) {
       RowWindowSmall(padded, out, static_cast<std::size_t>(inner_from) * 3, static_cast<std::size_t>(inner_to) * 3,
-                     radius_, whole);
+                     radius_);
     } else {
       RowWindowSums(padded, run, row_sums, bytes_, radius_);
       DivideSums(row_sums + 3 * inner_from, out + 3 * inner_from, static_cast<std::size_t>(inner_to - inner_from) * 3,
