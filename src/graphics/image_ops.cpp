@@ -257,25 +257,34 @@ void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
 // largest of the lows, the median of the middles and the smallest of the
 // highs. Sorting each column once for the three windows that share it
 // leaves 9 exchanges a byte, in loops the compiler runs over whole rows.
+// Written so that GCC sees a plain minimum and maximum: with std::min and
+// std::max of the same pair it shares one comparison and blends bytes.
 inline void SortPair(std::uint8_t& a, std::uint8_t& b) {
-  const std::uint8_t low = std::min(a, b);
-  b = std::max(a, b);
-  a = low;
+  const std::uint8_t x = a;
+  const std::uint8_t y = b;
+  a = x < y ? x : y;
+  b = y > x ? y : x;
 }
 
 inline std::uint8_t MiddleOfThree(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
-  return std::max(std::min(a, b), std::min(std::max(a, b), c));
+  const std::uint8_t low = a < b ? a : b;
+  const std::uint8_t high = b > a ? b : a;
+  const std::uint8_t bounded = high < c ? high : c;
+  return low > bounded ? low : bounded;
 }
 
-// Rows above, at and below the output row hold `bytes` + 6 bytes: the row
-// between copies of its end pixels (the window is cut to the area). `low`,
-// `middle` and `high` take as many bytes.
-VX_PIXEL_LOOP void MedianRow(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
-                             const std::uint8_t* __restrict down, std::uint8_t* __restrict low,
-                             std::uint8_t* __restrict middle, std::uint8_t* __restrict high,
-                             std::uint8_t* __restrict out, std::size_t bytes) {
+// Sorts the columns of three bytes of the rows above, at and below an
+// output row (`bytes` each) into `sorted`: lows, middles and highs, each
+// `bytes` + 6 long with the column of each end pixel repeated beyond it
+// (the window is cut to the area).
+VX_PIXEL_LOOP void SortColumns(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
+                               const std::uint8_t* __restrict down, std::uint8_t* __restrict sorted,
+                               std::size_t bytes) {
   const std::size_t padded = bytes + 6;
-  for (std::size_t j = 0; j < padded; ++j) {
+  std::uint8_t* __restrict low = sorted + 3;
+  std::uint8_t* __restrict middle = sorted + padded + 3;
+  std::uint8_t* __restrict high = sorted + 2 * padded + 3;
+  for (std::size_t j = 0; j < bytes; ++j) {
     std::uint8_t a = up[j], b = mid[j], c = down[j];
     SortPair(a, b);
     SortPair(b, c);
@@ -284,6 +293,18 @@ VX_PIXEL_LOOP void MedianRow(const std::uint8_t* __restrict up, const std::uint8
     middle[j] = b;
     high[j] = c;
   }
+  for (std::uint8_t* part : {low, middle, high}) {
+    std::memcpy(part - 3, part, 3);
+    std::memcpy(part + bytes, part + bytes - 3, 3);
+  }
+}
+
+VX_PIXEL_LOOP void MedianOfColumns(const std::uint8_t* __restrict sorted, std::uint8_t* __restrict out,
+                                   std::size_t bytes) {
+  const std::size_t padded = bytes + 6;
+  const std::uint8_t* __restrict low = sorted;
+  const std::uint8_t* __restrict middle = sorted + padded;
+  const std::uint8_t* __restrict high = sorted + 2 * padded;
   for (std::size_t i = 0; i < bytes; ++i) {
     const std::uint8_t lows = std::max(std::max(low[i], low[i + 3]), low[i + 6]);
     const std::uint8_t middles = MiddleOfThree(middle[i], middle[i + 3], middle[i + 6]);
@@ -292,11 +313,9 @@ VX_PIXEL_LOOP void MedianRow(const std::uint8_t* __restrict up, const std::uint8
   }
 }
 
-// The median over bands of rows, which may run on different threads. A band
-// keeps the three rows its output row reads in a ring of padded copies, so
-// it writes the area in place; the row beyond each end of a band, which the
-// neighbouring band may already have changed, is copied before any band
-// starts.
+// The median over bands of rows, which may run on different threads, in
+// place; the row beyond each end of a band, which the neighbouring band
+// may already have changed, is copied before any band starts.
 class AreaMedian {
  public:
   AreaMedian(Canvas& canvas, const PixelRect& area)
@@ -331,27 +350,19 @@ class AreaMedian {
     return &edges_[slot * bytes_];
   }
 
+  // Output row y is written once the columns of row y + 1 are sorted, the
+  // last reading of row y's original bytes: two sets of sorted columns,
+  // and no copies of rows.
   void Band(int band) {
     const int first = band * kBandRows;
     const int last = std::min(first + kBandRows, height_);
-    const std::size_t padded = bytes_ + 6;
-    std::vector<std::uint8_t> ring(3 * padded);
-    std::vector<std::uint8_t> columns(3 * padded);
-    auto slot = [&](int j) { return &ring[static_cast<std::size_t>(j) % 3 * padded]; };
-    auto take = [&](int j) {
-      const std::uint8_t* from = Original(j, first, last);
-      std::uint8_t* to = slot(j);
-      std::memcpy(to, from, 3);
-      std::memcpy(to + 3, from, bytes_);
-      std::memcpy(to + 3 + bytes_, from + bytes_ - 3, 3);
-    };
-    if (first > 0) take(first - 1);
-    take(first);
-    for (int y = first; y < last; ++y) {
-      if (y + 1 < height_) take(y + 1);
-      const std::uint8_t* up = slot(y > 0 ? y - 1 : y);
-      const std::uint8_t* down = slot(y + 1 < height_ ? y + 1 : y);
-      MedianRow(up, slot(y), down, columns.data(), columns.data() + padded, columns.data() + 2 * padded, Row(y), bytes_);
+    const std::size_t set_bytes = 3 * (bytes_ + 6);
+    std::vector<std::uint8_t> sets(2 * set_bytes);
+    auto set = [&](int y) { return &sets[static_cast<std::size_t>(y % 2) * set_bytes]; };
+    auto row = [&](int j) { return Original(std::clamp(j, 0, height_ - 1), first, last); };
+    for (int y = first; y <= last; ++y) {
+      if (y < last) SortColumns(row(y - 1), row(y), row(y + 1), set(y), bytes_);
+      if (y > first) MedianOfColumns(set(y - 1), Row(y - 1), bytes_);
     }
   }
 
