@@ -255,9 +255,9 @@ VX_PIXEL_LOOP void AddRow(std::uint16_t* __restrict sums, const std::uint8_t* __
 // may already have overwritten, are copied before any band starts.
 class AreaBlur {
  public:
-  AreaBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<bool(int, int)>& keep)
+  AreaBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<SharpSpan(int)>& sharp)
       : canvas_(canvas), area_(area), radius_(radius), width_(area.Width()), height_(area.Height()),
-        bytes_(static_cast<std::size_t>(width_) * 3), keep_(keep) {
+        bytes_(static_cast<std::size_t>(width_) * 3), sharp_(sharp) {
     band_rows_ = std::max(kBandRowsMin, 8 * radius);
     bands_ = (height_ + band_rows_ - 1) / band_rows_;
     KeepBandEdges();
@@ -313,7 +313,7 @@ class AreaBlur {
     std::vector<std::uint8_t> ring(ring_rows * bytes_);
     std::vector<std::uint16_t> sums(bytes_, 0);
     const std::vector<std::uint8_t> zeros(bytes_, 0);
-    std::vector<std::uint8_t> blurred(keep_ ? bytes_ : 0);
+    std::vector<std::uint8_t> blurred(sharp_ ? bytes_ : 0);
     auto ring_row = [&](int j) { return &ring[static_cast<std::size_t>(j) % ring_rows * bytes_]; };
     auto blur_row = [&](int j) {
       std::memcpy(&padded[reach], Original(j, first, last), bytes_);
@@ -330,9 +330,9 @@ class AreaBlur {
       if (enter < height_) blur_row(enter);
       const std::uint8_t* in = enter < height_ ? ring_row(enter) : zeros.data();
       const std::uint8_t* out_of = leave >= top ? ring_row(leave) : zeros.data();
-      std::uint8_t* out = keep_ ? blurred.data() : Row(y);
+      std::uint8_t* out = sharp_ ? blurred.data() : Row(y);
       ColumnStep(sums.data(), in, out_of, out, bytes_, DividerFor(WindowCount(y, radius_, height_)));
-      if (keep_) StoreUnkept(blurred.data(), y);
+      if (sharp_) StoreBlurred(blurred.data(), y);
     }
   }
 
@@ -366,13 +366,18 @@ class AreaBlur {
     for (int x = inner_to; x < width_; ++x) edge(x);
   }
 
-  void StoreUnkept(const std::uint8_t* blurred, int j) const {
-    std::uint8_t* to = Row(j);
-    const int y = area_.top + j;
-    for (int i = 0; i < width_; ++i) {
-      if (keep_(area_.left + i, y)) continue;
-      std::memcpy(to + 3 * i, blurred + 3 * i, 3);
+  // Row j of the area, but for its sharp span.
+  void StoreBlurred(const std::uint8_t* blurred, int j) const {
+    const SharpSpan span = sharp_(area_.top + j);
+    const int from = std::max(span.left, area_.left) - area_.left;
+    const int to = std::min(span.right, area_.right) - area_.left;
+    std::uint8_t* row = Row(j);
+    if (from > to) {
+      std::memcpy(row, blurred, bytes_);
+      return;
     }
+    std::memcpy(row, blurred, static_cast<std::size_t>(from) * 3);
+    std::memcpy(row + 3 * (to + 1), blurred + 3 * (to + 1), static_cast<std::size_t>(width_ - 1 - to) * 3);
   }
 
   Canvas& canvas_;
@@ -381,7 +386,7 @@ class AreaBlur {
   int width_;
   int height_;
   std::size_t bytes_;
-  const std::function<bool(int, int)>& keep_;
+  const std::function<SharpSpan(int)>& sharp_;
   int band_rows_ = 0;
   int bands_ = 0;
   std::vector<int> kept_;            // row -> its copy in edges_, or -1
@@ -424,10 +429,24 @@ void SoftenEdges(Canvas& canvas, const PixelRect& area) {
   }
 }
 
-void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<bool(int, int)>& keep) {
+void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<SharpSpan(int)>& sharp) {
   const PixelRect a = Intersect(area, canvas.ClipRect());
   if (a.Empty() || !canvas.Valid() || radius < 1) return;
-  AreaBlur(canvas, a, std::min(radius, BLUR_RADIUS_MAX), keep).Run();
+  AreaBlur(canvas, a, std::min(radius, BLUR_RADIUS_MAX), sharp).Run();
+}
+
+SharpSpan SpotSpan(Point centre, int spot, int y) {
+  const std::int64_t dy = std::int64_t{y} - centre.y;
+  const std::int64_t diameter = 2 * std::int64_t{spot} + 1;
+  // The largest d with 4 d^2 < room, from a floating-point first guess.
+  const std::int64_t room = diameter * diameter - 4 * dy * dy;
+  if (room <= 0) return SharpSpan{};
+  auto inside = [&](std::int64_t d) { return 4 * d * d < room; };
+  auto d = static_cast<std::int64_t>(std::sqrt(static_cast<double>(room) / 4));
+  while (inside(d + 1)) ++d;
+  while (d > 0 && !inside(d)) --d;
+  auto cut = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return SharpSpan{cut(centre.x - d), cut(centre.x + d)};
 }
 
 void AddColour(Canvas& canvas, const PixelRect& area, Color colour, bool subtract) {

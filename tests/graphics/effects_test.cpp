@@ -39,7 +39,8 @@ TEST_F(EffectsTest, SoftenTouchesEdgesOnlyAndBlurAverages) {
   EXPECT_EQ(At(102, 102), kPaper);
   // A kept pixel stays sharp.
   c.Plot(200, 200, graphics::Paint{graphics::kBlack});
-  graphics::BoxBlur(c, PixelRect{190, 190, 210, 210}, 2, [](int x, int y) { return x == 200 && y == 200; });
+  graphics::BoxBlur(c, PixelRect{190, 190, 210, 210}, 2,
+                    [](int y) { return y == 200 ? graphics::SharpSpan{200, 200} : graphics::SharpSpan{}; });
   EXPECT_EQ(At(200, 200), graphics::kBlack);
 }
 
@@ -202,7 +203,7 @@ TEST_F(EffectsTest, PngHoldsTheTopLeftOfTheBankInRgb) {
 // window cut to the area (rounded), then each column of those; kept pixels
 // stay as they were.
 std::vector<std::uint8_t> ReferenceBlur(const std::vector<std::uint8_t>& bank, const PixelRect& a, int r,
-                                        const std::function<bool(int, int)>& keep) {
+                                        const std::function<graphics::SharpSpan(int)>& sharp) {
   std::vector<std::uint8_t> out = bank;
   const int w = a.Width();
   const int h = a.Height();
@@ -222,7 +223,10 @@ std::vector<std::uint8_t> ReferenceBlur(const std::vector<std::uint8_t>& bank, c
   }
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      if (keep && keep(a.left + x, a.top + y)) continue;
+      if (sharp) {
+        const graphics::SharpSpan span = sharp(a.top + y);
+        if (a.left + x >= span.left && a.left + x <= span.right) continue;
+      }
       for (int c = 0; c < 3; ++c) {
         int sum = 0;
         int n = 0;
@@ -244,12 +248,13 @@ class BlurTest : public BankTest {
   }
   // Blurs `area` on a canvas clipped to `clip` and compares every byte of
   // the bank with the reference.
-  void Check(const PixelRect& area, const PixelRect& clip, int r, const std::function<bool(int, int)>& keep = {}) {
+  void Check(const PixelRect& area, const PixelRect& clip, int r,
+             const std::function<graphics::SharpSpan(int)>& sharp = {}) {
     const std::vector<std::uint8_t> before(Bank(), Bank() + graphics::VRAM_BANK_BYTES);
     auto canvas = Clipped(clip);
-    graphics::BoxBlur(canvas, area, r, keep);
+    graphics::BoxBlur(canvas, area, r, sharp);
     const PixelRect a = graphics::Intersect(area, clip);
-    const std::vector<std::uint8_t> want = a.Empty() ? before : ReferenceBlur(before, a, r, keep);
+    const std::vector<std::uint8_t> want = a.Empty() ? before : ReferenceBlur(before, a, r, sharp);
     if (std::equal(want.begin(), want.end(), Bank())) return;
     for (std::size_t i = 0; i < want.size(); ++i) {
       const int pixel = static_cast<int>(i / 3);
@@ -292,11 +297,46 @@ TEST_F(BlurTest, ClippedAreasAndKeptPartsMatch) {
                             graphics::VRAM_HEIGHT + 10};
   Check(bank_edge, PixelRect{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1}, 5);
   const PixelRect sharp{120, 80, 180, 300};
-  auto in_sharp = [&](int x, int y) { return x >= sharp.left && x <= sharp.right && y >= sharp.top && y <= sharp.bottom; };
+  auto in_sharp = [&](int y) {
+    return y >= sharp.top && y <= sharp.bottom ? graphics::SharpSpan{sharp.left, sharp.right} : graphics::SharpSpan{};
+  };
   Check(PixelRect{100, 50, 200, 350}, clip, 2, in_sharp);
-  auto in_spot = [](int x, int y) { return (x - 150) * (x - 150) + (y - 200) * (y - 200) < 40 * 40; };
-  Check(PixelRect{90, 40, 250, 390}, clip, 4, in_spot);
-  Check(PixelRect{130, 60, 140, 360}, clip, 9, in_spot);
+  // Spans reaching past the area on either side, or wholly outside it.
+  auto wide = [](int y) { return graphics::SharpSpan{y % 3 == 0 ? -50 : 140, y % 5 == 0 ? 5000 : 150}; };
+  Check(PixelRect{100, 50, 200, 350}, clip, 3, wide);
+  auto outside = [](int y) { return graphics::SharpSpan{y, y + 2}; };
+  Check(PixelRect{300, 50, 400, 90}, PixelRect{0, 0, 500, 500}, 2, outside);
+  auto spot = [](int y) { return graphics::SpotSpan(graphics::Point{150, 200}, 40, y); };
+  Check(PixelRect{90, 40, 250, 390}, clip, 4, spot);
+  Check(PixelRect{130, 60, 140, 360}, clip, 9, spot);
+}
+
+// A spot's row spans hold exactly the pixels whose centres lie inside the
+// disc of diameter 2 spot + 1, for small spots and for spots too large for
+// 32-bit squares.
+TEST(SpotSpan, HoldsExactlyThePixelsInsideTheDisc) {
+  const graphics::Point centre{7, -3};
+  for (int spot : {0, 1, 2, 3, 4, 7, 10, 31, 100}) {
+    for (int y = centre.y - spot - 2; y <= centre.y + spot + 2; ++y) {
+      const graphics::SharpSpan span = graphics::SpotSpan(centre, spot, y);
+      for (int x = centre.x - spot - 2; x <= centre.x + spot + 2; ++x) {
+        const std::int64_t dx = x - centre.x;
+        const std::int64_t dy = y - centre.y;
+        const bool inside = 4 * (dx * dx + dy * dy) < (2 * std::int64_t{spot} + 1) * (2 * std::int64_t{spot} + 1);
+        ASSERT_EQ(x >= span.left && x <= span.right, inside) << "spot " << spot << " at " << x << "," << y;
+      }
+    }
+  }
+  const int huge = 1'000'000;
+  const graphics::SharpSpan middle = graphics::SpotSpan(graphics::Point{0, 0}, huge, 0);
+  EXPECT_EQ(middle.left, -huge);
+  EXPECT_EQ(middle.right, huge);
+  const graphics::SharpSpan top = graphics::SpotSpan(graphics::Point{0, 0}, huge, huge);
+  // (2 huge + 1)^2 - 4 huge^2 = 4 huge + 1: 1000 pixels each side.
+  EXPECT_EQ(top.left, -1000);
+  EXPECT_EQ(top.right, 1000);
+  EXPECT_GT(graphics::SpotSpan(graphics::Point{0, 0}, huge, huge - 1).right, 1000);
+  EXPECT_GT(graphics::SpotSpan(graphics::Point{0, 0}, huge, huge + 1).left, graphics::SpotSpan(graphics::Point{0, 0}, huge, huge + 1).right);
 }
 
 }  // namespace
