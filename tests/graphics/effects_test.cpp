@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -271,6 +272,12 @@ TEST_F(BlurTest, EveryRadiusMatchesThePixelByPixelAverage) {
     Check(PixelRect{5, 7, 5 + 22, 7 + 16}, whole, r);  // 23 x 17: every window cut at some radius
     Check(PixelRect{40, 3, 40 + 130, 3 + 2}, whole, r);  // wider than any window, three rows
   }
+  // The largest sums: white with a few darker pixels, whose averages sit
+  // just below a whole number.
+  const PixelRect white{600, 600, 600 + 140, 600 + 140};
+  for (int y = white.top; y <= white.bottom; ++y) std::memset(graphics::PixelAt(Bank(), white.left, y), 0xFF, 141 * 3);
+  for (int i = 0; i < 141; i += 7) graphics::PixelAt(Bank(), white.left + i, white.top + (i * 5) % 141)[i % 3] = 254;
+  for (int r = 1; r <= graphics::BLUR_RADIUS_MAX; ++r) Check(white, whole, r);
   // A single pixel, a single column and a single row.
   for (int r : {1, 2, 5}) {
     Check(PixelRect{300, 300, 300, 300}, whole, r);
