@@ -819,8 +819,9 @@ void DoLooseFocus(Call& call) {
   const int radius = std::clamp(call.OptInt(4, 3), 1, graphics::BLUR_RADIUS_MAX);
   const PixelRect sharp = call.rt().drawing.sharp_area;
   Canvas canvas = Surface(call);
-  graphics::BoxBlur(canvas, r, radius, [&](int x, int y) {
-    return !sharp.Empty() && x >= sharp.left && x <= sharp.right && y >= sharp.top && y <= sharp.bottom;
+  graphics::BoxBlur(canvas, r, radius, [&](int y) {
+    if (sharp.Empty() || y < sharp.top || y > sharp.bottom) return graphics::SharpSpan{};
+    return graphics::SharpSpan{sharp.left, sharp.right};
   });
   Touch(V(call), r);
 }
@@ -829,15 +830,11 @@ void DoLooseFocus(Call& call) {
 // drawing area except a round spot.
 void LooseFocusSp(Call& call) {
   const Point c = PointArg(call, 0);
-  const std::int64_t spot = RadiusArg(call, 2);
+  const int spot = RadiusArg(call, 2);
   const int radius = std::clamp(call.OptInt(3, 3), 1, graphics::BLUR_RADIUS_MAX);
   Vram& v = V(call);
   Canvas canvas = Surface(call);
-  graphics::BoxBlur(canvas, canvas.ClipRect(), radius, [&](int x, int y) {
-    const std::int64_t dx = x - c.x;
-    const std::int64_t dy = y - c.y;
-    return 4 * (dx * dx + dy * dy) < (2 * spot + 1) * (2 * spot + 1);
-  });
+  graphics::BoxBlur(canvas, canvas.ClipRect(), radius, [&](int y) { return graphics::SpotSpan(c, spot, y); });
   v.MarkAllDirty();
 }
 

@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "platform/pixel_loop.hpp"
 #include "platform/thread_pool.hpp"
 
 namespace vx::graphics {
@@ -52,72 +54,344 @@ Color Half(Color c) {
                static_cast<std::uint8_t>(c.r / 2)};
 }
 
-// The box blur of `w` x `h` pixels (3 bytes each, rows top first) in place:
-// a pass along each row, then one down the columns, both with running sums
-// over the window cut to the picture (so edges average fewer pixels).
-// (sum + count / 2) / count by a multiplication: with m = ceil(2^32 / count)
-// the product's top half is the exact quotient for every dividend below
-// 2^16 and count below 2^16 (a window of at most 129 bytes of 255 stays far
-// below that).
-struct RoundedDivider {
-  explicit RoundedDivider(int count)
-      : multiplier(((std::uint64_t{1} << 32) + static_cast<std::uint64_t>(count) - 1) / static_cast<std::uint64_t>(count)),
-        half(static_cast<std::uint32_t>(count / 2)) {}
-  std::uint8_t operator()(std::int32_t sum) const {
-    return static_cast<std::uint8_t>(((static_cast<std::uint32_t>(sum) + half) * multiplier) >> 32);
+// Exact rounded division of a window sum by its pixel count in 16 bits:
+// ((sum + count / 2) * multiplier) >> (16 + shift), the high half of a
+// 16 x 16 bit product shifted, which vectorises as one multiply per 16
+// lanes. With multiplier = ceil(2^k / count) = (2^k + e) / count the
+// quotient is exact while dividend x e < 2^k; every count a blur window can
+// have (up to 2 x 64 + 1) has a shift that meets this for the largest
+// dividend, 255 x count + count / 2 (checked at compile time below). A
+// count of 1 divides by nothing.
+struct WindowDivider {
+  std::uint16_t half = 0;
+  std::uint16_t multiplier = 0;
+  std::uint8_t shift = 0;
+  bool exact = false;  // the count is 1 and the sum is the result
+
+  std::uint8_t operator()(std::uint16_t sum) const {
+    if (exact) return static_cast<std::uint8_t>(sum);
+    const auto x = static_cast<std::uint16_t>(sum + half);
+    return static_cast<std::uint8_t>(static_cast<std::uint16_t>((std::uint32_t{x} * multiplier) >> 16) >> shift);
   }
-  std::uint64_t multiplier;
-  std::uint32_t half;
+  // The same with the shift known when compiled: a variable one makes GCC
+  // widen the vector product to 32 bits.
+  template <int kShift>
+  std::uint8_t Divide(std::uint16_t sum) const {
+    const auto x = static_cast<std::uint16_t>(sum + half);
+    return static_cast<std::uint8_t>(static_cast<std::uint16_t>((std::uint32_t{x} * multiplier) >> 16) >> kShift);
+  }
 };
 
-void BlurPixels(std::vector<std::uint8_t>& px, int w, int h, int radius) {
-  const std::size_t stride = static_cast<std::size_t>(w) * 3;
-  // Rows are independent in the first pass, columns in the second, and the
-  // sums are whole numbers, so any split gives the same bytes.
-  platform::ForBands(0, h, static_cast<std::int64_t>(stride) * 4, [&](int first, int last) {
-    std::vector<std::uint8_t> line(stride);
-    for (int y = first; y < last; ++y) {
-      std::uint8_t* row = &px[static_cast<std::size_t>(y) * stride];
-      std::memcpy(line.data(), row, stride);
-      std::int32_t sum[3] = {0, 0, 0};
-      int lo = 0;
-      int hi = -1;
-      int count = 1;
-      RoundedDivider divide(count);
-      for (int x = 0; x < w; ++x) {
-        for (; hi < std::min(x + radius, w - 1); ++hi) {
-          for (int c = 0; c < 3; ++c) sum[c] += line[static_cast<std::size_t>(hi + 1) * 3 + c];
-        }
-        for (; lo < x - radius; ++lo) {
-          for (int c = 0; c < 3; ++c) sum[c] -= line[static_cast<std::size_t>(lo) * 3 + c];
-        }
-        if (hi - lo + 1 != count) divide = RoundedDivider(count = hi - lo + 1);
-        for (int c = 0; c < 3; ++c) row[static_cast<std::size_t>(x) * 3 + c] = divide(sum[c]);
-      }
+constexpr int kWindowMax = 2 * BLUR_RADIUS_MAX + 1;
+
+constexpr std::optional<WindowDivider> MakeWindowDivider(int count) {
+  if (count == 1) return WindowDivider{0, 0, 0, true};
+  const std::uint64_t largest = 255u * static_cast<std::uint64_t>(count) + static_cast<std::uint64_t>(count / 2);
+  for (int shift = 15; shift >= 0; --shift) {
+    const std::uint64_t power = std::uint64_t{1} << (16 + shift);
+    const std::uint64_t multiplier = (power + static_cast<std::uint64_t>(count) - 1) / static_cast<std::uint64_t>(count);
+    const std::uint64_t excess = multiplier * static_cast<std::uint64_t>(count) - power;
+    if (multiplier <= 0xFFFF && largest * excess < power) {
+      return WindowDivider{static_cast<std::uint16_t>(count / 2), static_cast<std::uint16_t>(multiplier),
+                           static_cast<std::uint8_t>(shift), false};
     }
-  });
-  const std::vector<std::uint8_t> source = px;
-  platform::ForBands(0, static_cast<int>(stride), std::int64_t{h} * 4, [&](int first, int last) {
-    const auto begin = static_cast<std::size_t>(first);
-    const auto end = static_cast<std::size_t>(last);
-    std::vector<std::int32_t> sums(stride, 0);
-    int lo = 0;
-    int hi = -1;
-    for (int y = 0; y < h; ++y) {
-      for (; hi < std::min(y + radius, h - 1); ++hi) {
-        const std::uint8_t* add = &source[static_cast<std::size_t>(hi + 1) * stride];
-        for (std::size_t i = begin; i < end; ++i) sums[i] += add[i];
-      }
-      for (; lo < y - radius; ++lo) {
-        const std::uint8_t* sub = &source[static_cast<std::size_t>(lo) * stride];
-        for (std::size_t i = begin; i < end; ++i) sums[i] -= sub[i];
-      }
-      const RoundedDivider divide(hi - lo + 1);
-      std::uint8_t* out = &px[static_cast<std::size_t>(y) * stride];
-      for (std::size_t i = begin; i < end; ++i) out[i] = divide(sums[i]);
-    }
-  });
+  }
+  return std::nullopt;
 }
+
+constexpr bool EveryWindowDivides() {
+  for (int count = 1; count <= kWindowMax; ++count) {
+    if (!MakeWindowDivider(count)) return false;
+  }
+  return true;
+}
+static_assert(EveryWindowDivides());
+// The loops below are built for each shift up to this.
+constexpr int kShiftMax = 7;
+constexpr bool ShiftsWithinMax() {
+  for (int count = 2; count <= kWindowMax; ++count) {
+    if (MakeWindowDivider(count)->shift > kShiftMax) return false;
+  }
+  return true;
+}
+static_assert(ShiftsWithinMax());
+static_assert(255 * kWindowMax + kWindowMax / 2 <= 0xFFFF, "window sums must fit 16 bits");
+
+constexpr std::array<WindowDivider, kWindowMax + 1> kWindowDividers = [] {
+  std::array<WindowDivider, kWindowMax + 1> table{};
+  for (int count = 1; count <= kWindowMax; ++count) table[static_cast<std::size_t>(count)] = *MakeWindowDivider(count);
+  return table;
+}();
+
+WindowDivider DividerFor(int count) { return kWindowDividers[static_cast<std::size_t>(count)]; }
+
+// Pixels of a window of `radius` around position `at` inside [0, extent).
+int WindowCount(int at, int radius, int extent) {
+  return std::min(at + radius, extent - 1) - std::max(at - radius, 0) + 1;
+}
+
+// The row pass. `padded` holds the row's `bytes` bytes between 3 x radius
+// zero bytes on each side, so that the sum at byte i is the sum of the
+// 2 x radius + 1 bytes padded[i], padded[i + 3], ...; only the pixels
+// within `radius` of an end have fewer pixels to divide by.
+template <int kRadius>
+[[gnu::always_inline]] inline void RowWindowFixed(const std::uint8_t* __restrict padded,
+                                                  std::uint8_t* __restrict out, std::size_t from,
+                                                  std::size_t to) {
+  constexpr WindowDivider kDivide = kWindowDividers[2 * kRadius + 1];
+  for (std::size_t i = from; i < to; ++i) {
+    std::uint16_t sum = 0;
+#pragma GCC unroll 8
+    for (int t = 0; t <= 2 * kRadius; ++t) sum = static_cast<std::uint16_t>(sum + padded[i + 3 * static_cast<std::size_t>(t)]);
+    out[i] = kDivide.Divide<kDivide.shift>(sum);
+  }
+}
+
+// Window sums of any length by doubling: `run` holds sums of `length`
+// consecutive pixels, and the lengths that make up the window (its binary
+// digits) are added one after the other: about log2 of the window passes.
+VX_PIXEL_LOOP void RowWindowSums(const std::uint8_t* __restrict padded, std::uint16_t* __restrict run,
+                                 std::uint16_t* __restrict sums, std::size_t bytes, int radius) {
+  const std::size_t reach = 6 * static_cast<std::size_t>(radius);
+  const std::size_t total = bytes + reach;
+  const auto window = static_cast<std::size_t>(2 * radius + 1);
+  for (std::size_t j = 0; j < total; ++j) run[j] = padded[j];
+  std::size_t offset = 0;
+  bool first = true;
+  for (std::size_t length = 1;; length *= 2) {
+    if ((window & length) != 0) {
+      const std::uint16_t* part = run + offset;
+      if (first) {
+        for (std::size_t i = 0; i < bytes; ++i) sums[i] = part[i];
+      } else {
+        for (std::size_t i = 0; i < bytes; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + part[i]);
+      }
+      first = false;
+      offset += 3 * length;
+    }
+    if (2 * length > window) break;
+    // run[j] covers `length` pixels for j < total - 3 (length - 1).
+    const std::size_t valid = total - 3 * (length - 1) - 3 * length;
+    const std::size_t step = 3 * length;
+    for (std::size_t j = 0; j < valid; ++j) run[j] = static_cast<std::uint16_t>(run[j] + run[j + step]);
+  }
+}
+
+// Calls `Loop<shift>::Run(arguments...)` for the divider's shift.
+template <template <int> class Loop, typename... Arguments>
+[[gnu::always_inline]] inline void WithShift(int shift, Arguments... arguments) {
+  switch (shift) {
+    case 0: Loop<0>::Run(arguments...); break;
+    case 1: Loop<1>::Run(arguments...); break;
+    case 2: Loop<2>::Run(arguments...); break;
+    case 3: Loop<3>::Run(arguments...); break;
+    case 4: Loop<4>::Run(arguments...); break;
+    case 5: Loop<5>::Run(arguments...); break;
+    case 6: Loop<6>::Run(arguments...); break;
+    default: Loop<kShiftMax>::Run(arguments...); break;
+  }
+}
+
+template <int kShift>
+struct DivideLoop {
+  [[gnu::always_inline]] static void Run(const std::uint16_t* __restrict sums, std::uint8_t* __restrict out,
+                                         std::size_t bytes, WindowDivider divide) {
+    for (std::size_t i = 0; i < bytes; ++i) out[i] = divide.Divide<kShift>(sums[i]);
+  }
+};
+
+VX_PIXEL_LOOP void DivideSums(const std::uint16_t* sums, std::uint8_t* out, std::size_t bytes, WindowDivider divide) {
+  WithShift<DivideLoop>(divide.shift, sums, out, bytes, divide);
+}
+
+VX_PIXEL_LOOP void RowWindowSmall(const std::uint8_t* __restrict padded, std::uint8_t* __restrict out,
+                                  std::size_t from, std::size_t to, int radius) {
+  switch (radius) {
+    case 1: RowWindowFixed<1>(padded, out, from, to); break;
+    case 2: RowWindowFixed<2>(padded, out, from, to); break;
+    case 3: RowWindowFixed<3>(padded, out, from, to); break;
+    default: break;
+  }
+}
+constexpr int kSmallRadiusMax = 3;
+
+// The column pass for one row: the running column sums take in the row
+// `enter` and drop `leave` (either may be a row of zeros), and their
+// rounded averages go to `out`.
+template <int kShift>
+struct ColumnLoop {
+  [[gnu::always_inline]] static void Run(std::uint16_t* __restrict sums, const std::uint8_t* __restrict enter,
+                                         const std::uint8_t* __restrict leave, std::uint8_t* __restrict out,
+                                         std::size_t bytes, WindowDivider divide) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+      const auto s = static_cast<std::uint16_t>(sums[i] + enter[i] - leave[i]);
+      sums[i] = s;
+      out[i] = divide.Divide<kShift>(s);
+    }
+  }
+};
+
+VX_PIXEL_LOOP void ColumnStep(std::uint16_t* sums, const std::uint8_t* enter, const std::uint8_t* leave,
+                              std::uint8_t* out, std::size_t bytes, WindowDivider divide) {
+  if (divide.exact) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+      const auto s = static_cast<std::uint16_t>(sums[i] + enter[i] - leave[i]);
+      sums[i] = s;
+      out[i] = static_cast<std::uint8_t>(s);
+    }
+    return;
+  }
+  WithShift<ColumnLoop>(divide.shift, sums, enter, leave, out, bytes, divide);
+}
+
+VX_PIXEL_LOOP void AddRow(std::uint16_t* __restrict sums, const std::uint8_t* __restrict row, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + row[i]);
+}
+
+// The box blur of an area, rows top first, in bands of rows that may run on
+// different threads. Each band keeps the row-blurred rows its column window
+// spans in a ring, so the area is read once and written once; only the rows
+// within `radius` of a band's ends, which a neighbouring band reads and
+// may already have overwritten, are copied before any band starts.
+class AreaBlur {
+ public:
+  AreaBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<SharpSpan(int)>& sharp)
+      : canvas_(canvas), area_(area), radius_(radius), width_(area.Width()), height_(area.Height()),
+        bytes_(static_cast<std::size_t>(width_) * 3), sharp_(sharp) {
+    band_rows_ = std::max(kBandRowsMin, 8 * radius);
+    bands_ = (height_ + band_rows_ - 1) / band_rows_;
+    KeepBandEdges();
+  }
+
+  void Run() {
+    platform::ForBands(0, bands_, std::int64_t{band_rows_} * static_cast<std::int64_t>(bytes_) * 4, [&](int first, int last) {
+      for (int band = first; band < last; ++band) {
+        Band(band * band_rows_, std::min((band + 1) * band_rows_, height_));
+      }
+    });
+  }
+
+ private:
+  static constexpr int kBandRowsMin = 128;
+
+  void KeepBandEdges() {
+    if (bands_ < 2) return;
+    kept_.assign(static_cast<std::size_t>(height_), -1);
+    int count = 0;
+    for (int band = 1; band < bands_; ++band) {
+      const int edge = band * band_rows_;
+      for (int j = std::max(edge - radius_, 0); j < std::min(edge + radius_, height_); ++j) {
+        if (kept_[static_cast<std::size_t>(j)] < 0) kept_[static_cast<std::size_t>(j)] = count++;
+      }
+    }
+    edges_.resize(static_cast<std::size_t>(count) * bytes_);
+    for (int j = 0; j < height_; ++j) {
+      const int slot = kept_[static_cast<std::size_t>(j)];
+      if (slot >= 0) std::memcpy(&edges_[static_cast<std::size_t>(slot) * bytes_], Row(j), bytes_);
+    }
+  }
+
+  std::uint8_t* Row(int j) const { return PixelAt(canvas_.Bank(), area_.left, area_.top + j); }
+
+  // Row j as it was before the blur, for the band [first, last): rows of the
+  // band itself are read before the band writes them.
+  const std::uint8_t* Original(int j, int first, int last) const {
+    if (j >= first && j < last) return Row(j);
+    return &edges_[static_cast<std::size_t>(kept_[static_cast<std::size_t>(j)]) * bytes_];
+  }
+
+  void Band(int first, int last) {
+    const std::size_t reach = 3 * static_cast<std::size_t>(radius_);
+    const auto ring_rows = static_cast<std::size_t>(2 * radius_ + 2);
+    std::vector<std::uint8_t> padded(bytes_ + 2 * reach, 0);
+    std::vector<std::uint16_t> run;
+    std::vector<std::uint16_t> row_sums;
+    if (radius_ > kSmallRadiusMax) {
+      run.resize(bytes_ + 2 * reach);
+      row_sums.resize(bytes_);
+    }
+    std::vector<std::uint8_t> ring(ring_rows * bytes_);
+    std::vector<std::uint16_t> sums(bytes_, 0);
+    const std::vector<std::uint8_t> zeros(bytes_, 0);
+    std::vector<std::uint8_t> blurred(sharp_ ? bytes_ : 0);
+    auto ring_row = [&](int j) { return &ring[static_cast<std::size_t>(j) % ring_rows * bytes_]; };
+    auto blur_row = [&](int j) {
+      std::memcpy(&padded[reach], Original(j, first, last), bytes_);
+      BlurAlongRow(padded.data(), run.data(), row_sums.data(), ring_row(j));
+    };
+    const int top = std::max(first - radius_, 0);
+    for (int j = top; j <= std::min(first + radius_ - 1, height_ - 1); ++j) {
+      blur_row(j);
+      AddRow(sums.data(), ring_row(j), bytes_);
+    }
+    for (int y = first; y < last; ++y) {
+      const int enter = y + radius_;
+      const int leave = y - radius_ - 1;
+      if (enter < height_) blur_row(enter);
+      const std::uint8_t* in = enter < height_ ? ring_row(enter) : zeros.data();
+      const std::uint8_t* out_of = leave >= top ? ring_row(leave) : zeros.data();
+      std::uint8_t* out = sharp_ ? blurred.data() : Row(y);
+      ColumnStep(sums.data(), in, out_of, out, bytes_, DividerFor(WindowCount(y, radius_, height_)));
+      if (sharp_) StoreBlurred(blurred.data(), y);
+    }
+  }
+
+  void BlurAlongRow(const std::uint8_t* padded, std::uint16_t* run, std::uint16_t* row_sums, std::uint8_t* out) const {
+    const int inner_from = std::min(radius_, width_);
+    const int inner_to = std::max(width_ - radius_, inner_from);
+    const WindowDivider whole = DividerFor(2 * radius_ + 1);
+    if (radius_ <= kSmallRadiusMax) {
+      RowWindowSmall(padded, out, static_cast<std::size_t>(inner_from) * 3, static_cast<std::size_t>(inner_to) * 3,
+                     radius_);
+    } else {
+      RowWindowSums(padded, run, row_sums, bytes_, radius_);
+      DivideSums(row_sums + 3 * inner_from, out + 3 * inner_from, static_cast<std::size_t>(inner_to - inner_from) * 3,
+                 whole);
+    }
+    // The pixels near the ends average fewer pixels.
+    auto edge = [&](int x) {
+      const WindowDivider divide = DividerFor(WindowCount(x, radius_, width_));
+      for (int c = 0; c < 3; ++c) {
+        const std::size_t i = static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c);
+        std::uint16_t sum = 0;
+        if (radius_ > kSmallRadiusMax) {
+          sum = row_sums[i];
+        } else {
+          for (int t = 0; t <= 2 * radius_; ++t) sum = static_cast<std::uint16_t>(sum + padded[i + 3 * static_cast<std::size_t>(t)]);
+        }
+        out[i] = divide(sum);
+      }
+    };
+    for (int x = 0; x < inner_from; ++x) edge(x);
+    for (int x = inner_to; x < width_; ++x) edge(x);
+  }
+
+  // Row j of the area, but for its sharp span.
+  void StoreBlurred(const std::uint8_t* blurred, int j) const {
+    const SharpSpan span = sharp_(area_.top + j);
+    const int from = std::max(span.left, area_.left) - area_.left;
+    const int to = std::min(span.right, area_.right) - area_.left;
+    std::uint8_t* row = Row(j);
+    if (from > to) {
+      std::memcpy(row, blurred, bytes_);
+      return;
+    }
+    std::memcpy(row, blurred, static_cast<std::size_t>(from) * 3);
+    std::memcpy(row + 3 * (to + 1), blurred + 3 * (to + 1), static_cast<std::size_t>(width_ - 1 - to) * 3);
+  }
+
+  Canvas& canvas_;
+  PixelRect area_;
+  int radius_;
+  int width_;
+  int height_;
+  std::size_t bytes_;
+  const std::function<SharpSpan(int)>& sharp_;
+  int band_rows_ = 0;
+  int bands_ = 0;
+  std::vector<int> kept_;            // row -> its copy in edges_, or -1
+  std::vector<std::uint8_t> edges_;  // rows near band edges, as they were
+};
 
 }  // namespace
 
@@ -155,33 +429,24 @@ void SoftenEdges(Canvas& canvas, const PixelRect& area) {
   }
 }
 
-void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<bool(int, int)>& keep) {
+void BoxBlur(Canvas& canvas, const PixelRect& area, int radius, const std::function<SharpSpan(int)>& sharp) {
   const PixelRect a = Intersect(area, canvas.ClipRect());
   if (a.Empty() || !canvas.Valid() || radius < 1) return;
-  radius = std::min(radius, BLUR_RADIUS_MAX);
-  const int w = a.Width();
-  const int h = a.Height();
-  const std::size_t stride = static_cast<std::size_t>(w) * 3;
-  std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(h));
-  for (int y = a.top; y <= a.bottom; ++y) {
-    std::memcpy(&pixels[static_cast<std::size_t>(y - a.top) * stride], PixelAt(canvas.Bank(), a.left, y), stride);
-  }
-  BlurPixels(pixels, w, h, radius);
-  for (int y = a.top; y <= a.bottom; ++y) {
-    const std::uint8_t* from = &pixels[static_cast<std::size_t>(y - a.top) * stride];
-    std::uint8_t* to = PixelAt(canvas.Bank(), a.left, y);
-    if (!keep) {
-      std::memcpy(to, from, stride);
-      continue;
-    }
-    for (int x = a.left; x <= a.right; ++x) {
-      if (keep(x, y)) continue;
-      const std::size_t i = static_cast<std::size_t>(x - a.left) * 3;
-      to[i] = from[i];
-      to[i + 1] = from[i + 1];
-      to[i + 2] = from[i + 2];
-    }
-  }
+  AreaBlur(canvas, a, std::min(radius, BLUR_RADIUS_MAX), sharp).Run();
+}
+
+SharpSpan SpotSpan(Point centre, int spot, int y) {
+  const std::int64_t dy = std::int64_t{y} - centre.y;
+  const std::int64_t diameter = 2 * std::int64_t{spot} + 1;
+  // The largest d with 4 d^2 < room, from a floating-point first guess.
+  const std::int64_t room = diameter * diameter - 4 * dy * dy;
+  if (room <= 0) return SharpSpan{};
+  auto inside = [&](std::int64_t d) { return 4 * d * d < room; };
+  auto d = static_cast<std::int64_t>(std::sqrt(static_cast<double>(room) / 4));
+  while (inside(d + 1)) ++d;
+  while (d > 0 && !inside(d)) --d;
+  auto cut = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return SharpSpan{cut(centre.x - d), cut(centre.x + d)};
 }
 
 void AddColour(Canvas& canvas, const PixelRect& area, Color colour, bool subtract) {

@@ -16,11 +16,20 @@ inline constexpr int BLUR_RADIUS_MAX = 64;
 // Pixels that differ from one of their four neighbours take the average of
 // their 3 x 3 neighbourhood (inside the area); flat parts stay as they are.
 void SoftenEdges(Canvas& canvas, const PixelRect& area);
+// The pixels of one row that a blur leaves sharp, left to right; none
+// when left > right.
+struct SharpSpan {
+  int left = 0;
+  int right = -1;
+};
 // Box blur: each pixel becomes the average of the (2r + 1) x (2r + 1)
-// square around it, counting only pixels inside the area. Pixels for which
-// `keep` answers true are left sharp.
+// square around it, counting only pixels inside the area. The pixels of
+// `sharp(y)` in each row y are left as they were.
 void BoxBlur(Canvas& canvas, const PixelRect& area, int radius,
-             const std::function<bool(int, int)>& keep = {});
+             const std::function<SharpSpan(int y)>& sharp = {});
+// The row y of a round spot: the pixels with 4 (dx^2 + dy^2) < (2 spot + 1)^2
+// from the centre (a disc of diameter 2 spot + 1 around the pixel centre).
+SharpSpan SpotSpan(Point centre, int spot, int y);
 // Adds the colour to every pixel (or subtracts it when `subtract`), clamped.
 void AddColour(Canvas& canvas, const PixelRect& area, Color colour, bool subtract);
 // Average colour of the area (rounded), cut to the bank; false when empty.

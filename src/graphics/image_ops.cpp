@@ -267,63 +267,133 @@ void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
   });
 }
 
-// The median of nine bytes by a fixed network of exchanges, so that the
-// compiler can run it over a whole row at once.
+// The 3 x 3 median of each component. With each column of three sorted
+// (low, middle, high), the median of the nine is the median of three: the
+// largest of the lows, the median of the middles and the smallest of the
+// highs. Sorting each column once for the three windows that share it
+// leaves 9 exchanges a byte, in loops the compiler runs over whole rows.
+// Written so that GCC sees a plain minimum and maximum: with std::min and
+// std::max of the same pair it shares one comparison and blends bytes.
 inline void SortPair(std::uint8_t& a, std::uint8_t& b) {
-  const std::uint8_t low = std::min(a, b);
-  b = std::max(a, b);
-  a = low;
+  const std::uint8_t x = a;
+  const std::uint8_t y = b;
+  a = x < y ? x : y;
+  b = y > x ? y : x;
 }
 
-// Rows above, at and below the output row, each pointing at the first of
-// `bytes` bytes whose neighbours (3 bytes to each side) all exist.
-void MedianRun(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
-               const std::uint8_t* __restrict down, std::uint8_t* __restrict out,
-               std::size_t bytes) {
-  // A signed index: i - 3 reaches back before the first byte.
-  const auto count = static_cast<std::ptrdiff_t>(bytes);
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
-    std::uint8_t p0 = up[i - 3], p1 = up[i], p2 = up[i + 3];
-    std::uint8_t p3 = mid[i - 3], p4 = mid[i], p5 = mid[i + 3];
-    std::uint8_t p6 = down[i - 3], p7 = down[i], p8 = down[i + 3];
-    SortPair(p1, p2); SortPair(p4, p5); SortPair(p7, p8);
-    SortPair(p0, p1); SortPair(p3, p4); SortPair(p6, p7);
-    SortPair(p1, p2); SortPair(p4, p5); SortPair(p7, p8);
-    SortPair(p0, p3); SortPair(p5, p8); SortPair(p4, p7);
-    SortPair(p3, p6); SortPair(p1, p4); SortPair(p2, p5);
-    SortPair(p4, p7); SortPair(p4, p2); SortPair(p6, p4);
-    SortPair(p4, p2);
-    out[i] = p4;
+inline std::uint8_t MiddleOfThree(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  const std::uint8_t low = a < b ? a : b;
+  const std::uint8_t high = b > a ? b : a;
+  const std::uint8_t bounded = high < c ? high : c;
+  return low > bounded ? low : bounded;
+}
+
+// Sorts the columns of three bytes of the rows above, at and below an
+// output row (`bytes` each) into `sorted`: lows, middles and highs, each
+// `bytes` + 6 long with the column of each end pixel repeated beyond it
+// (the window is cut to the area).
+VX_PIXEL_LOOP void SortColumns(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
+                               const std::uint8_t* __restrict down, std::uint8_t* __restrict sorted,
+                               std::size_t bytes) {
+  const std::size_t padded = bytes + 6;
+  std::uint8_t* __restrict low = sorted + 3;
+  std::uint8_t* __restrict middle = sorted + padded + 3;
+  std::uint8_t* __restrict high = sorted + 2 * padded + 3;
+  for (std::size_t j = 0; j < bytes; ++j) {
+    std::uint8_t a = up[j], b = mid[j], c = down[j];
+    SortPair(a, b);
+    SortPair(b, c);
+    SortPair(a, b);
+    low[j] = a;
+    middle[j] = b;
+    high[j] = c;
+  }
+  for (std::uint8_t* part : {low, middle, high}) {
+    std::memcpy(part - 3, part, 3);
+    std::memcpy(part + bytes, part + bytes - 3, 3);
   }
 }
 
-void MedianAt(const AreaCopy& copy, std::uint8_t* p, int x, int y) {
-  for (int k = 0; k < 3; ++k) {
-    std::array<std::uint8_t, 9> v{};
-    int n = 0;
-    for (int dy = -1; dy <= 1; ++dy) {
-      for (int dx = -1; dx <= 1; ++dx) v[static_cast<std::size_t>(n++)] = Clamped(copy, x + dx, y + dy)[k];
+VX_PIXEL_LOOP void MedianOfColumns(const std::uint8_t* __restrict sorted, std::uint8_t* __restrict out,
+                                   std::size_t bytes) {
+  const std::size_t padded = bytes + 6;
+  const std::uint8_t* __restrict low = sorted;
+  const std::uint8_t* __restrict middle = sorted + padded;
+  const std::uint8_t* __restrict high = sorted + 2 * padded;
+  for (std::size_t i = 0; i < bytes; ++i) {
+    const std::uint8_t lows = std::max(std::max(low[i], low[i + 3]), low[i + 6]);
+    const std::uint8_t middles = MiddleOfThree(middle[i], middle[i + 3], middle[i + 6]);
+    const std::uint8_t highs = std::min(std::min(high[i], high[i + 3]), high[i + 6]);
+    out[i] = MiddleOfThree(lows, middles, highs);
+  }
+}
+
+// The median over bands of rows, which may run on different threads, in
+// place; the row beyond each end of a band, which the neighbouring band
+// may already have changed, is copied before any band starts.
+class AreaMedian {
+ public:
+  AreaMedian(Canvas& canvas, const PixelRect& area)
+      : canvas_(canvas), area_(area), width_(area.Width()), height_(area.Height()),
+        bytes_(static_cast<std::size_t>(width_) * 3), bands_((height_ + kBandRows - 1) / kBandRows) {
+    for (int band = 1; band < bands_; ++band) {
+      for (int j : {band * kBandRows - 1, band * kBandRows}) {
+        edges_.insert(edges_.end(), Row(j), Row(j) + bytes_);
+      }
     }
-    std::nth_element(v.begin(), v.begin() + 4, v.end());
-    p[k] = v[4];
   }
-}
 
-void Median(Canvas& canvas, const AreaCopy& copy) {
-  const PixelRect& r = copy.rect;
+  void Run() {
+    platform::ForBands(0, bands_, std::int64_t{kBandRows} * static_cast<std::int64_t>(bytes_) * 12,
+                       [&](int first, int last) {
+                         for (int band = first; band < last; ++band) Band(band);
+                       });
+  }
+
+ private:
+  static constexpr int kBandRows = 128;
+
+  std::uint8_t* Row(int j) const { return PixelAt(canvas_.Bank(), area_.left, area_.top + j); }
+
+  // Row j as it was, for the band [first, last), which reads its own rows
+  // before it writes them.
+  const std::uint8_t* Original(int j, int first, int last) const {
+    if (j >= first && j < last) return Row(j);
+    // Band b's edge copies: row b x kBandRows - 1, then the row after it.
+    const int band = j < first ? first / kBandRows : last / kBandRows;
+    const std::size_t slot = 2 * static_cast<std::size_t>(band - 1) + (j < first ? 0 : 1);
+    return &edges_[slot * bytes_];
+  }
+
+  // Output row y is written once the columns of row y + 1 are sorted, the
+  // last reading of row y's original bytes: two sets of sorted columns,
+  // and no copies of rows.
+  void Band(int band) {
+    const int first = band * kBandRows;
+    const int last = std::min(first + kBandRows, height_);
+    const std::size_t set_bytes = 3 * (bytes_ + 6);
+    std::vector<std::uint8_t> sets(2 * set_bytes);
+    auto set = [&](int y) { return &sets[static_cast<std::size_t>(y % 2) * set_bytes]; };
+    auto row = [&](int j) { return Original(std::clamp(j, 0, height_ - 1), first, last); };
+    for (int y = first; y <= last; ++y) {
+      if (y < last) SortColumns(row(y - 1), row(y), row(y + 1), set(y), bytes_);
+      if (y > first) MedianOfColumns(set(y - 1), Row(y - 1), bytes_);
+    }
+  }
+
+  Canvas& canvas_;
+  PixelRect area_;
+  int width_;
+  int height_;
+  std::size_t bytes_;
+  int bands_;
+  std::vector<std::uint8_t> edges_;  // per band edge, the rows either side of it
+};
+
+void Median(Canvas& canvas, const PixelRect& area) {
+  const PixelRect r = Writable(canvas, area);
   if (!canvas.Valid() || r.Empty()) return;
-  ForEachRow(r.top, r.bottom, std::int64_t{r.Width()} * 60, [&](int y) {
-    const bool inner_row = y > r.top && y < r.bottom;
-    if (!inner_row || r.Width() < 3) {
-      for (int x = r.left; x <= r.right; ++x) MedianAt(copy, At(canvas, x, y), x, y);
-      return;
-    }
-    MedianAt(copy, At(canvas, r.left, y), r.left, y);
-    const int j = y - r.top;
-    MedianRun(copy.image.Row(j - 1) + 3, copy.image.Row(j) + 3, copy.image.Row(j + 1) + 3, At(canvas, r.left + 1, y),
-              static_cast<std::size_t>(r.Width() - 2) * 3);
-    MedianAt(copy, At(canvas, r.right, y), r.right, y);
-  });
+  AreaMedian(canvas, r).Run();
 }
 
 void Morphology(Canvas& canvas, const PixelRect& area, bool lighten, int repeat) {
@@ -834,7 +904,7 @@ bool ApplyFilter(Canvas& canvas, const PixelRect& area, std::int32_t filter, std
       Emboss(canvas, CopyArea(canvas, area));
       return true;
     case FILTER_MEDIAN:
-      Median(canvas, CopyArea(canvas, area));
+      Median(canvas, area);
       return true;
     case FILTER_DILATE:
     case FILTER_ERODE:

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "graphics/effects.hpp"
 #include "graphics/png_writer.hpp"
@@ -36,7 +40,8 @@ TEST_F(EffectsTest, SoftenTouchesEdgesOnlyAndBlurAverages) {
   EXPECT_EQ(At(102, 102), kPaper);
   // A kept pixel stays sharp.
   c.Plot(200, 200, graphics::Paint{graphics::kBlack});
-  graphics::BoxBlur(c, PixelRect{190, 190, 210, 210}, 2, [](int x, int y) { return x == 200 && y == 200; });
+  graphics::BoxBlur(c, PixelRect{190, 190, 210, 210}, 2,
+                    [](int y) { return y == 200 ? graphics::SharpSpan{200, 200} : graphics::SharpSpan{}; });
   EXPECT_EQ(At(200, 200), graphics::kBlack);
 }
 
@@ -192,6 +197,153 @@ TEST_F(EffectsTest, PngHoldsTheTopLeftOfTheBankInRgb) {
   EXPECT_FALSE(graphics::WritePngFile(path, Bank(), 0, 3));
   EXPECT_TRUE(graphics::WritePngFile(path, Bank(), 99999, 99999));  // cut to the bank
   std::filesystem::remove(path);
+}
+
+
+// The box blur worked out pixel by pixel: each row averaged over the
+// window cut to the area (rounded), then each column of those; kept pixels
+// stay as they were.
+std::vector<std::uint8_t> ReferenceBlur(const std::vector<std::uint8_t>& bank, const PixelRect& a, int r,
+                                        const std::function<graphics::SharpSpan(int)>& sharp) {
+  std::vector<std::uint8_t> out = bank;
+  const int w = a.Width();
+  const int h = a.Height();
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(w) * h * 3);
+  auto at = [&](int x, int y, int c) -> std::uint8_t& { return rows[(static_cast<std::size_t>(y) * w + x) * 3 + c]; };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        int n = 0;
+        for (int t = std::max(x - r, 0); t <= std::min(x + r, w - 1); ++t, ++n) {
+          sum += graphics::PixelAt(bank.data(), a.left + t, a.top + y)[c];
+        }
+        at(x, y, c) = static_cast<std::uint8_t>((sum + n / 2) / n);
+      }
+    }
+  }
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (sharp) {
+        const graphics::SharpSpan span = sharp(a.top + y);
+        if (a.left + x >= span.left && a.left + x <= span.right) continue;
+      }
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        int n = 0;
+        for (int t = std::max(y - r, 0); t <= std::min(y + r, h - 1); ++t, ++n) sum += at(x, t, c);
+        graphics::PixelAt(out.data(), a.left + x, a.top + y)[c] = static_cast<std::uint8_t>((sum + n / 2) / n);
+      }
+    }
+  }
+  return out;
+}
+
+class BlurTest : public BankTest {
+ protected:
+  BlurTest() {
+    std::uint32_t seed = 2024;
+    for (std::size_t i = 0; i < graphics::VRAM_BANK_BYTES; ++i) {
+      Bank()[i] = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+    }
+  }
+  // Blurs `area` on a canvas clipped to `clip` and compares every byte of
+  // the bank with the reference.
+  void Check(const PixelRect& area, const PixelRect& clip, int r,
+             const std::function<graphics::SharpSpan(int)>& sharp = {}) {
+    const std::vector<std::uint8_t> before(Bank(), Bank() + graphics::VRAM_BANK_BYTES);
+    auto canvas = Clipped(clip);
+    graphics::BoxBlur(canvas, area, r, sharp);
+    const PixelRect a = graphics::Intersect(area, clip);
+    const std::vector<std::uint8_t> want = a.Empty() ? before : ReferenceBlur(before, a, r, sharp);
+    if (std::equal(want.begin(), want.end(), Bank())) return;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      const int pixel = static_cast<int>(i / 3);
+      ASSERT_EQ(Bank()[i], want[i]) << "radius " << r << " at " << pixel % graphics::VRAM_WIDTH << ","
+                                    << pixel / graphics::VRAM_WIDTH << " byte " << i % 3 << " area " << area.left << ","
+                                    << area.top << "-" << area.right << "," << area.bottom;
+    }
+  }
+};
+
+TEST_F(BlurTest, EveryRadiusMatchesThePixelByPixelAverage) {
+  const PixelRect whole{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+  for (int r = 1; r <= graphics::BLUR_RADIUS_MAX; ++r) {
+    Check(PixelRect{5, 7, 5 + 22, 7 + 16}, whole, r);  // 23 x 17: every window cut at some radius
+    Check(PixelRect{40, 3, 40 + 130, 3 + 2}, whole, r);  // wider than any window, three rows
+  }
+  // The largest sums: white with a few darker pixels, whose averages sit
+  // just below a whole number.
+  const PixelRect white{600, 600, 600 + 140, 600 + 140};
+  for (int y = white.top; y <= white.bottom; ++y) std::memset(graphics::PixelAt(Bank(), white.left, y), 0xFF, 141 * 3);
+  for (int i = 0; i < 141; i += 7) graphics::PixelAt(Bank(), white.left + i, white.top + (i * 5) % 141)[i % 3] = 254;
+  for (int r = 1; r <= graphics::BLUR_RADIUS_MAX; ++r) Check(white, whole, r);
+  // A single pixel, a single column and a single row.
+  for (int r : {1, 2, 5}) {
+    Check(PixelRect{300, 300, 300, 300}, whole, r);
+    Check(PixelRect{310, 300, 310, 340}, whole, r);
+    Check(PixelRect{320, 300, 400, 300}, whole, r);
+  }
+}
+
+// Tall areas run as several bands of rows, which read the rows beyond their
+// ends as they were before a neighbouring band blurred them.
+TEST_F(BlurTest, TallAreasMatchAcrossBandsOfRows) {
+  const PixelRect whole{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+  for (int r : {1, 2, 3, 4, 7, 16, 17, 40, 64}) Check(PixelRect{11, 1, 11 + 6, 1 + 1300}, whole, r);
+  Check(PixelRect{0, 0, graphics::VRAM_WIDTH - 1, 600}, whole, 2);
+}
+
+// Areas cut by the canvas clip and by the bank, and kept sharp parts: a
+// rectangle and a round spot, partly outside the area.
+TEST_F(BlurTest, ClippedAreasAndKeptPartsMatch) {
+  const PixelRect clip{100, 50, 260, 400};
+  Check(PixelRect{60, 20, 150, 90}, clip, 3);
+  Check(PixelRect{200, 350, 500, 700}, clip, 6);
+  const PixelRect bank_edge{graphics::VRAM_WIDTH - 40, graphics::VRAM_HEIGHT - 30, graphics::VRAM_WIDTH + 60,
+                            graphics::VRAM_HEIGHT + 10};
+  Check(bank_edge, PixelRect{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1}, 5);
+  const PixelRect sharp{120, 80, 180, 300};
+  auto in_sharp = [&](int y) {
+    return y >= sharp.top && y <= sharp.bottom ? graphics::SharpSpan{sharp.left, sharp.right} : graphics::SharpSpan{};
+  };
+  Check(PixelRect{100, 50, 200, 350}, clip, 2, in_sharp);
+  // Spans reaching past the area on either side, or wholly outside it.
+  auto wide = [](int y) { return graphics::SharpSpan{y % 3 == 0 ? -50 : 140, y % 5 == 0 ? 5000 : 150}; };
+  Check(PixelRect{100, 50, 200, 350}, clip, 3, wide);
+  auto outside = [](int y) { return graphics::SharpSpan{y, y + 2}; };
+  Check(PixelRect{300, 50, 400, 90}, PixelRect{0, 0, 500, 500}, 2, outside);
+  auto spot = [](int y) { return graphics::SpotSpan(graphics::Point{150, 200}, 40, y); };
+  Check(PixelRect{90, 40, 250, 390}, clip, 4, spot);
+  Check(PixelRect{130, 60, 140, 360}, clip, 9, spot);
+}
+
+// A spot's row spans hold exactly the pixels whose centres lie inside the
+// disc of diameter 2 spot + 1, for small spots and for spots too large for
+// 32-bit squares.
+TEST(SpotSpan, HoldsExactlyThePixelsInsideTheDisc) {
+  const graphics::Point centre{7, -3};
+  for (int spot : {0, 1, 2, 3, 4, 7, 10, 31, 100}) {
+    for (int y = centre.y - spot - 2; y <= centre.y + spot + 2; ++y) {
+      const graphics::SharpSpan span = graphics::SpotSpan(centre, spot, y);
+      for (int x = centre.x - spot - 2; x <= centre.x + spot + 2; ++x) {
+        const std::int64_t dx = x - centre.x;
+        const std::int64_t dy = y - centre.y;
+        const bool inside = 4 * (dx * dx + dy * dy) < (2 * std::int64_t{spot} + 1) * (2 * std::int64_t{spot} + 1);
+        ASSERT_EQ(x >= span.left && x <= span.right, inside) << "spot " << spot << " at " << x << "," << y;
+      }
+    }
+  }
+  const int huge = 1'000'000;
+  const graphics::SharpSpan middle = graphics::SpotSpan(graphics::Point{0, 0}, huge, 0);
+  EXPECT_EQ(middle.left, -huge);
+  EXPECT_EQ(middle.right, huge);
+  const graphics::SharpSpan top = graphics::SpotSpan(graphics::Point{0, 0}, huge, huge);
+  // (2 huge + 1)^2 - 4 huge^2 = 4 huge + 1: 1000 pixels each side.
+  EXPECT_EQ(top.left, -1000);
+  EXPECT_EQ(top.right, 1000);
+  EXPECT_GT(graphics::SpotSpan(graphics::Point{0, 0}, huge, huge - 1).right, 1000);
+  EXPECT_GT(graphics::SpotSpan(graphics::Point{0, 0}, huge, huge + 1).left, graphics::SpotSpan(graphics::Point{0, 0}, huge, huge + 1).right);
 }
 
 }  // namespace

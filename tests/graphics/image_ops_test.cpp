@@ -346,22 +346,34 @@ TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
 }
 
 // The 3 x 3 median of every component equals the middle of its nine
-// neighbours (cut to the area) sorted, for areas of every narrow shape and a
-// wide one, on noise where every pixel differs.
+// neighbours (cut to the area and the clip) sorted, for areas of every
+// narrow shape, wide ones, tall ones that run as several bands of rows, and
+// areas cut by the canvas clip, on noise where every pixel differs.
 TEST_F(ImageOpsTest, MedianIsTheMiddleOfTheSortedNeighbourhood) {
   std::uint32_t seed = 12345;
-  for (int y = 0; y < 200; ++y) {
-    for (int x = 0; x < 700; ++x) {
+  for (int y = 0; y < 700; ++y) {
+    for (int x = 0; x < 760; ++x) {
       std::uint8_t* p = graphics::PixelAt(Bank(), x, y);
       for (int k = 0; k < 3; ++k) p[k] = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
     }
   }
-  std::vector<std::uint8_t> before(Bank(), Bank() + graphics::VRAM_BANK_BYTES);
-  const PixelRect areas[] = {{0, 0, 599, 149}, {610, 0, 610, 40}, {620, 0, 621, 40}, {630, 0, 632, 40},
-                             {640, 0, 690, 0},   {640, 10, 690, 11}, {640, 20, 690, 22}, {650, 160, 650, 160}};
-  auto canvas = Whole();
-  for (const PixelRect& a : areas) ASSERT_TRUE(graphics::ApplyFilter(canvas, a, graphics::FILTER_MEDIAN, 0));
-  for (const PixelRect& a : areas) {
+  const std::vector<std::uint8_t> before(Bank(), Bank() + graphics::VRAM_BANK_BYTES);
+  const PixelRect whole{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+  struct Case {
+    PixelRect area;
+    PixelRect clip;
+  };
+  const Case cases[] = {{{0, 0, 599, 149}, whole},     {{610, 0, 610, 40}, whole},   {{620, 0, 621, 40}, whole},
+                        {{630, 0, 632, 40}, whole},    {{640, 0, 690, 0}, whole},    {{640, 10, 690, 11}, whole},
+                        {{640, 20, 690, 22}, whole},   {{650, 160, 650, 160}, whole}, {{700, 0, 704, 690}, whole},
+                        {{710, 0, 710, 520}, whole},   {{0, 200, 690, 460}, whole},
+                        {{100, 500, 300, 699}, PixelRect{150, 470, 720, 650}}};
+  for (const Case& c : cases) {
+    auto canvas = Clipped(c.clip);
+    ASSERT_TRUE(graphics::ApplyFilter(canvas, c.area, graphics::FILTER_MEDIAN, 0));
+  }
+  for (const Case& c : cases) {
+    const PixelRect a = graphics::Intersect(c.area, c.clip);
     for (int y = a.top; y <= a.bottom; ++y) {
       for (int x = a.left; x <= a.right; ++x) {
         for (int k = 0; k < 3; ++k) {
@@ -377,6 +389,19 @@ TEST_F(ImageOpsTest, MedianIsTheMiddleOfTheSortedNeighbourhood) {
           std::sort(v.begin(), v.end());
           ASSERT_EQ(graphics::PixelAt(Bank(), x, y)[k], v[4]) << x << "," << y << " component " << k;
         }
+      }
+    }
+  }
+  // Nothing outside the areas changed.
+  for (int y = 0; y < 700; ++y) {
+    for (int x = 0; x < 760; ++x) {
+      bool inside = false;
+      for (const Case& c : cases) {
+        const PixelRect a = graphics::Intersect(c.area, c.clip);
+        inside = inside || (x >= a.left && x <= a.right && y >= a.top && y <= a.bottom);
+      }
+      if (!inside) {
+        ASSERT_EQ(graphics::ReadPixel(Bank(), x, y), graphics::ReadPixel(before.data(), x, y)) << x << "," << y;
       }
     }
   }
