@@ -509,17 +509,17 @@ TEST(PlateRead, ThinKanaUnderNoise) {
 }
 
 TEST(PlateRead, ClassNumbersLedByAThinFive) {
-  // In a thin, narrow face a 5 reads as 0 to the Latin model; no class
-  // number starts with 0, so that character is read again, as a guess:
-  // right where the face's 5 is clear enough, never sure where it is not.
+  // In a thin, narrow face a 5 can read as 0; no class number starts with
+  // 0, so such a character is read again, as a guess. Handed over at the
+  // size the engine reads best, the 5 reads right; anything else read
+  // there is never sure.
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
   struct Case {
     const char* klass;
     int width;
     int blur;
-    bool read;  // the 5 is clear enough to be read
   };
-  for (const Case& c : {Case{"58", 14, 1, true}, Case{"58", 14, 0, false}, Case{"5", 14, 0, false}}) {
+  for (const Case& c : {Case{"58", 14, 1}, Case{"58", 14, 0}, Case{"5", 14, 0}}) {
     DrawnPlate plate;
     plate.klass = c.klass;
     plate.class_weight = 400;
@@ -528,10 +528,37 @@ TEST(PlateRead, ClassNumbersLedByAThinFive) {
     const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
     ASSERT_EQ(r.status, PLATE_READ) << r.error;
     const PlateText& got = r.fields[FIELD_CLASS];
-    if (c.read) {
-      EXPECT_EQ(got.text, c.klass) << c.width << " " << c.blur;
+    EXPECT_EQ(got.text, c.klass) << c.width << " " << c.blur;
+    if (got.text != c.klass) {
+      EXPECT_LE(got.confidence, 40) << c.klass << " read as " << got.text;
     }
-    EXPECT_LE(got.confidence, 40) << c.klass << " read as " << got.text;
+  }
+}
+
+TEST(PlateRead, KanaAndDigitsOfThePlateFace) {
+  // Handed to the OCR engine too large, ほ read as は, as sure as a right
+  // reading, and a face's 7 and 5 as 1 and 9.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  struct Case {
+    const char* klass;
+    const char* kana;
+    const char* serial;
+    int blur;
+    double noise;
+    double scale;
+  };
+  for (const Case& c : {Case{"5", "ほ", "75-87", 0, 0, 1}, Case{"5", "ほ", "75-87", 1, 6, 0.8}, Case{"57", "は", "77-15", 0, 0, 0.9},
+                        Case{"5", "ほ", "・・65", 1, 0, 1}, Case{"75", "ほ", "・717", 2, 6, 0.9}, Case{"9", "ほ", "95-59", 0, 10, 1.1}}) {
+    DrawnPlate plate;
+    plate.klass = c.klass;
+    plate.kana = c.kana;
+    plate.serial = c.serial;
+    plate.blur = c.blur;
+    plate.noise = c.noise;
+    plate.scale = c.scale;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    EXPECT_EQ(r.text, Sjis(std::string("品川 ") + c.klass + " " + c.kana + " " + c.serial)) << text::Cp932ToUtf8(r.text);
   }
 }
 
