@@ -222,11 +222,26 @@ void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
       region = free;
     }
   }
+  bool guess = false;
+  if (name.empty() && !HasKanaOrKanji(region.text)) {
+    // The name lost: the engine's line search can find no text in a clear
+    // name of wide kanji (群馬). Read as a raw line, limited to the office
+    // names' characters, then freely; a name found only so is a guess.
+    for (const std::string& allowed : {RegionCharacters(), std::string()}) {
+      const PlateText raw = Field(ocr, l, l.characters[FIELD_REGION], "jpn", OcrMode::kRawLine, allowed);
+      name = NearestRegion(raw.text, distance);
+      if (!name.empty() || HasKanaOrKanji(raw.text)) {
+        region = raw;
+        guess = true;
+        break;
+      }
+    }
+  }
   if (!name.empty()) {
     const int length = static_cast<int>(text::Utf8ToCp932(name).size() / 2);
     region.confidence = region.confidence * (length - distance) / std::max(length, 1);
     // A name completed from part of it is a guess, never a sure reading.
-    if (distance > 0) region.confidence = std::min(region.confidence, REGION_GUESS_CONFIDENCE);
+    if (distance > 0 || guess) region.confidence = std::min(region.confidence, REGION_GUESS_CONFIDENCE);
     region.text = name;
   } else if (HasKanaOrKanji(region.text)) {
     region.confidence = std::min(region.confidence / 2, REGION_GUESS_CONFIDENCE);  // not a known office
