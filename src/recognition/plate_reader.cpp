@@ -202,8 +202,13 @@ bool PlausibleClass(const std::string& text) {
   return !text.empty() && text.size() <= CLASS_CHARACTERS_MAX && text[0] >= '1' && text[0] <= '9';
 }
 
-void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
-  const PlateLayout& l = out.layout;
+struct RegionReading {
+  PlateText read;
+  bool exact = false;  // a known office's name, read whole
+};
+
+// The region name from its characters.
+RegionReading ReadRegion(const PlateOcr& ocr, const PlateLayout& l) {
   // Limited to the characters of the office names first; when that gives no
   // name or only a near one (the list can push a stroke-heavy kanji off),
   // freely.
@@ -248,6 +253,11 @@ void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
   } else {
     region = {};  // digits or marks: no name was there to read
   }
+  return RegionReading{region, !name.empty() && distance == 0};
+}
+
+// The class number from its characters; empty unless plausible.
+PlateText ReadClass(const PlateOcr& ocr, const PlateLayout& l) {
   const std::vector<Box>& class_parts = l.characters[FIELD_CLASS];
   PlateText klass;
   if (class_parts.size() == 1 && class_parts[0].w >= TOUCHING_WIDTH * class_parts[0].h) {
@@ -281,9 +291,34 @@ void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
     }
   }
   if (!PlausibleClass(klass.text)) klass = {};
+  return klass;
+}
+
+void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
+  RegionReading region = ReadRegion(ocr, out.layout);
+  PlateText klass = ReadClass(ocr, out.layout);
+  // A long name's last kana or kanji (ば, 口), right of the middle, can be
+  // taken for the class number's first character: when the name read is
+  // not a whole office name, its last characters move back from the class
+  // number, one at a time, while that makes the name a whole one, of as
+  // many characters as it then has (not one that left a moved digit out),
+  // and leaves a plausible class number.
+  const std::size_t class_count = out.layout.characters[FIELD_CLASS].size();
+  for (std::size_t moved = 1; !region.exact && moved < class_count; ++moved) {
+    PlateLayout split = out.layout;
+    MoveClassToRegion(split, moved);
+    const RegionReading name = ReadRegion(ocr, split);
+    if (!name.exact || Utf8Characters(name.read.text).size() != split.characters[FIELD_REGION].size()) continue;
+    const PlateText number = ReadClass(ocr, split);
+    if (number.text.empty()) continue;
+    region = name;
+    klass = number;
+    out.layout = std::move(split);
+  }
+  const PlateLayout& l = out.layout;
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
-  out.fields[FIELD_REGION] = region;
+  out.fields[FIELD_REGION] = region.read;
   out.fields[FIELD_CLASS] = klass;
   out.fields[FIELD_KANA] = kana;
   out.fields[FIELD_SERIAL] = serial;

@@ -40,6 +40,8 @@ struct DrawnPlate {
   int class_width = 0;          // its characters' width (0: the face's own)
   int region_size = 50;         // the region name's face height
   int region_weight = 700;
+  int region_end = 205;         // where the name ends, left of the middle (220)
+  int class_left = 245;         // where the class number starts
 };
 
 graphics::FontSpec Font(int height, int weight = 700) {
@@ -88,8 +90,8 @@ void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& wid
   }
   // The region name ends left of the middle, the class number starts right of it.
   const int region_width = engine.Measure(Font(plate.region_size, plate.region_weight), text::Utf8ToCp932(plate.region)).width;
-  draw(plate.region, 205 - region_width, 22 + (50 - plate.region_size) / 2, plate.region_size, plate.region_weight);
-  draw(plate.klass, 245, 22, 50, plate.class_weight, plate.class_width);
+  draw(plate.region, plate.region_end - region_width, 22 + (50 - plate.region_size) / 2, plate.region_size, plate.region_weight);
+  draw(plate.klass, plate.class_left, 22, 50, plate.class_weight, plate.class_width);
   draw(plate.kana, 30, 120, 60, 400);
   draw(plate.serial, 115, 95, 100);
 }
@@ -580,6 +582,31 @@ TEST(PlateRead, RegionNameTheLineSearchLoses) {
     EXPECT_GT(r.fields[FIELD_REGION].confidence, 0);
     EXPECT_LE(r.fields[FIELD_REGION].confidence, 40);
     EXPECT_EQ(r.text, Sjis(std::string(region) + " 330 さ 12-34"));
+  }
+}
+
+TEST(PlateRead, ALongNamesLastCharacterBesideTheClassNumber) {
+  // Names of three kana, or ending in a digit-shaped kanji (口), run past
+  // the plate's middle, their last character taken for the class number's
+  // first. 土浦 is read near (上浦) but its class number's 5 is no part of
+  // it.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  struct Case {
+    const char* region;
+    const char* klass;
+    int region_end;
+    int class_left;
+  };
+  for (const Case& c : {Case{"つくば", "5", 250, 268}, Case{"つくば", "800", 240, 258}, Case{"川口", "5", 250, 268},
+                        Case{"土浦", "58", 205, 245}}) {
+    DrawnPlate plate;
+    plate.region = c.region;
+    plate.klass = c.klass;
+    plate.region_end = c.region_end;
+    plate.class_left = c.class_left;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    EXPECT_EQ(r.text, Sjis(std::string(c.region) + " " + c.klass + " さ 12-34")) << text::Cp932ToUtf8(r.text);
   }
 }
 
