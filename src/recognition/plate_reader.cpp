@@ -132,7 +132,14 @@ PlateText ReadOne(const PlateOcr& ocr, const PlateLayout& l, const Box& box, con
   }
   if (votes.empty()) return {};
   const auto best = std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-  return PlateText{best->first, r.confidence * std::min(best->second, CHARACTER_REPEAT) / CHARACTER_REPEAT};
+  PlateText one{best->first, r.confidence * std::min(best->second, CHARACTER_REPEAT) / CHARACTER_REPEAT};
+  // Another character read as often (505050 for two digits run together
+  // into one part): the first of them is a guess.
+  const int most = best->second;
+  if (std::count_if(votes.begin(), votes.end(), [&](const auto& v) { return v.second == most; }) > 1) {
+    one.confidence = std::min(one.confidence, REGION_GUESS_CONFIDENCE);
+  }
+  return one;
 }
 
 // The kana: its parts (ほ and け are several) as one character.
@@ -265,6 +272,16 @@ PlateText ReadClass(const PlateOcr& ocr, const PlateLayout& l) {
     // of them, not one character written again.
     klass = Field(ocr, l, class_parts, "eng", OcrMode::kLine, kClassCharacters);
     klass.text = Keep(klass.text, kClassCharacters);
+    // It holds as many characters as its width: fewer read (5 of a 58)
+    // is no sure reading. Read as a raw line, which can see both.
+    const Box& b = class_parts[0];
+    const auto holds = static_cast<std::size_t>(std::lround(b.w / (DIGIT_WIDTH * b.h)));
+    if (!klass.text.empty() && klass.text.size() < holds) {
+      PlateText raw = Field(ocr, l, class_parts, "eng", OcrMode::kRawLine, kClassCharacters);
+      raw.text = Keep(raw.text, kClassCharacters);
+      if (raw.text.size() == holds) klass = raw;
+      klass.confidence = std::min(klass.confidence, REGION_GUESS_CONFIDENCE);
+    }
   } else {
     klass = ReadLine(ocr, l, class_parts, kClassCharacters);
   }
@@ -289,6 +306,14 @@ PlateText ReadClass(const PlateOcr& ocr, const PlateLayout& l) {
       klass.text[0] = first.text[0];
       klass.confidence = std::min({klass.confidence, first.confidence, REGION_GUESS_CONFIDENCE});
     }
+  }
+  if (klass.text.empty() && !class_parts.empty()) {
+    // Nothing read at all: the engine's line search can find no text in a
+    // small picture of digits run together by blur (50). Read as a raw
+    // line; a number found only so is a guess.
+    klass = Field(ocr, l, class_parts, "eng", OcrMode::kRawLine, kClassCharacters);
+    klass.text = Keep(klass.text, kClassCharacters);
+    klass.confidence = std::min(klass.confidence, REGION_GUESS_CONFIDENCE);
   }
   if (!PlausibleClass(klass.text)) klass = {};
   return klass;
