@@ -339,6 +339,23 @@ TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   EXPECT_TRUE(k.characters[FIELD_LATIN_SECOND].empty());
 }
 
+TEST(PlateSegment, ClassCharactersMovedToTheName) {
+  // ば's two parts taken for class characters go back to the name as one
+  // character; the class number keeps the rest.
+  PlateLayout layout;
+  layout.characters[FIELD_REGION] = {Box{10, 10, 30, 30}, Box{45, 10, 30, 30}};
+  layout.characters[FIELD_CLASS] = {Box{80, 10, 8, 28}, Box{90, 10, 22, 30}, Box{130, 10, 16, 30}};
+  MoveClassToRegion(layout, 2);
+  EXPECT_EQ(layout.characters[FIELD_REGION], (std::vector<Box>{Box{10, 10, 30, 30}, Box{45, 10, 30, 30}, Box{80, 10, 32, 30}}));
+  EXPECT_EQ(layout.fields[FIELD_REGION], (Box{10, 10, 102, 30}));
+  EXPECT_EQ(layout.characters[FIELD_CLASS], (std::vector<Box>{Box{130, 10, 16, 30}}));
+  EXPECT_EQ(layout.fields[FIELD_CLASS], (Box{130, 10, 16, 30}));
+  MoveClassToRegion(layout, 5);  // more than there are: all of them
+  EXPECT_TRUE(layout.characters[FIELD_CLASS].empty());
+  EXPECT_TRUE(layout.fields[FIELD_CLASS].Empty());
+  EXPECT_EQ(layout.characters[FIELD_REGION].size(), 4u);
+}
+
 TEST(PlateSegment, TextureAndEmptyPicturesGiveNoFields) {
   // A checkerboard breaks into hundreds of parts: no fields, no pictures.
   GreyImage board(PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
