@@ -13,7 +13,10 @@ namespace vx::recognition {
 inline constexpr const char* OCR_LIBRARY = "libtesseract.so.5";
 inline constexpr int OCR_SOURCE_DPI = 300;
 
-enum class OcrMode { kLine = 7, kCharacter = 10, kBlock = 6 };
+// kRawLine: one line taken as it is, without the engine's own search
+// for text lines in the picture (which can take a name of wide kanji for
+// no text at all).
+enum class OcrMode { kLine = 7, kCharacter = 10, kBlock = 6, kRawLine = 13 };
 
 struct OcrText {
   std::string utf8;     // as read, spaces and line ends trimmed at both ends

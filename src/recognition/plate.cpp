@@ -881,6 +881,16 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style) {
   return layout;
 }
 
+void MoveClassToRegion(PlateLayout& layout, std::size_t count) {
+  std::vector<Box> region = layout.characters[FIELD_REGION];
+  std::vector<Box> klass = layout.characters[FIELD_CLASS];
+  count = std::min(count, klass.size());
+  region.insert(region.end(), klass.begin(), klass.begin() + static_cast<std::ptrdiff_t>(count));
+  klass.erase(klass.begin(), klass.begin() + static_cast<std::ptrdiff_t>(count));
+  SetField(layout, FIELD_REGION, CharacterBoxes(region, REGION_CHARACTER_WIDTH));
+  SetField(layout, FIELD_CLASS, std::move(klass));
+}
+
 // The plate's grey (stretched by SegmentPlate: strokes black, ground white)
 // at a point between pixels, bilinear; the binary picture where there is no
 // grey one. Grey keeps the strokes' shape under blur better than the

@@ -103,6 +103,10 @@ PlateLayout SegmentPlate(const GreyImage& rectified, PlateStyle style);
 // (0). Of the splits that fit the one at the widest gap; none fitting: the
 // widest gap.
 std::size_t ClassSplit(const std::vector<Box>& upper, int width);
+// The first `count` characters of a Japanese plate's class number moved to
+// the end of its region name, the name's parts joined into characters
+// again.
+void MoveClassToRegion(PlateLayout& layout, std::size_t count);
 // Parts of a line (left to right) joined into characters: a part joins the
 // one before it while together they are at most `widest` times the line's
 // height (its tallest part) wide.

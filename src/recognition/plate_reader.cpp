@@ -10,7 +10,13 @@
 namespace vx::recognition {
 namespace {
 
-constexpr int OCR_HEIGHT = 48;               // character height handed to the OCR engine
+// Character height handed to the OCR engine. Its line models read a
+// Japanese plate's characters best at about 32 pixels: at 48 a clear ほ
+// reads as は as surely as a right reading, a face's 7 as 1 and 555 as
+// 950; 28 and 36 lose other characters. Latin plates read best at 48 (at
+// 32 zeros and 1s appear between their characters).
+constexpr int JAPANESE_OCR_HEIGHT = 32;
+constexpr int LATIN_OCR_HEIGHT = 48;
 constexpr std::size_t CANDIDATES_READ = 3;   // candidates read before the best is kept
 constexpr double DIGIT_SHARE = 0.6;
 constexpr std::size_t SERIAL_DIGITS_MAX = 4;
@@ -34,6 +40,12 @@ constexpr std::size_t LATIN_LINE_MAX = 10;  // characters read one by one at mos
 constexpr const char* kPlateKana =
     "あいうえかきくけこさすせそたちつてとなにぬねのはひふほまみむめもやゆよらりるれろわを";
 
+// The OCR engine and the character height it is given.
+struct PlateOcr {
+  OcrEngine& engine;
+  int height;
+};
+
 // Whether a UTF-8 text holds a kana or kanji (three-byte characters from
 // U+3040 on).
 bool HasKanaOrKanji(const std::string& utf8) {
@@ -53,9 +65,9 @@ std::string Keep(const std::string& utf8, const std::string& allowed) {
   return out;
 }
 
-PlateText Field(OcrEngine& ocr, const PlateLayout& layout, const std::vector<Box>& characters, const char* language,
+PlateText Field(const PlateOcr& ocr, const PlateLayout& layout, const std::vector<Box>& characters, const char* language,
                 OcrMode mode, const std::string& allowed) {
-  const OcrText r = ocr.Read(FieldPicture(layout, characters, OCR_HEIGHT), language, mode, allowed);
+  const OcrText r = ocr.engine.Read(FieldPicture(layout, characters, ocr.height), language, mode, allowed);
   return PlateText{r.utf8, r.confidence};
 }
 
@@ -99,12 +111,12 @@ GreyImage Cleaned(GreyImage picture) {
 // times in a row it is read reliably. The character read most often among
 // `allowed` (after `normal`) wins; confidence falls with the readings that
 // disagree. `cleaned`: the picture handed over in black and white.
-PlateText ReadOne(OcrEngine& ocr, const PlateLayout& l, const Box& box, const char* language,
+PlateText ReadOne(const PlateOcr& ocr, const PlateLayout& l, const Box& box, const char* language,
                   const std::string& whitelist, std::string_view allowed, std::string (*normal)(std::string),
                   bool cleaned = false) {
-  GreyImage picture = FieldPicture(l, std::vector<Box>(CHARACTER_REPEAT, box), OCR_HEIGHT);
+  GreyImage picture = FieldPicture(l, std::vector<Box>(CHARACTER_REPEAT, box), ocr.height);
   if (cleaned) picture = Cleaned(picture);
-  const OcrText read = ocr.Read(picture, language, OcrMode::kLine, whitelist);
+  const OcrText read = ocr.engine.Read(picture, language, OcrMode::kLine, whitelist);
   const PlateText r{read.utf8, read.confidence};
   std::vector<std::pair<std::string, int>> votes;
   for (const std::string& read : Utf8Characters(r.text)) {
@@ -120,11 +132,18 @@ PlateText ReadOne(OcrEngine& ocr, const PlateLayout& l, const Box& box, const ch
   }
   if (votes.empty()) return {};
   const auto best = std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-  return PlateText{best->first, r.confidence * std::min(best->second, CHARACTER_REPEAT) / CHARACTER_REPEAT};
+  PlateText one{best->first, r.confidence * std::min(best->second, CHARACTER_REPEAT) / CHARACTER_REPEAT};
+  // Another character read as often (505050 for two digits run together
+  // into one part): the first of them is a guess.
+  const int most = best->second;
+  if (std::count_if(votes.begin(), votes.end(), [&](const auto& v) { return v.second == most; }) > 1) {
+    one.confidence = std::min(one.confidence, REGION_GUESS_CONFIDENCE);
+  }
+  return one;
 }
 
 // The kana: its parts (ほ and け are several) as one character.
-PlateText ReadKana(OcrEngine& ocr, const PlateLayout& l) {
+PlateText ReadKana(const PlateOcr& ocr, const PlateLayout& l) {
   const std::vector<Box>& parts = l.characters[FIELD_KANA];
   if (parts.empty()) return {};
   Box kana = parts[0];
@@ -147,7 +166,7 @@ PlateText ReadKana(OcrEngine& ocr, const PlateLayout& l) {
 }
 
 // A field of digits or capitals: a line, or one character read on its own.
-PlateText ReadLine(OcrEngine& ocr, const PlateLayout& l, const std::vector<Box>& characters, const char* allowed) {
+PlateText ReadLine(const PlateOcr& ocr, const PlateLayout& l, const std::vector<Box>& characters, const char* allowed) {
   if (characters.size() == 1) return ReadOne(ocr, l, characters[0], "eng", allowed, allowed, Same);
   PlateText r = Field(ocr, l, characters, "eng", OcrMode::kLine, allowed);
   r.text = Keep(r.text, allowed);
@@ -161,7 +180,7 @@ PlateText ReadLine(OcrEngine& ocr, const PlateLayout& l, const std::vector<Box>&
 // when the line gives another count. Anything but one to four digits, or a
 // leading 0 (such a place shows a dot), reads as nothing: a plate never
 // shows it.
-PlateText ReadSerial(OcrEngine& ocr, const PlateLayout& l) {
+PlateText ReadSerial(const PlateOcr& ocr, const PlateLayout& l) {
   const std::vector<Box> parts = TallCharacters(l.characters[FIELD_SERIAL], DIGIT_SHARE);
   std::vector<int> holds;
   std::size_t expected = 0;
@@ -190,8 +209,13 @@ bool PlausibleClass(const std::string& text) {
   return !text.empty() && text.size() <= CLASS_CHARACTERS_MAX && text[0] >= '1' && text[0] <= '9';
 }
 
-void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
-  const PlateLayout& l = out.layout;
+struct RegionReading {
+  PlateText read;
+  bool exact = false;  // a known office's name, read whole
+};
+
+// The region name from its characters.
+RegionReading ReadRegion(const PlateOcr& ocr, const PlateLayout& l) {
   // Limited to the characters of the office names first; when that gives no
   // name or only a near one (the list can push a stroke-heavy kanji off),
   // freely.
@@ -210,17 +234,37 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
       region = free;
     }
   }
+  bool guess = false;
+  if (name.empty() && !HasKanaOrKanji(region.text)) {
+    // The name lost: the engine's line search can find no text in a clear
+    // name of wide kanji (群馬). Read as a raw line, limited to the office
+    // names' characters, then freely; a name found only so is a guess.
+    for (const std::string& allowed : {RegionCharacters(), std::string()}) {
+      const PlateText raw = Field(ocr, l, l.characters[FIELD_REGION], "jpn", OcrMode::kRawLine, allowed);
+      name = NearestRegion(raw.text, distance);
+      if (!name.empty() || HasKanaOrKanji(raw.text)) {
+        region = raw;
+        guess = true;
+        break;
+      }
+    }
+  }
   if (!name.empty()) {
     const int length = static_cast<int>(text::Utf8ToCp932(name).size() / 2);
     region.confidence = region.confidence * (length - distance) / std::max(length, 1);
     // A name completed from part of it is a guess, never a sure reading.
-    if (distance > 0) region.confidence = std::min(region.confidence, REGION_GUESS_CONFIDENCE);
+    if (distance > 0 || guess) region.confidence = std::min(region.confidence, REGION_GUESS_CONFIDENCE);
     region.text = name;
   } else if (HasKanaOrKanji(region.text)) {
     region.confidence = std::min(region.confidence / 2, REGION_GUESS_CONFIDENCE);  // not a known office
   } else {
     region = {};  // digits or marks: no name was there to read
   }
+  return RegionReading{region, !name.empty() && distance == 0};
+}
+
+// The class number from its characters; empty unless plausible.
+PlateText ReadClass(const PlateOcr& ocr, const PlateLayout& l) {
   const std::vector<Box>& class_parts = l.characters[FIELD_CLASS];
   PlateText klass;
   if (class_parts.size() == 1 && class_parts[0].w >= TOUCHING_WIDTH * class_parts[0].h) {
@@ -228,6 +272,16 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
     // of them, not one character written again.
     klass = Field(ocr, l, class_parts, "eng", OcrMode::kLine, kClassCharacters);
     klass.text = Keep(klass.text, kClassCharacters);
+    // It holds as many characters as its width: fewer read (5 of a 58)
+    // is no sure reading. Read as a raw line, which can see both.
+    const Box& b = class_parts[0];
+    const auto holds = static_cast<std::size_t>(std::lround(b.w / (DIGIT_WIDTH * b.h)));
+    if (!klass.text.empty() && klass.text.size() < holds) {
+      PlateText raw = Field(ocr, l, class_parts, "eng", OcrMode::kRawLine, kClassCharacters);
+      raw.text = Keep(raw.text, kClassCharacters);
+      if (raw.text.size() == holds) klass = raw;
+      klass.confidence = std::min(klass.confidence, REGION_GUESS_CONFIDENCE);
+    }
   } else {
     klass = ReadLine(ocr, l, class_parts, kClassCharacters);
   }
@@ -253,10 +307,43 @@ void ReadJapanese(OcrEngine& ocr, PlateReading& out) {
       klass.confidence = std::min({klass.confidence, first.confidence, REGION_GUESS_CONFIDENCE});
     }
   }
+  if (klass.text.empty() && !class_parts.empty()) {
+    // Nothing read at all: the engine's line search can find no text in a
+    // small picture of digits run together by blur (50). Read as a raw
+    // line; a number found only so is a guess.
+    klass = Field(ocr, l, class_parts, "eng", OcrMode::kRawLine, kClassCharacters);
+    klass.text = Keep(klass.text, kClassCharacters);
+    klass.confidence = std::min(klass.confidence, REGION_GUESS_CONFIDENCE);
+  }
   if (!PlausibleClass(klass.text)) klass = {};
+  return klass;
+}
+
+void ReadJapanese(const PlateOcr& ocr, PlateReading& out) {
+  RegionReading region = ReadRegion(ocr, out.layout);
+  PlateText klass = ReadClass(ocr, out.layout);
+  // A long name's last kana or kanji (ば, 口), right of the middle, can be
+  // taken for the class number's first character: when the name read is
+  // not a whole office name, its last characters move back from the class
+  // number, one at a time, while that makes the name a whole one, of as
+  // many characters as it then has (not one that left a moved digit out),
+  // and leaves a plausible class number.
+  const std::size_t class_count = out.layout.characters[FIELD_CLASS].size();
+  for (std::size_t moved = 1; !region.exact && moved < class_count; ++moved) {
+    PlateLayout split = out.layout;
+    MoveClassToRegion(split, moved);
+    const RegionReading name = ReadRegion(ocr, split);
+    if (!name.exact || Utf8Characters(name.read.text).size() != split.characters[FIELD_REGION].size()) continue;
+    const PlateText number = ReadClass(ocr, split);
+    if (number.text.empty()) continue;
+    region = name;
+    klass = number;
+    out.layout = std::move(split);
+  }
+  const PlateLayout& l = out.layout;
   PlateText kana = ReadKana(ocr, l);
   PlateText serial = ReadSerial(ocr, l);
-  out.fields[FIELD_REGION] = region;
+  out.fields[FIELD_REGION] = region.read;
   out.fields[FIELD_CLASS] = klass;
   out.fields[FIELD_KANA] = kana;
   out.fields[FIELD_SERIAL] = serial;
@@ -295,7 +382,7 @@ struct LatinLine {
 // Characters read in a place of the other class (an O where the plate's
 // format has a digit): read again alone, limited to that class; when that
 // gives nothing, the look-alike stands in, as a guess.
-bool FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lines) {
+bool FitFormat(const PlateOcr& ocr, const PlateLayout& l, std::vector<LatinLine>& lines) {
   std::string read;
   bool groups_known = true;
   for (const LatinLine& line : lines) {
@@ -325,7 +412,7 @@ bool FitFormat(OcrEngine& ocr, const PlateLayout& l, std::vector<LatinLine>& lin
   return true;
 }
 
-void ReadLatin(OcrEngine& ocr, PlateReading& out) {
+void ReadLatin(const PlateOcr& ocr, PlateReading& out) {
   const PlateLayout& l = out.layout;
   std::vector<LatinLine> lines;
   for (PlateField f : {FIELD_LATIN_FIRST, FIELD_LATIN_SECOND}) {
@@ -435,9 +522,9 @@ PlateReading ReadPlate(const Plane& plane, const Region& region, PlateStyle styl
     r.rectified = Rectify(plane, r.quad, w, h);
     r.layout = SegmentPlate(r.rectified, style);
     if (style == PlateStyle::kJapanese) {
-      ReadJapanese(ocr, r);
+      ReadJapanese(PlateOcr{ocr, JAPANESE_OCR_HEIGHT}, r);
     } else {
-      ReadLatin(ocr, r);
+      ReadLatin(PlateOcr{ocr, LATIN_OCR_HEIGHT}, r);
     }
     Summarise(r);
     if (Usable(r)) readings.push_back(std::move(r));

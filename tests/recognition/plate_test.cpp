@@ -38,6 +38,11 @@ struct DrawnPlate {
   std::uint8_t paper = 250;     // the plate's own grey
   int class_weight = 700;       // the class number's face: bold, or as thin as 400
   int class_width = 0;          // its characters' width (0: the face's own)
+  int region_size = 50;         // the region name's face height
+  int region_weight = 700;
+  int region_end = 205;         // where the name ends, left of the middle (220)
+  int class_left = 245;         // where the class number starts
+  int class_step = 0;           // from one class character to the next (0: the face's own)
 };
 
 graphics::FontSpec Font(int height, int weight = 700) {
@@ -85,9 +90,16 @@ void DrawFlat(const DrawnPlate& plate, std::vector<std::uint8_t>& bank, int& wid
     return;
   }
   // The region name ends left of the middle, the class number starts right of it.
-  const int region_width = engine.Measure(Font(50), text::Utf8ToCp932(plate.region)).width;
-  draw(plate.region, 205 - region_width, 22, 50);
-  draw(plate.klass, 245, 22, 50, plate.class_weight, plate.class_width);
+  const int region_width = engine.Measure(Font(plate.region_size, plate.region_weight), text::Utf8ToCp932(plate.region)).width;
+  draw(plate.region, plate.region_end - region_width, 22 + (50 - plate.region_size) / 2, plate.region_size, plate.region_weight);
+  if (plate.class_step == 0) {
+    draw(plate.klass, plate.class_left, 22, 50, plate.class_weight, plate.class_width);
+  } else {  // characters close enough to touch
+    for (std::size_t i = 0; i < plate.klass.size(); ++i) {
+      draw(plate.klass.substr(i, 1), plate.class_left + static_cast<int>(i) * plate.class_step, 22, 50, plate.class_weight,
+           plate.class_width);
+    }
+  }
   draw(plate.kana, 30, 120, 60, 400);
   draw(plate.serial, 115, 95, 100);
 }
@@ -327,6 +339,23 @@ TEST(PlateSegment, TwoLineLatinPlateKeepsItsLines) {
   EXPECT_TRUE(k.characters[FIELD_LATIN_SECOND].empty());
 }
 
+TEST(PlateSegment, ClassCharactersMovedToTheName) {
+  // ば's two parts taken for class characters go back to the name as one
+  // character; the class number keeps the rest.
+  PlateLayout layout;
+  layout.characters[FIELD_REGION] = {Box{10, 10, 30, 30}, Box{45, 10, 30, 30}};
+  layout.characters[FIELD_CLASS] = {Box{80, 10, 8, 28}, Box{90, 10, 22, 30}, Box{130, 10, 16, 30}};
+  MoveClassToRegion(layout, 2);
+  EXPECT_EQ(layout.characters[FIELD_REGION], (std::vector<Box>{Box{10, 10, 30, 30}, Box{45, 10, 30, 30}, Box{80, 10, 32, 30}}));
+  EXPECT_EQ(layout.fields[FIELD_REGION], (Box{10, 10, 102, 30}));
+  EXPECT_EQ(layout.characters[FIELD_CLASS], (std::vector<Box>{Box{130, 10, 16, 30}}));
+  EXPECT_EQ(layout.fields[FIELD_CLASS], (Box{130, 10, 16, 30}));
+  MoveClassToRegion(layout, 5);  // more than there are: all of them
+  EXPECT_TRUE(layout.characters[FIELD_CLASS].empty());
+  EXPECT_TRUE(layout.fields[FIELD_CLASS].Empty());
+  EXPECT_EQ(layout.characters[FIELD_REGION].size(), 4u);
+}
+
 TEST(PlateSegment, TextureAndEmptyPicturesGiveNoFields) {
   // A checkerboard breaks into hundreds of parts: no fields, no pictures.
   GreyImage board(PLATE_JP_WIDTH, PLATE_JP_HEIGHT);
@@ -509,17 +538,17 @@ TEST(PlateRead, ThinKanaUnderNoise) {
 }
 
 TEST(PlateRead, ClassNumbersLedByAThinFive) {
-  // In a thin, narrow face a 5 reads as 0 to the Latin model; no class
-  // number starts with 0, so that character is read again, as a guess:
-  // right where the face's 5 is clear enough, never sure where it is not.
+  // In a thin, narrow face a 5 can read as 0; no class number starts with
+  // 0, so such a character is read again, as a guess. Handed over at the
+  // size the engine reads best, the 5 reads right; anything else read
+  // there is never sure.
   if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
   struct Case {
     const char* klass;
     int width;
     int blur;
-    bool read;  // the 5 is clear enough to be read
   };
-  for (const Case& c : {Case{"58", 14, 1, true}, Case{"58", 14, 0, false}, Case{"5", 14, 0, false}}) {
+  for (const Case& c : {Case{"58", 14, 1}, Case{"58", 14, 0}, Case{"5", 14, 0}}) {
     DrawnPlate plate;
     plate.klass = c.klass;
     plate.class_weight = 400;
@@ -528,10 +557,114 @@ TEST(PlateRead, ClassNumbersLedByAThinFive) {
     const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
     ASSERT_EQ(r.status, PLATE_READ) << r.error;
     const PlateText& got = r.fields[FIELD_CLASS];
-    if (c.read) {
-      EXPECT_EQ(got.text, c.klass) << c.width << " " << c.blur;
+    EXPECT_EQ(got.text, c.klass) << c.width << " " << c.blur;
+    if (got.text != c.klass) {
+      EXPECT_LE(got.confidence, 40) << c.klass << " read as " << got.text;
     }
-    EXPECT_LE(got.confidence, 40) << c.klass << " read as " << got.text;
+  }
+}
+
+TEST(PlateRead, KanaAndDigitsOfThePlateFace) {
+  // Handed to the OCR engine too large, ほ read as は, as sure as a right
+  // reading, and a face's 7 and 5 as 1 and 9.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  struct Case {
+    const char* klass;
+    const char* kana;
+    const char* serial;
+    int blur;
+    double noise;
+    double scale;
+  };
+  for (const Case& c : {Case{"5", "ほ", "75-87", 0, 0, 1}, Case{"5", "ほ", "75-87", 1, 6, 0.8}, Case{"57", "は", "77-15", 0, 0, 0.9},
+                        Case{"5", "ほ", "・・65", 1, 0, 1}, Case{"75", "ほ", "・717", 2, 6, 0.9}, Case{"9", "ほ", "95-59", 0, 10, 1.1}}) {
+    DrawnPlate plate;
+    plate.klass = c.klass;
+    plate.kana = c.kana;
+    plate.serial = c.serial;
+    plate.blur = c.blur;
+    plate.noise = c.noise;
+    plate.scale = c.scale;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    EXPECT_EQ(r.text, Sjis(std::string("品川 ") + c.klass + " " + c.kana + " " + c.serial)) << text::Cp932ToUtf8(r.text);
+  }
+}
+
+TEST(PlateRead, RegionNameTheLineSearchLoses) {
+  // In a thin face these names are clear, yet the OCR engine's search for
+  // a text line finds none in them: read as a raw line, they are read, as
+  // guesses.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  for (const char* region : {"群馬", "新潟"}) {
+    DrawnPlate plate;
+    plate.region = region;
+    plate.region_size = 44;
+    plate.region_weight = 400;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    EXPECT_EQ(r.fields[FIELD_REGION].text, Sjis(region)) << text::Cp932ToUtf8(r.text);
+    EXPECT_GT(r.fields[FIELD_REGION].confidence, 0);
+    EXPECT_LE(r.fields[FIELD_REGION].confidence, 40);
+    EXPECT_EQ(r.text, Sjis(std::string(region) + " 330 さ 12-34"));
+  }
+}
+
+TEST(PlateRead, ALongNamesLastCharacterBesideTheClassNumber) {
+  // Names of three kana, or ending in a digit-shaped kanji (口), run past
+  // the plate's middle, their last character taken for the class number's
+  // first. 土浦 is read near (上浦) but its class number's 5 is no part of
+  // it.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  struct Case {
+    const char* region;
+    const char* klass;
+    int region_end;
+    int class_left;
+  };
+  for (const Case& c : {Case{"つくば", "5", 250, 268}, Case{"つくば", "800", 240, 258}, Case{"川口", "5", 250, 268},
+                        Case{"土浦", "58", 205, 245}}) {
+    DrawnPlate plate;
+    plate.region = c.region;
+    plate.klass = c.klass;
+    plate.region_end = c.region_end;
+    plate.class_left = c.class_left;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    EXPECT_EQ(r.text, Sjis(std::string(c.region) + " " + c.klass + " さ 12-34")) << text::Cp932ToUtf8(r.text);
+  }
+}
+
+TEST(PlateRead, ClassDigitsRunTogether) {
+  // Two digits drawn close and blurred make one part. The engine's line
+  // search can find no text in it (read as a raw line), or one character
+  // written three times can read as two (505050) or as one of them: never
+  // a sure reading of another number.
+  if (!OcrInstalled()) GTEST_SKIP() << "Tesseract is not installed";
+  struct Case {
+    const char* klass;
+    int blur;
+    int step;
+    double scale;
+    bool read;  // clear enough to be read
+  };
+  for (const Case& c : {Case{"50", 2, 22, 0.8, true}, Case{"50", 1, 20, 0.8, false}, Case{"58", 2, 20, 0.6, false},
+                        Case{"58", 1, 22, 0.8, true}}) {
+    DrawnPlate plate;
+    plate.klass = c.klass;
+    plate.blur = c.blur;
+    plate.class_step = c.step;
+    plate.scale = c.scale;
+    const PlateReading r = ReadPlate(Scene(plate), kWholeScene, PlateStyle::kJapanese, OcrEngine::Shared());
+    ASSERT_EQ(r.status, PLATE_READ) << r.error;
+    ASSERT_EQ(r.layout.characters[FIELD_CLASS].size(), 1u) << "the digits no longer touch";
+    const PlateText& got = r.fields[FIELD_CLASS];
+    if (c.read) {
+      EXPECT_EQ(got.text, c.klass) << c.blur << " " << c.step << " " << c.scale;
+    }
+    if (got.text != c.klass) {
+      EXPECT_LE(got.confidence, 40) << c.klass << " read as " << got.text;
+    }
   }
 }
 
