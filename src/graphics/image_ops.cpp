@@ -128,9 +128,11 @@ bool InsideImage(const Image& image, int x, int y) {
   return x >= 0 && y >= 0 && x < image.width && y < image.height;
 }
 
-// Bilinear sample; false outside the picture's pixel squares.
-bool SampleBilinear(const Image& image, double sx, double sy, std::uint8_t* out) {
-  if (sx < -0.5 || sy < -0.5 || sx > image.width - 0.5 || sy > image.height - 0.5) return false;
+// Bilinear sample at (sx, sy), which lies within the picture's pixel
+// squares: each pair of pixels blended across, then down. The blends lie
+// between two bytes (the rounded products never overshoot), so rounding
+// half up needs no cut.
+inline void SampleInside(const Image& image, double sx, double sy, std::uint8_t* out) {
   const double cx = std::clamp(sx, 0.0, image.width - 1.0);
   const double cy = std::clamp(sy, 0.0, image.height - 1.0);
   const int x0 = static_cast<int>(cx);  // cx, cy >= 0: truncation is the floor
@@ -146,8 +148,14 @@ bool SampleBilinear(const Image& image, double sx, double sy, std::uint8_t* out)
   for (int k = 0; k < 3; ++k) {
     const double top = p00[k] + (p10[k] - p00[k]) * fx;
     const double bottom = p01[k] + (p11[k] - p01[k]) * fx;
-    out[k] = Clamp255(top + (bottom - top) * fy);
+    out[k] = static_cast<std::uint8_t>(static_cast<int>(top + (bottom - top) * fy + 0.5));
   }
+}
+
+// Bilinear sample; false outside the picture's pixel squares.
+bool SampleBilinear(const Image& image, double sx, double sy, std::uint8_t* out) {
+  if (sx < -0.5 || sy < -0.5 || sx > image.width - 0.5 || sy > image.height - 0.5) return false;
+  SampleInside(image, sx, sy, out);
   return true;
 }
 
@@ -618,39 +626,20 @@ void MaskedCopy(Canvas& canvas, const Image& source, const Image& mask, Point to
 
 namespace {
 
-// Target pixels [left, right] of row v turned from the source, bilinear:
-// SampleBilinear inlined, with the row's share of the mapping worked out
-// once. The blends lie between two bytes, so rounding needs no cut.
+// Target pixels [left, right] of row v turned from the source, bilinear,
+// with the row's share of the mapping worked out once.
 void RotateRowBilinear(const Rotation& rot, const Image& source, int v, int left, int right, std::uint8_t* dst) {
   const double dy = v - rot.target_cy;
   const double dy_sine = dy * rot.sine;
   const double dy_cosine = dy * rot.cosine;
   const double x_end = source.width - 0.5;
   const double y_end = source.height - 0.5;
-  const double x_last = source.width - 1.0;
-  const double y_last = source.height - 1.0;
   for (int u = left; u <= right; ++u, dst += 3) {
     const double dx = u - rot.target_cx;
     const double sx = dx * rot.cosine - dy_sine + rot.source_cx;
     const double sy = dx * rot.sine + dy_cosine + rot.source_cy;
     if (sx < -0.5 || sy < -0.5 || sx > x_end || sy > y_end) continue;
-    const double cx = std::clamp(sx, 0.0, x_last);
-    const double cy = std::clamp(sy, 0.0, y_last);
-    const int x0 = static_cast<int>(cx);
-    const int y0 = static_cast<int>(cy);
-    const int x1 = std::min(x0 + 1, source.width - 1);
-    const int y1 = std::min(y0 + 1, source.height - 1);
-    const double fx = cx - x0;
-    const double fy = cy - y0;
-    const std::uint8_t* p00 = source.Row(y0) + x0 * 3;
-    const std::uint8_t* p10 = source.Row(y0) + x1 * 3;
-    const std::uint8_t* p01 = source.Row(y1) + x0 * 3;
-    const std::uint8_t* p11 = source.Row(y1) + x1 * 3;
-    for (int k = 0; k < 3; ++k) {
-      const double top = p00[k] + (p10[k] - p00[k]) * fx;
-      const double bottom = p01[k] + (p11[k] - p01[k]) * fx;
-      dst[k] = static_cast<std::uint8_t>(static_cast<int>(top + (bottom - top) * fy + 0.5));
-    }
+    SampleInside(source, sx, sy, dst);
   }
 }
 
