@@ -7,7 +7,12 @@
 #             milliseconds and peak resident memory of the whole process;
 #   window:   process start to the first painted frame under Xvfb, vexmora
 #             against a bare Qt program that shows one white widget of the
-#             same size (built here from bench/bare_window), the floor.
+#             same size (built here from bench/bare_window), the floor, and
+#             the median time at which vexmora reaches each step on the way
+#             (its VEXMORA_TIMING lines). The server runs with -noreset, as
+#             a desktop's does in effect (its other clients keep it up):
+#             without it, Xvfb resets whenever a run's last connection
+#             closes, and the next run waits for the reset.
 # Ratios are the figure divided by the reference's (vexmora / python3,
 # vexmora / floor). On a busy machine the wall clock wanders: compare the
 # figures of one run with each other, not with another run's.
@@ -99,6 +104,8 @@ first_paint() {  # name command...
   kill \$pid 2> /dev/null || true
   wait \$pid 2> /dev/null || true
   first=\$(awk '/first-paint/ { print \$3; exit }' "$tmp/timing")
+  awk -v start="\$start" -v name="\$name" '/^\[timing\]/ { print "step", name, \$2, int((\$3 - start) / 1000) }
+    /first-paint/ { exit }' "$tmp/timing"
   if [ -n "\$first" ]; then
     echo "\$name \$(( (first - start) / 1000 ))"
   else
@@ -111,9 +118,9 @@ for _ in \$(seq $runs); do
 done
 FRAMES
 chmod +x "$tmp/frames.sh"
-xvfb-run -a -s "-screen 0 1600x1000x24" "$tmp/frames.sh" > "$tmp/frames"
+xvfb-run -a -s "-screen 0 1600x1000x24 -noreset" "$tmp/frames.sh" > "$tmp/frames"
 frame() { awk -v n="$1" '$1 == n && $2 != "-" { print $2 }' "$tmp/frames" | median; }
-missing=$(awk '$2 == "-"' "$tmp/frames" | wc -l)
+missing=$(awk '$1 != "step" && $2 == "-"' "$tmp/frames" | wc -l)
 floor=$(frame floor)
 vx=$(frame vexmora)
 echo
@@ -122,3 +129,8 @@ printf '%-28s %9s %9s\n' program ms ratio
 printf '%-28s %9s %9s\n' "bare Qt widget (floor)" "$floor" "1.00"
 printf '%-28s %9s %9s\n' "vexmora" "$vx" "$(ratio "$vx" "$floor")"
 if [ "$missing" -gt 0 ]; then echo "runs without a first paint (left out): $missing"; fi
+echo
+echo "vexmora's steps, ms from process start (median)"
+for step in $(awk '$1 == "step" && $2 == "vexmora" && !seen[$3]++ { print $3 }' "$tmp/frames"); do
+  printf '  %-24s %9s\n' "$step" "$(awk -v s="$step" '$1 == "step" && $2 == "vexmora" && $3 == s { print $4 }' "$tmp/frames" | median)"
+done

@@ -31,6 +31,7 @@
 #include "platform/output_file.hpp"
 #include "platform/process.hpp"
 #include "platform/shared_library.hpp"
+#include "platform/timing.hpp"
 #include "preproc/disk_files.hpp"
 #include "preproc/preprocessor.hpp"
 #include "printing/printing.hpp"
@@ -275,6 +276,7 @@ int main(int argc, char** argv) {
   // A write past the file-size limit (ulimit -f) fails with EFBIG, to be
   // reported like any other failed write, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  platform::TimingLine("main");
   host::LaunchOptions options = host::ParseLaunchOptions(argc, argv);
   if (options.error.empty()) {
     host::CompleteLaunchOptions(options, [](const char* name) { return std::getenv(name); },
@@ -315,7 +317,12 @@ int main(int argc, char** argv) {
   bool headless = options.headless || !process::DisplayAvailable() || OffscreenPlatformChosen();
   if (!headless) {
     std::string reason;
-    if (host::DisplayOpens(&reason)) return WindowLayer().RunWithWindow(options);
+    if (host::DisplayOpens(&reason)) {
+      platform::TimingLine("display-checked");
+      host::WindowLayer& layer = WindowLayer();
+      platform::TimingLine("layer-opened");
+      return layer.RunWithWindow(options);
+    }
     std::fprintf(stderr, "vexmora: %s; running without a window\n", reason.c_str());
     headless = true;
   }

@@ -75,8 +75,10 @@ std::string SaveStandardInput(std::string* error);
 
 // Whether the display the environment names (DISPLAY, else
 // WAYLAND_DISPLAY) can be opened; false, with the reason, when a window
-// could not be shown there.
+// could not be shown there. An X connection that answered is held until
+// ReleaseDisplayCheck, which the window layer calls once Qt is connected.
 bool DisplayOpens(std::string* reason);
+void ReleaseDisplayCheck();
 
 // The start of a run, with a window or without: the options into the
 // runtime, the program directory and the start-up sequence. The result of

@@ -1,5 +1,7 @@
 #include "platform/x_server.hpp"
 
+#include <utility>
+
 #include "platform/shared_library.hpp"
 
 namespace vx::platform {
@@ -28,19 +30,41 @@ bool BindXcb(XcbApi& api, std::string& error) {
 
 }  // namespace
 
-bool XServerAccepts(const char* display, std::string* error) {
+XServerConnection::XServerConnection(XServerConnection&& other) noexcept
+    : connection_(std::exchange(other.connection_, nullptr)) {}
+
+XServerConnection& XServerConnection::operator=(XServerConnection&& other) noexcept {
+  if (this != &other) {
+    Close();
+    connection_ = std::exchange(other.connection_, nullptr);
+  }
+  return *this;
+}
+
+void XServerConnection::Close() {
+  if (connection_ == nullptr) return;
+  // Only a bound library ever opened one.
+  BindOnce<XcbApi, BindXcb>().api.xcb_disconnect(static_cast<XcbConnection*>(connection_));
+  connection_ = nullptr;
+}
+
+XServerConnection ConnectToXServer(const char* display, std::string* error) {
+  XServerConnection result;
   const BoundApi<XcbApi>& xcb = BindOnce<XcbApi, BindXcb>();
   if (!xcb.ok) {
     if (error != nullptr) *error = xcb.error;
-    return false;
+    return result;
   }
   // xcb_connect never gives null: a failed connection is an object in an
   // error state, which must be disconnected all the same.
   XcbConnection* connection = xcb.api.xcb_connect(display, nullptr);
-  if (connection == nullptr) return false;
-  const bool accepted = xcb.api.xcb_connection_has_error(connection) == 0;
-  xcb.api.xcb_disconnect(connection);
-  return accepted;
+  if (connection == nullptr) return result;
+  if (xcb.api.xcb_connection_has_error(connection) != 0) {
+    xcb.api.xcb_disconnect(connection);
+    return result;
+  }
+  result.connection_ = connection;
+  return result;
 }
 
 }  // namespace vx::platform

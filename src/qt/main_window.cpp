@@ -28,6 +28,7 @@
 #include <optional>
 
 #include "engine/runtime.hpp"
+#include "platform/timing.hpp"
 #include "graphics/drawing.hpp"
 #include "graphics/vram.hpp"
 #include "host/editor_command.hpp"
@@ -79,18 +80,7 @@ Message Coded(MessageKind kind, std::int32_t code) {
   return m;
 }
 
-void TimingLine(const char* what) {
-  std::fprintf(stderr, "[timing] %s %lld\n", what, WallMicros());
-  std::fflush(stderr);
-}
-
 }  // namespace
-
-long long WallMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Message&)> deliver)
     : rt_(rt), headless_(headless), deliver_(std::move(deliver)) {
@@ -106,7 +96,6 @@ MainWindow::MainWindow(Runtime& rt, bool headless, std::function<int(const Messa
   frame_wait_.setInterval(kFrameWaitPollMs);
   QObject::connect(&frame_wait_, &QTimer::timeout, [this] { PlaceFrameWhenKnown(); });
   since_state_change_.invalidate();
-  timing_ = std::getenv("VEXMORA_TIMING") != nullptr;
   // Looking the message type up takes a connection of its own to the X
   // server: it waits until the first frame is on the screen.
   if (!headless_) {
@@ -186,7 +175,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     painter.drawImage(0, 0, block);
     painter.restore();
   }
-  if (timing_) TimingLine(first_paint_done_ ? "paint" : "first-paint");
+  platform::TimingLine(first_paint_done_ ? "paint" : "first-paint");
   if (!first_paint_done_ && !headless_) {
     QTimer::singleShot(0, this, [this] { LookUpMessageAtom(); });
   }
@@ -217,7 +206,7 @@ void MainWindow::KeepAlive() {
   // wait for an update request through the event loop.
   QEvent paint_now(QEvent::UpdateRequest);
   QCoreApplication::sendEvent(this, &paint_now);
-  if (timing_) TimingLine("keep-alive");
+  platform::TimingLine("keep-alive");
   keeping_alive_ = false;
 }
 
@@ -251,7 +240,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-  if (timing_) TimingLine("mouse");
+  platform::TimingLine("mouse");
   const QPoint p = event->position().toPoint();
   if (OverControl(p)) return;
   switch (event->button()) {

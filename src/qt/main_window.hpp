@@ -100,7 +100,6 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   bool frame_drag_ = false;
   QTimer frame_drag_end_;
   QElapsedTimer since_state_change_;
-  bool timing_ = false;
   bool first_paint_done_ = false;
   bool keeping_alive_ = false;
   std::uint32_t message_atom_ = 0;  // X client messages other programs post with
@@ -112,8 +111,5 @@ class MainWindow : public QWidget, public host::WindowPort, public Display {
   QElapsedTimer shown_for_;
   QPointer<HelpViewer> help_;
 };
-
-// Wall-clock microseconds, for the timing lines VEXMORA_TIMING asks for.
-long long WallMicros();
 
 }  // namespace vx::qt

@@ -21,6 +21,7 @@
 #include "host/top_windows.hpp"
 #include "host/window_layer.hpp"
 #include "platform/process.hpp"
+#include "platform/timing.hpp"
 #include "qt/controls.hpp"
 #include "qt/debugger.hpp"
 #include "qt/dialogs.hpp"
@@ -98,6 +99,8 @@ class QtWindowLayer : public host::WindowLayer {
  public:
   int RunWithWindow(const host::LaunchOptions& options) override {
     const Application application(kProgramName);
+    host::ReleaseDisplayCheck();
+    platform::TimingLine("application");
     // Desktops tie the windows to vexmora.desktop and show the installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vexmora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vexmora")));
@@ -116,6 +119,7 @@ class QtWindowLayer : public host::WindowLayer {
     rt.printers = &printers;
 
     if (host::PrepareRun(rt, options) == 0) return 1;
+    platform::TimingLine("scripts-loaded");
 
     QtHost host(rt, false);
     window_system.SetMainWindow(&host.Window());

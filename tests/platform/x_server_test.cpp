@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -36,6 +38,12 @@ class FakeXServer {
   }
 
   bool Listening() const { return thread_.joinable(); }
+  // Whether the client has closed its end, waiting up to `tenths` tenths of
+  // a second for it.
+  bool ClientLeft(int tenths = 10) const {
+    for (int i = 0; i < tenths * 10 && !client_left_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return client_left_;
+  }
   std::string Display() const { return "127.0.0.1:" + std::to_string(display_); }
 
  private:
@@ -70,20 +78,31 @@ class FakeXServer {
     while (read(client, drain.data(), drain.size()) > 0) {
     }
     close(client);
+    client_left_ = true;
   }
 
   std::uint8_t status_;
+  std::atomic<bool> client_left_ = false;
   int listener_ = -1;
   int display_ = -1;
   std::thread thread_;
 };
 
-TEST(XServerTest, AServerThatAcceptsTheSetUpAnswers) {
+TEST(XServerTest, AnAcceptedConnectionIsHeldUntilClosed) {
   FakeXServer server(1);
   ASSERT_TRUE(server.Listening());
   std::string error;
-  EXPECT_TRUE(XServerAccepts(server.Display().c_str(), &error)) << error;
+  XServerConnection connection = ConnectToXServer(server.Display().c_str(), &error);
+  EXPECT_TRUE(connection.Open()) << error;
   EXPECT_EQ(error, "");
+  // Moving it keeps the one connection open.
+  XServerConnection moved = std::move(connection);
+  EXPECT_FALSE(connection.Open());
+  EXPECT_TRUE(moved.Open());
+  EXPECT_FALSE(server.ClientLeft(2));
+  moved.Close();
+  EXPECT_FALSE(moved.Open());
+  EXPECT_TRUE(server.ClientLeft());
 }
 
 TEST(XServerTest, AServerThatRefusesTheSetUpDoesNot) {
@@ -91,15 +110,16 @@ TEST(XServerTest, AServerThatRefusesTheSetUpDoesNot) {
   FakeXServer server(0);
   ASSERT_TRUE(server.Listening());
   std::string error;
-  EXPECT_FALSE(XServerAccepts(server.Display().c_str(), &error));
+  EXPECT_FALSE(ConnectToXServer(server.Display().c_str(), &error).Open());
   EXPECT_EQ(error, "");  // the library was there; the server said no
+  EXPECT_TRUE(server.ClientLeft());  // a refused connection is not kept
 }
 
 TEST(XServerTest, NoServerAndMalformedNamesDoNotAnswer) {
   std::string error;
-  EXPECT_FALSE(XServerAccepts(":7391", &error));  // no such local display
-  EXPECT_FALSE(XServerAccepts("no display here", &error));
-  EXPECT_FALSE(XServerAccepts("", &error));
+  EXPECT_FALSE(ConnectToXServer(":7391", &error).Open());  // no such local display
+  EXPECT_FALSE(ConnectToXServer("no display here", &error).Open());
+  EXPECT_FALSE(ConnectToXServer("", &error).Open());
   EXPECT_EQ(error, "");
 }
 
