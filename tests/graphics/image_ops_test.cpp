@@ -324,6 +324,44 @@ TEST_F(ImageOpsTest, RowColourChangesGiveThePixelResultAtEveryWidth) {
   }
 }
 
+// Sepia works in single precision and takes the sums that land on a whole
+// number and a half again in doubles: every colour with such a sum (about
+// three in a thousand) rounds as the doubles do, wherever it sits in a row.
+TEST_F(ImageOpsTest, SepiaRoundsExactHalvesAsDoublesDo) {
+  const int weights[3][3] = {{393, 769, 189}, {349, 686, 168}, {272, 534, 131}};
+  std::vector<Color> halves;
+  for (int r = 0; r < 256; r += 3) {
+    for (int g = 0; g < 256; g += 5) {
+      for (int b = 0; b < 256; ++b) {
+        for (const auto& w : weights) {
+          if ((w[0] * r + w[1] * g + w[2] * b + 500) % 1000 == 0) {
+            halves.push_back(Color{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                   static_cast<std::uint8_t>(b)});
+            break;
+          }
+        }
+      }
+    }
+  }
+  ASSERT_GT(halves.size(), 3000u);
+  auto canvas = Whole();
+  const int width = 1000;  // whole runs of the row loop and a part run
+  std::size_t done = 0;
+  for (int y = 0; done < halves.size(); ++y) {
+    for (int x = 0; x < width; ++x) {
+      // Between the halves, plain colours, so both kinds share runs.
+      const Color c = x % 7 == 3 ? Color{static_cast<std::uint8_t>(x), 40, 200} : halves[done++ % halves.size()];
+      Fill(PixelRect{x, y, x, y}, c);
+    }
+    std::vector<Color> before;
+    for (int x = 0; x < width; ++x) before.push_back(At(x, y));
+    ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, y, width - 1, y}, graphics::COLOUR_SEPIA, 0));
+    for (int x = 0; x < width; ++x) {
+      ASSERT_EQ(At(x, y), SepiaOf(before[static_cast<std::size_t>(x)])) << "at " << x << "," << y;
+    }
+  }
+}
+
 TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
   auto canvas = Whole();
   Fill(PixelRect{10, 10, 14, 14}, graphics::kBlack);
