@@ -171,14 +171,20 @@ InstanceListener::InstanceListener(Inbox& inbox, std::int32_t id) : inbox_(inbox
     return;
   }
   fd_ = fd;
-  thread_ = std::thread([this] { Receive(); });
+  if (!thread_.Start([](void* self) { static_cast<InstanceListener*>(self)->Receive(); }, this)) {
+    close(fd_);
+    fd_ = -1;
+    close(wake_[0]);
+    close(wake_[1]);
+    unlink(path_.c_str());
+  }
 }
 
 InstanceListener::~InstanceListener() {
   if (fd_ < 0) return;
   const char stop = 1;
   (void)!write(wake_[1], &stop, 1);
-  thread_.join();
+  thread_.Join();
   close(fd_);
   close(wake_[0]);
   close(wake_[1]);

@@ -6,8 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "platform/quiet_thread.hpp"
 
 namespace vx::host {
 
@@ -50,7 +51,7 @@ class InstanceListener {
   int fd_ = -1;
   int wake_[2] = {-1, -1};
   std::string path_;
-  std::thread thread_;
+  platform::QuietThread thread_;
 };
 
 }  // namespace vx::host
