@@ -362,6 +362,42 @@ TEST_F(ImageOpsTest, SepiaRoundsExactHalvesAsDoublesDo) {
   }
 }
 
+// Grey divides its weighted sum by 1000 in single precision: every colour
+// whose sum lies on a multiple of 1000 or beside one (the only place the
+// division could land on the wrong side) gives the luma of the integers.
+TEST_F(ImageOpsTest, GreyIsTheIntegerLumaAtEveryRoundingEdge) {
+  std::vector<Color> edges;
+  for (int r = 0; r < 256; ++r) {
+    for (int g = 0; g < 256; ++g) {
+      for (int b = 0; b < 256; ++b) {
+        const int rest = (r * 299 + g * 587 + b * 114 + 500) % 1000;
+        if (rest == 0 || rest == 1 || rest == 999) {
+          edges.push_back(
+              Color{static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)});
+        }
+      }
+    }
+  }
+  ASSERT_GT(edges.size(), 40000u);
+  auto canvas = Whole();
+  const int width = 2000;
+  for (std::size_t done = 0; done < edges.size();) {
+    const int rows = 25;
+    const std::size_t first = done;
+    for (int y = 0; y < rows; ++y) {
+      for (int x = 0; x < width; ++x) Fill(PixelRect{x, y, x, y}, edges[done++ % edges.size()]);
+    }
+    ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, 0, width - 1, rows - 1}, graphics::COLOUR_GREY, 0));
+    std::size_t i = first;
+    for (int y = 0; y < rows; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto grey = static_cast<std::uint8_t>(graphics::Luma(edges[i++ % edges.size()]));
+        ASSERT_EQ(At(x, y), (Color{grey, grey, grey})) << "at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
   auto canvas = Whole();
   Fill(PixelRect{10, 10, 14, 14}, graphics::kBlack);
