@@ -44,6 +44,28 @@ VX_PIXEL_LOOP void BlendCoverage(std::uint8_t* __restrict p, const std::uint8_t*
   }
 }
 
+// The same for a short row (a glyph's is a dozen pixels or two), too short
+// for the vector loop to reach its vector steps: pixels not covered at all,
+// most of a glyph's box, are passed over, and covered ones are set.
+void BlendCoverageShort(std::uint8_t* p, const std::uint8_t* coverage, std::size_t pixels, Color colour) {
+  for (std::size_t i = 0; i < pixels; ++i, p += 3) {
+    const std::uint8_t c = coverage[i];
+    if (c == 0) continue;
+    if (c == 255) {
+      p[0] = colour.b;
+      p[1] = colour.g;
+      p[2] = colour.r;
+      continue;
+    }
+    p[0] = BlendComponent(p[0], colour.b, c);
+    p[1] = BlendComponent(p[1], colour.g, c);
+    p[2] = BlendComponent(p[2], colour.r, c);
+  }
+}
+
+// Rows shorter than this take the loop above.
+constexpr std::size_t kShortBlendRow = 32;
+
 }  // namespace
 
 Canvas::Canvas(std::uint8_t* bank, const PixelRect& clip) : bank_(bank), clip_(clip) {
@@ -90,8 +112,14 @@ void Canvas::BlendRow(std::int64_t x, std::int64_t y, Color colour, std::span<co
   const std::int64_t first = std::max<std::int64_t>(x, clip_.left);
   const std::int64_t last = std::min<std::int64_t>(x + static_cast<std::int64_t>(coverage.size()) - 1, clip_.right);
   if (first > last) return;
-  BlendCoverage(PixelAt(bank_, static_cast<int>(first), static_cast<int>(y)), coverage.data() + (first - x),
-                static_cast<std::size_t>(last - first + 1), colour);
+  std::uint8_t* const p = PixelAt(bank_, static_cast<int>(first), static_cast<int>(y));
+  const std::uint8_t* const covered = coverage.data() + (first - x);
+  const auto pixels = static_cast<std::size_t>(last - first + 1);
+  if (pixels < kShortBlendRow) {
+    BlendCoverageShort(p, covered, pixels, colour);
+  } else {
+    BlendCoverage(p, covered, pixels, colour);
+  }
 }
 
 PixelRect NormalizedRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {

@@ -27,24 +27,32 @@ TEST_F(RasterTest, ThinLinesStepAlongTheLongerAxisWithBothEnds) {
 }
 
 // A row of coverage blends like one pixel at a time (0 keeps the pixel, 255
-// paints it), and only the part inside the clip is touched.
+// paints it), and only the part inside the clip is touched: short rows (a
+// glyph's) and long ones take different loops.
 TEST_F(RasterTest, CoverageRowsBlendLikePixelsInsideTheClip) {
-  std::vector<std::uint8_t> coverage;
-  for (int i = 0; i < 40; ++i) coverage.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : i * 41));
-  const Color ink{30, 140, 250};
-  const graphics::PixelRect clip{10, 5, 30, 7};
-  auto c = Clipped(clip);
-  for (const std::int64_t x : {std::int64_t{0}, std::int64_t{12}, std::int64_t{25}, std::int64_t{31}, std::int64_t{-50}}) {
-    for (const std::int64_t y : {std::int64_t{6}, std::int64_t{4}, std::int64_t{8}}) {
-      graphics::FillBank(Bank(), kPaper);
-      c.BlendRow(x, y, ink, coverage);
-      std::vector<std::uint8_t> want(graphics::VRAM_BANK_BYTES);
-      graphics::FillBank(want.data(), kPaper);
-      graphics::Canvas reference(want.data(), clip);
-      for (std::size_t i = 0; i < coverage.size(); ++i) {
-        reference.Blend(static_cast<int>(x + static_cast<std::int64_t>(i)), static_cast<int>(y), ink, coverage[i]);
+  for (const int length : {40, 200}) {
+    std::vector<std::uint8_t> coverage;
+    for (int i = 0; i < length; ++i) {
+      coverage.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : i * 41));
+    }
+    const Color ink{30, 140, 250};
+    for (const graphics::PixelRect& clip : {graphics::PixelRect{10, 5, 30, 7}, graphics::PixelRect{10, 5, 400, 7}}) {
+      auto c = Clipped(clip);
+      for (const std::int64_t x : {std::int64_t{0}, std::int64_t{12}, std::int64_t{25}, std::int64_t{31},
+                                   std::int64_t{-50}, std::int64_t{300}}) {
+        for (const std::int64_t y : {std::int64_t{6}, std::int64_t{4}, std::int64_t{8}}) {
+          graphics::FillBank(Bank(), kPaper);
+          c.BlendRow(x, y, ink, coverage);
+          std::vector<std::uint8_t> want(graphics::VRAM_BANK_BYTES);
+          graphics::FillBank(want.data(), kPaper);
+          graphics::Canvas reference(want.data(), clip);
+          for (std::size_t i = 0; i < coverage.size(); ++i) {
+            reference.Blend(static_cast<int>(x + static_cast<std::int64_t>(i)), static_cast<int>(y), ink, coverage[i]);
+          }
+          ASSERT_TRUE(std::equal(want.begin(), want.end(), Bank()))
+              << "row of " << length << " from " << x << "," << y << " clipped at " << clip.right;
+        }
       }
-      ASSERT_TRUE(std::equal(want.begin(), want.end(), Bank())) << "row from " << x << "," << y;
     }
   }
 }
