@@ -9,3 +9,21 @@
 #else
 #define VX_PIXEL_LOOP
 #endif
+
+// Loops written with AVX2's own instructions (byte shuffles within each
+// 128-bit half) where the compiler's vectorisation of three-byte pixels is
+// slow: such a function carries VX_AVX2 and is called only when
+// vx::platform::HasAvx2(); VX_HAVE_AVX2_LOOPS says whether they are built.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VX_HAVE_AVX2_LOOPS 1
+#include <immintrin.h>
+#define VX_AVX2 __attribute__((target("avx2")))
+namespace vx::platform {
+inline bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+}  // namespace vx::platform
+#else
+#define VX_HAVE_AVX2_LOOPS 0
+#endif
