@@ -19,11 +19,21 @@
 #include <immintrin.h>
 #define VX_AVX2 __attribute__((target("avx2")))
 namespace vx::platform {
-inline bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+// Whether the AVX2 loops run: the processor's answer, which tests may turn
+// off to check the portable loops on the same machine.
+inline bool& UseAvx2Loops() {
+  static bool use = __builtin_cpu_supports("avx2");
+  return use;
 }
+inline bool HasAvx2() { return UseAvx2Loops(); }
 }  // namespace vx::platform
 #else
 #define VX_HAVE_AVX2_LOOPS 0
+namespace vx::platform {
+inline bool& UseAvx2Loops() {
+  static bool use = false;
+  return use;
+}
+inline bool HasAvx2() { return false; }
+}  // namespace vx::platform
 #endif

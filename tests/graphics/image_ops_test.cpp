@@ -11,6 +11,7 @@
 
 #include "graphics/image_analysis.hpp"
 #include "graphics/image_ops.hpp"
+#include "platform/pixel_loop.hpp"
 #include "graphics_test_support.hpp"
 #include "image_test_support.hpp"
 
@@ -273,6 +274,21 @@ TEST_F(ImageOpsTest, ColourProcessingValues) {
   EXPECT_EQ(At(5, 0), graphics::kWhite);
 }
 
+// The colour loops run with AVX2 where the processor has it and portably
+// elsewhere: `check` runs both ways on this machine.
+template <typename Check>
+void EachLoopKind(Check&& check) {
+  bool& use = platform::UseAvx2Loops();
+  const bool processor = use;
+  for (const bool avx2 : {processor, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
+    use = avx2;
+    check();
+    use = processor;
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
 // Sepia per pixel: each sum of products in doubles, rounded half up and cut
 // at 255.
 Color SepiaOf(Color c) {
@@ -286,116 +302,127 @@ Color SepiaOf(Color c) {
 // (short rows, whole steps and their tails) and start gives the per-pixel
 // result, and nothing beside the area changes.
 TEST_F(ImageOpsTest, RowColourChangesGiveThePixelResultAtEveryWidth) {
-  auto canvas = Whole();
-  std::uint32_t seed = 12345;
-  auto next_byte = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<std::uint8_t>(seed >> 24);
-  };
-  for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE, graphics::COLOUR_SEPIA}) {
-    for (int width = 1; width <= 75; ++width) {
-      const int left = width % 5;
-      const PixelRect area{left, 0, left + width - 1, 1};
-      const PixelRect around{0, 0, left + width + 1, 1};
-      std::vector<Color> before;
-      for (int y = around.top; y <= around.bottom; ++y) {
-        for (int x = around.left; x <= around.right; ++x) {
-          const Color c{next_byte(), next_byte(), next_byte()};
-          Fill(PixelRect{x, y, x, y}, c);
-          before.push_back(c);
-        }
-      }
-      ASSERT_TRUE(graphics::ProcessColours(canvas, area, mode, 0));
-      std::size_t i = 0;
-      for (int y = around.top; y <= around.bottom; ++y) {
-        for (int x = around.left; x <= around.right; ++x, ++i) {
-          const Color c = before[i];
-          Color want = c;
-          if (x >= area.left && x <= area.right) {
-            const auto grey = static_cast<std::uint8_t>(graphics::Luma(c));
-            want = mode == graphics::COLOUR_GREY   ? Color{grey, grey, grey}
-                   : mode == graphics::COLOUR_SEPIA ? SepiaOf(c)
-                                                    : Color{c.r, c.g, c.b};
+  EachLoopKind([&] {
+    auto canvas = Whole();
+    std::uint32_t seed = 12345;
+    auto next_byte = [&seed] {
+      seed = seed * 1664525u + 1013904223u;
+      return static_cast<std::uint8_t>(seed >> 24);
+    };
+    for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE, graphics::COLOUR_SEPIA}) {
+      for (int width = 1; width <= 75; ++width) {
+        const int left = width % 5;
+        const PixelRect area{left, 0, left + width - 1, 1};
+        const PixelRect around{0, 0, left + width + 1, 1};
+        std::vector<Color> before;
+        for (int y = around.top; y <= around.bottom; ++y) {
+          for (int x = around.left; x <= around.right; ++x) {
+            const Color c{next_byte(), next_byte(), next_byte()};
+            Fill(PixelRect{x, y, x, y}, c);
+            before.push_back(c);
           }
-          ASSERT_EQ(At(x, y), want) << "mode " << mode << " width " << width << " at " << x << "," << y;
+        }
+        ASSERT_TRUE(graphics::ProcessColours(canvas, area, mode, 0));
+        std::size_t i = 0;
+        for (int y = around.top; y <= around.bottom; ++y) {
+          for (int x = around.left; x <= around.right; ++x, ++i) {
+            const Color c = before[i];
+            Color want = c;
+            if (x >= area.left && x <= area.right) {
+              const auto grey = static_cast<std::uint8_t>(graphics::Luma(c));
+              want = mode == graphics::COLOUR_GREY   ? Color{grey, grey, grey}
+                     : mode == graphics::COLOUR_SEPIA ? SepiaOf(c)
+                                                      : Color{c.r, c.g, c.b};
+            }
+            ASSERT_EQ(At(x, y), want) << "mode " << mode << " width " << width << " at " << x << "," << y;
+          }
         }
       }
     }
-  }
+  });
 }
 
 // Sepia works in single precision and takes the sums that land on a whole
 // number and a half again in doubles: every colour with such a sum (about
 // three in a thousand) rounds as the doubles do, wherever it sits in a row.
 TEST_F(ImageOpsTest, SepiaRoundsExactHalvesAsDoublesDo) {
-  const int weights[3][3] = {{393, 769, 189}, {349, 686, 168}, {272, 534, 131}};
-  std::vector<Color> halves;
-  for (int r = 0; r < 256; r += 3) {
-    for (int g = 0; g < 256; g += 5) {
-      for (int b = 0; b < 256; ++b) {
-        for (const auto& w : weights) {
-          if ((w[0] * r + w[1] * g + w[2] * b + 500) % 1000 == 0) {
-            halves.push_back(Color{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                                   static_cast<std::uint8_t>(b)});
+  EachLoopKind([&] {
+    const int weights[3][3] = {{393, 769, 189}, {349, 686, 168}, {272, 534, 131}};
+    std::vector<Color> halves;
+    int rounded_down = 0;  // halves that the doubles' own rounding takes down
+    for (int r = 0; r < 256; ++r) {
+      for (int g = 0; g < 256; ++g) {
+        for (int b = 0; b < 256; ++b) {
+          for (const auto& w : weights) {
+            const int sum = w[0] * r + w[1] * g + w[2] * b + 500;
+            if (sum % 1000 != 0) continue;
+            const Color c{static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)};
+            const Color doubles = SepiaOf(c);
+            const int component = &w == &weights[0] ? doubles.r : &w == &weights[1] ? doubles.g : doubles.b;
+            if (sum / 1000 <= 255 && component != sum / 1000) ++rounded_down;
+            halves.push_back(c);
             break;
           }
         }
       }
     }
-  }
-  ASSERT_GT(halves.size(), 3000u);
-  auto canvas = Whole();
-  const int width = 1000;  // whole runs of the row loop and a part run
-  std::size_t done = 0;
-  for (int y = 0; done < halves.size(); ++y) {
-    for (int x = 0; x < width; ++x) {
-      // Between the halves, plain colours, so both kinds share runs.
-      const Color c = x % 7 == 3 ? Color{static_cast<std::uint8_t>(x), 40, 200} : halves[done++ % halves.size()];
-      Fill(PixelRect{x, y, x, y}, c);
+    ASSERT_GT(halves.size(), 40000u);
+    ASSERT_GT(rounded_down, 100);
+    auto canvas = Whole();
+    const int width = 1000;  // whole runs of the row loop and a part run
+    std::size_t done = 0;
+    for (int y = 0; done < halves.size(); ++y) {
+      for (int x = 0; x < width; ++x) {
+        // Between the halves, plain colours, so both kinds share runs.
+        const Color c = x % 7 == 3 ? Color{static_cast<std::uint8_t>(x), 40, 200} : halves[done++ % halves.size()];
+        Fill(PixelRect{x, y, x, y}, c);
+      }
+      std::vector<Color> before;
+      for (int x = 0; x < width; ++x) before.push_back(At(x, y));
+      ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, y, width - 1, y}, graphics::COLOUR_SEPIA, 0));
+      for (int x = 0; x < width; ++x) {
+        ASSERT_EQ(At(x, y), SepiaOf(before[static_cast<std::size_t>(x)])) << "at " << x << "," << y;
+      }
     }
-    std::vector<Color> before;
-    for (int x = 0; x < width; ++x) before.push_back(At(x, y));
-    ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, y, width - 1, y}, graphics::COLOUR_SEPIA, 0));
-    for (int x = 0; x < width; ++x) {
-      ASSERT_EQ(At(x, y), SepiaOf(before[static_cast<std::size_t>(x)])) << "at " << x << "," << y;
-    }
-  }
+  });
 }
 
 // Grey divides its weighted sum by 1000 in single precision: every colour
 // whose sum lies on a multiple of 1000 or beside one (the only place the
 // division could land on the wrong side) gives the luma of the integers.
 TEST_F(ImageOpsTest, GreyIsTheIntegerLumaAtEveryRoundingEdge) {
-  std::vector<Color> edges;
-  for (int r = 0; r < 256; ++r) {
-    for (int g = 0; g < 256; ++g) {
-      for (int b = 0; b < 256; ++b) {
-        const int rest = (r * 299 + g * 587 + b * 114 + 500) % 1000;
-        if (rest == 0 || rest == 1 || rest == 999) {
-          edges.push_back(
-              Color{static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)});
+  EachLoopKind([&] {
+    std::vector<Color> edges;
+    for (int r = 0; r < 256; ++r) {
+      for (int g = 0; g < 256; ++g) {
+        for (int b = 0; b < 256; ++b) {
+          const int rest = (r * 299 + g * 587 + b * 114 + 500) % 1000;
+          if (rest == 0 || rest == 1 || rest == 999) {
+            edges.push_back(
+                Color{static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)});
+          }
         }
       }
     }
-  }
-  ASSERT_GT(edges.size(), 40000u);
-  auto canvas = Whole();
-  const int width = 2000;
-  for (std::size_t done = 0; done < edges.size();) {
-    const int rows = 25;
-    const std::size_t first = done;
-    for (int y = 0; y < rows; ++y) {
-      for (int x = 0; x < width; ++x) Fill(PixelRect{x, y, x, y}, edges[done++ % edges.size()]);
-    }
-    ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, 0, width - 1, rows - 1}, graphics::COLOUR_GREY, 0));
-    std::size_t i = first;
-    for (int y = 0; y < rows; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const auto grey = static_cast<std::uint8_t>(graphics::Luma(edges[i++ % edges.size()]));
-        ASSERT_EQ(At(x, y), (Color{grey, grey, grey})) << "at " << x << "," << y;
+    ASSERT_GT(edges.size(), 40000u);
+    auto canvas = Whole();
+    const int width = 2000;
+    for (std::size_t done = 0; done < edges.size();) {
+      const int rows = 25;
+      const std::size_t first = done;
+      for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) Fill(PixelRect{x, y, x, y}, edges[done++ % edges.size()]);
+      }
+      ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, 0, width - 1, rows - 1}, graphics::COLOUR_GREY, 0));
+      std::size_t i = first;
+      for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const auto grey = static_cast<std::uint8_t>(graphics::Luma(edges[i++ % edges.size()]));
+          ASSERT_EQ(At(x, y), (Color{grey, grey, grey})) << "at " << x << "," << y;
+        }
       }
     }
-  }
+  });
 }
 
 TEST_F(ImageOpsTest, FiltersWorkInsideTheArea) {
