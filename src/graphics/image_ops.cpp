@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <numbers>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -739,17 +740,66 @@ VX_PIXEL_LOOP void BlendRows(const double* __restrict top, const double* __restr
   }
 }
 
+// A bilinear tap: two source pixels (or rows) and the weight of the second.
+struct Tap {
+  std::size_t first;   // byte offset of the left (or top) pixel
+  std::size_t second;  // of the right (or bottom) one
+  double weight;       // of the second
+};
+
+// One source pixel's three bytes blended toward another's by `weight`,
+// p0 + (p1 - p0) x weight in doubles, into out[0..2].
+inline void BlendTap(const std::uint8_t* src, const Tap& c, double* out) {
+  const std::uint8_t* p0 = src + c.first;
+  const std::uint8_t* p1 = src + c.second;
+  for (int k = 0; k < 3; ++k) out[k] = p0[k] + (p1[k] - p0[k]) * c.weight;
+}
+
+#if VX_HAVE_AVX2_LOOPS
+// The three components of a column in one vector of four doubles, with the
+// same operations in the same order as BlendTap, so the same values. A
+// column writes a fourth value, which the next column overwrites; a column
+// whose pixel is the row's last (its fourth byte would lie past the row)
+// is blended as BlendTap does.
+VX_AVX2 __m256d FourBytesAsDoubles(const std::uint8_t* p) {
+  std::int32_t bytes;
+  std::memcpy(&bytes, p, sizeof bytes);
+  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+}
+
+VX_AVX2 void BlendColumnsAvx2(const std::uint8_t* src, std::size_t src_bytes, std::span<const Tap> columns,
+                              double* out) {
+  for (const Tap& c : columns) {
+    if (std::max(c.first, c.second) + 4 > src_bytes) {
+      BlendTap(src, c, out);
+    } else {
+      const __m256d p0 = FourBytesAsDoubles(src + c.first);
+      const __m256d p1 = FourBytesAsDoubles(src + c.second);
+      _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(p1, p0), _mm256_set1_pd(c.weight))));
+    }
+    out += 3;
+  }
+}
+#endif
+
+// Each column's two source pixels blended, three doubles a column; `out`
+// holds one value more than the columns need.
+void BlendColumns(const std::uint8_t* src, std::size_t src_bytes, std::span<const Tap> columns, double* out) {
+#if VX_HAVE_AVX2_LOOPS
+  if (platform::HasAvx2()) return BlendColumnsAvx2(src, src_bytes, columns, out);
+#endif
+  for (const Tap& c : columns) {
+    BlendTap(src, c, out);
+    out += 3;
+  }
+}
+
 // DrawResampled's bilinear sampling: the same sums as SampleBilinear, in
 // the same order, so the same bytes. Each column's two source pixels and
 // weight are worked out once, and each source row is blended across once
 // for all the target rows that use it (a band keeps the last two).
 void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, const PixelRect& r, double sx,
                   double sy) {
-  struct Tap {
-    std::size_t first;   // byte offset of the left (or top) pixel
-    std::size_t second;  // of the right (or bottom) one
-    double weight;       // of the second
-  };
   const auto tap = [](double at, int size, std::size_t unit) {
     const double c = std::clamp(at, 0.0, size - 1.0);
     const int i0 = static_cast<int>(c);
@@ -775,14 +825,8 @@ void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, 
       }
       BlendedRow& b = cache[0].source_row == keep ? cache[1] : cache[0];
       b.source_row = source_row;
-      b.values.resize(row_bytes);
-      const std::uint8_t* src = source.Row(source_row);
-      double* out = b.values.data();
-      for (const Tap& c : columns) {
-        const std::uint8_t* p0 = src + c.first;
-        const std::uint8_t* p1 = src + c.second;
-        for (int k = 0; k < 3; ++k) *out++ = p0[k] + (p1[k] - p0[k]) * c.weight;
-      }
+      b.values.resize(row_bytes + 1);  // the vector loop writes one value past the last column
+      BlendColumns(source.Row(source_row), static_cast<std::size_t>(source.width) * 3, columns, b.values.data());
       return b.values.data();
     };
     for (int v = first; v < last; ++v) {

@@ -165,41 +165,59 @@ Image RandomImage(int width, int height, std::uint32_t seed) {
   return image;
 }
 
+// The pixel loops run with AVX2 where the processor has it and portably
+// elsewhere: `check` runs both ways on this machine.
+template <typename Check>
+void EachLoopKind(Check&& check) {
+  bool& use = platform::UseAvx2Loops();
+  const bool processor = use;
+  for (const bool avx2 : {processor, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
+    use = avx2;
+    check();
+    use = processor;
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
 // Bilinear zooms against a sample taken a pixel at a time (pixel centres
 // mapped onto the source, each pair blended across, then down, rounded half
 // up), over enlargements, reductions, single rows and columns, and targets
 // cut by the clip.
 TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
-  std::uint32_t seed = 99;
-  struct Case {
-    int source_width, source_height;
-    PixelRect target;
-    PixelRect clip;
-  };
-  const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
-  const Case cases[] = {
-      {7, 5, PixelRect{0, 0, 22, 16}, all},          // up by 3.3
-      {13, 11, PixelRect{0, 0, 4, 6}, all},          // down
-      {1, 6, PixelRect{0, 0, 8, 9}, all},            // one column
-      {9, 1, PixelRect{0, 0, 30, 2}, all},           // one row
-      {6, 6, PixelRect{-5, -3, 17, 19}, PixelRect{0, 0, 9, 8}},  // cut on every side
-  };
-  for (const Case& c : cases) {
-    const Image source = RandomImage(c.source_width, c.source_height, seed++);
-    auto canvas = Clipped(c.clip);
-    graphics::DrawResampled(canvas, source, c.target, Sampling::kBilinear, false);
-    const double sx = static_cast<double>(source.width) / c.target.Width();
-    const double sy = static_cast<double>(source.height) / c.target.Height();
-    const PixelRect shown = graphics::Intersect(c.target, c.clip);
-    for (int v = shown.top; v <= shown.bottom; ++v) {
-      for (int u = shown.left; u <= shown.right; ++u) {
-        const Color want = BilinearSample(source, (u - c.target.left + 0.5) * sx - 0.5, (v - c.target.top + 0.5) * sy - 0.5);
-        ASSERT_EQ(At(u, v), want) << c.source_width << "x" << c.source_height << " at " << u << "," << v;
+  EachLoopKind([&] {
+    std::uint32_t seed = 99;
+    struct Case {
+      int source_width, source_height;
+      PixelRect target;
+      PixelRect clip;
+    };
+    const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+    const Case cases[] = {
+        {7, 5, PixelRect{0, 0, 22, 16}, all},          // up by 3.3
+        {13, 11, PixelRect{0, 0, 4, 6}, all},          // down
+        {1, 6, PixelRect{0, 0, 8, 9}, all},            // one column
+        {9, 1, PixelRect{0, 0, 30, 2}, all},           // one row
+        {6, 6, PixelRect{-5, -3, 17, 19}, PixelRect{0, 0, 9, 8}},  // cut on every side
+        {50, 20, PixelRect{3, 2, 130, 41}, all},       // up by 2.56 across many columns
+    };
+    for (const Case& c : cases) {
+      const Image source = RandomImage(c.source_width, c.source_height, seed++);
+      auto canvas = Clipped(c.clip);
+      graphics::DrawResampled(canvas, source, c.target, Sampling::kBilinear, false);
+      const double sx = static_cast<double>(source.width) / c.target.Width();
+      const double sy = static_cast<double>(source.height) / c.target.Height();
+      const PixelRect shown = graphics::Intersect(c.target, c.clip);
+      for (int v = shown.top; v <= shown.bottom; ++v) {
+        for (int u = shown.left; u <= shown.right; ++u) {
+          const Color want = BilinearSample(source, (u - c.target.left + 0.5) * sx - 0.5, (v - c.target.top + 0.5) * sy - 0.5);
+          ASSERT_EQ(At(u, v), want) << c.source_width << "x" << c.source_height << " at " << u << "," << v;
+        }
       }
+      EXPECT_EQ(ChangedOutside(shown), 0u);
+      graphics::FillBank(Bank(), kPaper);
     }
-    EXPECT_EQ(ChangedOutside(shown), 0u);
-    graphics::FillBank(Bank(), kPaper);
-  }
+  });
 }
 
 // Turns by angles that are not quarter turns, bilinear: every pixel of the
@@ -272,21 +290,6 @@ TEST_F(ImageOpsTest, ColourProcessingValues) {
   EXPECT_EQ(graphics::Threshold(canvas, PixelRect{0, 0, 5, 0}, 128, graphics::kWhite, graphics::kBlack), 2);
   EXPECT_EQ(At(0, 0), graphics::kBlack);
   EXPECT_EQ(At(5, 0), graphics::kWhite);
-}
-
-// The colour loops run with AVX2 where the processor has it and portably
-// elsewhere: `check` runs both ways on this machine.
-template <typename Check>
-void EachLoopKind(Check&& check) {
-  bool& use = platform::UseAvx2Loops();
-  const bool processor = use;
-  for (const bool avx2 : {processor, false}) {
-    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
-    use = avx2;
-    check();
-    use = processor;
-    if (::testing::Test::HasFatalFailure()) return;
-  }
 }
 
 // Sepia per pixel: each sum of products in doubles, rounded half up and cut
