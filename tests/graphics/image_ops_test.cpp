@@ -224,30 +224,33 @@ TEST_F(ImageOpsTest, BilinearZoomsGiveTheSampleOfEveryPixel) {
 // box whose centre maps inside the picture's pixel squares is the sample
 // there, and nothing else changes; also under a clip that cuts the box.
 TEST_F(ImageOpsTest, BilinearTurnsGiveTheSampleOfEveryPixel) {
-  const Image source = RandomImage(9, 6, 4242);
-  const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
-  for (const double degrees : {30.0, -17.5, 133.0, 400.0}) {
-    for (const PixelRect clip : {all, PixelRect{48, 47, 53, 51}}) {
-      auto canvas = Clipped(clip);
-      const PixelRect box = graphics::DrawRotated(canvas, source, degrees, Point{50, 50}, Sampling::kBilinear, nullptr);
-      const double radians = std::fmod(degrees, 360.0) * std::numbers::pi / 180.0;
-      const double cosine = std::cos(radians), sine = std::sin(radians);
-      const double centre_x = box.left + (box.Width() - 1) / 2.0, centre_y = box.top + (box.Height() - 1) / 2.0;
-      const PixelRect shown = graphics::Intersect(box, clip);
-      for (int v = shown.top; v <= shown.bottom; ++v) {
-        for (int u = shown.left; u <= shown.right; ++u) {
-          const double dx = u - centre_x, dy = v - centre_y;
-          const double sx = dx * cosine - dy * sine + (source.width - 1) / 2.0;
-          const double sy = dx * sine + dy * cosine + (source.height - 1) / 2.0;
-          const bool inside = sx >= -0.5 && sy >= -0.5 && sx <= source.width - 0.5 && sy <= source.height - 0.5;
-          const Color want = inside ? BilinearSample(source, sx, sy) : kPaper;
-          ASSERT_EQ(At(u, v), want) << degrees << " degrees at " << u << "," << v;
+  EachLoopKind([&] {
+    const PixelRect all{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1};
+    for (const Image& source : {RandomImage(9, 6, 4242), RandomImage(41, 23, 4243)}) {
+      for (const double degrees : {30.0, -17.5, 133.0, 400.0}) {
+        for (const PixelRect clip : {all, PixelRect{48, 47, 53, 51}}) {
+          auto canvas = Clipped(clip);
+          const PixelRect box = graphics::DrawRotated(canvas, source, degrees, Point{50, 50}, Sampling::kBilinear, nullptr);
+          const double radians = std::fmod(degrees, 360.0) * std::numbers::pi / 180.0;
+          const double cosine = std::cos(radians), sine = std::sin(radians);
+          const double centre_x = box.left + (box.Width() - 1) / 2.0, centre_y = box.top + (box.Height() - 1) / 2.0;
+          const PixelRect shown = graphics::Intersect(box, clip);
+          for (int v = shown.top; v <= shown.bottom; ++v) {
+            for (int u = shown.left; u <= shown.right; ++u) {
+              const double dx = u - centre_x, dy = v - centre_y;
+              const double sx = dx * cosine - dy * sine + (source.width - 1) / 2.0;
+              const double sy = dx * sine + dy * cosine + (source.height - 1) / 2.0;
+              const bool inside = sx >= -0.5 && sy >= -0.5 && sx <= source.width - 0.5 && sy <= source.height - 0.5;
+              const Color want = inside ? BilinearSample(source, sx, sy) : kPaper;
+              ASSERT_EQ(At(u, v), want) << degrees << " degrees at " << u << "," << v;
+            }
+          }
+          EXPECT_EQ(ChangedOutside(shown), 0u);
+          graphics::FillBank(Bank(), kPaper);
         }
       }
-      EXPECT_EQ(ChangedOutside(shown), 0u);
-      graphics::FillBank(Bank(), kPaper);
     }
-  }
+  });
 }
 
 TEST_F(ImageOpsTest, RingsTilesAndPlanes) {
