@@ -761,20 +761,14 @@ inline void BlendTap(const std::uint8_t* src, const Tap& c, double* out) {
 // column writes a fourth value, which the next column overwrites; a column
 // whose pixel is the row's last (its fourth byte would lie past the row)
 // is blended as BlendTap does.
-VX_AVX2 __m256d FourBytesAsDoubles(const std::uint8_t* p) {
-  std::int32_t bytes;
-  std::memcpy(&bytes, p, sizeof bytes);
-  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
-}
-
 VX_AVX2 void BlendColumnsAvx2(const std::uint8_t* src, std::size_t src_bytes, std::span<const Tap> columns,
                               double* out) {
   for (const Tap& c : columns) {
     if (std::max(c.first, c.second) + 4 > src_bytes) {
       BlendTap(src, c, out);
     } else {
-      const __m256d p0 = FourBytesAsDoubles(src + c.first);
-      const __m256d p1 = FourBytesAsDoubles(src + c.second);
+      const __m256d p0 = platform::FourBytesAsDoubles(src + c.first);
+      const __m256d p1 = platform::FourBytesAsDoubles(src + c.second);
       _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(p1, p0), _mm256_set1_pd(c.weight))));
     }
     out += 3;
@@ -925,10 +919,10 @@ VX_AVX2 void SampleInsideAvx2(const Image& image, double sx, double sy, std::uin
   const __m256d fy = _mm256_set1_pd(cy - y0);
   const std::uint8_t* upper = image.Row(y0) + x0 * 3;
   const std::uint8_t* lower = image.Row(y1) + x0 * 3;
-  const __m256d p00 = FourBytesAsDoubles(upper);
-  const __m256d p10 = FourBytesAsDoubles(upper + 3);
-  const __m256d p01 = FourBytesAsDoubles(lower);
-  const __m256d p11 = FourBytesAsDoubles(lower + 3);
+  const __m256d p00 = platform::FourBytesAsDoubles(upper);
+  const __m256d p10 = platform::FourBytesAsDoubles(upper + 3);
+  const __m256d p01 = platform::FourBytesAsDoubles(lower);
+  const __m256d p11 = platform::FourBytesAsDoubles(lower + 3);
   const __m256d top = _mm256_add_pd(p00, _mm256_mul_pd(_mm256_sub_pd(p10, p00), fx));
   const __m256d bottom = _mm256_add_pd(p01, _mm256_mul_pd(_mm256_sub_pd(p11, p01), fx));
   const __m256d value =

@@ -17,6 +17,12 @@ VX_PIXEL_LOOP void AddWeighted(double* __restrict sum, const double* __restrict 
   for (std::size_t i = 0; i < n; ++i) sum[i] += line[i] * weight;
 }
 
+// sum = line x weight: the first row of an output row's sums, the value
+// 0 + line x weight would give (the products are never negative).
+VX_PIXEL_LOOP void SetWeighted(double* __restrict sum, const double* __restrict line, double weight, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) sum[i] = line[i] * weight;
+}
+
 // Each sum / weight rounded half up and cut at 255. The sums are never
 // negative, so truncating min(v + 0.5, 255) is floor(v + 0.5) cut to a byte.
 VX_PIXEL_LOOP void RoundAverages(const double* __restrict sum, double weight, std::uint8_t* __restrict out,
@@ -60,9 +66,9 @@ AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const 
     whole_ = static_cast<int>(n);
     block_sum_.assign(static_cast<std::size_t>(columns) * 3, 0);
   }
-  line_.assign(static_cast<std::size_t>(columns) * 3, 0.0);
-  sum_.assign(line_.size(), 0.0);
-  out_.assign(line_.size(), 0);
+  line_.assign(static_cast<std::size_t>(columns) * 3 + 1, 0.0);  // one to spare for ResampleRowAvx2
+  sum_.assign(static_cast<std::size_t>(columns) * 3, 0.0);
+  out_.assign(sum_.size(), 0);
 }
 
 double AreaScaler::RowBegin(int r) const { return r * sy_; }
@@ -87,10 +93,11 @@ int AreaScaler::InputEnd(int row_end) const {
 bool AreaScaler::Wants(int next) const { return !Finished() && next < in_height_; }
 
 void AreaScaler::Emit(const ResampleSink& sink) {
+  // The sums hold the last row's until a row adds to them (see Push).
+  if (weight_ == 0.0) std::fill(sum_.begin(), sum_.end(), 0.0);
   const double w = weight_ > 0.0 ? weight_ : 1.0;
   RoundAverages(sum_.data(), w, out_.data(), sum_.size());
   sink(out_row_, out_);
-  std::fill(sum_.begin(), sum_.end(), 0.0);
   weight_ = 0.0;
   ++out_row_;
 }
@@ -109,33 +116,76 @@ void AreaScaler::Push(std::span<const std::uint8_t> row, const ResampleSink& sin
     PushWhole(row, j, sink);
     return;
   }
-  // Horizontal pass.
-  const std::size_t columns = tap_first_.size() - 1;
-  for (std::size_t c = 0; c < columns; ++c) {
-    double b = 0, g = 0, r = 0;
-    for (int t = tap_first_[c]; t < tap_first_[c + 1]; ++t) {
-      const std::uint8_t* p = &row[static_cast<std::size_t>(taps_[t].index) * 3];
-      b += p[0] * taps_[t].weight;
-      g += p[1] * taps_[t].weight;
-      r += p[2] * taps_[t].weight;
-    }
-    const double total = tap_total_[c];
-    line_[c * 3] = b / total;
-    line_[c * 3 + 1] = g / total;
-    line_[c * 3 + 2] = r / total;
-  }
+  ResampleRow(row);
   // Vertical: this row covers [j, j + 1).
   while (!Finished()) {
     const double begin = std::max(RowBegin(out_row_), static_cast<double>(j));
     const double end = std::min(RowEnd(out_row_), j + 1.0);
     if (end - begin > kEdgeSlack) {
-      AddWeighted(sum_.data(), line_.data(), end - begin, sum_.size());
+      // The first input row of an output row sets the sums instead of adding
+      // to cleared ones: the same values without clearing them.
+      if (weight_ == 0.0) {
+        SetWeighted(sum_.data(), line_.data(), end - begin, sum_.size());
+      } else {
+        AddWeighted(sum_.data(), line_.data(), end - begin, sum_.size());
+      }
       weight_ += end - begin;
     }
     if (RowEnd(out_row_) > j + 1.0 + kEdgeSlack) break;  // continues in the next row
     Emit(sink);
   }
 }
+
+void AreaScaler::ResampleColumn(std::span<const std::uint8_t> row, std::size_t c) {
+  double b = 0, g = 0, r = 0;
+  for (int t = tap_first_[c]; t < tap_first_[c + 1]; ++t) {
+    const std::uint8_t* p = &row[static_cast<std::size_t>(taps_[t].index) * 3];
+    b += p[0] * taps_[t].weight;
+    g += p[1] * taps_[t].weight;
+    r += p[2] * taps_[t].weight;
+  }
+  const double total = tap_total_[c];
+  line_[c * 3] = b / total;
+  line_[c * 3 + 1] = g / total;
+  line_[c * 3 + 2] = r / total;
+}
+
+void AreaScaler::ResampleRow(std::span<const std::uint8_t> row) {
+#if VX_HAVE_AVX2_LOOPS
+  if (platform::HasAvx2()) return ResampleRowAvx2(row);
+#endif
+  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) ResampleColumn(row, c);
+}
+
+#if VX_HAVE_AVX2_LOOPS
+// ResampleColumn with a column's three components as one vector of four
+// doubles: the same sums in the same order. Each column writes a fourth
+// value, which the next overwrites (line_ has one to spare); a column whose
+// last tap is the row's last pixel (a fourth byte would lie past the row)
+// is left to ResampleColumn. Taps run left to right, so the last is the
+// rightmost.
+VX_AVX2 void AreaScaler::ResampleRowAvx2(std::span<const std::uint8_t> row) {
+  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) {
+    const int first = tap_first_[c];
+    const int end = tap_first_[c + 1];
+    if (end > first && static_cast<std::size_t>(taps_[static_cast<std::size_t>(end - 1)].index) * 3 + 4 > row.size()) {
+      ResampleColumn(row, c);
+      continue;
+    }
+    __m256d sum = _mm256_setzero_pd();
+    for (int t = first; t < end; ++t) {
+      const Tap& tap = taps_[static_cast<std::size_t>(t)];
+      const __m256d pixel = platform::FourBytesAsDoubles(&row[static_cast<std::size_t>(tap.index) * 3]);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(pixel, _mm256_set1_pd(tap.weight)));
+    }
+    _mm256_storeu_pd(&line_[c * 3], _mm256_div_pd(sum, _mm256_set1_pd(tap_total_[c])));
+  }
+}
+#else
+void AreaScaler::ResampleRowAvx2(std::span<const std::uint8_t> row) {
+  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) ResampleColumn(row, c);
+}
+#endif
 
 void AreaScaler::PushWhole(std::span<const std::uint8_t> row, int j, const ResampleSink& sink) {
   const std::size_t n = static_cast<std::size_t>(whole_);

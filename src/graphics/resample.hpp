@@ -57,6 +57,11 @@ class AreaScaler {
     int index;
     double weight;
   };
+  // The pushed row resampled across into line_: one column, all of them,
+  // and all of them with AVX2 (the same values).
+  void ResampleColumn(std::span<const std::uint8_t> row, std::size_t c);
+  void ResampleRow(std::span<const std::uint8_t> row);
+  void ResampleRowAvx2(std::span<const std::uint8_t> row);
   double RowBegin(int r) const;
   double RowEnd(int r) const;
   void Emit(const ResampleSink& sink);

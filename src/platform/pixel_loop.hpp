@@ -17,6 +17,9 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define VX_HAVE_AVX2_LOOPS 1
 #include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
 #define VX_AVX2 __attribute__((target("avx2")))
 namespace vx::platform {
 // Whether the AVX2 loops run: the processor's answer, which tests may turn
@@ -26,6 +29,13 @@ inline bool& UseAvx2Loops() {
   return use;
 }
 inline bool HasAvx2() { return UseAvx2Loops(); }
+
+// The four bytes at `p` (a pixel's three and the next byte) as doubles.
+VX_AVX2 inline __m256d FourBytesAsDoubles(const std::uint8_t* p) {
+  std::int32_t bytes;
+  std::memcpy(&bytes, p, sizeof bytes);
+  return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+}
 }  // namespace vx::platform
 #else
 #define VX_HAVE_AVX2_LOOPS 0

@@ -10,6 +10,7 @@
 
 #include "graphics/canvas.hpp"
 #include "graphics/vram.hpp"
+#include "platform/pixel_loop.hpp"
 
 namespace vx::test {
 
@@ -78,5 +79,20 @@ class BankTest : public ::testing::Test {
  private:
   std::vector<std::uint8_t> bank_;
 };
+
+// The pixel loops run with AVX2 where the processor has it and portably
+// elsewhere: `check` runs both ways on this machine.
+template <typename Check>
+void EachLoopKind(Check&& check) {
+  bool& use = platform::UseAvx2Loops();
+  const bool processor = use;
+  for (const bool avx2 : {processor, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
+    use = avx2;
+    check();
+    use = processor;
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
 
 }  // namespace vx::test

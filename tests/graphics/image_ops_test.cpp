@@ -11,7 +11,6 @@
 
 #include "graphics/image_analysis.hpp"
 #include "graphics/image_ops.hpp"
-#include "platform/pixel_loop.hpp"
 #include "graphics_test_support.hpp"
 #include "image_test_support.hpp"
 
@@ -163,21 +162,6 @@ Image RandomImage(int width, int height, std::uint32_t seed) {
     }
   }
   return image;
-}
-
-// The pixel loops run with AVX2 where the processor has it and portably
-// elsewhere: `check` runs both ways on this machine.
-template <typename Check>
-void EachLoopKind(Check&& check) {
-  bool& use = platform::UseAvx2Loops();
-  const bool processor = use;
-  for (const bool avx2 : {processor, false}) {
-    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
-    use = avx2;
-    check();
-    use = processor;
-    if (::testing::Test::HasFatalFailure()) return;
-  }
 }
 
 // Bilinear zooms against a sample taken a pixel at a time (pixel centres
