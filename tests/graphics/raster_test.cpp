@@ -69,6 +69,57 @@ TEST_F(RasterTest, ThinLinePixelsMatchTheListedRule) {
   EXPECT_EQ(graphics::LinePixels(Point{5, 5}, Point{5, 5}).size(), 1u);
 }
 
+// A thin line's pixel at step i along its longer axis lies at
+// floor((2 i minor + n) / 2n) across: the course rounded half up. Random
+// segments of every slope, long ones and ones far outside the bank, drawn
+// whole and under clips, give exactly those pixels (inside the clip).
+TEST_F(RasterTest, ThinLinesFollowTheRoundedCourseUnderAnyClip) {
+  auto floor_div = [](std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0 && a < 0) ? 1 : 0); };
+  auto course = [&](Point a, Point b) {
+    const std::int64_t dx = std::int64_t{b.x} - a.x, dy = std::int64_t{b.y} - a.y;
+    const std::int64_t n = std::max(std::abs(dx), std::abs(dy));
+    std::vector<Point> out;
+    for (std::int64_t i = 0; i <= n; ++i) {
+      if (n == 0) {
+        out.push_back(a);
+        break;
+      }
+      const bool x_major = std::abs(dx) >= std::abs(dy);
+      const std::int64_t major = (x_major ? dx : dy) > 0 ? i : -i;
+      const std::int64_t minor = floor_div(2 * i * (x_major ? dy : dx) + n, 2 * n);
+      out.push_back(x_major ? Point{static_cast<int>(a.x + major), static_cast<int>(a.y + minor)}
+                            : Point{static_cast<int>(a.x + minor), static_cast<int>(a.y + major)});
+    }
+    return out;
+  };
+  std::uint32_t seed = 7;
+  auto next = [&seed](int low, int high) {
+    seed = seed * 1664525u + 1013904223u;
+    return low + static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(high - low + 1));
+  };
+  const graphics::PixelRect clips[] = {{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1},
+                                       {100, 80, 160, 130}};
+  for (int k = 0; k < 300; ++k) {
+    const Point a{next(-300, 500), next(-300, 500)};
+    const Point b = k % 3 == 0 ? Point{a.x + next(-3, 3), a.y + next(-900, 900)} : Point{next(-300, 500), next(-300, 500)};
+    const std::vector<Point> want = course(a, b);
+    ASSERT_EQ(graphics::LinePixels(a, b), want) << a.x << "," << a.y << " to " << b.x << "," << b.y;
+    // The segment's box, a pixel wider, inside the clip: where it may draw.
+    const graphics::PixelRect box{std::min(a.x, b.x) - 1, std::min(a.y, b.y) - 1, std::max(a.x, b.x) + 1,
+                                  std::max(a.y, b.y) + 1};
+    for (const graphics::PixelRect& clip : clips) {
+      auto c = Clipped(clip);
+      graphics::DrawLine(c, a, b, 1, kPen);
+      Pixels inside;
+      for (const Point& p : want) {
+        if (p.x >= clip.left && p.x <= clip.right && p.y >= clip.top && p.y <= clip.bottom) inside.insert({p.x, p.y});
+      }
+      ASSERT_EQ(Changed(graphics::Intersect(box, clip)), inside) << a.x << "," << a.y << " to " << b.x << "," << b.y;
+      graphics::DrawLine(c, a, b, 1, graphics::Paint{kPaper, graphics::LINE_MODE_SOLID});
+    }
+  }
+}
+
 TEST_F(RasterTest, WideHorizontalLinesCoverExactlyTheirWidth) {
   for (int w : {2, 3, 4, 7}) {
     graphics::FillBank(Bank(), kPaper);
