@@ -57,6 +57,24 @@ TEST_F(RasterTest, CoverageRowsBlendLikePixelsInsideTheClip) {
   }
 }
 
+// Solid spans are stored eight pixels at a time: every length and start,
+// cut by the clip on either side, paints exactly its pixels.
+TEST_F(RasterTest, SolidSpansPaintExactlyTheirPixels) {
+  const graphics::PixelRect clip{10, 0, 70, 2};
+  auto c = Clipped(clip);
+  for (int x0 = 0; x0 < 20; ++x0) {
+    for (int length = 1; length <= 60; ++length) {
+      const int x1 = x0 + length - 1;
+      c.Span(1, x0, x1, kPen);
+      Pixels want;
+      for (int x = std::max(x0, clip.left); x <= std::min(x1, clip.right); ++x) want.insert({x, 1});
+      ASSERT_EQ(Changed(graphics::PixelRect{0, 0, 90, 2}), want) << x0 << " to " << x1;
+      for (const auto& [x, y] : want) EXPECT_TRUE(Inked(x, y));
+      c.Span(1, x0, x1, graphics::Paint{kPaper, graphics::LINE_MODE_SOLID});
+    }
+  }
+}
+
 TEST_F(RasterTest, ThinLinePixelsMatchTheListedRule) {
   const auto pixels = graphics::LinePixels(Point{0, 0}, Point{3, -7});
   ASSERT_EQ(pixels.size(), 8u);
