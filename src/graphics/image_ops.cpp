@@ -291,18 +291,29 @@ VX_AVX2 void StoreEightPixels(std::uint8_t* p, __m256i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), _mm256_extracti128_si256(v, 1));
 }
 
-VX_AVX2 void GreyRowAvx2(std::uint8_t* row, std::size_t pixels) {
-  if (pixels < 10) return GreyPixels(row, pixels);  // a step reads 28 bytes
+// A row eight pixels a step: `store_step(at, pixels)` stores the step read
+// at `at`, `rest(at, count)` does the last few pixels (or a row too short
+// for a step, which reads 28 bytes). Each step is read before the one
+// before it is stored.
+template <typename StoreStep, typename Rest>
+VX_AVX2 inline void EightPixelSteps(std::uint8_t* row, std::size_t pixels, StoreStep store_step, Rest rest) {
+  if (pixels < 10) return rest(row, pixels);
   std::size_t i = 0;
   __m256i step = LoadEightPixels(row);
   for (; i + 18 <= pixels; i += 8) {  // the next step's 28 bytes lie inside the row
     const __m256i next = LoadEightPixels(row + (i + 8) * 3);
-    StoreEightPixels(row + i * 3, GreyOfEight(step));
+    store_step(row + i * 3, step);
     step = next;
   }
-  StoreEightPixels(row + i * 3, GreyOfEight(step));
+  store_step(row + i * 3, step);
   i += 8;
-  GreyPixels(row + i * 3, pixels - i);
+  rest(row + i * 3, pixels - i);
+}
+
+VX_AVX2 void GreyRowAvx2(std::uint8_t* row, std::size_t pixels) {
+  EightPixelSteps(
+      row, pixels, [](std::uint8_t* at, __m256i step) VX_AVX2 { StoreEightPixels(at, GreyOfEight(step)); },
+      GreyPixels);
 }
 #endif
 
@@ -425,11 +436,12 @@ void SepiaPixelsInRuns(std::uint8_t* row, std::size_t pixels) {
 }
 
 #if VX_HAVE_AVX2_LOOPS
-// One sepia component of eight pixels from their integer weights (thousandths):
-// the weighted sum K is exact in single precision (under 2^24), and so is
-// trunc((K + 500) / 1000 + 0.0005) as for grey. That is the doubles' result
-// except where K + 500 is a multiple of 1000, an exact half, which the
-// doubles decide by their own rounding: those lanes are marked in `doubts`.
+// One sepia component of eight pixels from their integer weights
+// (thousandths): the weighted sum K is exact in single precision (under
+// 2^24), and trunc((K + 500) / 1000 + 0.0005) taken there is the integer
+// quotient, as for grey. That is the doubles' result except where K + 500
+// is a multiple of 1000, an exact half, which the doubles decide by their
+// own rounding: those lanes are marked in `doubts`.
 VX_AVX2 __m256i SepiaComponentOfEight(__m256 r, __m256 g, __m256 b, float wr, float wg, float wb, __m256& doubts) {
   __m256 sum = _mm256_add_ps(_mm256_mul_ps(r, _mm256_set1_ps(wr)), _mm256_mul_ps(g, _mm256_set1_ps(wg)));
   sum = _mm256_add_ps(sum, _mm256_mul_ps(b, _mm256_set1_ps(wb)));
@@ -484,19 +496,8 @@ VX_AVX2 void StoreSepiaOfEight(std::uint8_t* p, __m256i pixels) {
   }
 }
 
-// Eight pixels a step, read and stored as grey's are.
 VX_AVX2 void SepiaRowAvx2(std::uint8_t* row, std::size_t pixels) {
-  if (pixels < 10) return SepiaPixelsInRuns(row, pixels);  // a step reads 28 bytes
-  std::size_t i = 0;
-  __m256i step = LoadEightPixels(row);
-  for (; i + 18 <= pixels; i += 8) {  // the next step's 28 bytes lie inside the row
-    const __m256i next = LoadEightPixels(row + (i + 8) * 3);
-    StoreSepiaOfEight(row + i * 3, step);
-    step = next;
-  }
-  StoreSepiaOfEight(row + i * 3, step);
-  i += 8;
-  SepiaPixelsInRuns(row + i * 3, pixels - i);
+  EightPixelSteps(row, pixels, StoreSepiaOfEight, SepiaPixelsInRuns);
 }
 #endif
 
