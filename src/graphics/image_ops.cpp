@@ -1059,13 +1059,20 @@ PixelRect DrawResampled(Canvas& canvas, const Image& source, const PixelRect& ta
   if (area_average) {
     const ResampleWindow window{r.left - target.left, r.right - target.left + 1, r.top - target.top,
                                 r.bottom - target.top + 1};
-    AreaScaler scaler(source.width, source.height, sx, sy, window);
+    const AreaScaler scaler(source.width, source.height, sx, sy, window);
     const ResampleSink sink = [&](int row, std::span<const std::uint8_t> pixels) {
       std::memcpy(At(canvas, r.left, target.top + row), pixels.data(), pixels.size());
     };
-    for (int y = 0; y < source.height && scaler.Wants(y); ++y) {
-      scaler.Push(std::span<const std::uint8_t>(source.Row(y), static_cast<std::size_t>(source.width) * 3), sink);
-    }
+    // Bands of output rows, each a scaler of its own fed from the first input
+    // row it draws on: the same sums in the same order as one scaler's.
+    const auto input_rows_per_row = static_cast<std::int64_t>(std::ceil(std::max(sy, 1.0)));
+    const std::int64_t cost = static_cast<std::int64_t>(source.width) * 3 * 4 * input_rows_per_row;
+    platform::ForBands(window.row_begin, window.row_end, cost, [&](int first, int last) {
+      AreaScaler band = scaler.Rows(first, last);
+      for (int y = band.NextInput(); y < source.height && band.Wants(y); ++y) {
+        band.Push(std::span<const std::uint8_t>(source.Row(y), static_cast<std::size_t>(source.width) * 3), sink);
+      }
+    });
     return target;
   }
   if (sampling == Sampling::kBilinear) {
