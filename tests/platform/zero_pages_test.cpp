@@ -1,10 +1,12 @@
 #include "platform/zero_pages.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace vx::platform {
 namespace {
@@ -18,6 +20,29 @@ TEST(ZeroPagesTest, WholePagesThatReadAsZeroAndTakeWrites) {
   block.Data()[0] = 'a';
   block.Data()[block.Size() - 1] = 'z';  // the rounded-up tail is usable too
   EXPECT_EQ(block.Data()[block.Size() - 1], 'z');
+}
+
+// Which of the block's pages are resident, one flag a page.
+std::vector<bool> ResidentPages(const ZeroPages& block) {
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> flags(block.Size() / page);
+  if (mincore(block.Data(), block.Size(), flags.data()) != 0) return {};
+  std::vector<bool> resident;
+  for (const unsigned char f : flags) resident.push_back((f & 1) != 0);
+  return resident;
+}
+
+// A script's start maps a block for every load; only what it writes may
+// cost a page.
+TEST(ZeroPagesTest, OnlyWrittenPagesBecomeResident) {
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  ZeroPages block(8 * page);
+  ASSERT_NE(block.Data(), nullptr);
+  EXPECT_EQ(ResidentPages(block), std::vector<bool>(8, false));
+  block.Data()[3 * page + 10] = 'x';
+  std::vector<bool> expected(8, false);
+  expected[3] = true;
+  EXPECT_EQ(ResidentPages(block), expected);
 }
 
 TEST(ZeroPagesTest, EmptyAndHugeRequestsGiveNoBlock) {

@@ -12,7 +12,7 @@ ZeroPages::ZeroPages(std::size_t bytes) {
   const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   const std::size_t size = (bytes + page - 1) / page * page;
   if (size < bytes) return;  // the rounding wrapped
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return;
   data_ = static_cast<char*>(p);
   size_ = size;
