@@ -141,7 +141,7 @@ int RunHeadless(const host::LaunchOptions& options) {
   };
   host::StandInWindow stand_in(host::DEFAULT_CLIENT_WIDTH, host::DEFAULT_CLIENT_HEIGHT, bring_up);
   // Other instances reach this one's EVENT label through its socket.
-  host::InstanceListener instances(rt.main_window.inbox);
+  auto instances = std::make_unique<host::InstanceListener>(rt.main_window.inbox);
   rt.main_window.port = &stand_in;
   rt.display = &stand_in;
   host::MainWindowProcedure procedure(rt);
@@ -152,6 +152,9 @@ int RunHeadless(const host::LaunchOptions& options) {
     layer->Continue();
   }
   const int status = host::FinishRun(rt, options, true);
+  // The process ends with _Exit, which stops the listener's thread; waiting
+  // for it here would cost a wake-up on another core.
+  instances.release()->Retire();
   if (rt.display == &stand_in) rt.display = nullptr;
   if (rt.main_window.port == &stand_in) rt.main_window.port = nullptr;
   return status;

@@ -188,7 +188,20 @@ InstanceListener::~InstanceListener() {
   close(fd_);
   close(wake_[0]);
   close(wake_[1]);
+  Unregister();
+}
+
+void InstanceListener::Retire() {
+  if (fd_ < 0) return;
+  const std::lock_guard<std::mutex> lock(delivering_);
+  retired_ = true;
+  Unregister();
+}
+
+void InstanceListener::Unregister() {
+  if (path_.empty()) return;
   unlink(path_.c_str());
+  path_.clear();
 }
 
 void InstanceListener::Receive() {
@@ -209,6 +222,8 @@ void InstanceListener::Receive() {
     m.kind = MessageKind::kUserEvent;
     m.code = v[1];
     m.value = v[2];
+    const std::lock_guard<std::mutex> lock(delivering_);
+    if (retired_) continue;
     inbox_.Post(std::move(m));
   }
 }

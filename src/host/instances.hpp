@@ -5,6 +5,7 @@
 // process id. A datagram is three 32-bit numbers: message, value 1, value 2.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,13 +45,22 @@ class InstanceListener {
   InstanceListener& operator=(const InstanceListener&) = delete;
   bool Listening() const { return fd_ >= 0; }
 
+  // Unregisters and delivers nothing more, without waiting for the thread:
+  // for a process that ends with _Exit next and never destroys the
+  // listener, sparing the wake-up and join of a thread on another core. The
+  // inbox may go at once; destroying the listener later still joins.
+  void Retire();
+
  private:
   void Receive();
+  void Unregister();
 
   Inbox& inbox_;
   int fd_ = -1;
   int wake_[2] = {-1, -1};
   std::string path_;
+  std::mutex delivering_;  // held while a message goes to the inbox
+  bool retired_ = false;
   platform::QuietThread thread_;
 };
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "engine/messages.hpp"
@@ -107,6 +108,32 @@ TEST_F(Instances, ARegistrationEndsWithItsListener) {
   EXPECT_FALSE(runtime_dir.Exists("vexmora/1001.sock"));
   EXPECT_TRUE(host::RunningInstances(5).empty());
   EXPECT_EQ(host::PostToOtherInstances(host::MSG_USER_EVENT, 1, 2, 5), 0);
+}
+
+// A sender that reached the socket before it was retired can still write to
+// it; the retired listener passes nothing on, so the inbox may go first.
+TEST_F(Instances, ARetiredListenerIsGoneAndDeliversNothing) {
+  auto inbox = std::make_unique<Inbox>();
+  InstanceListener retired(*inbox, 1001);
+  const int early = socket(AF_UNIX, SOCK_DGRAM, 0);
+  ASSERT_GE(early, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string path = host::InstanceDirectory() + "/1001.sock";
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(connect(early, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  retired.Retire();
+  EXPECT_FALSE(runtime_dir.Exists("vexmora/1001.sock"));
+  EXPECT_TRUE(host::RunningInstances(5).empty());
+  const std::int32_t event[3] = {host::MSG_USER_EVENT, 1, 2};
+  EXPECT_EQ(send(early, event, sizeof event, 0), static_cast<ssize_t>(sizeof event));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // time to misdeliver
+  ASSERT_TRUE(inbox->Empty());
+  inbox.reset();  // a delivery now would write to freed memory (seen under ASan)
+  EXPECT_EQ(send(early, event, sizeof event, 0), static_cast<ssize_t>(sizeof event));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  close(early);
 }
 
 }  // namespace
