@@ -1,9 +1,13 @@
 // The rasteriser's pixel rules and its clipping.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "graphics/raster.hpp"
@@ -55,6 +59,109 @@ TEST_F(RasterTest, CoverageRowsBlendLikePixelsInsideTheClip) {
       }
     }
   }
+}
+
+// Glyph rows (under 32 pixels) blend several pixels a step: each byte is
+// BlendComponent of its own background and coverage, for every pair of the
+// two, and rows of every short length stop at their last pixel.
+TEST_F(RasterTest, ShortCoverageRowsBlendEveryByteExactly) {
+  const Color ink{30, 140, 250};
+  // Blends `length` pixels at (x, y) over the given background bytes and
+  // checks them and the pixels either side.
+  auto check = [&](int x, int y, const std::vector<std::uint8_t>& background,
+                   const std::vector<std::uint8_t>& coverage) {
+    const std::size_t length = coverage.size();
+    std::uint8_t* row = graphics::PixelAt(Bank(), x, y);
+    std::memcpy(row, background.data(), length * 3);
+    Whole().BlendRow(x, y, ink, coverage);
+    const std::uint8_t channel[3] = {ink.b, ink.g, ink.r};
+    for (std::size_t i = 0; i < length * 3; ++i) {
+      ASSERT_EQ(row[i], graphics::BlendComponent(background[i], channel[i % 3], coverage[i / 3]))
+          << "byte " << i << " of a row of " << length << " at " << x << "," << y;
+    }
+    if (x + static_cast<int>(length) < graphics::VRAM_WIDTH) {
+      ASSERT_EQ(At(x + static_cast<int>(length), y), kPaper);
+    }
+    if (x > 0) {
+      ASSERT_EQ(At(x - 1, y), kPaper);
+    }
+    for (int i = std::max(x - 1, 0); i <= std::min(x + static_cast<int>(length), graphics::VRAM_WIDTH - 1); ++i) {
+      std::uint8_t* pixel = graphics::PixelAt(Bank(), i, y);
+      pixel[0] = kPaper.b;
+      pixel[1] = kPaper.g;
+      pixel[2] = kPaper.r;
+    }
+  };
+  EachLoopKind([&] {
+    // Every background byte against every coverage, 31 pixels a row.
+    for (int background = 0; background < 256; ++background) {
+      for (int first = 0; first < 256; first += 31) {
+        std::vector<std::uint8_t> coverage;
+        for (int c = first; c < std::min(first + 31, 256); ++c) coverage.push_back(static_cast<std::uint8_t>(c));
+        check(7, 3, std::vector<std::uint8_t>(coverage.size() * 3, static_cast<std::uint8_t>(background)), coverage);
+      }
+    }
+    // Every short length, with mixed backgrounds, at a row's start, middle and end.
+    std::mt19937 random(11);
+    for (std::size_t length = 1; length < 32; ++length) {
+      std::vector<std::uint8_t> background(length * 3), coverage(length);
+      for (auto& b : background) b = static_cast<std::uint8_t>(random());
+      for (auto& c : coverage) c = static_cast<std::uint8_t>(random() % 3 == 0 ? 0 : random());
+      const int n = static_cast<int>(length);
+      check(0, 0, background, coverage);
+      check(100 + n, 50, background, coverage);
+      check(graphics::VRAM_WIDTH - n, 0, background, coverage);
+    }
+  });
+}
+
+// A bank whose last byte is followed by a page that cannot be read or
+// written: a step that strays past the bank's end stops the test.
+class GuardedBank {
+ public:
+  GuardedBank() {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    size_ = (graphics::VRAM_BANK_BYTES + page - 1) / page * page + page;
+    void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return;
+    block_ = static_cast<std::uint8_t*>(p);
+    if (mprotect(block_ + size_ - page, page, PROT_NONE) != 0) return;
+    bank_ = block_ + size_ - page - graphics::VRAM_BANK_BYTES;
+  }
+  ~GuardedBank() {
+    if (block_ != nullptr) munmap(block_, size_);
+  }
+  GuardedBank(const GuardedBank&) = delete;
+  GuardedBank& operator=(const GuardedBank&) = delete;
+  std::uint8_t* Bank() const { return bank_; }
+
+ private:
+  std::uint8_t* block_ = nullptr;
+  std::uint8_t* bank_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+TEST(CoverageRowAtTheBankEnd, TouchesNothingBeyondIt) {
+  GuardedBank guarded;
+  ASSERT_NE(guarded.Bank(), nullptr);
+  graphics::Canvas canvas(guarded.Bank(), PixelRect{0, 0, graphics::VRAM_WIDTH - 1, graphics::VRAM_HEIGHT - 1});
+  // Rows are stored bottom up: the bank ends with the top row's last pixel.
+  const int y = 0;
+  ASSERT_EQ(graphics::PixelAt(guarded.Bank(), graphics::VRAM_WIDTH - 1, y) + 3,
+            guarded.Bank() + graphics::VRAM_BANK_BYTES);
+  EachLoopKind([&] {
+    for (int length = 1; length < 40; ++length) {
+      std::vector<std::uint8_t> coverage(static_cast<std::size_t>(length), 255);
+      coverage[0] = 0;  // the pixel before the row's ink stays as it was
+      const int x = graphics::VRAM_WIDTH - length;
+      const Color before = graphics::ReadPixel(guarded.Bank(), x, y);
+      canvas.BlendRow(x, y, kInk, coverage);
+      EXPECT_EQ(graphics::ReadPixel(guarded.Bank(), x, y), before);
+      if (length > 1) {
+        EXPECT_EQ(graphics::ReadPixel(guarded.Bank(), graphics::VRAM_WIDTH - 1, y), kInk);
+      }
+    }
+  });
 }
 
 // Solid spans are stored eight pixels at a time: every length and start,
