@@ -437,58 +437,53 @@ void SepiaPixelsInRuns(std::uint8_t* row, std::size_t pixels) {
 
 #if VX_HAVE_AVX2_LOOPS
 // One sepia component of eight pixels from their integer weights
-// (thousandths): the weighted sum K is exact in single precision (under
-// 2^24), and trunc((K + 500) / 1000 + 0.0005) taken there is the integer
-// quotient, as for grey. That is the doubles' result except where K + 500
-// is a multiple of 1000, an exact half, which the doubles decide by their
-// own rounding: those lanes are marked in `doubts`.
-VX_AVX2 __m256i SepiaComponentOfEight(__m256 r, __m256 g, __m256 b, float wr, float wg, float wb, __m256& doubts) {
-  __m256 sum = _mm256_add_ps(_mm256_mul_ps(r, _mm256_set1_ps(wr)), _mm256_mul_ps(g, _mm256_set1_ps(wg)));
-  sum = _mm256_add_ps(sum, _mm256_mul_ps(b, _mm256_set1_ps(wb)));
-  sum = _mm256_add_ps(sum, _mm256_set1_ps(500.0f));
-  const __m256 scaled = _mm256_add_ps(_mm256_mul_ps(sum, _mm256_set1_ps(0.001f)), _mm256_set1_ps(0.0005f));
+// (thousandths): `rg` holds each pixel's red and green and `b1` its blue and
+// a 1 as 16-bit pairs, so two multiply-adds give the exact K + 500, where K
+// is the weighted sum. trunc((K + 500) / 1000 + 0.0005) taken in single
+// precision is the integer quotient, as for grey. That is the doubles'
+// result except where K + 500 is a multiple of 1000, an exact half, which
+// the doubles decide by their own rounding: those lanes are marked in
+// `doubts`.
+[[gnu::always_inline]] VX_AVX2 inline __m256i SepiaComponentOfEight(__m256i rg, __m256i b1, int wr, int wg, int wb,
+                                                                    __m256& doubts) {
+  const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(rg, _mm256_set1_epi32(wg << 16 | wr)),
+                                       _mm256_madd_epi16(b1, _mm256_set1_epi32(500 << 16 | wb)));
+  const __m256 scaled =
+      _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), _mm256_set1_ps(0.001f)), _mm256_set1_ps(0.0005f));
   const __m256i whole = _mm256_cvttps_epi32(scaled);
   const __m256 part = _mm256_sub_ps(scaled, _mm256_cvtepi32_ps(whole));
   doubts = _mm256_or_ps(doubts, _mm256_cmp_ps(part, _mm256_set1_ps(0.001f), _CMP_LT_OQ));
-  return _mm256_min_epi32(whole, _mm256_set1_epi32(255));
+  return whole;
 }
 
 // Eight pixels laid out as LoadEightPixels gives them; the pixels whose
-// sums are exact halves as bits of `doubts` (bit k: pixel k).
-VX_AVX2 __m256i SepiaOfEight(__m256i pixels, int& doubts) {
-  const __m256i take_r = _mm256_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1, 2, -1, -1, -1,
-                                          5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
-  const __m256i take_g = _mm256_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 1, -1, -1, -1,
-                                          4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
+// sums are exact halves as bits of `doubts` (bit k: pixel k). The packs
+// saturate the components at 255.
+[[gnu::always_inline]] VX_AVX2 inline __m256i SepiaOfEight(__m256i pixels, int& doubts) {
+  const __m256i take_rg = _mm256_setr_epi8(2, -1, 1, -1, 5, -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1, 2, -1, 1, -1, 5,
+                                           -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1);
   const __m256i take_b = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1, 0, -1, -1, -1,
                                           3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
-  const __m256i to_b = _mm256_setr_epi8(0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, -1, 0, -1, -1, 4, -1,
-                                        -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, -1);
-  const __m256i to_g = _mm256_setr_epi8(-1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, -1, 0, -1, -1, 4,
-                                        -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1);
-  const __m256i to_r = _mm256_setr_epi8(-1, -1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, -1, 0, -1, -1,
-                                        4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1);
+  // Each half packed as red 0-3, green 0-3, blue 0-3 (twice): back to pixels.
+  const __m256i to_pixels = _mm256_setr_epi8(8, 4, 0, 9, 5, 1, 10, 6, 2, 11, 7, 3, -1, -1, -1, -1, 8, 4, 0, 9, 5, 1, 10,
+                                             6, 2, 11, 7, 3, -1, -1, -1, -1);
   const __m256i keep = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0,
                                         0, 0, 0, 0, -1, -1, -1, -1);
-  const __m256 r = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(pixels, take_r));
-  const __m256 g = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(pixels, take_g));
-  const __m256 b = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(pixels, take_b));
+  const __m256i rg = _mm256_shuffle_epi8(pixels, take_rg);
+  const __m256i b1 = _mm256_or_si256(_mm256_shuffle_epi8(pixels, take_b), _mm256_set1_epi32(1 << 16));
   __m256 doubtful = _mm256_setzero_ps();
-  const __m256i red = SepiaComponentOfEight(r, g, b, 393.0f, 769.0f, 189.0f, doubtful);
-  const __m256i green = SepiaComponentOfEight(r, g, b, 349.0f, 686.0f, 168.0f, doubtful);
-  const __m256i blue = SepiaComponentOfEight(r, g, b, 272.0f, 534.0f, 131.0f, doubtful);
+  const __m256i red = SepiaComponentOfEight(rg, b1, 393, 769, 189, doubtful);
+  const __m256i green = SepiaComponentOfEight(rg, b1, 349, 686, 168, doubtful);
+  const __m256i blue = SepiaComponentOfEight(rg, b1, 272, 534, 131, doubtful);
   doubts = _mm256_movemask_ps(doubtful);
-  const __m256i out = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(blue, to_b), _mm256_shuffle_epi8(green, to_g)),
-                                      _mm256_shuffle_epi8(red, to_r));
-  return _mm256_blendv_epi8(out, pixels, keep);
+  const __m256i packed = _mm256_packus_epi16(_mm256_packus_epi32(red, green), _mm256_packus_epi32(blue, blue));
+  return _mm256_blendv_epi8(_mm256_shuffle_epi8(packed, to_pixels), pixels, keep);
 }
 
-// Stores eight pixels' sepia at `p`, then works the exact halves again in
-// doubles from the bytes they were.
-VX_AVX2 void StoreSepiaOfEight(std::uint8_t* p, __m256i pixels) {
-  int doubts = 0;
-  StoreEightPixels(p, SepiaOfEight(pixels, doubts));
-  if (doubts == 0) return;
+// Works the exact halves of eight pixels (bits of `doubts`) again in
+// doubles from the bytes they were: about one step in forty, kept out of the
+// step loop.
+[[gnu::noinline]] VX_AVX2 void RedoSepiaHalves(std::uint8_t* p, __m256i pixels, int doubts) {
   alignas(32) std::uint8_t kept[32];
   _mm256_store_si256(reinterpret_cast<__m256i*>(kept), pixels);
   for (int k = 0; k < 8; ++k) {
@@ -497,7 +492,14 @@ VX_AVX2 void StoreSepiaOfEight(std::uint8_t* p, __m256i pixels) {
 }
 
 VX_AVX2 void SepiaRowAvx2(std::uint8_t* row, std::size_t pixels) {
-  EightPixelSteps(row, pixels, StoreSepiaOfEight, SepiaPixelsInRuns);
+  EightPixelSteps(
+      row, pixels,
+      [](std::uint8_t* at, __m256i step) VX_AVX2 {
+        int doubts = 0;
+        StoreEightPixels(at, SepiaOfEight(step, doubts));
+        if (doubts != 0) [[unlikely]] RedoSepiaHalves(at, step, doubts);
+      },
+      SepiaPixelsInRuns);
 }
 #endif
 
