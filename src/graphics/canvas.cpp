@@ -91,12 +91,13 @@ VX_AVX2 inline __m128i BlendFive(__m128i bytes, const std::uint8_t* coverage, __
 // step before it is stored (they share a byte), so no read waits on a store.
 VX_AVX2 void BlendCoverageShortAvx2(std::uint8_t* p, const std::uint8_t* coverage, std::size_t pixels,
                                     Color colour) {
-  if (pixels < 6) return BlendCoverageShort(p, coverage, pixels, colour);
+  constexpr std::size_t kStepBytes = 16;  // five pixels and the next one's blue
+  if (pixels * 3 < kStepBytes) return BlendCoverageShort(p, coverage, pixels, colour);
   const auto b = static_cast<char>(colour.b), g = static_cast<char>(colour.g), r = static_cast<char>(colour.r);
   const __m256i ink = _mm256_cvtepu8_epi16(_mm_setr_epi8(b, g, r, b, g, r, b, g, r, b, g, r, b, g, r, b));
   std::size_t done = 0;
   __m128i step = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  for (; (done + 10) * 3 + 1 <= pixels * 3; done += 5) {  // the next step fits too
+  for (; (done + 5) * 3 + kStepBytes <= pixels * 3; done += 5) {  // the next step fits too
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + (done + 5) * 3));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + done * 3), BlendFive(step, coverage + done, ink));
     step = next;
