@@ -958,12 +958,109 @@ template <typename Sample>
 }
 
 #if VX_HAVE_AVX2_LOOPS
+// One component of four bilinear samples: `rows` holds, per 128-bit half,
+// the eight bytes from each of two pixels' top-left corner (their own pixel
+// and the next); the shuffle takes component `k` of both corners, and the
+// lanes are put in pixel order.
+template <int k>
+VX_AVX2 [[gnu::always_inline]] inline void CornersOfComponent(__m256i rows, __m256d* left, __m256d* right) {
+  const __m256i pick = _mm256_setr_epi8(k, -1, -1, -1, 8 + k, -1, -1, -1, 3 + k, -1, -1, -1, 11 + k, -1, -1, -1,
+                                        k, -1, -1, -1, 8 + k, -1, -1, -1, 3 + k, -1, -1, -1, 11 + k, -1, -1, -1);
+  const __m256i ordered = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(rows, pick), 0b11011000);
+  *left = _mm256_cvtepi32_pd(_mm256_castsi256_si128(ordered));
+  *right = _mm256_cvtepi32_pd(_mm256_extracti128_si256(ordered, 1));
+}
+
+// Component `k` of four samples, + 0.5, as SampleInside works it per pixel.
+template <int k>
+VX_AVX2 [[gnu::always_inline]] inline __m128i BlendComponent(__m256i upper, __m256i lower, __m256d fx, __m256d fy) {
+  __m256d p00, p10, p01, p11;
+  CornersOfComponent<k>(upper, &p00, &p10);
+  CornersOfComponent<k>(lower, &p01, &p11);
+  const __m256d top = _mm256_add_pd(p00, _mm256_mul_pd(_mm256_sub_pd(p10, p00), fx));
+  const __m256d bottom = _mm256_add_pd(p01, _mm256_mul_pd(_mm256_sub_pd(p11, p01), fx));
+  const __m256d value =
+      _mm256_add_pd(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)), _mm256_set1_pd(0.5));
+  return _mm256_cvttpd_epi32(value);
+}
+
+VX_AVX2 [[gnu::always_inline]] inline __m256i EightBytesAtFour(const std::uint8_t* base, __m128i offsets) {
+  alignas(16) std::int32_t at[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(at), offsets);
+  std::int64_t q[4];
+  for (int i = 0; i < 4; ++i) std::memcpy(&q[i], base + at[i], sizeof q[i]);
+  return _mm256_setr_epi64x(q[0], q[1], q[2], q[3]);
+}
+
+// Target pixels [left, right] of row v, four at a time: their source
+// positions and samples are the scalar loop's operations in the same order,
+// lane by lane, so the same bytes. A step with a lane outside the picture,
+// or one whose right-hand pixel is its row's last (eight bytes from the
+// corner would pass the row's end), goes pixel by pixel.
 VX_AVX2 void RotateRowBilinearAvx2(const Rotation& rot, const Image& source, int v, int left, int right,
                                    std::uint8_t* dst) {
-  RotateRow(rot, source, v, left, right, dst,
-            [](const Image& image, double sx, double sy, std::uint8_t* out) VX_AVX2 {
-              SampleInsideAvx2(image, sx, sy, out);
-            });
+  const auto by_pixel = [](const Image& image, double sx, double sy, std::uint8_t* out) VX_AVX2 {
+    SampleInsideAvx2(image, sx, sy, out);
+  };
+  // The gathers use 32-bit byte offsets.
+  if (source.Bytes() >= std::size_t{INT32_MAX} - 16) return RotateRow(rot, source, v, left, right, dst, by_pixel);
+  const double dy = v - rot.target_cy;
+  const __m256d dy_sine = _mm256_set1_pd(dy * rot.sine);
+  const __m256d dy_cosine = _mm256_set1_pd(dy * rot.cosine);
+  const __m256d cosine = _mm256_set1_pd(rot.cosine);
+  const __m256d sine = _mm256_set1_pd(rot.sine);
+  const __m256d low = _mm256_set1_pd(-0.5);
+  const __m256d x_end = _mm256_set1_pd(source.width - 0.5);
+  const __m256d y_end = _mm256_set1_pd(source.height - 0.5);
+  const __m256d x_last = _mm256_set1_pd(source.width - 1.0);
+  const __m256d y_last = _mm256_set1_pd(source.height - 1.0);
+  const __m128i last_whole_step = _mm_set1_epi32(source.width - 3);
+  const __m128i last_row = _mm_set1_epi32(source.height - 1);
+  const __m128i row_bytes = _mm_set1_epi32(source.width * 3);
+  const std::uint8_t* pixels = source.pixels.data();
+  __m256d u = _mm256_setr_pd(left, left + 1.0, left + 2.0, left + 3.0);
+  int x = left;
+  for (; x <= right - 3; x += 4, dst += 12, u = _mm256_add_pd(u, _mm256_set1_pd(4.0))) {
+    const __m256d dx = _mm256_sub_pd(u, _mm256_set1_pd(rot.target_cx));
+    const __m256d sx = _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(dx, cosine), dy_sine), _mm256_set1_pd(rot.source_cx));
+    const __m256d sy = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, sine), dy_cosine), _mm256_set1_pd(rot.source_cy));
+    const __m256d outside =
+        _mm256_or_pd(_mm256_or_pd(_mm256_cmp_pd(sx, low, _CMP_LT_OQ), _mm256_cmp_pd(sy, low, _CMP_LT_OQ)),
+                     _mm256_or_pd(_mm256_cmp_pd(sx, x_end, _CMP_GT_OQ), _mm256_cmp_pd(sy, y_end, _CMP_GT_OQ)));
+    const int outside_lanes = _mm256_movemask_pd(outside);
+    if (outside_lanes == 0xF) continue;
+    // Past -0.5 a clamp to 0 may give +0 where the scalar clamp keeps -0:
+    // the same floor, and a zero weight either way.
+    const __m256d cx = _mm256_min_pd(_mm256_max_pd(sx, _mm256_setzero_pd()), x_last);
+    const __m256d cy = _mm256_min_pd(_mm256_max_pd(sy, _mm256_setzero_pd()), y_last);
+    const __m128i x0 = _mm256_cvttpd_epi32(cx);
+    const __m128i y0 = _mm256_cvttpd_epi32(cy);
+    if (outside_lanes != 0 || _mm_movemask_epi8(_mm_cmpgt_epi32(x0, last_whole_step)) != 0) {
+      alignas(32) double xs[4], ys[4];
+      _mm256_store_pd(xs, sx);
+      _mm256_store_pd(ys, sy);
+      for (int i = 0; i < 4; ++i) {
+        if ((outside_lanes >> i & 1) == 0) by_pixel(source, xs[i], ys[i], dst + 3 * i);
+      }
+      continue;
+    }
+    const __m256d fx = _mm256_sub_pd(cx, _mm256_cvtepi32_pd(x0));
+    const __m256d fy = _mm256_sub_pd(cy, _mm256_cvtepi32_pd(y0));
+    const __m128i y1 = _mm_min_epi32(_mm_add_epi32(y0, _mm_set1_epi32(1)), last_row);
+    const __m128i x_bytes = _mm_add_epi32(_mm_add_epi32(x0, x0), x0);
+    const __m256i upper = EightBytesAtFour(pixels, _mm_add_epi32(_mm_mullo_epi32(y0, row_bytes), x_bytes));
+    const __m256i lower = EightBytesAtFour(pixels, _mm_add_epi32(_mm_mullo_epi32(y1, row_bytes), x_bytes));
+    const __m128i b = BlendComponent<0>(upper, lower, fx, fy);
+    const __m128i g = BlendComponent<1>(upper, lower, fx, fy);
+    const __m128i r = BlendComponent<2>(upper, lower, fx, fy);
+    const __m128i bgr = _mm_or_si128(_mm_or_si128(b, _mm_slli_epi32(g, 8)), _mm_slli_epi32(r, 16));
+    const __m128i packed =
+        _mm_shuffle_epi8(bgr, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), packed);
+    const std::int32_t last = _mm_extract_epi32(packed, 2);
+    std::memcpy(dst + 8, &last, sizeof last);
+  }
+  RotateRow(rot, source, v, x, right, dst, by_pixel);
 }
 #endif
 
