@@ -25,11 +25,52 @@ VX_PIXEL_LOOP void SetWeighted(double* __restrict sum, const double* __restrict 
 
 // Each sum / weight rounded half up and cut at 255. The sums are never
 // negative, so truncating min(v + 0.5, 255) is floor(v + 0.5) cut to a byte.
-VX_PIXEL_LOOP void RoundAverages(const double* __restrict sum, double weight, std::uint8_t* __restrict out,
-                                 std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
+void RoundAveragesFrom(const double* __restrict sum, double weight, std::uint8_t* __restrict out, std::size_t from,
+                       std::size_t n) {
+  for (std::size_t i = from; i < n; ++i) {
     out[i] = static_cast<std::uint8_t>(static_cast<int>(std::min(sum[i] / weight + 0.5, 255.0)));
   }
+}
+
+#if VX_HAVE_AVX2_LOOPS
+// A byte needs the quotient only near a rounding edge. Multiplying by the
+// rounded reciprocal gives a quotient within a few units in the last place
+// of the divided one (about 1e-13 at 255), so where that product + 0.5 is
+// farther than kNearEdge from a whole number both round to the same byte;
+// the few vectors with a lane nearer (exact halves among them) divide.
+constexpr double kNearEdge = 1e-9;
+
+VX_AVX2 [[gnu::always_inline]] inline __m128i RoundFour(const double* sum, __m256d weight, __m256d reciprocal) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d s = _mm256_loadu_pd(sum);
+  __m256d v = _mm256_add_pd(_mm256_mul_pd(s, reciprocal), half);
+  const __m256d past_whole = _mm256_sub_pd(v, _mm256_round_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+  const __m256d near_edge = _mm256_or_pd(_mm256_cmp_pd(past_whole, _mm256_set1_pd(kNearEdge), _CMP_LT_OQ),
+                                         _mm256_cmp_pd(past_whole, _mm256_set1_pd(1.0 - kNearEdge), _CMP_GT_OQ));
+  if (_mm256_movemask_pd(near_edge) != 0) v = _mm256_add_pd(_mm256_div_pd(s, weight), half);
+  return _mm256_cvttpd_epi32(_mm256_min_pd(v, _mm256_set1_pd(255.0)));
+}
+
+VX_AVX2 void RoundAveragesAvx2(const double* __restrict sum, double weight, std::uint8_t* __restrict out,
+                               std::size_t n) {
+  const __m256d w = _mm256_set1_pd(weight);
+  const __m256d reciprocal = _mm256_set1_pd(1.0 / weight);
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i low = _mm_packus_epi32(RoundFour(sum + i, w, reciprocal), RoundFour(sum + i + 4, w, reciprocal));
+    const __m128i high =
+        _mm_packus_epi32(RoundFour(sum + i + 8, w, reciprocal), RoundFour(sum + i + 12, w, reciprocal));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+  }
+  RoundAveragesFrom(sum, weight, out, i, n);
+}
+#endif
+
+void RoundAverages(const double* __restrict sum, double weight, std::uint8_t* __restrict out, std::size_t n) {
+#if VX_HAVE_AVX2_LOOPS
+  if (platform::HasAvx2()) return RoundAveragesAvx2(sum, weight, out, n);
+#endif
+  RoundAveragesFrom(sum, weight, out, 0, n);
 }
 
 }  // namespace

@@ -118,6 +118,42 @@ TEST(AreaScaler, FractionalScalesAverageEachFootprint) {
   });
 }
 
+// Averages that are exactly k + 1/2 round up to k + 1 however the rows
+// are weighted: two columns a footprint (a + b odd) under row footprints
+// whose weights and sums are exact, so that only the final division
+// decides. For weights such as 3.0625 a product with the reciprocal falls
+// just below some of these halves.
+TEST(AreaScaler, ExactHalvesRoundUpAtEveryRowScale) {
+  EachLoopKind([&] {
+    const int width = 64, height = 40;
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(width) * 3);
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        line[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>(x % 2 == 0 ? 17 * x + 5 * c : 17 * x + 5 * c - 38);
+      }
+    }
+    for (const double sy : {1.5, 2.5, 3.0625, 6.125, 6.4375, 0.75}) {
+      const int columns = width / 2;
+      const int rows = static_cast<int>(graphics::ScaledExtent(height, sy, 1000));
+      graphics::AreaScaler scaler(width, height, 2.0, sy, graphics::ResampleWindow{0, columns, 0, rows});
+      int emitted = 0;
+      const graphics::ResampleSink sink = [&](int row, std::span<const std::uint8_t> pixels) {
+        ++emitted;
+        for (int col = 0; col < columns; ++col) {
+          for (int c = 0; c < 3; ++c) {
+            const int sum = line[static_cast<std::size_t>(col) * 6 + c] + line[static_cast<std::size_t>(col) * 6 + 3 + c];
+            ASSERT_EQ(sum % 2, 1);
+            ASSERT_EQ(pixels[static_cast<std::size_t>(col) * 3 + c], (sum + 1) / 2)
+                << "row scale " << sy << " row " << row << " column " << col << " component " << c;
+          }
+        }
+      };
+      for (int y = 0; y < height && scaler.Wants(y); ++y) scaler.Push(line, sink);
+      EXPECT_EQ(emitted, rows) << sy;
+    }
+  });
+}
+
 // The AVX2 loop takes a column's three components as one vector with the
 // same operations in the same order: on a large noisy picture at many
 // scales, where a last-bit difference in a sum would show as a byte off
