@@ -15,53 +15,113 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }  // b > 0
 
-// Calls visit(x, y) for the 1-pixel line's pixels whose coordinate along the
-// longer axis lies inside `window` (the other coordinate is not checked).
-template <class Visit>
-void ForEachLinePixel(Point a, Point b, const PixelRect& window, Visit&& visit) {
+// The steps of a 1-pixel line whose coordinate along the longer axis lies
+// inside a window: step i is at start + step * i along that axis and
+// minor_start + floor((2 i minor + n) / 2n) across, the course rounded half
+// up. The quotient and remainder of that division are kept for the first
+// step; each step moves the remainder by 2 minor, at most 2n, so one carry
+// at most.
+struct LineCourse {
+  bool x_major = true;
+  std::int64_t step = 1;
+  std::int64_t minor = 0;
+  std::int64_t start = 0;
+  std::int64_t minor_start = 0;
+  std::int64_t first = 0;  // steps [first, last]
+  std::int64_t last = -1;
+  std::int64_t divisor = 1;
+  std::int64_t offset = 0;  // across, at step `first`
+  std::int64_t rest = 0;    // 0 <= rest < divisor
+
+  bool Empty() const { return first > last; }
+};
+
+// The course from a to b, or the single point when they are the same.
+LineCourse CourseOf(Point a, Point b, const PixelRect& window) {
+  LineCourse c;
   const std::int64_t dx = static_cast<std::int64_t>(b.x) - a.x;
   const std::int64_t dy = static_cast<std::int64_t>(b.y) - a.y;
   const std::int64_t adx = dx < 0 ? -dx : dx;
   const std::int64_t ady = dy < 0 ? -dy : dy;
-  if (adx == 0 && ady == 0) {
-    visit(a.x, a.y);
-    return;
+  c.x_major = adx >= ady;
+  const std::int64_t n = c.x_major ? adx : ady;
+  c.step = (c.x_major ? dx : dy) >= 0 ? 1 : -1;
+  c.minor = c.x_major ? dy : dx;
+  c.start = c.x_major ? a.x : a.y;
+  c.minor_start = c.x_major ? a.y : a.x;
+  if (n == 0) {  // visited whatever the window
+    c.first = c.last = 0;
+    return c;
   }
-  const bool x_major = adx >= ady;
-  const std::int64_t n = x_major ? adx : ady;
-  const std::int64_t step = (x_major ? dx : dy) > 0 ? 1 : -1;
-  const std::int64_t minor = x_major ? dy : dx;
-  const std::int64_t start = x_major ? a.x : a.y;
-  const std::int64_t minor_start = x_major ? a.y : a.x;
-  const std::int64_t low = x_major ? window.left : window.top;
-  const std::int64_t high = x_major ? window.right : window.bottom;
-  std::int64_t first = step > 0 ? low - start : start - high;
-  std::int64_t last = step > 0 ? high - start : start - low;
-  first = std::max<std::int64_t>(first, 0);
-  last = std::min<std::int64_t>(last, n);
-  if (first > last) return;
-  // The minor offset of step i is floor((2 i minor + n) / 2n), rounded half
-  // up from the line's exact course; kept as a quotient and remainder that
-  // each step moves by 2 minor, at most 2n, so one correction at most.
-  const std::int64_t divisor = 2 * n;
-  std::int64_t offset = FloorDiv(2 * first * minor + n, divisor);
-  std::int64_t rest = 2 * first * minor + n - offset * divisor;  // 0 <= rest < divisor
-  for (std::int64_t i = first; i <= last; ++i) {
-    const auto major_pos = static_cast<int>(start + step * i);
-    const auto minor_pos = static_cast<int>(minor_start + offset);
-    if (x_major) {
+  const std::int64_t low = c.x_major ? window.left : window.top;
+  const std::int64_t high = c.x_major ? window.right : window.bottom;
+  c.first = std::max<std::int64_t>(c.step > 0 ? low - c.start : c.start - high, 0);
+  c.last = std::min<std::int64_t>(c.step > 0 ? high - c.start : c.start - low, n);
+  c.divisor = 2 * n;
+  c.offset = FloorDiv(2 * c.first * c.minor + n, c.divisor);
+  c.rest = 2 * c.first * c.minor + n - c.offset * c.divisor;
+  return c;
+}
+
+// Calls visit(x, y) for the 1-pixel line's pixels whose coordinate along the
+// longer axis lies inside `window` (the other coordinate is not checked).
+template <class Visit>
+void ForEachLinePixel(Point a, Point b, const PixelRect& window, Visit&& visit) {
+  LineCourse c = CourseOf(a, b, window);
+  for (std::int64_t i = c.first; i <= c.last; ++i) {
+    const auto major_pos = static_cast<int>(c.start + c.step * i);
+    const auto minor_pos = static_cast<int>(c.minor_start + c.offset);
+    if (c.x_major) {
       visit(major_pos, minor_pos);
     } else {
       visit(minor_pos, major_pos);
     }
-    rest += 2 * minor;
-    if (rest >= divisor) {
-      rest -= divisor;
-      ++offset;
-    } else if (rest < 0) {
-      rest += divisor;
-      --offset;
+    c.rest += 2 * c.minor;
+    if (c.rest >= c.divisor) {
+      c.rest -= c.divisor;
+      ++c.offset;
+    } else if (c.rest < 0) {
+      c.rest += c.divisor;
+      --c.offset;
     }
+  }
+}
+
+// ForEachLinePixel's pixels inside the clip, stored in one colour. The
+// major coordinate is inside by the course's window; the store's byte
+// offset moves a pixel along each step and one across on a carry, which for
+// most slopes comes and goes without a pattern, so it is taken without a
+// branch. `up`: the minor coordinate grows (minor >= 0).
+template <bool up>
+void StoreLinePixels(std::uint8_t* bank, LineCourse c, const PixelRect& clip, Color colour) {
+  const auto offset_of = [](std::int64_t x, std::int64_t y) {
+    return (static_cast<std::int64_t>(VRAM_HEIGHT) - 1 - y) * static_cast<std::int64_t>(VRAM_ROW_BYTES) +
+           x * static_cast<std::int64_t>(VRAM_PIXEL_BYTES);
+  };
+  const std::int64_t x_bytes = VRAM_PIXEL_BYTES;
+  const std::int64_t y_bytes = -static_cast<std::int64_t>(VRAM_ROW_BYTES);
+  const std::int64_t major_bytes = c.step * (c.x_major ? x_bytes : y_bytes);
+  const std::int64_t carry_bytes = (up ? 1 : -1) * (c.x_major ? y_bytes : x_bytes);
+  const std::int64_t low = c.x_major ? clip.top : clip.left;
+  const std::int64_t high = c.x_major ? clip.bottom : clip.right;
+  const std::int64_t major_first = c.start + c.step * c.first;
+  std::int64_t across = c.minor_start + c.offset;
+  std::int64_t at = c.x_major ? offset_of(major_first, across) : offset_of(across, major_first);
+  std::int64_t rest = c.rest;
+  const std::int64_t move = 2 * c.minor;
+  for (std::int64_t i = c.first; i <= c.last; ++i) {
+    if (across >= low && across <= high) {
+      std::uint8_t* p = bank + at;
+      p[0] = colour.b;
+      p[1] = colour.g;
+      p[2] = colour.r;
+    }
+    at += major_bytes;
+    rest += move;
+    const std::int64_t carry = up ? rest >= c.divisor : rest < 0;
+    rest -= (up ? c.divisor : -c.divisor) * carry;
+    across += (up ? 1 : -1) * carry;
+    at += carry_bytes * carry;
   }
 }
 
@@ -277,15 +337,14 @@ void DrawLine(Canvas& canvas, Point a, Point b, int width, const Paint& paint) {
       return;
     }
     // Solid pixels are stored here, without a call and a mode test apiece.
-    std::uint8_t* const bank = canvas.Bank();
-    const Color c = paint.color;
-    ForEachLinePixel(a, b, clip, [&](int x, int y) {
-      if (!canvas.Inside(x, y)) return;
-      std::uint8_t* p = PixelAt(bank, x, y);
-      p[0] = c.b;
-      p[1] = c.g;
-      p[2] = c.r;
-    });
+    const LineCourse course = CourseOf(a, b, clip);
+    if (a == b) {  // a single point, which the course does not clip
+      if (canvas.Inside(a.x, a.y)) canvas.Plot(a.x, a.y, paint);
+    } else if (course.minor >= 0) {
+      StoreLinePixels<true>(canvas.Bank(), course, clip, paint.color);
+    } else {
+      StoreLinePixels<false>(canvas.Bank(), course, clip, paint.color);
+    }
     return;
   }
   const std::int64_t reach = width / 2 + 1;

@@ -226,7 +226,8 @@ TEST_F(RasterTest, ThinLinesFollowTheRoundedCourseUnderAnyClip) {
                                        {100, 80, 160, 130}};
   for (int k = 0; k < 300; ++k) {
     const Point a{next(-300, 500), next(-300, 500)};
-    const Point b = k % 3 == 0 ? Point{a.x + next(-3, 3), a.y + next(-900, 900)} : Point{next(-300, 500), next(-300, 500)};
+    Point b = k % 3 == 0 ? Point{a.x + next(-3, 3), a.y + next(-900, 900)} : Point{next(-300, 500), next(-300, 500)};
+    if (k % 20 == 1) b = a;  // a single point, mostly outside the small clip
     const std::vector<Point> want = course(a, b);
     ASSERT_EQ(graphics::LinePixels(a, b), want) << a.x << "," << a.y << " to " << b.x << "," << b.y;
     // The segment's box, a pixel wider, inside the clip: where it may draw.
@@ -240,6 +241,9 @@ TEST_F(RasterTest, ThinLinesFollowTheRoundedCourseUnderAnyClip) {
         if (p.x >= clip.left && p.x <= clip.right && p.y >= clip.top && p.y <= clip.bottom) inside.insert({p.x, p.y});
       }
       ASSERT_EQ(Changed(graphics::Intersect(box, clip)), inside) << a.x << "," << a.y << " to " << b.x << "," << b.y;
+      if (a == b) {
+        ASSERT_EQ(ChangedAnywhere(), inside) << "point " << a.x << "," << a.y;
+      }
       graphics::DrawLine(c, a, b, 1, graphics::Paint{kPaper, graphics::LINE_MODE_SOLID});
     }
   }
