@@ -69,16 +69,12 @@ void BlendCoverageShort(std::uint8_t* p, const std::uint8_t* coverage, std::size
 constexpr std::size_t kShortBlendRow = 32;
 
 #if VX_HAVE_AVX2_LOOPS
-// Five pixels of a short row in sixteen 16-bit lanes, with the sixteenth
-// byte (the next pixel's blue) at coverage 0: background * (255 - coverage)
-// + colour * coverage is at most 65025, and its quotient by 255 is
-// (v * 0x8081) >> 23 for any 16-bit v; coverage 0 gives the byte back.
-VX_AVX2 inline __m128i BlendFive(__m128i bytes, const std::uint8_t* coverage, __m256i ink) {
-  const __m128i spread = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, -128);
-  std::int32_t first_four;
-  std::memcpy(&first_four, coverage, sizeof first_four);
-  const __m128i five = _mm_insert_epi8(_mm_cvtsi32_si128(first_four), coverage[4], 4);
-  const __m256i cover = _mm256_cvtepu8_epi16(_mm_shuffle_epi8(five, spread));
+// Sixteen bytes blended with one coverage each, in sixteen 16-bit lanes:
+// background * (255 - coverage) + colour * coverage is at most 65025, and
+// its quotient by 255 is (v * 0x8081) >> 23 for any 16-bit v; coverage 0
+// gives the byte back.
+VX_AVX2 inline __m128i BlendSixteen(__m128i bytes, __m128i coverage, __m256i ink) {
+  const __m256i cover = _mm256_cvtepu8_epi16(coverage);
   const __m256i background = _mm256_cvtepu8_epi16(bytes);
   const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(background, _mm256_sub_epi16(_mm256_set1_epi16(255), cover)),
                                        _mm256_mullo_epi16(ink, cover));
@@ -86,25 +82,56 @@ VX_AVX2 inline __m128i BlendFive(__m128i bytes, const std::uint8_t* coverage, __
   return _mm_packus_epi16(_mm256_castsi256_si128(blended), _mm256_extracti128_si256(blended, 1));
 }
 
-// A short row five pixels a step while sixteen bytes fit the row; the last
-// few pixels take the loop above. A step's sixteen bytes are read before the
-// step before it is stored (they share a byte), so no read waits on a store.
+// Five or six coverage bytes at `p` in the low lanes, read as a word and
+// the rest put in lane by lane (gathered through memory, the small reads
+// would make the one wide read wait).
+VX_AVX2 inline __m128i FiveCoverages(const std::uint8_t* p) {
+  std::int32_t first_four;
+  std::memcpy(&first_four, p, sizeof first_four);
+  return _mm_insert_epi8(_mm_cvtsi32_si128(first_four), p[4], 4);
+}
+VX_AVX2 inline __m128i SixCoverages(const std::uint8_t* p) {
+  std::int32_t first_four;
+  std::uint16_t last_two;
+  std::memcpy(&first_four, p, sizeof first_four);
+  std::memcpy(&last_two, p + 4, sizeof last_two);
+  return _mm_insert_epi16(_mm_cvtsi32_si128(first_four), last_two, 2);
+}
+
+// A short row five pixels a step while sixteen bytes fit the row (each
+// step's sixteenth byte, the next pixel's blue, at coverage 0), and a last
+// step of the sixteen bytes that end the row: the red of the sixth pixel
+// from the end and the last five pixels, each byte with its own pixel's
+// coverage, so that it gives the bytes the steps before it gave where they
+// overlap and puts right the one byte a step before it left unblended.
+// Every step's bytes are read before the step before it is stored (they
+// share bytes), so no read waits on a store.
 VX_AVX2 void BlendCoverageShortAvx2(std::uint8_t* p, const std::uint8_t* coverage, std::size_t pixels,
                                     Color colour) {
-  constexpr std::size_t kStepBytes = 16;  // five pixels and the next one's blue
+  constexpr std::size_t kStepBytes = 16;
   if (pixels * 3 < kStepBytes) return BlendCoverageShort(p, coverage, pixels, colour);
   const auto b = static_cast<char>(colour.b), g = static_cast<char>(colour.g), r = static_cast<char>(colour.r);
   const __m256i ink = _mm256_cvtepu8_epi16(_mm_setr_epi8(b, g, r, b, g, r, b, g, r, b, g, r, b, g, r, b));
+  const __m256i last_ink = _mm256_cvtepu8_epi16(_mm_setr_epi8(r, b, g, r, b, g, r, b, g, r, b, g, r, b, g, r));
+  const __m128i spread = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, -128);
+  const __m128i last_spread = _mm_setr_epi8(0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5);
+  const std::size_t last_at = pixels * 3 - kStepBytes;
   std::size_t done = 0;
   __m128i step = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  for (; (done + 5) * 3 + kStepBytes <= pixels * 3; done += 5) {  // the next step fits too
+  for (; done * 3 + kStepBytes <= last_at; done += 5) {  // this step ends before the last one begins
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + (done + 5) * 3));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + done * 3), BlendFive(step, coverage + done, ink));
+    const __m128i cover = _mm_shuffle_epi8(FiveCoverages(coverage + done), spread);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + done * 3), BlendSixteen(step, cover, ink));
     step = next;
   }
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p + done * 3), BlendFive(step, coverage + done, ink));
-  done += 5;
-  BlendCoverageShort(p + done * 3, coverage + done, pixels - done, colour);
+  // From here the pixels left fit one step and the last.
+  const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + last_at));
+  if (done * 3 < last_at) {
+    const __m128i cover = _mm_shuffle_epi8(FiveCoverages(coverage + done), spread);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + done * 3), BlendSixteen(step, cover, ink));
+  }
+  const __m128i last_cover = _mm_shuffle_epi8(SixCoverages(coverage + pixels - 6), last_spread);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p + last_at), BlendSixteen(last, last_cover, last_ink));
 }
 #endif
 
