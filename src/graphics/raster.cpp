@@ -109,7 +109,14 @@ void StoreLinePixels(std::uint8_t* bank, LineCourse c, const PixelRect& clip, Co
   std::int64_t at = c.x_major ? offset_of(major_first, across) : offset_of(across, major_first);
   std::int64_t rest = c.rest;
   const std::int64_t move = 2 * c.minor;
+  // Where the line will be kLookAhead steps on, to a pixel: a line that
+  // steps from row to row meets a new cache line every step.
+  constexpr std::int64_t kLookAhead = 12;
+  const std::int64_t carries_ahead = (kLookAhead * (move < 0 ? -move : move) + c.divisor / 2) / c.divisor;
+  const std::int64_t ahead = kLookAhead * major_bytes + carries_ahead * carry_bytes;
+  const auto bank_address = reinterpret_cast<std::uintptr_t>(bank);
   for (std::int64_t i = c.first; i <= c.last; ++i) {
+    __builtin_prefetch(reinterpret_cast<const void*>(bank_address + static_cast<std::uintptr_t>(at + ahead)), 1);
     if (across >= low && across <= high) {
       std::uint8_t* p = bank + at;
       p[0] = colour.b;
