@@ -801,9 +801,16 @@ VX_AVX2 void BlendColumnsAvx2(const std::uint8_t* src, std::size_t src_bytes, st
     if (std::max(c.first, c.second) + 4 > src_bytes) {
       BlendTap(src, c, out);
     } else {
-      const __m256d p0 = platform::FourBytesAsDoubles(src + c.first);
-      const __m256d p1 = platform::FourBytesAsDoubles(src + c.second);
-      _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(p1, p0), _mm256_set1_pd(c.weight))));
+      // Each byte b as the double 2^52 + b, its bits those of b over 2^52's:
+      // differences of such values are the bytes' exact differences.
+      const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
+      std::int32_t first, second;
+      std::memcpy(&first, src + c.first, sizeof first);
+      std::memcpy(&second, src + c.second, sizeof second);
+      const __m256d m0 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(first)), magic));
+      const __m256d m1 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(second)), magic));
+      const __m256d p0 = _mm256_sub_pd(m0, _mm256_castsi256_pd(magic));
+      _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(m1, m0), _mm256_set1_pd(c.weight))));
     }
     out += 3;
   }
