@@ -996,27 +996,26 @@ template <typename Sample>
 }
 
 #if VX_HAVE_AVX2_LOOPS
-// One component of four bilinear samples: `rows` holds, per 128-bit half,
-// the eight bytes from each of two pixels' top-left corner (their own pixel
-// and the next); the shuffle takes component `k` of both corners, and the
-// lanes are put in pixel order.
-template <int k>
-VX_AVX2 [[gnu::always_inline]] inline void CornersOfComponent(__m256i rows, __m256d* left, __m256d* right) {
-  const __m256i pick = _mm256_setr_epi8(k, -1, -1, -1, 8 + k, -1, -1, -1, 3 + k, -1, -1, -1, 11 + k, -1, -1, -1,
-                                        k, -1, -1, -1, 8 + k, -1, -1, -1, 3 + k, -1, -1, -1, 11 + k, -1, -1, -1);
-  const __m256i ordered = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(rows, pick), 0b11011000);
-  *left = _mm256_cvtepi32_pd(_mm256_castsi256_si128(ordered));
-  *right = _mm256_cvtepi32_pd(_mm256_extracti128_si256(ordered, 1));
-}
-
-// Component `k` of four samples, + 0.5, as SampleInside works it per pixel.
+// Component `k` of four bilinear samples, + 0.5, as SampleInside works it
+// per pixel. `upper` and `lower` hold, per 128-bit half, the eight bytes
+// from each of two pixels' top-left and bottom-left corners (the corner and
+// the pixel right of it). Each byte b is taken as the double 2^52 + b by its
+// bits; differences of such values are the bytes' exact differences.
 template <int k>
 VX_AVX2 [[gnu::always_inline]] inline __m128i BlendComponent(__m256i upper, __m256i lower, __m256d fx, __m256d fy) {
-  __m256d p00, p10, p01, p11;
-  CornersOfComponent<k>(upper, &p00, &p10);
-  CornersOfComponent<k>(lower, &p01, &p11);
-  const __m256d top = _mm256_add_pd(p00, _mm256_mul_pd(_mm256_sub_pd(p10, p00), fx));
-  const __m256d bottom = _mm256_add_pd(p01, _mm256_mul_pd(_mm256_sub_pd(p11, p01), fx));
+  const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
+  const __m256i left = _mm256_setr_epi8(k, -1, -1, -1, -1, -1, -1, -1, 8 + k, -1, -1, -1, -1, -1, -1, -1,
+                                        k, -1, -1, -1, -1, -1, -1, -1, 8 + k, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i right = _mm256_setr_epi8(3 + k, -1, -1, -1, -1, -1, -1, -1, 11 + k, -1, -1, -1, -1, -1, -1, -1,
+                                         3 + k, -1, -1, -1, -1, -1, -1, -1, 11 + k, -1, -1, -1, -1, -1, -1, -1);
+  const auto as_double = [&](__m256i rows, __m256i pick) VX_AVX2 {
+    return _mm256_castsi256_pd(_mm256_or_si256(_mm256_shuffle_epi8(rows, pick), magic));
+  };
+  const __m256d m00 = as_double(upper, left), m10 = as_double(upper, right);
+  const __m256d m01 = as_double(lower, left), m11 = as_double(lower, right);
+  const __m256d two52 = _mm256_castsi256_pd(magic);
+  const __m256d top = _mm256_add_pd(_mm256_sub_pd(m00, two52), _mm256_mul_pd(_mm256_sub_pd(m10, m00), fx));
+  const __m256d bottom = _mm256_add_pd(_mm256_sub_pd(m01, two52), _mm256_mul_pd(_mm256_sub_pd(m11, m01), fx));
   const __m256d value =
       _mm256_add_pd(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)), _mm256_set1_pd(0.5));
   return _mm256_cvttpd_epi32(value);
