@@ -91,6 +91,10 @@ AreaScaler::AreaScaler(int in_width, int in_height, double sx, double sy, const 
     }
   }
   tap_first_.push_back(static_cast<int>(taps_.size()));
+  taps_per_column_ = columns > 0 ? tap_first_[1] - tap_first_[0] : 0;
+  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) {
+    if (tap_first_[c + 1] - tap_first_[c] != taps_per_column_) taps_per_column_ = 0;
+  }
   tap_total_.reserve(static_cast<std::size_t>(columns));
   for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) {
     double total = 0;
@@ -205,8 +209,43 @@ void AreaScaler::ResampleRow(std::span<const std::uint8_t> row) {
 // last tap is the row's last pixel (a fourth byte would lie past the row)
 // is left to ResampleColumn. Taps run left to right, so the last is the
 // rightmost.
+namespace {
+// Columns of exactly `taps` taps each, from `first` to `end`, with the
+// loop over a column's taps unrolled; none reads past the row.
+template <int taps, typename Tap>
+VX_AVX2 void ResampleColumnsOfAvx2(const std::uint8_t* row, const Tap* tap, const double* totals, double* line,
+                                   std::size_t first, std::size_t end) {
+  for (std::size_t c = first; c < end; ++c) {
+    const Tap* t = tap + c * taps;
+    __m256d sum = _mm256_mul_pd(platform::FourBytesAsDoubles(row + static_cast<std::size_t>(t[0].index) * 3),
+                                _mm256_set1_pd(t[0].weight));
+    for (int k = 1; k < taps; ++k) {
+      const __m256d pixel = platform::FourBytesAsDoubles(row + static_cast<std::size_t>(t[k].index) * 3);
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(pixel, _mm256_set1_pd(t[k].weight)));
+    }
+    _mm256_storeu_pd(line + c * 3, _mm256_div_pd(sum, _mm256_set1_pd(totals[c])));
+  }
+}
+}  // namespace
+
 VX_AVX2 void AreaScaler::ResampleRowAvx2(std::span<const std::uint8_t> row) {
-  for (std::size_t c = 0; c + 1 < tap_first_.size(); ++c) {
+  // Where every column has the same number of taps (most reductions by a
+  // fixed scale), all but the last few columns take the unrolled loop:
+  // the sums start from the first product, which is 0 + that product.
+  std::size_t c = 0;
+  if (taps_per_column_ >= 1 && taps_per_column_ <= 3) {
+    const std::size_t columns = tap_first_.size() - 1;
+    std::size_t whole = columns;  // the columns whose last tap's four bytes lie inside the row
+    while (whole > 0 && static_cast<std::size_t>(taps_[whole * taps_per_column_ - 1].index) * 3 + 4 > row.size()) {
+      --whole;
+    }
+    const auto run = taps_per_column_ == 1   ? ResampleColumnsOfAvx2<1, Tap>
+                     : taps_per_column_ == 2 ? ResampleColumnsOfAvx2<2, Tap>
+                                             : ResampleColumnsOfAvx2<3, Tap>;
+    run(row.data(), taps_.data(), tap_total_.data(), line_.data(), 0, whole);
+    c = whole;
+  }
+  for (; c + 1 < tap_first_.size(); ++c) {
     const int first = tap_first_[c];
     const int end = tap_first_[c + 1];
     if (end > first && static_cast<std::size_t>(taps_[static_cast<std::size_t>(end - 1)].index) * 3 + 4 > row.size()) {

@@ -77,6 +77,7 @@ class AreaScaler {
   std::vector<std::uint32_t> block_sum_;
   std::vector<int> tap_first_;  // per output column, into taps_
   std::vector<Tap> taps_;
+  int taps_per_column_ = 0;     // when every column has as many, else 0
   std::vector<double> tap_total_;  // per output column, its taps' weights summed
   std::vector<double> line_;    // the pushed row resampled horizontally
   std::vector<double> sum_;     // weighted sums of the output row being built

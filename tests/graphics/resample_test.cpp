@@ -78,7 +78,7 @@ TEST(AreaScaler, FractionalScalesAverageEachFootprint) {
       }
       return out;
     };
-    for (double scale : {1.5, 2.5, 1.3, 0.75, 3.7}) {
+    for (double scale : {1.5, 2.5, 1.3, 0.75, 3.7, 0.5}) {
       const int columns = static_cast<int>(graphics::ScaledExtent(width, scale, 1000));
       const int rows = static_cast<int>(graphics::ScaledExtent(height, scale, 1000));
       graphics::AreaScaler scaler(width, height, scale, scale, graphics::ResampleWindow{0, columns, 0, rows});
@@ -163,7 +163,7 @@ TEST(AreaScaler, AvxAndPortableLoopsGiveTheSameRows) {
   std::vector<std::uint8_t> input(static_cast<std::size_t>(width) * height * 3);
   std::uint32_t seed = 2024;
   for (std::uint8_t& b : input) b = static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
-  for (const double scale : {1.5, 1.3, 2.5, 0.75, 3.7, 1.07, 0.9}) {
+  for (const double scale : {1.5, 1.3, 2.5, 0.75, 3.7, 1.07, 0.9, 0.5}) {
     const int columns = static_cast<int>(graphics::ScaledExtent(width, scale, 4000));
     const int rows = static_cast<int>(graphics::ScaledExtent(height, scale, 4000));
     std::vector<std::vector<std::uint8_t>> results;
