@@ -790,38 +790,48 @@ inline void BlendTap(const std::uint8_t* src, const Tap& c, double* out) {
 }
 
 #if VX_HAVE_AVX2_LOOPS
-// The three components of a column in one vector of four doubles, with the
-// same operations in the same order as BlendTap, so the same values. A
-// column writes a fourth value, which the next column overwrites; a column
-// whose pixel is the row's last (its fourth byte would lie past the row)
-// is blended as BlendTap does.
-VX_AVX2 void BlendColumnsAvx2(const std::uint8_t* src, std::size_t src_bytes, std::span<const Tap> columns,
+// BlendTap's three components in one vector of four doubles, the same
+// operations in the same order, so the same values; it writes a fourth
+// value, which the next tap overwrites. Each byte b is taken as the double
+// 2^52 + b by its bits: the difference of two such is the bytes' exact
+// difference, which saves both conversions.
+VX_AVX2 [[gnu::always_inline]] inline void BlendTapAvx2(const std::uint8_t* src, const Tap& c, double* out) {
+  const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
+  std::int32_t first, second;
+  std::memcpy(&first, src + c.first, sizeof first);
+  std::memcpy(&second, src + c.second, sizeof second);
+  const __m256d m0 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(first)), magic));
+  const __m256d m1 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(second)), magic));
+  const __m256d p0 = _mm256_sub_pd(m0, _mm256_castsi256_pd(magic));
+  _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(m1, m0), _mm256_set1_pd(c.weight))));
+}
+
+// Taps [0, whole) read four bytes from each pixel without passing the row's
+// end (the last pixel's fourth byte would); the rest are worked component
+// by component.
+VX_AVX2 void BlendColumnsAvx2(const std::uint8_t* src, std::span<const Tap> columns, std::size_t whole,
                               double* out) {
-  for (const Tap& c : columns) {
-    if (std::max(c.first, c.second) + 4 > src_bytes) {
-      BlendTap(src, c, out);
+  std::size_t i = 0;
+  for (; i + 2 <= whole; i += 2, out += 6) {
+    BlendTapAvx2(src, columns[i], out);
+    BlendTapAvx2(src, columns[i + 1], out + 3);
+  }
+  for (; i < columns.size(); ++i, out += 3) {
+    if (i < whole) {
+      BlendTapAvx2(src, columns[i], out);
     } else {
-      // Each byte b as the double 2^52 + b, its bits those of b over 2^52's:
-      // differences of such values are the bytes' exact differences.
-      const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
-      std::int32_t first, second;
-      std::memcpy(&first, src + c.first, sizeof first);
-      std::memcpy(&second, src + c.second, sizeof second);
-      const __m256d m0 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(first)), magic));
-      const __m256d m1 = _mm256_castsi256_pd(_mm256_or_si256(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(second)), magic));
-      const __m256d p0 = _mm256_sub_pd(m0, _mm256_castsi256_pd(magic));
-      _mm256_storeu_pd(out, _mm256_add_pd(p0, _mm256_mul_pd(_mm256_sub_pd(m1, m0), _mm256_set1_pd(c.weight))));
+      BlendTap(src, columns[i], out);
     }
-    out += 3;
   }
 }
 #endif
 
-// Each column's two source pixels blended, three doubles a column; `out`
-// holds one value more than the columns need.
-void BlendColumns(const std::uint8_t* src, std::size_t src_bytes, std::span<const Tap> columns, double* out) {
+// `whole`: the taps before it read no pixel whose four bytes pass the row.
+void BlendColumns(const std::uint8_t* src, std::span<const Tap> columns, std::size_t whole, double* out) {
 #if VX_HAVE_AVX2_LOOPS
-  if (platform::HasAvx2()) return BlendColumnsAvx2(src, src_bytes, columns, out);
+  if (platform::HasAvx2()) return BlendColumnsAvx2(src, columns, whole, out);
+#else
+  (void)whole;
 #endif
   for (const Tap& c : columns) {
     BlendTap(src, c, out);
@@ -846,6 +856,12 @@ void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, 
     columns[static_cast<std::size_t>(u - r.left)] = tap((u - target.left + 0.5) * sx - 0.5, source.width, 3);
   }
   const std::size_t row_bytes = columns.size() * 3;
+  const std::size_t source_row_bytes = static_cast<std::size_t>(source.width) * 3;
+  std::size_t whole_taps = 0;
+  while (whole_taps < columns.size() &&
+         std::max(columns[whole_taps].first, columns[whole_taps].second) + 4 <= source_row_bytes) {
+    ++whole_taps;
+  }
   platform::ForBands(r.top, r.bottom + 1, std::int64_t{r.Width()} * 20, [&](int first, int last) {
     struct BlendedRow {
       int source_row = -1;
@@ -861,7 +877,7 @@ void DrawBilinear(Canvas& canvas, const Image& source, const PixelRect& target, 
       BlendedRow& b = cache[0].source_row == keep ? cache[1] : cache[0];
       b.source_row = source_row;
       b.values.resize(row_bytes + 1);  // the vector loop writes one value past the last column
-      BlendColumns(source.Row(source_row), static_cast<std::size_t>(source.width) * 3, columns, b.values.data());
+      BlendColumns(source.Row(source_row), columns, whole_taps, b.values.data());
       return b.values.data();
     };
     for (int v = first; v < last; ++v) {
