@@ -518,6 +518,11 @@ void ForEachRow(int top, int bottom, std::int64_t cost_per_row, Row&& row) {
   });
 }
 
+// Each byte b as 255 - b, 32 bytes an instruction where AVX2 runs.
+VX_PIXEL_LOOP void NegativeRow(std::uint8_t* __restrict row, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels * 3; ++i) row[i] = static_cast<std::uint8_t>(255 - row[i]);
+}
+
 // The 3 x 3 median of each component. With each column of three sorted
 // (low, middle, high), the median of the nine is the median of three: the
 // largest of the lows, the median of the middles and the smallest of the
@@ -1291,7 +1296,7 @@ bool ProcessColours(Canvas& canvas, const PixelRect& area, std::int32_t mode, st
       ForEachRowInArea(canvas, area, 3, GreyRow);
       return true;
     case COLOUR_NEGATIVE:
-      ForEachByteInArea(canvas, area, [](std::uint8_t v) { return static_cast<std::uint8_t>(255 - v); });
+      ForEachRowInArea(canvas, area, 1, NegativeRow);
       return true;
     case COLOUR_SEPIA:
       ForEachRowInArea(canvas, area, 9, SepiaRow);

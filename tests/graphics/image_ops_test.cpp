@@ -300,7 +300,8 @@ TEST_F(ImageOpsTest, RowColourChangesGiveThePixelResultAtEveryWidth) {
       seed = seed * 1664525u + 1013904223u;
       return static_cast<std::uint8_t>(seed >> 24);
     };
-    for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE, graphics::COLOUR_SEPIA}) {
+    for (const std::int32_t mode : {graphics::COLOUR_GREY, graphics::COLOUR_SWAP_RED_BLUE, graphics::COLOUR_SEPIA,
+                                    graphics::COLOUR_NEGATIVE}) {
       for (int width = 1; width <= 75; ++width) {
         const int left = width % 5;
         const PixelRect area{left, 0, left + width - 1, 1};
@@ -321,9 +322,11 @@ TEST_F(ImageOpsTest, RowColourChangesGiveThePixelResultAtEveryWidth) {
             Color want = c;
             if (x >= area.left && x <= area.right) {
               const auto grey = static_cast<std::uint8_t>(graphics::Luma(c));
-              want = mode == graphics::COLOUR_GREY   ? Color{grey, grey, grey}
-                     : mode == graphics::COLOUR_SEPIA ? SepiaOf(c)
-                                                      : Color{c.r, c.g, c.b};
+              const auto negative = [](std::uint8_t v) { return static_cast<std::uint8_t>(255 - v); };
+              want = mode == graphics::COLOUR_GREY       ? Color{grey, grey, grey}
+                     : mode == graphics::COLOUR_SEPIA    ? SepiaOf(c)
+                     : mode == graphics::COLOUR_NEGATIVE ? Color{negative(c.b), negative(c.g), negative(c.r)}
+                                                         : Color{c.r, c.g, c.b};
             }
             ASSERT_EQ(At(x, y), want) << "mode " << mode << " width " << width << " at " << x << "," << y;
           }
