@@ -271,8 +271,29 @@ JpegDecoded DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptio
   const bool direct = c.out_color_space == JCS_EXT_BGR;
   std::vector<std::uint8_t> bgr(direct ? 0 : static_cast<std::size_t>(width) * 3);
   bool decoded = false;
-  // Scale 1 only copies rows: nothing there for other threads to share.
-  if (platform::LoopThreads() <= 1 || options.scale == 1.0) {
+  const bool in_place = direct && options.place && options.scale == 1.0 && window.col_begin == 0 &&
+                        window.col_end == width && window.row_end <= height;
+  if (in_place) {
+    // The window's rows straight into their places; the rows above it into
+    // the scanline buffer, to be passed over.
+    decoded = Guard(d.Errors(), [&] {
+      j.jpeg_start_decompress(&c);
+      std::array<JSAMPROW, kRowsPerRead> targets{};
+      while (static_cast<int>(c.output_scanline) < window.row_end) {
+        const int next = static_cast<int>(c.output_scanline);
+        for (int i = 0; i < kRowsPerRead; ++i) {
+          const int row = next + i;
+          targets[static_cast<std::size_t>(i)] = row >= window.row_begin && row < window.row_end
+                                                      ? options.place(row)
+                                                      : rows[static_cast<std::size_t>(i)];
+        }
+        const int wanted = std::min(kRowsPerRead, window.row_end - next);
+        if (j.jpeg_read_scanlines(&c, targets.data(), static_cast<JDIMENSION>(wanted)) == 0) break;
+      }
+      j.jpeg_abort_decompress(&c);
+    });
+  } else if (platform::LoopThreads() <= 1 || options.scale == 1.0) {
+    // Scale 1 only copies rows: nothing there for other threads to share.
     // Each row is scaled as it arrives, nothing is held.
     decoded = Guard(d.Errors(), [&] {
       j.jpeg_start_decompress(&c);

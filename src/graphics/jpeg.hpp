@@ -43,6 +43,10 @@ struct JpegDecodeOptions {
   // cut to the output size.
   ResampleWindow window{0, 1 << 30, 0, 1 << 30};
   std::int64_t max_pixels = JPEG_PIXELS_MAX;
+  // Where output row `row` may be decoded straight into, the window's
+  // columns' bytes; then, at scale 1 with a window of whole rows in blue,
+  // green, red, those rows are not given to the sink.
+  std::function<std::uint8_t*(int row)> place;
 };
 
 struct JpegDecoded {

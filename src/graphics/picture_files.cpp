@@ -125,6 +125,10 @@ JpegDecoded LoadJpeg(std::span<const std::uint8_t> data, const Surface& surface,
     return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{extent} - at, 0, kFar));
   };
   options.window = ResampleWindow{begin(x), end(x, surface.width), begin(y), end(y, surface.height)};
+  options.place = [&](int row) {
+    return PixelAt(surface.bank, static_cast<int>(std::int64_t{x} + options.window.col_begin),
+                   static_cast<int>(std::int64_t{y} + row));
+  };
   return DecodeJpeg(data, options, [&](int row, std::span<const std::uint8_t> pixels) {
     // Only rows and columns of the window come here, all inside the surface.
     const std::int64_t to_x = std::int64_t{x} + options.window.col_begin;

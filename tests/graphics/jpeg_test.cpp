@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -159,6 +160,33 @@ TEST_F(JpegTest, NegativePositionsCutThePictureAtTheSurface) {
   EXPECT_EQ(At(390, 0), kPaper);
   ASSERT_TRUE(Load(file, 2500, 1950, 1.0).ok);  // cut at the right and bottom
   EXPECT_LE(std::abs(At(2599, 1999).b - ref.At(99, 49).b), 2);
+}
+
+// At scale 1 the rows of a picture that spans whole rows are decoded
+// straight into the bank: the bank afterwards is byte for byte the one the
+// rows given to a sink make, beside the picture too, for odd widths and
+// for pictures cut at the top, at the bottom and at a side.
+TEST_F(JpegTest, RowsDecodedInPlaceAreTheSinksRows) {
+  for (const char* size : {"37x23", "400x300"}) {
+    const std::string file = dir.File(std::string("plasma") + size + ".jpg");
+    ASSERT_TRUE(Convert(std::string("-size ") + size + " plasma:fractal -seed 4 -quality 85 '" + file + "'"));
+    const std::string data = ReadFileBytes(file);
+    for (const auto& [x, y] : {std::pair{5, 7}, std::pair{0, -11}, std::pair{2590, 1990}, std::pair{-3, 40},
+                               std::pair{100, 1995}}) {
+      graphics::FillBank(Bank(), kPaper);
+      ASSERT_TRUE(Load(file, x, y, 1.0).ok);
+      std::vector<std::uint8_t> want(graphics::VRAM_BANK_BYTES);
+      graphics::FillBank(want.data(), kPaper);
+      graphics::JpegDecodeOptions options;
+      options.window = graphics::ResampleWindow{std::max(0, -x), graphics::VRAM_WIDTH - x, std::max(0, -y),
+                                                graphics::VRAM_HEIGHT - y};
+      ASSERT_TRUE(graphics::DecodeJpeg(Bytes(data), options, [&](int row, std::span<const std::uint8_t> pixels) {
+                    std::memcpy(graphics::PixelAt(want.data(), x + options.window.col_begin, y + row), pixels.data(),
+                                pixels.size());
+                  }).ok);
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), Bank())) << size << " at " << x << "," << y;
+    }
+  }
 }
 
 TEST_F(JpegTest, PositionsAtTheEndsOfTheIntRangeDrawNothing) {
