@@ -751,7 +751,7 @@ inline void BlendRowsFrom(const double* __restrict top, const double* __restrict
 #if VX_HAVE_AVX2_LOOPS
 // Sixteen bytes a step. Below 256 the packs' saturation never acts, so
 // they give the truncations themselves, as the minimum above does.
-VX_AVX2 [[gnu::always_inline]] inline __m128i BlendFourRows(const double* top, const double* bottom, __m256d weight) {
+[[gnu::always_inline]] VX_AVX2 inline __m128i BlendFourRows(const double* top, const double* bottom, __m256d weight) {
   const __m256d t = _mm256_loadu_pd(top);
   const __m256d v = _mm256_add_pd(t, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(bottom), t), weight));
   return _mm256_cvttpd_epi32(_mm256_add_pd(v, _mm256_set1_pd(0.5)));
@@ -762,9 +762,9 @@ VX_AVX2 void BlendRowsAvx2(const double* __restrict top, const double* __restric
   const __m256d w = _mm256_set1_pd(weight);
   std::size_t i = 0;
   for (; i + 16 <= bytes; i += 16) {
-    const __m128i low = _mm_packus_epi32(BlendFourRows(top + i, bottom + i, w), BlendFourRows(top + i + 4, bottom + i + 4, w));
-    const __m128i high =
-        _mm_packus_epi32(BlendFourRows(top + i + 8, bottom + i + 8, w), BlendFourRows(top + i + 12, bottom + i + 12, w));
+    const auto four = [&](std::size_t at) VX_AVX2 { return BlendFourRows(top + at, bottom + at, w); };
+    const __m128i low = _mm_packus_epi32(four(i), four(i + 4));
+    const __m128i high = _mm_packus_epi32(four(i + 8), four(i + 12));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
   }
   BlendRowsFrom(top, bottom, weight, out, i, bytes);
@@ -800,7 +800,7 @@ inline void BlendTap(const std::uint8_t* src, const Tap& c, double* out) {
 // value, which the next tap overwrites. Each byte b is taken as the double
 // 2^52 + b by its bits: the difference of two such is the bytes' exact
 // difference, which saves both conversions.
-VX_AVX2 [[gnu::always_inline]] inline void BlendTapAvx2(const std::uint8_t* src, const Tap& c, double* out) {
+[[gnu::always_inline]] VX_AVX2 inline void BlendTapAvx2(const std::uint8_t* src, const Tap& c, double* out) {
   const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
   std::int32_t first, second;
   std::memcpy(&first, src + c.first, sizeof first);
@@ -1023,7 +1023,7 @@ template <typename Sample>
 // the pixel right of it). Each byte b is taken as the double 2^52 + b by its
 // bits; differences of such values are the bytes' exact differences.
 template <int k>
-VX_AVX2 [[gnu::always_inline]] inline __m128i BlendComponent(__m256i upper, __m256i lower, __m256d fx, __m256d fy) {
+[[gnu::always_inline]] VX_AVX2 inline __m128i BlendComponent(__m256i upper, __m256i lower, __m256d fx, __m256d fy) {
   const __m256i magic = _mm256_set1_epi64x(0x4330000000000000);
   const __m256i left = _mm256_setr_epi8(k, -1, -1, -1, -1, -1, -1, -1, 8 + k, -1, -1, -1, -1, -1, -1, -1,
                                         k, -1, -1, -1, -1, -1, -1, -1, 8 + k, -1, -1, -1, -1, -1, -1, -1);
@@ -1042,7 +1042,7 @@ VX_AVX2 [[gnu::always_inline]] inline __m128i BlendComponent(__m256i upper, __m2
   return _mm256_cvttpd_epi32(value);
 }
 
-VX_AVX2 [[gnu::always_inline]] inline __m256i EightBytesAtFour(const std::uint8_t* base, __m128i offsets) {
+[[gnu::always_inline]] VX_AVX2 inline __m256i EightBytesAtFour(const std::uint8_t* base, __m128i offsets) {
   alignas(16) std::int32_t at[4];
   _mm_store_si128(reinterpret_cast<__m128i*>(at), offsets);
   std::int64_t q[4];

@@ -40,7 +40,7 @@ void RoundAveragesFrom(const double* __restrict sum, double weight, std::uint8_t
 // the few vectors with a lane nearer (exact halves among them) divide.
 constexpr double kNearEdge = 1e-9;
 
-VX_AVX2 [[gnu::always_inline]] inline __m128i RoundFour(const double* sum, __m256d weight, __m256d reciprocal) {
+[[gnu::always_inline]] VX_AVX2 inline __m128i RoundFour(const double* sum, __m256d weight, __m256d reciprocal) {
   const __m256d half = _mm256_set1_pd(0.5);
   const __m256d s = _mm256_loadu_pd(sum);
   __m256d v = _mm256_add_pd(_mm256_mul_pd(s, reciprocal), half);

@@ -129,7 +129,8 @@ TEST(AreaScaler, ExactHalvesRoundUpAtEveryRowScale) {
     std::vector<std::uint8_t> line(static_cast<std::size_t>(width) * 3);
     for (int x = 0; x < width; ++x) {
       for (int c = 0; c < 3; ++c) {
-        line[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>(x % 2 == 0 ? 17 * x + 5 * c : 17 * x + 5 * c - 38);
+        const int value = x % 2 == 0 ? 17 * x + 5 * c : 17 * x + 5 * c - 38;
+        line[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>(value);
       }
     }
     for (const double sy : {1.5, 2.5, 3.0625, 6.125, 6.4375, 0.75}) {
@@ -141,7 +142,8 @@ TEST(AreaScaler, ExactHalvesRoundUpAtEveryRowScale) {
         ++emitted;
         for (int col = 0; col < columns; ++col) {
           for (int c = 0; c < 3; ++c) {
-            const int sum = line[static_cast<std::size_t>(col) * 6 + c] + line[static_cast<std::size_t>(col) * 6 + 3 + c];
+            const std::size_t at = static_cast<std::size_t>(col) * 6 + c;
+            const int sum = line[at] + line[at + 3];
             ASSERT_EQ(sum % 2, 1);
             ASSERT_EQ(pixels[static_cast<std::size_t>(col) * 3 + c], (sum + 1) / 2)
                 << "row scale " << sy << " row " << row << " column " << col << " component " << c;
