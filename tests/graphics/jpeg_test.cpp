@@ -171,8 +171,9 @@ TEST_F(JpegTest, RowsDecodedInPlaceAreTheSinksRows) {
     const std::string file = dir.File(std::string("plasma") + size + ".jpg");
     ASSERT_TRUE(Convert(std::string("-size ") + size + " plasma:fractal -seed 4 -quality 85 '" + file + "'"));
     const std::string data = ReadFileBytes(file);
-    for (const auto& [x, y] : {std::pair{5, 7}, std::pair{0, -11}, std::pair{2590, 1990}, std::pair{-3, 40},
-                               std::pair{100, 1995}}) {
+    for (const std::pair<int, int>& at : {std::pair{5, 7}, std::pair{0, -11}, std::pair{2590, 1990},
+                                         std::pair{-3, 40}, std::pair{100, 1995}}) {
+      const int x = at.first, y = at.second;
       graphics::FillBank(Bank(), kPaper);
       ASSERT_TRUE(Load(file, x, y, 1.0).ok);
       std::vector<std::uint8_t> want(graphics::VRAM_BANK_BYTES);
