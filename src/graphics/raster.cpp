@@ -32,8 +32,6 @@ struct LineCourse {
   std::int64_t divisor = 1;
   std::int64_t offset = 0;  // across, at step `first`
   std::int64_t rest = 0;    // 0 <= rest < divisor
-
-  bool Empty() const { return first > last; }
 };
 
 // The course from a to b, or the single point when they are the same.
