@@ -30,6 +30,18 @@ inline bool& UseAvx2Loops() {
 }
 inline bool HasAvx2() { return UseAvx2Loops(); }
 
+// Loops written with AVX-512's instructions (byte permutes across all 64
+// bytes, 16-bit dot products, masks) carry VX_AVX512 and run only when
+// HasAvx512(); a processor with them has AVX2 too. Tests may turn them off.
+#define VX_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vbmi,avx512vnni")))
+inline bool& UseAvx512Loops() {
+  static bool use = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                    __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi") &&
+                    __builtin_cpu_supports("avx512vnni");
+  return use;
+}
+inline bool HasAvx512() { return UseAvx512Loops() && UseAvx2Loops(); }
+
 // The four bytes at `p` (a pixel's three and the next byte) as doubles.
 VX_AVX2 inline __m256d FourBytesAsDoubles(const std::uint8_t* p) {
   std::int32_t bytes;
@@ -45,5 +57,10 @@ inline bool& UseAvx2Loops() {
   return use;
 }
 inline bool HasAvx2() { return false; }
+inline bool& UseAvx512Loops() {
+  static bool use = false;
+  return use;
+}
+inline bool HasAvx512() { return false; }
 }  // namespace vx::platform
 #endif

@@ -80,17 +80,27 @@ class BankTest : public ::testing::Test {
   std::vector<std::uint8_t> bank_;
 };
 
-// The pixel loops run with AVX2 where the processor has it and portably
-// elsewhere: `check` runs both ways on this machine.
+// The pixel loops run with AVX-512 or AVX2 where the processor has them and
+// portably elsewhere: `check` runs each way this machine can.
 template <typename Check>
 void EachLoopKind(Check&& check) {
-  bool& use = platform::UseAvx2Loops();
-  const bool processor = use;
-  for (const bool avx2 : {processor, false}) {
-    SCOPED_TRACE(avx2 ? "AVX2 loops" : "portable loops");
-    use = avx2;
+  bool& avx512 = platform::UseAvx512Loops();
+  bool& avx2 = platform::UseAvx2Loops();
+  const bool has_avx512 = avx512;
+  const bool has_avx2 = avx2;
+  struct Kind {
+    const char* name;
+    bool avx512, avx2;
+  };
+  for (const Kind kind : {Kind{"AVX-512 loops", true, true}, Kind{"AVX2 loops", false, true},
+                          Kind{"portable loops", false, false}}) {
+    if ((kind.avx512 && !has_avx512) || (kind.avx2 && !has_avx2)) continue;
+    SCOPED_TRACE(kind.name);
+    avx512 = kind.avx512;
+    avx2 = kind.avx2;
     check();
-    use = processor;
+    avx512 = has_avx512;
+    avx2 = has_avx2;
     if (::testing::Test::HasFatalFailure()) return;
   }
 }

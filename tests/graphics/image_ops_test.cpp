@@ -381,6 +381,42 @@ TEST_F(ImageOpsTest, SepiaRoundsExactHalvesAsDoublesDo) {
   });
 }
 
+// Every one of the 2^24 colours, laid out along whole bank rows (so every
+// vector step and tail of the row loops sees them), gives the doubles'
+// sepia.
+TEST_F(ImageOpsTest, SepiaOfEveryColourIsTheDoublesResult) {
+  constexpr int kColours = 1 << 24;
+  constexpr int kPerBank = graphics::VRAM_WIDTH * graphics::VRAM_HEIGHT;
+  auto colour = [](int v) {
+    return Color{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16)};
+  };
+  std::vector<Color> want(kColours);
+  for (int v = 0; v < kColours; ++v) want[static_cast<std::size_t>(v)] = SepiaOf(colour(v));
+  EachLoopKind([&] {
+    auto canvas = Whole();
+    int wrong = 0;
+    for (int first = 0; first < kColours; first += kPerBank) {
+      const int count = std::min(kPerBank, kColours - first);
+      for (int i = 0; i < count; ++i) {
+        const Color c = colour(first + i);
+        std::uint8_t* p = graphics::PixelAt(Bank(), i % graphics::VRAM_WIDTH, i / graphics::VRAM_WIDTH);
+        p[0] = c.b;
+        p[1] = c.g;
+        p[2] = c.r;
+      }
+      const int rows = (count + graphics::VRAM_WIDTH - 1) / graphics::VRAM_WIDTH;
+      ASSERT_TRUE(graphics::ProcessColours(canvas, PixelRect{0, 0, graphics::VRAM_WIDTH - 1, rows - 1},
+                                           graphics::COLOUR_SEPIA, 0));
+      for (int i = 0; i < count; ++i) {
+        const Color got = At(i % graphics::VRAM_WIDTH, i / graphics::VRAM_WIDTH);
+        if (got == want[static_cast<std::size_t>(first + i)]) continue;
+        if (++wrong <= 5) ADD_FAILURE() << "colour " << first + i << " gives " << got.b + 0 << "," << got.g + 0 << "," << got.r + 0;
+      }
+    }
+    ASSERT_EQ(wrong, 0);
+  });
+}
+
 // Grey divides its weighted sum by 1000 in single precision: every colour
 // whose sum lies on a multiple of 1000 or beside one (the only place the
 // division could land on the wrong side) gives the luma of the integers.
