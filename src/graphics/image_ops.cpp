@@ -525,7 +525,7 @@ struct SepiaSixteenConstants {
 [[gnu::always_inline]] VX_AVX512 inline __m512 Min(__m512 a, __m512 b) {
   return _mm512_mask_min_ps(a, static_cast<__mmask16>(~0u), a, b);
 }
-[[gnu::always_inline]] VX_AVX512 inline __m512i Nearest(__m512 v) {
+[[gnu::always_inline]] VX_AVX512 inline __m512i RoundToInt32(__m512 v) {
   return _mm512_maskz_cvtps_epi32(static_cast<__mmask16>(~0u), v);
 }
 [[gnu::always_inline]] VX_AVX512 inline __m512i Permute(__m512i index, __m512i v) {
@@ -563,8 +563,8 @@ struct SepiaSixteenConstants {
   const __m512 lowest_part = Min(Min(_mm512_reduce_ps(r, kNearest), _mm512_reduce_ps(g, kNearest)), _mm512_reduce_ps(b, kNearest));
   halves = _mm512_cmp_ps_mask(lowest_part, _mm512_set1_ps(-0.499f), _CMP_LT_OQ);
   // The packs saturate the components at 255.
-  const __m512i blue_whole = Nearest(b);
-  const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32(Nearest(r), Nearest(g)),
+  const __m512i blue_whole = RoundToInt32(b);
+  const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32(RoundToInt32(r), RoundToInt32(g)),
                                              _mm512_packus_epi32(blue_whole, blue_whole));
   return _mm512_mask_blend_epi8(k.next_pixels, Permute(to_pixels, packed), pixels);
 }
