@@ -536,11 +536,13 @@ struct SepiaSixteenConstants {
                                                                     __m512i b_weights) {
   const __m512i float_bits = _mm512_dpwssd_epi32(
       _mm512_dpwssd_epi32(_mm512_set1_epi32(0x4B000001), red_green, rg_weights), blue, b_weights);
-  return _mm512_fmadd_ps(_mm512_castsi512_ps(float_bits), _mm512_set1_ps(0.0005f), _mm512_set1_ps(-8388608.0f * 0.0005f));
+  return _mm512_fmadd_ps(_mm512_castsi512_ps(float_bits), _mm512_set1_ps(0.0005f),
+                         _mm512_set1_ps(-8388608.0f * 0.0005f));
 }
 
-// The sixteen pixels of the 64 bytes `pixels` and the last 16 bytes as they
-// were; the pixels with an exact half as bits of `halves`.
+// The sixteen pixels in the first 48 of the 64 bytes `pixels`, followed by
+// the last 16 bytes as they were; the pixels with an exact half as bits of
+// `halves`.
 [[gnu::always_inline]] VX_AVX512 inline __m512i SepiaOfSixteen(__m512i pixels, const SepiaSixteenConstants& k,
                                                               __mmask16& halves) {
   // Pixel j's red and green as the 16-bit halves of lane j; its blue alone.
@@ -552,15 +554,17 @@ struct SepiaSixteenConstants {
       0, 0, 0, 21, 0, 0, 0, 18, 0, 0, 0, 15, 0, 0, 0, 12, 0, 0, 0, 9, 0, 0, 0, 6, 0, 0, 0, 3, 0, 0, 0, 0);
   // The packs leave each 128-bit lane as red 0-3, green 0-3, blue 0-3 twice.
   const __m512i to_pixels = _mm512_set_epi8(
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 51, 55, 59, 50, 54, 58, 49, 53, 57, 48, 52, 56, 35, 39, 43, 34,
-      38, 42, 33, 37, 41, 32, 36, 40, 19, 23, 27, 18, 22, 26, 17, 21, 25, 16, 20, 24, 3, 7, 11, 2, 6, 10, 1, 5, 9, 0, 4, 8);
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 51, 55, 59, 50, 54, 58, 49, 53, 57, 48, 52, 56,
+      35, 39, 43, 34, 38, 42, 33, 37, 41, 32, 36, 40, 19, 23, 27, 18, 22, 26, 17, 21, 25, 16, 20, 24,
+      3, 7, 11, 2, 6, 10, 1, 5, 9, 0, 4, 8);
   const __m512i red_green = _mm512_maskz_permutexvar_epi8(k.red_green_bytes, take_red_green, pixels);
   const __m512i blue = _mm512_maskz_permutexvar_epi8(k.blue_bytes, take_blue, pixels);
   const __m512 r = SepiaHalfThousandths(red_green, blue, k.red_green_weights[0], k.blue_weights[0]);
   const __m512 g = SepiaHalfThousandths(red_green, blue, k.red_green_weights[1], k.blue_weights[1]);
   const __m512 b = SepiaHalfThousandths(red_green, blue, k.red_green_weights[2], k.blue_weights[2]);
   constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
-  const __m512 lowest_part = Min(Min(_mm512_reduce_ps(r, kNearest), _mm512_reduce_ps(g, kNearest)), _mm512_reduce_ps(b, kNearest));
+  const __m512 lowest_part =
+      Min(Min(_mm512_reduce_ps(r, kNearest), _mm512_reduce_ps(g, kNearest)), _mm512_reduce_ps(b, kNearest));
   halves = _mm512_cmp_ps_mask(lowest_part, _mm512_set1_ps(-0.499f), _CMP_LT_OQ);
   // The packs saturate the components at 255.
   const __m512i blue_whole = RoundToInt32(b);

@@ -393,11 +393,13 @@ TEST_F(ImageOpsTest, SepiaOfEveryColourIsTheDoublesResult) {
   };
   std::vector<Bankful> bankfuls;
   for (int first = 0; first < kColours; first += kPerBank) {
-    Bankful& b = bankfuls.emplace_back(
-        Bankful{std::vector<std::uint8_t>(graphics::VRAM_BANK_BYTES), std::vector<std::uint8_t>(graphics::VRAM_BANK_BYTES)});
+    Bankful& b = bankfuls.emplace_back();
+    b.before.resize(graphics::VRAM_BANK_BYTES);
+    b.after.resize(graphics::VRAM_BANK_BYTES);
     for (int i = 0; i < std::min(kPerBank, kColours - first); ++i) {
       const int v = first + i;
-      const Color c{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16)};
+      const Color c{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                    static_cast<std::uint8_t>(v >> 16)};
       const Color sepia = SepiaOf(c);
       const int x = i % graphics::VRAM_WIDTH, y = i / graphics::VRAM_WIDTH;
       std::memcpy(graphics::PixelAt(b.before.data(), x, y), &c, 3);
@@ -414,8 +416,10 @@ TEST_F(ImageOpsTest, SepiaOfEveryColourIsTheDoublesResult) {
       for (std::size_t at = 0; at < b.after.size() && shown < 5; at += 3) {
         if (std::memcmp(Bank() + at, b.after.data() + at, 3) == 0) continue;
         ++shown;
-        ADD_FAILURE() << "blue, green, red " << int{b.before[at]} << "," << int{b.before[at + 1]} << "," << int{b.before[at + 2]}
-                      << " gives " << int{Bank()[at]} << "," << int{Bank()[at + 1]} << "," << int{Bank()[at + 2]};
+        const std::uint8_t* was = b.before.data() + at;
+        const std::uint8_t* got = Bank() + at;
+        ADD_FAILURE() << "blue, green, red " << int{was[0]} << "," << int{was[1]} << "," << int{was[2]} << " gives "
+                      << int{got[0]} << "," << int{got[1]} << "," << int{got[2]};
       }
       return;
     }
